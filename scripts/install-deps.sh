@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs everything needed to build, run and test TALVEN Suite on Debian 12.
+# Safe to run again: packages already present are left as they are.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config git
+  libwebkitgtk-6.0-dev libgtk-4-dev
+  libcurl4-openssl-dev libssl-dev
+  nlohmann-json3-dev libplist-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+  xvfb xauth dbus dbus-x11 at-spi2-core
+  nodejs
+  desktop-file-utils shared-mime-info
+  fonts-dejavu-core fonts-noto-core
+  python3 procps
+)
+
+SUDO=()
+if [ "$(id -u)" -ne 0 ]; then SUDO=(sudo); fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q '^install ok installed$'; then
+    missing+=("$p")
+  fi
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  echo "install-deps: all packages present"
+  exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${SUDO[@]}" apt-get update -qq
+"${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
