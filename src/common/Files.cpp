@@ -1,0 +1,94 @@
+#include "common/Files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace suite {
+
+namespace {
+
+
+bool writeAll(int fd, std::string_view content) {
+    while (!content.empty()) {
+        ssize_t written = ::write(fd, content.data(), content.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        content.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// The process's file-creation mask, read without changing it (umask(2) can only swap it, which
+// would race with other threads creating files).
+mode_t currentUmask() {
+    auto status = readWholeFile("/proc/self/status");
+    if (status) {
+        auto at = status->find("\nUmask:");
+        if (at != std::string::npos) {
+            return static_cast<mode_t>(std::strtoul(status->c_str() + at + 7, nullptr, 8));
+        }
+    }
+    return 022;
+}
+
+}  // namespace
+
+std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::string content;
+    content.reserve(static_cast<std::size_t>(info.st_size));
+    char buffer[65536];
+    for (;;) {
+        ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (got == 0) break;
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return content;
+}
+
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view content) {
+    std::filesystem::path folder = path.parent_path();
+    if (folder.empty()) folder = ".";
+    std::string name = ".";
+    name += path.filename().string();
+    name += ".XXXXXX";
+    std::string pattern = (folder / name).string();
+    int fd = ::mkstemp(pattern.data());
+    if (fd < 0) return false;
+    // mkstemp makes the file private; a replaced file gets the permissions a new one would.
+    bool ok = ::fchmod(fd, 0666 & ~currentUmask()) == 0 && writeAll(fd, content) &&
+              ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok) ok = ::rename(pattern.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(pattern.c_str());
+        return false;
+    }
+    // The rename itself must reach the disk too, or a crash could bring back the old file.
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return true;
+}
+
+}  // namespace suite

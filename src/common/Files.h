@@ -1,0 +1,19 @@
+#pragma once
+// Whole-file reads and crash-safe whole-file writes.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace suite {
+
+// The whole content of a regular file, or nothing when it cannot be read.
+std::optional<std::string> readWholeFile(const std::filesystem::path& path);
+
+// Replaces `path` with `content` so that a crash at any moment leaves either the old file or the
+// new one, never a partial or empty one: the bytes go to a fresh temporary file in the same
+// folder, are flushed to disk, and the temporary file is renamed over the target. On failure the
+// target is untouched and the temporary file is removed. Returns whether the file was replaced.
+bool writeFileAtomically(const std::filesystem::path& path, std::string_view content);
+
+}  // namespace suite

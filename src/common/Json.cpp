@@ -1,0 +1,78 @@
+#include "common/Json.h"
+
+#include <cmath>
+
+namespace suite {
+
+namespace {
+
+const Json* member(const Json& object, const std::string& key) {
+    if (!object.is_object()) return nullptr;
+    auto it = object.find(key);
+    return it == object.end() ? nullptr : &*it;
+}
+
+bool allFinite(const Json& value) {
+    if (value.is_number_float()) return std::isfinite(value.get<double>());
+    if (value.is_structured()) {
+        for (const auto& element : value) {
+            if (!allFinite(element)) return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::string> stringMember(const Json& object, const std::string& key) {
+    const Json* value = member(object, key);
+    if (value == nullptr || !value->is_string()) return std::nullopt;
+    return value->get<std::string>();
+}
+
+std::optional<bool> boolMember(const Json& object, const std::string& key) {
+    const Json* value = member(object, key);
+    if (value == nullptr || !value->is_boolean()) return std::nullopt;
+    return value->get<bool>();
+}
+
+Json objectMemberOrEmpty(const Json& object, const std::string& key) {
+    const Json* value = member(object, key);
+    if (value == nullptr || !value->is_object()) return Json::object();
+    return *value;
+}
+
+std::vector<std::string> stringListMember(const Json& object, const std::string& key) {
+    const Json* value = member(object, key);
+    if (value == nullptr || !value->is_array()) return {};
+    std::vector<std::string> out;
+    out.reserve(value->size());
+    for (const auto& element : *value) {
+        if (!element.is_string()) return {};
+        out.push_back(element.get<std::string>());
+    }
+    return out;
+}
+
+std::vector<Json> objectListMember(const Json& object, const std::string& key) {
+    const Json* value = member(object, key);
+    if (value == nullptr || !value->is_array()) return {};
+    std::vector<Json> out;
+    out.reserve(value->size());
+    for (const auto& element : *value) {
+        if (!element.is_object()) return {};
+        out.push_back(element);
+    }
+    return out;
+}
+
+std::optional<std::string> compactJson(const Json& value) {
+    if (!allFinite(value)) return std::nullopt;
+    try {
+        return value.dump(-1, ' ', false, Json::error_handler_t::strict);
+    } catch (const Json::exception&) {
+        return std::nullopt;
+    }
+}
+
+}  // namespace suite

@@ -1,0 +1,33 @@
+#pragma once
+// Untyped JSON as exchanged with the page, the settings file and the catalog, plus the readers
+// that substitute a fallback for a missing or mistyped member instead of failing.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace suite {
+
+using Json = nlohmann::json;
+
+// The member `key` of `object` when `object` is an object holding a string there.
+std::optional<std::string> stringMember(const Json& object, const std::string& key);
+
+// The member `key` when it is a bool, otherwise nothing (a string "true" is not a bool).
+std::optional<bool> boolMember(const Json& object, const std::string& key);
+
+// The member `key` when it is an object, otherwise an empty object.
+Json objectMemberOrEmpty(const Json& object, const std::string& key);
+
+// The member `key` when it is a list whose every element is a string; otherwise an empty list.
+std::vector<std::string> stringListMember(const Json& object, const std::string& key);
+
+// The member `key` when it is a list whose every element is an object; otherwise an empty list.
+std::vector<Json> objectListMember(const Json& object, const std::string& key);
+
+// Compact JSON text for `value`, or nothing when it holds something JSON cannot carry
+// (a number that is not finite, a string that is not UTF-8).
+std::optional<std::string> compactJson(const Json& value);
+
+}  // namespace suite

@@ -1,0 +1,70 @@
+#pragma once
+// The application as the desktop sees it: its presence, its menu bar, its about panel, its
+// windows, and handing addresses to the user's default programs.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Window.h"
+
+namespace suite {
+
+enum class ActivationPolicy {
+    Regular,    // a normal application with a window
+    Accessory,  // runs on in the background with no window
+};
+
+enum class MenuCommand { About, CheckNow, OpenSettings, Hide, Quit, Copy, SelectAll, Minimize, Close };
+
+struct MenuItem {
+    std::string title;  // empty for a separator
+    MenuCommand command = MenuCommand::About;
+    std::string key;  // accelerator letter or sign with the primary modifier; empty: none
+    bool separator = false;
+};
+
+struct Menu {
+    std::string title;
+    std::vector<MenuItem> items;
+    bool isWindowsMenu = false;
+};
+
+struct MenuBar {
+    std::vector<Menu> menus;
+    bool rightToLeft = false;
+};
+
+struct AboutInfo {
+    std::string name;
+    std::string version;
+    std::string credits;
+    std::string rights;
+};
+
+// Receives the program's own menu commands (about, check for updates, settings).
+class MenuDelegate {
+public:
+    virtual ~MenuDelegate() = default;
+    virtual void menuCommand(MenuCommand command) = 0;
+};
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+
+    virtual std::unique_ptr<Window> createWindow(const WindowSpec& spec, WindowDelegate& delegate,
+                                                 SchemeResponder scheme) = 0;
+
+    virtual void setActivationPolicy(ActivationPolicy policy) = 0;
+    // Brings the program to the front even while another one is active.
+    virtual void activate() = 0;
+    virtual void terminate() = 0;
+
+    virtual void setMenuBar(const MenuBar& bar, MenuDelegate& delegate) = 0;
+    virtual void showAbout(const AboutInfo& info) = 0;
+
+    // Hands an address to the program registered for it (the default browser for web links).
+    virtual void openUri(const std::string& uri) = 0;
+};
+
+}  // namespace suite

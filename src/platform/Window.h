@@ -1,0 +1,63 @@
+#pragma once
+// The one main window: the web page fills it, a drag strip lies over its top band.
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "common/Json.h"
+#include "platform/WebView.h"
+
+namespace suite {
+
+struct Rgba {
+    double red = 0, green = 0, blue = 0, alpha = 1;
+};
+
+struct WindowSpec {
+    std::string title;
+    int width = 0, height = 0;        // initial content size in points
+    int minWidth = 0, minHeight = 0;  // the user cannot shrink it below this
+    int dragStripHeight = 0;          // band at the top that moves the window
+    Rgba background;                  // shows behind the transparent page while it loads
+    std::filesystem::path frameFile;  // where the size is remembered; empty: not remembered
+    std::string startUri;             // the page loaded once the window exists
+};
+
+// What the window and its web view report; the application delegate answers.
+class WindowDelegate {
+public:
+    virtual ~WindowDelegate() = default;
+
+    // The user asked to close the window. False refuses the close.
+    virtual bool windowShouldClose() = 0;
+    // The window was closed (it stays built and can be shown again).
+    virtual void windowDidClose() = 0;
+    virtual void windowDidResize() = 0;
+
+    // A message the page posted to the "suite" handler, as JSON (any JSON value).
+    virtual void scriptMessageReceived(const Json& body) = 0;
+    // A navigation of the web view; false cancels it.
+    virtual bool shouldAllowNavigation(const std::string& uri) = 0;
+    // A navigation of the main frame completed successfully.
+    virtual void webViewDidFinish() = 0;
+};
+
+class Window {
+public:
+    virtual ~Window() = default;
+
+    // Shows the window and makes it the key window.
+    virtual void present() = 0;
+    // Brings the window to the front even while the program is not the active one.
+    virtual void orderFrontRegardless() = 0;
+    virtual void hide() = 0;
+    virtual bool isVisible() const = 0;
+    virtual bool isActive() const = 0;
+
+    virtual void setContentSize(double width, double height) = 0;
+    virtual void setBackgroundColor(const Rgba& color) = 0;
+
+    virtual WebView& webView() = 0;
+};
+
+}  // namespace suite
