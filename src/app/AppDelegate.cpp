@@ -1,0 +1,56 @@
+#include "app/AppDelegate.h"
+
+#include "app/Settings.h"
+#include "demo/DemoRun.h"
+
+namespace suite {
+
+AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platform)
+    : launch_(std::move(launch)),
+      config_(std::move(config)),
+      platform_(platform),
+      alive_(std::make_shared<AppDelegate*>(this)) {}
+
+AppDelegate::~AppDelegate() = default;
+
+Task AppDelegate::guarded(std::function<void(AppDelegate&)> task) {
+    std::weak_ptr<AppDelegate*> weak = alive_;
+    return [weak, task = std::move(task)] {
+        if (auto self = weak.lock()) task(**self);
+    };
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    if (!launch_.isDemo) settings_ = loadSettings(launch_.supportDir / kSettingsFileName);
+    buildMenu();
+    buildWindow();
+    if (launch_.startHidden) {
+        platform_.shell.setActivationPolicy(ActivationPolicy::Accessory);
+    } else {
+        platform_.shell.setActivationPolicy(ActivationPolicy::Regular);
+        window_->present();
+        platform_.shell.activate();
+    }
+    // Observers may fire after the delegate is gone in a test; they must not reach it then.
+    platform_.system.observeAppearance(guarded([](AppDelegate& self) { self.sendAppearance(); }));
+    platform_.system.observeAccessibility(guarded([](AppDelegate& self) { self.sendAppearance(); }));
+    // The notification centre's delegate role is taken by the notifications subsystem.
+}
+
+std::string AppDelegate::lang() const {
+    return interfaceLanguage(settings_, platform_.system.preferredLanguages());
+}
+
+bool AppDelegate::isDark() const { return platform_.system.isDark(); }
+
+bool AppDelegate::reduceMotion() const { return platform_.system.reduceMotion(); }
+
+void AppDelegate::saveSettings(const Json& settings) {
+    const std::string before = lang();
+    settings_ = settings;
+    // A failed write is not reported: the change holds in memory until the program ends.
+    suite::saveSettings(launch_.supportDir / kSettingsFileName, settings_);
+    if (lang() != before) buildMenu();
+}
+
+}  // namespace suite

@@ -1,0 +1,105 @@
+#pragma once
+// The program's one long-lived object: it owns the window, the web view, the settings and every
+// flow's state, answers the window, the web view and the menu, and dispatches the page's actions.
+// All of it lives on the main thread; work elsewhere comes back through the main queue.
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app/LaunchValues.h"
+#include "common/Json.h"
+#include "platform/MainQueue.h"
+#include "platform/Shell.h"
+#include "platform/SystemSettings.h"
+#include "platform/Window.h"
+
+namespace suite {
+
+namespace demo {
+class Stage;
+}
+
+// The platform pieces the delegate works through; all outlive it.
+struct Platform {
+    MainQueue& queue;
+    Shell& shell;
+    SystemSettings& system;
+    const Environment& env;
+};
+
+struct AppConfig {
+    std::filesystem::path webRoot;  // the page's files
+    std::string vendorHost;
+    std::string platformName;       // "linux" on this host
+    std::filesystem::path windowFrameFile;  // where the window size is remembered; empty: nowhere
+};
+
+class AppDelegate final : public WindowDelegate, public MenuDelegate {
+public:
+    AppDelegate(LaunchValues launch, AppConfig config, Platform platform);
+    ~AppDelegate() override;
+
+    AppDelegate(const AppDelegate&) = delete;
+    AppDelegate& operator=(const AppDelegate&) = delete;
+
+    // Launch sequence: settings, menu, window, presence, appearance observers.
+    void applicationDidFinishLaunching();
+
+    std::string lang() const;
+    bool isDark() const;
+    bool reduceMotion() const;
+
+    // Window, menu and appearance.
+    void buildMenu();
+    void buildWindow();
+    void showWindow();
+    void sendAppearance();
+    void fitZoom();
+    void about();
+    void checkNow();
+    void openSettings();
+    bool applicationShouldTerminateAfterLastWindowClosed() const;
+    bool applicationShouldHandleReopen();
+
+    // Bridge.
+    void userContentController(const Json& body);
+    void send(const Json& event);
+
+    // Navigation policy and links.
+    bool decidePolicyFor(const std::string& uri) const;
+    void openLink(const std::string& url);
+
+    // Settings.
+    void saveSettings(const Json& settings);
+
+    // WindowDelegate
+    bool windowShouldClose() override;
+    void windowDidClose() override;
+    void windowDidResize() override;
+    void scriptMessageReceived(const Json& body) override { userContentController(body); }
+    bool shouldAllowNavigation(const std::string& uri) override { return decidePolicyFor(uri); }
+    void webViewDidFinish() override;
+
+    // MenuDelegate
+    void menuCommand(MenuCommand command) override;
+
+    const LaunchValues& launch() const { return launch_; }
+    const Json& settings() const { return settings_; }
+    Window* window() const { return window_.get(); }
+
+private:
+    void replyToReady();
+    // Runs `task` later only if this delegate still exists then.
+    Task guarded(std::function<void(AppDelegate&)> task);
+
+    const LaunchValues launch_;
+    const AppConfig config_;
+    Platform platform_;
+
+    std::unique_ptr<Window> window_;
+    Json settings_ = Json::object();
+    std::shared_ptr<demo::Stage> demoStage_;
+    std::shared_ptr<AppDelegate*> alive_;
+};
+
+}  // namespace suite

@@ -1,0 +1,38 @@
+#include "app/LaunchValues.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace suite {
+
+namespace {
+
+bool hasArgument(const std::vector<std::string>& arguments, std::string_view wanted) {
+    return std::any_of(arguments.begin(), arguments.end(),
+                       [&](const std::string& argument) { return argument == wanted; });
+}
+
+void createFolder(const std::filesystem::path& folder) {
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+}
+
+}  // namespace
+
+LaunchValues computeLaunchValues(const std::vector<std::string>& arguments, const Environment& env,
+                                 std::string_view buildVersion, const UserFolders& folders) {
+    LaunchValues values;
+    values.appVersion = buildVersion.empty() ? std::string(kFallbackVersion) : std::string(buildVersion);
+    // The switch wins; the environment is only consulted without it.
+    values.isDemo = hasArgument(arguments, "--demo") || env.get("TALVEN_SUITE_DEMO") == "1";
+    values.startHidden = hasArgument(arguments, "--background");
+    values.agentPlist = std::string(kAgentPlist);
+    values.supportDir = folders.config / kFolderName;
+    createFolder(values.supportDir);
+    values.cacheDir = folders.cache / kFolderName / "downloads";
+    createFolder(values.cacheDir);
+    values.logDir = folders.state / kFolderName;
+    return values;
+}
+
+}  // namespace suite

@@ -1,0 +1,102 @@
+// The main window, the menu bar, appearance, zoom and the close and reopen rules.
+#include "app/AppDelegate.h"
+#include "app/Menus.h"
+#include "app/Settings.h"
+#include "app/WindowRules.h"
+#include "bridge/SchemeHandler.h"
+
+namespace suite {
+
+namespace {
+
+Rgba backgroundFor(bool dark) {
+    return dark ? Rgba{0.04, 0.06, 0.10, 1.0} : Rgba{0.965, 0.969, 0.976, 1.0};
+}
+
+}  // namespace
+
+void AppDelegate::buildMenu() { platform_.shell.setMenuBar(buildMenuBar(isArabic(lang())), *this); }
+
+void AppDelegate::buildWindow() {
+    WindowSpec spec;
+    spec.title = kProductName;
+    spec.width = kWindowWidth;
+    spec.height = kWindowHeight;
+    spec.minWidth = kMinWindowWidth;
+    spec.minHeight = kMinWindowHeight;
+    spec.dragStripHeight = kDragStripHeight;
+    spec.background = backgroundFor(isDark());
+    spec.frameFile = config_.windowFrameFile;
+    spec.startUri = "suite://app/index.html";
+    auto handler = std::make_shared<SchemeHandler>(config_.webRoot);
+    window_ = platform_.shell.createWindow(
+        spec, *this, [handler](const std::string& uri) { return handler->respond(uri); });
+}
+
+void AppDelegate::showWindow() {
+    platform_.shell.setActivationPolicy(ActivationPolicy::Regular);
+    if (window_) window_->present();
+    platform_.shell.activate();
+}
+
+void AppDelegate::sendAppearance() {
+    if (window_) window_->setBackgroundColor(backgroundFor(isDark()));
+    send(Json{{"type", "appearance"}, {"osDark", isDark()}, {"reduceMotion", reduceMotion()}});
+}
+
+void AppDelegate::fitZoom() {
+    if (!window_) return;
+    WebView& web = window_->webView();
+    if (auto zoom = zoomChange(web.width(), web.zoom())) web.setZoom(*zoom);
+}
+
+void AppDelegate::about() {
+    platform_.shell.showAbout(aboutInfo(isArabic(lang()), launch_.appVersion, config_.vendorHost));
+    platform_.shell.activate();
+}
+
+void AppDelegate::checkNow() {
+    showWindow();
+    send(Json{{"type", "checkNow"}});
+}
+
+void AppDelegate::openSettings() {
+    showWindow();
+    if (window_) {
+        window_->webView().evaluateJavaScript(
+            "document.querySelector('[data-view=settings]')?.click()", nullptr);
+    }
+}
+
+void AppDelegate::menuCommand(MenuCommand command) {
+    switch (command) {
+        case MenuCommand::About: about(); break;
+        case MenuCommand::CheckNow: checkNow(); break;
+        case MenuCommand::OpenSettings: openSettings(); break;
+        default: break;  // the platform's own commands never reach the delegate
+    }
+}
+
+void AppDelegate::windowDidResize() { fitZoom(); }
+
+bool AppDelegate::windowShouldClose() {
+    if (!keepsRunningWhenClosed(settings_, launch_.isDemo)) return true;
+    window_->hide();
+    platform_.shell.setActivationPolicy(ActivationPolicy::Accessory);
+    return false;
+}
+
+void AppDelegate::windowDidClose() {
+    if (applicationShouldTerminateAfterLastWindowClosed()) platform_.shell.terminate();
+}
+
+bool AppDelegate::applicationShouldTerminateAfterLastWindowClosed() const {
+    return terminatesAfterLastWindowClosed(settings_, launch_.isDemo);
+}
+
+bool AppDelegate::applicationShouldHandleReopen() {
+    showWindow();
+    return true;
+}
+
+}  // namespace suite

@@ -1,0 +1,48 @@
+#include "bridge/Actions.h"
+
+namespace suite::bridge {
+
+std::optional<Action> decodeAction(const Json& body, bool isDemo) {
+    auto type = stringMember(body, "type");
+    if (!type) return std::nullopt;
+    const std::string& t = *type;
+
+    if (t == "ready") return Ready{};
+    if (t == "fetchCatalog") return FetchCatalog{stringListMember(body, "urls")};
+    if (t == "scan") return Scan{objectListMember(body, "apps")};
+    if (t == "install") {
+        if (isDemo) return std::nullopt;
+        return Install{objectListMember(body, "items")};
+    }
+    if (t == "open") {
+        if (isDemo) return std::nullopt;
+        return Open{objectMemberOrEmpty(body, "detect")};
+    }
+    if (t == "link") {
+        auto url = stringMember(body, "url");
+        if (!url) return std::nullopt;
+        return Link{*url};
+    }
+    if (t == "save") {
+        if (isDemo) return std::nullopt;
+        auto settings = body.find("settings");
+        if (settings == body.end() || !settings->is_object()) return std::nullopt;
+        return Save{*settings};
+    }
+    if (t == "notify") {
+        if (isDemo) return std::nullopt;
+        return Notify{body};
+    }
+    if (t == "setLoginItem") {
+        if (isDemo) return std::nullopt;
+        return SetLoginItem{boolMember(body, "on").value_or(false)};
+    }
+    if (t == "pickFiles") return PickFiles{};
+    if (t == "sendFeedback") {
+        if (isDemo) return std::nullopt;
+        return SendFeedback{body};
+    }
+    return std::nullopt;
+}
+
+}  // namespace suite::bridge

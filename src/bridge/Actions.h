@@ -1,0 +1,32 @@
+#pragma once
+// The actions the page posts, read from their untyped JSON bodies with the fallbacks the bridge
+// promises, in the order the dispatcher tests them.
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "common/Json.h"
+
+namespace suite::bridge {
+
+struct Ready {};
+struct FetchCatalog { std::vector<std::string> urls; };
+struct Scan { std::vector<Json> apps; };
+struct Install { std::vector<Json> items; };
+struct Open { Json detect; };
+struct Link { std::string url; };
+struct Save { Json settings; };
+struct Notify { Json body; };
+struct SetLoginItem { bool on = false; };
+struct PickFiles {};
+struct SendFeedback { Json body; };
+
+using Action = std::variant<Ready, FetchCatalog, Scan, Install, Open, Link, Save, Notify,
+                            SetLoginItem, PickFiles, SendFeedback>;
+
+// The action `body` asks for, or nothing when the body is not an object with a string "type",
+// names no action, lacks a required member, or names an action that demo mode ignores.
+std::optional<Action> decodeAction(const Json& body, bool isDemo);
+
+}  // namespace suite::bridge

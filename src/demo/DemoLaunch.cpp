@@ -1,0 +1,45 @@
+// The end of every page load: fit the zoom, and in demo mode play the steps file against the
+// window and the page.
+#include "app/AppDelegate.h"
+#include "common/Files.h"
+#include "demo/DemoRun.h"
+
+namespace suite {
+
+namespace {
+
+class WindowStage final : public demo::Stage {
+public:
+    WindowStage(Window& window, Shell& shell) : window_(window), shell_(shell) {}
+
+    void evaluateJavaScript(const std::string& source, std::function<void()> done) override {
+        window_.webView().evaluateJavaScript(source, std::move(done));
+    }
+    void setContentSize(double width, double height) override {
+        window_.setContentSize(width, height);
+    }
+    void snapshotPng(std::function<void(std::optional<std::string>)> done) override {
+        window_.webView().snapshotPng(std::move(done));
+    }
+    void terminate() override { shell_.terminate(); }
+
+private:
+    Window& window_;
+    Shell& shell_;
+};
+
+}  // namespace
+
+void AppDelegate::webViewDidFinish() {
+    fitZoom();
+    if (!launch_.isDemo || !window_) return;
+    auto path = platform_.env.get("TALVEN_SUITE_STEPS");
+    if (!path) return;
+    auto text = readWholeFile(*path);
+    if (!text) return;
+    if (!demoStage_) demoStage_ = std::make_shared<WindowStage>(*window_, platform_.shell);
+    window_->orderFrontRegardless();
+    demo::startDemoRun(platform_.queue, demoStage_, *text);
+}
+
+}  // namespace suite

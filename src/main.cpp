@@ -1,0 +1,3 @@
+#include "platform/gtk/GtkHost.h"
+
+int main(int argc, char** argv) { return suite::gtk::runProgram(argc, argv); }

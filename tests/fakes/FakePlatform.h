@@ -1,0 +1,118 @@
+#pragma once
+// Fakes of the platform pieces that record what the program asked of them.
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Shell.h"
+#include "platform/SystemSettings.h"
+#include "platform/Window.h"
+
+namespace suite::fakes {
+
+class FakeWebView final : public WebView {
+public:
+    void loadUri(const std::string& uri) override { loaded.push_back(uri); }
+    void evaluateJavaScript(const std::string& source, std::function<void()> done) override {
+        scripts.push_back(source);
+        if (done) done();
+    }
+    void snapshotPng(std::function<void(std::optional<std::string>)> done) override {
+        done(snapshot);
+    }
+    double width() const override { return viewWidth; }
+    double zoom() const override { return zoomLevel; }
+    void setZoom(double zoom) override {
+        zoomLevel = zoom;
+        ++zoomChanges;
+    }
+
+    // The events the page would have received, decoded from the evaluated scripts.
+    std::vector<Json> events() const;
+
+    std::vector<std::string> loaded;
+    std::vector<std::string> scripts;
+    std::optional<std::string> snapshot;
+    double viewWidth = 1180;
+    double zoomLevel = 1.0;
+    int zoomChanges = 0;
+};
+
+class FakeWindow final : public Window {
+public:
+    void present() override {
+        visible = true;
+        ++presented;
+    }
+    void orderFrontRegardless() override { ++orderedFront; }
+    void hide() override { visible = false; }
+    bool isVisible() const override { return visible; }
+    bool isActive() const override { return visible; }
+    void setContentSize(double width, double height) override { contentSize = {width, height}; }
+    void setBackgroundColor(const Rgba& color) override { background = color; }
+    WebView& webView() override { return web; }
+
+    WindowSpec spec;
+    SchemeResponder scheme;
+    FakeWebView web;
+    bool visible = false;
+    int presented = 0;
+    int orderedFront = 0;
+    std::optional<std::pair<double, double>> contentSize;
+    Rgba background;
+};
+
+class FakeShell final : public Shell {
+public:
+    std::unique_ptr<Window> createWindow(const WindowSpec& spec, WindowDelegate&,
+                                         SchemeResponder scheme) override;
+    void setActivationPolicy(ActivationPolicy p) override { policies.push_back(p); }
+    void activate() override { ++activations; }
+    void terminate() override { ++terminations; }
+    void setMenuBar(const MenuBar& bar, MenuDelegate&) override { menuBars.push_back(bar); }
+    void showAbout(const AboutInfo& info) override { abouts.push_back(info); }
+    void openUri(const std::string& uri) override { opened.push_back(uri); }
+
+    FakeWindow* window = nullptr;  // the last window made (owned by the caller)
+    std::vector<ActivationPolicy> policies;
+    int activations = 0;
+    int terminations = 0;
+    std::vector<MenuBar> menuBars;
+    std::vector<AboutInfo> abouts;
+    std::vector<std::string> opened;
+};
+
+class FakeSystemSettings final : public SystemSettings {
+public:
+    std::vector<std::string> preferredLanguages() const override { return languages; }
+    bool isDark() const override { return dark; }
+    bool reduceMotion() const override { return motionReduced; }
+    void observeAppearance(std::function<void()> fn) override { appearanceObservers.push_back(fn); }
+    void observeAccessibility(std::function<void()> fn) override {
+        accessibilityObservers.push_back(fn);
+    }
+    void changeAppearance(bool toDark) {
+        dark = toDark;
+        for (auto& observer : appearanceObservers) observer();
+    }
+
+    std::vector<std::string> languages = {"en-US"};
+    bool dark = false;
+    bool motionReduced = false;
+    std::vector<std::function<void()>> appearanceObservers;
+    std::vector<std::function<void()>> accessibilityObservers;
+};
+
+class FakeEnvironment final : public Environment {
+public:
+    std::optional<std::string> get(const std::string& name) const override {
+        auto it = values.find(name);
+        if (it == values.end()) return std::nullopt;
+        return it->second;
+    }
+    std::map<std::string, std::string> values;
+};
+
+}  // namespace suite::fakes
