@@ -1,0 +1,98 @@
+#include "platform/gtk/GtkHost.h"
+
+#include <gtk/gtk.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BuildConfig.h"
+#include "app/AppDelegate.h"
+#include "bridge/SchemeHandler.h"
+#include "platform/gtk/GtkMainQueue.h"
+#include "platform/gtk/GtkShell.h"
+#include "platform/gtk/GtkSystemSettings.h"
+#include "platform/gtk/UserEnvironment.h"
+
+namespace suite::gtk {
+
+namespace {
+
+std::filesystem::path executablePath() {
+    std::error_code error;
+    auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : path;
+}
+
+struct Program {
+    LaunchValues launch;
+    UserFolders folders;
+    ProcessEnvironment env;
+    GtkMainQueue queue;
+    std::unique_ptr<GtkShell> shell;
+    std::unique_ptr<GtkSystemSettings> system;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+void onActivate(GtkApplication* app, gpointer data) {
+    auto* program = static_cast<Program*>(data);
+    if (program->delegate) {
+        // A second start of the program lands here.
+        program->delegate->applicationShouldHandleReopen();
+        return;
+    }
+    program->shell = std::make_unique<GtkShell>(app);
+    program->system = std::make_unique<GtkSystemSettings>(program->env);
+
+    AppConfig config;
+    auto webRoot = findWebRoot(executablePath());
+    if (!webRoot) g_warning("TALVEN Suite: the page's folder \"web\" was not found");
+    config.webRoot = webRoot.value_or(std::filesystem::path());
+    config.vendorHost = SUITE_VENDOR_HOST;
+    config.platformName = "linux";
+    // A showcase run always looks the same: it neither uses nor changes the remembered size.
+    if (!program->launch.isDemo) {
+        config.windowFrameFile = program->folders.state / kFolderName / "window.json";
+    }
+    program->delegate = std::make_unique<AppDelegate>(
+        program->launch, config,
+        Platform{program->queue, *program->shell, *program->system, program->env});
+    program->delegate->applicationDidFinishLaunching();
+}
+
+}  // namespace
+
+int runProgram(int argc, char** argv) {
+    Program program;
+    std::vector<std::string> arguments(argv, argv + argc);
+    program.folders = xdgUserFolders();
+    program.launch =
+        computeLaunchValues(arguments, program.env, SUITE_BUILD_VERSION, program.folders);
+
+    // One running copy per user: a second start shows the first one's window. A showcase run
+    // stands alone, so it never takes over (or hands itself to) the user's real program.
+    GApplicationFlags flags =
+        program.launch.isDemo ? G_APPLICATION_NON_UNIQUE : G_APPLICATION_DEFAULT_FLAGS;
+    GtkApplication* app = gtk_application_new(SUITE_APP_ID, flags);
+    g_signal_connect(app, "activate", G_CALLBACK(onActivate), &program);
+
+    GError* error = nullptr;
+    if (!g_application_register(G_APPLICATION(app), nullptr, &error)) {
+        // No session bus: run on without the single-copy rule rather than not at all.
+        g_message("TALVEN Suite: running without a session bus (%s)", error->message);
+        g_clear_error(&error);
+        g_application_set_flags(G_APPLICATION(app), G_APPLICATION_NON_UNIQUE);
+    }
+
+    // The switches are ours; GTK is given the program name only.
+    char* onlyProgramName[] = {argv[0], nullptr};
+    int status = g_application_run(G_APPLICATION(app), 1, onlyProgramName);
+    program.delegate.reset();
+    program.system.reset();
+    program.shell.reset();
+    g_object_unref(app);
+    return status;
+}
+
+}  // namespace suite::gtk

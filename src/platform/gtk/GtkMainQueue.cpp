@@ -1,0 +1,33 @@
+#include "platform/gtk/GtkMainQueue.h"
+
+#include <glib.h>
+
+#include <cmath>
+
+namespace suite::gtk {
+
+namespace {
+
+gboolean runTask(gpointer data) {
+    (*static_cast<Task*>(data))();
+    return G_SOURCE_REMOVE;
+}
+
+void deleteTask(gpointer data) { delete static_cast<Task*>(data); }
+
+}  // namespace
+
+void GtkMainQueue::post(Task task) { postAfter(0, std::move(task)); }
+
+void GtkMainQueue::postAfter(double seconds, Task task) {
+    if (std::isnan(seconds) || seconds < 0) seconds = 0;
+    if (std::isinf(seconds)) return;
+    // GLib timers count whole milliseconds in an unsigned int; anything longer never comes.
+    double milliseconds = std::round(seconds * 1000);
+    if (milliseconds > static_cast<double>(G_MAXUINT)) return;
+    // g_timeout_add_full attaches to the default context, which is safe from any thread.
+    g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(milliseconds), runTask,
+                       new Task(std::move(task)), deleteTask);
+}
+
+}  // namespace suite::gtk

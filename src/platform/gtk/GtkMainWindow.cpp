@@ -1,0 +1,186 @@
+#include "platform/gtk/GtkMainWindow.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "common/Files.h"
+#include "common/Json.h"
+
+namespace suite::gtk {
+
+namespace {
+
+constexpr int kLargestSide = 16384;
+
+int clampSide(double value, int minimum) {
+    return static_cast<int>(std::clamp(std::lround(value), static_cast<long>(minimum),
+                                       static_cast<long>(kLargestSide)));
+}
+
+}  // namespace
+
+GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, WindowDelegate& delegate,
+                             SchemeResponder scheme, GMenuModel* menuBar)
+    : spec_(spec), delegate_(delegate), web_(std::make_unique<GtkWebView>(delegate, std::move(scheme))) {
+    window_ = GTK_WINDOW(gtk_application_window_new(app));
+    g_object_ref(window_);
+    gtk_window_set_title(window_, spec.title.c_str());
+    gtk_application_window_set_show_menubar(GTK_APPLICATION_WINDOW(window_), FALSE);
+    gtk_widget_add_css_class(GTK_WIDGET(window_), "talven-main");
+    gtk_window_set_default_size(window_, spec.width, spec.height);
+
+    // An empty title bar: the page itself reaches the top edge and the strip does the title
+    // bar's work.
+    GtkWidget* noTitlebar = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+    gtk_widget_set_visible(noTitlebar, FALSE);
+    gtk_window_set_titlebar(window_, noTitlebar);
+
+    // The minimum is the page's, so it holds whatever frame the desktop draws around it.
+    GtkWidget* overlay = gtk_overlay_new();
+    gtk_widget_set_size_request(overlay, spec.minWidth, spec.minHeight);
+    gtk_overlay_set_child(GTK_OVERLAY(overlay), web_->widget());
+
+    // Tells the delegate about every new size once GTK has laid the page out.
+    GtkWidget* probe = gtk_drawing_area_new();
+    gtk_widget_set_can_target(probe, FALSE);
+    gtk_widget_set_hexpand(probe, TRUE);
+    gtk_widget_set_vexpand(probe, TRUE);
+    g_signal_connect(probe, "resize", G_CALLBACK(onResize), this);
+    gtk_overlay_add_overlay(GTK_OVERLAY(overlay), probe);
+
+    // The drag strip: a click and drag moves the window, a double click toggles maximise, and
+    // clicks in this band never reach the page.
+    strip_ = gtk_window_handle_new();
+    gtk_widget_add_css_class(strip_, "talven-drag-strip");
+    gtk_widget_set_valign(strip_, GTK_ALIGN_START);
+    gtk_widget_set_hexpand(strip_, TRUE);
+    gtk_widget_set_size_request(strip_, -1, spec.dragStripHeight);
+    GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+    gtk_widget_set_size_request(row, -1, spec.dragStripHeight);
+    menuBar_ = gtk_popover_menu_bar_new_from_model(menuBar);
+    gtk_widget_set_valign(menuBar_, GTK_ALIGN_CENTER);
+    gtk_box_append(GTK_BOX(row), menuBar_);
+    GtkWidget* spacer = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0);
+    gtk_widget_set_hexpand(spacer, TRUE);
+    gtk_box_append(GTK_BOX(row), spacer);
+    gtk_box_append(GTK_BOX(row), gtk_window_controls_new(GTK_PACK_END));
+    gtk_window_handle_set_child(GTK_WINDOW_HANDLE(strip_), row);
+    gtk_overlay_add_overlay(GTK_OVERLAY(overlay), strip_);
+
+    gtk_window_set_child(window_, overlay);
+    g_signal_connect(window_, "close-request", G_CALLBACK(onCloseRequest), this);
+
+    css_ = gtk_css_provider_new();
+    gtk_style_context_add_provider_for_display(gtk_widget_get_display(GTK_WIDGET(window_)),
+                                               GTK_STYLE_PROVIDER(css_),
+                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    setBackgroundColor(spec.background);
+    restoreFrame();
+    web_->loadUri(spec.startUri);
+}
+
+GtkMainWindow::~GtkMainWindow() {
+    if (resizeSource_ != 0) g_source_remove(resizeSource_);
+    g_signal_handlers_disconnect_by_data(window_, this);
+    gtk_style_context_remove_provider_for_display(gtk_widget_get_display(GTK_WIDGET(window_)),
+                                                  GTK_STYLE_PROVIDER(css_));
+    g_object_unref(css_);
+    gtk_window_destroy(window_);
+    g_object_unref(window_);
+}
+
+void GtkMainWindow::present() { gtk_window_present(window_); }
+
+// GTK has no way to raise a window over the active program's; presenting is the closest thing.
+void GtkMainWindow::orderFrontRegardless() { gtk_window_present(window_); }
+
+void GtkMainWindow::hide() {
+    rememberFrame();
+    gtk_widget_set_visible(GTK_WIDGET(window_), FALSE);
+}
+
+bool GtkMainWindow::isVisible() const { return gtk_widget_get_visible(GTK_WIDGET(window_)); }
+
+bool GtkMainWindow::isActive() const { return gtk_window_is_active(window_); }
+
+void GtkMainWindow::setContentSize(double width, double height) {
+    if (!std::isfinite(width) || !std::isfinite(height)) return;
+    if (gtk_window_is_maximized(window_)) gtk_window_unmaximize(window_);
+    gtk_window_set_default_size(window_, clampSide(width, spec_.minWidth),
+                                clampSide(height, spec_.minHeight));
+}
+
+void GtkMainWindow::setBackgroundColor(const Rgba& color) {
+    char css[256];
+    g_snprintf(css, sizeof css,
+               "window.talven-main { background-color: rgba(%d, %d, %d, %.3f); }"
+               " window.talven-main.solid-csd { padding: 0; border-width: 0; }"
+               " .talven-drag-strip { background: transparent; }",
+               static_cast<int>(std::lround(color.red * 255)),
+               static_cast<int>(std::lround(color.green * 255)),
+               static_cast<int>(std::lround(color.blue * 255)), color.alpha);
+    gtk_css_provider_load_from_data(css_, css, -1);
+}
+
+void GtkMainWindow::setMenuBar(GMenuModel* model, bool rightToLeft) {
+    gtk_popover_menu_bar_set_menu_model(GTK_POPOVER_MENU_BAR(menuBar_), model);
+    gtk_widget_set_direction(strip_, rightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
+}
+
+void GtkMainWindow::minimize() { gtk_window_minimize(window_); }
+
+void GtkMainWindow::close() { gtk_window_close(window_); }
+
+void GtkMainWindow::rememberFrame() const {
+    if (spec_.frameFile.empty() || !gtk_widget_get_visible(GTK_WIDGET(window_))) return;
+    int width = 0, height = 0;
+    gtk_window_get_default_size(window_, &width, &height);
+    Json frame = {{"width", width},
+                  {"height", height},
+                  {"maximized", static_cast<bool>(gtk_window_is_maximized(window_))}};
+    std::error_code ignored;
+    std::filesystem::create_directories(spec_.frameFile.parent_path(), ignored);
+    writeFileAtomically(spec_.frameFile, frame.dump(2) + "\n");
+}
+
+void GtkMainWindow::restoreFrame() {
+    if (spec_.frameFile.empty()) return;
+    auto text = readWholeFile(spec_.frameFile);
+    if (!text) return;
+    Json frame = Json::parse(*text, nullptr, false);
+    if (!frame.is_object()) return;
+    auto width = frame.find("width"), height = frame.find("height");
+    if (width != frame.end() && height != frame.end() && width->is_number() &&
+        height->is_number()) {
+        gtk_window_set_default_size(window_, clampSide(width->get<double>(), spec_.minWidth),
+                                    clampSide(height->get<double>(), spec_.minHeight));
+    }
+    if (boolMember(frame, "maximized") == true) gtk_window_maximize(window_);
+}
+
+gboolean GtkMainWindow::onCloseRequest(GtkWindow*, gpointer data) {
+    auto* self = static_cast<GtkMainWindow*>(data);
+    if (!self->delegate_.windowShouldClose()) return TRUE;
+    // The window is kept, not destroyed, so that it can be shown again as it was.
+    self->rememberFrame();
+    gtk_widget_set_visible(GTK_WIDGET(self->window_), FALSE);
+    self->delegate_.windowDidClose();
+    return TRUE;
+}
+
+void GtkMainWindow::onResize(GtkDrawingArea*, int, int, gpointer data) {
+    auto* self = static_cast<GtkMainWindow*>(data);
+    // Zooming during layout would lay the page out again from inside the layout; wait for it
+    // to finish.
+    if (self->resizeSource_ != 0) return;
+    self->resizeSource_ = g_idle_add(
+        [](gpointer data) -> gboolean {
+            auto* self = static_cast<GtkMainWindow*>(data);
+            self->resizeSource_ = 0;
+            self->delegate_.windowDidResize();
+            return G_SOURCE_REMOVE;
+        },
+        self);
+}
+
+}  // namespace suite::gtk

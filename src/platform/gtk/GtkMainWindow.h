@@ -1,0 +1,51 @@
+#pragma once
+// The main window on GTK: the web view fills it; a drag strip (window handle with the menu bar
+// and the window controls) lies over its top band, so the page reaches under the title area.
+#include <gtk/gtk.h>
+
+#include <memory>
+
+#include "platform/Window.h"
+#include "platform/gtk/GtkWebView.h"
+
+namespace suite::gtk {
+
+class GtkMainWindow final : public Window {
+public:
+    GtkMainWindow(GtkApplication* app, const WindowSpec& spec, WindowDelegate& delegate,
+                  SchemeResponder scheme, GMenuModel* menuBar);
+    ~GtkMainWindow() override;
+
+    void present() override;
+    void orderFrontRegardless() override;
+    void hide() override;
+    bool isVisible() const override;
+    bool isActive() const override;
+    void setContentSize(double width, double height) override;
+    void setBackgroundColor(const Rgba& color) override;
+    WebView& webView() override { return *web_; }
+
+    GtkWebView& gtkWebView() { return *web_; }
+    GtkWindow* gtkWindow() const { return window_; }
+    void setMenuBar(GMenuModel* model, bool rightToLeft);
+    void minimize();
+    void close();
+    // Stores the current size for the next start.
+    void rememberFrame() const;
+
+private:
+    void restoreFrame();
+    static gboolean onCloseRequest(GtkWindow*, gpointer self);
+    static void onResize(GtkDrawingArea*, int, int, gpointer self);
+
+    const WindowSpec spec_;
+    WindowDelegate& delegate_;
+    std::unique_ptr<GtkWebView> web_;
+    GtkWindow* window_ = nullptr;
+    GtkWidget* strip_ = nullptr;
+    GtkWidget* menuBar_ = nullptr;
+    GtkCssProvider* css_ = nullptr;
+    guint resizeSource_ = 0;
+};
+
+}  // namespace suite::gtk

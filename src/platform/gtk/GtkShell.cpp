@@ -1,0 +1,168 @@
+#include "platform/gtk/GtkShell.h"
+
+#include <string>
+
+#include "platform/gtk/GtkMainWindow.h"
+
+namespace suite::gtk {
+
+namespace {
+
+struct CommandAction {
+    MenuCommand command;
+    const char* name;
+};
+
+constexpr CommandAction kActions[] = {
+    {MenuCommand::About, "about"},       {MenuCommand::CheckNow, "check-now"},
+    {MenuCommand::OpenSettings, "settings"}, {MenuCommand::Hide, "hide"},
+    {MenuCommand::Quit, "quit"},         {MenuCommand::Copy, "copy"},
+    {MenuCommand::SelectAll, "select-all"},  {MenuCommand::Minimize, "minimize"},
+    {MenuCommand::Close, "close"},
+};
+
+const char* actionName(MenuCommand command) {
+    for (const auto& action : kActions) {
+        if (action.command == command) return action.name;
+    }
+    return "about";
+}
+
+std::string accelerator(const std::string& key) {
+    if (key == ",") return "<Primary>comma";
+    return "<Primary>" + key;
+}
+
+}  // namespace
+
+GtkShell::GtkShell(GtkApplication* app) : app_(app) {
+    for (const auto& entry : kActions) {
+        GSimpleAction* action = g_simple_action_new(entry.name, nullptr);
+        g_object_set_data(G_OBJECT(action), "talven-command",
+                          GINT_TO_POINTER(static_cast<int>(entry.command)));
+        g_signal_connect(action, "activate", G_CALLBACK(onAction), this);
+        g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action));
+        g_object_unref(action);
+    }
+}
+
+GtkShell::~GtkShell() {
+    for (const auto& entry : kActions) g_action_map_remove_action(G_ACTION_MAP(app_), entry.name);
+    if (held_) g_application_release(G_APPLICATION(app_));
+    if (menuModel_ != nullptr) g_object_unref(menuModel_);
+}
+
+std::unique_ptr<Window> GtkShell::createWindow(const WindowSpec& spec, WindowDelegate& delegate,
+                                               SchemeResponder scheme) {
+    auto window = std::make_unique<GtkMainWindow>(app_, spec, delegate, std::move(scheme),
+                                                  G_MENU_MODEL(menuModel_));
+    window->setMenuBar(G_MENU_MODEL(menuModel_), rightToLeft_);
+    window_ = window.get();
+    return window;
+}
+
+void GtkShell::setActivationPolicy(ActivationPolicy policy) {
+    // Running on in the background means holding the application while no window shows.
+    if (policy == ActivationPolicy::Accessory && !held_) {
+        g_application_hold(G_APPLICATION(app_));
+        held_ = true;
+    } else if (policy == ActivationPolicy::Regular && held_) {
+        g_application_release(G_APPLICATION(app_));
+        held_ = false;
+    }
+}
+
+void GtkShell::activate() {
+    if (window_ != nullptr && window_->isVisible()) window_->present();
+}
+
+void GtkShell::terminate() {
+    if (window_ != nullptr) window_->rememberFrame();
+    g_application_quit(G_APPLICATION(app_));
+}
+
+void GtkShell::setMenuBar(const MenuBar& bar, MenuDelegate& delegate) {
+    menuDelegate_ = &delegate;
+    GMenu* model = g_menu_new();
+    for (const auto& menu : bar.menus) {
+        GMenu* submenu = g_menu_new();
+        GMenu* section = g_menu_new();
+        for (const auto& item : menu.items) {
+            if (item.separator) {
+                g_menu_append_section(submenu, nullptr, G_MENU_MODEL(section));
+                g_object_unref(section);
+                section = g_menu_new();
+                continue;
+            }
+            std::string action = std::string("app.") + actionName(item.command);
+            g_menu_append(section, item.title.c_str(), action.c_str());
+            if (!item.key.empty()) {
+                std::string accel = accelerator(item.key);
+                const char* accels[] = {accel.c_str(), nullptr};
+                gtk_application_set_accels_for_action(app_, action.c_str(), accels);
+            }
+        }
+        g_menu_append_section(submenu, nullptr, G_MENU_MODEL(section));
+        g_object_unref(section);
+        // The application menu has no title on the Mac; here it carries the product's name so
+        // that it can be found at all.
+        std::string title = menu.title.empty() ? "TALVEN™ Suite" : menu.title;
+        g_menu_append_submenu(model, title.c_str(), G_MENU_MODEL(submenu));
+        g_object_unref(submenu);
+    }
+    if (menuModel_ != nullptr) g_object_unref(menuModel_);
+    menuModel_ = model;
+    rightToLeft_ = bar.rightToLeft;
+    gtk_application_set_menubar(app_, G_MENU_MODEL(menuModel_));
+    if (window_ != nullptr) window_->setMenuBar(G_MENU_MODEL(menuModel_), rightToLeft_);
+}
+
+void GtkShell::showAbout(const AboutInfo& info) {
+    GtkWidget* dialog = gtk_about_dialog_new();
+    GtkAboutDialog* about = GTK_ABOUT_DIALOG(dialog);
+    gtk_about_dialog_set_program_name(about, info.name.c_str());
+    gtk_about_dialog_set_version(about, info.version.c_str());
+    gtk_about_dialog_set_comments(about, info.credits.c_str());
+    gtk_about_dialog_set_copyright(about, info.rights.c_str());
+    gtk_about_dialog_set_logo_icon_name(about, g_application_get_application_id(G_APPLICATION(app_)));
+    if (window_ != nullptr) gtk_window_set_transient_for(GTK_WINDOW(dialog), window_->gtkWindow());
+    gtk_window_set_hide_on_close(GTK_WINDOW(dialog), FALSE);
+    gtk_window_present(GTK_WINDOW(dialog));
+}
+
+void GtkShell::openUri(const std::string& uri) {
+    // Without a browser or a desktop to ask, nothing opens; the page is not told either way.
+    g_app_info_launch_default_for_uri_async(uri.c_str(), nullptr, nullptr, nullptr, nullptr);
+}
+
+void GtkShell::onAction(GSimpleAction* action, GVariant*, gpointer data) {
+    auto command = static_cast<MenuCommand>(
+        GPOINTER_TO_INT(g_object_get_data(G_OBJECT(action), "talven-command")));
+    static_cast<GtkShell*>(data)->runCommand(command);
+}
+
+void GtkShell::runCommand(MenuCommand command) {
+    switch (command) {
+        case MenuCommand::About:
+        case MenuCommand::CheckNow:
+        case MenuCommand::OpenSettings:
+            if (menuDelegate_ != nullptr) menuDelegate_->menuCommand(command);
+            return;
+        case MenuCommand::Quit: terminate(); return;
+        default: break;
+    }
+    if (window_ == nullptr) return;
+    switch (command) {
+        // Hiding a program has no desktop-wide meaning here; minimising is what users expect.
+        case MenuCommand::Hide:
+        case MenuCommand::Minimize: window_->minimize(); break;
+        case MenuCommand::Copy: window_->gtkWebView().runEditingCommand(WEBKIT_EDITING_COMMAND_COPY); break;
+        case MenuCommand::SelectAll:
+            window_->gtkWebView().runEditingCommand(WEBKIT_EDITING_COMMAND_SELECT_ALL);
+            break;
+        case MenuCommand::Close: window_->close(); break;
+        default: break;
+    }
+}
+
+}  // namespace suite::gtk

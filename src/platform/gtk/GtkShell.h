@@ -1,0 +1,44 @@
+#pragma once
+// The application on GTK: GtkApplication, its actions and accelerators, the menu bar model,
+// the about dialog, presence in the background and default handlers for addresses.
+#include <gtk/gtk.h>
+
+#include <memory>
+#include <vector>
+
+#include "platform/Shell.h"
+
+namespace suite::gtk {
+
+class GtkMainWindow;
+
+class GtkShell final : public Shell {
+public:
+    explicit GtkShell(GtkApplication* app);
+    ~GtkShell() override;
+
+    std::unique_ptr<Window> createWindow(const WindowSpec& spec, WindowDelegate& delegate,
+                                         SchemeResponder scheme) override;
+    void setActivationPolicy(ActivationPolicy policy) override;
+    void activate() override;
+    void terminate() override;
+    void setMenuBar(const MenuBar& bar, MenuDelegate& delegate) override;
+    void showAbout(const AboutInfo& info) override;
+    void openUri(const std::string& uri) override;
+
+    // The window most recently created, for tests that drive the page.
+    GtkMainWindow* mainWindow() const { return window_; }
+
+private:
+    static void onAction(GSimpleAction* action, GVariant*, gpointer self);
+    void runCommand(MenuCommand command);
+
+    GtkApplication* app_;
+    GMenu* menuModel_ = nullptr;
+    bool rightToLeft_ = false;
+    MenuDelegate* menuDelegate_ = nullptr;
+    GtkMainWindow* window_ = nullptr;
+    bool held_ = false;
+};
+
+}  // namespace suite::gtk

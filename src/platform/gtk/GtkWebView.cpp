@@ -1,0 +1,213 @@
+#include "platform/gtk/GtkWebView.h"
+
+#include <libsoup/soup.h>
+
+namespace suite::gtk {
+
+namespace {
+
+constexpr const char* kScheme = "suite";
+
+struct Completion {
+    std::function<void()> done;
+};
+
+struct ResultCompletion {
+    std::function<void(std::optional<std::string>)> done;
+};
+
+}  // namespace
+
+GtkWebView::GtkWebView(WindowDelegate& delegate, SchemeResponder scheme)
+    : delegate_(delegate), scheme_(std::move(scheme)) {
+    // A context of our own keeps the scheme registration with this view, and an ephemeral
+    // session keeps WebKit from writing caches or cookies for a page that only ever comes from
+    // the program's own files.
+    WebKitWebContext* context = webkit_web_context_new();
+    WebKitNetworkSession* session = webkit_network_session_new_ephemeral();
+    WebKitUserContentManager* content = webkit_user_content_manager_new();
+    view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context,
+                                         "network-session", session, "user-content-manager",
+                                         content, nullptr));
+    g_object_ref_sink(view_);
+
+    WebKitSecurityManager* security = webkit_web_context_get_security_manager(context);
+    webkit_security_manager_register_uri_scheme_as_secure(security, kScheme);
+    webkit_security_manager_register_uri_scheme_as_cors_enabled(security, kScheme);
+    webkit_web_context_register_uri_scheme(context, kScheme, onSchemeRequest, this, nullptr);
+
+    webkit_user_content_manager_register_script_message_handler(content, "suite", nullptr);
+    g_signal_connect(content, "script-message-received::suite", G_CALLBACK(onScriptMessage), this);
+
+    g_signal_connect(view_, "decide-policy", G_CALLBACK(onDecidePolicy), this);
+    g_signal_connect(view_, "load-changed", G_CALLBACK(onLoadChanged), this);
+    g_signal_connect(view_, "load-failed", G_CALLBACK(onLoadFailed), this);
+    g_signal_connect(view_, "script-dialog", G_CALLBACK(onScriptDialog), this);
+
+    WebKitSettings* settings = webkit_web_view_get_settings(view_);
+    webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
+    webkit_settings_set_enable_back_forward_navigation_gestures(settings, FALSE);
+
+    // The window's colour shows through while the page loads.
+    GdkRGBA transparent = {0, 0, 0, 0};
+    webkit_web_view_set_background_color(view_, &transparent);
+
+    g_object_unref(content);
+    g_object_unref(session);
+    g_object_unref(context);
+}
+
+GtkWebView::~GtkWebView() {
+    g_signal_handlers_disconnect_by_data(view_, this);
+    g_signal_handlers_disconnect_by_data(webkit_web_view_get_user_content_manager(view_), this);
+    g_object_unref(view_);
+}
+
+void GtkWebView::loadUri(const std::string& uri) { webkit_web_view_load_uri(view_, uri.c_str()); }
+
+void GtkWebView::evaluateJavaScript(const std::string& source, std::function<void()> done) {
+    auto* completion = new Completion{std::move(done)};
+    webkit_web_view_evaluate_javascript(
+        view_, source.c_str(), static_cast<gssize>(source.size()), nullptr, nullptr, nullptr,
+        [](GObject* object, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<Completion> completion(static_cast<Completion*>(data));
+            GError* error = nullptr;
+            JSCValue* value =
+                webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(object), result, &error);
+            if (value != nullptr) g_object_unref(value);
+            g_clear_error(&error);
+            if (completion->done) completion->done();
+        },
+        completion);
+}
+
+void GtkWebView::evaluateForResult(const std::string& source,
+                                   std::function<void(std::optional<std::string>)> done) {
+    auto* completion = new ResultCompletion{std::move(done)};
+    webkit_web_view_evaluate_javascript(
+        view_, source.c_str(), static_cast<gssize>(source.size()), nullptr, nullptr, nullptr,
+        [](GObject* object, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<ResultCompletion> completion(static_cast<ResultCompletion*>(data));
+            GError* error = nullptr;
+            JSCValue* value =
+                webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(object), result, &error);
+            std::optional<std::string> json;
+            if (value != nullptr) {
+                if (gchar* text = jsc_value_to_json(value, 0)) {
+                    json = text;
+                    g_free(text);
+                }
+                g_object_unref(value);
+            }
+            g_clear_error(&error);
+            completion->done(json);
+        },
+        completion);
+}
+
+void GtkWebView::snapshotPng(std::function<void(std::optional<std::string>)> done) {
+    auto* completion = new ResultCompletion{std::move(done)};
+    webkit_web_view_get_snapshot(
+        view_, WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
+        [](GObject* object, GAsyncResult* result, gpointer data) {
+            std::unique_ptr<ResultCompletion> completion(static_cast<ResultCompletion*>(data));
+            GError* error = nullptr;
+            GdkTexture* texture =
+                webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(object), result, &error);
+            g_clear_error(&error);
+            std::optional<std::string> png;
+            if (texture != nullptr) {
+                if (GBytes* bytes = gdk_texture_save_to_png_bytes(texture)) {
+                    gsize size = 0;
+                    auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+                    png = std::string(data, size);
+                    g_bytes_unref(bytes);
+                }
+                g_object_unref(texture);
+            }
+            completion->done(std::move(png));
+        },
+        completion);
+}
+
+double GtkWebView::width() const { return gtk_widget_get_width(GTK_WIDGET(view_)); }
+
+double GtkWebView::zoom() const { return webkit_web_view_get_zoom_level(view_); }
+
+void GtkWebView::setZoom(double zoom) { webkit_web_view_set_zoom_level(view_, zoom); }
+
+void GtkWebView::runEditingCommand(const char* command) {
+    webkit_web_view_execute_editing_command(view_, command);
+}
+
+void GtkWebView::onSchemeRequest(WebKitURISchemeRequest* request, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    const gchar* uri = webkit_uri_scheme_request_get_uri(request);
+    if (uri == nullptr) return;  // nothing to answer for
+    SchemeResponse answer = self->scheme_(uri);
+
+    GBytes* body = g_bytes_new(answer.body.data(), answer.body.size());
+    GInputStream* stream = g_memory_input_stream_new_from_bytes(body);
+    WebKitURISchemeResponse* response =
+        webkit_uri_scheme_response_new(stream, static_cast<gint64>(answer.body.size()));
+    webkit_uri_scheme_response_set_status(response, static_cast<guint>(answer.status), nullptr);
+    SoupMessageHeaders* headers = soup_message_headers_new(SOUP_MESSAGE_HEADERS_RESPONSE);
+    for (const auto& [name, value] : answer.headers) {
+        soup_message_headers_append(headers, name.c_str(), value.c_str());
+        if (g_ascii_strcasecmp(name.c_str(), "Content-Type") == 0) {
+            webkit_uri_scheme_response_set_content_type(response, value.c_str());
+        }
+    }
+    webkit_uri_scheme_response_set_http_headers(response, headers);  // takes the headers
+    webkit_uri_scheme_request_finish_with_response(request, response);
+    g_object_unref(response);
+    g_object_unref(stream);
+    g_bytes_unref(body);
+}
+
+void GtkWebView::onScriptMessage(WebKitUserContentManager*, JSCValue* value, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    gchar* text = jsc_value_to_json(value, 0);
+    if (text == nullptr) return;  // undefined, functions: not a message
+    Json body = Json::parse(text, nullptr, /*allow_exceptions=*/false);
+    g_free(text);
+    self->delegate_.scriptMessageReceived(body);
+}
+
+gboolean GtkWebView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
+                                    WebKitPolicyDecisionType type, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
+        // The program has one window; the page cannot open others.
+        webkit_policy_decision_ignore(decision);
+        return TRUE;
+    }
+    WebKitNavigationAction* action = webkit_navigation_policy_decision_get_navigation_action(
+        WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    WebKitURIRequest* request = webkit_navigation_action_get_request(action);
+    const gchar* uri = request != nullptr ? webkit_uri_request_get_uri(request) : nullptr;
+    if (uri != nullptr && self->delegate_.shouldAllowNavigation(uri)) {
+        webkit_policy_decision_use(decision);
+    } else {
+        webkit_policy_decision_ignore(decision);
+    }
+    return TRUE;
+}
+
+void GtkWebView::onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    if (event == WEBKIT_LOAD_STARTED) self->loadFailed_ = false;
+    if (event == WEBKIT_LOAD_FINISHED && !self->loadFailed_) self->delegate_.webViewDidFinish();
+}
+
+gboolean GtkWebView::onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer data) {
+    static_cast<GtkWebView*>(data)->loadFailed_ = true;
+    return TRUE;  // no error page: the empty coloured window is all the user sees
+}
+
+gboolean GtkWebView::onScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer) {
+    return TRUE;  // alert, confirm and prompt have no effect
+}
+
+}  // namespace suite::gtk
