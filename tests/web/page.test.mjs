@@ -1,0 +1,49 @@
+// Rules the native host relies on that can be read from the page's files.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { readFileSync, readdirSync } from 'node:fs';
+import { join, relative } from 'node:path';
+import { fileURLToPath } from 'node:url';
+
+const WEB = fileURLToPath(new URL('../../web/', import.meta.url));
+const html = readFileSync(join(WEB, 'index.html'), 'utf8');
+
+function files(ext) {
+  return readdirSync(WEB, { withFileTypes: true, recursive: true })
+    .filter((e) => e.isFile() && e.name.endsWith(ext))
+    .map((e) => {
+      const path = join(e.parentPath ?? e.path, e.name);
+      return { name: relative(WEB, path), text: readFileSync(path, 'utf8') };
+    });
+}
+
+test('the settings menu command finds a clickable settings entry first', () => {
+  // The native menu runs document.querySelector('[data-view=settings]')?.click().
+  const tags = [...html.matchAll(/<(\w+)\b[^>]*\bdata-view="settings"[^>]*>/g)];
+  assert.equal(tags.length, 1, 'exactly one element carries data-view="settings"');
+  assert.equal(tags[0][1], 'button');
+  assert.match(html, /<section\b[^>]*data-panel="settings"/, 'and it has a view to open');
+});
+
+test('the page loads nothing from the network', () => {
+  const remote = /(?:src|href)\s*=\s*["'](?:https?:)?\/\/|url\(\s*["']?(?:https?:)?\/\/|@import\s+(?:url\()?["']?(?:https?:)?\/\/|from\s+["'](?:https?:)?\/\//i;
+  // The one outside address is a link, opened by the user's browser.
+  const pageWithoutLinks = html.replace(/<a\b[^>]*>/g, '');
+  assert.doesNotMatch(pageWithoutLinks, remote, 'index.html');
+  for (const { name, text } of [...files('.css'), ...files('.js')]) assert.doesNotMatch(text, remote, name);
+});
+
+test('the page never relies on new windows or script dialogs', () => {
+  for (const { name, text } of files('.js')) {
+    assert.doesNotMatch(text, /\b(?:window\.)?open\s*\(|\b(?:alert|confirm|prompt)\s*\(/, name);
+    assert.doesNotMatch(text, /location\s*(?:\.href)?\s*=|location\.(?:assign|replace)\s*\(/, name);
+  }
+  assert.doesNotMatch(html, /target\s*=\s*["']_blank/);
+});
+
+test('scripts are ES modules with file types the resource scheme serves', () => {
+  assert.match(html, /<script type="module" src="js\/main\.js"><\/script>/);
+  const served = /\.(?:html|js|css|json|png|svg|woff)$/i;
+  const shipped = readdirSync(WEB, { recursive: true, withFileTypes: true }).filter((e) => e.isFile());
+  for (const entry of shipped) assert.match(entry.name, served, entry.name);
+});

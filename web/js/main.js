@@ -1,0 +1,26 @@
+// Entry point: builds the app, mounts the views, publishes Suite.receive and
+// only then tells the native side that the page can take events.
+
+import { createApp } from './app.js';
+import { hasNativeHost, post } from './bridge.js';
+import { browserInit, browserStartView, followBrowserAppearance } from './devhost.js';
+import { mountProducts } from './views/products.js';
+import { mountSettings } from './views/settings.js';
+import { mountShell } from './views/shell.js';
+
+const app = createApp({ post, minBusyMs: 900 });
+
+const renderers = [mountShell(app), mountProducts(app), mountSettings(app)];
+const render = (state) => {
+  for (const view of renderers) view(state);
+};
+app.store.subscribe(render);
+render(app.store.get());
+
+const suite = app.connect(window);
+
+if (!hasNativeHost()) {
+  suite.receive(browserInit(window));
+  followBrowserAppearance(window, suite.receive);
+  app.showView(browserStartView(window));
+}

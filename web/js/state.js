@@ -1,0 +1,141 @@
+// Application state and the settings dictionary.
+//
+// The page owns the settings schema; the native side stores whatever the page
+// saves and reads only "lang" and "startLogin" from it. Keys this version does
+// not know (written by a newer or older page) therefore have to survive every
+// save untouched.
+
+export const VIEWS = Object.freeze(['products', 'feedback', 'settings']);
+export const LANG_CHOICES = Object.freeze(['system', 'en', 'ar']);
+
+function isObject(value) {
+  return value !== null && typeof value === 'object' && !Array.isArray(value);
+}
+
+// A detached, JSON-only copy: what goes into "save" can never alias the live
+// state, and nothing unserialisable can reach the native side.
+export function normalizeSettings(value) {
+  if (!isObject(value)) return {};
+  try {
+    const copy = JSON.parse(JSON.stringify(value));
+    return isObject(copy) ? copy : {};
+  } catch {
+    return {};
+  }
+}
+
+// A language tag as the platform reports it: BCP 47 ("ar-EG", "zh-Hant-TW") or
+// a POSIX locale name ("ar_EG.UTF-8", "ar_EG@latin"). Only the primary subtag
+// decides, so "arn" (Mapudungun) is not taken for Arabic.
+export function isArabicTag(tag) {
+  if (typeof tag !== 'string') return false;
+  return tag.trim().split(/[-_.@]/, 1)[0].toLowerCase() === 'ar';
+}
+
+// What the language control shows: an explicit choice, or "system" when the
+// settings carry none (or a value this page does not offer).
+export function langChoice(settings) {
+  const lang = isObject(settings) ? settings.lang : undefined;
+  return lang === 'en' || lang === 'ar' ? lang : 'system';
+}
+
+export function resolveLang(settings, osLang) {
+  const choice = langChoice(settings);
+  if (choice !== 'system') return choice;
+  return isArabicTag(osLang) ? 'ar' : 'en';
+}
+
+// "System" is stored as the absence of "lang": the native menu treats any
+// string it finds there as an explicit language and would show English for a
+// stored "system" even on an Arabic system.
+export function withLanguage(settings, choice) {
+  const next = normalizeSettings(settings);
+  if (choice === 'en' || choice === 'ar') next.lang = choice;
+  else delete next.lang;
+  return next;
+}
+
+export function startsAtLogin(settings) {
+  return isObject(settings) && settings.startLogin === true;
+}
+
+export function withStartLogin(settings, on) {
+  return { ...normalizeSettings(settings), startLogin: on === true };
+}
+
+export function initialState() {
+  return {
+    booted: false,
+    platform: '',
+    version: '',
+    demo: false,
+    settings: {},
+    osLang: 'en',
+    osDark: false,
+    reduceMotion: false,
+    view: 'products',
+    check: { running: false, startedAt: null, lastAt: null, lastOk: null },
+  };
+}
+
+// Members of the wrong type fall back instead of failing: the page must come
+// up even if a native build sends something unexpected.
+export function applyInit(state, event) {
+  const ev = isObject(event) ? event : {};
+  return {
+    ...state,
+    booted: true,
+    platform: typeof ev.platform === 'string' ? ev.platform : '',
+    version: typeof ev.version === 'string' ? ev.version : '',
+    demo: ev.demo === true,
+    settings: normalizeSettings(ev.settings),
+    osLang: typeof ev.osLang === 'string' && ev.osLang !== '' ? ev.osLang : 'en',
+    osDark: ev.osDark === true,
+    reduceMotion: ev.reduceMotion === true,
+  };
+}
+
+// A member that is missing or mistyped leaves that value as it was.
+export function applyAppearance(state, event) {
+  const ev = isObject(event) ? event : {};
+  return {
+    ...state,
+    osDark: typeof ev.osDark === 'boolean' ? ev.osDark : state.osDark,
+    reduceMotion: typeof ev.reduceMotion === 'boolean' ? ev.reduceMotion : state.reduceMotion,
+  };
+}
+
+export function langOf(state) {
+  return resolveLang(state.settings, state.osLang);
+}
+
+export function createStore(initial) {
+  let state = initial;
+  const listeners = new Set();
+
+  function get() {
+    return state;
+  }
+
+  // Takes a patch object or a function of the current state.
+  function update(change) {
+    const next = typeof change === 'function' ? change(state) : { ...state, ...change };
+    if (next === state) return;
+    const prev = state;
+    state = next;
+    for (const listener of [...listeners]) {
+      try {
+        listener(state, prev);
+      } catch (err) {
+        console.error('suite: state listener failed', err);
+      }
+    }
+  }
+
+  function subscribe(listener) {
+    listeners.add(listener);
+    return () => listeners.delete(listener);
+  }
+
+  return { get, update, subscribe };
+}

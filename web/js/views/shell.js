@@ -1,0 +1,78 @@
+// The frame around the views: document language and direction, appearance,
+// navigation, version and demo marks, and the rules that keep the web view on
+// this page (links, form submits, dropped files).
+
+import { $$, setText, translateTree } from '../dom.js';
+import { dirOf, t } from '../i18n.js';
+import { langOf } from '../state.js';
+
+// Versions are Latin text inside possibly Arabic sentences; isolate them so
+// "1.2.0" never gets reordered by the surrounding direction.
+const isolateLtr = (text) => `\u2066${text}\u2069`;
+
+function externalAnchor(event) {
+  const target = event.target instanceof Element ? event.target : null;
+  return target?.closest('a[href]') ?? null;
+}
+
+export function mountShell(app, doc = document) {
+  const root = doc.documentElement;
+  const navItems = $$('.nav [data-view]', doc);
+  const panels = $$('[data-panel]', doc);
+  const versions = $$('[data-version]', doc);
+  const demoMarks = $$('[data-demo]', doc);
+
+  for (const item of navItems) {
+    item.addEventListener('click', () => app.showView(item.dataset.view));
+  }
+
+  // Any followed link would be refused by the native navigation policy and
+  // leave the user clicking at nothing: send web addresses to the browser
+  // instead, and never let an anchor navigate the page itself.
+  const onAnchor = (event) => {
+    const anchor = externalAnchor(event);
+    if (!anchor) return;
+    event.preventDefault();
+    if (event.type === 'click') app.openLink(anchor.href);
+  };
+  doc.addEventListener('click', onAnchor, true);
+  doc.addEventListener('auxclick', onAnchor, true);
+  doc.addEventListener('submit', (event) => event.preventDefault(), true);
+  // A file dropped on the window would otherwise be opened in the web view.
+  doc.addEventListener('dragover', (event) => event.preventDefault());
+  doc.addEventListener('drop', (event) => event.preventDefault());
+
+  // If the native side never answers "ready", show the page anyway.
+  const bootTimer = setTimeout(() => root.classList.remove('is-booting'), 1500);
+
+  let shownLang = null;
+
+  return function render(state) {
+    const lang = langOf(state);
+    if (lang !== shownLang) {
+      root.lang = lang;
+      root.dir = dirOf(lang);
+      translateTree(doc.body, lang);
+      doc.title = t(lang, 'app.name');
+      shownLang = lang;
+    }
+
+    if (state.booted) {
+      root.dataset.theme = state.osDark ? 'dark' : 'light';
+      root.dataset.motion = state.reduceMotion ? 'reduce' : 'full';
+      root.dataset.ready = 'true';
+      root.classList.remove('is-booting');
+      clearTimeout(bootTimer);
+    }
+
+    const versionText = state.version ? t(lang, 'app.version', { version: isolateLtr(state.version) }) : '';
+    for (const el of versions) setText(el, versionText);
+    for (const el of demoMarks) el.hidden = !state.demo;
+
+    for (const item of navItems) {
+      if (item.dataset.view === state.view) item.setAttribute('aria-current', 'page');
+      else item.removeAttribute('aria-current');
+    }
+    for (const panel of panels) panel.hidden = panel.dataset.panel !== state.view;
+  };
+}
