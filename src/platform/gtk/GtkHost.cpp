@@ -33,6 +33,7 @@ struct Program {
     std::unique_ptr<GtkShell> shell;
     std::unique_ptr<GtkSystemSettings> system;
     std::unique_ptr<AppDelegate> delegate;
+    LaunchObserver onLaunched;
 };
 
 void onActivate(GtkApplication* app, gpointer data) {
@@ -59,12 +60,14 @@ void onActivate(GtkApplication* app, gpointer data) {
         program->launch, config,
         Platform{program->queue, *program->shell, *program->system, program->env});
     program->delegate->applicationDidFinishLaunching();
+    if (program->onLaunched) program->onLaunched(*program->delegate, *program->shell);
 }
 
 }  // namespace
 
-int runProgram(int argc, char** argv) {
+int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
     Program program;
+    program.onLaunched = std::move(onLaunched);
     std::vector<std::string> arguments(argv, argv + argc);
     program.folders = xdgUserFolders();
     program.launch =
