@@ -111,14 +111,22 @@ void GtkMainWindow::setContentSize(double width, double height) {
 }
 
 void GtkMainWindow::setBackgroundColor(const Rgba& color) {
-    char css[256];
+    // The strip's menus and window buttons sit on the page; they take a text colour that reads
+    // on the window's colour, whatever the desktop theme is.
+    bool darkBackground = 0.2126 * color.red + 0.7152 * color.green + 0.0722 * color.blue < 0.5;
+    const char* text = darkBackground ? "rgba(235, 240, 250, 0.92)" : "rgba(20, 26, 38, 0.88)";
+    char css[768];
     g_snprintf(css, sizeof css,
                "window.talven-main { background-color: rgba(%d, %d, %d, %.3f); }"
                " window.talven-main.solid-csd { padding: 0; border-width: 0; }"
-               " .talven-drag-strip { background: transparent; }",
+               " .talven-drag-strip { background: transparent; }"
+               " .talven-drag-strip popovermenubar { background: transparent; box-shadow: none;"
+               "   border: none; }"
+               " .talven-drag-strip popovermenubar > item,"
+               " .talven-drag-strip windowcontrols button { color: %s; }",
                static_cast<int>(std::lround(color.red * 255)),
                static_cast<int>(std::lround(color.green * 255)),
-               static_cast<int>(std::lround(color.blue * 255)), color.alpha);
+               static_cast<int>(std::lround(color.blue * 255)), color.alpha, text);
     gtk_css_provider_load_from_data(css_, css, -1);
 }
 
