@@ -1,0 +1,23 @@
+#pragma once
+// What a CurlHttpClient is allowed to do beyond the program's fixed rules. Everything except the
+// User-Agent exists for tests against servers on this machine; the program sets none of it.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace suite {
+
+struct CurlClientOptions {
+    // Certificates to trust for server verification in place of curl's built-in bundle file.
+    // On Debian curl also reads the system folder /etc/ssl/certs, so the system store stays
+    // trusted; tests use this for their self-signed servers. Empty: the system store only.
+    std::filesystem::path caFile;
+    // Plain http to 127.0.0.0/8, ::1 and "localhost" (never anywhere else, also not by redirect).
+    bool allowPlainHttpToLoopback = false;
+    // curl RESOLVE entries ("host:port:127.0.0.1") so tests can give a loopback server a name.
+    std::vector<std::string> resolve;
+    // Sent as User-Agent when a request sets none; empty sends none.
+    std::string userAgent;
+};
+
+}  // namespace suite

@@ -1,0 +1,366 @@
+#include "platform/curl/CurlTransfer.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <utility>
+
+#include "platform/curl/TransportErrorFromCurl.h"
+#include "platform/curl/UrlPolicy.h"
+
+namespace suite::curl {
+
+namespace {
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// RFC 9110 token: what a method or a header name may consist of.
+bool isToken(std::string_view text) {
+    static constexpr std::string_view kSymbols = "!#$%&'*+-.^_`|~";
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return std::isalnum(static_cast<unsigned char>(c)) ||
+               kSymbols.find(c) != std::string_view::npos;
+    });
+}
+
+// A value with a line break would let the caller's text start a header (or a request) of its own.
+bool isSafeHeaderValue(std::string_view text) {
+    return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+std::string_view trimmed(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+bool hasHeader(const HttpHeaders& headers, std::string_view name) {
+    return std::any_of(headers.begin(), headers.end(),
+                       [&](const auto& header) { return equalsIgnoringCase(header.first, name); });
+}
+
+std::uint64_t nonNegative(curl_off_t value) {
+    return value > 0 ? static_cast<std::uint64_t>(value) : 0;
+}
+
+// Collects whether every option took: curl refuses unknown protocols or values it was built
+// without, and a silently ignored rule would be worse than a failed request.
+class OptionSetter {
+  public:
+    explicit OptionSetter(CURL* easy) : easy_(easy) {}
+    template <typename Value>
+    void operator()(CURLoption option, Value value) {
+        if (ok_ && curl_easy_setopt(easy_, option, value) != CURLE_OK) ok_ = false;
+    }
+    bool ok() const { return ok_; }
+
+  private:
+    CURL* easy_;
+    bool ok_ = true;
+};
+
+}  // namespace
+
+CurlTransfer::CurlTransfer(HttpRequest request, std::shared_ptr<TransferDelivery> delivery,
+                           const CurlClientOptions& options)
+    : request_(std::move(request)),
+      delivery_(std::move(delivery)),
+      options_(options),
+      sink_(request_.responseFile) {}
+
+std::optional<std::string> CurlTransfer::prepare() {
+    if (auto refusal = refusalForUrl(request_.url, options_.allowPlainHttpToLoopback)) {
+        return refusal;
+    }
+    easy_.reset(curl_easy_init());
+    if (!easy_) return "cannot create a curl handle";
+
+    const char* protocols = options_.allowPlainHttpToLoopback ? "http,https" : "https";
+    OptionSetter set(easy_.get());
+    set(CURLOPT_URL, request_.url.c_str());
+    set(CURLOPT_PROTOCOLS_STR, protocols);
+    set(CURLOPT_REDIR_PROTOCOLS_STR, protocols);
+    set(CURLOPT_FOLLOWLOCATION, 1L);
+    set(CURLOPT_MAXREDIRS, 10L);
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_SSL_VERIFYPEER, 1L);
+    set(CURLOPT_SSL_VERIFYHOST, 2L);
+    set(CURLOPT_ERRORBUFFER, curlMessage_);
+    set(CURLOPT_HEADERFUNCTION, &CurlTransfer::onHeader);
+    set(CURLOPT_HEADERDATA, static_cast<void*>(this));
+    set(CURLOPT_WRITEFUNCTION, &CurlTransfer::onBody);
+    set(CURLOPT_WRITEDATA, static_cast<void*>(this));
+    set(CURLOPT_NOPROGRESS, 0L);
+    set(CURLOPT_XFERINFOFUNCTION, &CurlTransfer::onProgress);
+    set(CURLOPT_XFERINFODATA, static_cast<void*>(this));
+    // Removing a transfer that is still resolving its host name would otherwise wait for the
+    // lookup to end, so a cancel (or closing the program) could hang for the resolver's timeout.
+    // Best effort: without it a cancel is only slower.
+    curl_easy_setopt(easy_.get(), CURLOPT_QUICK_EXIT, 1L);
+    if (!options_.caFile.empty()) set(CURLOPT_CAINFO, options_.caFile.c_str());
+    if (!options_.resolve.empty()) {
+        for (const auto& entry : options_.resolve) {
+            if (!resolveLines_.append(entry.c_str())) return "out of memory";
+        }
+        set(CURLOPT_RESOLVE, resolveLines_.get());
+    }
+
+    const double seconds = request_.timeoutSeconds;
+    if (seconds > 0 && std::isfinite(seconds)) {
+        // Whole milliseconds, rounded up so a tiny timeout is not none; capped far beyond any
+        // real wait so the count fits in curl's long.
+        const double milliseconds = std::min(std::ceil(seconds * 1000), 2'000'000'000.0);
+        idleLimit_ = std::chrono::milliseconds(static_cast<long long>(milliseconds));
+        set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(milliseconds));
+    }
+    if (!set.ok()) return "curl refused one of the client's rules";
+
+    if (auto failure = setMethodAndBody()) return failure;
+    if (auto failure = setHeaders()) return failure;
+    lastActivity_ = Clock::now();
+    return std::nullopt;
+}
+
+std::optional<std::string> CurlTransfer::setMethodAndBody() {
+    const std::string& method = request_.method;
+    if (!isToken(method)) return "the method \"" + method + "\" is not valid";
+    if (!request_.bodyFile.empty()) {
+        std::string failure;
+        body_ = RequestBodySource::fromFile(request_.bodyFile, failure);
+        if (!body_) return failure;
+    } else if (!request_.body.empty()) {
+        body_ = RequestBodySource::fromMemory(std::move(request_.body));
+        request_.body.clear();
+    }
+
+    OptionSetter set(easy_.get());
+    if (method == "HEAD") {
+        if (body_) return "a HEAD request cannot carry a body";
+        set(CURLOPT_NOBODY, 1L);
+        return set.ok() ? std::nullopt : std::optional<std::string>("curl refused HEAD");
+    }
+    if (method == "GET" && !body_) {
+        set(CURLOPT_HTTPGET, 1L);
+        return set.ok() ? std::nullopt : std::optional<std::string>("curl refused GET");
+    }
+    if (method != "PUT" && method != "POST" && !body_) {
+        set(CURLOPT_CUSTOMREQUEST, method.c_str());
+        return set.ok() ? std::nullopt : std::optional<std::string>("curl refused the method");
+    }
+
+    // Everything that sends a body pulls it through the read callback, whether it lives in
+    // memory or in a file, so both report the same progress and rewind the same way.
+    if (!body_) body_ = RequestBodySource::fromMemory({});
+    const auto size = static_cast<curl_off_t>(body_->size());
+    if (method == "PUT") {
+        set(CURLOPT_UPLOAD, 1L);
+        set(CURLOPT_INFILESIZE_LARGE, size);
+    } else {
+        set(CURLOPT_POST, 1L);
+        set(CURLOPT_POSTFIELDSIZE_LARGE, size);
+        if (method != "POST") set(CURLOPT_CUSTOMREQUEST, method.c_str());
+    }
+    set(CURLOPT_READFUNCTION, &CurlTransfer::onRead);
+    set(CURLOPT_READDATA, static_cast<void*>(this));
+    set(CURLOPT_SEEKFUNCTION, &CurlTransfer::onSeek);
+    set(CURLOPT_SEEKDATA, static_cast<void*>(this));
+    return set.ok() ? std::nullopt : std::optional<std::string>("curl refused the request body");
+}
+
+std::optional<std::string> CurlTransfer::setHeaders() {
+    for (const auto& [name, value] : request_.headers) {
+        if (!isToken(name)) return "the header name \"" + name + "\" is not valid";
+        if (!isSafeHeaderValue(value)) return "the value of header \"" + name + "\" is not valid";
+        // "Name;" is curl's spelling for a header sent with an empty value ("Name:" removes it).
+        const std::string line = value.empty() ? name + ";" : name + ": " + value;
+        if (!headerLines_.append(line.c_str())) return "out of memory";
+    }
+    // curl adds these on its own; the server should see only what the caller asked for.
+    // "Expect: 100-continue" would also stall every upload for a round trip.
+    for (const char* name : {"Accept", "Expect", "Content-Type"}) {
+        if (hasHeader(request_.headers, name)) continue;
+        if (!headerLines_.append((std::string(name) + ":").c_str())) return "out of memory";
+    }
+    OptionSetter set(easy_.get());
+    set(CURLOPT_HTTPHEADER, headerLines_.get());
+    if (!hasHeader(request_.headers, "User-Agent") && !options_.userAgent.empty()) {
+        set(CURLOPT_USERAGENT, options_.userAgent.c_str());
+    }
+    return set.ok() ? std::nullopt : std::optional<std::string>("curl refused the headers");
+}
+
+std::optional<CurlTransfer::Clock::time_point> CurlTransfer::idleDeadline() const {
+    if (!idleLimit_) return std::nullopt;
+    return lastActivity_ + *idleLimit_;
+}
+
+bool CurlTransfer::takeHeaderLine(std::string_view line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+
+    if (line.starts_with("HTTP/")) {
+        // A new response (an interim 1xx, a redirect hop, the final one): only the final
+        // response's headers are reported.
+        headers_.clear();
+        hopStatus_ = 0;
+        const auto space = line.find(' ');
+        if (space != std::string_view::npos) {
+            const auto code = trimmed(line.substr(space + 1)).substr(0, 3);
+            if (code.size() == 3 && std::all_of(code.begin(), code.end(),
+                                                [](char c) { return c >= '0' && c <= '9'; })) {
+                hopStatus_ = std::stoi(std::string(code));
+            }
+        }
+        return true;
+    }
+    if (line.empty()) {
+        // The headers of one response are complete. curl follows any 3xx with a Location, so
+        // this is the last moment to judge where it is about to go.
+        if (hopStatus_ < 300 || hopStatus_ > 399) return true;
+        const auto location = std::find_if(
+            headers_.begin(), headers_.end(),
+            [](const auto& header) { return equalsIgnoringCase(header.first, "Location"); });
+        if (location == headers_.end() || location->second.empty()) return true;
+        char* current = nullptr;
+        curl_easy_getinfo(easy_.get(), CURLINFO_EFFECTIVE_URL, &current);
+        if (auto refusal = refusalForRedirect(current ? current : "", location->second,
+                                              options_.allowPlainHttpToLoopback)) {
+            localFailure_ = *refusal;
+            return false;
+        }
+        return true;
+    }
+    if ((line.front() == ' ' || line.front() == '\t') && !headers_.empty()) {
+        // An obsolete folded line continues the previous header's value.
+        headers_.back().second += ' ';
+        headers_.back().second += trimmed(line);
+        return true;
+    }
+    const auto colon = line.find(':');
+    if (colon == std::string_view::npos) return true;
+    headers_.emplace_back(std::string(trimmed(line.substr(0, colon))),
+                          std::string(trimmed(line.substr(colon + 1))));
+    return true;
+}
+
+std::size_t CurlTransfer::onHeader(char* data, std::size_t size, std::size_t count, void* self) {
+    auto& transfer = *static_cast<CurlTransfer*>(self);
+    const std::size_t length = size * count;
+    try {
+        transfer.lastActivity_ = Clock::now();
+        return transfer.takeHeaderLine(std::string_view(data, length)) ? length : 0;
+    } catch (...) {
+        transfer.localFailure_ = "cannot keep the response headers";
+        return 0;
+    }
+}
+
+std::size_t CurlTransfer::onBody(char* data, std::size_t size, std::size_t count, void* self) {
+    auto& transfer = *static_cast<CurlTransfer*>(self);
+    const std::size_t length = size * count;
+    try {
+        transfer.lastActivity_ = Clock::now();
+        if (transfer.sink_.write(data, length)) return length;
+        transfer.localFailure_ = transfer.sink_.failure();
+    } catch (...) {
+        transfer.localFailure_ = "cannot keep the response body";
+    }
+    return 0;
+}
+
+std::size_t CurlTransfer::onRead(char* buffer, std::size_t size, std::size_t count, void* self) {
+    auto& transfer = *static_cast<CurlTransfer*>(self);
+    try {
+        if (auto got = transfer.body_->read(buffer, size * count)) return *got;
+        transfer.localFailure_ = transfer.body_->failure();
+    } catch (...) {
+        transfer.localFailure_ = "cannot read the request body";
+    }
+    return CURL_READFUNC_ABORT;
+}
+
+int CurlTransfer::onSeek(void* self, curl_off_t offset, int origin) {
+    auto& transfer = *static_cast<CurlTransfer*>(self);
+    // curl only ever rewinds to an absolute offset (in practice 0, to resend after a redirect).
+    if (origin != SEEK_SET || offset < 0) return CURL_SEEKFUNC_CANTSEEK;
+    return transfer.body_->seek(static_cast<std::uint64_t>(offset)) ? CURL_SEEKFUNC_OK
+                                                                    : CURL_SEEKFUNC_FAIL;
+}
+
+int CurlTransfer::onProgress(void* self, curl_off_t totalDown, curl_off_t down, curl_off_t,
+                             curl_off_t up) {
+    auto& transfer = *static_cast<CurlTransfer*>(self);
+    try {
+        if (down != transfer.lastDown_ || up != transfer.lastUp_) {
+            transfer.lastDown_ = down;
+            transfer.lastUp_ = up;
+            transfer.lastActivity_ = Clock::now();
+        }
+        if (!transfer.delivery_->wantsProgress()) return 0;
+        HttpProgress progress;
+        progress.sent = nonNegative(up);
+        progress.totalToSend = transfer.body_ ? transfer.body_->size() : 0;
+        progress.received = nonNegative(down);
+        if (totalDown > 0) progress.totalToReceive = nonNegative(totalDown);
+        transfer.delivery_->reportProgress(progress);
+    } catch (...) {
+        // A progress report that could not be posted is simply skipped; the final one still comes.
+    }
+    return 0;
+}
+
+HttpProgress CurlTransfer::progressAtEnd() const {
+    curl_off_t sent = 0;
+    curl_off_t received = 0;
+    curl_off_t expected = -1;
+    curl_easy_getinfo(easy_.get(), CURLINFO_SIZE_UPLOAD_T, &sent);
+    curl_easy_getinfo(easy_.get(), CURLINFO_SIZE_DOWNLOAD_T, &received);
+    curl_easy_getinfo(easy_.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &expected);
+    HttpProgress progress;
+    progress.sent = nonNegative(sent);
+    progress.totalToSend = body_ ? body_->size() : 0;
+    progress.received = nonNegative(received);
+    if (expected >= 0) progress.totalToReceive = static_cast<std::uint64_t>(expected);
+    return progress;
+}
+
+void CurlTransfer::finish(CURLcode code) {
+    const bool answered = code == CURLE_OK;
+    const bool kept = sink_.finish(answered);
+    if (answered && !kept) return report(TransportError::Other, sink_.failure());
+    if (!localFailure_.empty()) return report(TransportError::Other, localFailure_);
+    if (answered) return report(TransportError::None, {});
+    report(transportErrorFrom(code), curlMessage_[0] ? curlMessage_ : curl_easy_strerror(code));
+}
+
+void CurlTransfer::stop(TransportError error, std::string message) {
+    sink_.finish(false);
+    report(error, std::move(message));
+}
+
+void CurlTransfer::report(TransportError error, std::string message) {
+    HttpResponse response;
+    response.error = error;
+    response.errorMessage = std::move(message);
+    response.headers = std::move(headers_);
+    response.body = sink_.takeMemoryBody();
+    response.finalUrl = request_.url;
+    std::optional<HttpProgress> last;
+    if (easy_) {
+        long status = 0;
+        char* url = nullptr;
+        curl_easy_getinfo(easy_.get(), CURLINFO_RESPONSE_CODE, &status);
+        curl_easy_getinfo(easy_.get(), CURLINFO_EFFECTIVE_URL, &url);
+        response.status = static_cast<int>(status);
+        if (url && *url) response.finalUrl = url;
+        if (delivery_->wantsProgress()) last = progressAtEnd();
+    }
+    delivery_->complete(std::move(response), last);
+}
+
+}  // namespace suite::curl

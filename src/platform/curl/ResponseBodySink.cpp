@@ -1,0 +1,44 @@
+#include "platform/curl/ResponseBodySink.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace suite::curl {
+
+bool ResponseBodySink::open() {
+    opened_ = true;
+    file_.reset(std::fopen(path_.c_str(), "wbe"));
+    if (!file_) {
+        failure_ = "cannot create the response file: " + std::string(std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+bool ResponseBodySink::write(const char* data, std::size_t size) {
+    if (path_.empty()) {
+        memory_.append(data, size);
+        return true;
+    }
+    if (!opened_ && !open()) return false;
+    if (!file_) return false;
+    if (std::fwrite(data, 1, size, file_.get()) != size) {
+        failure_ = "cannot write the response file: " + std::string(std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+bool ResponseBodySink::finish(bool answered) {
+    if (path_.empty()) return true;
+    if (!opened_ && answered && !open()) return false;
+    if (!file_) return failure_.empty();
+    // fclose flushes the last buffered bytes; a full disk shows up here and nowhere earlier.
+    const bool closed = std::fclose(file_.release()) == 0;
+    if (!closed && failure_.empty()) {
+        failure_ = "cannot write the response file: " + std::string(std::strerror(errno));
+    }
+    return closed && failure_.empty();
+}
+
+}  // namespace suite::curl

@@ -1,0 +1,27 @@
+#include "platform/curl/TransportErrorFromCurl.h"
+
+namespace suite::curl {
+
+TransportError transportErrorFrom(CURLcode code) {
+    switch (code) {
+        case CURLE_OK:
+            return TransportError::None;
+        case CURLE_COULDNT_RESOLVE_HOST:
+            return TransportError::HostNotFound;
+        case CURLE_COULDNT_CONNECT:
+            return TransportError::NoConnection;
+        case CURLE_OPERATION_TIMEDOUT:
+            return TransportError::TimedOut;
+        case CURLE_RECV_ERROR:
+        case CURLE_SEND_ERROR:
+        case CURLE_GOT_NOTHING:
+        case CURLE_PARTIAL_FILE:
+        // An HTTP/2 stream reset mid-answer is the same loss as a dropped HTTP/1.1 connection.
+        case CURLE_HTTP2_STREAM:
+            return TransportError::ConnectionLost;
+        default:
+            return TransportError::Other;
+    }
+}
+
+}  // namespace suite::curl

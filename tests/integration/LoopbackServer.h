@@ -1,0 +1,234 @@
+#pragma once
+// Servers on 127.0.0.1 for the HTTP client's integration tests, and a way to drive the client's
+// main queue until a transfer has finished. Every wait here is bounded.
+#include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/HttpClient.h"
+#include "platform/ManualMainQueue.h"
+
+namespace suite {
+
+// Readable failure messages for gtest.
+inline void PrintTo(TransportError error, std::ostream* out) {
+    static constexpr const char* kNames[] = {
+        "None", "NoConnection", "ConnectionLost", "HostNotFound", "TimedOut", "Cancelled", "Other"};
+    *out << kNames[static_cast<int>(error)];
+}
+
+}  // namespace suite
+
+namespace suite::testing {
+
+using namespace std::chrono_literals;
+
+// Lets handlers that stall wait for the test to end instead of sleeping blindly, so that stopping
+// a server never waits for a handler's sleep to run out.
+class ReleaseGate {
+  public:
+    // True when released, false when `limit` passed first.
+    bool wait(std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, limit, [this] { return released_; });
+    }
+    void release() {
+        {
+            std::lock_guard lock(mutex_);
+            released_ = true;
+        }
+        changed_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool released_ = false;
+};
+
+// An httplib server (plain or TLS) listening on an ephemeral port of 127.0.0.1 on its own thread.
+// Register routes on `http()` before `start()`.
+class LoopbackServer {
+  public:
+    explicit LoopbackServer(
+        std::unique_ptr<httplib::Server> server = std::make_unique<httplib::Server>())
+        : server_(std::move(server)) {
+        // A kept-alive connection holds a server thread; stop() should not wait long for it.
+        server_->set_keep_alive_timeout(1);
+    }
+    ~LoopbackServer() {
+        gate.release();
+        server_->stop();
+        if (thread_.joinable()) thread_.join();
+    }
+    LoopbackServer(const LoopbackServer&) = delete;
+    LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+    httplib::Server& http() { return *server_; }
+
+    // False when the server could not bind or did not come up within two seconds.
+    bool start() {
+        port_ = server_->bind_to_any_port("127.0.0.1");
+        if (port_ <= 0) return false;
+        thread_ = std::thread([this] { server_->listen_after_bind(); });
+        const auto limit = std::chrono::steady_clock::now() + 2s;
+        while (!server_->is_running()) {
+            if (std::chrono::steady_clock::now() > limit) return false;
+            std::this_thread::sleep_for(1ms);
+        }
+        return true;
+    }
+
+    int port() const { return port_; }
+    std::string url(const std::string& path, const std::string& scheme = "http") const {
+        return scheme + "://127.0.0.1:" + std::to_string(port_) + path;
+    }
+
+    ReleaseGate gate;
+
+  private:
+    std::unique_ptr<httplib::Server> server_;
+    std::thread thread_;
+    int port_ = 0;
+};
+
+// A bare TCP listener on 127.0.0.1 that runs `script` on every accepted connection, one at a
+// time: for answers no well-behaved server library would give (a body cut short, silence).
+class RawLoopbackServer {
+  public:
+    using Script = std::function<void(int socket, ReleaseGate& gate)>;
+
+    explicit RawLoopbackServer(Script script) : script_(std::move(script)) {
+        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (listener_ < 0 ||
+            ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+            ::listen(listener_, 8) != 0 ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            return;
+        }
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { serve(); });
+    }
+    ~RawLoopbackServer() {
+        stopping_ = true;
+        gate.release();
+        if (thread_.joinable()) thread_.join();
+        if (listener_ >= 0) ::close(listener_);
+    }
+    RawLoopbackServer(const RawLoopbackServer&) = delete;
+    RawLoopbackServer& operator=(const RawLoopbackServer&) = delete;
+
+    int port() const { return port_; }  // 0 when the listener could not be set up
+    std::string url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+    int connections() const { return connections_.load(); }
+
+    ReleaseGate gate;
+
+    // Reads up to the end of a request's header block (at most two seconds, 64 KiB).
+    static std::string readRequestHead(int socket) {
+        std::string head;
+        char buffer[4096];
+        const auto limit = std::chrono::steady_clock::now() + 2s;
+        while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536 &&
+               std::chrono::steady_clock::now() < limit) {
+            pollfd ready{socket, POLLIN, 0};
+            if (::poll(&ready, 1, 50) <= 0) continue;
+            const ssize_t got = ::recv(socket, buffer, sizeof buffer, 0);
+            if (got <= 0) break;
+            head.append(buffer, static_cast<std::size_t>(got));
+        }
+        return head;
+    }
+
+    static bool sendAll(int socket, const std::string& bytes) {
+        std::size_t sent = 0;
+        while (sent < bytes.size()) {
+            const ssize_t wrote =
+                ::send(socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (wrote <= 0) return false;
+            sent += static_cast<std::size_t>(wrote);
+        }
+        return true;
+    }
+
+  private:
+    void serve() {
+        while (!stopping_) {
+            pollfd ready{listener_, POLLIN, 0};
+            if (::poll(&ready, 1, 20) <= 0) continue;
+            const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (connection < 0) continue;
+            ++connections_;
+            script_(connection, gate);
+            ::close(connection);
+        }
+    }
+
+    Script script_;
+    int listener_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> connections_{0};
+    std::thread thread_;
+};
+
+// Everything one transfer reported, in the order it arrived on the main queue.
+struct Recorded {
+    std::vector<HttpProgress> progress;
+    int completions = 0;
+    int progressAfterCompletion = 0;
+    HttpResponse response;
+};
+
+inline std::shared_ptr<HttpTransfer> startRecorded(HttpClient& client, HttpRequest request,
+                                                   Recorded& recorded) {
+    return client.start(
+        std::move(request),
+        [&recorded](const HttpProgress& progress) {
+            if (recorded.completions > 0) ++recorded.progressAfterCompletion;
+            recorded.progress.push_back(progress);
+        },
+        [&recorded](HttpResponse response) {
+            ++recorded.completions;
+            recorded.response = std::move(response);
+        });
+}
+
+// Runs the queue's tasks as they arrive until `finished` holds or `limit` of real time passed.
+inline bool runUntil(ManualMainQueue& queue, const std::function<bool()>& finished,
+                     std::chrono::milliseconds limit = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        queue.runReady();
+        if (finished()) return true;
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(1ms);
+    }
+}
+
+inline bool runUntilDone(ManualMainQueue& queue, const Recorded& recorded,
+                         std::chrono::milliseconds limit = 10s) {
+    return runUntil(
+        queue, [&recorded] { return recorded.completions > 0; }, limit);
+}
+
+}  // namespace suite::testing
