@@ -1,0 +1,288 @@
+#include "common/Process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <string_view>
+#include <thread>
+
+extern char** environ;
+
+namespace suite {
+
+namespace {
+
+// Closes on every way out, so an early return cannot leak a pipe end into later children.
+class Descriptor {
+public:
+    Descriptor() = default;
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// A pipe whose both ends are close-on-exec, so a child started by another thread at the same
+// moment cannot inherit it. Ends are kept above the standard descriptors: were one of them 0, 1
+// or 2 (a parent started with those closed), the child's redirections would overwrite it.
+bool makePipe(Descriptor& readEnd, Descriptor& writeEnd) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return false;
+    for (int& end : ends) {
+        if (end > STDERR_FILENO) continue;
+        int moved = ::fcntl(end, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+        ::close(end);
+        end = moved;
+    }
+    readEnd.reset(ends[0]);
+    writeEnd.reset(ends[1]);
+    return readEnd.valid() && writeEnd.valid();
+}
+
+bool passable(std::string_view text) { return text.find('\0') == std::string_view::npos; }
+
+std::vector<std::string> childEnvironment(const ProcessOptions& options) {
+    std::vector<std::string> entries;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        std::string_view text(*entry);
+        std::string_view name = text.substr(0, text.find('='));
+        bool replaced = std::any_of(options.environment.begin(), options.environment.end(),
+                                    [&](const auto& extra) { return extra.first == name; });
+        if (!replaced) entries.emplace_back(text);
+    }
+    for (const auto& [name, value] : options.environment) entries.push_back(name + "=" + value);
+    return entries;
+}
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+    std::vector<char*> out;
+    out.reserve(strings.size() + 1);
+    for (auto& text : strings) out.push_back(text.data());
+    out.push_back(nullptr);
+    return out;
+}
+
+struct SpawnSetup {
+    SpawnSetup() {
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawnattr_init(&attributes);
+    }
+    ~SpawnSetup() {
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+};
+
+// One output stream of the child, read until it closes.
+struct Stream {
+    Descriptor fd;
+    std::string* text = nullptr;
+    bool open() const { return fd.valid(); }
+};
+
+// Reads what is there now; closes the stream at its end or on a read error.
+void drain(Stream& stream, std::size_t limit, bool& truncated) {
+    char buffer[65536];
+    ssize_t got;
+    do {
+        got = ::read(stream.fd.get(), buffer, sizeof buffer);
+    } while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+        stream.fd.reset();
+        return;
+    }
+    std::size_t count = static_cast<std::size_t>(got);
+    std::size_t room = limit - std::min(limit, stream.text->size());
+    if (count > room) truncated = true;
+    stream.text->append(buffer, std::min(count, room));
+}
+
+using Clock = std::chrono::steady_clock;
+
+int exitStatusFrom(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+int waitForExit(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return -1;
+    }
+    return exitStatusFrom(status);
+}
+
+int millisecondsUntil(Clock::time_point deadline) {
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, 60'000));
+}
+
+// A child may close its output and go on running; with a time limit that wait is bounded too.
+// Nothing when the deadline passes first. A process descriptor wakes us the moment the child
+// ends (the output usually closes a moment before the exit); without one, short naps.
+std::optional<int> waitForExitUntil(pid_t pid, Clock::time_point deadline) {
+    Descriptor exited(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));  // close-on-exec
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        int status = 0;
+        pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) return exitStatusFrom(status);
+        if (done < 0 && errno != EINTR) return -1;
+        if (Clock::now() >= deadline) return std::nullopt;
+        if (exited.valid()) {
+            pollfd watch{.fd = exited.get(), .events = POLLIN, .revents = 0};
+            ::poll(&watch, 1, millisecondsUntil(deadline));
+        } else {
+            std::this_thread::sleep_for(std::min<Clock::duration>(pause, deadline - Clock::now()));
+            pause = std::min(pause * 2, std::chrono::milliseconds(50));
+        }
+    }
+}
+
+}  // namespace
+
+std::optional<ProcessResult> runProcess(const std::string& executable,
+                                        const std::vector<std::string>& arguments,
+                                        const ProcessOptions& options) {
+    if (!passable(executable)) return std::nullopt;
+    for (const auto& argument : arguments) {
+        if (!passable(argument)) return std::nullopt;
+    }
+    for (const auto& [name, value] : options.environment) {
+        if (name.empty() || !passable(name) || !passable(value) ||
+            name.find('=') != std::string::npos) {
+            return std::nullopt;
+        }
+    }
+
+    ProcessResult result;
+    Stream out{.fd = {}, .text = &result.standardOutput};
+    Stream err{.fd = {}, .text = &result.standardError};
+    Descriptor outWrite;
+    Descriptor errWrite;
+    if (!makePipe(out.fd, outWrite)) return std::nullopt;
+    if (options.captureStandardError && !makePipe(err.fd, errWrite)) return std::nullopt;
+
+    SpawnSetup setup;
+    ::posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_adddup2(&setup.actions, outWrite.get(), STDOUT_FILENO);
+    if (options.captureStandardError) {
+        ::posix_spawn_file_actions_adddup2(&setup.actions, errWrite.get(), STDERR_FILENO);
+    } else {
+        ::posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY,
+                                           0);
+    }
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    // Libraries in this process may open descriptors without close-on-exec; none of them is the
+    // child's business.
+    ::posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
+#endif
+
+    // The child starts with no blocked signals and default dispositions whatever this thread
+    // or the toolkit set up (an ignored SIGPIPE would otherwise survive the exec).
+    sigset_t none;
+    sigset_t all;
+    ::sigemptyset(&none);
+    ::sigfillset(&all);
+    ::posix_spawnattr_setsigmask(&setup.attributes, &none);
+    ::posix_spawnattr_setsigdefault(&setup.attributes, &all);
+    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    // With a time limit the child leads its own process group, so that a kill at the limit also
+    // reaches whatever it started.
+    if (options.timeoutSeconds) {
+        flags |= POSIX_SPAWN_SETPGROUP;
+        ::posix_spawnattr_setpgroup(&setup.attributes, 0);
+    }
+    ::posix_spawnattr_setflags(&setup.attributes, flags);
+
+    std::vector<std::string> argvStrings;
+    argvStrings.reserve(arguments.size() + 1);
+    argvStrings.push_back(executable);
+    argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> envStrings = childEnvironment(options);
+    std::vector<char*> argv = pointers(argvStrings);
+    std::vector<char*> envp = pointers(envStrings);
+
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, executable.c_str(), &setup.actions, &setup.attributes, argv.data(),
+                      envp.data()) != 0) {
+        return std::nullopt;
+    }
+    // Only the child may hold the write ends, or the reads below would never see the end.
+    outWrite.reset();
+    errWrite.reset();
+
+    std::optional<Clock::time_point> deadline;
+    if (options.timeoutSeconds && !std::isnan(*options.timeoutSeconds)) {
+        // Capped at a day so the conversion cannot overflow; nobody waits that long on a tool.
+        double seconds = std::clamp(*options.timeoutSeconds, 0.0, 86400.0);
+        deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                      std::chrono::duration<double>(seconds));
+    }
+
+    while (out.open() || err.open()) {
+        pollfd watched[2];
+        Stream* streams[2];
+        nfds_t count = 0;
+        for (Stream* stream : {&out, &err}) {
+            if (!stream->open()) continue;
+            watched[count] = pollfd{.fd = stream->fd.get(), .events = POLLIN, .revents = 0};
+            streams[count++] = stream;
+        }
+        int waitMs = -1;
+        if (deadline) {
+            if (Clock::now() >= *deadline) {
+                result.timedOut = true;
+                break;
+            }
+            waitMs = millisecondsUntil(*deadline);
+        }
+        int ready = ::poll(watched, count, waitMs);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            break;  // cannot watch the pipes any more; what was read is what there is
+        }
+        for (nfds_t i = 0; i < count; ++i) {
+            if (watched[i].revents != 0) drain(*streams[i], options.outputLimit, result.truncated);
+        }
+    }
+    // Closing our ends first means a child still writing gets EPIPE instead of waiting on us.
+    out.fd.reset();
+    err.fd.reset();
+    if (deadline && !result.timedOut) {
+        if (auto status = waitForExitUntil(pid, *deadline)) {
+            result.exitStatus = *status;
+            return result;
+        }
+        result.timedOut = true;
+    }
+    if (result.timedOut) {
+        ::kill(-pid, SIGKILL);
+        ::kill(pid, SIGKILL);  // in case it left the group it was started in
+    }
+    result.exitStatus = waitForExit(pid);
+    return result;
+}
+
+}  // namespace suite

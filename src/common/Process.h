@@ -1,0 +1,45 @@
+#pragma once
+// Starting a command-line tool and collecting what it prints: the one way this program runs
+// another program. No shell is involved, so arguments reach the tool exactly as given.
+#include <cstddef>
+#include <limits>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace suite {
+
+struct ProcessOptions {
+    // NAME=value entries added to the inherited environment; an entry replaces an inherited
+    // variable of the same name.
+    std::vector<std::pair<std::string, std::string>> environment;
+    // Standard error goes to /dev/null unless captured; captured, it is drained alongside
+    // standard output so that neither pipe can fill up and stall the child.
+    bool captureStandardError = false;
+    // Bytes kept of each captured stream. The rest is still read (the child must not block on a
+    // full pipe) but dropped, and the result says so.
+    std::size_t outputLimit = std::numeric_limits<std::size_t>::max();
+    // Seconds after which the child is killed and its streams abandoned; none (or NaN) waits for
+    // as long as the child and anything it started keep the output open. With a limit the child
+    // leads its own process group, so that the kill also reaches whatever it started.
+    std::optional<double> timeoutSeconds;
+};
+
+struct ProcessResult {
+    int exitStatus = -1;  // -1 when killed by a signal
+    std::string standardOutput;
+    std::string standardError;  // empty unless captured
+    bool truncated = false;     // a stream went past the output limit
+    bool timedOut = false;      // killed at the time limit; the output is what came before
+};
+
+// Runs `executable` (a path; argv[0] is that path) with `arguments`, standard input from
+// /dev/null and nothing else of ours inherited, reads its output to the end and waits for it.
+// Nothing when it cannot be started: missing or not executable, or a string that cannot be
+// passed to it (an embedded NUL, a variable name with "="). Callable from any thread.
+std::optional<ProcessResult> runProcess(const std::string& executable,
+                                        const std::vector<std::string>& arguments,
+                                        const ProcessOptions& options = {});
+
+}  // namespace suite

@@ -1,0 +1,139 @@
+#include <plist/plist.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <thread>
+
+#include "catalog/Scan.h"
+#include "fakes/AppHarness.h"
+
+namespace suite {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+void writeBundle(const fs::path& folder, const std::string& name, const char* version) {
+    plist_t info = plist_new_dict();
+    plist_dict_set_item(info, "CFBundleShortVersionString", plist_new_string(version));
+    char* xml = nullptr;
+    uint32_t length = 0;
+    plist_to_xml(info, &xml, &length);
+    fs::create_directories(folder / name / "Contents");
+    std::ofstream(folder / name / "Contents" / "Info.plist", std::ios::binary)
+        << std::string(xml, length);
+    std::free(xml);
+    plist_free(info);
+}
+
+Json appItem(const std::string& id, const std::string& bundle, Json version = "3.2") {
+    return {{"id", id}, {"group", "app"}, {"version", version}, {"detect", {{"apps", {bundle}}}}};
+}
+
+class ScanTest : public ::testing::Test {
+protected:
+    ScanTest() {
+        paths.appDirs = {apps.string()};
+        paths.pkgutil = (dir / "no-pkgutil").string();
+        writeBundle(apps, "Current.app", "3.2");
+        writeBundle(apps, "Older.app", "3.1.9");
+        writeBundle(apps, "Newer.app", "3.10");
+    }
+
+    fakes::TempDir dir;
+    fs::path apps = dir / "Applications";
+    DetectPaths paths;
+};
+
+TEST_F(ScanTest, ReportsTheInstalledVersionOfEachItemWithAnId) {
+    std::vector<Json> items = {
+        appItem("current", "Current.app"),
+        appItem("missing", "Missing.app"),
+        {{"detect", {{"apps", {"Older.app"}}}}},              // no id
+        {{"id", 42}, {"detect", {{"apps", {"Older.app"}}}}},  // id not a string
+        "not an item",
+        {{"id", "odd-detect"}, {"detect", {"Current.app"}}},  // detect not an object
+        {{"id", "addin"}, {"group", 5}, {"detect", {{"apps", {"Newer.app"}}}}},
+        appItem("same", "Older.app"),
+        appItem("same", "Current.app"),  // a later answer replaces an earlier one...
+        appItem("kept", "Current.app"),
+        appItem("kept", "Missing.app"),  // ...but no answer leaves it alone
+    };
+    EXPECT_EQ(scannedEvent(items, paths),
+              Json({{"type", "scanned"},
+                    {"installed",
+                     {{"current", "3.2"}, {"addin", "3.10"}, {"same", "3.2"}, {"kept", "3.2"}}}}));
+    EXPECT_EQ(scannedEvent({}, paths).dump(), R"({"installed":{},"type":"scanned"})");
+}
+
+TEST_F(ScanTest, InstalledCheckComparesWithTheCatalogVersion) {
+    struct Case {
+        Json item;
+        std::optional<bool> expected;
+    };
+    std::vector<Case> cases = {
+        {appItem("a", "Current.app", "3.2"), true},
+        {appItem("a", "Older.app", "3.2"), false},
+        {appItem("a", "Newer.app", "3.9"), true},    // 3.10 is newer than 3.9
+        {appItem("a", "Current.app", "3.2.0"), false},
+        {appItem("a", "Missing.app", "3.2"), false},
+        {appItem("a", "Current.app", ""), std::nullopt},
+        {appItem("a", "Current.app", 3.2), std::nullopt},
+        {{{"group", "app"}, {"version", "1.0"}}, false},  // nothing to detect with
+        {{{"group", "addin"}, {"version", "1.0"}, {"detect", {{"apps", {"Current.app"}}}}},
+         std::nullopt},
+        {{{"group", "App"}, {"version", "1.0"}, {"detect", {{"apps", {"Current.app"}}}}},
+         std::nullopt},
+        {{{"version", "1.0"}, {"detect", {{"apps", {"Current.app"}}}}}, std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(isInstalledItem(c.item, paths), c.expected) << c.item;
+}
+
+// Through the delegate: the scan runs in the background and answers on the main queue.
+TEST_F(ScanTest, DelegateAnswersOnTheMainQueueEvenFromAnotherThread) {
+    fakes::AppHarness h;
+    ThreadBackground threads;
+    AppConfig config;
+    config.webRoot = h.dir / "web";
+    config.detectPaths = paths;
+    h.delegate = std::make_unique<AppDelegate>(
+        h.launch, config, Platform{h.queue, h.shell, h.system, h.env, h.http, threads});
+    auto& app = *h.delegate;
+    app.applicationDidFinishLaunching();
+    auto postedInTime = [&] {
+        auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (h.queue.pending() == 0 && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(1ms);
+        }
+        return h.queue.pending() == 1;
+    };
+
+    auto scanned = [&] {
+        std::vector<Json> out;
+        for (const auto& event : h.events()) {
+            if (event["type"] == "scanned") out.push_back(event);
+        }
+        return out;
+    };
+
+    app.scan({appItem("current", "Current.app"), appItem("older", "Older.app")});
+    ASSERT_TRUE(postedInTime());
+    EXPECT_TRUE(scanned().empty());  // nothing is sent off the main queue
+    h.queue.runReady();
+    EXPECT_EQ(scanned(), std::vector<Json>{Json(
+                             {{"type", "scanned"},
+                              {"installed", {{"current", "3.2"}, {"older", "3.1.9"}}}})});
+    EXPECT_EQ(app.isInstalled(appItem("older", "Older.app", "3.2")), false);
+
+    // A delegate gone before its scan ends is not touched.
+    app.scan({appItem("newer", "Newer.app")});
+    h.delegate.reset();
+    ASSERT_TRUE(postedInTime());
+    EXPECT_EQ(h.queue.runReady(), 1u);
+}
+
+}  // namespace
+}  // namespace suite

@@ -1,0 +1,140 @@
+#include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "common/Process.h"
+#include "fakes/TempDir.h"
+
+namespace suite {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Runs that would hang if the helper were wrong get a limit: a fault fails instead of stalling.
+ProcessResult run(const std::string& executable, const std::vector<std::string>& arguments,
+                  ProcessOptions options = {}) {
+    if (!options.timeoutSeconds) options.timeoutSeconds = 20;
+    return runProcess(executable, arguments, options).value();
+}
+
+ProcessResult sh(const std::string& script, const ProcessOptions& options = {}) {
+    return run("/bin/sh", {"-c", script}, options);
+}
+
+TEST(Process, ExitStatusAndOutputAsTheChildLeftThem) {
+    EXPECT_EQ(run("/bin/true", {}).exitStatus, 0);
+    EXPECT_EQ(sh("exit 3").exitStatus, 3);
+    EXPECT_EQ(sh("kill -9 $$").exitStatus, -1);
+    EXPECT_EQ(sh("printf 'a\\000b\\377\\r\\n'; printf 'tail'").standardOutput,
+              std::string("a\0b\xff\r\ntail", 10));
+
+    // Arguments are not interpreted by anything; argv[0] is the executable's path.
+    auto printed = run("/usr/bin/printf", {"%s|", "a b", "$HOME", "'q'", "\"d\"", "*", ""});
+    EXPECT_EQ(printed.standardOutput, "a b|$HOME|'q'|\"d\"|*||");
+    auto cmdline = run("/bin/cat", {"/proc/self/cmdline"});
+    EXPECT_EQ(cmdline.standardOutput, std::string("/bin/cat\0/proc/self/cmdline\0", 28));
+
+    ProcessOptions env;
+    env.environment = {{"SUITE_TEST", "one two"}, {"HOME", "/nowhere"}};
+    auto shown = sh("printf '%s|%s|%s' \"$SUITE_TEST\" \"$HOME\" \"${PATH:+path}\"", env);
+    EXPECT_EQ(shown.standardOutput, "one two|/nowhere|path");
+}
+
+TEST(Process, NothingWhenItCannotBeStartedAsAsked) {
+    fakes::TempDir dir;
+    std::string script = (dir / "script").string();
+    std::ofstream(script) << "#!/bin/sh\necho hi\n";  // not executable
+    ProcessOptions badName;
+    badName.environment = {{"A=B", "x"}};
+    EXPECT_FALSE(runProcess((dir / "missing").string(), {}));
+    EXPECT_FALSE(runProcess(dir.path().string(), {}));
+    EXPECT_FALSE(runProcess(script, {}));
+    EXPECT_FALSE(runProcess("true", {}));  // names are not looked up on PATH
+    EXPECT_FALSE(runProcess("/bin/echo", {std::string("a\0b", 3)}));
+    EXPECT_FALSE(runProcess("/bin/true", {}, badName));
+}
+
+TEST(Process, LargeOutputOnEitherStreamNeverStallsTheChild) {
+    constexpr std::size_t kSize = 8u << 20;
+    auto quietErr = sh("head -c 8388608 /dev/zero >&2; head -c 8388608 /dev/zero");
+    EXPECT_FALSE(quietErr.timedOut);
+    EXPECT_EQ(quietErr.standardOutput.size(), kSize);
+    EXPECT_EQ(quietErr.standardError, "");
+
+    ProcessOptions both;
+    both.captureStandardError = true;
+    auto loud = sh("head -c 8388608 /dev/zero >&2 & head -c 8388608 /dev/zero; wait", both);
+    EXPECT_FALSE(loud.timedOut);
+    EXPECT_EQ(loud.standardOutput.size(), kSize);
+    EXPECT_EQ(loud.standardError.size(), kSize);
+
+    // Past the limit the rest is read and dropped, and the child still runs to its end.
+    ProcessOptions limited;
+    limited.outputLimit = 3;
+    auto cut = sh("head -c 4000000 /dev/zero | tr '\\0' x; exit 4", limited);
+    EXPECT_EQ(cut.standardOutput, "xxx");
+    EXPECT_TRUE(cut.truncated);
+    EXPECT_EQ(cut.exitStatus, 4);
+}
+
+TEST(Process, ChildGetsNothingOfOursButItsStandardStreams) {
+    int leaked = ::open("/dev/null", O_RDONLY);  // as a library might, without close-on-exec
+    auto listing = run("/usr/bin/ls", {"/proc/self/fd"});
+    auto links = run("/usr/bin/readlink", {"/proc/self/fd/0", "/proc/self/fd/2"});
+    auto input = sh("cat");
+    ::close(leaked);
+    // 0-2 are the child's streams, 3 is the folder ls is reading.
+    EXPECT_EQ(listing.standardOutput, "0\n1\n2\n3\n");
+    EXPECT_EQ(links.standardOutput, "/dev/null\n/dev/null\n");
+    EXPECT_FALSE(input.timedOut);
+
+    // An ignored SIGPIPE and a blocked SIGTERM here must not reach the child.
+    struct sigaction ignore {};
+    struct sigaction previous {};
+    ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &ignore, &previous);
+    sigset_t term, oldMask;
+    ::sigemptyset(&term);
+    ::sigaddset(&term, SIGTERM);
+    ::pthread_sigmask(SIG_BLOCK, &term, &oldMask);
+    auto status = run("/bin/cat", {"/proc/self/status"});
+    ::pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
+    ::sigaction(SIGPIPE, &previous, nullptr);
+    auto mask = [&](const std::string& field) {
+        auto at = status.standardOutput.find("\n" + field + ":");
+        return std::stoull(status.standardOutput.substr(at + field.size() + 2), nullptr, 16);
+    };
+    EXPECT_EQ((mask("SigIgn") >> (SIGPIPE - 1)) & 1, 0u);
+    EXPECT_EQ((mask("SigBlk") >> (SIGTERM - 1)) & 1, 0u);
+}
+
+TEST(Process, TimeLimitKillsTheChildAndWhatItStarted) {
+    fakes::TempDir dir;
+    std::string marker = (dir / "survivor").string();
+    auto start = std::chrono::steady_clock::now();
+    ProcessOptions limit;
+    limit.timeoutSeconds = 0.3;
+    auto slow = sh("echo started; sleep 30", limit);
+    // A grandchild holding the output open, and a child that closed it but keeps running.
+    auto holder = sh("(sleep 1; touch '" + marker + "') & echo forked", limit);
+    auto closer = sh("exec >&-; sleep 30", limit);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+    EXPECT_TRUE(slow.timedOut && holder.timedOut && closer.timedOut);
+    EXPECT_EQ(slow.exitStatus, -1);
+    EXPECT_EQ(slow.standardOutput, "started\n");
+    EXPECT_EQ(holder.standardOutput, "forked\n");
+    EXPECT_FALSE(sh("true", limit).timedOut);
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_FALSE(std::filesystem::exists(marker));  // killed with its group
+}
+
+}  // namespace
+}  // namespace suite
