@@ -4,10 +4,15 @@
 // All of it lives on the main thread; work elsewhere comes back through the main queue.
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/LaunchValues.h"
+#include "catalog/Detect.h"
 #include "common/Json.h"
+#include "platform/Background.h"
+#include "platform/HttpClient.h"
 #include "platform/MainQueue.h"
 #include "platform/Shell.h"
 #include "platform/SystemSettings.h"
@@ -25,13 +30,18 @@ struct Platform {
     Shell& shell;
     SystemSettings& system;
     const Environment& env;
+    HttpClient& http;
+    Background& background;
 };
 
 struct AppConfig {
     std::filesystem::path webRoot;  // the page's files
     std::string vendorHost;
     std::string platformName;       // "linux" on this host
+    std::string hostTag;            // "Linux" on this host, in the User-Agent
     std::filesystem::path windowFrameFile;  // where the window size is remembered; empty: nowhere
+    DetectPaths detectPaths = Detect::defaultPaths();  // where installed products are looked for
+    double catalogTimeoutSeconds = 12;  // time without data before a catalog address is given up
 };
 
 class AppDelegate final : public WindowDelegate, public MenuDelegate {
@@ -65,6 +75,11 @@ public:
     void userContentController(const Json& body);
     void send(const Json& event);
 
+    // Catalog and detection.
+    void fetchCatalog(std::vector<std::string> urls, bool offline = true);
+    void scan(std::vector<Json> apps);
+    std::optional<bool> isInstalled(const Json& item) const;
+
     // Navigation policy and links.
     bool decidePolicyFor(const std::string& uri) const;
     void openLink(const std::string& url);
@@ -91,6 +106,13 @@ private:
     void replyToReady();
     // Runs `task` later only if this delegate still exists then.
     Task guarded(std::function<void(AppDelegate&)> task);
+    template <class Result>
+    std::function<void(Result)> guardedResult(std::function<void(AppDelegate&, Result)> task) {
+        std::weak_ptr<AppDelegate*> weak = alive_;
+        return [weak, task = std::move(task)](Result result) {
+            if (auto self = weak.lock()) task(**self, std::move(result));
+        };
+    }
 
     const LaunchValues launch_;
     const AppConfig config_;

@@ -20,9 +20,13 @@ void AppDelegate::userContentController(const Json& body) {
                 openLink(a.url);
             } else if constexpr (std::is_same_v<A, bridge::Save>) {
                 saveSettings(a.settings);
+            } else if constexpr (std::is_same_v<A, bridge::FetchCatalog>) {
+                fetchCatalog(std::move(a.urls), true);
+            } else if constexpr (std::is_same_v<A, bridge::Scan>) {
+                scan(std::move(a.apps));
             }
-            // Catalog, scan, install, open, notify, login item and feedback actions are carried
-            // out by their subsystems as those are added.
+            // Install, open, notify, login item, attachments and feedback are carried out by
+            // their subsystems as those are added.
         },
         *action);
 }

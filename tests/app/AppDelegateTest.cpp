@@ -5,46 +5,14 @@
 #include "app/AppDelegate.h"
 #include "app/Settings.h"
 #include "app/WindowRules.h"
-#include "fakes/FakePlatform.h"
-#include "fakes/TempDir.h"
-#include "platform/ManualMainQueue.h"
+#include "fakes/AppHarness.h"
 
 namespace suite {
 namespace {
 
 using namespace fakes;
 
-struct Harness {
-    explicit Harness(bool demo = false, bool hidden = false) {
-        launch.appVersion = "3.1.0";
-        launch.isDemo = demo;
-        launch.startHidden = hidden;
-        launch.supportDir = dir / "support";
-        std::filesystem::create_directories(launch.supportDir);
-        std::filesystem::create_directories(dir / "web");
-        std::ofstream(dir / "web" / "index.html") << "<!doctype html>";
-    }
-
-    AppDelegate& start() {
-        AppConfig config{dir / "web", "brenlow.example", "linux", {}};
-        delegate = std::make_unique<AppDelegate>(launch, config,
-                                                 Platform{queue, shell, system, env});
-        delegate->applicationDidFinishLaunching();
-        return *delegate;
-    }
-
-    std::filesystem::path settingsFile() const { return launch.supportDir / "settings.json"; }
-    FakeWindow& window() { return *shell.window; }
-    std::vector<Json> events() { return window().web.events(); }
-
-    TempDir dir;
-    LaunchValues launch;
-    ManualMainQueue queue;
-    FakeShell shell;
-    FakeSystemSettings system;
-    FakeEnvironment env;
-    std::unique_ptr<AppDelegate> delegate;
-};
+using Harness = AppHarness;
 
 TEST(AppDelegateLaunch, NormalStartShowsTheWindowWithItsPage) {
     Harness h;

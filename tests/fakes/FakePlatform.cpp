@@ -1,5 +1,7 @@
 #include "fakes/FakePlatform.h"
 
+#include <stdexcept>
+
 namespace suite::fakes {
 
 std::vector<Json> FakeWebView::events() const {
@@ -20,6 +22,48 @@ std::unique_ptr<Window> FakeShell::createWindow(const WindowSpec& spec, WindowDe
     made->web.loadUri(spec.startUri);
     window = made.get();
     return made;
+}
+
+namespace {
+
+class FakeTransfer final : public HttpTransfer {
+public:
+    explicit FakeTransfer(std::shared_ptr<FakeHttpClient::Call> call) : call_(std::move(call)) {}
+    void cancel() override { call_->cancelled = true; }
+
+private:
+    std::shared_ptr<FakeHttpClient::Call> call_;
+};
+
+}  // namespace
+
+std::shared_ptr<HttpTransfer> FakeHttpClient::start(HttpRequest request,
+                                                    HttpProgressHandler onProgress,
+                                                    HttpCompletion onDone) {
+    auto call = std::make_shared<Call>(Call{std::move(request), std::move(onProgress),
+                                            std::move(onDone), false, false});
+    calls.push_back(call);
+    return std::make_shared<FakeTransfer>(call);
+}
+
+void FakeHttpClient::answer(std::size_t index, HttpResponse response) {
+    auto call = calls.at(index);
+    if (call->answered) throw std::logic_error("a request is answered once");
+    call->answered = true;
+    call->onDone(std::move(response));
+}
+
+HttpResponse FakeHttpClient::reply(int status, std::string body) {
+    HttpResponse response;
+    response.status = status;
+    response.body = std::move(body);
+    return response;
+}
+
+HttpResponse FakeHttpClient::failure(TransportError error) {
+    HttpResponse response;
+    response.error = error;
+    return response;
 }
 
 }  // namespace suite::fakes

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/HttpClient.h"
 #include "platform/Shell.h"
 #include "platform/SystemSettings.h"
 #include "platform/Window.h"
@@ -113,6 +114,28 @@ public:
         return it->second;
     }
     std::map<std::string, std::string> values;
+};
+
+// Records every request; the test answers each one when it likes.
+class FakeHttpClient final : public HttpClient {
+public:
+    struct Call {
+        HttpRequest request;
+        HttpProgressHandler onProgress;
+        HttpCompletion onDone;
+        bool cancelled = false;
+        bool answered = false;
+    };
+
+    std::shared_ptr<HttpTransfer> start(HttpRequest request, HttpProgressHandler onProgress,
+                                        HttpCompletion onDone) override;
+
+    // Answers call `index` (each call once).
+    void answer(std::size_t index, HttpResponse response);
+    static HttpResponse reply(int status, std::string body);
+    static HttpResponse failure(TransportError error);
+
+    std::vector<std::shared_ptr<Call>> calls;
 };
 
 }  // namespace suite::fakes

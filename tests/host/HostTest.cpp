@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "app/AppDelegate.h"
+#include "platform/curl/CurlHttpClient.h"
 #include "platform/gtk/GtkMainQueue.h"
 #include "platform/gtk/GtkMainWindow.h"
 #include "platform/gtk/GtkShell.h"
@@ -50,9 +51,14 @@ protected:
         launch_.supportDir = scratch_ / "support";
         shell_ = std::make_unique<GtkShell>(gApp);
         system_ = std::make_unique<GtkSystemSettings>(env_);
-        AppConfig config{SUITE_WEB_DIR, "brenlow.example", "linux", {}};
-        delegate_ = std::make_unique<AppDelegate>(launch_, config,
-                                                  Platform{queue_, *shell_, *system_, env_});
+        AppConfig config;
+        config.webRoot = SUITE_WEB_DIR;
+        config.vendorHost = "brenlow.example";
+        config.platformName = "linux";
+        config.hostTag = "Linux";
+        http_ = std::make_unique<CurlHttpClient>(queue_);
+        delegate_ = std::make_unique<AppDelegate>(
+            launch_, config, Platform{queue_, *shell_, *system_, env_, *http_, background_});
         delegate_->applicationDidFinishLaunching();
         ASSERT_TRUE(spinUntil([&] { return pageState("typeof window.Suite") == "\"object\""; }))
             << "the page never defined Suite";
@@ -60,6 +66,7 @@ protected:
 
     void TearDown() override {
         delegate_.reset();
+        http_.reset();
         system_.reset();
         shell_.reset();
         std::filesystem::remove_all(scratch_);
@@ -79,6 +86,8 @@ protected:
     LaunchValues launch_;
     GtkMainQueue queue_;
     FixedEnvironment env_;
+    ThreadBackground background_;
+    std::unique_ptr<CurlHttpClient> http_;
     std::unique_ptr<GtkShell> shell_;
     std::unique_ptr<GtkSystemSettings> system_;
     std::unique_ptr<AppDelegate> delegate_;

@@ -10,6 +10,8 @@
 #include "BuildConfig.h"
 #include "app/AppDelegate.h"
 #include "bridge/SchemeHandler.h"
+#include "platform/Background.h"
+#include "platform/curl/CurlHttpClient.h"
 #include "platform/gtk/GtkMainQueue.h"
 #include "platform/gtk/GtkShell.h"
 #include "platform/gtk/GtkSystemSettings.h"
@@ -30,6 +32,8 @@ struct Program {
     UserFolders folders;
     ProcessEnvironment env;
     GtkMainQueue queue;
+    ThreadBackground background;
+    std::unique_ptr<CurlHttpClient> http;
     std::unique_ptr<GtkShell> shell;
     std::unique_ptr<GtkSystemSettings> system;
     std::unique_ptr<AppDelegate> delegate;
@@ -44,6 +48,7 @@ void onActivate(GtkApplication* app, gpointer data) {
         return;
     }
     program->shell = std::make_unique<GtkShell>(app);
+    program->http = std::make_unique<CurlHttpClient>(program->queue);
     program->system = std::make_unique<GtkSystemSettings>(program->env);
 
     AppConfig config;
@@ -52,13 +57,15 @@ void onActivate(GtkApplication* app, gpointer data) {
     config.webRoot = webRoot.value_or(std::filesystem::path());
     config.vendorHost = SUITE_VENDOR_HOST;
     config.platformName = "linux";
+    config.hostTag = "Linux";
     // A showcase run always looks the same: it neither uses nor changes the remembered size.
     if (!program->launch.isDemo) {
         config.windowFrameFile = program->folders.state / kFolderName / "window.json";
     }
     program->delegate = std::make_unique<AppDelegate>(
         program->launch, config,
-        Platform{program->queue, *program->shell, *program->system, program->env});
+        Platform{program->queue, *program->shell, *program->system, program->env, *program->http,
+                 program->background});
     program->delegate->applicationDidFinishLaunching();
     if (program->onLaunched) program->onLaunched(*program->delegate, *program->shell);
 }
@@ -92,6 +99,7 @@ int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
     char* onlyProgramName[] = {argv[0], nullptr};
     int status = g_application_run(G_APPLICATION(app), 1, onlyProgramName);
     program.delegate.reset();
+    program.http.reset();
     program.system.reset();
     program.shell.reset();
     g_object_unref(app);

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include "catalog/CatalogFetch.h"
+#include "fakes/AppHarness.h"
+
+namespace suite {
+namespace {
+
+using fakes::AppHarness;
+using fakes::FakeHttpClient;
+
+struct CatalogFetch : ::testing::Test {
+    AppHarness h;
+    AppDelegate* app = nullptr;
+    void SetUp() override { app = &h.start(); }
+    std::vector<Json> catalogEvents() {
+        std::vector<Json> out;
+        for (auto& event : h.events()) {
+            if (event["type"] == "catalog") out.push_back(event);
+        }
+        return out;
+    }
+};
+
+TEST_F(CatalogFetch, EmptyListFailsAtOnceWithoutTraffic) {
+    app->userContentController({{"type", "fetchCatalog"}});
+    EXPECT_TRUE(h.http.calls.empty());
+    EXPECT_EQ(catalogEvents(), std::vector<Json>{Json({{"type", "catalog"}, {"ok", false}, {"offline", true}})});
+}
+
+TEST_F(CatalogFetch, RequestCarriesOnlyTheProgramsIdentification) {
+    app->fetchCatalog({"https://brenlow.example/catalog.json"});
+    ASSERT_EQ(h.http.calls.size(), 1u);
+    const HttpRequest& request = h.http.calls[0]->request;
+    EXPECT_EQ(request.method, "GET");
+    EXPECT_EQ(request.url, "https://brenlow.example/catalog.json");
+    EXPECT_EQ(request.headers, (HttpHeaders{{"User-Agent", "TALVEN-Suite/3.1.0 (Linux)"}}));
+    EXPECT_EQ(request.timeoutSeconds, 12);
+    EXPECT_TRUE(request.responseFile.empty());
+}
+
+TEST_F(CatalogFetch, AddressesAreTriedOneAfterAnotherUntilOneAnswers) {
+    app->fetchCatalog({"https://a.example/c", "https://b.example/c", "https://c.example/c"});
+    ASSERT_EQ(h.http.calls.size(), 1u);  // strictly one at a time
+    h.http.answer(0, FakeHttpClient::reply(200, "<html>{}</html>"));
+    ASSERT_EQ(h.http.calls.size(), 2u);
+    EXPECT_EQ(h.http.calls[1]->request.url, "https://b.example/c");
+    h.http.answer(1, FakeHttpClient::reply(206, " {\"items\": []}\n"));
+    EXPECT_EQ(h.http.calls.size(), 2u);  // the first acceptable answer wins
+    EXPECT_EQ(catalogEvents(), std::vector<Json>{Json({{"type", "catalog"}, {"ok", true},
+                                                       {"url", "https://b.example/c"},
+                                                       {"text", " {\"items\": []}\n"}})});
+}
+
+TEST_F(CatalogFetch, AnswersThatAreNotACatalogMoveOn) {
+    const HttpResponse rejected[] = {
+        FakeHttpClient::reply(404, "{}"),
+        FakeHttpClient::reply(301, "{}"),
+        FakeHttpClient::reply(200, "\n{}"),  // a line break is not a blank
+        FakeHttpClient::reply(200, ""),
+        FakeHttpClient::reply(200, "\xef\xbb\xbf{}"),  // a byte-order mark is not a blank either
+        FakeHttpClient::reply(200, std::string("{\"a\": \"\xff\"}")),
+    };
+    for (const auto& response : rejected) {
+        EXPECT_FALSE(acceptedCatalogText(response)) << response.status << " " << response.body;
+    }
+    EXPECT_EQ(acceptedCatalogText(FakeHttpClient::reply(200, "\t {}")), "\t {}");
+    HttpResponse broken = FakeHttpClient::reply(200, "{}");
+    broken.error = TransportError::ConnectionLost;
+    EXPECT_FALSE(acceptedCatalogText(broken));
+}
+
+TEST_F(CatalogFetch, OfflineOnlyWhenNoServerAnsweredAtAll) {
+    app->fetchCatalog({"https://a.example/c", "https://b.example/c"});
+    h.http.answer(0, FakeHttpClient::failure(TransportError::TimedOut));
+    h.http.answer(1, FakeHttpClient::failure(TransportError::HostNotFound));
+    EXPECT_EQ(catalogEvents().back(), Json({{"type", "catalog"}, {"ok", false}, {"offline", true}}));
+
+    app->fetchCatalog({"https://a.example/c", "https://b.example/c"});
+    h.http.answer(2, FakeHttpClient::reply(404, "missing"));
+    h.http.answer(3, FakeHttpClient::failure(TransportError::NoConnection));
+    EXPECT_EQ(catalogEvents().back(), Json({{"type", "catalog"}, {"ok", false}, {"offline", false}}));
+}
+
+TEST_F(CatalogFetch, UnparseableAddressEndsTheFetch) {
+    app->fetchCatalog({"not a url", "https://b.example/c"});
+    EXPECT_TRUE(h.http.calls.empty());
+    EXPECT_EQ(catalogEvents(), std::vector<Json>{Json({{"type", "catalog"}, {"ok", false}, {"offline", true}})});
+    // The flag that travels with the retries is what the failure reports.
+    app->fetchCatalog({"https://a.example/c", "::"});
+    h.http.answer(0, FakeHttpClient::reply(500, ""));
+    EXPECT_EQ(catalogEvents().back()["offline"], false);
+}
+
+TEST_F(CatalogFetch, OverlappingFetchesEachAnswerInTheOrderTheyEnd) {
+    app->fetchCatalog({"https://a.example/1"});
+    app->fetchCatalog({"https://a.example/2"});
+    h.http.answer(1, FakeHttpClient::reply(200, "{\"n\":2}"));
+    h.http.answer(0, FakeHttpClient::reply(200, "{\"n\":1}"));
+    auto events = catalogEvents();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0]["url"], "https://a.example/2");
+    EXPECT_EQ(events[1]["url"], "https://a.example/1");
+}
+
+TEST_F(CatalogFetch, AnswerAfterTheDelegateIsGoneIsDropped) {
+    app->fetchCatalog({"https://a.example/1"});
+    auto call = h.http.calls[0];
+    h.delegate.reset();
+    EXPECT_NO_FATAL_FAILURE(call->onDone(FakeHttpClient::reply(200, "{}")));
+}
+
+}  // namespace
+}  // namespace suite

@@ -1,0 +1,58 @@
+#pragma once
+// An application delegate on fake platform pieces, a manual main queue and a temporary folder.
+#include <fstream>
+#include <memory>
+
+#include "app/AppDelegate.h"
+#include "fakes/FakePlatform.h"
+#include "fakes/TempDir.h"
+#include "platform/ManualMainQueue.h"
+
+namespace suite::fakes {
+
+struct AppHarness {
+    explicit AppHarness(bool demo = false, bool hidden = false) {
+        launch.appVersion = "3.1.0";
+        launch.isDemo = demo;
+        launch.startHidden = hidden;
+        launch.supportDir = dir / "support";
+        std::filesystem::create_directories(launch.supportDir);
+        std::filesystem::create_directories(dir / "web");
+        std::ofstream(dir / "web" / "index.html") << "<!doctype html>";
+    }
+
+    AppDelegate& start() {
+        return startWith([](AppConfig&) {}, http);
+    }
+
+    // Starts with changes to the configuration and another HTTP client (e.g. the real one).
+    AppDelegate& startWith(const std::function<void(AppConfig&)>& configure, HttpClient& client) {
+        AppConfig config;
+        config.webRoot = dir / "web";
+        config.vendorHost = "brenlow.example";
+        config.platformName = "linux";
+        config.hostTag = "Linux";
+        config.detectPaths = DetectPaths{{(dir / "Applications").string()}, "/nonexistent/pkgutil"};
+        configure(config);
+        delegate = std::make_unique<AppDelegate>(
+            launch, config, Platform{queue, shell, system, env, client, background});
+        delegate->applicationDidFinishLaunching();
+        return *delegate;
+    }
+
+    std::filesystem::path settingsFile() const { return launch.supportDir / "settings.json"; }
+    FakeWindow& window() { return *shell.window; }
+    std::vector<Json> events() { return window().web.events(); }
+
+    TempDir dir;
+    LaunchValues launch;
+    ManualMainQueue queue;
+    FakeShell shell;
+    FakeSystemSettings system;
+    FakeEnvironment env;
+    FakeHttpClient http;
+    InlineBackground background;
+    std::unique_ptr<AppDelegate> delegate;
+};
+
+}  // namespace suite::fakes
