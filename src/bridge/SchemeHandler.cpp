@@ -1,15 +1,11 @@
 #include "bridge/SchemeHandler.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstddef>
 #include <string_view>
 #include <system_error>
 #include <vector>
 
+#include "common/Files.h"
 #include "common/Url.h"
 
 namespace suite {
@@ -53,34 +49,6 @@ std::optional<std::string_view> requestPath(std::string_view uri) {
         rest = slash == std::string_view::npos ? std::string_view{} : rest.substr(slash);
     }
     return rest;
-}
-
-// The whole content of `file` when it is a readable regular file. open(2) without blocking, so
-// that a FIFO or a device put under the web folder cannot stall the main thread, and fstat on
-// the opened descriptor, so that what is checked is what is read.
-std::optional<std::string> readRegularFile(const fs::path& file) {
-    int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return std::nullopt;
-    }
-    std::string body;
-    if (info.st_size > 0) body.reserve(static_cast<std::size_t>(info.st_size));
-    char buffer[65536];
-    while (true) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ::close(fd);
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        body.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return body;
 }
 
 SchemeResponse notFound() {
@@ -133,7 +101,7 @@ SchemeResponse SchemeHandler::respond(const std::string& uri) const {
     }
 
     fs::path file = joinAbsolute(parts);
-    std::optional<std::string> body = readRegularFile(file);
+    std::optional<std::string> body = readWholeFile(file);
     if (!body) return notFound();
 
     SchemeResponse response;

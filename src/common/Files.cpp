@@ -40,7 +40,7 @@ mode_t currentUmask() {
 }  // namespace
 
 std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -7,7 +7,9 @@
 
 namespace suite {
 
-// The whole content of a regular file, or nothing when it cannot be read.
+// The whole content of a regular file, or nothing when it cannot be read. Opens without blocking
+// and checks the opened descriptor, so a FIFO or device in its place cannot stall the caller and
+// what is checked is what is read.
 std::optional<std::string> readWholeFile(const std::filesystem::path& path);
 
 // Replaces `path` with `content` so that a crash at any moment leaves either the old file or the
