@@ -16,9 +16,17 @@ unset TALVEN_SUITE_DEMO TALVEN_SUITE_STEPS
 export GTK_A11Y=none MESA_SHADER_CACHE_DISABLE=true
 export GSK_RENDERER="${GSK_RENDERER:-cairo}"
 
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  # Xvfb picks a free display itself and tells us which (-displayfd): several of these may start
+  # at once, and guessing a free number races.
+  exec {displayfd}<> <(:)
+  Xvfb -displayfd "$displayfd" -screen 0 1920x1200x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
+  xvfb=$!
+  trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$scratch"' EXIT
+  read -r -t 20 -u "$displayfd" number || { echo "Xvfb did not start" >&2; cat "$scratch/xvfb.log" >&2; exit 1; }
+  export DISPLAY=":$number"
+fi
+
 run=("$@")
 if command -v dbus-run-session >/dev/null; then run=(dbus-run-session -- "${run[@]}"); fi
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  run=(xvfb-run -a -s "-screen 0 1920x1200x24" "${run[@]}")
-fi
 "${run[@]}"

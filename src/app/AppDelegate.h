@@ -3,6 +3,7 @@
 // flow's state, answers the window, the web view and the menu, and dispatches the page's actions.
 // All of it lives on the main thread; work elsewhere comes back through the main queue.
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,9 +11,13 @@
 
 #include "app/LaunchValues.h"
 #include "catalog/Detect.h"
+#include "download/VerifiedPackage.h"
+#include "install/InstallPaths.h"
 #include "common/Json.h"
 #include "platform/Background.h"
 #include "platform/HttpClient.h"
+#include "platform/Launcher.h"
+#include "platform/PrivilegedRunner.h"
 #include "platform/MainQueue.h"
 #include "platform/Shell.h"
 #include "platform/SystemSettings.h"
@@ -23,6 +28,8 @@ namespace suite {
 namespace demo {
 class Stage;
 }
+class Downloader;
+struct InstallRun;
 
 // The platform pieces the delegate works through; all outlive it.
 struct Platform {
@@ -32,6 +39,8 @@ struct Platform {
     const Environment& env;
     HttpClient& http;
     Background& background;
+    PrivilegedRunner& privileged;
+    Launcher& launcher;
 };
 
 struct AppConfig {
@@ -42,6 +51,9 @@ struct AppConfig {
     std::filesystem::path windowFrameFile;  // where the window size is remembered; empty: nowhere
     DetectPaths detectPaths = Detect::defaultPaths();  // where installed products are looked for
     double catalogTimeoutSeconds = 12;  // time without data before a catalog address is given up
+    double downloadTimeoutSeconds = 30;  // time without data before a download is given up
+    InstallPaths installPaths;           // the install script's tools and folders
+    std::filesystem::path ownExecutable;  // started again after a self-update when no bundle is found
 };
 
 class AppDelegate final : public WindowDelegate, public MenuDelegate {
@@ -80,6 +92,13 @@ public:
     void scan(std::vector<Json> apps);
     std::optional<bool> isInstalled(const Json& item) const;
 
+    // Download, verification and installation.
+    void install(std::vector<Json> items);
+    void runInstallers(std::vector<VerifiedPackage> packages);
+    void log(const std::string& message) const;
+    void applicationDidBecomeActive();
+    void reopen();
+
     // Navigation policy and links.
     bool decidePolicyFor(const std::string& uri) const;
     void openLink(const std::string& url);
@@ -94,6 +113,7 @@ public:
     void scriptMessageReceived(const Json& body) override { userContentController(body); }
     bool shouldAllowNavigation(const std::string& uri) override { return decidePolicyFor(uri); }
     void webViewDidFinish() override;
+    void windowDidBecomeActive() override { applicationDidBecomeActive(); }
 
     // MenuDelegate
     void menuCommand(MenuCommand command) override;
@@ -102,8 +122,19 @@ public:
     const Json& settings() const { return settings_; }
     Window* window() const { return window_.get(); }
 
+    // A package handed to the desktop's installer and not yet examined.
+    struct HandOff {
+        Json item;
+        std::filesystem::path file;
+        std::shared_ptr<LaunchedHandler> handler;  // nothing when no handler could be started
+    };
+    const std::map<std::string, HandOff>& handOff() const { return handOff_; }
+
 private:
     void replyToReady();
+    // The install queue's step function: the next item of `run`, or the privileged run.
+    void next(std::shared_ptr<InstallRun> run);
+    void handOffPackage(const std::string& id, const Json& item, const std::filesystem::path& file);
     // Runs `task` later only if this delegate still exists then.
     Task guarded(std::function<void(AppDelegate&)> task);
     template <class Result>
@@ -121,6 +152,10 @@ private:
     std::unique_ptr<Window> window_;
     Json settings_ = Json::object();
     std::shared_ptr<demo::Stage> demoStage_;
+    std::vector<Json> queue_;                 // items of the running install, still to download
+    std::shared_ptr<InstallRun> installRun_;  // the running install, if any
+    std::shared_ptr<Downloader> downloader_;  // the download in progress
+    std::map<std::string, HandOff> handOff_;
     std::shared_ptr<AppDelegate*> alive_;
 };
 

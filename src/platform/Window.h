@@ -33,6 +33,8 @@ public:
     // The window was closed (it stays built and can be shown again).
     virtual void windowDidClose() = 0;
     virtual void windowDidResize() = 0;
+    // The window became the active one (the user came back to the program).
+    virtual void windowDidBecomeActive() = 0;
 
     // A message the page posted to the "suite" handler, as JSON (any JSON value).
     virtual void scriptMessageReceived(const Json& body) = 0;

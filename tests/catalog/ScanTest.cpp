@@ -96,13 +96,7 @@ TEST_F(ScanTest, InstalledCheckComparesWithTheCatalogVersion) {
 TEST_F(ScanTest, DelegateAnswersOnTheMainQueueEvenFromAnotherThread) {
     fakes::AppHarness h;
     ThreadBackground threads;
-    AppConfig config;
-    config.webRoot = h.dir / "web";
-    config.detectPaths = paths;
-    h.delegate = std::make_unique<AppDelegate>(
-        h.launch, config, Platform{h.queue, h.shell, h.system, h.env, h.http, threads});
-    auto& app = *h.delegate;
-    app.applicationDidFinishLaunching();
+    auto& app = h.startWith([&](AppConfig& config) { config.detectPaths = paths; }, h.http, &threads);
     auto postedInTime = [&] {
         auto deadline = std::chrono::steady_clock::now() + 10s;
         while (h.queue.pending() == 0 && std::chrono::steady_clock::now() < deadline) {

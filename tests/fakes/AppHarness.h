@@ -17,6 +17,9 @@ struct AppHarness {
         launch.startHidden = hidden;
         launch.supportDir = dir / "support";
         std::filesystem::create_directories(launch.supportDir);
+        launch.cacheDir = dir / "downloads";
+        std::filesystem::create_directories(launch.cacheDir);
+        launch.logDir = dir / "logs";
         std::filesystem::create_directories(dir / "web");
         std::ofstream(dir / "web" / "index.html") << "<!doctype html>";
     }
@@ -26,16 +29,22 @@ struct AppHarness {
     }
 
     // Starts with changes to the configuration and another HTTP client (e.g. the real one).
-    AppDelegate& startWith(const std::function<void(AppConfig&)>& configure, HttpClient& client) {
+    AppDelegate& startWith(const std::function<void(AppConfig&)>& configure, HttpClient& client,
+                           Background* threads = nullptr) {
         AppConfig config;
         config.webRoot = dir / "web";
         config.vendorHost = "brenlow.example";
         config.platformName = "linux";
         config.hostTag = "Linux";
         config.detectPaths = DetectPaths{{(dir / "Applications").string()}, "/nonexistent/pkgutil"};
+        config.installPaths.tempFolder = (dir / "tmp").string();
+        config.installPaths.home = (dir / "home").string();
+        config.ownExecutable = dir / "talven-suite";
         configure(config);
         delegate = std::make_unique<AppDelegate>(
-            launch, config, Platform{queue, shell, system, env, client, background});
+            launch, config,
+            Platform{queue, shell, system, env, client, threads ? *threads : inlineBackground,
+                     privileged, launcher});
         delegate->applicationDidFinishLaunching();
         return *delegate;
     }
@@ -51,7 +60,9 @@ struct AppHarness {
     FakeSystemSettings system;
     FakeEnvironment env;
     FakeHttpClient http;
-    InlineBackground background;
+    InlineBackground inlineBackground;
+    FakePrivilegedRunner privileged;
+    FakeLauncher launcher;
     std::unique_ptr<AppDelegate> delegate;
 };
 

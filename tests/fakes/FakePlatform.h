@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "platform/HttpClient.h"
+#include "platform/Launcher.h"
+#include "platform/PrivilegedRunner.h"
 #include "platform/Shell.h"
 #include "platform/SystemSettings.h"
 #include "platform/Window.h"
@@ -114,6 +116,39 @@ public:
         return it->second;
     }
     std::map<std::string, std::string> values;
+};
+
+// Answers every privileged run with `outcome` and records the scripts it was given.
+class FakePrivilegedRunner final : public PrivilegedRunner {
+public:
+    PrivilegedOutcome run(const std::string& script, const std::string& prompt) override {
+        scripts.push_back(script);
+        prompts.push_back(prompt);
+        return outcome;
+    }
+    PrivilegedOutcome outcome{true, false, "", ""};
+    std::vector<std::string> scripts;
+    std::vector<std::string> prompts;
+};
+
+class FakeHandler final : public LaunchedHandler {
+public:
+    bool isRunning() const override { return running; }
+    bool running = true;
+};
+
+// Records what was opened; every opened file gets a handler the test can stop.
+class FakeLauncher final : public Launcher {
+public:
+    std::shared_ptr<LaunchedHandler> openWithDefaultHandler(const std::string& path) override {
+        opened.push_back(path);
+        if (!canOpen) return nullptr;
+        handlers.push_back(std::make_shared<FakeHandler>());
+        return handlers.back();
+    }
+    bool canOpen = true;
+    std::vector<std::string> opened;
+    std::vector<std::shared_ptr<FakeHandler>> handlers;
 };
 
 // Records every request; the test answers each one when it likes.

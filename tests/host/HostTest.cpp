@@ -8,10 +8,12 @@
 
 #include "app/AppDelegate.h"
 #include "platform/curl/CurlHttpClient.h"
+#include "platform/gtk/GioLauncher.h"
 #include "platform/gtk/GtkMainQueue.h"
 #include "platform/gtk/GtkMainWindow.h"
 #include "platform/gtk/GtkShell.h"
 #include "platform/gtk/GtkSystemSettings.h"
+#include "platform/gtk/PkexecRunner.h"
 #include "platform/gtk/UserEnvironment.h"
 
 namespace suite::gtk {
@@ -58,7 +60,8 @@ protected:
         config.hostTag = "Linux";
         http_ = std::make_unique<CurlHttpClient>(queue_);
         delegate_ = std::make_unique<AppDelegate>(
-            launch_, config, Platform{queue_, *shell_, *system_, env_, *http_, background_});
+            launch_, config,
+            Platform{queue_, *shell_, *system_, env_, *http_, background_, privileged_, launcher_});
         delegate_->applicationDidFinishLaunching();
         ASSERT_TRUE(spinUntil([&] { return pageState("typeof window.Suite") == "\"object\""; }))
             << "the page never defined Suite";
@@ -87,6 +90,8 @@ protected:
     GtkMainQueue queue_;
     FixedEnvironment env_;
     ThreadBackground background_;
+    PkexecRunner privileged_;
+    GioLauncher launcher_;
     std::unique_ptr<CurlHttpClient> http_;
     std::unique_ptr<GtkShell> shell_;
     std::unique_ptr<GtkSystemSettings> system_;

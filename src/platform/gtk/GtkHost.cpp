@@ -12,9 +12,11 @@
 #include "bridge/SchemeHandler.h"
 #include "platform/Background.h"
 #include "platform/curl/CurlHttpClient.h"
+#include "platform/gtk/GioLauncher.h"
 #include "platform/gtk/GtkMainQueue.h"
 #include "platform/gtk/GtkShell.h"
 #include "platform/gtk/GtkSystemSettings.h"
+#include "platform/gtk/PkexecRunner.h"
 #include "platform/gtk/UserEnvironment.h"
 
 namespace suite::gtk {
@@ -33,6 +35,8 @@ struct Program {
     ProcessEnvironment env;
     GtkMainQueue queue;
     ThreadBackground background;
+    PkexecRunner privileged;
+    GioLauncher launcher;
     std::unique_ptr<CurlHttpClient> http;
     std::unique_ptr<GtkShell> shell;
     std::unique_ptr<GtkSystemSettings> system;
@@ -58,6 +62,7 @@ void onActivate(GtkApplication* app, gpointer data) {
     config.vendorHost = SUITE_VENDOR_HOST;
     config.platformName = "linux";
     config.hostTag = "Linux";
+    config.ownExecutable = executablePath();
     // A showcase run always looks the same: it neither uses nor changes the remembered size.
     if (!program->launch.isDemo) {
         config.windowFrameFile = program->folders.state / kFolderName / "window.json";
@@ -65,7 +70,7 @@ void onActivate(GtkApplication* app, gpointer data) {
     program->delegate = std::make_unique<AppDelegate>(
         program->launch, config,
         Platform{program->queue, *program->shell, *program->system, program->env, *program->http,
-                 program->background});
+                 program->background, program->privileged, program->launcher});
     program->delegate->applicationDidFinishLaunching();
     if (program->onLaunched) program->onLaunched(*program->delegate, *program->shell);
 }

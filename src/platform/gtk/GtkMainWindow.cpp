@@ -41,12 +41,12 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
     gtk_overlay_set_child(GTK_OVERLAY(overlay), web_->widget());
 
     // Tells the delegate about every new size once GTK has laid the page out.
-    GtkWidget* probe = gtk_drawing_area_new();
-    gtk_widget_set_can_target(probe, FALSE);
-    gtk_widget_set_hexpand(probe, TRUE);
-    gtk_widget_set_vexpand(probe, TRUE);
-    g_signal_connect(probe, "resize", G_CALLBACK(onResize), this);
-    gtk_overlay_add_overlay(GTK_OVERLAY(overlay), probe);
+    probe_ = gtk_drawing_area_new();
+    gtk_widget_set_can_target(probe_, FALSE);
+    gtk_widget_set_hexpand(probe_, TRUE);
+    gtk_widget_set_vexpand(probe_, TRUE);
+    g_signal_connect(probe_, "resize", G_CALLBACK(onResize), this);
+    gtk_overlay_add_overlay(GTK_OVERLAY(overlay), probe_);
 
     // The drag strip: a click and drag moves the window, a double click toggles maximise, and
     // clicks in this band never reach the page.
@@ -69,6 +69,7 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
 
     gtk_window_set_child(window_, overlay);
     g_signal_connect(window_, "close-request", G_CALLBACK(onCloseRequest), this);
+    g_signal_connect(window_, "notify::is-active", G_CALLBACK(onActiveChanged), this);
 
     css_ = gtk_css_provider_new();
     gtk_style_context_add_provider_for_display(gtk_widget_get_display(GTK_WIDGET(window_)),
@@ -80,8 +81,10 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
 }
 
 GtkMainWindow::~GtkMainWindow() {
-    if (resizeSource_ != 0) g_source_remove(resizeSource_);
+    // Taking the window down lays it out once more; nothing of that may reach this object.
+    g_signal_handlers_disconnect_by_data(probe_, this);
     g_signal_handlers_disconnect_by_data(window_, this);
+    if (resizeSource_ != 0) g_source_remove(resizeSource_);
     gtk_style_context_remove_provider_for_display(gtk_widget_get_display(GTK_WIDGET(window_)),
                                                   GTK_STYLE_PROVIDER(css_));
     g_object_unref(css_);
@@ -174,6 +177,11 @@ gboolean GtkMainWindow::onCloseRequest(GtkWindow*, gpointer data) {
     gtk_widget_set_visible(GTK_WIDGET(self->window_), FALSE);
     self->delegate_.windowDidClose();
     return TRUE;
+}
+
+void GtkMainWindow::onActiveChanged(GObject*, GParamSpec*, gpointer data) {
+    auto* self = static_cast<GtkMainWindow*>(data);
+    if (gtk_window_is_active(self->window_)) self->delegate_.windowDidBecomeActive();
 }
 
 void GtkMainWindow::onResize(GtkDrawingArea*, int, int, gpointer data) {

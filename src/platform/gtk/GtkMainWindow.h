@@ -37,12 +37,14 @@ private:
     void restoreFrame();
     static gboolean onCloseRequest(GtkWindow*, gpointer self);
     static void onResize(GtkDrawingArea*, int, int, gpointer self);
+    static void onActiveChanged(GObject*, GParamSpec*, gpointer self);
 
     const WindowSpec spec_;
     WindowDelegate& delegate_;
     std::unique_ptr<GtkWebView> web_;
     GtkWindow* window_ = nullptr;
     GtkWidget* strip_ = nullptr;
+    GtkWidget* probe_ = nullptr;
     GtkWidget* menuBar_ = nullptr;
     GtkCssProvider* css_ = nullptr;
     guint resizeSource_ = 0;

@@ -34,7 +34,14 @@ GtkWebView::GtkWebView(WindowDelegate& delegate, SchemeResponder scheme)
     WebKitSecurityManager* security = webkit_web_context_get_security_manager(context);
     webkit_security_manager_register_uri_scheme_as_secure(security, kScheme);
     webkit_security_manager_register_uri_scheme_as_cors_enabled(security, kScheme);
-    webkit_web_context_register_uri_scheme(context, kScheme, onSchemeRequest, this, nullptr);
+    // WebKit may keep the context, and route requests to it, after this view is gone; the
+    // registration therefore points at a binding that forgets the view when it goes and lives
+    // as long as the context does.
+    schemeBinding_ = new SchemeBinding{this};
+    webkit_web_context_register_uri_scheme(context, kScheme, onSchemeRequest, schemeBinding_,
+                                           [](gpointer binding) {
+                                               delete static_cast<SchemeBinding*>(binding);
+                                           });
 
     webkit_user_content_manager_register_script_message_handler(content, "suite", nullptr);
     g_signal_connect(content, "script-message-received::suite", G_CALLBACK(onScriptMessage), this);
@@ -58,6 +65,7 @@ GtkWebView::GtkWebView(WindowDelegate& delegate, SchemeResponder scheme)
 }
 
 GtkWebView::~GtkWebView() {
+    schemeBinding_->view = nullptr;
     g_signal_handlers_disconnect_by_data(view_, this);
     g_signal_handlers_disconnect_by_data(webkit_web_view_get_user_content_manager(view_), this);
     g_object_unref(view_);
@@ -141,7 +149,13 @@ void GtkWebView::runEditingCommand(const char* command) {
 }
 
 void GtkWebView::onSchemeRequest(WebKitURISchemeRequest* request, gpointer data) {
-    auto* self = static_cast<GtkWebView*>(data);
+    GtkWebView* self = static_cast<SchemeBinding*>(data)->view;
+    if (self == nullptr) {
+        GError* gone = g_error_new_literal(G_IO_ERROR, G_IO_ERROR_CLOSED, "the page is gone");
+        webkit_uri_scheme_request_finish_error(request, gone);
+        g_error_free(gone);
+        return;
+    }
     const gchar* uri = webkit_uri_scheme_request_get_uri(request);
     if (uri == nullptr) return;  // nothing to answer for
     SchemeResponse answer = self->scheme_(uri);

@@ -41,8 +41,13 @@ private:
     static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer self);
     static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer);
 
+    struct SchemeBinding {
+        GtkWebView* view;
+    };
+
     WindowDelegate& delegate_;
     SchemeResponder scheme_;
+    SchemeBinding* schemeBinding_ = nullptr;
     WebKitWebView* view_ = nullptr;
     bool loadFailed_ = false;
 };

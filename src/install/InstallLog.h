@@ -1,0 +1,29 @@
+#pragma once
+// The install log: one time-stamped line per entry, appended, never rewritten.
+#include <ctime>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace suite {
+
+inline constexpr const char* kInstallLogName = "install.log";
+
+// ISO 8601 in UTC with whole seconds: 2026-12-05T07:30:12Z.
+std::string logTimeStamp(std::time_t now);
+
+// Appends "<time stamp> <message>\n" to `folder`/install.log, creating the folder and the file
+// as needed. Every failure is swallowed.
+void appendInstallLog(const std::filesystem::path& folder, const std::string& message,
+                      std::time_t now);
+
+// `text` between double quotes with backslash escapes for quotes, backslash, \n, \r, \t, \0 and
+// other control characters as \u{hex}.
+std::string quotedForLog(std::string_view text);
+
+// The lines of `text`, split at every line break (including the Unicode line and paragraph
+// separators), each trimmed of white space.
+std::set<std::string> outputLines(std::string_view text);
+
+}  // namespace suite

@@ -1,0 +1,24 @@
+#pragma once
+// Where the install script finds its tools and puts its files. The defaults are the real
+// locations; tests point them at fake tools in a temporary folder and run the script for real.
+#include <string>
+#include <vector>
+
+namespace suite {
+
+struct InstallPaths {
+    std::string installer = "/usr/sbin/installer";
+    std::string pkill = "/usr/bin/pkill";
+    std::string mkdir = "/bin/mkdir";
+    std::string mv = "/bin/mv";
+    std::string rm = "/bin/rm";
+    std::string sleep = "sleep";
+    // The folder that holds the marker file ".talven-suite-installing".
+    std::string tempFolder = "/private/tmp";
+    // Searched for old application bundles, in this order; empty: the detection folders.
+    std::vector<std::string> appDirs;
+    // The user's home folder (its ".Trash" receives old bundles); empty: the real one.
+    std::string home;
+};
+
+}  // namespace suite

@@ -1,0 +1,59 @@
+#include "platform/gtk/GioLauncher.h"
+
+#include <gio/gio.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <string>
+
+#include "common/Files.h"
+
+namespace suite::gtk {
+
+namespace {
+
+void onLaunched(GAppLaunchContext*, GAppInfo*, GVariant* platformData, gpointer data) {
+    gint pid = 0;
+    if (platformData != nullptr && g_variant_lookup(platformData, "pid", "i", &pid)) {
+        *static_cast<pid_t*>(data) = static_cast<pid_t>(pid);
+    }
+}
+
+}  // namespace
+
+std::shared_ptr<LaunchedHandler> GioLauncher::openWithDefaultHandler(const std::string& path) {
+    GFile* file = g_file_new_for_path(path.c_str());
+    GAppInfo* handler = g_file_query_default_handler(file, nullptr, nullptr);
+    if (handler == nullptr) {
+        g_object_unref(file);
+        return nullptr;
+    }
+    pid_t pid = 0;
+    GAppLaunchContext* context = g_app_launch_context_new();
+    g_signal_connect(context, "launched", G_CALLBACK(onLaunched), &pid);
+    GList* files = g_list_append(nullptr, file);
+    gboolean launched = g_app_info_launch(handler, files, context, nullptr);
+    g_list_free(files);
+    g_signal_handlers_disconnect_by_data(context, &pid);
+    g_object_unref(context);
+    g_object_unref(handler);
+    g_object_unref(file);
+    if (!launched) return nullptr;
+    return std::make_shared<ProcessHandler>(pid);
+}
+
+bool ProcessHandler::isRunning() const {
+    if (pid_ <= 0) return false;
+    // Reap it if it is our child and has exited; a zombie still answers kill(pid, 0).
+    int status = 0;
+    if (::waitpid(pid_, &status, WNOHANG) == pid_) return false;
+    auto stat = readWholeFile("/proc/" + std::to_string(pid_) + "/stat");
+    if (!stat) return false;
+    // The state follows the command name in parentheses, which may itself hold parentheses.
+    auto close = stat->rfind(')');
+    if (close == std::string::npos || close + 2 >= stat->size()) return false;
+    char state = (*stat)[close + 2];
+    return state != 'Z' && state != 'X';
+}
+
+}  // namespace suite::gtk

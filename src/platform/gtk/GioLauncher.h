@@ -1,0 +1,27 @@
+#pragma once
+// Opening a file with its default program through GIO, and telling whether that program, started
+// by us, is still running.
+#include <sys/types.h>
+
+#include "platform/Launcher.h"
+
+namespace suite::gtk {
+
+class GioLauncher final : public Launcher {
+public:
+    std::shared_ptr<LaunchedHandler> openWithDefaultHandler(const std::string& path) override;
+};
+
+// A process we started: running while it exists and has not exited (a child that has exited but
+// was not yet reaped counts as gone). A handler activated over D-Bus has no process of ours to
+// watch (pid 0) and counts as not running.
+class ProcessHandler final : public LaunchedHandler {
+public:
+    explicit ProcessHandler(pid_t pid) : pid_(pid) {}
+    bool isRunning() const override;
+
+private:
+    pid_t pid_;
+};
+
+}  // namespace suite::gtk
