@@ -4,7 +4,7 @@ import { readFileSync, readdirSync } from 'node:fs';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
-import { LANGS, dictionaries, dirOf, t } from '../../web/js/i18n.js';
+import { LANGS, dictionaries, dirOf, formatSize, t } from '../../web/js/i18n.js';
 
 const WEB = fileURLToPath(new URL('../../web/', import.meta.url));
 
@@ -36,8 +36,8 @@ test('both languages use the same placeholders', () => {
 
 test('Arabic texts are written in Arabic, not left in English', () => {
   const latinOnly = /^[^\u0600-\u06ff]*$/;
-  // Brand names and the English autonym are the same in both languages.
-  const shared = new Set(['app.name', 'settings.langEn', 'settings.langAr']);
+  // Brand names, the English autonym and the dash for "none" are the same in both languages.
+  const shared = new Set(['app.name', 'settings.langEn', 'settings.langAr', 'product.notInstalled']);
   for (const [key, text] of Object.entries(dictionaries.ar)) {
     if (shared.has(key)) continue;
     assert.doesNotMatch(text, latinOnly, `ar:${key} has no Arabic`);
@@ -75,4 +75,26 @@ test('every key used by the page exists', () => {
   assert.ok(used.size > 20, 'the scan found the keys');
   const missing = [...used].filter((key) => !Object.hasOwn(dictionaries.en, key));
   assert.deepEqual(missing, []);
+});
+
+test('sizes use decimal units, Latin digits and each language\'s unit names', () => {
+  const cases = [
+    // bytes, English, Arabic
+    [0, '0 bytes', '0 بايت'],
+    [1, '1 byte', '1 بايت'],
+    [999, '999 bytes', '999 بايت'],
+    [1000, '1 KB', '1 كيلوبايت'],
+    [999_499, '999 KB', '999 كيلوبايت'],
+    // Rounded up to the next unit, never "1000 KB".
+    [999_999, '1 MB', '1 ميغابايت'],
+    [48_213_504, '48.2 MB', '48.2 ميغابايت'],
+    [999_960_000, '1 GB', '1 غيغابايت'],
+    [1_310_000_000, '1.3 GB', '1.3 غيغابايت'],
+  ];
+  for (const [bytes, en, ar] of cases) {
+    assert.equal(formatSize('en', bytes), en, `${bytes} en`);
+    assert.equal(formatSize('ar', bytes), ar, `${bytes} ar`);
+  }
+  assert.equal(formatSize('en', -1), '');
+  assert.equal(formatSize('en', Number.NaN), '');
 });

@@ -3,19 +3,53 @@
 // subscribe to `store` and call the intents below.
 
 import { createRouter } from './bridge.js';
-import { createChecker } from './check.js';
+import { catalogItem } from './catalog.js';
+import { createChecker, createEventWaiter, loadSampleCatalog, runUpdateCheck } from './check.js';
+import { INSTALL_PAUSE_MS } from './config.js';
+import {
+  applyCheckResult, installBatch, productRows, selectedProducts, updatableProducts, withSelection,
+  withoutSelection,
+} from './inventory.js';
 import {
   LANG_CHOICES, VIEWS, applyAppearance, applyInit, createStore, initialState, langChoice, langOf,
   normalizeSettings, startsAtLogin, withLanguage, withStartLogin,
 } from './state.js';
 
-export function createApp({ post, now = Date.now, runCheck, minBusyMs = 0, wait } = {}) {
+const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+// `runCheck` stands in for the whole check and `loadSample` for the bundled
+// sample catalog; `timers` drive the bounded waits for native answers. Tests
+// pass their own; the page uses the real ones.
+export function createApp({
+  post, now = Date.now, runCheck, minBusyMs = 0, wait = pause, loadSample = loadSampleCatalog,
+  timers, checkOnStart = false,
+} = {}) {
   if (typeof post !== 'function') throw new TypeError('createApp needs a post function');
 
   const store = createStore(initialState());
   const router = createRouter();
+  const expect = createEventWaiter(router.on, timers);
+  const liveCheck = () => runUpdateCheck({
+    post, expect, loadSample, isDemo: () => store.get().demo,
+  });
+  const run = runCheck ?? liveCheck;
+
+  // The outcome reaches the state even when the run itself broke, so the
+  // products view can say so and offer a retry.
+  async function checkAndApply() {
+    let result;
+    try {
+      result = await run();
+    } catch (err) {
+      console.error('suite: update check failed', err);
+      result = { ok: false, error: 'failed' };
+    }
+    store.update((state) => applyCheckResult(state, result));
+    return result;
+  }
+
   const checker = createChecker({
-    run: runCheck,
+    run: checkAndApply,
     now,
     minBusyMs,
     wait,
@@ -28,6 +62,34 @@ export function createApp({ post, now = Date.now, runCheck, minBusyMs = 0, wait 
 
   function checkForUpdates() {
     return checker.start();
+  }
+
+  function setSelected(id, on) {
+    store.update((state) => withSelection(state, id, on === true));
+  }
+
+  // The hook of the install flow: the request goes out, and the native side
+  // reports each item later with "progress" and "result" events (demo mode
+  // ignores the request and sends nothing). Until those are followed here,
+  // the buttons only pause long enough to stop a second identical request.
+  function requestInstall(products) {
+    if (store.get().installing || products.length === 0) return false;
+    post({ type: 'install', items: installBatch(products) });
+    store.update((state) => withoutSelection({ ...state, installing: true }));
+    Promise.resolve(wait(INSTALL_PAUSE_MS)).then(() => store.update({ installing: false }));
+    return true;
+  }
+
+  const installSelected = () => requestInstall(selectedProducts(store.get()));
+  const updateAll = () => requestInstall(updatableProducts(store.get()));
+
+  // Only what the scan found installed, and only applications, can be
+  // opened; the native side looks the product up by its "detect" rules.
+  function openProduct(id) {
+    const row = productRows(store.get()).find((r) => r.product.id === id);
+    if (!row?.canOpen) return false;
+    post({ type: 'open', detect: catalogItem(row.product).detect });
+    return true;
   }
 
   // The page owns the whole dictionary, so every change sends all of it.
@@ -75,7 +137,12 @@ export function createApp({ post, now = Date.now, runCheck, minBusyMs = 0, wait 
     return true;
   }
 
-  router.on('init', (event) => store.update((state) => applyInit(state, event)));
+  router.on('init', (event) => {
+    const first = !store.get().booted;
+    store.update((state) => applyInit(state, event));
+    // Once per page load, as soon as demo mode and the version are known.
+    if (first && checkOnStart) checkForUpdates();
+  });
   router.on('appearance', (event) => store.update((state) => applyAppearance(state, event)));
   router.on('checkNow', () => {
     showView('products');
@@ -109,6 +176,10 @@ export function createApp({ post, now = Date.now, runCheck, minBusyMs = 0, wait 
     connect,
     showView,
     checkForUpdates,
+    setSelected,
+    installSelected,
+    updateAll,
+    openProduct,
     setLanguage,
     setStartLogin,
     openLink,

@@ -1,22 +1,142 @@
 // The check for updates: one run at a time, with its start and end recorded
 // for the status line of the products view.
 //
-// `run` does the actual work and resolves to { ok }. It is where the catalog
-// request ("fetchCatalog" → "catalog"), the scan of installed versions
-// ("scan" → "scanned") and the comparison with the catalog versions go.
+// A run asks the native side for the catalog text ("fetchCatalog" →
+// "catalog"), reads it, has the native side look for the installed versions
+// ("scan" → "scanned") and resolves to the outcome the app state takes in.
+// The bridge has no request ids and no acknowledgements, so every wait is
+// bounded: a lost answer ends the run instead of leaving it spinning.
 
+import { catalogItem, parseCatalog } from './catalog.js';
+import { CATALOG_URLS, SAMPLE_CATALOG_PATH, SCAN_WAIT_MS, catalogWaitMs } from './config.js';
 import { formatWhen, t } from './i18n.js';
 
 const delay = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
-// Until the catalog request exists there is nothing to fetch or compare, so a
-// check only records that it happened.
-export async function runUpdateCheck() {
-  return { ok: true };
+function isObject(value) {
+  return value !== null && typeof value === 'object' && !Array.isArray(value);
+}
+
+// Waits for the next event of one type, or gives up after `ms` and resolves
+// to null. It must be armed before the action goes out: the native side may
+// answer while post() is still running.
+export function createEventWaiter(on, { setTimer = setTimeout, clearTimer = clearTimeout } = {}) {
+  return function expect(type, ms) {
+    let off = () => {};
+    let timer = null;
+    let settle;
+    const answer = new Promise((resolve) => {
+      settle = (event) => {
+        off();
+        clearTimer(timer);
+        resolve(event);
+      };
+    });
+    off = on(type, (event) => settle(event));
+    timer = setTimer(() => settle(null), ms);
+    return { answer, cancel: () => settle(null) };
+  };
+}
+
+// The catalog shipped with the page, for demo runs without a catalog server.
+export async function loadSampleCatalog(fetchFn = globalThis.fetch) {
+  if (typeof fetchFn !== 'function') throw new Error('no way to load the sample catalog');
+  const response = await fetchFn(SAMPLE_CATALOG_PATH);
+  if (!response.ok) throw new Error(`sample catalog: status ${response.status}`);
+  return response.text();
+}
+
+// → { ok: true, text } or { ok: false, error: "offline" | "unavailable" | "timeout" }
+async function fetchCatalogText({ post, expect, urls, waitMs }) {
+  const pending = expect('catalog', waitMs);
+  if (post({ type: 'fetchCatalog', urls: [...urls] }) === false) {
+    pending.cancel();
+    return { ok: false, error: 'unavailable' };
+  }
+  const event = await pending.answer;
+  if (event === null) return { ok: false, error: 'timeout' };
+  if (event.ok === true && typeof event.text === 'string') return { ok: true, text: event.text };
+  return { ok: false, error: event.offline === true ? 'offline' : 'unavailable' };
+}
+
+// → { id: version } for the products found installed, or null without an answer.
+async function scanInstalled({ post, expect, products, waitMs }) {
+  // Nothing to look for: the native answer would be an empty map anyway.
+  if (products.length === 0) return {};
+  const pending = expect('scanned', waitMs);
+  if (post({ type: 'scan', apps: products.map(catalogItem) }) === false) {
+    pending.cancel();
+    return null;
+  }
+  const event = await pending.answer;
+  if (event === null) return null;
+  const ids = new Set(products.map((p) => p.id));
+  const installed = {};
+  if (isObject(event.installed)) {
+    for (const [id, version] of Object.entries(event.installed)) {
+      if (ids.has(id) && typeof version === 'string') installed[id] = version;
+    }
+  }
+  return installed;
+}
+
+// One whole check. Resolves to
+//   { ok: true, source: "live" | "sample", products, installed, problems }
+//   { ok: false, error: "offline" | "unavailable" | "timeout", problems }
+// and never rejects for a missing or bad answer.
+export async function runUpdateCheck({
+  post,
+  expect,
+  isDemo = () => false,
+  loadSample = loadSampleCatalog,
+  urls = CATALOG_URLS,
+  catalogWait = catalogWaitMs(urls),
+  scanWait = SCAN_WAIT_MS,
+  warn = (...args) => console.warn(...args),
+}) {
+  let source = 'live';
+  let problems = [];
+  let parsed = null;
+
+  const fetched = await fetchCatalogText({ post, expect, urls, waitMs: catalogWait });
+  let error = fetched.ok ? null : fetched.error;
+  if (fetched.ok) {
+    parsed = parseCatalog(fetched.text);
+    problems = parsed.problems;
+    if (!parsed.ok) error = 'unavailable';
+  }
+
+  // Asked only now: "init" says whether this is a demo, and it may still have
+  // been on its way when the check started.
+  if (error && isDemo()) {
+    try {
+      const sample = parseCatalog(await loadSample());
+      if (sample.ok) {
+        parsed = sample;
+        problems = sample.problems;
+        source = 'sample';
+        error = null;
+      } else {
+        problems = [...problems, ...sample.problems.map((p) => `sample: ${p}`)];
+      }
+    } catch (err) {
+      problems = [...problems, `sample: ${err.message}`];
+    }
+  }
+
+  if (problems.length > 0) warn('suite: catalog problems', problems);
+  if (error) return { ok: false, error, problems };
+
+  let installed = await scanInstalled({ post, expect, products: parsed.products, waitMs: scanWait });
+  if (installed === null) return { ok: false, error: 'timeout', problems };
+  // Sample installs exist only to show every state in a demo; what the real
+  // scan found still wins.
+  if (source === 'sample') installed = { ...parsed.demoInstalled, ...installed };
+  return { ok: true, source, products: parsed.products, installed, problems };
 }
 
 export function createChecker({
-  run = runUpdateCheck,
+  run,
   onChange = () => {},
   now = Date.now,
   // A check that ends within a frame would only flicker; keep the busy state
@@ -24,6 +144,7 @@ export function createChecker({
   minBusyMs = 0,
   wait = delay,
 } = {}) {
+  if (typeof run !== 'function') throw new TypeError('createChecker needs a run function');
   let status = { running: false, startedAt: null, lastAt: null, lastOk: null };
 
   function set(next) {

@@ -24,6 +24,41 @@ const en = {
   'products.addins': 'PowerPoint add-ins',
   'products.appsEmpty': 'No applications to show yet.',
   'products.addinsEmpty': 'No PowerPoint add-ins to show yet.',
+  'products.loading': 'Looking for your products…',
+  'products.none': 'No products are offered right now.',
+  'products.installSelected': 'Install selected',
+  'products.updateAll': 'Update all ({count})',
+  'products.selected': '{count} selected',
+
+  'product.state.missing': 'Not installed',
+  'product.state.update': 'Update available',
+  'product.state.current': 'Up to date',
+  'product.installed': 'Installed',
+  'product.available': 'Available',
+  'product.size': 'Size',
+  'product.notInstalled': '—',
+  'product.open': 'Open',
+  'product.openName': 'Open {name}',
+  'product.select': 'Select {name}',
+  'product.notes': 'What’s new in {version}',
+  'product.self': 'This app',
+
+  'notice.offline.title': 'You seem to be offline',
+  'notice.offline.body': 'TALVEN™ Suite could not reach the update server. Check your internet connection, then try again.',
+  'notice.unavailable.title': 'The product list is unavailable',
+  'notice.unavailable.body': 'The update server did not send a usable product list. Please try again later.',
+  'notice.timeout.title': 'The check did not finish',
+  'notice.timeout.body': 'No answer came in time. Please try again in a moment.',
+  'notice.stale': 'The list below is from the last successful check.',
+  'notice.retry': 'Try again',
+  'notice.sample': 'Demo: these are sample products, and their installed versions are examples.',
+
+  'size.byte': '{n} byte',
+  'size.bytes': '{n} bytes',
+  'size.kb': '{n} KB',
+  'size.mb': '{n} MB',
+  'size.gb': '{n} GB',
+  'size.tb': '{n} TB',
 
   'check.running': 'Checking for updates…',
   'check.never': 'Not checked for updates yet.',
@@ -77,6 +112,41 @@ const ar = {
   'products.addins': 'إضافات PowerPoint',
   'products.appsEmpty': 'لا توجد تطبيقات لعرضها بعد.',
   'products.addinsEmpty': 'لا توجد إضافات PowerPoint لعرضها بعد.',
+  'products.loading': 'جارٍ البحث عن منتجاتك…',
+  'products.none': 'لا تتوفر منتجات في الوقت الحالي.',
+  'products.installSelected': 'تثبيت المحدَّد',
+  'products.updateAll': 'تحديث الكل ({count})',
+  'products.selected': 'المحدَّد: {count}',
+
+  'product.state.missing': 'غير مثبَّت',
+  'product.state.update': 'يتوفر تحديث',
+  'product.state.current': 'محدَّث',
+  'product.installed': 'المثبَّت',
+  'product.available': 'المتاح',
+  'product.size': 'الحجم',
+  'product.notInstalled': '—',
+  'product.open': 'فتح',
+  'product.openName': 'فتح {name}',
+  'product.select': 'تحديد {name}',
+  'product.notes': 'ما الجديد في الإصدار {version}',
+  'product.self': 'هذا التطبيق',
+
+  'notice.offline.title': 'يبدو أنك غير متصل بالإنترنت',
+  'notice.offline.body': `تعذَّر على ${brand('TALVEN™ Suite')} الوصول إلى خادم التحديثات. تحقَّق من اتصالك بالإنترنت ثم أعد المحاولة.`,
+  'notice.unavailable.title': 'قائمة المنتجات غير متاحة',
+  'notice.unavailable.body': 'لم يُرسل خادم التحديثات قائمة منتجات صالحة. يُرجى المحاولة لاحقًا.',
+  'notice.timeout.title': 'لم يكتمل البحث',
+  'notice.timeout.body': 'لم يصل ردّ في الوقت المحدد. يُرجى المحاولة بعد قليل.',
+  'notice.stale': 'القائمة أدناه من آخر بحث ناجح.',
+  'notice.retry': 'أعد المحاولة',
+  'notice.sample': 'عرض تجريبي: هذه منتجات نموذجية، وإصداراتها المثبَّتة أمثلة فقط.',
+
+  'size.byte': '{n} بايت',
+  'size.bytes': '{n} بايت',
+  'size.kb': '{n} كيلوبايت',
+  'size.mb': '{n} ميغابايت',
+  'size.gb': '{n} غيغابايت',
+  'size.tb': '{n} تيرابايت',
 
   'check.running': 'جارٍ البحث عن التحديثات…',
   'check.never': 'لم يُبحث عن التحديثات بعد.',
@@ -147,4 +217,26 @@ export function formatWhen(lang, when, now = Date.now()) {
   const date = new Intl.DateTimeFormat(locale(lang), { dateStyle: 'medium', timeStyle: 'short' })
     .format(at);
   return t(lang, 'time.on', { date });
+}
+
+// Download sizes in decimal units, as the Finder shows them (1 MB is
+// 1,000,000 bytes), with Latin digits like every other number on the page.
+// The unit is chosen after rounding, so 999,999 bytes read "1 MB", not
+// "1000 KB".
+const SIZE_UNITS = ['size.bytes', 'size.kb', 'size.mb', 'size.gb', 'size.tb'];
+
+export function formatSize(lang, bytes) {
+  if (!Number.isFinite(bytes) || bytes < 0) return '';
+  const last = SIZE_UNITS.length - 1;
+  const digits = (unit) => (unit >= 2 ? 1 : 0);
+  const scaled = (unit) => {
+    const factor = 10 ** digits(unit);
+    return Math.round((bytes / 1000 ** unit) * factor) / factor;
+  };
+  let unit = 0;
+  while (unit < last && bytes >= 1000 ** (unit + 1)) unit++;
+  if (unit < last && scaled(unit) >= 1000) unit++;
+  const n = new Intl.NumberFormat(locale(lang), { maximumFractionDigits: digits(unit) }).format(scaled(unit));
+  const key = unit === 0 && bytes === 1 ? 'size.byte' : SIZE_UNITS[unit];
+  return t(lang, key, { n });
 }

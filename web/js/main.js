@@ -8,7 +8,7 @@ import { mountProducts } from './views/products.js';
 import { mountSettings } from './views/settings.js';
 import { mountShell } from './views/shell.js';
 
-const app = createApp({ post, minBusyMs: 900 });
+const app = createApp({ post, minBusyMs: 900, checkOnStart: true });
 
 const renderers = [mountShell(app), mountProducts(app), mountSettings(app)];
 const render = (state) => {

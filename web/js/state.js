@@ -5,6 +5,8 @@
 // not know (written by a newer or older page) therefore have to survive every
 // save untouched.
 
+import { emptyCatalog } from './inventory.js';
+
 export const VIEWS = Object.freeze(['products', 'feedback', 'settings']);
 export const LANG_CHOICES = Object.freeze(['system', 'en', 'ar']);
 
@@ -75,6 +77,9 @@ export function initialState() {
     reduceMotion: false,
     view: 'products',
     check: { running: false, startedAt: null, lastAt: null, lastOk: null },
+    catalog: emptyCatalog(),
+    selected: [],       // ids of the products ticked for installation
+    installing: false,  // an install request has just gone out
   };
 }
 

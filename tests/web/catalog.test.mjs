@@ -1,0 +1,144 @@
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import { readFileSync } from 'node:fs';
+
+import { ITEM_KEYS, catalogItem, parseCatalog } from '../../web/js/catalog.js';
+import { HEX, doc, product } from './fixtures.mjs';
+
+test('a valid document gives products with native keys normalised and display fields kept', () => {
+  const result = parseCatalog(doc([
+    product({ sha256: HEX.toUpperCase(), url: 'https://Downloads.BRENLOW.example/suite/presenter.pkg', self: true }),
+    product({ id: 'talven.addin.timer', group: 'addin', detect: { receipts: ['com.brenlow.timer'] },
+      notes: { en: 'New.', ar: 'جديد.' }, unknown: 'ignored' }),
+  ]));
+  assert.equal(result.ok, true);
+  assert.deepEqual(result.problems, []);
+  const [app, addin] = result.products;
+  assert.equal(app.sha256, HEX, 'digest in lower case');
+  assert.equal(app.url, 'https://downloads.brenlow.example/suite/presenter.pkg');
+  assert.equal(app.self, true);
+  assert.deepEqual(app.detect, { apps: ['TALVEN Presenter.app'], receipts: [] });
+  assert.equal(app.notes, null);
+  assert.deepEqual(addin.detect, { apps: [], receipts: ['com.brenlow.timer'] });
+  assert.equal(addin.self, false);
+  assert.deepEqual(addin.notes, { en: 'New.', ar: 'جديد.' });
+  assert.equal(addin.size, 1234);
+  assert.equal('unknown' in addin, false);
+});
+
+test('the item sent to the native side has exactly the keys it reads, detached from the product', () => {
+  const [p] = parseCatalog(doc([product()])).products;
+  const item = catalogItem(p);
+  assert.deepEqual(Object.keys(item).sort(), [...ITEM_KEYS].sort());
+  assert.deepEqual(ITEM_KEYS, ['id', 'group', 'detect', 'version', 'url', 'file', 'sha256', 'self']);
+  assert.deepEqual(item, {
+    id: 'talven.presenter', group: 'app', detect: { apps: ['TALVEN Presenter.app'], receipts: [] },
+    version: '4.2.0', url: 'https://downloads.brenlow.example/suite/presenter.pkg', file: 'presenter.pkg',
+    sha256: HEX, self: false,
+  });
+  item.detect.apps.push('Other.app');
+  assert.deepEqual(p.detect.apps, ['TALVEN Presenter.app']);
+});
+
+test('documents that cannot be used as a whole are reported as one failure', () => {
+  const cases = [
+    ['', /not JSON/],
+    ['{"products": [', /not JSON/],
+    ['[]', /not a JSON object/],
+    ['null', /not a JSON object/],
+    ['"text"', /not a JSON object/],
+    ['{}', /no "products" list/],
+    ['{"products": {"a": 1}}', /no "products" list/],
+    [doc([product()], { version: 2 }), /format 2 is not supported/],
+    [doc([product()], { version: '1' }), /not supported/],
+    [doc([{ id: 'x' }, 5]), /no product in the catalog could be read/],
+  ];
+  for (const [text, reason] of cases) {
+    const result = parseCatalog(text);
+    assert.equal(result.ok, false, text);
+    assert.deepEqual(result.products, [], text);
+    assert.match(result.problems.join('\n'), reason, text);
+  }
+  const unversioned = parseCatalog(JSON.stringify({ products: [product()] }));
+  assert.equal(unversioned.ok, true, 'a missing format number reads as the first format');
+  const empty = parseCatalog(doc([]));
+  assert.equal(empty.ok, true, 'an empty list is a valid, empty catalog');
+});
+
+test('each malformed product is skipped with its reason and the others are kept', () => {
+  const bad = [
+    ['not an object', 'just text', /not an object/],
+    ['id missing', product({ id: undefined }), /"id"/],
+    ['id with capitals', product({ id: 'Talven' }), /"id"/],
+    ['unknown group', product({ group: 'plugin' }), /"group"/],
+    ['name without Arabic', product({ name: { en: 'X' } }), /"name\.ar"/],
+    ['description as text', product({ description: 'x' }), /"description"/],
+    ['empty version', product({ version: ' ' }), /"version"/],
+    ['plain http', product({ url: 'http://brenlow.example/a.pkg' }), /https/],
+    ['other host', product({ url: 'https://example.com/a.pkg' }), /on brenlow\.example/],
+    ['look-alike host', product({ url: 'https://evilbrenlow.example/a.pkg' }), /on brenlow\.example/],
+    ['credentials', product({ url: 'https://me:pw@brenlow.example/a.pkg' }), /user name/],
+    ['no address', product({ url: 'downloads/a.pkg' }), /not an address/],
+    ['file with folder', product({ file: 'x/a.pkg' }), /"file"/],
+    ['file with backslash', product({ file: 'x\\a.pkg' }), /"file"/],
+    ['file dot-dot', product({ file: '..' }), /"file"/],
+    ['file not a package', product({ file: 'a.dmg' }), /"file"/],
+    ['short digest', product({ sha256: 'abc' }), /"sha256"/],
+    ['negative size', product({ size: -1 }), /"size"/],
+    ['fractional size', product({ size: 1.5 }), /"size"/],
+    ['detect missing', product({ detect: undefined }), /"detect"/],
+    ['detect empty', product({ detect: { apps: [], receipts: [] } }), /names no application/],
+    ['app without .app', product({ detect: { apps: ['Presenter'] } }), /"detect\.apps"/],
+    ['receipts not strings', product({ detect: { receipts: [1] } }), /"detect\.receipts"/],
+    ['self as text', product({ self: 'yes' }), /"self"/],
+    ['notes half done', product({ notes: { en: 'x' } }), /"notes\.ar"/],
+  ];
+  for (const [label, raw, reason] of bad) {
+    const result = parseCatalog(doc([product({ id: 'good.one' }), raw, product({ id: 'good.two' })]));
+    assert.equal(result.ok, true, label);
+    assert.deepEqual(result.products.map((p) => p.id), ['good.one', 'good.two'], label);
+    assert.equal(result.problems.length, 1, label);
+    assert.match(result.problems[0], /^product 2\b.*skipped/, label);
+    assert.match(result.problems[0], reason, label);
+  }
+});
+
+test('accepted edge values: sub-domains, capital .PKG, size zero', () => {
+  const result = parseCatalog(doc([
+    product({ id: 'a', url: 'https://mirror.downloads.brenlow.example:8443/a.pkg', file: 'A.PKG', size: 0 }),
+    product({ id: 'b', url: 'https://brenlow.example/b.pkg' }),
+  ]));
+  assert.deepEqual(result.problems, []);
+  assert.equal(result.products.length, 2);
+});
+
+test('a repeated id keeps the first product', () => {
+  const result = parseCatalog(doc([
+    product({ version: '1.0' }), product({ id: 'other' }), product({ version: '2.0' }),
+  ]));
+  assert.deepEqual(result.products.map((p) => [p.id, p.version]), [['talven.presenter', '1.0'], ['other', '4.2.0']]);
+  assert.match(result.problems[0], /product 3 \("talven\.presenter"\) skipped: the id is already used/);
+});
+
+test('demo installed versions are read only for products of the document', () => {
+  const result = parseCatalog(doc([product()], {
+    demoInstalled: { 'talven.presenter': '4.1', ghost: '1.0', 'talven.x': 3 },
+  }));
+  assert.deepEqual(result.demoInstalled, { 'talven.presenter': '4.1' });
+  assert.equal(result.problems.length, 2);
+  assert.deepEqual(parseCatalog(doc([product()], { demoInstalled: [1] })).demoInstalled, {});
+});
+
+test('the shipped sample and the documented example are valid catalogs', () => {
+  const sample = parseCatalog(readFileSync(new URL('../../web/data/sample-catalog.json', import.meta.url), 'utf8'));
+  assert.equal(sample.ok, true);
+  assert.deepEqual(sample.problems, []);
+  assert.deepEqual([...new Set(sample.products.map((p) => p.group))].sort(), ['addin', 'app']);
+  assert.ok(Object.keys(sample.demoInstalled).length > 0);
+
+  const docs = readFileSync(new URL('../../docs/catalog-format.md', import.meta.url), 'utf8');
+  const blocks = [...docs.matchAll(/```json\n([\s\S]*?)```/g)].map((m) => m[1]);
+  const example = parseCatalog(blocks.at(-1));
+  assert.deepEqual(example.problems, []);
+  assert.deepEqual(example.products.map((p) => p.group), ['app', 'app', 'addin', 'addin']);
+});

@@ -1,0 +1,215 @@
+// Reading the catalog document (its format is described in
+// docs/catalog-format.md). The native side only carries the text; every rule
+// about what a product must look like is enforced here, before an item can
+// reach a scan, a download or the administrator prompt.
+//
+// One bad product never costs the others: it is left out with a reason, and
+// the rest of the document is used.
+
+import { VENDOR_HOST } from './config.js';
+
+export const FORMAT_VERSION = 1;
+export const GROUPS = Object.freeze(['app', 'addin']);
+
+// The members the native side reads from a catalog item; everything else on a
+// product is the page's own.
+export const ITEM_KEYS = Object.freeze(['id', 'group', 'detect', 'version', 'url', 'file', 'sha256', 'self']);
+
+const ID = /^[a-z0-9.-]{1,100}$/;
+const SHA256 = /^[0-9a-fA-F]{64}$/;
+// A bare name: nothing that walks folders, no control characters, a package.
+const PACKAGE_FILE = /^[^/\\\u0000-\u001f\u007f]+\.pkg$/i;
+const APP_BUNDLE = /^[^/\\\u0000-\u001f\u007f]+\.app$/;
+const RECEIPT = /^[^\s/\\]+$/;
+
+function isObject(value) {
+  return value !== null && typeof value === 'object' && !Array.isArray(value);
+}
+
+function isText(value) {
+  return typeof value === 'string' && value.trim() !== '';
+}
+
+export function isVendorHost(hostname) {
+  const host = String(hostname).toLowerCase();
+  return host === VENDOR_HOST || host.endsWith(`.${VENDOR_HOST}`);
+}
+
+// A product that fails a rule throws this; the message becomes its reason.
+class Rejected extends Error {}
+const reject = (reason) => {
+  throw new Rejected(reason);
+};
+
+function localized(value, key) {
+  if (!isObject(value)) reject(`"${key}" must be an object with "en" and "ar" texts`);
+  for (const lang of ['en', 'ar']) {
+    if (!isText(value[lang])) reject(`"${key}.${lang}" must be a non-empty text`);
+  }
+  return { en: value.en, ar: value.ar };
+}
+
+// Normalised to the address the URL parser understands, so the native side
+// parses exactly what was checked here (no "\" or odd case slipping past one
+// parser and not the other).
+function packageUrl(value) {
+  if (typeof value !== 'string') reject('"url" must be a text');
+  let url;
+  try {
+    url = new URL(value);
+  } catch {
+    reject(`"url" is not an address: ${value}`);
+  }
+  if (url.protocol !== 'https:') reject(`"url" must use https: ${value}`);
+  if (url.username || url.password) reject(`"url" must not carry a user name or password: ${value}`);
+  if (!isVendorHost(url.hostname)) reject(`"url" must be on ${VENDOR_HOST}: ${value}`);
+  return url.href;
+}
+
+function packageFile(value) {
+  if (typeof value !== 'string' || !PACKAGE_FILE.test(value)) {
+    reject(`"file" must be a bare file name ending in ".pkg": ${JSON.stringify(value)}`);
+  }
+  return value;
+}
+
+function nameList(detect, key, pattern, what) {
+  const list = detect[key];
+  if (list === undefined) return [];
+  if (!Array.isArray(list) || !list.every((entry) => typeof entry === 'string' && pattern.test(entry))) {
+    reject(`"detect.${key}" must be a list of ${what}`);
+  }
+  return [...list];
+}
+
+// Without any rule the product could never be found installed, and would be
+// offered for installation again after every install.
+function detectRules(value) {
+  if (!isObject(value)) reject('"detect" must be an object with "apps" or "receipts"');
+  const apps = nameList(value, 'apps', APP_BUNDLE, 'application names ending in ".app"');
+  const receipts = nameList(value, 'receipts', RECEIPT, 'package identifiers');
+  if (apps.length === 0 && receipts.length === 0) reject('"detect" names no application and no receipt');
+  return { apps, receipts };
+}
+
+function readProduct(raw) {
+  if (!isObject(raw)) reject('not an object');
+  if (typeof raw.id !== 'string' || !ID.test(raw.id)) {
+    reject('"id" must be a text of a-z, 0-9, "." and "-"');
+  }
+  if (!GROUPS.includes(raw.group)) reject(`"group" must be "app" or "addin"`);
+  if (!isText(raw.version)) reject('"version" must be a non-empty text');
+  const url = packageUrl(raw.url);
+  const file = packageFile(raw.file);
+  if (typeof raw.sha256 !== 'string' || !SHA256.test(raw.sha256)) {
+    reject('"sha256" must be 64 hexadecimal digits');
+  }
+  if (!Number.isSafeInteger(raw.size) || raw.size < 0) reject('"size" must be a whole number of bytes');
+  if (raw.self !== undefined && typeof raw.self !== 'boolean') reject('"self" must be true or false');
+
+  return {
+    id: raw.id,
+    group: raw.group,
+    detect: detectRules(raw.detect),
+    version: raw.version,
+    url,
+    file,
+    sha256: raw.sha256.toLowerCase(),
+    self: raw.self === true,
+    name: localized(raw.name, 'name'),
+    description: localized(raw.description, 'description'),
+    notes: raw.notes === undefined ? null : localized(raw.notes, 'notes'),
+    size: raw.size,
+  };
+}
+
+function label(raw, index) {
+  const id = isObject(raw) && typeof raw.id === 'string' ? ` (${JSON.stringify(raw.id)})` : '';
+  return `product ${index + 1}${id}`;
+}
+
+// Installed versions that the bundled demo catalog pretends to find. Only
+// products of the same document count; the caller decides whether to use
+// them at all (demo mode, sample catalog).
+function readDemoInstalled(value, ids, problems) {
+  if (value === undefined) return {};
+  if (!isObject(value)) {
+    problems.push('"demoInstalled" must be an object of product ids and versions; ignored');
+    return {};
+  }
+  const map = {};
+  for (const [id, version] of Object.entries(value)) {
+    if (!ids.has(id) || typeof version !== 'string') {
+      problems.push(`"demoInstalled" entry ${JSON.stringify(id)} ignored`);
+      continue;
+    }
+    map[id] = version;
+  }
+  return map;
+}
+
+const failure = (problem) => ({ ok: false, products: [], problems: [problem], demoInstalled: {} });
+
+// → { ok, products, problems, demoInstalled }. `ok` is false when the
+// document as a whole cannot be used; then `products` is empty.
+export function parseCatalog(text) {
+  let doc;
+  try {
+    doc = JSON.parse(text);
+  } catch (err) {
+    return failure(`the catalog is not JSON (${err.message})`);
+  }
+  if (!isObject(doc)) return failure('the catalog is not a JSON object');
+  // A different format number means a different format; guessing at it could
+  // offer the wrong package. A missing number is read as the first format.
+  if (doc.version !== undefined && doc.version !== FORMAT_VERSION) {
+    return failure(`catalog format ${JSON.stringify(doc.version)} is not supported (expected ${FORMAT_VERSION})`);
+  }
+  if (!Array.isArray(doc.products)) return failure('the catalog has no "products" list');
+
+  const products = [];
+  const problems = [];
+  const seen = new Set();
+  doc.products.forEach((raw, index) => {
+    let product;
+    try {
+      product = readProduct(raw);
+    } catch (err) {
+      if (!(err instanceof Rejected)) throw err;
+      problems.push(`${label(raw, index)} skipped: ${err.message}`);
+      return;
+    }
+    // The native scan answers by id; a second product with the same id would
+    // take the first one's installed version.
+    if (seen.has(product.id)) {
+      problems.push(`${label(raw, index)} skipped: the id is already used by an earlier product`);
+      return;
+    }
+    seen.add(product.id);
+    products.push(product);
+  });
+
+  // Every product broken is a broken catalog, not an empty one: the caller
+  // keeps what it showed before instead of showing nothing.
+  if (products.length === 0 && doc.products.length > 0) {
+    return { ok: false, products, problems: [...problems, 'no product in the catalog could be read'], demoInstalled: {} };
+  }
+
+  const demoInstalled = readDemoInstalled(doc.demoInstalled, seen, problems);
+  return { ok: true, products, problems, demoInstalled };
+}
+
+// The item handed to the native side for "scan", "install" and (its
+// "detect") "open": exactly the members it reads, detached from the product.
+export function catalogItem(product) {
+  return {
+    id: product.id,
+    group: product.group,
+    detect: { apps: [...product.detect.apps], receipts: [...product.detect.receipts] },
+    version: product.version,
+    url: product.url,
+    file: product.file,
+    sha256: product.sha256,
+    self: product.self === true,
+  };
+}

@@ -1,0 +1,101 @@
+// What the user has against what the catalog offers: each product's installed
+// version and state, what may be selected, and the batch an install request
+// carries. Pure functions of the app state, shared by the app core and the
+// products view.
+
+import { catalogItem } from './catalog.js';
+import { STATES, isInstallable, productState } from './version.js';
+
+function isObject(value) {
+  return value !== null && typeof value === 'object' && !Array.isArray(value);
+}
+
+export function emptyCatalog() {
+  return { products: [], installed: {}, source: null, error: null, problems: [] };
+}
+
+// The running program is installed by definition, even where the scan finds
+// no bundle of it (started from a disk image, or a host without application
+// bundles): its own version stands in, so it is never offered as "not
+// installed" while the user is looking at it.
+export function installedVersion(state, product) {
+  const found = state.catalog.installed[product.id];
+  if (typeof found === 'string') return found;
+  if (product.self && typeof state.version === 'string' && state.version !== '') return state.version;
+  return null;
+}
+
+export function productRows(state) {
+  const selected = new Set(state.selected);
+  return state.catalog.products.map((product) => {
+    const installed = installedVersion(state, product);
+    const status = productState(installed, product.version);
+    const selectable = isInstallable(status);
+    return {
+      product,
+      installed,
+      state: status,
+      selectable,
+      selected: selectable && selected.has(product.id),
+      // Opening finds the product by its application bundles only, and there
+      // is nothing to open for the window already in front.
+      canOpen: product.group === 'app' && !product.self && status !== STATES.missing &&
+        product.detect.apps.length > 0,
+    };
+  });
+}
+
+export const selectedProducts = (state) =>
+  productRows(state).filter((row) => row.selected).map((row) => row.product);
+
+export const updatableProducts = (state) =>
+  productRows(state).filter((row) => row.state === STATES.update).map((row) => row.product);
+
+// The items of one install request. The program itself goes last: its
+// successful update relaunches it at once, and the packages after it in the
+// same batch would never report their results.
+export function installBatch(products) {
+  const ordered = [...products.filter((p) => !p.self), ...products.filter((p) => p.self)];
+  return ordered.map(catalogItem);
+}
+
+// Only products that can still be installed stay selected; after a check a
+// product may have become current or left the catalog.
+function keepSelectable(state) {
+  const allowed = new Set(productRows(state).filter((row) => row.selectable).map((row) => row.product.id));
+  return state.selected.filter((id) => allowed.has(id));
+}
+
+export function withSelection(state, id, on) {
+  const others = state.selected.filter((other) => other !== id);
+  const next = { ...state, selected: on ? [...others, id] : others };
+  return { ...next, selected: keepSelectable(next) };
+}
+
+export function withoutSelection(state) {
+  return state.selected.length === 0 ? state : { ...state, selected: [] };
+}
+
+// A check's outcome. A success replaces products and installed versions; a
+// failure keeps what was shown and records why, so the view can explain the
+// old list and offer a retry. A result without products (a check stood in by
+// a caller) changes nothing but the error.
+export function applyCheckResult(state, result) {
+  const outcome = isObject(result) ? result : { ok: false };
+  let catalog;
+  if (outcome.ok === true && Array.isArray(outcome.products)) {
+    catalog = {
+      products: outcome.products,
+      installed: isObject(outcome.installed) ? { ...outcome.installed } : {},
+      source: outcome.source === 'sample' ? 'sample' : 'live',
+      error: null,
+      problems: Array.isArray(outcome.problems) ? [...outcome.problems] : [],
+    };
+  } else if (outcome.ok === true) {
+    catalog = { ...state.catalog, error: null };
+  } else {
+    catalog = { ...state.catalog, error: typeof outcome.error === 'string' ? outcome.error : 'failed' };
+  }
+  const next = { ...state, catalog };
+  return { ...next, selected: keepSelectable(next) };
+}
