@@ -89,6 +89,9 @@ std::optional<std::string> CurlTransfer::prepare() {
     set(CURLOPT_FOLLOWLOCATION, 1L);
     set(CURLOPT_MAXREDIRS, 10L);
     set(CURLOPT_NOSIGNAL, 1L);
+    // libcurl's 16 KiB default receive buffer costs a third of the speed of a large download
+    // on a fast link; 100 KiB is what the curl tool itself uses.
+    set(CURLOPT_BUFFERSIZE, 102400L);
     set(CURLOPT_SSL_VERIFYPEER, 1L);
     set(CURLOPT_SSL_VERIFYHOST, 2L);
     set(CURLOPT_ERRORBUFFER, curlMessage_);
