@@ -52,6 +52,9 @@ struct AppConfig {
     DetectPaths detectPaths = Detect::defaultPaths();  // where installed products are looked for
     double catalogTimeoutSeconds = 12;  // time without data before a catalog address is given up
     double downloadTimeoutSeconds = 30;  // time without data before a download is given up
+    // Plain http downloads from a loopback vendor host: tests' local servers only, never set by
+    // the program (the HTTP client must allow it too).
+    bool allowPlainHttpDownloadsToLoopback = false;
     InstallPaths installPaths;           // the install script's tools and folders
     std::filesystem::path ownExecutable;  // started again after a self-update when no bundle is found
 };
@@ -156,6 +159,7 @@ private:
     std::shared_ptr<InstallRun> installRun_;  // the running install, if any
     std::shared_ptr<Downloader> downloader_;  // the download in progress
     std::map<std::string, HandOff> handOff_;
+    bool relaunching_ = false;  // a relaunch has been requested; the program is about to quit
     std::shared_ptr<AppDelegate*> alive_;
 };
 

@@ -24,9 +24,11 @@ void AppDelegate::userContentController(const Json& body) {
                 fetchCatalog(std::move(a.urls), true);
             } else if constexpr (std::is_same_v<A, bridge::Scan>) {
                 scan(std::move(a.apps));
+            } else if constexpr (std::is_same_v<A, bridge::Install>) {
+                install(std::move(a.items));
             }
-            // Install, open, notify, login item, attachments and feedback are carried out by
-            // their subsystems as those are added.
+            // Open, notify, login item, attachments and feedback are carried out by their
+            // subsystems as those are added.
         },
         *action);
 }

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <cmath>
 #include <string_view>
+#include <system_error>
 #include <thread>
 
 extern char** environ;
@@ -283,6 +284,53 @@ std::optional<ProcessResult> runProcess(const std::string& executable,
     }
     result.exitStatus = waitForExit(pid);
     return result;
+}
+
+bool spawnDetached(const std::string& executable, const std::vector<std::string>& arguments) {
+    if (!passable(executable)) return false;
+    for (const auto& argument : arguments) {
+        if (!passable(argument)) return false;
+    }
+
+    SpawnSetup setup;
+    ::posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    ::posix_spawn_file_actions_addopen(&setup.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    ::posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+    ::posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
+#endif
+    sigset_t none;
+    sigset_t all;
+    ::sigemptyset(&none);
+    ::sigfillset(&all);
+    ::posix_spawnattr_setsigmask(&setup.attributes, &none);
+    ::posix_spawnattr_setsigdefault(&setup.attributes, &all);
+    // A session of its own: the child must not get the hang-up or the terminal's signals that
+    // end this process and its group.
+    ::posix_spawnattr_setflags(&setup.attributes,
+                               POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
+
+    std::vector<std::string> argvStrings;
+    argvStrings.reserve(arguments.size() + 1);
+    argvStrings.push_back(executable);
+    argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> envStrings = childEnvironment(ProcessOptions{});
+    std::vector<char*> argv = pointers(argvStrings);
+    std::vector<char*> envp = pointers(envStrings);
+
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, executable.c_str(), &setup.actions, &setup.attributes, argv.data(),
+                      envp.data()) != 0) {
+        return false;
+    }
+    // Nobody waits for the child, yet one that ends while we run would stay a zombie, and a
+    // zombie still answers kill(pid, 0) to anyone polling for its end.
+    try {
+        std::thread([pid] { waitForExit(pid); }).detach();
+    } catch (const std::system_error&) {
+        // No thread to spare: the child still runs, and is reaped when this process ends.
+    }
+    return true;
 }
 
 }  // namespace suite

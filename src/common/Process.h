@@ -42,4 +42,10 @@ std::optional<ProcessResult> runProcess(const std::string& executable,
                                         const std::vector<std::string>& arguments,
                                         const ProcessOptions& options = {});
 
+// Starts `executable` (argv[0] is that path) with `arguments` in a session of its own, standard
+// input, output and error on /dev/null and nothing else of ours inherited, and does not wait for
+// it: the child may outlive this process. It is reaped in the background should it end first,
+// so no zombie is left behind. Whether it could be started. Callable from any thread.
+bool spawnDetached(const std::string& executable, const std::vector<std::string>& arguments);
+
 }  // namespace suite

@@ -9,9 +9,11 @@ PrivilegedOutcome pkexecOutcome(bool started, int exitStatus, std::string output
                                 std::string error) {
     PrivilegedOutcome outcome;
     outcome.started = started;
+    // Decided on what the script printed, before text that is not UTF-8 is dropped: a script
+    // that ran and printed anything was not cancelled.
+    outcome.cancelled = started && exitStatus == kPkexecDismissed && output.empty();
     outcome.output = isValidUtf8(output) ? std::move(output) : std::string();
     outcome.error = isValidUtf8(error) ? std::move(error) : std::string();
-    outcome.cancelled = started && exitStatus == kPkexecDismissed && outcome.output.empty();
     return outcome;
 }
 

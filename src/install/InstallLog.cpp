@@ -1,0 +1,198 @@
+#include "install/InstallLog.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <system_error>
+
+namespace suite {
+
+namespace {
+
+constexpr char32_t kInvalid = 0xFFFFFFFF;
+
+struct Decoded {
+    char32_t code;       // kInvalid for a byte that does not start a well-formed sequence
+    std::size_t length;  // bytes taken; 1 for an invalid byte
+};
+
+// One code point of `text` at `at`, by the same rules as the rest of the program's UTF-8 checks:
+// no overlong forms, no surrogates, nothing above U+10FFFF.
+Decoded decodeAt(std::string_view text, std::size_t at) {
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    unsigned char lead = byte(at);
+    if (lead < 0x80) return {lead, 1};
+    std::size_t length = 0;
+    char32_t code = 0;
+    char32_t minimum = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, code = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, code = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, code = lead & 0x07, minimum = 0x10000;
+    } else {
+        return {kInvalid, 1};
+    }
+    if (at + length > text.size()) return {kInvalid, 1};
+    for (std::size_t i = 1; i < length; ++i) {
+        unsigned char next = byte(at + i);
+        if ((next & 0xC0) != 0x80) return {kInvalid, 1};
+        code = (code << 6) | (next & 0x3F);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        return {kInvalid, 1};
+    }
+    return {code, length};
+}
+
+bool isControl(char32_t c) {
+    return c <= 0x1F || (c >= 0x7F && c <= 0x9F);
+}
+
+bool isLineBreak(char32_t c) {
+    return c == 0x0A || c == 0x0B || c == 0x0C || c == 0x0D || c == 0x85 || c == 0x2028 ||
+           c == 0x2029;
+}
+
+// Tab and the space separators (general category Zs).
+bool isBlank(char32_t c) {
+    return c == 0x09 || c == 0x20 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) ||
+           c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
+std::string trimmed(std::string_view piece) {
+    std::size_t begin = 0;
+    std::size_t end = piece.size();
+    // UTF-8 only decodes forwards: the end is where the last character that is not blank ends.
+    while (begin < end) {
+        Decoded d = decodeAt(piece, begin);
+        if (d.code == kInvalid || !isBlank(d.code)) break;
+        begin += d.length;
+    }
+    std::size_t lastEnd = begin;
+    for (std::size_t at = begin; at < end;) {
+        Decoded d = decodeAt(piece, at);
+        at += d.length;
+        if (d.code == kInvalid || !isBlank(d.code)) lastEnd = at;
+    }
+    return std::string(piece.substr(begin, lastEnd - begin));
+}
+
+const char* namedEscape(char32_t c) {
+    switch (c) {
+        case '"':
+            return "\\\"";
+        case '\'':
+            return "\\'";
+        case '\\':
+            return "\\\\";
+        case '\n':
+            return "\\n";
+        case '\r':
+            return "\\r";
+        case '\t':
+            return "\\t";
+        case 0:
+            return "\\0";
+        default:
+            return nullptr;
+    }
+}
+
+void appendHex(std::string& out, char32_t code) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::array<char, 8> digits{};
+    std::size_t count = 0;
+    do {
+        digits[count++] = kDigits[code & 0xF];
+        code >>= 4;
+    } while (code != 0);
+    out += "\\u{";
+    while (count > 0) out += digits[--count];
+    out += '}';
+}
+
+}  // namespace
+
+std::string logTimeStamp(std::time_t now) {
+    std::tm utc{};
+    if (::gmtime_r(&now, &utc) == nullptr) return "";
+    std::array<char, 64> buffer{};
+    std::size_t length = std::strftime(buffer.data(), buffer.size(), "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return std::string(buffer.data(), length);
+}
+
+void appendInstallLog(const std::filesystem::path& folder, const std::string& message,
+                      std::time_t now) {
+    std::error_code ignored;
+    std::filesystem::create_directories(folder, ignored);
+
+    const std::string line = logTimeStamp(now) + " " + message + "\n";
+    // O_NONBLOCK: a FIFO in the log's place must not stall the caller (the main thread).
+    int fd = ::open((folder / kInstallLogName).c_str(),
+                    O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+    if (fd < 0) return;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return;
+    }
+    // The whole line in one write: with O_APPEND the kernel places it at the end in one piece,
+    // so lines from two writers never mix. Only a short write (a full disk) takes another turn.
+    std::size_t written = 0;
+    while (written < line.size()) {
+        ssize_t n = ::write(fd, line.data() + written, line.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        written += static_cast<std::size_t>(n);
+    }
+    ::close(fd);
+}
+
+std::string quotedForLog(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    for (std::size_t at = 0; at < text.size();) {
+        Decoded d = decodeAt(text, at);
+        if (const char* escape = namedEscape(d.code)) {
+            out += escape;
+        } else if (d.code == kInvalid) {
+            // The log is UTF-8 text; a stray byte stands as the replacement character.
+            out += "\xEF\xBF\xBD";
+        } else if (isControl(d.code)) {
+            appendHex(out, d.code);
+        } else {
+            out.append(text.substr(at, d.length));
+        }
+        at += d.length;
+    }
+    out += '"';
+    return out;
+}
+
+std::set<std::string> outputLines(std::string_view text) {
+    std::set<std::string> lines;
+    std::size_t start = 0;
+    auto take = [&](std::size_t end) {
+        std::string line = trimmed(text.substr(start, end - start));
+        if (!line.empty()) lines.insert(std::move(line));
+    };
+    for (std::size_t at = 0; at < text.size();) {
+        Decoded d = decodeAt(text, at);
+        if (d.code != kInvalid && isLineBreak(d.code)) {
+            take(at);
+            start = at + d.length;
+        }
+        at += d.length;
+    }
+    take(text.size());
+    return lines;
+}
+
+}  // namespace suite

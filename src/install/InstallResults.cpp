@@ -1,0 +1,115 @@
+#include "install/InstallResults.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "install/InstallLog.h"
+
+namespace suite {
+
+namespace {
+
+bool isExecutableFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+           ::access(path.c_str(), X_OK) == 0;
+}
+
+std::optional<std::string> absolutePath(const std::filesystem::path& path) {
+    std::error_code error;
+    auto full = std::filesystem::absolute(path, error);
+    if (error) return std::nullopt;
+    return full.string();
+}
+
+}  // namespace
+
+bool isPackageFile(const std::filesystem::path& file) {
+    std::string extension = file.extension().string();
+    std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : static_cast<char>(c);
+    });
+    return extension == ".pkg";
+}
+
+std::string itemId(const Json& item) {
+    return stringMember(item, "id").value_or("");
+}
+
+PackageSelection selectPackages(const std::vector<VerifiedPackage>& input) {
+    PackageSelection selection;
+    std::vector<std::optional<std::string>> packageIds;
+    for (const auto& pair : input) {
+        if (!isPackageFile(pair.file)) continue;
+        selection.packages.push_back(pair);
+        packageIds.push_back(stringMember(pair.item, "id"));
+    }
+    // Two items without an id count as the same item.
+    for (const auto& pair : input) {
+        auto id = stringMember(pair.item, "id");
+        if (std::find(packageIds.begin(), packageIds.end(), id) == packageIds.end()) {
+            selection.withoutPackage.push_back(id.value_or(""));
+        }
+    }
+    return selection;
+}
+
+Json progressEvent(const std::string& id, const std::string& phase) {
+    return Json{{"type", "progress"}, {"id", id}, {"phase", phase}, {"pct", 100}};
+}
+
+Json successEvent(const std::string& id, const Json& item) {
+    Json version = "";
+    if (item.is_object()) {
+        if (auto it = item.find("version"); it != item.end()) version = *it;
+    }
+    return Json{{"type", "result"}, {"id", id}, {"ok", true}, {"version", version}};
+}
+
+Json failureEvent(const std::string& id, const std::string& error) {
+    return Json{{"type", "result"}, {"id", id}, {"ok", false}, {"error", error}};
+}
+
+bool packageSucceeded(std::optional<bool> installed, const std::set<std::string>& outputLines,
+                      std::size_t index) {
+    if (installed) return *installed;
+    return outputLines.contains("OK:" + std::to_string(index));
+}
+
+std::string runLogLine(std::string_view output, std::string_view error) {
+    return "installer: out=" + quotedForLog(output) + " err=" + quotedForLog(error);
+}
+
+std::string packageLogLine(std::size_t index, std::string_view text) {
+    std::string line = "package " + std::to_string(index) + ": ";
+    line.reserve(line.size() + text.size());
+    for (char c : text) {
+        if (c == '\n') {
+            line += " | ";
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
+std::string relaunchScript(long pid) {
+    return "while /bin/kill -0 " + std::to_string(pid) +
+           " 2>/dev/null; do /bin/sleep 0.2; done; exec \"$0\"";
+}
+
+std::optional<std::string> relaunchProgram(const DetectPaths& paths,
+                                           const std::filesystem::path& ownExecutable) {
+    // A bundle folder (as on a Mac) cannot be executed here; the running program's own file is
+    // the next best thing to start.
+    if (auto bundle = Detect::appPath(kOwnBundleName, paths)) {
+        if (auto full = absolutePath(*bundle); full && isExecutableFile(*full)) return full;
+    }
+    if (ownExecutable.empty()) return std::nullopt;
+    if (auto full = absolutePath(ownExecutable); full && isExecutableFile(*full)) return full;
+    return std::nullopt;
+}
+
+}  // namespace suite

@@ -1,0 +1,155 @@
+#include "install/InstallScript.h"
+
+#include <array>
+
+#include "common/Json.h"
+
+namespace suite {
+
+namespace {
+
+constexpr std::string_view kBundleExtension = ".app";
+
+std::string join(const std::vector<std::string>& parts, std::string_view separator) {
+    std::string out;
+    for (const auto& part : parts) {
+        if (!out.empty()) out += separator;
+        out += part;
+    }
+    return out;
+}
+
+// A tool path goes into the script bare when the shell could not read it any other way, so the
+// script for the real tools reads exactly as the plain commands; anything else is quoted.
+std::string toolWord(const std::string& path) {
+    static constexpr std::string_view kPlain =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789/._+-,:@%";
+    if (!path.empty() && path.front() != '-' &&
+        path.find_first_not_of(kPlain) == std::string::npos) {
+        return path;
+    }
+    return shellQuote(path);
+}
+
+// Names come from the catalog, fetched over the network, and the commands built from them run as
+// root: only a single path component that names a bundle is accepted.
+bool isBundleName(const std::string& name) {
+    return name.size() > kBundleExtension.size() && name.ends_with(kBundleExtension) &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
+}
+
+}  // namespace
+
+std::string shellQuote(std::string_view s) {
+    std::string out;
+    out.reserve(s.size() + 2);
+    out += '\'';
+    for (char c : s) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    out += '\'';
+    return out;
+}
+
+std::string installTimeStamp(std::time_t now) {
+    std::tm local{};
+    if (::localtime_r(&now, &local) == nullptr) return "";
+    std::array<char, 64> buffer{};
+    std::size_t length = std::strftime(buffer.data(), buffer.size(), "%Y-%m-%d %H.%M.%S", &local);
+    return std::string(buffer.data(), length);
+}
+
+std::string packageOutputPath(const std::string& outputFolder, std::size_t index) {
+    return outputFolder + "/talven-suite-install-" + std::to_string(index) + ".log";
+}
+
+std::string markerPath(const InstallPaths& paths) {
+    return paths.tempFolder + "/.talven-suite-installing";
+}
+
+std::vector<std::string> moveAsideCommands(const Json& item, const InstallPaths& paths,
+                                           const std::string& stamp) {
+    std::vector<std::string> commands;
+    if (stringMember(item, "group") != "app" || boolMember(item, "self") == true) return commands;
+    // Without a home folder the Trash would be "/.Trash", a folder root would create at the top
+    // of the disk; nothing is moved rather than that.
+    if (paths.home.empty()) return commands;
+
+    const std::string trash = paths.home + "/.Trash";
+    for (const auto& name : stringListMember(objectMemberOrEmpty(item, "detect"), "apps")) {
+        if (!isBundleName(name)) continue;
+        const std::string bare = name.substr(0, name.size() - kBundleExtension.size());
+        for (std::size_t d = 0; d < paths.appDirs.size(); ++d) {
+            // An empty folder would put the target at the top of the disk.
+            if (paths.appDirs[d].empty()) continue;
+            const std::string suffix = d == 0 ? "" : " " + std::to_string(d + 1);
+            const std::string target = paths.appDirs[d] + "/" + name;
+            const std::string old = trash + "/" + bare + " (old " + stamp + suffix + ").app";
+            // "--": a bundle name may start with a dash, which pkill would read as an option.
+            commands.push_back(
+                "if [ -d " + shellQuote(target) + " ]; then " + toolWord(paths.pkill) + " -x -- " +
+                shellQuote(bare) + " 2>/dev/null; " + toolWord(paths.sleep) + " 1; " +
+                toolWord(paths.mkdir) + " -p " + shellQuote(trash) + "; " + toolWord(paths.mv) +
+                " " + shellQuote(target) + " " + shellQuote(old) + "; fi");
+        }
+    }
+    return commands;
+}
+
+std::string installerCommand(std::size_t index, const std::string& packagePath,
+                             const InstallPaths& paths, const std::string& outputFolder) {
+    const std::string i = std::to_string(index);
+    return "if " + toolWord(paths.installer) + " -pkg " + shellQuote(packagePath) + " -target / >" +
+           shellQuote(packageOutputPath(outputFolder, index)) + " 2>&1; then echo OK:" + i +
+           "; else echo FAIL:" + i + "; fi";
+}
+
+std::string buildInstallScript(const std::vector<VerifiedPackage>& packages,
+                               const InstallPaths& paths, const std::string& outputFolder,
+                               const std::string& stamp) {
+    const std::string marker = shellQuote(markerPath(paths));
+    const std::string removeMarker = toolWord(paths.rm) + " -f " + marker;
+
+    std::vector<std::string> commands;
+    // The temp folder is writable by every user: a link planted at the marker's name must not
+    // make root create or truncate the file it points to. Whatever is there is removed, then the
+    // marker is created only if the name is still free (noclobber opens with O_EXCL).
+    commands.push_back(removeMarker);
+    commands.push_back("(set -C; : > " + marker + ") 2>/dev/null");
+    for (std::size_t i = 0; i < packages.size(); ++i) {
+        for (auto& command : moveAsideCommands(packages[i].item, paths, stamp)) {
+            commands.push_back(std::move(command));
+        }
+        commands.push_back(installerCommand(i, packages[i].file.string(), paths, outputFolder));
+    }
+    // Plain "; " joints: a failing installer never stops the packages after it, and the marker
+    // goes away whatever happened before.
+    commands.push_back(removeMarker);
+    return join(commands, "; ");
+}
+
+std::string installPrompt(bool arabic) {
+    return arabic ? "يريد TALVEN™ Suite تثبيت تطبيقات TALVEN."
+                  : "TALVEN™ Suite wants to install TALVEN apps.";
+}
+
+std::string appleScriptEscape(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (char c : text) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
+    }
+    return out;
+}
+
+std::string appleScriptSource(const std::string& script, const std::string& prompt) {
+    return "do shell script \"" + appleScriptEscape(script) + "\" with prompt \"" +
+           appleScriptEscape(prompt) + "\" with administrator privileges";
+}
+
+}  // namespace suite
