@@ -77,7 +77,28 @@ void onActivate(GtkApplication* app, gpointer data) {
 
 }  // namespace
 
+namespace {
+
+// Without a GPU, GTK draws through software OpenGL, which spends most of the start-up compiling
+// shaders for the window's own few widgets; its cairo renderer draws them at once. The user's
+// own choice always stands.
+void preferCairoWithoutGpu() {
+    if (g_getenv("GSK_RENDERER") != nullptr) return;
+    GDir* devices = g_dir_open("/dev/dri", 0, nullptr);
+    bool renderNode = false;
+    if (devices != nullptr) {
+        while (const gchar* name = g_dir_read_name(devices)) {
+            if (g_str_has_prefix(name, "renderD")) renderNode = true;
+        }
+        g_dir_close(devices);
+    }
+    if (!renderNode) g_setenv("GSK_RENDERER", "cairo", FALSE);
+}
+
+}  // namespace
+
 int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
+    preferCairoWithoutGpu();
     Program program;
     program.onLaunched = std::move(onLaunched);
     std::vector<std::string> arguments(argv, argv + argc);
