@@ -1,0 +1,216 @@
+// What a scan costs: 500 application items whose bundles are on disk (half XML, half binary
+// property lists), and 20 receipt items answered by a stand-in package utility. A receipt query
+// is one process start, so it is measured against bare starts in the same run.
+#include <plist/plist.h>
+#include <sys/resource.h>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "catalog/Scan.h"
+#include "common/Process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using suite::Json;
+
+constexpr int kApps = 500;
+constexpr int kReceipts = 20;
+
+double peakRssMegabytes() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;  // Linux reports kilobytes
+}
+
+// An Info.plist of the size real ones have: identity, a few flags, some document types.
+plist_t realisticInfo(int index) {
+    auto text = [](const std::string& value) { return plist_new_string(value.c_str()); };
+    plist_t info = plist_new_dict();
+    std::string name = "Product " + std::to_string(index);
+    std::string number = std::to_string(index);
+    plist_dict_set_item(info, "CFBundleIdentifier", text("com.brenlow.product" + number));
+    plist_dict_set_item(info, "CFBundleName", text(name));
+    plist_dict_set_item(info, "CFBundleDisplayName", text(name));
+    plist_dict_set_item(info, "CFBundleExecutable", text("Product"));
+    plist_dict_set_item(info, "CFBundlePackageType", text("APPL"));
+    plist_dict_set_item(info, "CFBundleShortVersionString",
+                        text("3." + std::to_string(index % 17)));
+    plist_dict_set_item(info, "CFBundleVersion", text(std::to_string(3000 + index)));
+    plist_dict_set_item(info, "LSMinimumSystemVersion", text("10.13"));
+    plist_dict_set_item(info, "NSHighResolutionCapable", plist_new_bool(1));
+    plist_dict_set_item(info, "NSHumanReadableCopyright", text("Copyright 2024 Brenlow"));
+    plist_t types = plist_new_array();
+    for (int t = 0; t < 6; ++t) {
+        plist_t type = plist_new_dict();
+        plist_t extensions = plist_new_array();
+        plist_array_append_item(extensions, text("ext" + std::to_string(t)));
+        plist_dict_set_item(type, "CFBundleTypeExtensions", extensions);
+        plist_dict_set_item(type, "CFBundleTypeName", text("Document " + std::to_string(t)));
+        plist_dict_set_item(type, "CFBundleTypeRole", text("Editor"));
+        plist_array_append_item(types, type);
+    }
+    plist_dict_set_item(info, "CFBundleDocumentTypes", types);
+    return info;
+}
+
+void writeFile(const fs::path& path, const char* bytes, std::size_t length) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary).write(bytes, static_cast<std::streamsize>(length));
+}
+
+void writePlist(const fs::path& path, plist_t root, bool binary) {
+    char* bytes = nullptr;
+    uint32_t length = 0;
+    if (binary) {
+        plist_to_bin(root, &bytes, &length);
+    } else {
+        plist_to_xml(root, &bytes, &length);
+    }
+    writeFile(path, bytes, length);
+    std::free(bytes);
+    plist_free(root);
+}
+
+// The machine the scans look at, built once for the whole run.
+struct Fixture {
+    Fixture() {
+        std::string pattern = (fs::temp_directory_path() / "talven-bench-XXXXXX").string();
+        root = ::mkdtemp(pattern.data());
+        fs::path system = root / "Applications";
+        fs::path user = root / "home" / "Applications";
+        // XML bundles in the first folder; binary ones in the second, so each of them also
+        // costs the miss in the first.
+        for (int i = 0; i < kApps; ++i) {
+            bool binary = i % 2 == 1;
+            std::string name = "Product" + std::to_string(i) + ".app";
+            writePlist((binary ? user : system) / name / "Contents" / "Info.plist",
+                       realisticInfo(i), binary);
+            apps.push_back({{"id", "product" + std::to_string(i)},
+                            {"group", "app"},
+                            {"version", "3.0"},
+                            {"detect", {{"apps", {name}}}}});
+        }
+
+        plist_t receipt = plist_new_dict();
+        plist_dict_set_item(receipt, "pkgid", plist_new_string("com.brenlow.addin"));
+        plist_dict_set_item(receipt, "pkg-version", plist_new_string("2.4.1"));
+        plist_dict_set_item(receipt, "install-location", plist_new_string("/"));
+        plist_dict_set_item(receipt, "volume", plist_new_string("/"));
+        char* xml = nullptr;
+        uint32_t length = 0;
+        plist_to_xml(receipt, &xml, &length);
+        std::string answer(xml, length);  // holds no single quote
+        std::free(xml);
+        plist_free(receipt);
+        // The answer is printed by the shell itself: one process per query, as the real tool.
+        pkgutil = root / "pkgutil";
+        std::string script = "#!/bin/sh\ncase \"$2\" in\n  com.brenlow.*) printf '%s' '" + answer +
+                             "' ;;\n  *) exit 1 ;;\nesac\n";
+        writeFile(pkgutil, script.data(), script.size());
+        fs::permissions(pkgutil, fs::perms::owner_all);
+        for (int i = 0; i < kReceipts; ++i) {
+            std::string identifier = "com.brenlow.addin" + std::to_string(i);
+            receipts.push_back({{"id", "addin" + std::to_string(i)},
+                                {"group", "addin"},
+                                {"detect", {{"receipts", {identifier}}}}});
+        }
+
+        paths.appDirs = {system.string(), user.string()};
+        paths.pkgutil = pkgutil.string();
+    }
+    ~Fixture() {
+        std::error_code ignored;
+        fs::remove_all(root, ignored);
+    }
+
+    fs::path root;
+    fs::path pkgutil;
+    std::vector<Json> apps;
+    std::vector<Json> receipts;
+    suite::DetectPaths paths;
+};
+
+Fixture& fixture() {
+    static Fixture instance;
+    return instance;
+}
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+double msPerItem(double seconds, const benchmark::State& state, int items) {
+    return seconds * 1000 / (static_cast<double>(state.iterations()) * items);
+}
+
+void BM_ScanApplications(benchmark::State& state) {
+    Fixture& f = fixture();
+    double seconds = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        Json event = suite::scannedEvent(f.apps, f.paths);
+        seconds += secondsSince(start);
+        if (event["installed"].size() != kApps) state.SkipWithError("not every bundle was found");
+        benchmark::DoNotOptimize(event);
+    }
+    state.counters["ms_per_item"] = msPerItem(seconds, state, kApps);
+    state.counters["peak_rss_MB"] = peakRssMegabytes();
+}
+BENCHMARK(BM_ScanApplications)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+double secondsFor(int runs, const std::string& executable, const std::vector<std::string>& args) {
+    auto start = Clock::now();
+    for (int i = 0; i < runs; ++i) benchmark::DoNotOptimize(suite::runProcess(executable, args));
+    return secondsSince(start);
+}
+
+// The scan of receipt items, and beside it, in the same run, the same number of bare starts of
+// /bin/true and of the stand-in utility itself: a query should cost about one start of it.
+void BM_ScanReceipts(benchmark::State& state) {
+    Fixture& f = fixture();
+    double scanSeconds = 0;
+    double trueSeconds = 0;
+    double utilitySeconds = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        Json event = suite::scannedEvent(f.receipts, f.paths);
+        scanSeconds += secondsSince(start);
+        if (event["installed"].size() != kReceipts) state.SkipWithError("receipts not answered");
+        state.PauseTiming();
+        trueSeconds += secondsFor(kReceipts, "/bin/true", {});
+        utilitySeconds += secondsFor(kReceipts, f.pkgutil.string(),
+                                     {"--pkg-info-plist", "com.brenlow.addin0"});
+        state.ResumeTiming();
+    }
+    state.counters["ms_per_item"] = msPerItem(scanSeconds, state, kReceipts);
+    state.counters["ms_per_bare_true"] = msPerItem(trueSeconds, state, kReceipts);
+    state.counters["x_bare_true"] = scanSeconds / trueSeconds;
+    state.counters["x_bare_utility"] = scanSeconds / utilitySeconds;
+    state.counters["peak_rss_MB"] = peakRssMegabytes();
+}
+BENCHMARK(BM_ScanReceipts)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ProcessStart(benchmark::State& state) {
+    double seconds = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        benchmark::DoNotOptimize(suite::runProcess("/bin/true", {}));
+        seconds += secondsSince(start);
+    }
+    state.counters["ms_per_item"] = msPerItem(seconds, state, 1);
+}
+BENCHMARK(BM_ProcessStart)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
