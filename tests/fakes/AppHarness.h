@@ -30,7 +30,7 @@ struct AppHarness {
 
     // Starts with changes to the configuration and another HTTP client (e.g. the real one).
     AppDelegate& startWith(const std::function<void(AppConfig&)>& configure, HttpClient& client,
-                           Background* threads = nullptr) {
+                           Background* threads = nullptr, PrivilegedRunner* runner = nullptr) {
         AppConfig config;
         config.webRoot = dir / "web";
         config.vendorHost = "brenlow.example";
@@ -44,7 +44,7 @@ struct AppHarness {
         delegate = std::make_unique<AppDelegate>(
             launch, config,
             Platform{queue, shell, system, env, client, threads ? *threads : inlineBackground,
-                     privileged, launcher});
+                     runner ? *runner : privileged, launcher});
         delegate->applicationDidFinishLaunching();
         return *delegate;
     }
