@@ -94,6 +94,25 @@ struct SpawnSetup {
     SpawnSetup(const SpawnSetup&) = delete;
     SpawnSetup& operator=(const SpawnSetup&) = delete;
 
+    // The child inherits nothing of ours beyond its three streams, and starts with no blocked
+    // signals and default dispositions whatever this thread or the toolkit set up (an ignored
+    // SIGPIPE would otherwise survive the exec). `flags` are added to the spawn flags.
+    void startClean(short flags) {
+#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
+        // Libraries in this process may open descriptors without close-on-exec.
+        ::posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+#endif
+        sigset_t none;
+        sigset_t all;
+        ::sigemptyset(&none);
+        ::sigfillset(&all);
+        ::posix_spawnattr_setsigmask(&attributes, &none);
+        ::posix_spawnattr_setsigdefault(&attributes, &all);
+        ::posix_spawnattr_setflags(&attributes,
+                                   static_cast<short>(POSIX_SPAWN_SETSIGMASK |
+                                                      POSIX_SPAWN_SETSIGDEF | flags));
+    }
+
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
 };
@@ -194,28 +213,14 @@ std::optional<ProcessResult> runProcess(const std::string& executable,
         ::posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY,
                                            0);
     }
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    // Libraries in this process may open descriptors without close-on-exec; none of them is the
-    // child's business.
-    ::posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
-#endif
-
-    // The child starts with no blocked signals and default dispositions whatever this thread
-    // or the toolkit set up (an ignored SIGPIPE would otherwise survive the exec).
-    sigset_t none;
-    sigset_t all;
-    ::sigemptyset(&none);
-    ::sigfillset(&all);
-    ::posix_spawnattr_setsigmask(&setup.attributes, &none);
-    ::posix_spawnattr_setsigdefault(&setup.attributes, &all);
-    short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+    short flags = 0;
     // With a time limit the child leads its own process group, so that a kill at the limit also
     // reaches whatever it started.
     if (options.timeoutSeconds) {
         flags |= POSIX_SPAWN_SETPGROUP;
         ::posix_spawnattr_setpgroup(&setup.attributes, 0);
     }
-    ::posix_spawnattr_setflags(&setup.attributes, flags);
+    setup.startClean(flags);
 
     std::vector<std::string> argvStrings;
     argvStrings.reserve(arguments.size() + 1);
@@ -296,19 +301,9 @@ bool spawnDetached(const std::string& executable, const std::vector<std::string>
     ::posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_addopen(&setup.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     ::posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-#if defined(__GLIBC__) && (__GLIBC__ > 2 || (__GLIBC__ == 2 && __GLIBC_MINOR__ >= 34))
-    ::posix_spawn_file_actions_addclosefrom_np(&setup.actions, STDERR_FILENO + 1);
-#endif
-    sigset_t none;
-    sigset_t all;
-    ::sigemptyset(&none);
-    ::sigfillset(&all);
-    ::posix_spawnattr_setsigmask(&setup.attributes, &none);
-    ::posix_spawnattr_setsigdefault(&setup.attributes, &all);
     // A session of its own: the child must not get the hang-up or the terminal's signals that
     // end this process and its group.
-    ::posix_spawnattr_setflags(&setup.attributes,
-                               POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
+    setup.startClean(POSIX_SPAWN_SETSID);
 
     std::vector<std::string> argvStrings;
     argvStrings.reserve(arguments.size() + 1);
