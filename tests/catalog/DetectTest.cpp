@@ -76,10 +76,7 @@ std::string binaryWithPayload(const std::vector<std::vector<uint64_t>>& arrays,
     objects.push_back(ascii(last));
     std::string out = "bplist00";
     std::string table;
-    for (const auto& object : objects) {
-        table += be(out.size(), 8);
-        out += object;
-    }
+    for (const auto& object : objects) table += be(out.size(), 8), out += object;
     uint64_t tableAt = out.size();
     return out + table + std::string(6, '\0') + "\x08\x04" + be(objects.size(), 8) + be(0, 8) +
            be(tableAt, 8);
@@ -146,11 +143,7 @@ protected:
 };
 
 TEST_F(DetectTest, ShortVersionThenBundleVersionFromEitherFormat) {
-    struct Case {
-        const char* name;
-        plist_t info;
-        std::optional<std::string> expected;
-    };
+    struct Case { const char* name; plist_t info; std::optional<std::string> expected; };
     std::vector<Case> cases = {
         {"Both.app", dict({{"CFBundleShortVersionString", plist_new_string("3.2")},
                            {"CFBundleVersion", plist_new_string("3200")}}), "3.2"},
@@ -160,12 +153,11 @@ TEST_F(DetectTest, ShortVersionThenBundleVersionFromEitherFormat) {
         {"EmptyShort.app", dict({{"CFBundleShortVersionString", plist_new_string("")},
                                  {"CFBundleVersion", plist_new_string("5")}}), ""},
     };
-    for (auto format : {Format::Xml, Format::Binary}) {
+    for (auto format : {Format::Xml, Format::Binary})
         for (auto& c : cases) {
             writeInfo(system, c.name, serialize(plist_copy(c.info), format));
             EXPECT_EQ(Detect::bundleVersion(c.name, paths), c.expected) << c.name;
         }
-    }
     for (auto& c : cases) plist_free(c.info);
 
     // Bytes that are not UTF-8 are no version; they could not reach the page either.
@@ -255,9 +247,8 @@ TEST_F(DetectTest, ReceiptVersionAsksThePackageUtility) {
     EXPECT_EQ(Detect::receiptVersion("com.brenlow.known", paths), "2.4.1");
     EXPECT_EQ(Detect::receiptVersion("com.brenlow.binary", paths), "7.0b3");
     for (const char* id : {"com.brenlow.unknown", "com.brenlow.garbage", "com.brenlow.array",
-                           "com.brenlow.number", "com.brenlow.failing"}) {
+                           "com.brenlow.number", "com.brenlow.failing"})
         EXPECT_EQ(Detect::receiptVersion(id, paths), std::nullopt) << id;
-    }
     calls();
     // An identifier that looks like an option is never handed over.
     EXPECT_EQ(Detect::receiptVersion("-v", paths), std::nullopt);
@@ -266,9 +257,8 @@ TEST_F(DetectTest, ReceiptVersionAsksThePackageUtility) {
 
     paths.receiptTimeoutSeconds = 0.5;
     auto start = std::chrono::steady_clock::now();
-    for (const char* id : {"com.brenlow.huge", "com.brenlow.padded", "com.brenlow.slow"}) {
+    for (const char* id : {"com.brenlow.huge", "com.brenlow.padded", "com.brenlow.slow"})
         EXPECT_EQ(Detect::receiptVersion(id, paths), std::nullopt) << id;
-    }
     EXPECT_LT(std::chrono::steady_clock::now() - start, 15s);
 
     fs::permissions(pkgutil, fs::perms::owner_read);
@@ -282,11 +272,8 @@ TEST_F(DetectTest, VersionUsesAppsWhenListedAndReceiptsOtherwise) {
     writeInfo(user, "Second.app", serialize(shortVersion("2.2")));
     writeInfo(system, "Blank.app", serialize(shortVersion("")));
     const std::string known = "com.brenlow.known";
-    struct Case {
-        Json detect;
-        std::optional<std::string> expected;
-        std::vector<std::string> asked;  // of the package utility, in order
-    };
+    // `asked`: what the package utility was asked, in order.
+    struct Case { Json detect; std::optional<std::string> expected; std::vector<std::string> asked; };
     std::vector<Case> cases = {
         {{{"apps", {"Missing.app", "Second.app", "First.app"}}}, "2.2", {}},
         {{{"apps", {"Blank.app", "First.app"}}}, "", {}},

@@ -37,10 +37,10 @@ TEST(Process, ExitStatusAndOutputAsTheChildLeftThem) {
               std::string("a\0b\xff\r\ntail", 10));
 
     // Arguments are not interpreted by anything; argv[0] is the executable's path.
-    auto printed = run("/usr/bin/printf", {"%s|", "a b", "$HOME", "'q'", "\"d\"", "*", ""});
-    EXPECT_EQ(printed.standardOutput, "a b|$HOME|'q'|\"d\"|*||");
-    auto cmdline = run("/bin/cat", {"/proc/self/cmdline"});
-    EXPECT_EQ(cmdline.standardOutput, std::string("/bin/cat\0/proc/self/cmdline\0", 28));
+    EXPECT_EQ(run("/usr/bin/printf", {"%s|", "a b", "$HOME", "'q'", "\"d\"", "*", ""}).standardOutput,
+              "a b|$HOME|'q'|\"d\"|*||");
+    EXPECT_EQ(run("/bin/cat", {"/proc/self/cmdline"}).standardOutput,
+              std::string("/bin/cat\0/proc/self/cmdline\0", 28));
 
     ProcessOptions env;
     env.environment = {{"SUITE_TEST", "one two"}, {"HOME", "/nowhere"}};
@@ -97,8 +97,7 @@ TEST(Process, ChildGetsNothingOfOursButItsStandardStreams) {
     EXPECT_FALSE(input.timedOut);
 
     // An ignored SIGPIPE and a blocked SIGTERM here must not reach the child.
-    struct sigaction ignore {};
-    struct sigaction previous {};
+    struct sigaction ignore {}, previous {};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &ignore, &previous);
     sigset_t term, oldMask;

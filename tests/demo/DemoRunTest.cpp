@@ -74,6 +74,17 @@ std::vector<std::string> whats(const std::vector<StageCall>& calls) {
     return names;
 }
 
+using Timeline = std::vector<std::pair<std::string, double>>;
+
+// Compares each call's source (or kind) and time with `expected`.
+void expectTimeline(const std::vector<StageCall>& calls, const Timeline& expected, bool bySource) {
+    ASSERT_EQ(calls.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(bySource ? calls[i].source : calls[i].what, expected[i].first) << i;
+        EXPECT_DOUBLE_EQ(calls[i].at, expected[i].second) << i;
+    }
+}
+
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -92,10 +103,7 @@ protected:
     }
 
     // Plays `steps` to the end (bounded in virtual time) and returns what the stage saw.
-    void play(std::string_view steps) {
-        startDemoRun(queue, stage, steps);
-        queue.runUntilIdle(600);
-    }
+    void play(std::string_view steps) { startDemoRun(queue, stage, steps), queue.runUntilIdle(600); }
 
     // Plays `steps` on a clock of its own, so that every time seen counts from zero.
     static std::vector<StageCall> playFromZero(const std::string& steps) {
@@ -109,18 +117,15 @@ protected:
 
     // When the step after `step` started: `step` followed by a script that marks the moment.
     static double startOfStepAfter(const std::string& step) {
-        for (const auto& call : playFromZero(step + "\njs mark")) {
+        for (const auto& call : playFromZero(step + "\njs mark"))
             if (call.what == "js" && call.source == "mark") return call.at;
-        }
         ADD_FAILURE() << "the step after \"" << step << "\" never ran";
         return -1;
     }
 
     std::vector<std::string> folderEntries() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder)) {
-            names.push_back(entry.path().filename().string());
-        }
+        for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
         return names;
     }
 
@@ -150,16 +155,11 @@ TEST_F(DemoRunTest, ResizeWaitShotAndQuitRunOnTheirTimes) {
 }
 
 TEST_F(DemoRunTest, WaitTakesItsNumberOrOneSecond) {
-    EXPECT_DOUBLE_EQ(startOfStepAfter("wait 2"), 3.5);
-    EXPECT_DOUBLE_EQ(startOfStepAfter("wait 0.25"), 1.75);
-    EXPECT_DOUBLE_EQ(startOfStepAfter("wait 0x1p1"), 3.5);
-    EXPECT_DOUBLE_EQ(startOfStepAfter("wait"), 2.5);
-    EXPECT_DOUBLE_EQ(startOfStepAfter("wait two"), 2.5);
-    // The argument keeps the second space, and a numeral may not begin with one.
-    EXPECT_DOUBLE_EQ(startOfStepAfter("wait  2"), 2.5);
-    // A delay below zero or not a number at all means no delay.
-    EXPECT_DOUBLE_EQ(startOfStepAfter("wait -3"), 1.5);
-    EXPECT_DOUBLE_EQ(startOfStepAfter("wait nan"), 1.5);
+    // "wait  2" keeps the second space, so no numeral; below zero or NaN means no delay.
+    for (auto [step, at] : {std::pair{"wait 2", 3.5}, {"wait 0.25", 1.75}, {"wait 0x1p1", 3.5},
+                            {"wait", 2.5}, {"wait two", 2.5}, {"wait  2", 2.5}, {"wait -3", 1.5},
+                            {"wait nan", 1.5}})
+        EXPECT_DOUBLE_EQ(startOfStepAfter(step), at) << step;
 }
 
 TEST_F(DemoRunTest, SizeResizesOnlyForTwoUsableNumbersAndAlwaysGoesOnAfterHalfASecond) {
@@ -247,26 +247,14 @@ TEST_F(DemoRunTest, RunsStartedByTwoLoadsInterleaveWithTheirOwnSteps) {
     startDemoRun(queue, stage, "js second-a\nwait 1\njs second-b");
     queue.runUntilIdle(600);
 
-    const std::vector<std::pair<std::string, double>> expected = {
-        {"second-a", 1.75}, {"first-a", 2.5}, {"first-b", 2.7}, {"second-b", 2.95}};
-    ASSERT_EQ(calls.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(calls[i].source, expected[i].first);
-        EXPECT_DOUBLE_EQ(calls[i].at, expected[i].second) << expected[i].first;
-    }
+    expectTimeline(calls, {{"second-a", 1.75}, {"first-a", 2.5}, {"first-b", 2.7}, {"second-b", 2.95}}, true);
 }
 
 TEST_F(DemoRunTest, CompletionReportedTwiceDoesNotRunTheRestTwice) {
     stage->answerTwice = true;
     play("js a\nshot " + (folder / "a.png").string() + "\njs b\njs c\nquit");
 
-    const std::vector<std::pair<std::string, double>> expected = {
-        {"js", 1.5}, {"shot", 1.7}, {"js", 1.7}, {"js", 1.9}, {"terminate", 2.1}};
-    ASSERT_EQ(calls.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(calls[i].what, expected[i].first);
-        EXPECT_DOUBLE_EQ(calls[i].at, expected[i].second) << i;
-    }
+    expectTimeline(calls, {{"js", 1.5}, {"shot", 1.7}, {"js", 1.7}, {"js", 1.9}, {"terminate", 2.1}}, false);
 }
 
 // Steps that go on at once, and pictures that come back before the snapshot call returns, must

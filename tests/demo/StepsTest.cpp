@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
+#include <utility>
 
 namespace suite::demo {
 namespace {
@@ -33,44 +35,25 @@ TEST(StepLines, CarriageReturnLineEndsAndByteOrderMarkDoNotReachTheSteps) {
 }
 
 TEST(StepLine, CutAtTheFirstSpaceAfterTrimmingBlanks) {
-    auto step = parseStep(" \t js document.title = 'a  b' \t ");
-    ASSERT_TRUE(step);
-    EXPECT_EQ(step->command, "js");
-    EXPECT_EQ(step->argument, "document.title = 'a  b'");
-
-    step = parseStep("wait  2");
-    ASSERT_TRUE(step);
-    EXPECT_EQ(step->command, "wait");
-    EXPECT_EQ(step->argument, " 2");
-
-    step = parseStep("quit");
-    ASSERT_TRUE(step);
-    EXPECT_EQ(step->command, "quit");
-    EXPECT_EQ(step->argument, "");
-
     // A tab does not separate command and argument; case is kept.
-    step = parseStep("JS\talert(1) x");
-    ASSERT_TRUE(step);
-    EXPECT_EQ(step->command, "JS\talert(1)");
-    EXPECT_EQ(step->argument, "x");
-
+    for (auto [line, command, argument] :
+         {std::tuple{" \t js document.title = 'a  b' \t ", "js", "document.title = 'a  b'"},
+          {"wait  2", "wait", " 2"}, {"quit", "quit", ""}, {"JS\talert(1) x", "JS\talert(1)", "x"}}) {
+        auto step = parseStep(line);
+        ASSERT_TRUE(step) << line;
+        EXPECT_EQ(step->command, command);
+        EXPECT_EQ(step->argument, argument);
+    }
     EXPECT_FALSE(parseStep(""));
     EXPECT_FALSE(parseStep(" \t \t"));
 }
 
 TEST(NumberReading, WholeNumeralsAreRead) {
-    EXPECT_EQ(parseNumber("2"), 2.0);
-    EXPECT_EQ(parseNumber("1e1"), 10.0);
-    EXPECT_EQ(parseNumber("1E-1"), 0.1);
-    EXPECT_EQ(parseNumber("0x10"), 16.0);
-    EXPECT_EQ(parseNumber("0x1p3"), 8.0);
-    EXPECT_EQ(parseNumber("+2"), 2.0);
-    EXPECT_EQ(parseNumber("-0.5"), -0.5);
-    EXPECT_EQ(parseNumber(".5"), 0.5);
-    EXPECT_EQ(parseNumber("5."), 5.0);
-    EXPECT_EQ(parseNumber("inf"), std::numeric_limits<double>::infinity());
-    EXPECT_EQ(parseNumber("-Infinity"), -std::numeric_limits<double>::infinity());
-    EXPECT_EQ(parseNumber("1e999"), std::numeric_limits<double>::infinity());
+    const double inf = std::numeric_limits<double>::infinity();
+    for (auto [text, value] : {std::pair{"2", 2.0}, {"1e1", 10.0}, {"1E-1", 0.1}, {"0x10", 16.0},
+                               {"0x1p3", 8.0}, {"+2", 2.0}, {"-0.5", -0.5}, {".5", 0.5},
+                               {"5.", 5.0}, {"inf", inf}, {"-Infinity", -inf}, {"1e999", inf}})
+        EXPECT_EQ(parseNumber(text), value) << text;
     auto notANumber = parseNumber("nan");
     ASSERT_TRUE(notANumber);
     EXPECT_TRUE(std::isnan(*notANumber));
@@ -112,10 +95,7 @@ TEST(NumberReading, DoesNotFollowTheProcessLocale) {
 TEST(StepArguments, WaitTakesItsNumberOrOneSecond) {
     EXPECT_EQ(waitSeconds("2"), 2.0);
     EXPECT_EQ(waitSeconds("0.25"), 0.25);
-    EXPECT_EQ(waitSeconds(""), 1.0);
-    EXPECT_EQ(waitSeconds("two"), 1.0);
-    EXPECT_EQ(waitSeconds(" 2"), 1.0);
-    EXPECT_EQ(waitSeconds("2 3"), 1.0);
+    for (const char* arg : {"", "two", " 2", "2 3"}) EXPECT_EQ(waitSeconds(arg), 1.0) << arg;
 }
 
 TEST(StepArguments, SizeTakesExactlyTwoNumbersAmongThePieces) {
@@ -124,13 +104,9 @@ TEST(StepArguments, SizeTakesExactlyTwoNumbersAmongThePieces) {
     EXPECT_EQ(sizeArgument("  1280   800  "), Size(1280, 800));
     EXPECT_EQ(sizeArgument("abc 1280 x 800 px"), Size(1280, 800));
     EXPECT_EQ(sizeArgument("0x500 -1"), Size(1280, -1));
-    EXPECT_FALSE(sizeArgument("1280"));
-    EXPECT_FALSE(sizeArgument("1280 800 600"));
-    EXPECT_FALSE(sizeArgument(""));
-    EXPECT_FALSE(sizeArgument("1280x800"));
     // Only spaces separate the pieces.
-    EXPECT_FALSE(sizeArgument("1280\t800"));
-    EXPECT_FALSE(sizeArgument("1280,800"));
+    for (const char* arg : {"1280", "1280 800 600", "", "1280x800", "1280\t800", "1280,800"})
+        EXPECT_FALSE(sizeArgument(arg)) << arg;
 }
 
 TEST(StepArguments, OnlyFiniteReasonableSidesAreUsableSizes) {
@@ -138,12 +114,9 @@ TEST(StepArguments, OnlyFiniteReasonableSidesAreUsableSizes) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     EXPECT_TRUE(isUsableContentSize(1280, 800));
     EXPECT_TRUE(isUsableContentSize(0.5, kLargestContentSide));
-    EXPECT_FALSE(isUsableContentSize(nan, 800));
-    EXPECT_FALSE(isUsableContentSize(1280, inf));
-    EXPECT_FALSE(isUsableContentSize(-1280, 800));
-    EXPECT_FALSE(isUsableContentSize(1280, 0));
-    EXPECT_FALSE(isUsableContentSize(1e10, 800));
-    EXPECT_FALSE(isUsableContentSize(1280, std::nextafter(kLargestContentSide, inf)));
+    for (auto [w, h] : {std::pair{nan, 800.0}, {1280.0, inf}, {-1280.0, 800.0}, {1280.0, 0.0},
+                        {1e10, 800.0}, {1280.0, std::nextafter(kLargestContentSide, inf)}})
+        EXPECT_FALSE(isUsableContentSize(w, h)) << w << "x" << h;
 }
 
 }  // namespace

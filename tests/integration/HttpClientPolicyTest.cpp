@@ -21,10 +21,12 @@ using testing::Recorded;
 using testing::runUntilDone;
 using testing::startRecorded;
 
-HttpResponse fetchOnce(CurlHttpClient& client, ManualMainQueue& queue, const std::string& url) {
+HttpResponse fetchOnce(CurlHttpClient& client, ManualMainQueue& queue, const std::string& url,
+                       HttpHeaders headers = {}) {
     Recorded recorded;
     HttpRequest request;
     request.url = url;
+    request.headers = std::move(headers);
     request.timeoutSeconds = 10;
     startRecorded(client, request, recorded);
     EXPECT_TRUE(runUntilDone(queue, recorded)) << "no completion in time";
@@ -38,11 +40,8 @@ class CountingServer {
     CountingServer() {
         server.http().Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
             ++hits;
-            if (req.path == "/away") {
-                res.set_redirect(req.get_header_value("X-Redirect-To"), 302);
-            } else {
-                res.set_content("here", "text/plain");
-            }
+            if (req.path == "/away") return res.set_redirect(req.get_header_value("X-Redirect-To"));
+            res.set_content("here", "text/plain");
         });
     }
     LoopbackServer server;
@@ -58,21 +57,19 @@ TEST(HttpClientPolicyTest, PlainHttpGoesOnlyToThisMachineAndOnlyWhenAllowed) {
     CurlClientOptions strict;
     strict.resolve = {"plain.example:" + port + ":127.0.0.1"};
     CurlHttpClient strictClient(queue, strict);
-    EXPECT_EQ(fetchOnce(strictClient, queue, counting.server.url("/")).error,
-              TransportError::Other);
-    EXPECT_EQ(fetchOnce(strictClient, queue, "ftp://127.0.0.1:" + port + "/").error,
-              TransportError::Other);
-    EXPECT_EQ(counting.hits.load(), 0);
-
-    // The name resolves to the loopback server, so a client that went there would be counted;
-    // and "example.invalid" would fail as HostNotFound rather than be refused.
     CurlClientOptions loopback = strict;
     loopback.allowPlainHttpToLoopback = true;
     CurlHttpClient loopbackClient(queue, loopback);
-    EXPECT_EQ(fetchOnce(loopbackClient, queue, "http://plain.example:" + port + "/").error,
-              TransportError::Other);
-    EXPECT_EQ(fetchOnce(loopbackClient, queue, "http://example.invalid/").error,
-              TransportError::Other);
+    // plain.example resolves to the loopback server, so a client that went there would be
+    // counted; example.invalid would fail as HostNotFound rather than be refused.
+    const std::vector<std::pair<CurlHttpClient*, std::string>> refused = {
+        {&strictClient, counting.server.url("/")},
+        {&strictClient, "ftp://127.0.0.1:" + port + "/"},
+        {&loopbackClient, "http://plain.example:" + port + "/"},
+        {&loopbackClient, "http://example.invalid/"}};
+    for (const auto& [client, url] : refused) {
+        EXPECT_EQ(fetchOnce(*client, queue, url).error, TransportError::Other) << url;
+    }
     EXPECT_EQ(counting.hits.load(), 0);
 
     // Loopback in any spelling is allowed.
@@ -94,13 +91,7 @@ TEST(HttpClientPolicyTest, RedirectsAreHeldToTheSameRule) {
     CurlHttpClient client(queue, options);
 
     auto redirectTo = [&](const std::string& target) {
-        Recorded recorded;
-        HttpRequest request;
-        request.url = first.server.url("/away");
-        request.headers = {{"X-Redirect-To", target}};
-        startRecorded(client, request, recorded);
-        EXPECT_TRUE(runUntilDone(queue, recorded));
-        return recorded.response;
+        return fetchOnce(client, queue, first.server.url("/away"), {{"X-Redirect-To", target}});
     };
 
     const HttpResponse refused = redirectTo("http://plain.example:" + elsewherePort + "/");
@@ -116,14 +107,8 @@ TEST(HttpClientPolicyTest, RedirectsAreHeldToTheSameRule) {
     EXPECT_EQ(elsewhere.hits.load(), 1);
 }
 
-// A self-signed certificate for "localhost" and "brenlow.example", written as PEM files.
-struct SelfSignedCertificate {
-    std::filesystem::path certificate;
-    std::filesystem::path key;
-};
-
-bool writeSelfSignedCertificate(const std::filesystem::path& folder, SelfSignedCertificate& out) {
-    out = {folder / "server.pem", folder / "server.key"};
+// A self-signed certificate for "localhost" and "brenlow.example", as PEM files in `folder`.
+bool writeSelfSignedCertificate(const std::filesystem::path& folder) {
     std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(EVP_EC_gen("P-256"), EVP_PKEY_free);
     std::unique_ptr<X509, decltype(&X509_free)> cert(X509_new(), X509_free);
     if (!key || !cert) return false;
@@ -147,8 +132,8 @@ bool writeSelfSignedCertificate(const std::filesystem::path& folder, SelfSignedC
     if (!names || !X509_add_ext(cert.get(), names.get(), -1)) return false;
     if (!X509_sign(cert.get(), key.get(), EVP_sha256())) return false;
 
-    std::FILE* certFile = std::fopen(out.certificate.c_str(), "w");
-    std::FILE* keyFile = std::fopen(out.key.c_str(), "w");
+    std::FILE* certFile = std::fopen((folder / "server.pem").c_str(), "w");
+    std::FILE* keyFile = std::fopen((folder / "server.key").c_str(), "w");
     const bool written =
         certFile && keyFile && PEM_write_X509(certFile, cert.get()) &&
         PEM_write_PrivateKey(keyFile, key.get(), nullptr, nullptr, 0, nullptr, nullptr);
@@ -159,10 +144,10 @@ bool writeSelfSignedCertificate(const std::filesystem::path& folder, SelfSignedC
 
 TEST(HttpClientPolicyTest, HttpsServerIsTrustedOnlyThroughItsCertificate) {
     fakes::TempDir temp;
-    SelfSignedCertificate files;
-    ASSERT_TRUE(writeSelfSignedCertificate(temp.path(), files));
-    LoopbackServer server(
-        std::make_unique<httplib::SSLServer>(files.certificate.c_str(), files.key.c_str()));
+    ASSERT_TRUE(writeSelfSignedCertificate(temp.path()));
+    const std::filesystem::path certificate = temp / "server.pem";
+    LoopbackServer server(std::make_unique<httplib::SSLServer>(certificate.c_str(),
+                                                               (temp / "server.key").c_str()));
     std::atomic<int> hits{0};
     server.http().Get("/catalog", [&](const httplib::Request&, httplib::Response& res) {
         ++hits;
@@ -177,19 +162,17 @@ TEST(HttpClientPolicyTest, HttpsServerIsTrustedOnlyThroughItsCertificate) {
 
     CurlClientOptions trusting;
     trusting.resolve = {"brenlow.example:" + std::to_string(server.port()) + ":127.0.0.1"};
-    trusting.caFile = files.certificate;
+    trusting.caFile = certificate;
     CurlHttpClient trustingClient(queue, trusting);
     const HttpResponse verified = fetchOnce(trustingClient, queue, origin + "/catalog");
     EXPECT_EQ(verified.error, TransportError::None) << verified.errorMessage;
     EXPECT_EQ(verified.body, "signed catalog");
 
     // The certificate names other hosts than 127.0.0.1: the host check applies too.
-    const HttpResponse wrongName =
-        fetchOnce(trustingClient, queue, server.url("/catalog", "https"));
-    EXPECT_EQ(wrongName.error, TransportError::Other);
-
-    const HttpResponse downgraded = fetchOnce(trustingClient, queue, origin + "/downgrade");
-    EXPECT_EQ(downgraded.error, TransportError::Other);
+    EXPECT_EQ(fetchOnce(trustingClient, queue, server.url("/catalog", "https")).error,
+              TransportError::Other);
+    EXPECT_EQ(fetchOnce(trustingClient, queue, origin + "/downgrade").error,
+              TransportError::Other);
 
     CurlClientOptions systemOnly = trusting;
     systemOnly.caFile.clear();

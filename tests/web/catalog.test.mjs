@@ -14,15 +14,11 @@ test('a valid document gives products with native keys normalised and display fi
   assert.equal(result.ok, true);
   assert.deepEqual(result.problems, []);
   const [app, addin] = result.products;
-  assert.equal(app.sha256, HEX, 'digest in lower case');
-  assert.equal(app.url, 'https://downloads.brenlow.example/suite/presenter.pkg');
-  assert.equal(app.self, true);
-  assert.deepEqual(app.detect, { apps: ['TALVEN Presenter.app'], receipts: [] });
-  assert.equal(app.notes, null);
-  assert.deepEqual(addin.detect, { apps: [], receipts: ['com.brenlow.timer'] });
-  assert.equal(addin.self, false);
-  assert.deepEqual(addin.notes, { en: 'New.', ar: 'جديد.' });
-  assert.equal(addin.size, 1234);
+  assert.deepEqual(
+    [app.sha256, app.url, app.self, app.detect, app.notes],
+    [HEX, 'https://downloads.brenlow.example/suite/presenter.pkg', true, { apps: ['TALVEN Presenter.app'], receipts: [] }, null]);
+  assert.deepEqual([addin.detect, addin.self, addin.notes, addin.size],
+    [{ apps: [], receipts: ['com.brenlow.timer'] }, false, { en: 'New.', ar: 'جديد.' }, 1234]);
   assert.equal('unknown' in addin, false);
 });
 
@@ -59,10 +55,9 @@ test('documents that cannot be used as a whole are reported as one failure', () 
     assert.deepEqual(result.products, [], text);
     assert.match(result.problems.join('\n'), reason, text);
   }
-  const unversioned = parseCatalog(JSON.stringify({ products: [product()] }));
-  assert.equal(unversioned.ok, true, 'a missing format number reads as the first format');
-  const empty = parseCatalog(doc([]));
-  assert.equal(empty.ok, true, 'an empty list is a valid, empty catalog');
+  // A missing format number reads as the first format; an empty list is a valid catalog.
+  assert.equal(parseCatalog(JSON.stringify({ products: [product()] })).ok, true);
+  assert.equal(parseCatalog(doc([])).ok, true);
 });
 
 test('each malformed product is skipped with its reason and the others are kept', () => {
@@ -131,8 +126,7 @@ test('demo installed versions are read only for products of the document', () =>
 
 test('the shipped sample and the documented example are valid catalogs', () => {
   const sample = parseCatalog(readFileSync(new URL('../../web/data/sample-catalog.json', import.meta.url), 'utf8'));
-  assert.equal(sample.ok, true);
-  assert.deepEqual(sample.problems, []);
+  assert.deepEqual([sample.ok, sample.problems], [true, []]);
   assert.deepEqual([...new Set(sample.products.map((p) => p.group))].sort(), ['addin', 'app']);
   assert.ok(Object.keys(sample.demoInstalled).length > 0);
 
