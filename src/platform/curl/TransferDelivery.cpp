@@ -29,8 +29,13 @@ void TransferDelivery::reportProgress(const HttpProgress& progress) {
             latest_ = progress;
             fresh_ = true;
         }
-        if (fresh_ && !progressPosted_) {
+        // A fast transfer reports every few kilobytes; waking the main thread for each report
+        // costs the transfer itself. Reports in between are carried by the next one (or by the
+        // completion), so nothing is lost but the repetition.
+        auto now = std::chrono::steady_clock::now();
+        if (fresh_ && !progressPosted_ && now - lastPost_ >= kProgressInterval) {
             progressPosted_ = true;
+            lastPost_ = now;
             mustPost = true;
         }
     }

@@ -1,9 +1,10 @@
 #pragma once
 // Hands one transfer's progress and completion to the main queue. The worker thread reports as
 // often as it likes; the main thread sees at most one progress task per transfer waiting at any
-// time (carrying the newest values when it runs), never a progress report after the completion,
-// and the completion exactly once.
+// time and at most one every 20 ms (carrying the newest values when it runs), never a progress
+// report after the completion, and the completion exactly once.
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -47,6 +48,8 @@ class TransferDelivery final : public std::enable_shared_from_this<TransferDeliv
     HttpProgress latest_;
     bool fresh_ = false;           // `latest_` has not reached the handler yet
     bool progressPosted_ = false;  // a progress task is waiting on the queue
+    std::chrono::steady_clock::time_point lastPost_;  // when the last progress task was posted
+    static constexpr std::chrono::milliseconds kProgressInterval{20};
 
     // Main thread only. Both handlers are dropped there, so whatever they hold is released on
     // the thread that owns it.
