@@ -10,6 +10,7 @@ namespace suite::curl {
 
 class ResponseBodySink {
   public:
+    static constexpr std::size_t kWriteBuffer = 1 << 20;
     // An empty `file` keeps the body in memory.
     explicit ResponseBodySink(std::filesystem::path file) : path_(std::move(file)) {}
 
@@ -32,6 +33,7 @@ class ResponseBodySink {
     bool open();
 
     std::filesystem::path path_;
+    std::unique_ptr<char[]> buffer_;  // stdio's buffer for `file_`; must outlive it
     std::unique_ptr<std::FILE, FileCloser> file_;
     bool opened_ = false;
     std::string memory_;
