@@ -102,6 +102,10 @@ public:
     void applicationDidBecomeActive();
     void reopen();
 
+    // Start at login and opening products.
+    void setLoginItem(bool on);
+    void openApp(const Json& detect);
+
     // Navigation policy and links.
     bool decidePolicyFor(const std::string& uri) const;
     void openLink(const std::string& url);

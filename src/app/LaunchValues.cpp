@@ -32,6 +32,7 @@ LaunchValues computeLaunchValues(const std::vector<std::string>& arguments, cons
     values.cacheDir = folders.cache / kFolderName / "downloads";
     createFolder(values.cacheDir);
     values.logDir = folders.state / kFolderName;
+    values.autostartDir = folders.config / "autostart";
     return values;
 }
 

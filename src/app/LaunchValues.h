@@ -24,6 +24,7 @@ struct LaunchValues {
     std::filesystem::path supportDir;  // settings.json
     std::filesystem::path cacheDir;    // downloaded packages
     std::filesystem::path logDir;      // install.log
+    std::filesystem::path autostartDir;  // the desktop's start-at-login entries
 };
 
 inline constexpr std::string_view kFallbackVersion = "1.0.0";

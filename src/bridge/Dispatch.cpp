@@ -26,9 +26,13 @@ void AppDelegate::userContentController(const Json& body) {
                 scan(std::move(a.apps));
             } else if constexpr (std::is_same_v<A, bridge::Install>) {
                 install(std::move(a.items));
+            } else if constexpr (std::is_same_v<A, bridge::Open>) {
+                openApp(a.detect);
+            } else if constexpr (std::is_same_v<A, bridge::SetLoginItem>) {
+                setLoginItem(a.on);
             }
-            // Open, notify, login item, attachments and feedback are carried out by their
-            // subsystems as those are added.
+            // Notifications, attachments and feedback are carried out by their subsystems as
+            // those are added.
         },
         *action);
 }

@@ -65,6 +65,9 @@ public:
 
     // Hands an address to the program registered for it (the default browser for web links).
     virtual void openUri(const std::string& uri) = 0;
+
+    // One line in the system log (the journal, or standard error).
+    virtual void logToSystem(const std::string& line) = 0;
 };
 
 }  // namespace suite

@@ -20,6 +20,8 @@ struct AppHarness {
         launch.cacheDir = dir / "downloads";
         std::filesystem::create_directories(launch.cacheDir);
         launch.logDir = dir / "logs";
+        launch.autostartDir = dir / "config" / "autostart";
+        launch.agentPlist = "com.brenlow.talven.suite.agent.plist";
         std::filesystem::create_directories(dir / "web");
         std::ofstream(dir / "web" / "index.html") << "<!doctype html>";
     }

@@ -77,6 +77,7 @@ public:
     void setMenuBar(const MenuBar& bar, MenuDelegate&) override { menuBars.push_back(bar); }
     void showAbout(const AboutInfo& info) override { abouts.push_back(info); }
     void openUri(const std::string& uri) override { opened.push_back(uri); }
+    void logToSystem(const std::string& line) override { systemLog.push_back(line); }
 
     FakeWindow* window = nullptr;  // the last window made (owned by the caller)
     std::vector<ActivationPolicy> policies;
@@ -85,6 +86,7 @@ public:
     std::vector<MenuBar> menuBars;
     std::vector<AboutInfo> abouts;
     std::vector<std::string> opened;
+    std::vector<std::string> systemLog;
 };
 
 class FakeSystemSettings final : public SystemSettings {

@@ -135,6 +135,10 @@ void GtkShell::openUri(const std::string& uri) {
     g_app_info_launch_default_for_uri_async(uri.c_str(), nullptr, nullptr, nullptr, nullptr);
 }
 
+void GtkShell::logToSystem(const std::string& line) {
+    g_log_structured("TALVEN Suite", G_LOG_LEVEL_MESSAGE, "MESSAGE", "%s", line.c_str());
+}
+
 void GtkShell::onAction(GSimpleAction* action, GVariant*, gpointer data) {
     auto command = static_cast<MenuCommand>(
         GPOINTER_TO_INT(g_object_get_data(G_OBJECT(action), "talven-command")));

@@ -25,6 +25,7 @@ public:
     void setMenuBar(const MenuBar& bar, MenuDelegate& delegate) override;
     void showAbout(const AboutInfo& info) override;
     void openUri(const std::string& uri) override;
+    void logToSystem(const std::string& line) override;
 
     // The window most recently created, for tests that drive the page.
     GtkMainWindow* mainWindow() const { return window_; }

@@ -1,0 +1,64 @@
+#include "notify/LoginItem.h"
+
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+#include "common/Files.h"
+
+namespace suite {
+
+std::string autostartFileName(std::string_view agentPlist) {
+    std::string_view base = agentPlist;
+    if (base.ends_with(".plist")) base.remove_suffix(6);
+    return std::string(base) + ".desktop";
+}
+
+namespace {
+
+// An argument of the Exec key: inside double quotes, `"`, "`", "$" and "\" take a backslash;
+// "%" is doubled (field codes). The value as a whole is a desktop-entry string, whose own
+// escape doubles every backslash once more.
+std::string execArgument(const std::string& argument) {
+    std::string quoted = "\"";
+    for (char c : argument) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+        if (c == '%') quoted += '%';
+        quoted += c;
+    }
+    quoted += '"';
+    std::string escaped;
+    for (char c : quoted) {
+        if (c == '\\') escaped += '\\';
+        escaped += c;
+    }
+    return escaped;
+}
+
+}  // namespace
+
+std::string autostartEntry(const std::string& executable) {
+    return "[Desktop Entry]\n"
+           "Type=Application\n"
+           "Name=TALVEN™ Suite\n"
+           "Comment=Checks for updates of TALVEN apps and add-ins in the background\n"
+           "Exec=" + execArgument(executable) + " --background\n"
+           "Terminal=false\n"
+           "NoDisplay=true\n"
+           "X-GNOME-Autostart-enabled=true\n";
+}
+
+std::string writeAutostartEntry(const std::filesystem::path& file, const std::string& content) {
+    std::error_code error;
+    std::filesystem::create_directories(file.parent_path(), error);
+    if (error) return error.message();
+    if (!writeFileAtomically(file, content)) return "cannot write " + file.string();
+    return {};
+}
+
+std::string removeAutostartEntry(const std::filesystem::path& file) {
+    if (std::remove(file.c_str()) != 0) return file.string() + ": " + std::strerror(errno);
+    return {};
+}
+
+}  // namespace suite

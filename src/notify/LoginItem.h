@@ -1,0 +1,22 @@
+#pragma once
+// Starting at login on this desktop: an XDG autostart entry that starts the program with
+// "--background", so that it runs without showing its window.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace suite {
+
+// "com.brenlow.talven.suite.agent.plist" names the entry "com.brenlow.talven.suite.agent.desktop".
+std::string autostartFileName(std::string_view agentPlist);
+
+// The desktop entry that starts `executable` in the background. The path is quoted for the
+// Exec key, so blanks, quotes, "$" and "%" in it reach the program unchanged.
+std::string autostartEntry(const std::string& executable);
+
+// Writes the entry (creating the folder), or removes it. An empty result means success;
+// otherwise it describes the failure.
+std::string writeAutostartEntry(const std::filesystem::path& file, const std::string& content);
+std::string removeAutostartEntry(const std::filesystem::path& file);
+
+}  // namespace suite
