@@ -34,7 +34,11 @@ void AppDelegate::applicationDidFinishLaunching() {
     // Observers may fire after the delegate is gone in a test; they must not reach it then.
     platform_.system.observeAppearance(guarded([](AppDelegate& self) { self.sendAppearance(); }));
     platform_.system.observeAccessibility(guarded([](AppDelegate& self) { self.sendAppearance(); }));
-    // The notification centre's delegate role is taken by the notifications subsystem.
+    // A showcase run never raises notifications, so it need not hear their answers either.
+    if (!launch_.isDemo) {
+        platform_.notifier.setAnswerHandler(guardedResult<std::string>(
+            [](AppDelegate& self, std::string action) { self.notificationAnswered(action); }));
+    }
 }
 
 std::string AppDelegate::lang() const {

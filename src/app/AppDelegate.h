@@ -19,6 +19,7 @@
 #include "platform/Launcher.h"
 #include "platform/PrivilegedRunner.h"
 #include "platform/MainQueue.h"
+#include "platform/Notifier.h"
 #include "platform/Shell.h"
 #include "platform/SystemSettings.h"
 #include "platform/Window.h"
@@ -41,6 +42,7 @@ struct Platform {
     Background& background;
     PrivilegedRunner& privileged;
     Launcher& launcher;
+    Notifier& notifier;
 };
 
 struct AppConfig {
@@ -101,6 +103,11 @@ public:
     void log(const std::string& message) const;
     void applicationDidBecomeActive();
     void reopen();
+
+    // Update notifications: raising one, and the user's answer ("update", "later", or a click
+    // on the notification itself).
+    void notify(const Json& message);
+    void notificationAnswered(const std::string& action);
 
     // Start at login and opening products.
     void setLoginItem(bool on);

@@ -46,7 +46,7 @@ struct AppHarness {
         delegate = std::make_unique<AppDelegate>(
             launch, config,
             Platform{queue, shell, system, env, client, threads ? *threads : inlineBackground,
-                     runner ? *runner : privileged, launcher});
+                     runner ? *runner : privileged, launcher, notifier});
         delegate->applicationDidFinishLaunching();
         return *delegate;
     }
@@ -65,6 +65,7 @@ struct AppHarness {
     InlineBackground inlineBackground;
     FakePrivilegedRunner privileged;
     FakeLauncher launcher;
+    FakeNotifier notifier;
     std::unique_ptr<AppDelegate> delegate;
 };
 

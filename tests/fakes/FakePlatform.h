@@ -8,6 +8,7 @@
 
 #include "platform/HttpClient.h"
 #include "platform/Launcher.h"
+#include "platform/Notifier.h"
 #include "platform/PrivilegedRunner.h"
 #include "platform/Shell.h"
 #include "platform/SystemSettings.h"
@@ -52,7 +53,7 @@ public:
     void orderFrontRegardless() override { ++orderedFront; }
     void hide() override { visible = false; }
     bool isVisible() const override { return visible; }
-    bool isActive() const override { return visible; }
+    bool isActive() const override { return visible && focused; }
     void setContentSize(double width, double height) override { contentSize = {width, height}; }
     void setBackgroundColor(const Rgba& color) override { background = color; }
     WebView& webView() override { return web; }
@@ -61,6 +62,7 @@ public:
     SchemeResponder scheme;
     FakeWebView web;
     bool visible = false;
+    bool focused = true;  // while visible: whether it is the active window
     int presented = 0;
     int orderedFront = 0;
     std::optional<std::pair<double, double>> contentSize;
@@ -151,6 +153,21 @@ public:
     bool canOpen = true;
     std::vector<std::string> opened;
     std::vector<std::shared_ptr<FakeHandler>> handlers;
+};
+
+// Keeps what was shown under each id, as a notification server does; the test answers.
+class FakeNotifier final : public Notifier {
+public:
+    void show(const std::string& id, const Notification& notification) override {
+        shown[id] = notification;
+        ++shows;
+    }
+    void setAnswerHandler(std::function<void(const std::string&)> handler) override {
+        answer = std::move(handler);
+    }
+    std::map<std::string, Notification> shown;
+    int shows = 0;
+    std::function<void(const std::string&)> answer;
 };
 
 // Records every request; the test answers each one when it likes.

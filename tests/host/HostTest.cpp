@@ -9,6 +9,7 @@
 #include "app/AppDelegate.h"
 #include "platform/curl/CurlHttpClient.h"
 #include "platform/gtk/GioLauncher.h"
+#include "platform/gtk/GioNotifier.h"
 #include "platform/gtk/GtkMainQueue.h"
 #include "platform/gtk/GtkMainWindow.h"
 #include "platform/gtk/GtkShell.h"
@@ -61,7 +62,8 @@ protected:
         http_ = std::make_unique<CurlHttpClient>(queue_);
         delegate_ = std::make_unique<AppDelegate>(
             launch_, config,
-            Platform{queue_, *shell_, *system_, env_, *http_, background_, privileged_, launcher_});
+            Platform{queue_, *shell_, *system_, env_, *http_, background_, privileged_, launcher_,
+                     notifier_});
         delegate_->applicationDidFinishLaunching();
         ASSERT_TRUE(spinUntil([&] { return pageState("typeof window.Suite") == "\"object\""; }))
             << "the page never defined Suite";
@@ -92,6 +94,7 @@ protected:
     ThreadBackground background_;
     PkexecRunner privileged_;
     GioLauncher launcher_;
+    GioNotifier notifier_{G_APPLICATION(gApp), ""};
     std::unique_ptr<CurlHttpClient> http_;
     std::unique_ptr<GtkShell> shell_;
     std::unique_ptr<GtkSystemSettings> system_;

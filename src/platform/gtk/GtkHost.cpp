@@ -13,6 +13,7 @@
 #include "platform/Background.h"
 #include "platform/curl/CurlHttpClient.h"
 #include "platform/gtk/GioLauncher.h"
+#include "platform/gtk/GioNotifier.h"
 #include "platform/gtk/GtkMainQueue.h"
 #include "platform/gtk/GtkShell.h"
 #include "platform/gtk/GtkSystemSettings.h"
@@ -39,6 +40,7 @@ struct Program {
     GioLauncher launcher;
     std::unique_ptr<CurlHttpClient> http;
     std::unique_ptr<GtkShell> shell;
+    std::unique_ptr<GioNotifier> notifier;
     std::unique_ptr<GtkSystemSettings> system;
     std::unique_ptr<AppDelegate> delegate;
     LaunchObserver onLaunched;
@@ -52,6 +54,7 @@ void onActivate(GtkApplication* app, gpointer data) {
         return;
     }
     program->shell = std::make_unique<GtkShell>(app);
+    program->notifier = std::make_unique<GioNotifier>(G_APPLICATION(app), SUITE_APP_ID);
     program->http = std::make_unique<CurlHttpClient>(program->queue);
     program->system = std::make_unique<GtkSystemSettings>(program->env);
 
@@ -70,7 +73,8 @@ void onActivate(GtkApplication* app, gpointer data) {
     program->delegate = std::make_unique<AppDelegate>(
         program->launch, config,
         Platform{program->queue, *program->shell, *program->system, program->env, *program->http,
-                 program->background, program->privileged, program->launcher});
+                 program->background, program->privileged, program->launcher,
+                 *program->notifier});
     program->delegate->applicationDidFinishLaunching();
     if (program->onLaunched) program->onLaunched(*program->delegate, *program->shell);
 }
@@ -127,6 +131,7 @@ int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
     program.delegate.reset();
     program.http.reset();
     program.system.reset();
+    program.notifier.reset();
     program.shell.reset();
     g_object_unref(app);
     return status;
