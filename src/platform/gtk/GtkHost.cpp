@@ -53,6 +53,8 @@ void onActivate(GtkApplication* app, gpointer data) {
         program->delegate->applicationShouldHandleReopen();
         return;
     }
+    // The installed icon carries the application id as its name, like the desktop entry.
+    gtk_window_set_default_icon_name(SUITE_APP_ID);
     program->shell = std::make_unique<GtkShell>(app);
     program->notifier = std::make_unique<GioNotifier>(G_APPLICATION(app), SUITE_APP_ID);
     program->http = std::make_unique<CurlHttpClient>(program->queue);

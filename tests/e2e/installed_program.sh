@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# `cmake --install` into a fresh prefix (with a blank in its path) gives a program that runs from
+# there and serves its page from the installed web folder, with a valid desktop entry and icon.
+set -euo pipefail
+program=$1
+build=$(dirname "$program")
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix="$work/a prefix"
+
+cmake --install "$build" --prefix "$prefix" >"$work/install.log"
+entry="$prefix/share/applications/com.brenlow.talven.suite.desktop"
+desktop-file-validate "$entry"
+grep -qxF "Exec=\"$prefix/bin/talven-suite\"" "$entry" || { echo "Exec does not name the installed program"; cat "$entry"; exit 1; }
+grep -qxF "Icon=com.brenlow.talven.suite" "$entry"
+[ -s "$prefix/share/icons/hicolor/scalable/apps/com.brenlow.talven.suite.svg" ]
+
+# The installed program, started from somewhere else, draws its page.
+shoot() {
+  cat >"$work/steps" <<STEPS
+size 1000 700
+wait 1.5
+shot $1
+quit
+STEPS
+  (cd / && TALVEN_SUITE_STEPS="$work/steps" timeout 90 "$prefix/bin/talven-suite" --demo 2>"$2")
+}
+shoot "$work/page.png" "$work/page.err"
+if grep -q 'folder "web" was not found' "$work/page.err"; then echo "installed page not found"; exit 1; fi
+
+# Without the installed web folder the same run finds no page at all (and says so), so the page
+# above came from the prefix and not from the build tree.
+rm -rf "$prefix/share/talven-suite/web"
+shoot "$work/blank.png" "$work/blank.err"
+grep -q 'folder "web" was not found' "$work/blank.err" || { echo "no warning without a page"; exit 1; }
+
+page=$(stat -c %s "$work/page.png")
+blank=$(stat -c %s "$work/blank.png")
+echo "page snapshot $page bytes, without a page $blank bytes"
+[ "$page" -gt $((blank * 4)) ] || { echo "the installed program showed no page"; exit 1; }
+echo ok
