@@ -13,7 +13,7 @@ packages=(
   nodejs
   desktop-file-utils shared-mime-info
   fonts-dejavu-core fonts-noto-core
-  python3 procps
+  python3 procps openssl
 )
 
 SUDO=()

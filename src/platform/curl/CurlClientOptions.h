@@ -16,6 +16,9 @@ struct CurlClientOptions {
     bool allowPlainHttpToLoopback = false;
     // curl RESOLVE entries ("host:port:127.0.0.1") so tests can give a loopback server a name.
     std::vector<std::string> resolve;
+    // curl CONNECT_TO entries ("::127.0.0.1:PORT") so a test service on any port can stand in for
+    // https://host/ addresses, names and certificate checks unchanged.
+    std::vector<std::string> connectTo;
     // Sent as User-Agent when a request sets none; empty sends none.
     std::string userAgent;
 };

@@ -113,6 +113,12 @@ std::optional<std::string> CurlTransfer::prepare() {
         }
         set(CURLOPT_RESOLVE, resolveLines_.get());
     }
+    if (!options_.connectTo.empty()) {
+        for (const auto& entry : options_.connectTo) {
+            if (!connectToLines_.append(entry.c_str())) return "out of memory";
+        }
+        set(CURLOPT_CONNECT_TO, connectToLines_.get());
+    }
 
     const double seconds = request_.timeoutSeconds;
     if (seconds > 0 && std::isfinite(seconds)) {

@@ -61,6 +61,7 @@ class CurlTransfer {
 
     StringList headerLines_;
     StringList resolveLines_;
+    StringList connectToLines_;
     std::optional<RequestBodySource> body_;
     ResponseBodySink sink_;
     char curlMessage_[CURL_ERROR_SIZE] = {};
