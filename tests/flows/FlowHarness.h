@@ -1,0 +1,103 @@
+#pragma once
+// The whole program in this process, as a user meets it: the real GTK window and WebKitGTK page
+// from web/, the real HTTP client, files in a fresh folder. Two things differ from a user's
+// machine: the vendor's host names lead to the local vendor service, and the administrator's
+// script runs with /bin/sh as the current user against fake macOS tools (an `installer` that
+// "installs" the bundle or receipt named in the package, `pkgutil`, `pkill`). Hand-offs go to a
+// fake system installer registered with GIO as the handler for packages.
+#include <gtk/gtk.h>
+
+#include <atomic>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/AppDelegate.h"
+#include "common/Json.h"
+#include "fakes/TempDir.h"
+#include "flows/VendorService.h"
+#include "platform/Background.h"
+#include "platform/curl/CurlHttpClient.h"
+#include "platform/gtk/GioLauncher.h"
+#include "platform/gtk/GioNotifier.h"
+#include "platform/gtk/GtkMainQueue.h"
+#include "platform/gtk/GtkMainWindow.h"
+#include "platform/gtk/GtkShell.h"
+#include "platform/gtk/GtkSystemSettings.h"
+#include "platform/gtk/UserEnvironment.h"
+
+namespace suite::flows {
+
+extern GtkApplication* gApp;
+
+// Runs the administrator's script as the current user; the test may play a dismissed prompt.
+class ShellScriptRunner final : public PrivilegedRunner {
+public:
+    PrivilegedOutcome run(const std::string& script, const std::string& prompt) override;
+    std::atomic<bool> dismissPrompt{false};
+    std::atomic<int> runs{0};
+};
+
+struct FlowSetup {
+    double downloadTimeoutSeconds = 30;
+    double catalogTimeoutSeconds = 12;
+};
+
+class FlowHarness {
+public:
+    FlowHarness(VendorService& vendor, FlowSetup setup = {});
+    ~FlowHarness();
+
+    // What is installed before the program starts.
+    void installApp(const std::string& bundle, const std::string& version);
+    void installReceipt(const std::string& id, const std::string& version);
+    std::string installedAppVersion(const std::string& bundle) const;
+
+    // Starts the program and waits until the page has shown the scanned catalog.
+    void start();
+
+    // The page's value of `expression` (JSON null when it has none or the page did not answer).
+    Json eval(const std::string& expression);
+    // Turns the main loop until `expression` is true in the page, at most `seconds`.
+    bool waitFor(const std::string& expression, double seconds = 20);
+    // Turns the main loop until `done` holds, at most `seconds`.
+    bool turnUntil(const std::function<bool()>& done, double seconds);
+    // The events the page received since it started, in order.
+    std::vector<Json> events();
+    std::vector<Json> events(const std::string& type, const std::string& id = "");
+    // Clicks the element `selector` finds (false when there is none).
+    bool click(const std::string& selector);
+
+    AppDelegate& delegate() { return *delegate_; }
+    VendorService& vendor() { return vendor_; }
+    ShellScriptRunner& runner() { return runner_; }
+
+    const std::filesystem::path& root() const { return dir_.path(); }
+    std::filesystem::path apps() const { return dir_ / "Applications"; }
+    std::filesystem::path downloads() const { return launch_.cacheDir; }
+    std::filesystem::path installLog() const { return launch_.logDir / "install.log"; }
+    std::filesystem::path relaunchMarker() const { return dir_ / "relaunched"; }
+
+private:
+    void writeTools();
+    void registerSystemInstaller();
+
+    VendorService& vendor_;
+    FlowSetup setup_;
+    fakes::TempDir dir_;
+    LaunchValues launch_;
+    gtk::GtkMainQueue queue_;
+    gtk::ProcessEnvironment env_;
+    ThreadBackground background_;
+    ShellScriptRunner runner_;
+    gtk::GioLauncher launcher_;
+    std::unique_ptr<CurlHttpClient> http_;
+    std::unique_ptr<gtk::GtkShell> shell_;
+    std::unique_ptr<gtk::GioNotifier> notifier_;
+    std::unique_ptr<gtk::GtkSystemSettings> system_;
+    std::unique_ptr<AppDelegate> delegate_;
+};
+
+}  // namespace suite::flows

@@ -1,0 +1,102 @@
+#include "flows/VendorService.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <stdexcept>
+
+extern char** environ;
+
+namespace suite::flows {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// One line from `fd`, waiting at most until `deadline`.
+std::string readLine(int fd, std::chrono::steady_clock::time_point deadline) {
+    std::string line;
+    char c = 0;
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 100) <= 0) continue;
+        if (::read(fd, &c, 1) != 1) break;
+        if (c == '\n') return line;
+        line += c;
+    }
+    return line;
+}
+
+}  // namespace
+
+VendorService::VendorService(const fs::path& folder, Options options) : folder_(folder) {
+    const std::string program = std::string(SUITE_SOURCE_DIR) + "/tools/vendor-server/vendor-server";
+    std::vector<std::string> args = {program,
+                                     "--dir",
+                                     folder.string(),
+                                     "--large-mib",
+                                     std::to_string(options.largeMiB),
+                                     "--stall-seconds",
+                                     std::to_string(options.stallSeconds)};
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    int out[2];
+    if (::pipe(out) != 0) throw std::runtime_error("pipe");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    posix_spawn_file_actions_addclose(&actions, out[1]);
+    int failed = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (failed != 0) {
+        ::close(out[0]);
+        pid_ = -1;
+        throw std::runtime_error("cannot start " + program);
+    }
+    auto line = readLine(out[0], std::chrono::steady_clock::now() + std::chrono::seconds(60));
+    ::close(out[0]);
+    Json ready = Json::parse(line, nullptr, false);
+    if (!ready.is_object() || !ready.contains("port")) {
+        stop();
+        throw std::runtime_error("the vendor service did not start: " + line);
+    }
+    port_ = ready["port"].get<int>();
+    ca_ = ready["ca"].get<std::string>();
+    received_ = ready["received"].get<std::string>();
+    catalog_ = Json::parse(std::ifstream(ready["catalog"].get<std::string>()), nullptr, false);
+}
+
+VendorService::~VendorService() { stop(); }
+
+void VendorService::stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    for (int i = 0; i < 50 && ::waitpid(pid_, &status, WNOHANG) == 0; ++i) ::usleep(100'000);
+    if (::waitpid(pid_, &status, WNOHANG) == 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+}
+
+Json VendorService::product(const std::string& id) const {
+    for (const auto& item : catalog_["products"])
+        if (item["id"] == id) return item;
+    return nullptr;
+}
+
+fs::path VendorService::packageFile(const std::string& id) const {
+    return folder_ / "packages" / product(id)["file"].get<std::string>();
+}
+
+}  // namespace suite::flows
