@@ -55,8 +55,9 @@ public:
     void installReceipt(const std::string& id, const std::string& version);
     std::string installedAppVersion(const std::string& bundle) const;
 
-    // Starts the program and waits until the page has shown the scanned catalog.
-    void start();
+    // Starts the program and waits until the page has shown the scanned catalog (or only until
+    // the page is up).
+    void start(bool waitForCatalog = true);
 
     // The page's value of `expression` (JSON null when it has none or the page did not answer).
     Json eval(const std::string& expression);

@@ -7,71 +7,17 @@
 
 #include "common/Files.h"
 #include "flows/FlowHarness.h"
+#include "flows/PageSteps.h"
 
 namespace suite::flows {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string rowState(FlowHarness& h, const std::string& id) {
-    Json state = h.eval("document.querySelector('[data-product=\"" + id + "\"]')?.dataset.state");
-    return state.is_string() ? state.get<std::string>() : "";
-}
-
-std::string rowText(FlowHarness& h, const std::string& id) {
-    Json text = h.eval("document.querySelector('[data-product=\"" + id + "\"]')?.innerText");
-    return text.is_string() ? text.get<std::string>() : "";
-}
-
-void select(FlowHarness& h, const std::vector<std::string>& ids) {
-    for (const auto& id : ids) {
-        ASSERT_TRUE(h.click("[data-product=\"" + id + "\"] [data-select]")) << id;
-    }
-}
-
-void installSelected(FlowHarness& h, const std::vector<std::string>& ids) {
-    select(h, ids);
-    ASSERT_TRUE(h.click("[data-action=\"install-selected\"]"));
-}
-
-// Waits for one result per id; the results in the order they came.
-std::vector<Json> waitForResults(FlowHarness& h, std::size_t count, double seconds = 60) {
-    h.turnUntil([&] { return h.events("result").size() >= count; }, seconds);
-    return h.events("result");
-}
-
-Json resultFor(FlowHarness& h, const std::string& id) {
-    auto results = h.events("result", id);
-    return results.empty() ? Json::object() : results.back();
-}
-
-std::vector<std::string> phases(FlowHarness& h, const std::string& id) {
-    std::vector<std::string> out;
-    for (const auto& event : h.events("progress", id)) {
-        const auto phase = event.value("phase", "");
-        if (out.empty() || out.back() != phase) out.push_back(phase);
-    }
-    return out;
-}
-
-std::vector<std::string> packagesIn(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 class UpdateFlow : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { service = new VendorService(scratch() / "vendor", {}); }
-    static void TearDownTestSuite() { delete service; }
-    static fs::path scratch() {
-        static fakes::TempDir dir;
-        return dir.path();
-    }
-    static VendorService* service;
+    VendorService* service = &sharedVendor();
 };
-VendorService* UpdateFlow::service = nullptr;
 
 TEST_F(UpdateFlow, StartShowsInstalledAndAvailableVersions) {
     FlowHarness h(*service);

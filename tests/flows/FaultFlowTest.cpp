@@ -1,0 +1,61 @@
+// Downloads that go wrong half-way, and a vendor that cannot be reached: each ends with its
+// result, leaves no partial file, and the rest of the batch goes on.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include "flows/FlowHarness.h"
+#include "flows/PageSteps.h"
+
+namespace suite::flows {
+namespace {
+
+struct FaultCase {
+    const char* name;
+    const char* faulty;  // the product whose download goes wrong
+    FlowSetup setup;
+    rlim_t fileSizeLimit;  // RLIM_INFINITY: none
+};
+
+TEST(FaultFlow, BrokenDownloadsFailAloneAndLeaveNoPartialFile) {
+    const FaultCase cases[] = {
+        {"connection reset half-way", "talven.stream", {}, RLIM_INFINITY},
+        {"server stops sending", "talven.board", {.downloadTimeoutSeconds = 1.5}, RLIM_INFINITY},
+        // The kernel refuses to let a file grow past the limit, as a full disk would.
+        {"disk full", "talven.capture", {}, 4 << 20},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        FlowHarness h(sharedVendor(), c.setup);
+        h.start();
+        rlimit before{};
+        ::getrlimit(RLIMIT_FSIZE, &before);
+        auto previous = ::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{c.fileSizeLimit, before.rlim_max};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+
+        installSelected(h, {c.faulty, "talven.presenter"});
+        waitForResults(h, 2, 30);
+
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        ::signal(SIGXFSZ, previous);
+        EXPECT_EQ(resultFor(h, c.faulty), (Json{{"type", "result"}, {"id", c.faulty},
+                                                {"ok", false}, {"error", "download"}}));
+        EXPECT_EQ(resultFor(h, "talven.presenter").value("ok", false), true);
+        EXPECT_TRUE(packagesIn(h.downloads()).empty()) << "a partial download was left behind";
+    }
+}
+
+TEST(FaultFlow, VendorOutOfReachShowsTheCatalogOffline) {
+    fakes::TempDir dir;
+    VendorService gone(dir / "vendor", {.largeMiB = 1});
+    gone.stop();
+    FlowHarness h(gone);
+    h.start(false);
+    EXPECT_TRUE(h.waitFor("!document.querySelector('[data-catalog-notice]').hidden", 30));
+    const Json notice = h.eval("document.querySelector('[data-catalog-notice]').innerText");
+    EXPECT_NE(notice.dump().find("offline"), std::string::npos) << notice;
+}
+
+}  // namespace
+}  // namespace suite::flows

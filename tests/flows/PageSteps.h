@@ -1,0 +1,71 @@
+#pragma once
+// What a user does in the page and what a flow reads back from it and from disk.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "flows/FlowHarness.h"
+
+namespace suite::flows {
+
+namespace fs = std::filesystem;
+
+inline std::string rowState(FlowHarness& h, const std::string& id) {
+    Json state = h.eval("document.querySelector('[data-product=\"" + id + "\"]')?.dataset.state");
+    return state.is_string() ? state.get<std::string>() : "";
+}
+
+inline std::string rowText(FlowHarness& h, const std::string& id) {
+    Json text = h.eval("document.querySelector('[data-product=\"" + id + "\"]')?.innerText");
+    return text.is_string() ? text.get<std::string>() : "";
+}
+
+inline void select(FlowHarness& h, const std::vector<std::string>& ids) {
+    for (const auto& id : ids) {
+        ASSERT_TRUE(h.click("[data-product=\"" + id + "\"] [data-select]")) << id;
+    }
+}
+
+inline void installSelected(FlowHarness& h, const std::vector<std::string>& ids) {
+    select(h, ids);
+    ASSERT_TRUE(h.click("[data-action=\"install-selected\"]"));
+}
+
+// Waits for one result per id; the results in the order they came.
+inline std::vector<Json> waitForResults(FlowHarness& h, std::size_t count, double seconds = 60) {
+    h.turnUntil([&] { return h.events("result").size() >= count; }, seconds);
+    return h.events("result");
+}
+
+inline Json resultFor(FlowHarness& h, const std::string& id) {
+    auto results = h.events("result", id);
+    return results.empty() ? Json::object() : results.back();
+}
+
+inline std::vector<std::string> phases(FlowHarness& h, const std::string& id) {
+    std::vector<std::string> out;
+    for (const auto& event : h.events("progress", id)) {
+        const auto phase = event.value("phase", "");
+        if (out.empty() || out.back() != phase) out.push_back(phase);
+    }
+    return out;
+}
+
+inline std::vector<std::string> packagesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// One service for the flows that need it running; started by the first of them.
+inline VendorService& sharedVendor() {
+    static fakes::TempDir dir;
+    static VendorService service(dir / "vendor", {});
+    return service;
+}
+
+}  // namespace suite::flows
