@@ -30,9 +30,12 @@ void AppDelegate::userContentController(const Json& body) {
                 openApp(a.detect);
             } else if constexpr (std::is_same_v<A, bridge::SetLoginItem>) {
                 setLoginItem(a.on);
+            } else if constexpr (std::is_same_v<A, bridge::PickFiles>) {
+                pickFeedbackFiles();
+            } else if constexpr (std::is_same_v<A, bridge::SendFeedback>) {
+                sendFeedback(a.body);
             }
-            // Notifications, attachments and feedback are carried out by their subsystems as
-            // those are added.
+            // Notifications are carried out by their subsystem as it is added.
         },
         *action);
 }

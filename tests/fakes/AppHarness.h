@@ -46,7 +46,7 @@ struct AppHarness {
         delegate = std::make_unique<AppDelegate>(
             launch, config,
             Platform{queue, shell, system, env, client, threads ? *threads : inlineBackground,
-                     runner ? *runner : privileged, launcher});
+                     runner ? *runner : privileged, launcher, filePicker, fileTypes, fileTypes});
         delegate->applicationDidFinishLaunching();
         return *delegate;
     }
@@ -65,6 +65,8 @@ struct AppHarness {
     InlineBackground inlineBackground;
     FakePrivilegedRunner privileged;
     FakeLauncher launcher;
+    FakeFilePicker filePicker;
+    FakeFileTypes fileTypes;  // also the thumbnailer
     std::unique_ptr<AppDelegate> delegate;
 };
 

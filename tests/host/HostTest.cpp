@@ -8,7 +8,9 @@
 
 #include "app/AppDelegate.h"
 #include "platform/curl/CurlHttpClient.h"
+#include "platform/gtk/GioFileTypes.h"
 #include "platform/gtk/GioLauncher.h"
+#include "platform/gtk/GtkFilePicker.h"
 #include "platform/gtk/GtkMainQueue.h"
 #include "platform/gtk/GtkMainWindow.h"
 #include "platform/gtk/GtkShell.h"
@@ -61,7 +63,8 @@ protected:
         http_ = std::make_unique<CurlHttpClient>(queue_);
         delegate_ = std::make_unique<AppDelegate>(
             launch_, config,
-            Platform{queue_, *shell_, *system_, env_, *http_, background_, privileged_, launcher_});
+            Platform{queue_, *shell_, *system_, env_, *http_, background_, privileged_, launcher_,
+                     filePicker_, fileTypes_, thumbnailer_});
         delegate_->applicationDidFinishLaunching();
         ASSERT_TRUE(spinUntil([&] { return pageState("typeof window.Suite") == "\"object\""; }))
             << "the page never defined Suite";
@@ -92,6 +95,9 @@ protected:
     ThreadBackground background_;
     PkexecRunner privileged_;
     GioLauncher launcher_;
+    GtkFilePicker filePicker_;
+    GioFileTypes fileTypes_;
+    PixbufThumbnailer thumbnailer_;
     std::unique_ptr<CurlHttpClient> http_;
     std::unique_ptr<GtkShell> shell_;
     std::unique_ptr<GtkSystemSettings> system_;
