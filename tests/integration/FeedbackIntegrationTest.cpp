@@ -28,13 +28,14 @@ struct FeedbackService : ::testing::Test {
         };
         server.http().Post("/api/feedback", [=, this](const httplib::Request& req, httplib::Response& res) {
             record(req);
-            if (stallSubmit) server.gate.wait(5s);
+            // A stalled handler wakes when the server goes down: it must not touch the test then.
+            if (stallSubmit) return void(server.gate.wait(5s));
             res.status = submitStatus;
             res.set_content(submitBody, "application/json");
         });
         server.http().Put("/api/feedback/file", [=, this](const httplib::Request& req, httplib::Response& res) {
             record(req);
-            if (stallFiles) server.gate.wait(5s);
+            if (stallFiles) return void(server.gate.wait(5s));
             res.set_content("{}", "application/json");
         });
         server.http().Post("/api/feedback/done", [=](const httplib::Request& req, httplib::Response& res) {
@@ -106,7 +107,7 @@ struct FeedbackService : ::testing::Test {
     std::map<std::string, std::string> contents;  // by attachment id
     int submitStatus = 200;
     std::string submitBody = R"({"ok":true,"id":"s/1+=","token":"t/2+="})";
-    bool stallSubmit = false, stallFiles = false;
+    std::atomic<bool> stallSubmit = false, stallFiles = false;
 };
 
 Json result(bool ok, const char* error) { return {{"type", "feedbackResult"}, {"ok", ok}, {"error", error}}; }
