@@ -84,7 +84,7 @@ struct Feedback : ::testing::Test {
 TEST_F(Feedback, PickedFilesAreDescribedAndRemembered) {
     auto& app = start();
     const auto photo = file("photo.png", "4000 3000"), movie = file("clip.mov", "4000 3000"),
-               bare = file("README", "x"), broken = file("bad.jpg", "not a picture");
+               bare = file("README", "x"), broken = file("bad\xFF.jpg", "not a picture");
     app.userContentController({{"type", "pickFiles"}});
     ASSERT_EQ(h.filePicker.labels, std::vector<std::string>{"Add"});
     EXPECT_EQ(h.filePicker.parents[0], h.shell.window);
@@ -103,7 +103,7 @@ TEST_F(Feedback, PickedFilesAreDescribedAndRemembered) {
     EXPECT_EQ(files[0]["thumb"], "data:image/jpeg;base64," + base64("jpeg 120x90 q70"));
     struct { const char* name; int size; const char* type; bool thumb; } expected[] = {
         {"photo.png", 9, "image/png", true},         {"clip.mov", 9, "video/quicktime", false},
-        {"README", 1, "application/octet-stream", false}, {"bad.jpg", 13, "image/jpeg", false},
+        {"README", 1, "application/octet-stream", false}, {"bad\uFFFD.jpg", 13, "image/jpeg", false},  // not UTF-8: still listed
         {"gone.png", 0, "image/png", false},         {"photo.png", 9, "image/png", true}};
     for (std::size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(files[i]["name"], expected[i].name);
