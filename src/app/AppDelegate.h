@@ -2,7 +2,9 @@
 // The program's one long-lived object: it owns the window, the web view, the settings and every
 // flow's state, answers the window, the web view and the menu, and dispatches the page's actions.
 // All of it lives on the main thread; work elsewhere comes back through the main queue.
+#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -15,6 +17,8 @@
 #include "install/InstallPaths.h"
 #include "common/Json.h"
 #include "platform/Background.h"
+#include "platform/FilePicker.h"
+#include "platform/FileTypes.h"
 #include "platform/HttpClient.h"
 #include "platform/Launcher.h"
 #include "platform/PrivilegedRunner.h"
@@ -43,6 +47,9 @@ struct Platform {
     PrivilegedRunner& privileged;
     Launcher& launcher;
     Notifier& notifier;
+    FilePicker& filePicker;    // feedback attachments
+    FileTypes& fileTypes;
+    Thumbnailer& thumbnailer;
 };
 
 struct AppConfig {
@@ -59,6 +66,13 @@ struct AppConfig {
     bool allowPlainHttpDownloadsToLoopback = false;
     InstallPaths installPaths;           // the install script's tools and folders
     std::filesystem::path ownExecutable;  // started again after a self-update when no bundle is found
+    // Feedback: the device description ("Linux 6.1.0, x86_64"), the three stages' time without
+    // data, and the service's origin for tests' loopback servers only (empty, always in the
+    // program: "https://" + vendorHost).
+    std::string deviceDescription;
+    double feedbackSubmitTimeoutSeconds = 30, feedbackFileTimeoutSeconds = 600,
+           feedbackDoneTimeoutSeconds = 30;
+    std::string feedbackOriginForTests;
 };
 
 class AppDelegate final : public WindowDelegate, public MenuDelegate {
@@ -113,6 +127,11 @@ public:
     void setLoginItem(bool on);
     void openApp(const Json& detect);
 
+    // Feedback: attachment ids of this run, main thread only.
+    static std::map<std::string, std::filesystem::path> picked;
+    void pickFeedbackFiles();
+    void sendFeedback(const Json& message);
+
     // Navigation policy and links.
     bool decidePolicyFor(const std::string& uri) const;
     void openLink(const std::string& url);
@@ -149,6 +168,10 @@ private:
     // The install queue's step function: the next item of `run`, or the privileged run.
     void next(std::shared_ptr<InstallRun> run);
     void handOffPackage(const std::string& id, const Json& item, const std::filesystem::path& file);
+    // The feedback upload chain: file `index` of `files`, or the done request after the last.
+    using FeedbackFinish = std::function<void(bool ok, std::string error)>;
+    void upload(std::vector<std::filesystem::path> files, std::size_t index, std::string id,
+                std::string token, std::int64_t sent, std::int64_t total, FeedbackFinish finish);
     // Runs `task` later only if this delegate still exists then.
     Task guarded(std::function<void(AppDelegate&)> task);
     template <class Result>

@@ -32,8 +32,11 @@ void AppDelegate::userContentController(const Json& body) {
                 setLoginItem(a.on);
             } else if constexpr (std::is_same_v<A, bridge::Notify>) {
                 notify(a.body);
+            } else if constexpr (std::is_same_v<A, bridge::PickFiles>) {
+                pickFeedbackFiles();
+            } else if constexpr (std::is_same_v<A, bridge::SendFeedback>) {
+                sendFeedback(a.body);
             }
-            // Attachments and feedback are carried out by their subsystem as it is added.
         },
         *action);
 }

@@ -46,7 +46,8 @@ struct AppHarness {
         delegate = std::make_unique<AppDelegate>(
             launch, config,
             Platform{queue, shell, system, env, client, threads ? *threads : inlineBackground,
-                     runner ? *runner : privileged, launcher, notifier});
+                     runner ? *runner : privileged, launcher, notifier, filePicker, fileTypes,
+                     fileTypes});
         delegate->applicationDidFinishLaunching();
         return *delegate;
     }
@@ -66,6 +67,8 @@ struct AppHarness {
     FakePrivilegedRunner privileged;
     FakeLauncher launcher;
     FakeNotifier notifier;
+    FakeFilePicker filePicker;
+    FakeFileTypes fileTypes;  // also the thumbnailer
     std::unique_ptr<AppDelegate> delegate;
 };
 

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/FilePicker.h"
+#include "platform/FileTypes.h"
 #include "platform/HttpClient.h"
 #include "platform/Launcher.h"
 #include "platform/Notifier.h"
@@ -168,6 +170,34 @@ public:
     std::map<std::string, Notification> shown;
     int shows = 0;
     std::function<void(const std::string&)> answer;
+};
+
+// Holds each dialog open until the test answers it.
+class FakeFilePicker final : public FilePicker {
+public:
+    using Done = std::function<void(std::optional<std::vector<std::filesystem::path>>)>;
+    void pickFiles(Window* parent, const std::string& acceptLabel, Done done) override {
+        parents.push_back(parent);
+        labels.push_back(acceptLabel);
+        pending.push_back(std::move(done));
+    }
+    std::vector<Window*> parents;
+    std::vector<std::string> labels;
+    std::vector<Done> pending;
+};
+
+// MIME types by extension from a table; pictures are files whose first line is "W H".
+class FakeFileTypes final : public FileTypes, public Thumbnailer {
+public:
+    std::optional<std::string> mimeTypeForName(const std::string& fileName) const override;
+    std::optional<PixelSize> pictureSize(const std::filesystem::path& file) override;
+    // "jpeg WxH q<quality>" in place of the JPEG bytes.
+    std::optional<std::string> jpegOf(const std::filesystem::path& file, PixelSize size,
+                                      int quality) override;
+
+    std::map<std::string, std::string> types = {
+        {"png", "image/png"}, {"jpg", "image/jpeg"}, {"mov", "video/quicktime"},
+        {"txt", "text/plain"}};
 };
 
 // Records every request; the test answers each one when it likes.

@@ -173,7 +173,7 @@ void FlowHarness::start(bool waitForCatalog) {
     delegate_ = std::make_unique<AppDelegate>(
         launch_, config,
         Platform{queue_, *shell_, *system_, env_, *http_, background_, runner_, launcher_,
-                 *notifier_});
+                 *notifier_, filePicker_, fileTypes_, thumbnailer_});
     delegate_->applicationDidFinishLaunching();
     // Every event the page receives is kept, so a flow can check the order they came in.
     if (!waitFor("typeof window.Suite === 'object' && typeof Suite.receive === 'function'", 20))

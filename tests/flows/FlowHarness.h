@@ -20,8 +20,10 @@
 #include "flows/VendorService.h"
 #include "platform/Background.h"
 #include "platform/curl/CurlHttpClient.h"
+#include "platform/gtk/GioFileTypes.h"
 #include "platform/gtk/GioLauncher.h"
 #include "platform/gtk/GioNotifier.h"
+#include "platform/gtk/GtkFilePicker.h"
 #include "platform/gtk/GtkMainQueue.h"
 #include "platform/gtk/GtkMainWindow.h"
 #include "platform/gtk/GtkShell.h"
@@ -94,6 +96,9 @@ private:
     ThreadBackground background_;
     ShellScriptRunner runner_;
     gtk::GioLauncher launcher_;
+    gtk::GtkFilePicker filePicker_;
+    gtk::GioFileTypes fileTypes_;
+    gtk::PixbufThumbnailer thumbnailer_;
     std::unique_ptr<CurlHttpClient> http_;
     std::unique_ptr<gtk::GtkShell> shell_;
     std::unique_ptr<gtk::GioNotifier> notifier_;

@@ -8,8 +8,10 @@
 
 #include "app/AppDelegate.h"
 #include "platform/curl/CurlHttpClient.h"
+#include "platform/gtk/GioFileTypes.h"
 #include "platform/gtk/GioLauncher.h"
 #include "platform/gtk/GioNotifier.h"
+#include "platform/gtk/GtkFilePicker.h"
 #include "platform/gtk/GtkMainQueue.h"
 #include "platform/gtk/GtkMainWindow.h"
 #include "platform/gtk/GtkShell.h"
@@ -63,7 +65,7 @@ protected:
         delegate_ = std::make_unique<AppDelegate>(
             launch_, config,
             Platform{queue_, *shell_, *system_, env_, *http_, background_, privileged_, launcher_,
-                     notifier_});
+                     notifier_, filePicker_, fileTypes_, thumbnailer_});
         delegate_->applicationDidFinishLaunching();
         ASSERT_TRUE(spinUntil([&] { return pageState("typeof window.Suite") == "\"object\""; }))
             << "the page never defined Suite";
@@ -95,6 +97,9 @@ protected:
     PkexecRunner privileged_;
     GioLauncher launcher_;
     GioNotifier notifier_{G_APPLICATION(gApp), ""};
+    GtkFilePicker filePicker_;
+    GioFileTypes fileTypes_;
+    PixbufThumbnailer thumbnailer_;
     std::unique_ptr<CurlHttpClient> http_;
     std::unique_ptr<GtkShell> shell_;
     std::unique_ptr<GtkSystemSettings> system_;

@@ -175,6 +175,9 @@ std::optional<std::string> CurlTransfer::setMethodAndBody() {
         set(CURLOPT_POSTFIELDSIZE_LARGE, size);
         if (method != "POST") set(CURLOPT_CUSTOMREQUEST, method.c_str());
     }
+    // With curl's default 64 KiB upload buffer a large file went out 10-30 % slower than the curl
+    // tool sends it over loopback (bench_upload); small bodies keep the default.
+    if (body_->size() > 65536) set(CURLOPT_UPLOAD_BUFFERSIZE, 512L * 1024);
     set(CURLOPT_READFUNCTION, &CurlTransfer::onRead);
     set(CURLOPT_READDATA, static_cast<void*>(this));
     set(CURLOPT_SEEKFUNCTION, &CurlTransfer::onSeek);

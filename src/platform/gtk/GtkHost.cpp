@@ -1,6 +1,7 @@
 #include "platform/gtk/GtkHost.h"
 
 #include <gtk/gtk.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <memory>
@@ -12,8 +13,10 @@
 #include "bridge/SchemeHandler.h"
 #include "platform/Background.h"
 #include "platform/curl/CurlHttpClient.h"
+#include "platform/gtk/GioFileTypes.h"
 #include "platform/gtk/GioLauncher.h"
 #include "platform/gtk/GioNotifier.h"
+#include "platform/gtk/GtkFilePicker.h"
 #include "platform/gtk/GtkMainQueue.h"
 #include "platform/gtk/GtkShell.h"
 #include "platform/gtk/GtkSystemSettings.h"
@@ -30,6 +33,13 @@ std::filesystem::path executablePath() {
     return error ? std::filesystem::path() : path;
 }
 
+// "Linux <kernel release>, <machine>", as the feedback record's "os".
+std::string deviceDescription() {
+    struct utsname name {};
+    if (::uname(&name) != 0) return "Linux";
+    return std::string("Linux ") + name.release + ", " + name.machine;
+}
+
 struct Program {
     LaunchValues launch;
     UserFolders folders;
@@ -38,6 +48,9 @@ struct Program {
     ThreadBackground background;
     PkexecRunner privileged;
     GioLauncher launcher;
+    GtkFilePicker filePicker;
+    GioFileTypes fileTypes;
+    PixbufThumbnailer thumbnailer;
     std::unique_ptr<CurlHttpClient> http;
     std::unique_ptr<GtkShell> shell;
     std::unique_ptr<GioNotifier> notifier;
@@ -68,6 +81,7 @@ void onActivate(GtkApplication* app, gpointer data) {
     config.platformName = "linux";
     config.hostTag = "Linux";
     config.ownExecutable = executablePath();
+    config.deviceDescription = deviceDescription();
     // A showcase run always looks the same: it neither uses nor changes the remembered size.
     if (!program->launch.isDemo) {
         config.windowFrameFile = program->folders.state / kFolderName / "window.json";
@@ -76,7 +90,8 @@ void onActivate(GtkApplication* app, gpointer data) {
         program->launch, config,
         Platform{program->queue, *program->shell, *program->system, program->env, *program->http,
                  program->background, program->privileged, program->launcher,
-                 *program->notifier});
+                 *program->notifier, program->filePicker, program->fileTypes,
+                 program->thumbnailer});
     program->delegate->applicationDidFinishLaunching();
     if (program->onLaunched) program->onLaunched(*program->delegate, *program->shell);
 }

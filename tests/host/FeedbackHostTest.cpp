@@ -1,0 +1,140 @@
+// Attachments on this machine's real pieces: GIO's type registry, gdk-pixbuf's codecs on
+// generated pictures, and the GTK file dialog.
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <chrono>
+#include <fstream>
+
+#include "fakes/TempDir.h"
+#include "feedback/Feedback.h"
+#include "platform/gtk/GioFileTypes.h"
+#include "platform/gtk/GtkFilePicker.h"
+
+namespace suite::gtk {
+namespace {
+
+namespace fs = std::filesystem;
+
+void writePicture(const fs::path& file, int width, int height, const char* format, bool alpha = false) {
+    GdkPixbuf* picture = gdk_pixbuf_new(GDK_COLORSPACE_RGB, alpha, 8, width, height);
+    gdk_pixbuf_fill(picture, 0x3366ccff);
+    ASSERT_TRUE(gdk_pixbuf_save(picture, file.c_str(), format, nullptr, nullptr));
+    g_object_unref(picture);
+}
+
+// The thumbnail's decoded pixel size, or nothing when the record has none.
+std::optional<PixelSize> thumbSize(const Json& record) {
+    if (!record.contains("thumb")) return std::nullopt;
+    const std::string thumb = record["thumb"];
+    const std::string prefix = "data:image/jpeg;base64,";
+    EXPECT_EQ(thumb.rfind(prefix, 0), 0u);
+    gsize length = 0;
+    guchar* jpeg = g_base64_decode(thumb.c_str() + prefix.size(), &length);
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("jpeg", nullptr);
+    std::optional<PixelSize> size;
+    if (gdk_pixbuf_loader_write(loader, jpeg, length, nullptr) && gdk_pixbuf_loader_close(loader, nullptr)) {
+        GdkPixbuf* picture = gdk_pixbuf_loader_get_pixbuf(loader);
+        size = PixelSize{gdk_pixbuf_get_width(picture), gdk_pixbuf_get_height(picture)};
+    }
+    g_object_unref(loader);
+    g_free(jpeg);
+    return size;
+}
+
+TEST(AttachmentRecords, ThumbnailsAndTypesFromGioAndGdkPixbuf) {
+    fakes::TempDir dir;
+    writePicture(dir / "photo.jpg", 4000, 3000, "jpeg");
+    writePicture(dir / "wide.png", 60, 30, "png", true);
+    writePicture(dir / "line.png", 1000, 1, "png");
+    writePicture(dir / "small.png", 13, 13, "png");
+    std::ofstream(dir / "clip.mp4") << "not decoded: movies get no thumbnail";
+    std::ofstream(dir / "fake.png") << "not a picture";
+    std::ofstream(dir / "noextension") << "\x89PNG";
+    std::ofstream(dir / "odd.zzqqx") << "x";
+
+    struct { const char* name; const char* type; std::optional<PixelSize> thumb; } cases[] = {
+        {"photo.jpg", "image/jpeg", PixelSize{120, 90}}, {"wide.png", "image/png", PixelSize{120, 60}},
+        {"line.png", "image/png", PixelSize{120, 1}},    {"small.png", "image/png", PixelSize{119, 119}},
+        {"clip.mp4", "video/mp4", std::nullopt},         {"fake.png", "image/png", std::nullopt},
+        {"noextension", "application/octet-stream", std::nullopt},
+        {"odd.zzqqx", "application/octet-stream", std::nullopt}};
+    GioFileTypes types;
+    PixbufThumbnailer pictures;
+    for (const auto& c : cases) {
+        const Json record = attachmentRecord("ID", dir / c.name, types, pictures);
+        EXPECT_EQ(record["type"], c.type) << c.name;
+        EXPECT_EQ(record["size"], fs::file_size(dir / c.name)) << c.name;
+        EXPECT_EQ(thumbSize(record), c.thumb) << c.name;
+    }
+}
+
+bool spinUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        g_main_context_iteration(nullptr, FALSE);
+    }
+    return true;
+}
+
+// The chooser GTK shows without a desktop portal.
+GtkWidget* openChooser() {
+    GtkWidget* found = nullptr;
+    spinUntil([&] {
+        GList* windows = gtk_window_list_toplevels();
+        for (GList* w = windows; w; w = w->next) {
+            if (GTK_IS_FILE_CHOOSER_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)))
+                found = GTK_WIDGET(w->data);
+        }
+        g_list_free(windows);
+        return found != nullptr;
+    });
+    return found;
+}
+
+TEST(FilePicker, AcceptLabelMultipleChoiceAndCancel) {
+    fakes::TempDir dir;
+    std::ofstream(dir / "a.png") << "a";
+    GtkFilePicker picker;
+    int calls = 0;
+    std::optional<std::vector<fs::path>> chosen;
+    auto done = [&](std::optional<std::vector<fs::path>> files) {
+        ++calls;
+        chosen = std::move(files);
+    };
+
+    picker.pickFiles(nullptr, "إضافة", done);
+    GtkWidget* dialog = openChooser();
+    ASSERT_NE(dialog, nullptr) << "no file chooser appeared";
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    EXPECT_TRUE(gtk_file_chooser_get_select_multiple(chooser));
+    EXPECT_EQ(gtk_file_chooser_get_action(chooser), GTK_FILE_CHOOSER_ACTION_OPEN);
+    GtkWidget* accept = gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    ASSERT_NE(accept, nullptr);
+    EXPECT_STREQ(gtk_button_get_label(GTK_BUTTON(accept)), "إضافة");
+    GFile* file = g_file_new_for_path((dir / "a.png").c_str());
+    gtk_file_chooser_set_file(chooser, file, nullptr);
+    g_object_unref(file);
+    // The dialog selects the file once it has read the folder; it refuses to answer before.
+    ASSERT_TRUE(spinUntil([&] {
+        GListModel* files = gtk_file_chooser_get_files(chooser);
+        const guint count = g_list_model_get_n_items(files);
+        g_object_unref(files);
+        return count == 1;
+    }));
+    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);
+    ASSERT_TRUE(spinUntil([&] { return calls == 1; }));
+    EXPECT_EQ(chosen, std::vector<fs::path>{dir / "a.png"});
+
+    picker.pickFiles(nullptr, "Add", done);
+    dialog = openChooser();
+    ASSERT_NE(dialog, nullptr);
+    gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CANCEL);
+    ASSERT_TRUE(spinUntil([&] { return calls == 2; }));
+    EXPECT_FALSE(chosen.has_value());
+}
+
+}  // namespace
+}  // namespace suite::gtk
