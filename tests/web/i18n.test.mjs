@@ -37,7 +37,7 @@ test('both languages use the same placeholders', () => {
 test('Arabic texts are written in Arabic, not left in English', () => {
   const latinOnly = /^[^\u0600-\u06ff]*$/;
   // Brand names, the English autonym and the dash for "none" are the same in both languages.
-  const shared = new Set(['app.name', 'settings.langEn', 'settings.langAr', 'product.notInstalled']);
+  const shared = new Set(['app.name', 'settings.langEn', 'settings.langAr', 'product.notInstalled', 'install.status']);
   for (const [key, text] of Object.entries(dictionaries.ar)) {
     if (shared.has(key)) continue;
     assert.doesNotMatch(text, latinOnly, `ar:${key} has no Arabic`);
