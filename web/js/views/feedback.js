@@ -140,6 +140,8 @@ export function mountFeedback(app, doc = document) {
     const lang = langOf(state);
     const fb = state.feedback;
     const busy = fb.status === 'sending';
+    // A delivered form is empty again; that is not the user's mistake.
+    if (fb.status === 'sent') tried = false;
 
     for (const input of categories) input.checked = input.value === fb.category;
     put(message, fb.message);
@@ -156,8 +158,6 @@ export function mountFeedback(app, doc = document) {
       const field = name === 'message' ? message : email;
       field.setAttribute('aria-invalid', String(shown));
     }
-    if (fb.status === 'sent') tried = false;
-
     renderFiles(fb, lang, busy);
 
     // The bar is not a live region (every percent would be read out); the
