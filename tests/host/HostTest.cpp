@@ -265,6 +265,67 @@ TEST_F(PageTest, InstallSendsTheItemAndFollowsItsEventsToTheEnd) {
     EXPECT_EQ(again, Json::parse(R"([["talven.capture"], ["talven.addin.poll"]])"));
 }
 
+TEST_F(PageTest, FeedbackShowsAttachmentsProgressAndEachOutcome) {
+    reinit("en", false, false);
+    pageState(
+        "(() => { const h = window.__handler = window.webkit.messageHandlers.suite;"
+        "  const send = h.postMessage.bind(h);"
+        "  window.__posted = []; h.postMessage = (m) => { __posted.push(m); send(m); }; return true; })()");
+    pageState(
+        "document.querySelector('[data-view=feedback]').click();"
+        "document.querySelector('[data-action=pick-files]').click(); true");
+    EXPECT_EQ(pageState("__posted.map(m => m.type)"), "[\"pickFiles\"]");
+
+    // A 1x1 PNG as the picture's thumbnail; the movie has none.
+    const std::string png =
+        "data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwAFBQIAX8jx0gAAAABJRU5ErkJggg==";
+    delegate_->send({{"type", "picked"},
+                     {"files", Json::array({{{"id", "P1"}, {"name", "shot.png"}, {"size", 2048}, {"type", "image/png"},
+                                             {"thumb", png}},
+                                            {{"id", "P2"}, {"name", "clip.mov"}, {"size", 5000000}, {"type", "video/quicktime"}},
+                                            {{"id", "P3"}, {"name", "gone.png"}, {"size", 1}, {"type", "image/png"}}})}});
+    ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelectorAll('[data-file]').length") == "3"; }));
+    EXPECT_EQ(pageState("document.querySelector('[data-file=P1] img').naturalWidth"), "1");
+    EXPECT_EQ(pageState("document.querySelector('[data-file=P2] img')"), "null");
+    pageState("document.querySelector('[data-file=P3] [data-remove]').click(); true");
+    ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelectorAll('[data-file]').length") == "2"; }));
+
+    pageState(
+        "(() => { const m = document.querySelector('[data-field=message]'); m.value = 'Hello';"
+        "  m.dispatchEvent(new Event('input'));"
+        "  document.querySelector('[data-action=send-feedback]').click(); return true; })()");
+    Json sent = Json::parse(pageState("__posted.filter(m => m.type === 'sendFeedback')"));
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0]["files"], Json::parse(R"(["P1", "P2"])"));
+    EXPECT_EQ(sent[0]["data"]["message"], "Hello");
+    EXPECT_EQ(sent[0]["data"]["device"], true);
+
+    const std::string outcome = "[data-feedback-outcome]";
+    struct Step {
+        Json event;
+        std::string selector, expected;
+    };
+    const std::vector<Step> steps = {
+        {Json{{"type", "feedbackProgress"}, {"pct", 42.4}}, "[data-send-text]", "Sending… 42%"},
+        {Json{{"type", "feedbackResult"}, {"ok", false}, {"error", "offline"}}, outcome, "You seem to be offline"},
+    };
+    for (const auto& step : steps) {
+        EXPECT_TRUE(shows(step.event, step.selector, step.expected)) << step.expected;
+    }
+    EXPECT_EQ(pageState("document.querySelector('[data-field=message]').value"), "\"Hello\"")
+        << "what was written stays for the retry";
+
+    // The retry sends again; the service refuses, then a second retry is delivered.
+    pageState("document.querySelector('[data-action=feedback-retry]').click(); true");
+    EXPECT_TRUE(shows(Json{{"type", "feedbackResult"}, {"ok", false}, {"error", "send"}}, outcome,
+                      "could not be sent"));
+    pageState("document.querySelector('[data-action=feedback-retry]').click(); true");
+    EXPECT_TRUE(shows(Json{{"type", "feedbackResult"}, {"ok", true}, {"error", "send"}}, outcome, "Thank you"));
+    EXPECT_EQ(pageState("__posted.filter(m => m.type === 'sendFeedback').length"), "3");
+    EXPECT_EQ(pageState("document.querySelectorAll('[data-file]').length"), "0");
+    EXPECT_EQ(pageState("document.querySelector('[data-error=message]').hidden"), "true");
+}
+
 TEST_F(PageTest, EveryViewRendersInBothLanguagesAndThemes) {
     // Texts that are still keys, placeholders left unfilled, controls under the drag strip,
     // the side of the sidebar, the page colour.

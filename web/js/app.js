@@ -115,7 +115,8 @@ export function createApp({
     const wanted = products.filter((p) => !isActive(state.install.items[p.id]));
     if (wanted.length === 0) return false;
     const items = installBatch(wanted);
-    post({ type: 'install', items });
+    // Without a native side (the page opened in a browser) nothing would ever answer.
+    if (post({ type: 'install', items }) === false && !state.demo) return false;
     store.update((s) => withoutSelection({
       ...s, install: installRequested(s.install, items.map((i) => i.id), now()),
     }));
@@ -173,11 +174,15 @@ export function createApp({
     const state = store.get();
     const fb = state.feedback;
     if (fb.status === 'sending' || !isValid(fb)) return false;
-    post({
+    const sent = post({
       type: 'sendFeedback',
       data: feedbackRecord(fb, { lang: langOf(state), version: state.version }),
       files: fb.files.map((f) => f.id),
     });
+    if (sent === false && !state.demo) {
+      updateFeedback((current) => ({ ...current, status: 'failed', error: 'send' }));
+      return false;
+    }
     updateFeedback((current) => sending(current, now()));
     const mine = ++submission;
     if (state.demo) {
