@@ -285,7 +285,8 @@ TEST_F(PageTest, FeedbackShowsAttachmentsProgressAndEachOutcome) {
                                             {{"id", "P2"}, {"name", "clip.mov"}, {"size", 5000000}, {"type", "video/quicktime"}},
                                             {{"id", "P3"}, {"name", "gone.png"}, {"size", 1}, {"type", "image/png"}}})}});
     ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelectorAll('[data-file]').length") == "3"; }));
-    EXPECT_EQ(pageState("document.querySelector('[data-file=P1] img').naturalWidth"), "1");
+    // Decoded, so the page's policy let the data address through.
+    EXPECT_TRUE(spinUntil([&] { return pageState("document.querySelector('[data-file=P1] img').naturalWidth") == "1"; }, 5));
     EXPECT_EQ(pageState("document.querySelector('[data-file=P2] img')"), "null");
     pageState("document.querySelector('[data-file=P3] [data-remove]').click(); true");
     ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelectorAll('[data-file]').length") == "2"; }));
