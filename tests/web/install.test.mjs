@@ -111,6 +111,9 @@ test('the batch bar counts every product the same and ends when all are done', (
   summary = batchSummary(state);
   assert.deepEqual([summary.done, summary.fraction, summary.ok, summary.failed], [true, 1, 2, 2]);
 
+  // A new batch after this one; closing it also clears the older outcomes.
+  state = installEvent(installRequested(state, ['e'], 10_000), ok('e'), 11_000);
+  assert.deepEqual(state.batch, ['e']);
   const closed = dismissBatch(state);
   assert.equal(batchSummary(closed), null);
   assert.deepEqual(closed.items, {});

@@ -156,11 +156,11 @@ export function batchSummary(install) {
   return summary;
 }
 
-// Closing the finished batch forgets its outcomes; rows go back to their
-// plain state. A running batch cannot be closed.
+// Closing the finished batch forgets every outcome, also those of earlier
+// batches still on show; rows go back to their plain state. A running batch
+// cannot be closed.
 export function dismissBatch(install) {
   if (!batchDone(install)) return install;
-  const items = { ...install.items };
-  for (const id of install.batch) delete items[id];
+  const items = Object.fromEntries(Object.entries(install.items).filter(([, entry]) => isActive(entry)));
   return { ...install, items, batch: [] };
 }

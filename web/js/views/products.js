@@ -112,7 +112,7 @@ function buildRow(doc, product, app) {
 }
 
 // The words for where one product's install stands, or null for none.
-export function progressWords(lang, progress, product) {
+function progressWords(lang, progress, product) {
   if (!progress) return null;
   if (progress.state === 'ok') {
     const version = isolateLtr(progress.version || product.version);
