@@ -116,7 +116,7 @@ export function installStalled(install, now, limits = QUIET_LIMIT_MS) {
     const entry = install.items[id];
     if (!isActive(entry)) continue;
     const limit = limits[entry.phase];
-    if (limit == null || now - Math.max(install.heardAt, entry.at) <= limit) continue;
+    if (limit == null || now - install.heardAt <= limit) continue;
     items ??= { ...install.items };
     items[id] = { ...entry, lost: true };
   }
