@@ -182,6 +182,204 @@ TEST_F(HostTest, SnapshotIsAPngOfTheVisibleView) {
     EXPECT_EQ(be32(20), 700u);
 }
 
+// The page as the user meets it: the demo's sample products, then an install driven by scripted
+// native events, and every view in both languages and both themes.
+class PageTest : public HostTest {
+protected:
+    void SetUp() override {
+        HostTest::SetUp();
+        ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelectorAll('[data-product]').length > 0") == "true"; }, 60))
+            << "the products never appeared";
+    }
+
+    // Plays "init" again with other settings and appearance, as a restart would.
+    void reinit(const std::string& lang, bool dark, bool demo = true) {
+        delegate_->send({{"type", "init"}, {"platform", "linux"}, {"version", "9.8.7"}, {"demo", demo},
+                         {"settings", Json{{"lang", lang}}}, {"osLang", "en"}, {"osDark", dark},
+                         {"reduceMotion", false}});
+        ASSERT_TRUE(spinUntil([&] {
+            return pageState("document.documentElement.lang + document.documentElement.dataset.theme") ==
+                   "\"" + lang + (dark ? "dark" : "light") + "\"";
+        }));
+    }
+
+    std::string text(const std::string& selector) {
+        return pageState("document.querySelector('" + selector + "')?.textContent ?? null");
+    }
+
+    // Sends `event` and waits until `selector`'s text contains `expected`.
+    bool shows(const Json& event, const std::string& selector, const std::string& expected) {
+        if (!event.is_null()) delegate_->send(event);
+        return spinUntil([&] { return text(selector).find(expected) != std::string::npos; }, 10);
+    }
+};
+
+TEST_F(PageTest, InstallSendsTheItemAndFollowsItsEventsToTheEnd) {
+    // Outside demo mode the page plays nothing itself; the native side, still in demo mode,
+    // ignores the request, so every event below is the test's.
+    reinit("en", false, false);
+    // Records what the page posts. The handler object is held from the page: WebKit hands out
+    // a fresh wrapper, without the recording, once an unreferenced one has been collected.
+    pageState(
+        "(() => { const h = window.__handler = window.webkit.messageHandlers.suite;"
+        "  const send = h.postMessage.bind(h);"
+        "  window.__posted = []; h.postMessage = (m) => { __posted.push(m); send(m); }; return true; })()");
+    pageState(
+        "document.querySelector('[data-product=\"talven.capture\"] [data-select]').click();"
+        "document.querySelector('[data-action=install-selected]').click(); true");
+    Json posted = Json::parse(pageState("__posted.filter(m => m.type === 'install')"));
+    ASSERT_EQ(posted.size(), 1u);
+    ASSERT_EQ(posted[0]["items"].size(), 1u);
+    const Json& item = posted[0]["items"][0];
+    EXPECT_EQ(item["id"], "talven.capture");
+    EXPECT_EQ(item["file"], "talven-capture-2.0.1.pkg");
+    EXPECT_EQ(item["url"], "https://downloads.brenlow.example/suite/talven-capture-2.0.1.pkg");
+    EXPECT_EQ(item["sha256"].get<std::string>().size(), 64u);
+
+    const std::string row = "[data-product=\"talven.capture\"]";
+    auto progress = [](const std::string& phase, double pct) {
+        return Json{{"type", "progress"}, {"id", "talven.capture"}, {"phase", phase}, {"pct", pct}};
+    };
+    struct Step {
+        Json event;
+        std::string selector, expected;
+    };
+    const std::vector<Step> steps = {
+        {Json(), row + " .progress-text", "Waiting to start"},
+        {progress("download", 0), row + " .progress-text", "Downloading… 0%"},
+        {progress("download", 37.5), row + " .progress-text", "38% · 36.3 MB of 96.9 MB"},
+        {progress("download", 20), row + " .progress-text", "38%"},  // late and out of order
+        {progress("verify", 100), row + " .progress-text", "Checking the download"},
+        {progress("password", 100), row + " .progress-text", "administrator password"},
+        {progress("install", 100), row + " .progress-text", "Installing"},
+        {Json{{"type", "result"}, {"id", "talven.capture"}, {"ok", true}, {"version", "2.0.1"}},
+         row + " .product-outcome", "Installed version \u20662.0.1\u2069."},
+        {Json(), row + " [data-state-badge]", "Up to date"},
+        {Json(), "[data-batch-text]", "everything was installed (1 of 1)"},
+        // A result from a hand-off that ends after this page forgot the batch starts a new one.
+        {Json{{"type", "result"}, {"id", "talven.addin.poll"}, {"ok", false}, {"error", "cancelled"}},
+         "[data-product=\"talven.addin.poll\"] .product-outcome", "Cancelled"},
+        {Json(), "[data-batch-text]", "0 of 1 installed, 1 not installed"},
+    };
+    for (const auto& step : steps) {
+        EXPECT_TRUE(shows(step.event, step.selector, step.expected))
+            << step.expected << " — shown: " << text(step.selector);
+    }
+    EXPECT_EQ(pageState("document.querySelector('" + row + " [data-progress]').hidden"), "true");
+
+    // The retry asks for that product again.
+    pageState("document.querySelector('[data-product=\"talven.addin.poll\"] [data-retry]').click(); true");
+    Json again = Json::parse(pageState("__posted.filter(m => m.type === 'install').map(m => m.items.map(i => i.id))"));
+    EXPECT_EQ(again, Json::parse(R"([["talven.capture"], ["talven.addin.poll"]])"));
+}
+
+TEST_F(PageTest, FeedbackShowsAttachmentsProgressAndEachOutcome) {
+    reinit("en", false, false);
+    pageState(
+        "(() => { const h = window.__handler = window.webkit.messageHandlers.suite;"
+        "  const send = h.postMessage.bind(h);"
+        "  window.__posted = []; h.postMessage = (m) => { __posted.push(m); send(m); }; return true; })()");
+    pageState(
+        "document.querySelector('[data-view=feedback]').click();"
+        "document.querySelector('[data-action=pick-files]').click(); true");
+    EXPECT_EQ(pageState("__posted.map(m => m.type)"), "[\"pickFiles\"]");
+
+    // A 1x1 PNG as the picture's thumbnail; the movie has none.
+    const std::string png =
+        "data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwAFBQIAX8jx0gAAAABJRU5ErkJggg==";
+    delegate_->send({{"type", "picked"},
+                     {"files", Json::array({{{"id", "P1"}, {"name", "shot.png"}, {"size", 2048}, {"type", "image/png"},
+                                             {"thumb", png}},
+                                            {{"id", "P2"}, {"name", "clip.mov"}, {"size", 5000000}, {"type", "video/quicktime"}},
+                                            {{"id", "P3"}, {"name", "gone.png"}, {"size", 1}, {"type", "image/png"}}})}});
+    ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelectorAll('[data-file]').length") == "3"; }));
+    // Decoded, so the page's policy let the data address through.
+    EXPECT_TRUE(spinUntil([&] { return pageState("document.querySelector('[data-file=P1] img').naturalWidth") == "1"; }, 5));
+    EXPECT_EQ(pageState("document.querySelector('[data-file=P2] img')"), "null");
+    pageState("document.querySelector('[data-file=P3] [data-remove]').click(); true");
+    ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelectorAll('[data-file]').length") == "2"; }));
+
+    pageState(
+        "(() => { const m = document.querySelector('[data-field=message]'); m.value = 'Hello';"
+        "  m.dispatchEvent(new Event('input'));"
+        "  document.querySelector('[data-action=send-feedback]').click(); return true; })()");
+    Json sent = Json::parse(pageState("__posted.filter(m => m.type === 'sendFeedback')"));
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0]["files"], Json::parse(R"(["P1", "P2"])"));
+    EXPECT_EQ(sent[0]["data"]["message"], "Hello");
+    EXPECT_EQ(sent[0]["data"]["device"], true);
+
+    const std::string outcome = "[data-feedback-outcome]";
+    struct Step {
+        Json event;
+        std::string selector, expected;
+    };
+    const std::vector<Step> steps = {
+        {Json{{"type", "feedbackProgress"}, {"pct", 42.4}}, "[data-send-text]", "Sending… 42%"},
+        {Json{{"type", "feedbackResult"}, {"ok", false}, {"error", "offline"}}, outcome, "You seem to be offline"},
+    };
+    for (const auto& step : steps) {
+        EXPECT_TRUE(shows(step.event, step.selector, step.expected)) << step.expected;
+    }
+    EXPECT_EQ(pageState("document.querySelector('[data-field=message]').value"), "\"Hello\"")
+        << "what was written stays for the retry";
+
+    // The retry sends again; the service refuses, then a second retry is delivered.
+    pageState("document.querySelector('[data-action=feedback-retry]').click(); true");
+    EXPECT_TRUE(shows(Json{{"type", "feedbackResult"}, {"ok", false}, {"error", "send"}}, outcome,
+                      "could not be sent"));
+    pageState("document.querySelector('[data-action=feedback-retry]').click(); true");
+    EXPECT_TRUE(shows(Json{{"type", "feedbackResult"}, {"ok", true}, {"error", "send"}}, outcome, "Thank you"));
+    EXPECT_EQ(pageState("__posted.filter(m => m.type === 'sendFeedback').length"), "3");
+    EXPECT_EQ(pageState("document.querySelectorAll('[data-file]').length"), "0");
+    EXPECT_EQ(pageState("document.querySelector('[data-error=message]').hidden"), "true");
+}
+
+TEST_F(PageTest, EveryViewRendersInBothLanguagesAndThemes) {
+    // Texts that are still keys, placeholders left unfilled, controls under the drag strip,
+    // the side of the sidebar, the page colour.
+    const std::string probe = R"((() => {
+        const keys = /(^|\s)(app|nav|products?|notice|size|check|time|feedback|settings|install|batch|notify)\.[a-zA-Z.]+/;
+        const body = document.body.innerText;
+        const controls = 'button, input, a, textarea, select, summary, label';
+        let underStrip = 0;
+        for (let x = 2; x < innerWidth; x += 20) {
+            for (const y of [2, 14, 27]) {
+                const hit = document.elementFromPoint(x, y);
+                if (hit && hit.closest(controls)) underStrip++;
+            }
+        }
+        const side = document.querySelector('.sidebar').getBoundingClientRect();
+        const main = document.querySelector('.main').getBoundingClientRect();
+        return { key: keys.exec(body)?.[0] ?? '', braces: /[{}]/.test(body), underStrip,
+                 sidebarRight: side.left > main.left, dir: document.documentElement.dir,
+                 arabic: /[\u0600-\u06ff]/.test(document.querySelector('[data-panel]:not([hidden]) h1').textContent),
+                 background: getComputedStyle(document.body).backgroundColor,
+                 visible: document.querySelectorAll('[data-panel]:not([hidden])').length };
+    })())";
+    for (const std::string lang : {"en", "ar"}) {
+        for (bool dark : {false, true}) {
+            reinit(lang, dark);
+            for (const std::string view : {"products", "feedback", "settings"}) {
+                SCOPED_TRACE(lang + (dark ? " dark " : " light ") + view);
+                pageState("document.querySelector('[data-view=" + view + "]').click(); true");
+                ASSERT_TRUE(spinUntil([&] {
+                    return pageState("document.querySelector('[data-panel=" + view + "]').hidden") == "false";
+                }));
+                Json seen = Json::parse(pageState(probe));
+                EXPECT_EQ(seen["key"], "");
+                EXPECT_EQ(seen["braces"], false);
+                EXPECT_EQ(seen["underStrip"], 0);
+                EXPECT_EQ(seen["visible"], 1);
+                EXPECT_EQ(seen["dir"], lang == "ar" ? "rtl" : "ltr");
+                EXPECT_EQ(seen["sidebarRight"], lang == "ar");
+                EXPECT_EQ(seen["arabic"], lang == "ar");
+                EXPECT_EQ(seen["background"], dark ? "rgb(10, 15, 26)" : "rgb(246, 247, 249)");
+            }
+        }
+    }
+}
+
 TEST(PreferredLanguages, ComeFromTheLocaleVariablesGLibReads) {
     FixedEnvironment env;
     EXPECT_TRUE(preferredLanguagesFrom(env).empty());

@@ -37,7 +37,7 @@ test('both languages use the same placeholders', () => {
 test('Arabic texts are written in Arabic, not left in English', () => {
   const latinOnly = /^[^\u0600-\u06ff]*$/;
   // Brand names, the English autonym and the dash for "none" are the same in both languages.
-  const shared = new Set(['app.name', 'settings.langEn', 'settings.langAr', 'product.notInstalled']);
+  const shared = new Set(['app.name', 'settings.langEn', 'settings.langAr', 'product.notInstalled', 'install.status']);
   for (const [key, text] of Object.entries(dictionaries.ar)) {
     if (shared.has(key)) continue;
     assert.doesNotMatch(text, latinOnly, `ar:${key} has no Arabic`);
@@ -97,4 +97,18 @@ test('sizes use decimal units, Latin digits and each language\'s unit names', ()
   }
   assert.equal(formatSize('en', -1), '');
   assert.equal(formatSize('en', Number.NaN), '');
+});
+
+test('every state the page names by code has its text', async () => {
+  const { PHASES, ERRORS } = await import('../../web/js/install.js');
+  const { CATEGORIES, RESULT_ERRORS } = await import('../../web/js/feedback.js');
+  const { AUTO_CHOICES } = await import('../../web/js/schedule.js');
+  const keys = [
+    ...PHASES.map((phase) => `install.${phase}`),
+    ...[...ERRORS, 'unknown'].map((error) => `install.error.${error}`),
+    ...[...RESULT_ERRORS, 'noAnswer', 'sent'].flatMap((key) => [`feedback.${key}.title`, `feedback.${key}.body`]),
+    ...CATEGORIES.map((category) => `feedback.cat.${category}`),
+    ...AUTO_CHOICES.map((choice) => `settings.auto.${choice}`),
+  ];
+  assert.deepEqual(keys.filter((key) => !Object.hasOwn(dictionaries.en, key)), []);
 });

@@ -5,11 +5,18 @@
 import { createRouter } from './bridge.js';
 import { catalogItem } from './catalog.js';
 import { createChecker, createEventWaiter, loadSampleCatalog, runUpdateCheck } from './check.js';
-import { INSTALL_PAUSE_MS } from './config.js';
+import { feedbackScript, installScript, play } from './demo.js';
 import {
-  applyCheckResult, installBatch, productRows, selectedProducts, updatableProducts, withSelection,
-  withoutSelection,
+  feedbackEvent, feedbackRecord, feedbackStalled, isValid, sending, withField, withPicked,
+  withoutFile,
+} from './feedback.js';
+import { t } from './i18n.js';
+import { dismissBatch, installRequested, installStalled, isActive } from './install.js';
+import {
+  applyCheckResult, installBatch, productRows, selectedProducts, updatableProducts, withInstallEvent,
+  withSelection, withoutSelection,
 } from './inventory.js';
+import { AUTO_CHOICES, announceKeys, autoCheckChoice, isCheckDue, newUpdates } from './schedule.js';
 import {
   LANG_CHOICES, VIEWS, applyAppearance, applyInit, createStore, initialState, langChoice, langOf,
   normalizeSettings, startsAtLogin, withLanguage, withStartLogin,
@@ -17,12 +24,19 @@ import {
 
 const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
+// How often the page looks at the clock: for the schedule, and for answers
+// that should have come by now.
+export const TICK_MS = 15_000;
+
 // `runCheck` stands in for the whole check and `loadSample` for the bundled
-// sample catalog; `timers` drive the bounded waits for native answers. Tests
-// pass their own; the page uses the real ones.
+// sample catalog; `timers` drive the bounded waits for native answers,
+// `later` the demo's played events and `every` the clock tick; `isAway` says
+// whether the user is not looking at the window. Tests pass their own; the
+// page uses the real ones.
 export function createApp({
   post, now = Date.now, runCheck, minBusyMs = 0, wait = pause, loadSample = loadSampleCatalog,
-  timers, checkOnStart = false,
+  timers, checkOnStart = false, later = (ms, fn) => setTimeout(fn, ms), every = null,
+  isAway = () => false,
 } = {}) {
   if (typeof post !== 'function') throw new TypeError('createApp needs a post function');
 
@@ -45,7 +59,32 @@ export function createApp({
       result = { ok: false, error: 'failed' };
     }
     store.update((state) => applyCheckResult(state, result));
+    if (result?.ok === true) afterCheck();
     return result;
+  }
+
+  // Updates seen once, on screen or in a notification, are not announced
+  // again; a newer version of the same product is.
+  const announced = new Set();
+
+  function afterCheck() {
+    const state = store.get();
+    if (state.booted) saveSettings({ ...state.settings, lastCheck: now() });
+    const updates = updatableProducts(state);
+    const fresh = newUpdates(updates, announced);
+    for (const key of announceKeys(updates)) announced.add(key);
+    if (fresh.length === 0 || !isAway()) return;
+    const lang = langOf(state);
+    const names = updates.map((p) => p.name[lang] ?? p.name.en);
+    post({
+      type: 'notify',
+      title: t(lang, 'notify.title'),
+      body: t(lang, updates.length === 1 ? 'notify.bodyOne' : 'notify.body', {
+        count: updates.length, names: names.join(t(lang, 'list.separator')),
+      }),
+      update: t(lang, 'notify.update'),
+      later: t(lang, 'notify.later'),
+    });
   }
 
   const checker = createChecker({
@@ -68,20 +107,101 @@ export function createApp({
     store.update((state) => withSelection(state, id, on === true));
   }
 
-  // The hook of the install flow: the request goes out, and the native side
-  // reports each item later with "progress" and "result" events (demo mode
-  // ignores the request and sends nothing). Until those are followed here,
-  // the buttons only pause long enough to stop a second identical request.
+  // The native side reports each item later with "progress" and "result"
+  // events; in demo mode it ignores the request, and the page plays the
+  // events itself. Products already on their way are not asked for twice.
   function requestInstall(products) {
-    if (store.get().installing || products.length === 0) return false;
-    post({ type: 'install', items: installBatch(products) });
-    store.update((state) => withoutSelection({ ...state, installing: true }));
-    Promise.resolve(wait(INSTALL_PAUSE_MS)).then(() => store.update({ installing: false }));
+    const state = store.get();
+    const wanted = products.filter((p) => !isActive(state.install.items[p.id]));
+    if (wanted.length === 0) return false;
+    const items = installBatch(wanted);
+    // Without a native side (the page opened in a browser) nothing would ever answer.
+    if (post({ type: 'install', items }) === false && !state.demo) return false;
+    store.update((s) => withoutSelection({
+      ...s, install: installRequested(s.install, items.map((i) => i.id), now()),
+    }));
+    if (state.demo) play(installScript(items), { emit: router.receive, later });
     return true;
+  }
+
+  function retryInstall(id) {
+    const product = store.get().catalog.products.find((p) => p.id === id);
+    return product ? requestInstall([product]) : false;
+  }
+
+  function dismissInstalls() {
+    store.update((s) => {
+      const install = dismissBatch(s.install);
+      return install === s.install ? s : { ...s, install };
+    });
   }
 
   const installSelected = () => requestInstall(selectedProducts(store.get()));
   const updateAll = () => requestInstall(updatableProducts(store.get()));
+
+  function setAutoCheck(choice) {
+    const { settings, booted } = store.get();
+    if (!booted || !AUTO_CHOICES.includes(choice) || autoCheckChoice(settings) === choice) return false;
+    saveSettings({ ...settings, autoCheck: choice });
+    return true;
+  }
+
+  // ---- Feedback ----
+
+  const updateFeedback = (change) => store.update((s) => {
+    const feedback = change(s.feedback);
+    return feedback === s.feedback ? s : { ...s, feedback };
+  });
+
+  // Ends the demo's played events of an earlier submission.
+  let submission = 0;
+
+  function setFeedbackField(name, value) {
+    updateFeedback((fb) => withField(fb, name, value));
+  }
+
+  // The answer, if any, is a "picked" event; cancelling sends nothing, so
+  // nothing waits for it.
+  function pickFiles() {
+    if (store.get().feedback.status === 'sending') return false;
+    post({ type: 'pickFiles' });
+    return true;
+  }
+
+  const removeFile = (id) => updateFeedback((fb) => withoutFile(fb, id));
+
+  function sendFeedback() {
+    const state = store.get();
+    const fb = state.feedback;
+    if (fb.status === 'sending' || !isValid(fb)) return false;
+    const sent = post({
+      type: 'sendFeedback',
+      data: feedbackRecord(fb, { lang: langOf(state), version: state.version }),
+      files: fb.files.map((f) => f.id),
+    });
+    if (sent === false && !state.demo) {
+      updateFeedback((current) => ({ ...current, status: 'failed', error: 'send' }));
+      return false;
+    }
+    updateFeedback((current) => sending(current, now()));
+    const mine = ++submission;
+    if (state.demo) {
+      play(feedbackScript(fb.files.length), { emit: router.receive, later, alive: () => mine === submission });
+    }
+    return true;
+  }
+
+  // Answers that should have come by now end their waits; a due check starts.
+  function tick() {
+    const at = now();
+    store.update((s) => {
+      const install = installStalled(s.install, at);
+      const feedback = feedbackStalled(s.feedback, at);
+      return install === s.install && feedback === s.feedback ? s : { ...s, install, feedback };
+    });
+    const state = store.get();
+    if (state.booted && isCheckDue(state.settings, state.check, at)) checkForUpdates();
+  }
 
   // Only what the scan found installed, and only applications, can be
   // opened; the native side looks the product up by its "detect" rules.
@@ -148,6 +268,18 @@ export function createApp({
     showView('products');
     checkForUpdates();
   });
+  const onInstallEvent = (event) => store.update((state) => withInstallEvent(state, event, now()));
+  router.on('progress', onInstallEvent);
+  router.on('result', onInstallEvent);
+  router.on('notifAction', (event) => {
+    if (event.action !== 'update') return;
+    showView('products');
+    updateAll();
+  });
+  router.on('picked', (event) => updateFeedback((fb) => withPicked(fb, event)));
+  const onFeedbackEvent = (event) => updateFeedback((fb) => feedbackEvent(fb, event, now()));
+  router.on('feedbackProgress', onFeedbackEvent);
+  router.on('feedbackResult', onFeedbackEvent);
 
   // A copy for tests and the demo script to read; changing it changes nothing.
   function snapshot() {
@@ -166,6 +298,7 @@ export function createApp({
       snapshot,
     });
     post({ type: 'ready' });
+    every?.(TICK_MS, tick);
     return win.Suite;
   }
 
@@ -179,6 +312,14 @@ export function createApp({
     setSelected,
     installSelected,
     updateAll,
+    retryInstall,
+    dismissInstalls,
+    setAutoCheck,
+    setFeedbackField,
+    pickFiles,
+    removeFile,
+    sendFeedback,
+    tick,
     openProduct,
     setLanguage,
     setStartLogin,

@@ -28,7 +28,3 @@ export function catalogWaitMs(urls = CATALOG_URLS) {
 // A scan asks the package tool once per receipt, one after another; a minute
 // is far beyond a healthy machine and still short enough not to look hung.
 export const SCAN_WAIT_MS = 60_000;
-
-// How long the install buttons stay disabled after a request, so a double
-// click cannot send the same batch twice.
-export const INSTALL_PAUSE_MS = 2_000;

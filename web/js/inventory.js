@@ -4,6 +4,7 @@
 // products view.
 
 import { catalogItem } from './catalog.js';
+import { installEvent, isActive } from './install.js';
 import { STATES, isInstallable, productState } from './version.js';
 
 function isObject(value) {
@@ -30,11 +31,13 @@ export function productRows(state) {
   return state.catalog.products.map((product) => {
     const installed = installedVersion(state, product);
     const status = productState(installed, product.version);
-    const selectable = isInstallable(status);
+    const busy = isActive(state.install.items[product.id]);
+    const selectable = isInstallable(status) && !busy;
     return {
       product,
       installed,
       state: status,
+      busy,
       selectable,
       selected: selectable && selected.has(product.id),
       // Opening finds the product by its application bundles only, and there
@@ -49,7 +52,7 @@ export const selectedProducts = (state) =>
   productRows(state).filter((row) => row.selected).map((row) => row.product);
 
 export const updatableProducts = (state) =>
-  productRows(state).filter((row) => row.state === STATES.update).map((row) => row.product);
+  productRows(state).filter((row) => row.state === STATES.update && !row.busy).map((row) => row.product);
 
 // The items of one install request. The program itself goes last: its
 // successful update relaunches it at once, and the packages after it in the
@@ -98,4 +101,18 @@ export function applyCheckResult(state, result) {
   }
   const next = { ...state, catalog };
   return { ...next, selected: keepSelectable(next) };
+}
+
+// An install event, and for a success the version now installed: the row
+// turns "up to date" without waiting for the next scan.
+export function withInstallEvent(state, event, now) {
+  const install = installEvent(state.install, event, now);
+  if (install === state.install) return state;
+  const next = { ...state, install };
+  if (event.type !== 'result' || event.ok !== true) return next;
+  const product = state.catalog.products.find((p) => p.id === event.id);
+  if (!product) return next;
+  const version = typeof event.version === 'string' && event.version !== '' ? event.version : product.version;
+  const catalog = { ...state.catalog, installed: { ...state.catalog.installed, [event.id]: version } };
+  return { ...next, catalog, selected: state.selected.filter((id) => id !== event.id) };
 }

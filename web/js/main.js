@@ -4,13 +4,22 @@
 import { createApp } from './app.js';
 import { hasNativeHost, post } from './bridge.js';
 import { browserInit, browserStartView, followBrowserAppearance } from './devhost.js';
+import { mountFeedback } from './views/feedback.js';
 import { mountProducts } from './views/products.js';
 import { mountSettings } from './views/settings.js';
 import { mountShell } from './views/shell.js';
 
-const app = createApp({ post, minBusyMs: 900, checkOnStart: true });
+const app = createApp({
+  post,
+  minBusyMs: 900,
+  checkOnStart: true,
+  every: (ms, fn) => setInterval(fn, ms),
+  // A hidden window or another application in front: the user would not see
+  // what a check found, so it is worth a notification.
+  isAway: () => document.visibilityState === 'hidden' || !document.hasFocus(),
+});
 
-const renderers = [mountShell(app), mountProducts(app), mountSettings(app)];
+const renderers = [mountShell(app), mountProducts(app), mountSettings(app), mountFeedback(app)];
 const render = (state) => {
   for (const view of renderers) view(state);
 };

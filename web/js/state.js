@@ -5,6 +5,8 @@
 // not know (written by a newer or older page) therefore have to survive every
 // save untouched.
 
+import { emptyFeedback } from './feedback.js';
+import { emptyInstall } from './install.js';
 import { emptyCatalog } from './inventory.js';
 
 export const VIEWS = Object.freeze(['products', 'feedback', 'settings']);
@@ -79,7 +81,8 @@ export function initialState() {
     check: { running: false, startedAt: null, lastAt: null, lastOk: null },
     catalog: emptyCatalog(),
     selected: [],       // ids of the products ticked for installation
-    installing: false,  // an install request has just gone out
+    install: emptyInstall(),
+    feedback: emptyFeedback(),
   };
 }
 

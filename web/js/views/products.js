@@ -8,8 +8,10 @@
 
 import { $, $$, setText } from '../dom.js';
 import { checkStatus } from '../check.js';
-import { formatSize, t } from '../i18n.js';
+import { formatPct, formatSize, t } from '../i18n.js';
+import { batchSummary, itemProgress } from '../install.js';
 import { productRows } from '../inventory.js';
+import { lastCheckOf } from '../schedule.js';
 import { langOf } from '../state.js';
 
 const SVG = 'http://www.w3.org/2000/svg';
@@ -80,7 +82,18 @@ function buildRow(doc, product, app) {
   const notesTitle = el(doc, 'summary');
   const notesText = el(doc, 'p');
   notes.append(notesTitle, notesText);
-  main.append(head, desc, facts, notes);
+  const progress = el(doc, 'div', 'product-progress', { 'data-progress': '' });
+  const progressText = el(doc, 'span', 'progress-text');
+  const bar = el(doc, 'div', 'bar', { role: 'progressbar', 'aria-valuemin': '0', 'aria-valuemax': '100' });
+  bar.append(el(doc, 'span', 'bar-fill'));
+  progress.append(progressText, bar);
+  const outcome = el(doc, 'div', 'product-outcome', { 'data-outcome': '' });
+  const outcomeIcon = icon(doc, 'i-check');
+  const outcomeText = el(doc, 'span', 'outcome-words');
+  const retry = el(doc, 'button', 'btn btn-secondary btn-small', { type: 'button', 'data-retry': '' });
+  retry.addEventListener('click', () => app.retryInstall(product.id));
+  outcome.append(outcomeIcon, outcomeText, retry);
+  main.append(head, desc, facts, notes, progress, outcome);
 
   const side = el(doc, 'div', 'product-side');
   const badge = el(doc, 'span', 'state-badge', { 'data-state-badge': '' });
@@ -94,16 +107,69 @@ function buildRow(doc, product, app) {
   li.append(pick, mark, main, side);
   return {
     li, box, name, self, desc, installed, available, size, notes, notesTitle, notesText,
-    badge, badgeIcon, badgeText, open,
+    badge, badgeIcon, badgeText, open, progress, progressText, bar, outcome, outcomeIcon, outcomeText, retry,
   };
 }
 
-function renderRow(parts, row, lang) {
+// The words for where one product's install stands, or null for none.
+function progressWords(lang, progress, product) {
+  if (!progress) return null;
+  if (progress.state === 'ok') {
+    const version = isolateLtr(progress.version || product.version);
+    return t(lang, product.self ? 'install.okSelf' : 'install.ok', { version });
+  }
+  if (progress.state === 'failed') return t(lang, `install.error.${progress.error}`);
+  if (progress.state === 'lost') return t(lang, 'install.lost');
+  if (progress.phase === 'download') {
+    const pct = formatPct(lang, progress.pct);
+    if (!progress.bytes) return t(lang, 'install.download', { pct });
+    return t(lang, 'install.downloadBytes', {
+      pct, done: formatSize(lang, progress.bytes.done), total: formatSize(lang, progress.bytes.total),
+    });
+  }
+  return t(lang, `install.${progress.phase}`);
+}
+
+const OUTCOME_ICONS = { ok: 'i-check', failed: 'i-alert', lost: 'i-clock' };
+
+function renderProgress(parts, progress, words, lang, name) {
+  const active = progress?.state === 'active';
+  parts.progress.hidden = !active;
+  parts.outcome.hidden = !progress || active;
+  parts.li.dataset.install = progress ? (active ? progress.phase : progress.state) : '';
+  if (active) {
+    setText(parts.progressText, words);
+    parts.progress.dataset.phase = progress.phase;
+    // Only the download has a measurable share; the other phases wait on
+    // something the page cannot measure and show a moving bar instead.
+    const measured = progress.phase === 'download' || progress.phase === 'queued';
+    parts.bar.dataset.indeterminate = String(!measured);
+    parts.bar.setAttribute('aria-label', t(lang, 'install.status', { name, status: words }));
+    if (measured) {
+      const pct = Math.round(progress.pct);
+      parts.bar.setAttribute('aria-valuenow', String(pct));
+      parts.bar.firstElementChild.style.inlineSize = `${progress.pct}%`;
+    } else {
+      parts.bar.removeAttribute('aria-valuenow');
+      parts.bar.firstElementChild.style.inlineSize = '';
+    }
+  } else if (progress) {
+    parts.outcome.dataset.state = progress.state;
+    setIcon(parts.outcomeIcon, OUTCOME_ICONS[progress.state]);
+    setText(parts.outcomeText, words);
+    parts.retry.hidden = progress.state === 'ok';
+    setText(parts.retry, t(lang, 'install.retry'));
+    parts.retry.setAttribute('aria-label', t(lang, 'install.retryName', { name }));
+  }
+}
+
+function renderRow(parts, row, lang, progress) {
   const { product } = row;
   const name = product.name[lang] ?? product.name.en;
   parts.li.dataset.state = row.state;
 
   parts.box.hidden = !row.selectable;
+  renderProgress(parts, progress, progressWords(lang, progress, product), lang, name);
   parts.box.disabled = !row.selectable;
   parts.box.checked = row.selected;
   parts.box.setAttribute('aria-label', t(lang, 'product.select', { name }));
@@ -158,13 +224,54 @@ export function mountProducts(app, doc = document) {
   const updateAll = $('[data-action="update-all"]', toolbar);
   const updateAllText = $('[data-update-all-text]', updateAll);
 
+  const batch = $('[data-batch]', panel);
+  const batchText = $('[data-batch-text]', batch);
+  const batchBar = $('[data-batch-bar]', batch);
+  const batchClose = $('[data-action="dismiss-batch"]', batch);
+  const live = $('[data-live]', doc);
+
   const groups = $$('[data-group]', panel);
   const rows = new Map();
+  // What each row last said about its install, so only changes of phase or
+  // outcome are announced, not every percent of a download.
+  const announced = new Map();
 
   button.addEventListener('click', () => app.checkForUpdates());
   retry.addEventListener('click', () => app.checkForUpdates());
   installSelected.addEventListener('click', () => app.installSelected());
   updateAll.addEventListener('click', () => app.updateAll());
+  batchClose.addEventListener('click', () => app.dismissInstalls());
+
+  function announce(list, state, lang) {
+    const lines = [];
+    for (const row of list) {
+      const progress = itemProgress(state.install.items[row.product.id], row.product.size);
+      const key = progress ? `${progress.state}:${progress.phase ?? progress.error ?? ''}` : '';
+      if (announced.get(row.product.id) === key) continue;
+      announced.set(row.product.id, key);
+      if (!progress) continue;
+      const name = row.product.name[lang] ?? row.product.name.en;
+      lines.push(t(lang, 'install.status', { name, status: progressWords(lang, progress, row.product) }));
+    }
+    if (lines.length > 0) setText(live, lines.join(' '));
+  }
+
+  function renderBatch(state, lang) {
+    const summary = batchSummary(state.install);
+    batch.hidden = summary === null;
+    if (!summary) return;
+    batch.dataset.state = summary.done ? (summary.failed > 0 ? 'failed' : 'ok') : 'running';
+    const finished = summary.total - summary.active;
+    let key = 'batch.running';
+    if (summary.done) key = summary.failed > 0 ? 'batch.someFailed' : 'batch.allOk';
+    setText(batchText, t(lang, key, { finished, total: summary.total, ok: summary.ok, failed: summary.failed }));
+    const pct = Math.round(summary.fraction * 100);
+    batchBar.setAttribute('aria-valuenow', String(pct));
+    batchBar.firstElementChild.style.inlineSize = `${summary.fraction * 100}%`;
+    batchClose.hidden = !summary.done;
+  }
+
+  let installs = {};
 
   function renderGroups(list, lang) {
     const wanted = new Set(list.map((row) => row.product.id));
@@ -188,7 +295,7 @@ export function mountProducts(app, doc = document) {
           parts = buildRow(doc, row.product, app);
           rows.set(row.product.id, parts);
         }
-        renderRow(parts, row, lang);
+        renderRow(parts, row, lang, itemProgress(installs[row.product.id], row.product.size));
         if (ul.children[index] !== parts.li) ul.insertBefore(parts.li, ul.children[index] ?? null);
       });
       $('[data-group-empty]', group).hidden = members.length > 0;
@@ -198,7 +305,12 @@ export function mountProducts(app, doc = document) {
 
   return function render(state) {
     const lang = langOf(state);
-    const { state: phase, text } = checkStatus(lang, state.check, Date.now());
+    // Until this page load has checked, the last check of an earlier run
+    // (saved in the settings) stands in.
+    const lastCheck = lastCheckOf(state.settings);
+    const check = state.check.lastAt === null && lastCheck !== null
+      ? { ...state.check, lastAt: lastCheck, lastOk: true } : state.check;
+    const { state: phase, text } = checkStatus(lang, check, Date.now());
     const running = state.check.running;
     status.dataset.state = phase;
     setText(statusText, text);
@@ -227,14 +339,17 @@ export function mountProducts(app, doc = document) {
     none.hidden = hasProducts || running || error !== null || catalog.source === null;
     const showGroups = hasProducts || (!running && !error && catalog.source === null);
     for (const group of groups) group.hidden = !showGroups;
+    installs = state.install.items;
     renderGroups(list, lang);
+    renderBatch(state, lang);
+    announce(list, state, lang);
 
     toolbar.hidden = !hasProducts;
     const picked = list.filter((row) => row.selected).length;
-    const updates = list.filter((row) => row.state === 'update').length;
     setText(selectedCount, picked > 0 ? t(lang, 'products.selected', { count: picked }) : '');
-    installSelected.disabled = picked === 0 || state.installing;
-    updateAll.disabled = updates === 0 || state.installing;
-    setText(updateAllText, t(lang, 'products.updateAll', { count: updates }));
+    installSelected.disabled = picked === 0;
+    const updatable = list.filter((row) => row.state === 'update' && !row.busy).length;
+    updateAll.disabled = updatable === 0;
+    setText(updateAllText, t(lang, 'products.updateAll', { count: updatable }));
   };
 }

@@ -1,0 +1,127 @@
+// When the page checks by itself, and when it tells the user what it found.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+
+import { createApp } from '../../web/js/app.js';
+import { RETRY_AFTER_FAILURE_MS, autoCheckChoice, isCheckDue } from '../../web/js/schedule.js';
+
+const HOUR = 3_600_000;
+const DAY = 24 * HOUR;
+const NOW = 100 * DAY;
+
+test('an automatic check is due by the chosen interval, sooner after a failure', () => {
+  const idle = { running: false, lastAt: null, lastOk: null };
+  const failedAt = (at) => ({ running: false, lastAt: at, lastOk: false });
+  const cases = [
+    // name, settings, checker status, due
+    ['never checked, default daily', {}, idle, true],
+    ['checked an hour ago', { lastCheck: NOW - HOUR }, idle, false],
+    ['checked a day ago', { lastCheck: NOW - DAY }, idle, true],
+    ['weekly, checked two days ago', { autoCheck: 'weekly', lastCheck: NOW - 2 * DAY }, idle, false],
+    ['weekly, checked eight days ago', { autoCheck: 'weekly', lastCheck: NOW - 8 * DAY }, idle, true],
+    ['off', { autoCheck: 'off', lastCheck: NOW - 30 * DAY }, idle, false],
+    ['unknown choice falls back to daily', { autoCheck: 'hourly', lastCheck: NOW - DAY }, idle, true],
+    ['mistyped last check counts as never', { lastCheck: '1970' }, idle, true],
+    ['a check is running', { lastCheck: NOW - 9 * DAY }, { ...idle, running: true }, false],
+    ['failed just now', { lastCheck: NOW - 2 * DAY }, failedAt(NOW - 60_000), false],
+    ['failed half an hour ago', { lastCheck: NOW - 2 * DAY }, failedAt(NOW - RETRY_AFTER_FAILURE_MS), true],
+    ['failed, but the regular check is not due yet', { lastCheck: NOW - HOUR }, failedAt(NOW - 2 * HOUR), false],
+    ['last check in the future (clock set back)', { lastCheck: NOW + 30 * DAY }, idle, true],
+  ];
+  for (const [name, settings, check, due] of cases) {
+    assert.equal(isCheckDue(settings, check, NOW), due, name);
+  }
+  assert.equal(autoCheckChoice(null), 'daily');
+});
+
+// An app whose check finds `updates` (ids with a newer version) each time.
+function appWith({ away, settings = {} }) {
+  const posts = [];
+  const win = {};
+  let clock = NOW;
+  let updates = [];
+  const product = (id, version) => ({
+    id, group: 'app', self: false, version, size: 1, name: { en: id, ar: id }, description: { en: '', ar: '' },
+    notes: null, url: `https://brenlow.example/${id}.pkg`, file: `${id}.pkg`, sha256: null,
+    detect: { apps: [], receipts: [] },
+  });
+  const app = createApp({
+    post: (m) => { posts.push(m); },
+    now: () => clock,
+    isAway: () => away.value,
+    runCheck: async () => ({
+      ok: true, source: 'live', problems: [],
+      products: updates.map(([id, version]) => product(id, version)),
+      installed: Object.fromEntries(updates.map(([id]) => [id, '0.1'])),
+    }),
+  });
+  app.connect(win);
+  win.Suite.receive({ type: 'init', version: '1.0', demo: false, settings, osLang: 'ar', osDark: false });
+  posts.length = 0;
+  return {
+    app, posts, win,
+    found: (list) => { updates = list; },
+    advance: (ms) => { clock += ms; },
+    notes: () => posts.filter((m) => m.type === 'notify'),
+  };
+}
+
+test('updates found while the user is away are announced once, in their language', async () => {
+  const away = { value: true };
+  const env = appWith({ away });
+  env.found([['a', '2.0'], ['b', '3.0']]);
+  await env.app.checkForUpdates();
+  assert.equal(env.notes().length, 1);
+  const [note] = env.notes();
+  assert.deepEqual(Object.keys(note).sort(), ['body', 'later', 'title', 'type', 'update']);
+  assert.match(note.body, /a، b/, 'Arabic list, Arabic comma');
+  assert.equal(note.update, 'تحديث');
+
+  await env.app.checkForUpdates();
+  assert.equal(env.notes().length, 1, 'the same updates are not announced again');
+
+  env.found([['a', '2.1'], ['b', '3.0']]);
+  await env.app.checkForUpdates();
+  assert.equal(env.notes().length, 2, 'a newer version is news');
+
+  // Seen on screen counts as told.
+  away.value = false;
+  env.found([['c', '1.0']]);
+  await env.app.checkForUpdates();
+  away.value = true;
+  await env.app.checkForUpdates();
+  assert.equal(env.notes().length, 2);
+});
+
+test('answering the notification updates everything or nothing', async () => {
+  const env = appWith({ away: { value: true } });
+  env.found([['a', '2.0'], ['b', '3.0']]);
+  await env.app.checkForUpdates();
+  env.app.showView('settings');
+  env.posts.length = 0;
+
+  env.win.Suite.receive({ type: 'notifAction', action: 'later' });
+  env.win.Suite.receive({ type: 'notifAction', action: 'bogus' });
+  assert.deepEqual(env.posts, []);
+
+  env.win.Suite.receive({ type: 'notifAction', action: 'update' });
+  assert.deepEqual(env.posts.map((m) => [m.type, m.items.map((i) => i.id)]), [['install', ['a', 'b']]]);
+  assert.equal(env.app.store.get().view, 'products');
+});
+
+test('the clock tick starts a due check and saves when it succeeded', async () => {
+  const env = appWith({ away: { value: false }, settings: { autoCheck: 'daily', lastCheck: NOW - HOUR, x: 1 } });
+  env.app.tick();
+  assert.equal(env.app.store.get().check.running, false, 'not due yet');
+
+  env.advance(DAY);
+  env.app.tick();
+  assert.equal(env.app.store.get().check.running, true);
+  await new Promise((resolve) => setImmediate(resolve));
+  const saved = env.posts.filter((m) => m.type === 'save').at(-1);
+  assert.deepEqual(saved.settings, { autoCheck: 'daily', lastCheck: NOW + DAY, x: 1 });
+
+  env.app.setAutoCheck('off');
+  assert.equal(env.posts.at(-1).settings.autoCheck, 'off');
+  assert.equal(env.app.setAutoCheck('hourly'), false, 'only the offered choices');
+});

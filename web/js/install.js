@@ -1,0 +1,166 @@
+// What the page knows about installs: one entry per product that was asked
+// for, fed by the native "progress" and "result" events, and the batch those
+// entries belong to. Pure functions of plain data, so every order of events
+// can be played through them without a window.
+//
+// The bridge promises nothing about order or arrival: a late download report
+// can follow the verification, a result can come for a product this page
+// never asked for (a hand-off finishing after a reload), and in demo mode or
+// after a crash nothing may come at all. So an entry only moves forward, a
+// result is final until the user asks again, and silence for too long turns
+// an entry into "lost" with a retry instead of a bar that spins forever.
+
+export const PHASES = Object.freeze(['queued', 'download', 'verify', 'password', 'install', 'installer']);
+export const ERRORS = Object.freeze(['download', 'check', 'install', 'cancelled']);
+const RANK = Object.fromEntries(PHASES.map((phase, index) => [phase, index]));
+
+// How long each phase may go without a word before the page stops waiting.
+// A download reports at least every few seconds, and the native side gives
+// up on a stalled one long before two minutes; password and installer wait
+// for the person at the machine and may take as long as they like.
+export const QUIET_LIMIT_MS = Object.freeze({
+  queued: 120_000,
+  download: 120_000,
+  verify: 120_000,
+  password: null,
+  install: 30 * 60_000,
+  installer: null,
+});
+
+// Share of an item's bar that each phase stands for; the download fills most
+// of it because that is where the waiting is.
+const PHASE_SHARE = { queued: 0, verify: 0.75, password: 0.8, install: 0.9, installer: 0.9 };
+const DOWNLOAD_SHARE = 0.7;
+
+function isObject(value) {
+  return value !== null && typeof value === 'object' && !Array.isArray(value);
+}
+
+const clampPct = (pct) => (Number.isFinite(pct) ? Math.min(100, Math.max(0, pct)) : 0);
+
+export function emptyInstall() {
+  return { items: {}, batch: [], heardAt: null };
+}
+
+export const isFinished = (entry) => Boolean(entry && (entry.result || entry.lost));
+export const isActive = (entry) => Boolean(entry) && !isFinished(entry);
+
+export function activeIds(install) {
+  return Object.keys(install.items).filter((id) => isActive(install.items[id]));
+}
+
+const batchDone = (install) => install.batch.every((id) => isFinished(install.items[id]));
+
+// Ids join the running batch, or start a new one once the last has ended:
+// the native side adds a second request to the queue it is working on.
+function joinBatch(install, ids) {
+  const base = batchDone(install) ? [] : install.batch;
+  return [...base, ...ids.filter((id) => !base.includes(id))];
+}
+
+// The user asked for `ids`: each starts again from "queued", whatever its
+// last outcome was. Ids still on their way are left alone.
+export function installRequested(install, ids, now) {
+  const fresh = ids.filter((id) => typeof id === 'string' && !isActive(install.items[id]));
+  if (fresh.length === 0) return install;
+  const items = { ...install.items };
+  for (const id of fresh) items[id] = { phase: 'queued', pct: 0, at: now, result: null, lost: false };
+  return { items, batch: joinBatch(install, fresh), heardAt: now };
+}
+
+function progressed(entry, phase, pct, now) {
+  if (!entry) return { phase, pct: phase === 'download' ? pct : 100, at: now, result: null, lost: false };
+  // A result stands until the user asks again; anything after it is stale.
+  if (entry.result) return entry;
+  if (RANK[phase] < RANK[entry.phase]) return entry;
+  const next = phase === entry.phase && phase === 'download' ? Math.max(entry.pct, pct)
+    : phase === 'download' ? pct : 100;
+  return { ...entry, phase, pct: next, at: now, lost: false };
+}
+
+function finished(entry, event, now) {
+  const result = event.ok === true
+    ? { ok: true, version: typeof event.version === 'string' ? event.version : '' }
+    : { ok: false, error: ERRORS.includes(event.error) ? event.error : 'unknown' };
+  return { phase: entry?.phase ?? 'queued', pct: entry?.pct ?? 0, at: now, result, lost: false };
+}
+
+// One native event. Anything that is not a well-formed "progress" or
+// "result" for a string id leaves the state as it was.
+export function installEvent(install, event, now) {
+  if (!isObject(event) || typeof event.id !== 'string') return install;
+  const { id } = event;
+  const entry = install.items[id];
+  let next;
+  if (event.type === 'progress') {
+    if (!Object.hasOwn(RANK, event.phase) || event.phase === 'queued') return install;
+    next = progressed(entry, event.phase, clampPct(event.pct), now);
+  } else if (event.type === 'result') {
+    // One request, one result: a repeated or late second one changes nothing.
+    if (entry?.result) return install;
+    next = finished(entry, event, now);
+  } else {
+    return install;
+  }
+  const batch = install.batch.includes(id) ? install.batch : joinBatch(install, [id]);
+  return { items: { ...install.items, [id]: next }, batch, heardAt: now };
+}
+
+// Entries whose phase has been quiet for longer than it may be become
+// "lost". Silence is measured against the whole batch: a product queued
+// behind a long download hears nothing of its own while the other is busy.
+export function installStalled(install, now, limits = QUIET_LIMIT_MS) {
+  if (install.heardAt === null) return install;
+  let items = null;
+  for (const id of install.batch) {
+    const entry = install.items[id];
+    if (!isActive(entry)) continue;
+    const limit = limits[entry.phase];
+    if (limit == null || now - install.heardAt <= limit) continue;
+    items ??= { ...install.items };
+    items[id] = { ...entry, lost: true };
+  }
+  return items ? { ...install, items } : install;
+}
+
+// What one product's progress line says: the phase, how far, and for the
+// download how many bytes of `size`.
+export function itemProgress(entry, size) {
+  if (!entry) return null;
+  if (entry.result) return { state: entry.result.ok ? 'ok' : 'failed', ...entry.result };
+  if (entry.lost) return { state: 'lost' };
+  const bytes = entry.phase === 'download' && Number.isFinite(size) && size > 0
+    ? { done: Math.round((size * entry.pct) / 100), total: size } : null;
+  return { state: 'active', phase: entry.phase, pct: entry.pct, bytes };
+}
+
+function share(entry) {
+  if (isFinished(entry)) return 1;
+  if (entry.phase === 'download') return (entry.pct / 100) * DOWNLOAD_SHARE;
+  return PHASE_SHARE[entry.phase] ?? 0;
+}
+
+// The overall bar: every product counts the same, finished ones fully.
+export function batchSummary(install) {
+  const entries = install.batch.map((id) => install.items[id]).filter(Boolean);
+  if (entries.length === 0) return null;
+  const count = (test) => entries.filter(test).length;
+  const summary = {
+    total: entries.length,
+    ok: count((e) => e.result?.ok === true),
+    failed: count((e) => (e.result && !e.result.ok) || (!e.result && e.lost)),
+    active: count(isActive),
+    fraction: entries.reduce((sum, e) => sum + share(e), 0) / entries.length,
+  };
+  summary.done = summary.active === 0;
+  return summary;
+}
+
+// Closing the finished batch forgets every outcome, also those of earlier
+// batches still on show; rows go back to their plain state. A running batch
+// cannot be closed.
+export function dismissBatch(install) {
+  if (!batchDone(install)) return install;
+  const items = Object.fromEntries(Object.entries(install.items).filter(([, entry]) => isActive(entry)));
+  return { ...install, items, batch: [] };
+}
