@@ -170,6 +170,7 @@ void FlowHarness::start(bool waitForCatalog) {
     config.installPaths.home = (dir_ / "home").string();
     config.installPaths.appDirs = {apps().string()};
     config.ownExecutable = dir_ / "relaunch-target";
+    config.deviceDescription = gtk::deviceDescription();
     delegate_ = std::make_unique<AppDelegate>(
         launch_, config,
         Platform{queue_, *shell_, *system_, env_, *http_, background_, runner_, launcher_,

@@ -1,5 +1,6 @@
 #include "flows/VendorService.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -42,23 +43,29 @@ VendorService::VendorService(const fs::path& folder, Options options) : folder_(
                                      "--large-mib",
                                      std::to_string(options.largeMiB),
                                      "--stall-seconds",
-                                     std::to_string(options.stallSeconds)};
+                                     std::to_string(options.stallSeconds),
+                                     "--exit-with-stdin"};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    int out[2];
-    if (::pipe(out) != 0) throw std::runtime_error("pipe");
+    // Its standard input stays open for as long as this process lives, so the service also goes
+    // when a test crashes instead of holding the test's output open.
+    int out[2], in[2];
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(in, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    stdinWriter_ = in[1];
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, out[0]);
-    posix_spawn_file_actions_addclose(&actions, out[1]);
+    posix_spawn_file_actions_adddup2(&actions, in[0], STDIN_FILENO);
     int failed = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
+    ::close(in[0]);
     if (failed != 0) {
         ::close(out[0]);
+        ::close(stdinWriter_);
+        stdinWriter_ = -1;
         pid_ = -1;
         throw std::runtime_error("cannot start " + program);
     }
@@ -87,6 +94,8 @@ void VendorService::stop() {
         ::waitpid(pid_, &status, 0);
     }
     pid_ = -1;
+    if (stdinWriter_ >= 0) ::close(stdinWriter_);
+    stdinWriter_ = -1;
 }
 
 Json VendorService::product(const std::string& id) const {

@@ -35,6 +35,7 @@ public:
 
 private:
     pid_t pid_ = -1;
+    int stdinWriter_ = -1;
     int port_ = 0;
     std::filesystem::path folder_, ca_, received_;
     Json catalog_;

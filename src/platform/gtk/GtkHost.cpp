@@ -33,13 +33,6 @@ std::filesystem::path executablePath() {
     return error ? std::filesystem::path() : path;
 }
 
-// "Linux <kernel release>, <machine>", as the feedback record's "os".
-std::string deviceDescription() {
-    struct utsname name {};
-    if (::uname(&name) != 0) return "Linux";
-    return std::string("Linux ") + name.release + ", " + name.machine;
-}
-
 struct Program {
     LaunchValues launch;
     UserFolders folders;

@@ -1,6 +1,7 @@
 #include "platform/gtk/UserEnvironment.h"
 
 #include <glib.h>
+#include <sys/utsname.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -50,6 +51,12 @@ std::vector<std::string> preferredLanguagesFrom(const Environment& env) {
         start = end + 1;
     }
     return languages;
+}
+
+std::string deviceDescription() {
+    struct utsname name {};
+    if (::uname(&name) != 0) return "Linux";
+    return std::string("Linux ") + name.release + ", " + name.machine;
 }
 
 }  // namespace suite::gtk

@@ -16,6 +16,9 @@ public:
     std::optional<std::string> get(const std::string& name) const override;
 };
 
+// "Linux <kernel release>, <machine>" (from uname), as the feedback record's "os".
+std::string deviceDescription();
+
 // XDG config, cache and state homes.
 UserFolders xdgUserFolders();
 

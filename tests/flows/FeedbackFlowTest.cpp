@@ -1,0 +1,140 @@
+// Feedback with attachments, from the form to the vendor's service, as a user sends it.
+#include <gdk-pixbuf/gdk-pixbuf.h>
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <fstream>
+
+#include "common/Files.h"
+#include "flows/FlowHarness.h"
+#include "flows/PageSteps.h"
+
+namespace suite::flows {
+namespace {
+
+// Answers the file dialog the page asked for with `file`.
+bool chooseInDialog(FlowHarness& h, const fs::path& file) {
+    GtkWidget* dialog = nullptr;
+    h.turnUntil(
+        [&] {
+            GList* windows = gtk_window_list_toplevels();
+            for (GList* w = windows; w; w = w->next) {
+                if (GTK_IS_FILE_CHOOSER_DIALOG(w->data) &&
+                    gtk_widget_get_visible(GTK_WIDGET(w->data)))
+                    dialog = GTK_WIDGET(w->data);
+            }
+            g_list_free(windows);
+            return dialog != nullptr;
+        },
+        10);
+    if (dialog == nullptr) return false;
+    GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+    GFile* chosen = g_file_new_for_path(file.c_str());
+    gtk_file_chooser_set_file(chooser, chosen, nullptr);
+    g_object_unref(chosen);
+    // The dialog selects the file once it has read the folder, and refuses to answer before.
+    bool selected = h.turnUntil(
+        [&] {
+            GListModel* files = gtk_file_chooser_get_files(chooser);
+            const guint count = g_list_model_get_n_items(files);
+            g_object_unref(files);
+            return count == 1;
+        },
+        10);
+    gtk_dialog_response(GTK_DIALOG(dialog), selected ? GTK_RESPONSE_ACCEPT : GTK_RESPONSE_CANCEL);
+    return selected;
+}
+
+// A form with `attachments` added one by one through the dialog, as a user adds them.
+void fillForm(FlowHarness& h, const std::vector<fs::path>& attachments) {
+    ASSERT_TRUE(h.click("[data-view=\"feedback\"]"));
+    h.eval("(() => { const m = document.querySelector('[data-field=\"message\"]'); "
+           "m.value = 'The charts add-in forgets its colours.'; "
+           "m.dispatchEvent(new Event('input', { bubbles: true })); return true; })()");
+    for (std::size_t i = 0; i < attachments.size(); ++i) {
+        ASSERT_TRUE(h.click("[data-action=\"pick-files\"]"));
+        ASSERT_TRUE(chooseInDialog(h, attachments[i])) << attachments[i];
+        ASSERT_TRUE(h.turnUntil([&] { return h.events("picked").size() == i + 1; }, 10));
+    }
+}
+
+std::vector<fs::path> makeAttachments(const fs::path& folder) {
+    GdkPixbuf* picture = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, 640, 480);
+    gdk_pixbuf_fill(picture, 0x3b7bf6ff);
+    gdk_pixbuf_save(picture, (folder / "screen shot.png").c_str(), "png", nullptr, nullptr);
+    g_object_unref(picture);
+    std::string movie(3 << 20, '\0');
+    for (std::size_t i = 0; i < movie.size(); ++i) movie[i] = static_cast<char>(i * 31 % 251);
+    std::ofstream(folder / "recording.mov", std::ios::binary) << movie;
+    std::ofstream(folder / "notes.mp4", std::ios::binary) << std::string(70'000, 'n');
+    return {folder / "screen shot.png", folder / "recording.mov", folder / "notes.mp4"};
+}
+
+TEST(FeedbackFlow, ThreeAttachmentsReachTheServiceWhole) {
+    FlowHarness h(sharedVendor());
+    h.start();
+    const auto attachments = makeAttachments(h.root());
+    fillForm(h, attachments);
+    const auto picked = h.events("picked");
+    EXPECT_EQ(picked[0]["files"][0].value("type", ""), "image/png");
+    EXPECT_EQ(picked[0]["files"][0].value("thumb", "").rfind("data:image/jpeg;base64,", 0), 0u);
+    EXPECT_TRUE(h.waitFor("document.querySelectorAll('[data-files] img').length === 1"))
+        << "the picture's thumbnail is shown";
+    EXPECT_EQ(AppDelegate::picked.size(), 3u);
+
+    ASSERT_TRUE(h.click("[data-action=\"send-feedback\"]"));
+    ASSERT_TRUE(h.turnUntil([&] { return !h.events("feedbackResult").empty(); }, 60));
+    EXPECT_EQ(h.events("feedbackResult"),
+              (std::vector<Json>{{{"type", "feedbackResult"}, {"ok", true}, {"error", "send"}}}));
+    double last = -1;
+    for (const auto& event : h.events("feedbackProgress")) {
+        const double pct = event.value("pct", -1.0);
+        EXPECT_GE(pct, last) << "progress went back";
+        EXPECT_LE(pct, 99);
+        last = pct;
+    }
+    EXPECT_GT(last, 0) << "no progress was shown";
+    EXPECT_TRUE(AppDelegate::picked.empty()) << "a delivered feedback forgets its attachments";
+    EXPECT_TRUE(h.waitFor("!document.querySelector('[data-feedback-outcome]').hidden"));
+
+    // The service has the record, every file byte for byte in order, and the done mark.
+    std::vector<fs::path> submissions;
+    for (const auto& entry : fs::directory_iterator(h.vendor().received())) {
+        if (fs::exists(entry.path() / "file-3")) submissions.push_back(entry.path());
+    }
+    ASSERT_EQ(submissions.size(), 1u);
+    const fs::path received = submissions[0];
+    EXPECT_TRUE(fs::exists(received / "done"));
+    for (std::size_t i = 0; i < attachments.size(); ++i) {
+        EXPECT_EQ(readWholeFile(received / ("file-" + std::to_string(i + 1))),
+                  readWholeFile(attachments[i]))
+            << attachments[i];
+    }
+    EXPECT_EQ(readWholeFile(received / "file-2.type"), "video/quicktime");
+    Json record = Json::parse(*readWholeFile(received / "submission.json"));
+    EXPECT_EQ(record["message"], "The charts add-in forgets its colours.");
+    EXPECT_EQ(record["files"][0], (Json{{"name", "screen shot.png"},
+                                        {"size", fs::file_size(attachments[0])},
+                                        {"type", "image/png"}}));
+    EXPECT_TRUE(record["os"].is_string() && record["os"].get<std::string>().rfind("Linux ", 0) == 0)
+        << record;
+}
+
+TEST(FeedbackFlow, ServiceOutOfReachIsOfflineAndKeepsTheAttachments) {
+    fakes::TempDir dir;
+    VendorService gone(dir / "vendor", {.largeMiB = 1});
+    gone.stop();
+    FlowHarness h(gone);
+    h.start(false);
+    AppDelegate::picked.clear();
+    fillForm(h, {makeAttachments(h.root())[2]});
+    ASSERT_TRUE(h.click("[data-action=\"send-feedback\"]"));
+    ASSERT_TRUE(h.turnUntil([&] { return !h.events("feedbackResult").empty(); }, 40));
+    EXPECT_EQ(h.events("feedbackResult")[0],
+              (Json{{"type", "feedbackResult"}, {"ok", false}, {"error", "offline"}}));
+    EXPECT_EQ(AppDelegate::picked.size(), 1u) << "the user can send the same attachments again";
+    EXPECT_TRUE(h.waitFor("!document.querySelector('[data-feedback-outcome]').hidden"));
+}
+
+}  // namespace
+}  // namespace suite::flows
