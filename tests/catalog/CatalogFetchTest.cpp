@@ -45,7 +45,10 @@ TEST_F(CatalogFetch, AddressesAreTriedOneAfterAnotherUntilOneAnswers) {
     h.http.answer(0, FakeHttpClient::reply(200, "<html>{}</html>"));
     ASSERT_EQ(h.http.calls.size(), 2u);
     EXPECT_EQ(h.http.calls[1]->request.url, "https://b.example/c");
-    h.http.answer(1, FakeHttpClient::reply(206, " {\"items\": []}\n"));
+    // The address as given is reported, also when a redirect led elsewhere.
+    HttpResponse moved = FakeHttpClient::reply(206, " {\"items\": []}\n");
+    moved.finalUrl = "https://mirror.example/c";
+    h.http.answer(1, moved);
     EXPECT_EQ(h.http.calls.size(), 2u);  // the first acceptable answer wins
     EXPECT_EQ(catalogEvents(), std::vector<Json>{Json({{"type", "catalog"}, {"ok", true},
                                                        {"url", "https://b.example/c"},
