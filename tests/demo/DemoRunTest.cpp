@@ -4,12 +4,15 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "common/Files.h"
+#include "fakes/TempDir.h"
 #include "platform/ManualMainQueue.h"
 
 namespace suite::demo {
@@ -85,23 +88,10 @@ void expectTimeline(const std::vector<StageCall>& calls, const Timeline& expecte
     }
 }
 
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+std::string readFile(const fs::path& path) { return readWholeFile(path).value_or(""); }
 
 class DemoRunTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "demo-run-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder, ignored);
-    }
-
     // Plays `steps` to the end (bounded in virtual time) and returns what the stage saw.
     void play(std::string_view steps) { startDemoRun(queue, stage, steps), queue.runUntilIdle(600); }
 
@@ -126,13 +116,15 @@ protected:
     std::vector<std::string> folderEntries() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
         return names;
     }
 
     ManualMainQueue queue;
     std::vector<StageCall> calls;
     std::shared_ptr<FakeStage> stage = std::make_shared<FakeStage>(queue, calls);
-    fs::path folder;
+    fakes::TempDir dir;
+    fs::path folder = dir.path();
 };
 
 TEST_F(DemoRunTest, ResizeWaitShotAndQuitRunOnTheirTimes) {
@@ -167,14 +159,14 @@ TEST_F(DemoRunTest, SizeResizesOnlyForTwoUsableNumbersAndAlwaysGoesOnAfterHalfAS
     // refused like a wrong count.
     for (const char* step : {"size 1280", "size 1280 800 600", "size", "size 1280x800",
                              "size nan 800", "size 1280 inf", "size -1280 800", "size 1e300 1"}) {
-        EXPECT_DOUBLE_EQ(startOfStepAfter(step), 2.0) << step;
-        EXPECT_EQ(whats(playFromZero(step)), std::vector<std::string>{}) << step;
+        const auto seen = playFromZero(step + std::string("\njs mark"));
+        ASSERT_EQ(whats(seen), std::vector<std::string>{"js"}) << step;
+        EXPECT_DOUBLE_EQ(seen[0].at, 2.0) << step;
     }
-    EXPECT_DOUBLE_EQ(startOfStepAfter("size abc 1280 800"), 2.0);
-    const auto resized = playFromZero("size abc 1280 800");
-    ASSERT_EQ(whats(resized), std::vector<std::string>{"size"});
-    EXPECT_EQ(resized[0].width, 1280);
-    EXPECT_EQ(resized[0].height, 800);
+    const auto resized = playFromZero("size abc 1280 800\njs mark");
+    ASSERT_EQ(whats(resized), (std::vector<std::string>{"size", "js"}));
+    EXPECT_EQ(std::pair(resized[0].width, resized[0].height), std::pair(1280.0, 800.0));
+    EXPECT_DOUBLE_EQ(resized[1].at, 2.0);
 }
 
 TEST_F(DemoRunTest, BlankLinesAndUnknownCommandsAreSkippedAtOnce) {
@@ -204,31 +196,24 @@ TEST_F(DemoRunTest, RunWithoutQuitEndsAndLeavesNothingBehind) {
     EXPECT_EQ(queue.pending(), 0u);
 }
 
-TEST_F(DemoRunTest, ShotThatCannotBeWrittenLeavesNoFileAndGoesOnAtOnce) {
-    const fs::path missing = folder / "missing" / "a.png";
-    const fs::path intoAFolder = folder / "taken";
-    fs::create_directory(intoAFolder);
-    play("wait 1\nshot " + missing.string() + "\nshot " + intoAFolder.string() + "\nquit");
-
-    ASSERT_EQ(whats(calls), (std::vector<std::string>{"shot", "shot", "terminate"}));
-    EXPECT_DOUBLE_EQ(calls[2].at, 2.5);
-    EXPECT_FALSE(fs::exists(missing.parent_path()));
-    EXPECT_TRUE(fs::is_directory(intoAFolder));
-    EXPECT_EQ(folderEntries(), std::vector<std::string>{"taken"});
-}
-
-TEST_F(DemoRunTest, ShotReplacesAnOldPictureButNoImageLeavesTheFolderAsItWas) {
+TEST_F(DemoRunTest, ShotReplacesAnOldPictureAndAFailedOneLeavesNoFileAndGoesOnAtOnce) {
     const fs::path picture = folder / "a.png";
     std::ofstream(picture) << "an old and much longer picture than the new one will be";
     play("shot " + picture.string());
     EXPECT_EQ(readFile(picture), kPng);
 
+    const fs::path missing = folder / "missing" / "a.png";
+    const fs::path intoAFolder = folder / "taken";
+    fs::create_directory(intoAFolder);
+    calls.clear();
+    const double start = queue.now();
+    play("wait 1\nshot " + missing.string() + "\nshot " + intoAFolder.string() + "\nquit");
     stage->picture.reset();
-    const fs::path other = folder / "b.png";
-    play("shot " + other.string() + "\nquit");
-    EXPECT_EQ(whats(calls).back(), "terminate");
-    EXPECT_FALSE(fs::exists(other));
-    EXPECT_EQ(folderEntries(), std::vector<std::string>{"a.png"});
+    play("shot " + (folder / "b.png").string() + "\nquit");
+    ASSERT_EQ(whats(calls), (std::vector<std::string>{"shot", "shot", "terminate", "shot", "terminate"}));
+    EXPECT_DOUBLE_EQ(calls[2].at, start + 2.5);
+    EXPECT_TRUE(fs::is_directory(intoAFolder));
+    EXPECT_EQ(folderEntries(), (std::vector<std::string>{"a.png", "taken"}));
 }
 
 TEST_F(DemoRunTest, RunStopsOnceTheStageIsGone) {
