@@ -48,12 +48,6 @@ struct RunHarness : AppHarness {
         std::ofstream(launch.cacheDir / fileName) << "package " << fileName;
         return {std::move(item), launch.cacheDir / fileName};
     }
-    std::vector<Json> ofType(const std::string& type) {
-        std::vector<Json> out;
-        for (const auto& event : events())
-            if (event.value("type", "") == type) out.push_back(event);
-        return out;
-    }
     std::vector<std::string> logLines() {
         std::vector<std::string> lines;
         std::ifstream in(launch.logDir / kInstallLogName);
@@ -241,32 +235,6 @@ TEST(RunInstallersResults, EachPackageEndsAsTheOutcomeAndInstalledCheckSay) {
         EXPECT_EQ(h.shell.activations, activations + (handedOff == 0 ? 1 : 0));
         EXPECT_TRUE(h.tmpEntries().empty());
     }
-}
-
-TEST(RunInstallersResults, SelfUpdateInTheMiddleRelaunchesAndReportsNoFurther) {
-    RunHarness h;
-    auto& app = h.start();
-    const int activations = h.shell.activations;
-    h.privileged.outcome = {true, false, "OK:0\nOK:1\nOK:2\n", ""};
-    auto self = h.package({{"id", "suite"}, {"self", true}, {"version", 3}}, "suite.pkg");
-    auto later = h.package({{"id", "y"}}, "y.pkg");
-    app.runInstallers({h.package({{"id", "x"}}, "x.pkg"), self, later});
-    h.queue.runReady();
-
-    auto results = h.ofType("result");
-    ASSERT_EQ(results.size(), 2u);
-    EXPECT_EQ(results[0]["id"], "x");
-    EXPECT_EQ(results[1], result("suite", true, "version", 3));
-    EXPECT_FALSE(fs::exists(self.file));
-    EXPECT_TRUE(fs::exists(later.file));
-    EXPECT_TRUE(app.handOff().empty());
-    EXPECT_EQ(h.shell.activations, activations);
-    // Quits 1.2 s later.
-    h.queue.advance(1.19);
-    EXPECT_EQ(h.shell.terminations, 0);
-    h.queue.advance(0.02);
-    EXPECT_EQ(h.shell.terminations, 1);
-    EXPECT_EQ(h.ofType("result").size(), 2u);
 }
 
 TEST(RunInstallersLog, InstallPhaseAfterFourTenthsThenOutcomeAndOutputsAreLogged) {
