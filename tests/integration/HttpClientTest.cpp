@@ -51,29 +51,18 @@ class HttpClientTest : public ::testing::Test {
 };
 
 TEST_F(HttpClientTest, ServerAnswersArriveAsSentWhateverTheirStatus) {
-    // httplib answers a Range request with 206 and the slice on its own.
     server.http().Get("/(ok|missing)", [](const httplib::Request& req, httplib::Response& res) {
         if (req.path == "/missing") res.status = 404;
         res.set_header("X-Catalog-Version", "7");
         res.set_content("0123456789", "application/json");
     });
-    HttpRequest ranged = get("/ok");
-    ranged.headers = {{"Range", "bytes=2-4"}};
-    const struct {
-        HttpRequest request;
-        int status;
-        std::string body, range;
-    } cases[] = {{get("/ok"), 200, "0123456789", ""},
-                 {ranged, 206, "234", "bytes 2-4/10"},
-                 {get("/missing"), 404, "0123456789", ""}};
-    for (const auto& c : cases) {
-        const HttpResponse r = fetch(c.request);
+    for (const auto& [path, status] : {std::pair{"/ok", 200}, std::pair{"/missing", 404}}) {
+        const HttpResponse r = fetch(get(path));
         EXPECT_EQ(r.error, TransportError::None) << r.errorMessage;
-        EXPECT_EQ(r.status, c.status);
-        EXPECT_EQ(r.body, c.body);
-        EXPECT_EQ(r.finalUrl, c.request.url);
+        EXPECT_EQ(r.status, status);
+        EXPECT_EQ(r.body, "0123456789");
+        EXPECT_EQ(r.finalUrl, server.url(path));
         EXPECT_EQ(headerValue(r.headers, "x-catalog-version"), "7");
-        EXPECT_EQ(headerValue(r.headers, "Content-Range"), c.range);
     }
 }
 
