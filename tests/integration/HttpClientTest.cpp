@@ -66,21 +66,14 @@ TEST_F(HttpClientTest, ServerAnswersArriveAsSentWhateverTheirStatus) {
     }
 }
 
-TEST_F(HttpClientTest, MethodsReachTheServerAsAsked) {
-    std::vector<std::string> seen;
-    std::mutex seenMutex;
-    auto record = [&](const httplib::Request& req, httplib::Response& res) {
-        std::lock_guard lock(seenMutex);
-        seen.push_back(req.method + " len=" + req.get_header_value("Content-Length"));
-        res.set_content("answer", "text/plain");
-    };
-    server.http().Get("/m", record).Post("/m", record);
-    // A HEAD answer has no body, whatever its Content-Length; a POST without a body must not
-    // wait for one from anywhere (curl's default is stdin).
-    EXPECT_EQ(fetch(get("/m", "HEAD")).body, "");
-    EXPECT_EQ(fetch(get("/m", "POST")).status, 200);
-    std::lock_guard lock(seenMutex);
-    EXPECT_EQ(seen, (std::vector<std::string>{"HEAD len=", "POST len=0"}));
+TEST_F(HttpClientTest, PostWithoutABodySendsAnEmptyOne) {
+    std::string seen;
+    server.http().Post("/done", [&](const httplib::Request& req, httplib::Response&) {
+        seen = "len=" + req.get_header_value("Content-Length");
+    });
+    // curl's default would be to read the body from stdin, and wait.
+    EXPECT_EQ(fetch(get("/done", "POST")).status, 200);
+    EXPECT_EQ(seen, "len=0");
 }
 
 TEST_F(HttpClientTest, FollowsRedirectsAndReportsOnlyTheFinalResponse) {
