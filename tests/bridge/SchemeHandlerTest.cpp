@@ -172,23 +172,5 @@ TEST_F(SchemeHandlerTest, RootIsStandardised) {
     expectNotFound(relative.respond("suite://app/../web2/secret.html"));
 }
 
-TEST(SchemeFindWebRoot, PrefersBuildFolderWithIndexThenInstalledLayout) {
-    fs::path base = makeTemp();
-    ASSERT_FALSE(base.empty());
-    fs::path exe = base / "bin" / "talven-suite";
-    fs::create_directories(base / "bin" / "web");
-    writeFile(base / "bin" / "web" / "index.htm", "wrong name");
-    EXPECT_FALSE(findWebRoot(exe));
-    writeFile(base / "share" / "talven-suite" / "web" / "index.html", "installed");
-    EXPECT_EQ(findWebRoot(exe).value_or(""), base / "share" / "talven-suite" / "web");
-    writeFile(base / "bin" / "web" / "index.html", "build");
-    EXPECT_EQ(findWebRoot(exe).value_or(""), base / "bin" / "web");
-    fs::remove_all(base / "bin" / "web");
-    writeFile(base / "src" / "web" / "index.html", "sources");
-    fs::create_directory_symlink(base / "src" / "web", base / "bin" / "web");
-    EXPECT_EQ(findWebRoot(exe).value_or(""), base / "src" / "web");
-    fs::remove_all(base);
-}
-
 }  // namespace
 }  // namespace suite
