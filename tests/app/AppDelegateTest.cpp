@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <tuple>
 
 #include "app/AppDelegate.h"
 #include "app/Settings.h"
@@ -19,9 +20,13 @@ TEST(AppDelegateLaunch, NormalStartShowsTheWindowInTheSavedLanguage) {
     EXPECT_EQ(app.settings(), Json({{"lang", "ar"}}));
     ASSERT_EQ(h.shell.menuBars.size(), 1u);
     EXPECT_EQ(h.shell.menuBars[0].menus[1].title, "تحرير");  // read after the settings
+    const WindowSpec& spec = h.window().spec;
+    EXPECT_EQ(std::tuple(spec.width, spec.height, spec.minWidth, spec.minHeight, spec.dragStripHeight),
+              std::tuple(1180, 780, 900, 600, 28));
     EXPECT_EQ(h.window().web.loaded, std::vector<std::string>{"suite://app/index.html"});
     EXPECT_TRUE(h.window().visible);
     EXPECT_EQ(h.shell.policies, std::vector<ActivationPolicy>{ActivationPolicy::Regular});
+    EXPECT_EQ(h.shell.activations, 1);
 }
 
 TEST(AppDelegateLaunch, BackgroundStartBuildsButDoesNotShow) {
@@ -95,10 +100,12 @@ TEST(AppDelegateBridge, LinksAndNavigationFollowTheirPolicies) {
     EXPECT_FALSE(app.decidePolicyFor("https://brenlow.example/"));
 }
 
-TEST(AppDelegateWindow, AppearanceChangesReachThePage) {
+TEST(AppDelegateWindow, AppearanceChangesRecolourTheWindowAndReachThePage) {
     Harness h;
     h.start();
+    const double lightRed = h.window().spec.background.red;
     h.system.changeAppearance(true);
+    EXPECT_LT(h.window().background.red, lightRed);
     EXPECT_EQ(h.events().back(), Json({{"type", "appearance"}, {"osDark", true}, {"reduceMotion", false}}));
     // Observers outliving the delegate do nothing.
     h.delegate.reset();
@@ -111,6 +118,8 @@ TEST(AppDelegateWindow, MenuCommands) {
     app.menuCommand(MenuCommand::CheckNow);
     EXPECT_TRUE(h.window().visible);
     EXPECT_EQ(h.events().back(), Json({{"type", "checkNow"}}));
+    app.menuCommand(MenuCommand::OpenSettings);  // the page's settings view answers to this
+    EXPECT_EQ(h.window().web.scripts.back(), "document.querySelector('[data-view=settings]')?.click()");
     app.menuCommand(MenuCommand::About);
     ASSERT_EQ(h.shell.abouts.size(), 1u);
     EXPECT_EQ(h.shell.abouts[0].version, "3.1.0");

@@ -46,9 +46,11 @@ TEST(LaunchValues, FoldersAreCreatedAndVersionFallsBack) {
     TempDir dir;
     auto values = launchWith({"p"}, {}, dir, "");
     EXPECT_EQ(values.appVersion, "1.0.0");
+    EXPECT_EQ(values.supportDir, dir / "config" / "TALVEN Suite");
     EXPECT_EQ(values.cacheDir, dir / "cache" / "TALVEN Suite" / "downloads");
     EXPECT_TRUE(std::filesystem::is_directory(values.supportDir));
     EXPECT_TRUE(std::filesystem::is_directory(values.cacheDir));
+    EXPECT_EQ(launchWith({"p"}, {}, dir, "2.3.4").appVersion, "2.3.4");  // folders already there
 
     // An impossible folder is not fatal.
     std::ofstream(dir / "blocker") << "x";

@@ -65,7 +65,7 @@ class SchemeHandlerTest : public ::testing::Test {
                  {"index.html", kIndex}, {"app.js", "export const x = 1;\n"},
                  {"style.css", "body{}"}, {"data.json", "{}"}, {"icon.svg", "<svg/>"},
                  {"font.woff", "wOFF"}, {"font.woff2", "wOF2"}, {"notes.txt", "plain"},
-                 {"LOGO.PNG", kPng}, {"empty.css", ""},
+                 {"LOGO.PNG", kPng}, {"Makefile", "all:"}, {"empty.css", ""},
                  {"my page.html", "blank in name"}, {"100%.html", "literal percent"},
                  {"sub/page.html", "sub page"}})
             writeFile(root_ / name, body);
@@ -97,6 +97,7 @@ TEST_F(SchemeHandlerTest, ServesFilesWithTypeLengthAndNoStore) {
         {"suite://app/LOGO.PNG", kPng, "image/png"},
         {"suite://app/font.woff2", "wOF2", kOctets},
         {"suite://app/notes.txt", "plain", kOctets},
+        {"suite://app/Makefile", "all:", kOctets},
         {"suite://app/empty.css", "", "text/css; charset=utf-8"},
         {"suite://app/my%20page.html", "blank in name", kHtml},
         {"suite://app/%69ndex.html", kIndex, kHtml},

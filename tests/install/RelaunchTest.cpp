@@ -105,8 +105,10 @@ TEST(Relaunch, ProgramIsTheInstalledBundleWhenItCanBeExecuted) {
     const fs::path own = writeProgram(dir / "own", dir / "unused");
     DetectPaths paths{{(dir / "Applications").string()}, "/nonexistent/pkgutil"};
     EXPECT_EQ(relaunchProgram(paths, own), own.string());  // nothing installed
-    fs::create_directories(installed.parent_path());
-    std::ofstream(installed) << "#!/bin/sh\n";  // a file without execute permission
+    fs::create_directories(installed / "Contents");  // a folder cannot be executed
+    EXPECT_EQ(relaunchProgram(paths, own), own.string());
+    fs::remove_all(installed);
+    std::ofstream(installed) << "#!/bin/sh\n";  // nor a file without execute permission
     EXPECT_EQ(relaunchProgram(paths, own), own.string());
     fs::permissions(installed, fs::perms::owner_all);
     EXPECT_EQ(relaunchProgram(paths, own), installed.string());

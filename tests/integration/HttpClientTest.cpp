@@ -86,6 +86,7 @@ TEST_F(HttpClientTest, FollowsRedirectsAndReportsOnlyTheFinalResponse) {
         res.set_redirect(server.url("/final"), 301);
     });
     server.http().Get("/final", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("X-Final", "yes");
         res.set_content("final", "text/plain");
     });
     server.http().Get("/loop", [&loops](const httplib::Request&, httplib::Response& res) {
@@ -96,6 +97,7 @@ TEST_F(HttpClientTest, FollowsRedirectsAndReportsOnlyTheFinalResponse) {
     EXPECT_EQ(followed.status, 200);
     EXPECT_EQ(followed.body, "final");
     EXPECT_EQ(followed.finalUrl, server.url("/final"));
+    EXPECT_EQ(headerValue(followed.headers, "X-Final"), "yes");
     EXPECT_EQ(headerValue(followed.headers, "X-Hop"), "");
 
     EXPECT_EQ(fetch(get("/loop")).error, TransportError::Other);
