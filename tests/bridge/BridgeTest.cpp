@@ -23,36 +23,28 @@ TEST(DecodeAction, MalformedBodiesAreIgnored) {
 }
 
 TEST(DecodeAction, FallbacksForMissingOrMistypedMembers) {
-    EXPECT_TRUE(as<FetchCatalog>(decodeAction({{"type", "fetchCatalog"}}, false))->urls.empty());
-    EXPECT_TRUE(as<FetchCatalog>(decodeAction({{"type", "fetchCatalog"}, {"urls", {"a", 1}}}, false))
-                    ->urls.empty());
-    EXPECT_EQ(as<FetchCatalog>(decodeAction({{"type", "fetchCatalog"}, {"urls", {"a", "b"}}}, false))
-                  ->urls,
+    auto decode = [](Json body) { return decodeAction(body, false); };
+    EXPECT_TRUE(as<FetchCatalog>(decode({{"type", "fetchCatalog"}, {"urls", {"a", 1}}}))->urls.empty());
+    EXPECT_EQ(as<FetchCatalog>(decode({{"type", "fetchCatalog"}, {"urls", {"a", "b"}}}))->urls,
               (std::vector<std::string>{"a", "b"}));
-
-    EXPECT_TRUE(as<Scan>(decodeAction({{"type", "scan"}, {"apps", {{{"id", "x"}}, 3}}}, false))
-                    ->apps.empty());
-    EXPECT_EQ(as<Scan>(decodeAction({{"type", "scan"}, {"apps", {{{"id", "x"}}}}}, false))->apps.size(),
-              1u);
-    EXPECT_TRUE(as<Install>(decodeAction({{"type", "install"}, {"items", "x"}}, false))->items.empty());
-    EXPECT_EQ(as<Open>(decodeAction({{"type", "open"}, {"detect", {1}}}, false))->detect,
-              Json::object());
-    EXPECT_FALSE(as<SetLoginItem>(decodeAction({{"type", "setLoginItem"}}, false))->on);
-    EXPECT_FALSE(as<SetLoginItem>(decodeAction({{"type", "setLoginItem"}, {"on", "true"}}, false))->on);
-    EXPECT_TRUE(as<SetLoginItem>(decodeAction({{"type", "setLoginItem"}, {"on", true}}, false))->on);
+    EXPECT_TRUE(as<Scan>(decode({{"type", "scan"}, {"apps", {{{"id", "x"}}, 3}}}))->apps.empty());
+    EXPECT_EQ(as<Scan>(decode({{"type", "scan"}, {"apps", {{{"id", "x"}}}}}))->apps.size(), 1u);
+    EXPECT_TRUE(as<Install>(decode({{"type", "install"}, {"items", "x"}}))->items.empty());
+    EXPECT_EQ(as<Open>(decode({{"type", "open"}, {"detect", {1}}}))->detect, Json::object());
+    EXPECT_FALSE(as<SetLoginItem>(decode({{"type", "setLoginItem"}, {"on", "true"}}))->on);
+    EXPECT_TRUE(as<SetLoginItem>(decode({{"type", "setLoginItem"}, {"on", true}}))->on);
 
     // Required members: without them the action does nothing at all.
-    EXPECT_FALSE(decodeAction({{"type", "link"}, {"url", 5}}, false));
-    EXPECT_FALSE(decodeAction({{"type", "save"}}, false));
-    EXPECT_FALSE(decodeAction({{"type", "save"}, {"settings", {1, 2}}}, false));
-    EXPECT_EQ(as<Save>(decodeAction({{"type", "save"}, {"settings", Json::object()}}, false))->settings,
-              Json::object());
+    for (const Json& body : {Json{{"type", "link"}, {"url", 5}}, Json{{"type", "save"}},
+                             Json{{"type", "save"}, {"settings", {1, 2}}}})
+        EXPECT_FALSE(decode(body)) << body;
+    EXPECT_EQ(as<Save>(decode({{"type", "save"}, {"settings", Json::object()}}))->settings, Json::object());
 
     // The whole body travels for these, "type" included.
     Json notify = {{"type", "notify"}, {"title", "T"}};
-    EXPECT_EQ(as<Notify>(decodeAction(notify, false))->body, notify);
+    EXPECT_EQ(as<Notify>(decode(notify))->body, notify);
     Json feedback = {{"type", "sendFeedback"}, {"data", 3}};
-    EXPECT_EQ(as<SendFeedback>(decodeAction(feedback, false))->body, feedback);
+    EXPECT_EQ(as<SendFeedback>(decode(feedback))->body, feedback);
 }
 
 TEST(DecodeAction, DemoModeIgnoresActionsThatTouchTheMachine) {
@@ -71,24 +63,12 @@ TEST(DecodeAction, DemoModeIgnoresActionsThatTouchTheMachine) {
     }
 }
 
-TEST(Events, InitCarriesTheLaunchAndSystemValues) {
+// The whole event is pinned through the delegate; here the fallbacks.
+TEST(Events, InitFallsBackToEnglishAndCarriesSavedSettings) {
     InitValues values;
-    values.platform = "linux";
-    values.version = "2.0.1";
-    values.demo = true;
-    values.settings = Json::object();
-    values.preferredLanguages = {"ar-EG", "en"};
-    values.osDark = true;
-    values.reduceMotion = true;
+    values.settings = {{"lang", "ar"}};
     Json event = initEvent(values);
-    EXPECT_EQ(event, Json({{"type", "init"}, {"platform", "linux"}, {"version", "2.0.1"},
-                           {"demo", true}, {"settings", nullptr}, {"osLang", "ar-EG"},
-                           {"osDark", true}, {"reduceMotion", true}}));
-
-    values.settings = {{"lang", "en"}};
-    values.preferredLanguages.clear();
-    event = initEvent(values);
-    EXPECT_EQ(event["settings"], Json({{"lang", "en"}}));
+    EXPECT_EQ(event["settings"], Json({{"lang", "ar"}}));
     EXPECT_EQ(event["osLang"], "en");
 }
 

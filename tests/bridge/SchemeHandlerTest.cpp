@@ -88,11 +88,8 @@ TEST_F(SchemeHandlerTest, ServesFilesWithTypeLengthAndNoStore) {
     struct Case { const char* uri; std::string body; const char* type; };
     const Case cases[] = {
         {"suite://app/", kIndex, kHtml},
-        {"suite://app", kIndex, kHtml},
         {"suite://other/index.html", kIndex, kHtml},  // host is not examined
         {"suite://evil.example:8080/app.js", "export const x = 1;\n", kJs},
-        {"suite:///index.html", kIndex, kHtml},
-        {"suite://user@x/", kIndex, kHtml},
         {"suite://app/style.css", "body{}", "text/css; charset=utf-8"},
         {"suite://app/data.json", "{}", "application/json; charset=utf-8"},
         {"suite://app/icon.svg", "<svg/>", "image/svg+xml"},
@@ -106,11 +103,9 @@ TEST_F(SchemeHandlerTest, ServesFilesWithTypeLengthAndNoStore) {
         {"suite://app/%69ndex.html", kIndex, kHtml},
         {"suite://app/100%.html", "literal percent", kHtml},  // invalid escape kept as is
         {"suite://app/app.js?x=1#y", "export const x = 1;\n", kJs},
-        {"suite://app/?lang=ar", kIndex, kHtml},
         {"suite://app#frag", kIndex, kHtml},
         {"suite://app/sub/page.html#../../outside.txt", "sub page", kHtml},
         {"suite://app/sub/../index.html", kIndex, kHtml},
-        {"suite://app/sub/./../sub/page.html", "sub page", kHtml},
         {"suite://app/../web/index.html", kIndex, kHtml},
         {"suite://app//sub//page.html", "sub page", kHtml},
     };
@@ -137,20 +132,16 @@ TEST_F(SchemeHandlerTest, RefusesEscapesFoldersMissingAndMalformed) {
         expectNotFound(get(uri), uri);
 }
 
-TEST_F(SchemeHandlerTest, LinksAreFollowedOnlyToServableFiles) {
+TEST_F(SchemeHandlerTest, LinksAreFollowedOnlyToReadableFiles) {
     fs::create_symlink("index.html", root_ / "start.html");
     fs::create_symlink("gone.html", root_ / "dangling.html");
     fs::create_symlink("/dev/zero", root_ / "zero.js");
+    writeFile(root_ / "locked.html", "locked");
+    fs::permissions(root_ / "locked.html", fs::perms::none);
     expectServed(get("suite://app/start.html"), kIndex, kHtml);
     expectNotFound(get("suite://app/dangling.html"));
     expectNotFound(get("suite://app/zero.js"));
-}
-
-TEST_F(SchemeHandlerTest, UnreadableFileIsRefused) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root reads any file";
-    writeFile(root_ / "locked.html", "locked");
-    fs::permissions(root_ / "locked.html", fs::perms::none);
-    expectNotFound(get("suite://app/locked.html"));
+    if (::geteuid() != 0) expectNotFound(get("suite://app/locked.html"));  // root reads any file
 }
 
 TEST_F(SchemeHandlerTest, FifoIsRefusedWithoutBlocking) {
@@ -180,31 +171,6 @@ TEST_F(SchemeHandlerTest, RootIsStandardised) {
     fs::current_path(saved);
     expectServed(relative.respond("suite://app/"), kIndex, kHtml);
     expectNotFound(relative.respond("suite://app/../web2/secret.html"));
-}
-
-TEST(SchemeContentType, ByLowerCasedExtension) {
-    EXPECT_EQ(contentTypeFor("a/b/index.HTML"), kHtml);
-    EXPECT_EQ(contentTypeFor("x.Js"), kJs);
-    EXPECT_EQ(contentTypeFor("x.tar.png"), "image/png");
-    for (const char* p : {"x.html.txt", "x", "x."}) EXPECT_EQ(contentTypeFor(p), kOctets) << p;
-}
-
-TEST(SchemeFindWebRoot, PrefersBuildFolderWithIndexThenInstalledLayout) {
-    fs::path base = makeTemp();
-    ASSERT_FALSE(base.empty());
-    fs::path exe = base / "bin" / "talven-suite";
-    fs::create_directories(base / "bin" / "web");
-    writeFile(base / "bin" / "web" / "index.htm", "wrong name");
-    EXPECT_FALSE(findWebRoot(exe));
-    writeFile(base / "share" / "talven-suite" / "web" / "index.html", "installed");
-    EXPECT_EQ(findWebRoot(exe).value_or(""), base / "share" / "talven-suite" / "web");
-    writeFile(base / "bin" / "web" / "index.html", "build");
-    EXPECT_EQ(findWebRoot(exe).value_or(""), base / "bin" / "web");
-    fs::remove_all(base / "bin" / "web");
-    writeFile(base / "src" / "web" / "index.html", "sources");
-    fs::create_directory_symlink(base / "src" / "web", base / "bin" / "web");
-    EXPECT_EQ(findWebRoot(exe).value_or(""), base / "src" / "web");
-    fs::remove_all(base);
 }
 
 }  // namespace

@@ -194,13 +194,11 @@ TEST_F(DetectTest, HostileListsAreRefusedWithoutCrashingOrHanging) {
     for (int i = 0; i < 300000; ++i) deepXml += "<array>";
     for (int i = 0; i < 300000; ++i) deepXml += "</array>";
     writeInfo(system, "DeepXml.app", deepXml + "</dict></plist>");
-    std::vector<std::vector<uint64_t>> chain, doubling, sane;
+    std::vector<std::vector<uint64_t>> chain, doubling;
     for (uint64_t i = 4; i < 150004; ++i) chain.push_back({i + 1});
     for (uint64_t i = 4; i < 64; ++i) doubling.push_back({i + 1, i + 1});  // 2^60 once expanded
-    for (uint64_t i = 4; i < 14; ++i) sane.push_back({i + 1, i + 1});
     writeInfo(system, "DeepBinary.app", binaryWithPayload(chain, "leaf"));
     writeInfo(system, "Expanding.app", binaryWithPayload(doubling, "leaf"));
-    writeInfo(system, "Shared.app", binaryWithPayload(sane, "leaf"));
 
     for (const char* name : {"DeepXml.app", "DeepBinary.app", "Expanding.app"}) {
         writeInfo(user, name, serialize(shortVersion("fallback")));
@@ -208,8 +206,7 @@ TEST_F(DetectTest, HostileListsAreRefusedWithoutCrashingOrHanging) {
                   "exit 0")
             << name;
     }
-    // Sharing, nesting and width within reason still read.
-    EXPECT_EQ(Detect::bundleVersion("Shared.app", paths), "1.0");
+    // Nesting and width within reason still read.
     plist_t types = plist_new_array();
     for (int i = 0; i < 3000; ++i) plist_array_append_item(types, shortVersion("x"));
     plist_t nested = plist_new_string("deep");
@@ -290,13 +287,6 @@ TEST_F(DetectTest, VersionUsesAppsWhenListedAndReceiptsOtherwise) {
         EXPECT_EQ(Detect::version("app", c.detect, paths), c.expected) << c.detect;
         EXPECT_EQ(calls(), c.asked) << c.detect;
     }
-}
-
-TEST(DetectDefaults, SystemFolderThenTheUsersOwn) {
-    EXPECT_EQ(Detect::appDirs(),
-              (std::vector<std::string>{"/Applications", std::string(std::getenv("HOME")) +
-                                                             "/Applications"}));
-    EXPECT_EQ(Detect::defaultPaths().pkgutil, "/usr/sbin/pkgutil");
 }
 
 }  // namespace

@@ -1,5 +1,3 @@
-#include <plist/plist.h>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -17,16 +15,10 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
 void writeBundle(const fs::path& folder, const std::string& name, const char* version) {
-    plist_t info = plist_new_dict();
-    plist_dict_set_item(info, "CFBundleShortVersionString", plist_new_string(version));
-    char* xml = nullptr;
-    uint32_t length = 0;
-    plist_to_xml(info, &xml, &length);
     fs::create_directories(folder / name / "Contents");
-    std::ofstream(folder / name / "Contents" / "Info.plist", std::ios::binary)
-        << std::string(xml, length);
-    std::free(xml);
-    plist_free(info);
+    std::ofstream(folder / name / "Contents" / "Info.plist")
+        << "<plist version=\"1.0\"><dict><key>CFBundleShortVersionString</key><string>" << version
+        << "</string></dict></plist>";
 }
 
 Json appItem(const std::string& id, const std::string& bundle, Json version = "3.2") {
@@ -105,22 +97,11 @@ TEST_F(ScanTest, DelegateAnswersOnTheMainQueueEvenFromAnotherThread) {
         return h.queue.pending() == 1;
     };
 
-    auto scanned = [&] {
-        std::vector<Json> out;
-        for (const auto& event : h.events()) {
-            if (event["type"] == "scanned") out.push_back(event);
-        }
-        return out;
-    };
-
-    app.scan({appItem("current", "Current.app"), appItem("older", "Older.app")});
+    app.scan({appItem("older", "Older.app")});
     ASSERT_TRUE(postedInTime());
-    EXPECT_TRUE(scanned().empty());  // nothing is sent off the main queue
+    EXPECT_TRUE(h.events().empty());  // nothing is sent off the main queue
     h.queue.runReady();
-    EXPECT_EQ(scanned(), std::vector<Json>{Json(
-                             {{"type", "scanned"},
-                              {"installed", {{"current", "3.2"}, {"older", "3.1.9"}}}})});
-    EXPECT_EQ(app.isInstalled(appItem("older", "Older.app", "3.2")), false);
+    EXPECT_EQ(h.events(), std::vector<Json>{Json({{"type", "scanned"}, {"installed", {{"older", "3.1.9"}}}})});
 
     // A delegate gone before its scan ends is not touched.
     app.scan({appItem("newer", "Newer.app")});

@@ -2,14 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "common/Files.h"
+#include "fakes/TempDir.h"
 #include "platform/ManualMainQueue.h"
 
 namespace suite::demo {
@@ -19,257 +20,173 @@ namespace fs = std::filesystem;
 
 const std::string kPng = std::string("\x89PNG\r\n\x1a\n", 8) + "picture bytes";
 
-// What the stage was asked to do and when, kept apart from the stage so that it can still be
-// read after the stage is gone.
-struct StageCall {
-    std::string what;  // "js", "size", "shot" or "terminate"
-    double at = 0;
-    std::string source;
-    double width = 0, height = 0;
-};
-
+// Records what it was asked to do and when, as "what argument @seconds", in a list that
+// outlives it.
 class FakeStage final : public Stage {
 public:
-    FakeStage(ManualMainQueue& queue, std::vector<StageCall>& calls)
-        : queue_(queue), calls_(calls) {}
+    FakeStage(ManualMainQueue& queue, std::vector<std::string>& calls) : queue_(queue), calls_(calls) {}
 
-    // How long an evaluation takes before it reports completion.
-    double scriptSeconds = 0;
-    // The picture a snapshot yields.
+    double scriptSeconds = 0;  // how long an evaluation takes before it reports completion
     std::optional<std::string> picture = kPng;
     // Completions come from the main loop later, as a web engine delivers them; set to answer
     // from inside the call instead.
     bool answerInsideTheCall = false;
-    // Reports each completion twice, as a faulty engine might.
-    bool answerTwice = false;
+    bool answerTwice = false;  // as a faulty engine might
 
     void evaluateJavaScript(const std::string& source, std::function<void()> done) override {
-        calls_.push_back({"js", queue_.now(), source, 0, 0});
-        queue_.postAfter(scriptSeconds, done);
-        if (answerTwice) queue_.postAfter(scriptSeconds, done);
+        record("js " + source);
+        for (int i = 0; i < (answerTwice ? 2 : 1); ++i) queue_.postAfter(scriptSeconds, done);
     }
     void setContentSize(double width, double height) override {
-        calls_.push_back({"size", queue_.now(), "", width, height});
+        char size[64];
+        std::snprintf(size, sizeof size, "size %gx%g", width, height);
+        record(size);
     }
     void snapshotPng(std::function<void(std::optional<std::string>)> done) override {
-        calls_.push_back({"shot", queue_.now(), "", 0, 0});
-        if (answerInsideTheCall) {
-            done(picture);
-            if (answerTwice) done(picture);
-            return;
+        record("shot");
+        for (int i = 0; i < (answerTwice ? 2 : 1); ++i) {
+            if (answerInsideTheCall) done(picture);
+            else queue_.post([done, png = picture] { done(png); });
         }
-        queue_.post([done, png = picture] { done(png); });
-        if (answerTwice) queue_.post([done, png = picture] { done(png); });
     }
-    void terminate() override { calls_.push_back({"terminate", queue_.now(), "", 0, 0}); }
+    void terminate() override { record("terminate"); }
 
 private:
+    void record(const std::string& what) {
+        char at[32];
+        std::snprintf(at, sizeof at, " @%g", queue_.now());
+        calls_.push_back(what + at);
+    }
     ManualMainQueue& queue_;
-    std::vector<StageCall>& calls_;
+    std::vector<std::string>& calls_;
 };
 
-std::vector<std::string> whats(const std::vector<StageCall>& calls) {
-    std::vector<std::string> names;
-    for (const auto& call : calls) names.push_back(call.what);
-    return names;
-}
-
-using Timeline = std::vector<std::pair<std::string, double>>;
-
-// Compares each call's source (or kind) and time with `expected`.
-void expectTimeline(const std::vector<StageCall>& calls, const Timeline& expected, bool bySource) {
-    ASSERT_EQ(calls.size(), expected.size());
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(bySource ? calls[i].source : calls[i].what, expected[i].first) << i;
-        EXPECT_DOUBLE_EQ(calls[i].at, expected[i].second) << i;
-    }
-}
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using Calls = std::vector<std::string>;
 
 class DemoRunTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "demo-run-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        folder = pattern;
+    // Plays `steps` to the end (bounded in virtual time) on a clock of its own, so that every
+    // time seen counts from zero, and returns what the stage saw.
+    Calls play(std::string_view steps) {
+        ManualMainQueue queue;
+        Calls calls;
+        auto stage = std::make_shared<FakeStage>(queue, calls);
+        configure(*stage);
+        startDemoRun(queue, stage, steps);
+        queue.runUntilIdle(600);
+        EXPECT_EQ(queue.pending(), 0u) << "a run left work behind";
+        return calls;
     }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(folder, ignored);
-    }
-
-    // Plays `steps` to the end (bounded in virtual time) and returns what the stage saw.
-    void play(std::string_view steps) { startDemoRun(queue, stage, steps), queue.runUntilIdle(600); }
-
-    // Plays `steps` on a clock of its own, so that every time seen counts from zero.
-    static std::vector<StageCall> playFromZero(const std::string& steps) {
-        ManualMainQueue ownQueue;
-        std::vector<StageCall> ownCalls;
-        auto ownStage = std::make_shared<FakeStage>(ownQueue, ownCalls);
-        startDemoRun(ownQueue, ownStage, steps);
-        ownQueue.runUntilIdle(600);
-        return ownCalls;
-    }
-
-    // When the step after `step` started: `step` followed by a script that marks the moment.
-    static double startOfStepAfter(const std::string& step) {
-        for (const auto& call : playFromZero(step + "\njs mark"))
-            if (call.what == "js" && call.source == "mark") return call.at;
-        ADD_FAILURE() << "the step after \"" << step << "\" never ran";
-        return -1;
-    }
-
     std::vector<std::string> folderEntries() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+        for (const auto& entry : fs::directory_iterator(dir.path())) names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
         return names;
     }
 
-    ManualMainQueue queue;
-    std::vector<StageCall> calls;
-    std::shared_ptr<FakeStage> stage = std::make_shared<FakeStage>(queue, calls);
-    fs::path folder;
+    std::function<void(FakeStage&)> configure = [](FakeStage&) {};
+    fakes::TempDir dir;
 };
 
 TEST_F(DemoRunTest, ResizeWaitShotAndQuitRunOnTheirTimes) {
-    const fs::path picture = folder / "a.png";
-    startDemoRun(queue, stage, "size 1280 800\nwait 2\nshot " + picture.string() + "\nquit\n");
-
-    queue.advance(1.49);
-    EXPECT_TRUE(calls.empty());
-    queue.runUntilIdle(600);
-
-    ASSERT_EQ(whats(calls), (std::vector<std::string>{"size", "shot", "terminate"}));
-    EXPECT_DOUBLE_EQ(calls[0].at, 1.5);
-    EXPECT_EQ(calls[0].width, 1280);
-    EXPECT_EQ(calls[0].height, 800);
-    EXPECT_DOUBLE_EQ(calls[1].at, 4.0);
-    EXPECT_DOUBLE_EQ(calls[2].at, 4.0);
-    EXPECT_EQ(readFile(picture), kPng);
+    const fs::path picture = dir / "a.png";
+    std::ofstream(picture) << "an old and much longer picture than the new one will be";
+    EXPECT_EQ(play("size 1280 800\nwait 2\nshot " + picture.string() + "\nquit\n"),
+              (Calls{"size 1280x800 @1.5", "shot @4", "terminate @4"}));
+    EXPECT_EQ(readWholeFile(picture), kPng);
     EXPECT_EQ(folderEntries(), std::vector<std::string>{"a.png"});
-    EXPECT_EQ(queue.pending(), 0u);
 }
 
-TEST_F(DemoRunTest, WaitTakesItsNumberOrOneSecond) {
-    // "wait  2" keeps the second space, so no numeral; below zero or NaN means no delay.
-    for (auto [step, at] : {std::pair{"wait 2", 3.5}, {"wait 0.25", 1.75}, {"wait 0x1p1", 3.5},
-                            {"wait", 2.5}, {"wait two", 2.5}, {"wait  2", 2.5}, {"wait -3", 1.5},
-                            {"wait nan", 1.5}})
-        EXPECT_DOUBLE_EQ(startOfStepAfter(step), at) << step;
-}
-
-TEST_F(DemoRunTest, SizeResizesOnlyForTwoUsableNumbersAndAlwaysGoesOnAfterHalfASecond) {
-    // Numbers that no window can take ("nan", "inf", below one point, absurdly large) are
-    // refused like a wrong count.
+TEST_F(DemoRunTest, EachStepTakesItsTime) {
+    // "wait  2" keeps the second space, so no numeral; below zero or NaN means no delay. Sizes
+    // no window can take ("nan", "inf", below one point, absurdly large) are refused like a
+    // wrong count, and every "size" goes on after half a second. Blank lines and unknown
+    // commands take no time.
+    const std::pair<const char*, Calls> cases[] = {
+        {"wait 2", {"js mark @3.5"}},
+        {"wait 0.25", {"js mark @1.75"}},
+        {"wait 0x1p1", {"js mark @3.5"}},
+        {"wait two", {"js mark @2.5"}},
+        {"wait", {"js mark @2.5"}},
+        {"wait  2", {"js mark @2.5"}},
+        {"wait -3", {"js mark @1.5"}},
+        {"wait nan", {"js mark @1.5"}},
+        {"size abc 1280 800", {"size 1280x800 @1.5", "js mark @2"}},
+        {" \t \nJS bad()\nshout x\n\t", {"js mark @1.5"}},
+    };
+    for (const auto& [step, calls] : cases) EXPECT_EQ(play(step + std::string("\njs mark")), calls) << step;
     for (const char* step : {"size 1280", "size 1280 800 600", "size", "size 1280x800",
-                             "size nan 800", "size 1280 inf", "size -1280 800", "size 1e300 1"}) {
-        EXPECT_DOUBLE_EQ(startOfStepAfter(step), 2.0) << step;
-        EXPECT_EQ(whats(playFromZero(step)), std::vector<std::string>{}) << step;
-    }
-    EXPECT_DOUBLE_EQ(startOfStepAfter("size abc 1280 800"), 2.0);
-    const auto resized = playFromZero("size abc 1280 800");
-    ASSERT_EQ(whats(resized), std::vector<std::string>{"size"});
-    EXPECT_EQ(resized[0].width, 1280);
-    EXPECT_EQ(resized[0].height, 800);
-}
-
-TEST_F(DemoRunTest, BlankLinesAndUnknownCommandsAreSkippedAtOnce) {
-    play(" \t \nJS bad()\nshout x\n\t\njs good()\nquit");
-    ASSERT_EQ(whats(calls), (std::vector<std::string>{"js", "terminate"}));
-    EXPECT_EQ(calls[0].source, "good()");
-    EXPECT_DOUBLE_EQ(calls[0].at, 1.5);
-    EXPECT_DOUBLE_EQ(calls[1].at, 1.7);
+                             "size nan 800", "size 1280 inf", "size -1280 800", "size 1e300 1"})
+        EXPECT_EQ(play(step + std::string("\njs mark")), Calls{"js mark @2"}) << step;
 }
 
 TEST_F(DemoRunTest, ScriptStepWaitsForTheEvaluationThenAFifthOfASecond) {
-    stage->scriptSeconds = 3;
-    play("js document.title = 'a  b'\nquit");
-    ASSERT_EQ(whats(calls), (std::vector<std::string>{"js", "terminate"}));
-    EXPECT_EQ(calls[0].source, "document.title = 'a  b'");
-    EXPECT_DOUBLE_EQ(calls[1].at, 4.7);
+    configure = [](FakeStage& stage) { stage.scriptSeconds = 3; };
+    EXPECT_EQ(play("js document.title = 'a  b'\nquit"),
+              (Calls{"js document.title = 'a  b' @1.5", "terminate @4.7"}));
 }
 
 TEST_F(DemoRunTest, RunWithoutQuitEndsAndLeavesNothingBehind) {
-    play("size 640 480\nwait 1\njs x");
-    EXPECT_EQ(whats(calls), (std::vector<std::string>{"size", "js"}));
-    EXPECT_EQ(queue.pending(), 0u);
-
-    calls.clear();
-    play("");
-    EXPECT_TRUE(calls.empty());
-    EXPECT_EQ(queue.pending(), 0u);
+    EXPECT_EQ(play("size 640 480\nwait 1\njs x"), (Calls{"size 640x480 @1.5", "js x @3"}));
+    EXPECT_EQ(play(""), Calls{});
 }
 
-TEST_F(DemoRunTest, ShotThatCannotBeWrittenLeavesNoFileAndGoesOnAtOnce) {
-    const fs::path missing = folder / "missing" / "a.png";
-    const fs::path intoAFolder = folder / "taken";
-    fs::create_directory(intoAFolder);
-    play("wait 1\nshot " + missing.string() + "\nshot " + intoAFolder.string() + "\nquit");
-
-    ASSERT_EQ(whats(calls), (std::vector<std::string>{"shot", "shot", "terminate"}));
-    EXPECT_DOUBLE_EQ(calls[2].at, 2.5);
-    EXPECT_FALSE(fs::exists(missing.parent_path()));
-    EXPECT_TRUE(fs::is_directory(intoAFolder));
+TEST_F(DemoRunTest, FailedShotLeavesNoFileAndGoesOnAtOnce) {
+    const fs::path missing = dir / "missing" / "a.png";
+    fs::create_directory(dir / "taken");
+    EXPECT_EQ(play("shot " + missing.string() + "\nshot " + (dir / "taken").string() + "\nquit"),
+              (Calls{"shot @1.5", "shot @1.5", "terminate @1.5"}));
+    configure = [](FakeStage& stage) { stage.picture.reset(); };
+    EXPECT_EQ(play("shot " + (dir / "b.png").string() + "\nquit"),
+              (Calls{"shot @1.5", "terminate @1.5"}));
+    EXPECT_TRUE(fs::is_directory(dir / "taken"));
     EXPECT_EQ(folderEntries(), std::vector<std::string>{"taken"});
 }
 
-TEST_F(DemoRunTest, ShotReplacesAnOldPictureButNoImageLeavesTheFolderAsItWas) {
-    const fs::path picture = folder / "a.png";
-    std::ofstream(picture) << "an old and much longer picture than the new one will be";
-    play("shot " + picture.string());
-    EXPECT_EQ(readFile(picture), kPng);
-
-    stage->picture.reset();
-    const fs::path other = folder / "b.png";
-    play("shot " + other.string() + "\nquit");
-    EXPECT_EQ(whats(calls).back(), "terminate");
-    EXPECT_FALSE(fs::exists(other));
-    EXPECT_EQ(folderEntries(), std::vector<std::string>{"a.png"});
-}
-
 TEST_F(DemoRunTest, RunStopsOnceTheStageIsGone) {
+    ManualMainQueue queue;
+    Calls calls;
+    auto stage = std::make_shared<FakeStage>(queue, calls);
     startDemoRun(queue, stage, "size 100 100\nwait 5\nsize 200 200\nquit");
     queue.advance(3);
-    ASSERT_EQ(whats(calls), std::vector<std::string>{"size"});
     stage.reset();
     queue.runUntilIdle(600);
-    EXPECT_EQ(whats(calls), std::vector<std::string>{"size"});
+    EXPECT_EQ(calls, Calls{"size 100x100 @1.5"});
     EXPECT_EQ(queue.pending(), 0u);
 }
 
 TEST_F(DemoRunTest, RunsStartedByTwoLoadsInterleaveWithTheirOwnSteps) {
+    ManualMainQueue queue;
+    Calls calls;
+    auto stage = std::make_shared<FakeStage>(queue, calls);
     startDemoRun(queue, stage, "wait 1\njs first-a\njs first-b");
     queue.advance(0.25);
     startDemoRun(queue, stage, "js second-a\nwait 1\njs second-b");
     queue.runUntilIdle(600);
-
-    expectTimeline(calls, {{"second-a", 1.75}, {"first-a", 2.5}, {"first-b", 2.7}, {"second-b", 2.95}}, true);
+    EXPECT_EQ(calls, (Calls{"js second-a @1.75", "js first-a @2.5", "js first-b @2.7",
+                            "js second-b @2.95"}));
 }
 
 TEST_F(DemoRunTest, CompletionReportedTwiceDoesNotRunTheRestTwice) {
-    stage->answerTwice = true;
-    play("js a\nshot " + (folder / "a.png").string() + "\njs b\njs c\nquit");
-
-    expectTimeline(calls, {{"js", 1.5}, {"shot", 1.7}, {"js", 1.7}, {"js", 1.9}, {"terminate", 2.1}}, false);
+    configure = [](FakeStage& stage) { stage.answerTwice = true; };
+    EXPECT_EQ(play("js a\nshot " + (dir / "a.png").string() + "\njs b\njs c\nquit"),
+              (Calls{"js a @1.5", "shot @1.7", "js b @1.7", "js c @1.9", "terminate @2.1"}));
 }
 
 // Steps that go on at once, and pictures that come back before the snapshot call returns, must
 // not nest one call per step: a long file would exhaust the stack.
 TEST_F(DemoRunTest, LongRunsOfImmediateStepsDoNotDeepenTheStack) {
     constexpr int kSteps = 100000;
-    stage->picture.reset();
-    stage->answerInsideTheCall = true;
+    configure = [](FakeStage& stage) {
+        stage.picture.reset();
+        stage.answerInsideTheCall = true;
+    };
     std::string steps;
     for (int i = 0; i < kSteps; ++i) steps += "nothing\n \n";
-    for (int i = 0; i < kSteps; ++i) steps += "shot " + (folder / "never.png").string() + "\n";
-    play(steps + "quit");
+    for (int i = 0; i < kSteps; ++i) steps += "shot " + (dir / "never.png").string() + "\n";
+    const Calls calls = play(steps + "quit");
     ASSERT_EQ(calls.size(), kSteps + 1u);
-    EXPECT_EQ(calls.back().what, "terminate");
-    EXPECT_DOUBLE_EQ(calls.back().at, 1.5);
+    EXPECT_EQ(calls.back(), "terminate @1.5");
     EXPECT_TRUE(folderEntries().empty());
 }
 

@@ -19,11 +19,6 @@ constexpr const char* kOneMiBOfA =
 constexpr const char* kOneMiBPlusOneOfA =
     "4a3f0c0c213adea174f9a3d4c13177315b588bdb2e9c1012d3d0bf0453ca0f6a";
 
-std::string upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
-
 struct Sha256 : ::testing::Test {
     fakes::TempDir dir;
     std::filesystem::path write(const std::string& name, const std::string& content) {
@@ -49,17 +44,15 @@ TEST_F(Sha256, NothingForWhatIsNotAReadableFile) {
     EXPECT_EQ(sha256Of(dir / "fifo"), std::nullopt);
 }
 
-TEST_F(Sha256, PackageCheckIgnoresTheExpectedDigestsCase) {
+TEST_F(Sha256, PackageCheckIgnoresTheExpectedDigestsCaseAndReadsNothingWithoutOne) {
     auto file = write("abc", "abc");
     EXPECT_TRUE(verifyPackage(file, std::string(kAbc)));
-    EXPECT_TRUE(verifyPackage(file, upper(kAbc)));
+    EXPECT_TRUE(
+        verifyPackage(file, std::string("BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD")));
     EXPECT_FALSE(verifyPackage(file, std::string(kEmpty)));
     EXPECT_FALSE(verifyPackage(file, std::string()));
     // Only the digest's own letters are folded, not look-alikes around them.
     EXPECT_FALSE(verifyPackage(file, std::string(kAbc) + " "));
-}
-
-TEST_F(Sha256, PackageCheckWithoutExpectedDigestReadsNothing) {
     EXPECT_TRUE(verifyPackage(dir / "missing", std::nullopt));
     // With a digest to compare, an unreadable file is never verified, even against the empty
     // input's digest.

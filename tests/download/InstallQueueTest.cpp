@@ -68,41 +68,6 @@ struct InstallQueue : ::testing::Test {
     }
 };
 
-TEST_F(InstallQueue, ItemsGoOneAfterAnotherAndAFailedDigestOnlyDropsItsOwn) {
-    Json numberDigest = item("number", "number.pkg", Json(12));  // not a string: counts as absent
-    app->install({item("one", "one.pkg", kOne), item("two", "two.pkg", kOne),
-                  item("three", "three.pkg", kThreeUpper), numberDigest});
-    ASSERT_EQ(h.http.calls.size(), 1u);
-    EXPECT_EQ(h.http.calls[0]->request.url, "https://downloads.brenlow.example/one.pkg");
-    EXPECT_EQ(h.http.calls[0]->request.timeoutSeconds, 30);
-
-    std::ofstream(h.http.calls[0]->request.responseFile) << "one";
-    h.http.answer(0, FakeHttpClient::reply(200, ""));
-    EXPECT_EQ(h.http.calls.size(), 1u);  // the next waits for the verdict on the main queue
-    h.queue.runReady();
-    ASSERT_EQ(h.http.calls.size(), 2u);
-
-    serve(1, "two");
-    ASSERT_EQ(h.http.calls.size(), 3u);
-    // The failed file is deleted; the verified one waits for the install run.
-    EXPECT_EQ(downloads(), (std::vector<std::string>{"one.pkg", partial(2)}));
-    EXPECT_TRUE(handedOver().empty());
-    serve(2, "three");  // an upper-case digest matches
-    serve(3, "anything at all");
-    EXPECT_EQ(h.http.calls.size(), 4u);
-
-    EXPECT_EQ(queueEvents(),
-              (std::vector<Json>{started("one"), verifying("one"), started("two"), verifying("two"),
-                                 failed("two", "check"), started("three"), verifying("three"),
-                                 started("number"), verifying("number")}));
-    EXPECT_EQ(handedOver(), (std::vector<std::string>{"one", "three", "number"}));
-    EXPECT_EQ(h.privileged.scripts.size(), 1u);
-
-    // The run has ended: a new request starts a new run at once.
-    app->install({item("four", "four.pkg")});
-    EXPECT_EQ(h.http.calls.size(), 5u);
-}
-
 TEST_F(InstallQueue, RefusedItemsAreReportedBackToBackWithoutTraffic) {
     const std::vector<std::pair<std::string, Json>> badUrls = {
         {"no-url", nullptr},
@@ -143,44 +108,36 @@ TEST_F(InstallQueue, LongRunOfRefusedItemsDoesNotNestCalls) {
     EXPECT_EQ(queueEvents().size(), 100001u);
 }
 
-TEST_F(InstallQueue, FailedDownloadsReportAndTheRunGoesOn) {
-    std::ofstream(h.launch.cacheDir / "a.pkg") << "from an earlier run";
-    app->install({item("a", "a.pkg"), item("b", "b.pkg"), item("c", "c.pkg", kOne)});
-    serve(0, "<html>gone</html>", 404);
-    ASSERT_EQ(h.http.calls.size(), 2u);
-    h.http.answer(1, FakeHttpClient::failure(TransportError::TimedOut));
-    h.queue.runReady();
-    ASSERT_EQ(h.http.calls.size(), 3u);
-    // Neither failure left a file, and the earlier download of the same name is untouched.
-    EXPECT_EQ(downloads(), (std::vector<std::string>{"a.pkg", partial(2)}));
-    std::ifstream earlier(h.launch.cacheDir / "a.pkg");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(earlier), {}), "from an earlier run");
-    serve(2, "one");
-    EXPECT_EQ(queueEvents(),
-              (std::vector<Json>{started("a"), failed("a", "download"), started("b"),
-                                 failed("b", "download"), started("c"), verifying("c")}));
-    EXPECT_EQ(handedOver(), std::vector<std::string>{"c"});
-}
-
+// Downloads strictly one after another, each verified before the next starts; a failed check
+// drops only its own package and the batch still gets one password prompt.
 TEST_F(InstallQueue, SecondRequestDuringARunJoinsItAndAnEmptyOneEndsAtOnce) {
     app->install({});
     EXPECT_TRUE(h.privileged.scripts.empty());
-    app->install({item("a", "a.pkg")});  // the empty run left nothing hanging
-    app->install({item("b", "b.pkg"), item("c", "c/x.pkg")});
+    app->install({item("a", "a.pkg", kOne)});  // the empty run left nothing hanging
+    app->install({item("b", "b.pkg", Json(12)), item("c", "c/x.pkg"), item("d", "d.pkg", kOne),
+                  item("e", "e.pkg", kThreeUpper)});
     EXPECT_EQ(h.http.calls.size(), 1u);  // no second chain
-    serve(0, "a");
+    std::ofstream(h.http.calls[0]->request.responseFile) << "one";
+    h.http.answer(0, FakeHttpClient::reply(200, ""));
+    EXPECT_EQ(h.http.calls.size(), 1u);  // the next waits for the verdict on the main queue
+    h.queue.runReady();
     ASSERT_EQ(h.http.calls.size(), 2u);
     EXPECT_EQ(h.http.calls[1]->request.url, "https://downloads.brenlow.example/b.pkg");
     app->install({});  // joining with nothing changes nothing
-    serve(1, "b");
-    EXPECT_EQ(h.http.calls.size(), 2u);
+    serve(1, "b");     // a digest that is not a string counts as absent
+    serve(2, "not one");
+    EXPECT_EQ(downloads(), (std::vector<std::string>{"a.pkg", "b.pkg", partial(3)}));
+    serve(3, "three");  // an upper-case digest matches
+    EXPECT_EQ(h.http.calls.size(), 4u);
     EXPECT_EQ(queueEvents(), (std::vector<Json>{started("a"), verifying("a"), started("b"),
-                                                verifying("b"), failed("c", "download")}));
+                                                verifying("b"), failed("c", "download"),
+                                                started("d"), verifying("d"), failed("d", "check"),
+                                                started("e"), verifying("e")}));
     // One batch: one script, one password prompt for both requests' packages.
-    EXPECT_EQ(handedOver(), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(handedOver(), (std::vector<std::string>{"a", "b", "e"}));
     EXPECT_EQ(h.privileged.scripts.size(), 1u);
-    app->install({item("d", "d.pkg")});
-    EXPECT_EQ(h.http.calls.size(), 3u);
+    app->install({item("f", "f.pkg")});  // the run has ended: a new one starts at once
+    EXPECT_EQ(h.http.calls.size(), 5u);
 }
 
 TEST_F(InstallQueue, PercentagesAreIntegersAtTheEdgesAndFractionsBetween) {

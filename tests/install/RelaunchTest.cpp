@@ -71,26 +71,16 @@ std::vector<long> statFields(const std::string& pid) {
     return out;
 }
 
-// Children of this process started with exactly `argv`. Arguments become readable a moment after
-// the start, so this looks until one shows (bounded), then a little longer for a second one.
-std::vector<pid_t> startedShells(const std::vector<std::string>& argv) {
+// Children of this process started with exactly `argv`.
+std::vector<pid_t> childrenRunning(const std::vector<std::string>& argv) {
     std::string wanted;
     for (const auto& arg : argv) wanted += arg + '\0';
     std::vector<pid_t> found;
-    const auto limit = Clock::now() + 5s;
-    std::optional<Clock::time_point> settle;
-    while (Clock::now() < (settle ? *settle : limit)) {
-        for (const auto& entry : fs::directory_iterator("/proc")) {
-            const std::string name = entry.path().filename().string();
-            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-            const pid_t pid = std::stoi(name);
-            if (readWholeFile(entry.path() / "cmdline") == wanted &&
-                statFields(name)[0] == ::getpid() &&
-                std::find(found.begin(), found.end(), pid) == found.end())
-                found.push_back(pid);
-        }
-        if (!found.empty() && !settle) settle = Clock::now() + 300ms;
-        std::this_thread::sleep_for(10ms);
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") == std::string::npos &&
+            readWholeFile(entry.path() / "cmdline") == wanted && statFields(name)[0] == ::getpid())
+            found.push_back(std::stoi(name));
     }
     return found;
 }
@@ -115,7 +105,7 @@ TEST(Relaunch, ProgramIsTheInstalledBundleWhenItCanBeExecuted) {
     const fs::path own = writeProgram(dir / "own", dir / "unused");
     DetectPaths paths{{(dir / "Applications").string()}, "/nonexistent/pkgutil"};
     EXPECT_EQ(relaunchProgram(paths, own), own.string());  // nothing installed
-    fs::create_directories(installed / "Contents");        // a folder cannot be executed
+    fs::create_directories(installed / "Contents");  // a folder cannot be executed
     EXPECT_EQ(relaunchProgram(paths, own), own.string());
     fs::remove_all(installed);
     std::ofstream(installed) << "#!/bin/sh\n";  // nor a file without execute permission
@@ -133,7 +123,12 @@ TEST(Relaunch, ReopenStartsOneDetachedShellAndQuitsAfterTheDelay) {
     auto& app = h.startWith([&](AppConfig& config) { config.ownExecutable = program; }, h.http);
     app.reopen();
     app.reopen();  // a second request before quitting starts no second program
-    auto shells = startedShells({"/bin/sh", "-c", relaunchScript(::getpid()), program.string()});
+    const std::vector<std::string> argv = {"/bin/sh", "-c", relaunchScript(::getpid()), program.string()};
+    // Arguments become readable a moment after the start; a second shell would show by then too.
+    for (const auto end = Clock::now() + 5s; childrenRunning(argv).empty() && Clock::now() < end;)
+        std::this_thread::sleep_for(10ms);
+    std::this_thread::sleep_for(300ms);
+    auto shells = childrenRunning(argv);
     ASSERT_EQ(shells.size(), 1u);
     const std::string shell = std::to_string(shells[0]);
     // Its own session, and nothing of ours on its standard streams.

@@ -5,7 +5,6 @@
 
 #include <deque>
 
-#include "integration/LoopbackServer.h"
 #include "platform/ManualMainQueue.h"
 #include "platform/curl/TransferDelivery.h"
 
@@ -21,23 +20,25 @@ HttpProgress received(std::uint64_t bytes, std::uint64_t total) {
     return progress;
 }
 
-struct Log {
-    std::vector<std::string> events;
-    std::shared_ptr<TransferDelivery> delivery(MainQueue& queue) {
-        return std::make_shared<TransferDelivery>(
-            queue,
-            [this](const HttpProgress& p) {
-                events.push_back("progress " + std::to_string(p.received));
-            },
-            [this](HttpResponse r) { events.push_back("done " + std::to_string(r.status)); });
-    }
-};
-
 HttpResponse answered(int status) {
     HttpResponse response;
     response.status = status;
     return response;
 }
+
+// What a delivery handed to its callbacks, in order.
+struct Log {
+    std::vector<std::string> events;
+    HttpResponse last;
+    std::shared_ptr<TransferDelivery> delivery(MainQueue& queue) {
+        return std::make_shared<TransferDelivery>(
+            queue, [this](const HttpProgress& p) { events.push_back("progress " + std::to_string(p.received)); },
+            [this](HttpResponse r) {
+                events.push_back("done " + std::to_string(r.status));
+                last = std::move(r);
+            });
+    }
+};
 
 // Runs tasks newest first: a main queue that keeps no order between tasks posted close together.
 class ReversingQueue final : public MainQueue {
@@ -60,13 +61,11 @@ TEST(HttpClientDeliveryTest, ManyReportsBecomeOneWaitingTaskThatCarriesTheNewest
     ManualMainQueue queue;
     Log log;
     auto delivery = log.delivery(queue);
-
     for (std::uint64_t bytes = 1; bytes <= 1000; ++bytes)
         delivery->reportProgress(received(bytes, 1000));
     EXPECT_EQ(queue.pending(), 1u);
     queue.runReady();
     EXPECT_EQ(log.events, (std::vector<std::string>{"progress 1000"}));
-
     // Unchanged values are not worth a task.
     delivery->reportProgress(received(1000, 1000));
     EXPECT_EQ(queue.pending(), 0u);
@@ -74,39 +73,31 @@ TEST(HttpClientDeliveryTest, ManyReportsBecomeOneWaitingTaskThatCarriesTheNewest
 
 TEST(HttpClientDeliveryTest, CompletionComesOnceAndAfterTheLastProgressInAnyQueueOrder) {
     ReversingQueue reversing;
-    Log reversed;
-    auto second = reversed.delivery(reversing);
-    second->reportProgress(received(10, 20));
-    second->complete(answered(200), received(20, 20));
+    Log log;
+    auto delivery = log.delivery(reversing);
+    delivery->reportProgress(received(10, 20));
+    delivery->complete(answered(200), received(20, 20));
     reversing.runAll();  // the completion task runs before the progress task here
-    EXPECT_EQ(reversed.events, (std::vector<std::string>{"progress 20", "done 200"}));
+    EXPECT_EQ(log.events, (std::vector<std::string>{"progress 20", "done 200"}));
 }
 
 TEST(HttpClientDeliveryTest, CancelBeforeTheCompletionRunsTurnsAnyResultIntoCancelled) {
     ManualMainQueue queue;
-    HttpResponse seen;
-    int completions = 0;
-    auto make = [&] {
-        return std::make_shared<TransferDelivery>(queue, nullptr, [&](HttpResponse r) {
-            ++completions;
-            seen = std::move(r);
-        });
-    };
-    auto delivery = make();
+    Log log;
+    auto delivery = log.delivery(queue);
     delivery->complete(answered(200), std::nullopt);
     delivery->requestCancel();  // the worker had finished; the main thread had not heard yet
     queue.runReady();
-    EXPECT_EQ(completions, 1);
-    EXPECT_EQ(seen.error, TransportError::Cancelled);
+    EXPECT_EQ(log.last.error, TransportError::Cancelled);
 
     // Once delivered, a result stays what it was.
-    auto later = make();
+    auto later = log.delivery(queue);
     later->complete(answered(200), std::nullopt);
     queue.runReady();
     later->requestCancel();
     queue.runReady();
-    EXPECT_EQ(completions, 2);
-    EXPECT_EQ(seen.error, TransportError::None);
+    EXPECT_EQ(log.events.size(), 2u);
+    EXPECT_EQ(log.last.error, TransportError::None);
 }
 
 }  // namespace

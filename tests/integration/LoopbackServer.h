@@ -1,6 +1,7 @@
 #pragma once
 // Servers on 127.0.0.1 for the HTTP client's integration tests, and a way to drive the client's
 // main queue until a transfer has finished. Every wait here is bounded.
+#include <gtest/gtest.h>
 #include <httplib.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -20,6 +21,7 @@
 
 #include "platform/HttpClient.h"
 #include "platform/ManualMainQueue.h"
+#include "platform/curl/CurlHttpClient.h"
 
 namespace suite {
 
@@ -36,20 +38,17 @@ namespace suite::testing {
 
 using namespace std::chrono_literals;
 
-// Lets handlers that stall wait for the test to end instead of sleeping blindly, so that stopping
+// Lets stalling handlers wait for the test to end instead of sleeping blindly, so that stopping
 // a server never waits for a handler's sleep to run out.
 class ReleaseGate {
   public:
-    // True when released, false when `limit` passed first.
-    bool wait(std::chrono::milliseconds limit) {
+    bool wait(std::chrono::milliseconds limit) {  // true when released in time
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, limit, [this] { return released_; });
     }
     void release() {
-        {
-            std::lock_guard lock(mutex_);
-            released_ = true;
-        }
+        std::lock_guard lock(mutex_);
+        released_ = true;
         changed_.notify_all();
     }
 
@@ -59,7 +58,7 @@ class ReleaseGate {
     bool released_ = false;
 };
 
-// An httplib server (plain or TLS) listening on an ephemeral port of 127.0.0.1 on its own thread.
+// An httplib server (plain or TLS) on an ephemeral port of 127.0.0.1, on its own thread.
 // Register routes on `http()` before `start()`.
 class LoopbackServer {
   public:
@@ -70,12 +69,9 @@ class LoopbackServer {
         server_->set_keep_alive_timeout(1);
     }
     ~LoopbackServer() {
-        gate.release();
         server_->stop();
         if (thread_.joinable()) thread_.join();
     }
-    LoopbackServer(const LoopbackServer&) = delete;
-    LoopbackServer& operator=(const LoopbackServer&) = delete;
 
     httplib::Server& http() { return *server_; }
 
@@ -84,8 +80,7 @@ class LoopbackServer {
         port_ = server_->bind_to_any_port("127.0.0.1");
         if (port_ <= 0) return false;
         thread_ = std::thread([this] { server_->listen_after_bind(); });
-        const auto limit = std::chrono::steady_clock::now() + 2s;
-        while (!server_->is_running()) {
+        for (const auto limit = std::chrono::steady_clock::now() + 2s; !server_->is_running();) {
             if (std::chrono::steady_clock::now() > limit) return false;
             std::this_thread::sleep_for(1ms);
         }
@@ -97,16 +92,14 @@ class LoopbackServer {
         return scheme + "://127.0.0.1:" + std::to_string(port_) + path;
     }
 
-    ReleaseGate gate;
-
   private:
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
     int port_ = 0;
 };
 
-// A bare TCP listener on 127.0.0.1 that runs `script` on every accepted connection, one at a
-// time: for answers no well-behaved server library would give (a body cut short, silence).
+// A bare TCP listener on 127.0.0.1 that reads each request's head and runs `script` on the
+// connection, one at a time: for answers no well-behaved server library would give.
 class RawLoopbackServer {
   public:
     using Script = std::function<void(int socket, ReleaseGate& gate)>;
@@ -117,12 +110,10 @@ class RawLoopbackServer {
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
-        if (listener_ < 0 ||
-            ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-            ::listen(listener_, 8) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) ||
+            ::listen(listener_, 8) ||
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length))
             return;
-        }
         port_ = ntohs(address.sin_port);
         thread_ = std::thread([this] { serve(); });
     }
@@ -132,8 +123,6 @@ class RawLoopbackServer {
         if (thread_.joinable()) thread_.join();
         if (listener_ >= 0) ::close(listener_);
     }
-    RawLoopbackServer(const RawLoopbackServer&) = delete;
-    RawLoopbackServer& operator=(const RawLoopbackServer&) = delete;
 
     int port() const { return port_; }  // 0 when the listener could not be set up
     std::string url(const std::string& path) const {
@@ -143,8 +132,18 @@ class RawLoopbackServer {
 
     ReleaseGate gate;
 
+    static bool sendAll(int socket, const std::string& bytes) {
+        for (std::size_t sent = 0; sent < bytes.size();) {
+            const ssize_t wrote = ::send(socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (wrote <= 0) return false;
+            sent += static_cast<std::size_t>(wrote);
+        }
+        return true;
+    }
+
+  private:
     // Reads up to the end of a request's header block (at most two seconds, 64 KiB).
-    static std::string readRequestHead(int socket) {
+    static void readRequestHead(int socket) {
         std::string head;
         char buffer[4096];
         const auto limit = std::chrono::steady_clock::now() + 2s;
@@ -156,21 +155,8 @@ class RawLoopbackServer {
             if (got <= 0) break;
             head.append(buffer, static_cast<std::size_t>(got));
         }
-        return head;
     }
 
-    static bool sendAll(int socket, const std::string& bytes) {
-        std::size_t sent = 0;
-        while (sent < bytes.size()) {
-            const ssize_t wrote =
-                ::send(socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (wrote <= 0) return false;
-            sent += static_cast<std::size_t>(wrote);
-        }
-        return true;
-    }
-
-  private:
     void serve() {
         while (!stopping_) {
             pollfd ready{listener_, POLLIN, 0};
@@ -178,6 +164,7 @@ class RawLoopbackServer {
             const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
             if (connection < 0) continue;
             ++connections_;
+            readRequestHead(connection);
             script_(connection, gate);
             ::close(connection);
         }
@@ -203,9 +190,9 @@ inline std::shared_ptr<HttpTransfer> startRecorded(HttpClient& client, HttpReque
                                                    Recorded& recorded) {
     return client.start(
         std::move(request),
-        [&recorded](const HttpProgress& progress) {
-            if (recorded.completions > 0) ++recorded.progressAfterCompletion;
-            recorded.progress.push_back(progress);
+        [&recorded](const HttpProgress& p) {
+            recorded.progressAfterCompletion += recorded.completions;
+            recorded.progress.push_back(p);
         },
         [&recorded](HttpResponse response) {
             ++recorded.completions;
@@ -216,8 +203,7 @@ inline std::shared_ptr<HttpTransfer> startRecorded(HttpClient& client, HttpReque
 // Runs the queue's tasks as they arrive until `finished` holds or `limit` of real time passed.
 inline bool runUntil(ManualMainQueue& queue, const std::function<bool()>& finished,
                      std::chrono::milliseconds limit = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    for (;;) {
+    for (const auto deadline = std::chrono::steady_clock::now() + limit;;) {
         queue.runReady();
         if (finished()) return true;
         if (std::chrono::steady_clock::now() > deadline) return false;
@@ -225,10 +211,30 @@ inline bool runUntil(ManualMainQueue& queue, const std::function<bool()>& finish
     }
 }
 
-inline bool runUntilDone(ManualMainQueue& queue, const Recorded& recorded,
-                         std::chrono::milliseconds limit = 10s) {
-    return runUntil(
-        queue, [&recorded] { return recorded.completions > 0; }, limit);
+// Starts `request`, waits for its completion (checking there was exactly one) and returns it.
+inline HttpResponse fetch(HttpClient& client, ManualMainQueue& queue, HttpRequest request,
+                          Recorded* into = nullptr, std::chrono::milliseconds limit = 10s) {
+    Recorded local;
+    Recorded& recorded = into ? *into : local;
+    startRecorded(client, std::move(request), recorded);
+    EXPECT_TRUE(runUntil(queue, [&] { return recorded.completions > 0; }, limit))
+        << "no completion in time";
+    EXPECT_EQ(recorded.completions, 1);
+    return recorded.response;
+}
+
+inline HttpRequest request(std::string url, std::string method = "GET", double timeout = 10) {
+    HttpRequest r;
+    r.url = std::move(url);
+    r.method = std::move(method);
+    r.timeoutSeconds = timeout;
+    return r;
+}
+
+inline CurlClientOptions loopbackOptions() {
+    CurlClientOptions options;
+    options.allowPlainHttpToLoopback = true;
+    return options;
 }
 
 }  // namespace suite::testing
