@@ -11,11 +11,9 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -30,45 +28,16 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "download/Downloader.h"
 #include "platform/ManualMainQueue.h"
 #include "platform/curl/CurlHttpClient.h"
 
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point from) {
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
-
-long statusKiB(const std::string& field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind(field + ":", 0) == 0)
-            return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
-    }
-    return -1;
-}
-
-void resetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-void writeFile(const fs::path& path, std::uint64_t bytes) {
-    std::vector<char> chunk(1 << 20);
-    for (std::size_t i = 0; i < chunk.size(); ++i)
-        chunk[i] = static_cast<char>(i * 2654435761u >> 13);
-    std::ofstream out(path, std::ios::binary);
-    for (std::uint64_t written = 0; written < bytes; written += chunk.size()) {
-        out.write(chunk.data(), static_cast<std::streamsize>(
-                                    std::min<std::uint64_t>(chunk.size(), bytes - written)));
-    }
-}
+using namespace bench;
 
 // Serves `file` to every GET, one connection at a time, until destroyed.
 class SendfileServer {
@@ -160,21 +129,7 @@ std::optional<double> downloadWithDownloader(suite::HttpClient& client,
 }
 
 std::optional<double> downloadWithCurl(const std::string& url, const fs::path& dest) {
-    const std::string out = dest.string();
-    const char* argv[] = {"curl", "-s", "-f", "-o", out.c_str(), url.c_str(), nullptr};
-    const auto start = Clock::now();
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, "curl", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-        return std::nullopt;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-    return seconds(start);
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return timeCommand({"curl", "-s", "-f", "-o", dest.string(), url});
 }
 
 }  // namespace

@@ -14,48 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "platform/Digest.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point from) {
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
-
-// A field of /proc/self/status in KiB ("VmRSS", "VmHWM").
-long statusKiB(const std::string& field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind(field + ":", 0) == 0)
-            return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
-    }
-    return -1;
-}
-
-// Starts the peak-RSS mark afresh at the current RSS (Linux 4.0 and later).
-void resetPeak() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
-void writeFile(const fs::path& path, std::uint64_t bytes) {
-    std::vector<char> chunk(1 << 20);
-    std::uint64_t state = 0x9e3779b97f4a7c15ull;
-    for (auto& c : chunk) {
-        state ^= state << 13, state ^= state >> 7, state ^= state << 17;
-        c = static_cast<char>(state);
-    }
-    std::ofstream out(path, std::ios::binary);
-    for (std::uint64_t written = 0; written < bytes; written += chunk.size()) {
-        const auto size =
-            static_cast<std::streamsize>(std::min<std::uint64_t>(chunk.size(), bytes - written));
-        chunk[0] = static_cast<char>(written >> 20);  // no two chunks alike
-        out.write(chunk.data(), size);
-    }
-}
+using namespace bench;
 
 std::string openSslDigest(const fs::path& path) {
     const std::string command = "openssl dgst -sha256 -r '" + path.string() + "'";

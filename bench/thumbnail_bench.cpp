@@ -8,8 +8,6 @@
 // decoder cannot skip through flat colour. vipsthumbnail (Debian package libvips-tools) gets all
 // photos in one process, so it pays its start-up once, as the program does.
 #include <gdk-pixbuf/gdk-pixbuf.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,19 +18,15 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "feedback/Feedback.h"
 #include "platform/gtk/GioFileTypes.h"
 
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point from) {
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
+using namespace bench;
 
 bool writePhoto(const fs::path& file, int seed) {
     const int width = 4000, height = 3000;
@@ -77,21 +71,7 @@ std::optional<double> withVips(const std::string& tool, const std::vector<fs::pa
     const std::string output = (out / "%s.jpg[Q=70]").string();
     std::vector<std::string> args = {tool, "-s", "120x120", "-o", output};
     for (const auto& photo : photos) args.push_back(photo.string());
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    const auto start = Clock::now();
-    pid_t pid = 0;
-    if (::posix_spawn(&pid, tool.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return std::nullopt;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-    return seconds(start);
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return timeCommand(std::move(args));
 }
 
 }  // namespace

@@ -12,9 +12,7 @@
 // only for this.
 #include <netinet/in.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,42 +25,15 @@
 #include <thread>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "fakes/AppHarness.h"
 #include "platform/curl/CurlHttpClient.h"
 
-extern char** environ;
 
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::time_point from) {
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
-
-long statusKiB(const std::string& field) {
-    std::ifstream in("/proc/self/status");
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.rfind(field + ":", 0) == 0)
-            return std::strtol(line.c_str() + field.size() + 1, nullptr, 10);
-    }
-    return -1;
-}
-
-void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
-
-void writeFile(const fs::path& path, std::uint64_t bytes) {
-    std::vector<char> chunk(1 << 20);
-    for (std::size_t i = 0; i < chunk.size(); ++i)
-        chunk[i] = static_cast<char>(i * 2654435761u >> 13);
-    std::ofstream out(path, std::ios::binary);
-    for (std::uint64_t written = 0; written < bytes; written += chunk.size()) {
-        out.write(chunk.data(), static_cast<std::streamsize>(
-                                    std::min<std::uint64_t>(chunk.size(), bytes - written)));
-    }
-}
+using namespace bench;
 
 // Answers every request on its own connection: reads the body (after "100 Continue" when asked
 // for one), counts it, and answers 200 with the feedback service's submit answer.
@@ -159,21 +130,7 @@ std::optional<double> uploadWithProgram(suite::fakes::AppHarness& h, const fs::p
 }
 
 std::optional<double> uploadWithCurl(const std::string& url, const fs::path& file) {
-    const std::string in = file.string();
-    const char* argv[] = {"curl", "-s", "-f", "-o", "/dev/null", "-T", in.c_str(), url.c_str(), nullptr};
-    const auto start = Clock::now();
-    pid_t pid = 0;
-    if (::posix_spawnp(&pid, "curl", nullptr, nullptr, const_cast<char**>(argv), environ) != 0)
-        return std::nullopt;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-    return seconds(start);
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    return timeCommand({"curl", "-s", "-f", "-o", "/dev/null", "-T", file.string(), url});
 }
 
 }  // namespace
