@@ -55,45 +55,29 @@ function appWith({ away, settings = {} }) {
   };
 }
 
-test('updates found while the user is away are announced once, in their language', async () => {
+test('updates found while the user is away are announced once, in their language, and the answer is obeyed', async () => {
   const away = { value: true };
   const env = appWith({ away });
-  env.found([['a', '2.0'], ['b', '3.0']]);
-  await env.app.checkForUpdates();
-  assert.equal(env.notes().length, 1);
+  const ab = [['a', '2.0'], ['b', '3.0']];
+  // What each check finds, whether the user is away, and the notifications so far: the same
+  // updates are not news, a newer version is, and updates seen on screen count as told.
+  const rounds = [[ab, true, 1], [ab, true, 1], [[['a', '2.1'], ['b', '3.0']], true, 2], [[['c', '1.0']], false, 2], [[['c', '1.0']], true, 2]];
+  for (const [found, isAway, notes] of rounds) {
+    env.found(found);
+    away.value = isAway;
+    await env.app.checkForUpdates();
+    assert.equal(env.notes().length, notes, JSON.stringify(found));
+  }
   const [note] = env.notes();
   assert.match(note.body, /a، b/, 'Arabic list, Arabic comma');
   assert.deepEqual([note.update, typeof note.title, typeof note.later], ['تحديث', 'string', 'string']);
 
-  await env.app.checkForUpdates();
-  assert.equal(env.notes().length, 1, 'the same updates are not announced again');
-
-  env.found([['a', '2.1'], ['b', '3.0']]);
-  await env.app.checkForUpdates();
-  assert.equal(env.notes().length, 2, 'a newer version is news');
-
-  // Seen on screen counts as told.
-  away.value = false;
-  env.found([['c', '1.0']]);
-  await env.app.checkForUpdates();
-  away.value = true;
-  await env.app.checkForUpdates();
-  assert.equal(env.notes().length, 2);
-});
-
-test('answering the notification updates everything or nothing', async () => {
-  const env = appWith({ away: { value: true } });
-  env.found([['a', '2.0'], ['b', '3.0']]);
-  await env.app.checkForUpdates();
   env.app.showView('settings');
   env.posts.length = 0;
-
-  env.receive({ type: 'notifAction', action: 'later' });
-  env.receive({ type: 'notifAction', action: 'bogus' });
+  for (const action of ['later', 'bogus']) env.receive({ type: 'notifAction', action });
   assert.deepEqual(env.posts, []);
-
   env.receive({ type: 'notifAction', action: 'update' });
-  assert.deepEqual(env.posts.map((m) => [m.type, m.items.map((i) => i.id)]), [['install', ['a', 'b']]]);
+  assert.deepEqual(env.posts.map((m) => [m.type, m.items.map((i) => i.id)]), [['install', ['c']]]);
   assert.equal(env.app.store.get().view, 'products');
 });
 
