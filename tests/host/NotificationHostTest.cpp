@@ -53,9 +53,12 @@ public:
         registration_ = g_dbus_connection_register_object(connection_, kPath, node->interfaces[0],
                                                           &vtable, this, nullptr, nullptr);
         g_dbus_node_info_unref(node);
+        auto acquired = [](GDBusConnection*, const gchar*, gpointer self) {
+            static_cast<FakeNotificationServer*>(self)->owned = true;
+        };
         owner_ = g_bus_own_name_on_connection(connection_, kName, G_BUS_NAME_OWNER_FLAGS_NONE,
-                                              &onNameAcquired, nullptr, this, nullptr);
-        spinUntil([&] { return owned_; });
+                                              acquired, nullptr, this, nullptr);
+        spinUntil([&] { return owned; });
     }
 
     ~FakeNotificationServer() {
@@ -65,8 +68,6 @@ public:
         g_dbus_connection_flush_sync(connection_, nullptr, nullptr);
         g_object_unref(connection_);
     }
-
-    bool ready() const { return owned_; }
 
     // Presses the button labelled `label` (or, with an empty label, the notification itself).
     void press(const Shown& shown, const std::string& label) {
@@ -79,12 +80,9 @@ public:
     }
 
     std::vector<Shown> shown;
+    bool owned = false;  // the service's name is ours
 
 private:
-    static void onNameAcquired(GDBusConnection*, const gchar*, gpointer self) {
-        static_cast<FakeNotificationServer*>(self)->owned_ = true;
-    }
-
     static void onCall(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                        const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation,
                        gpointer data) {
@@ -93,13 +91,11 @@ private:
             g_dbus_method_invocation_return_value(invocation, nullptr);
             return;
         }
-        const gchar *app, *icon, *summary, *body;
+        const gchar *summary, *body;
         guint32 replaces;
         GVariantIter* actions;
-        GVariant* hints;
-        gint32 timeout;
-        g_variant_get(parameters, "(&su&s&s&sas@a{sv}i)", &app, &replaces, &icon, &summary,
-                      &body, &actions, &hints, &timeout);
+        g_variant_get(parameters, "(&su&s&s&sas@a{sv}i)", nullptr, &replaces, nullptr, &summary,
+                      &body, &actions, nullptr, nullptr);
         Shown shown{replaces != 0 ? replaces : ++self->lastId, replaces, summary, body, {}};
         const gchar *key, *label;
         while (g_variant_iter_next(actions, "&s", &key) &&
@@ -107,7 +103,6 @@ private:
             shown.actions.emplace_back(key, label);
         }
         g_variant_iter_free(actions);
-        g_variant_unref(hints);
         self->shown.push_back(shown);
         g_dbus_method_invocation_return_value(invocation, g_variant_new("(u)", shown.id));
     }
@@ -115,7 +110,6 @@ private:
     GDBusConnection* connection_ = nullptr;
     guint registration_ = 0;
     guint owner_ = 0;
-    bool owned_ = false;
     guint32 lastId = 0;
 };
 
@@ -130,7 +124,7 @@ TEST(GioNotifications, RoundTripThroughTheDesktopService) {
     spinFor(0.3);
 
     FakeNotificationServer server;
-    ASSERT_TRUE(server.ready()) << "no session bus to run a notification server on";
+    ASSERT_TRUE(server.owned) << "no session bus to run a notification server on";
     std::vector<std::string> answers;
     notifier.setAnswerHandler([&](const std::string& action) { answers.push_back(action); });
 
