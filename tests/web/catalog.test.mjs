@@ -5,7 +5,7 @@ import { readFileSync } from 'node:fs';
 import { catalogItem, parseCatalog } from '../../web/js/catalog.js';
 import { HEX, doc, product } from './fixtures.mjs';
 
-test('a valid document gives products with native keys normalised and display fields kept', () => {
+test('a valid document gives products with native keys normalised, display fields kept, and items for the native side', () => {
   const result = parseCatalog(doc([
     product({ sha256: HEX.toUpperCase(), url: 'https://Downloads.BRENLOW.example/suite/presenter.pkg', self: true }),
     product({ id: 'talven.addin.timer', group: 'addin', detect: { receipts: ['com.brenlow.timer'] },
@@ -22,18 +22,15 @@ test('a valid document gives products with native keys normalised and display fi
   assert.deepEqual([addin.detect, addin.self, addin.notes, addin.size],
     [{ apps: [], receipts: ['com.brenlow.timer'] }, false, { en: 'New.', ar: 'جديد.' }, 1234]);
   assert.equal('unknown' in addin, false);
-});
 
-test('the item sent to the native side has exactly the keys it reads, detached from the product', () => {
-  const [p] = parseCatalog(doc([product()])).products;
-  const item = catalogItem(p);
+  // The item sent to the native side has exactly the keys it reads, detached from the product.
+  const item = catalogItem(result.products[3]);
   assert.deepEqual(item, {
-    id: 'talven.presenter', group: 'app', detect: { apps: ['TALVEN Presenter.app'], receipts: [] },
-    version: '4.2.0', url: 'https://downloads.brenlow.example/suite/presenter.pkg', file: 'presenter.pkg',
-    sha256: HEX, self: false,
+    id: 'b', group: 'app', detect: { apps: ['TALVEN Presenter.app'], receipts: [] },
+    version: '4.2.0', url: 'https://brenlow.example/b.pkg', file: 'presenter.pkg', sha256: HEX, self: false,
   });
   item.detect.apps.push('Other.app');
-  assert.deepEqual(p.detect.apps, ['TALVEN Presenter.app']);
+  assert.deepEqual(result.products[3].detect.apps, ['TALVEN Presenter.app']);
 });
 
 test('documents that cannot be used as a whole are reported as one failure', () => {
