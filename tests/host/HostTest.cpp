@@ -81,8 +81,9 @@ protected:
     std::unique_ptr<AppDelegate> delegate_;
 };
 
-// What the unit tests cannot see: that the scheme's headers reach the engine, that the engine
-// asks the navigation policy, and that the window's width sets the zoom.
+// What the unit tests cannot see: that the scheme's headers reach the engine, that odd messages
+// from the page do no harm, that the engine asks the navigation policy, and that the window's
+// width sets the zoom.
 TEST_F(HostTest, SchemeNavigationPolicyAndZoomAreWiredIntoTheEngine) {
     pageState(
         "window.__fetched = null; fetch('suite://app/index.html').then(r => window.__fetched ="
@@ -90,6 +91,8 @@ TEST_F(HostTest, SchemeNavigationPolicyAndZoomAreWiredIntoTheEngine) {
     ASSERT_TRUE(spinUntil([&] { return pageState("window.__fetched !== null") == "true"; }));
     EXPECT_EQ(pageState("window.__fetched"), R"([200,"text/html; charset=utf-8","no-store"])");
 
+    // Messages that are not actions reach the native side and change nothing.
+    pageState("for (const m of ['ready', [1], {}, {type: 5}, null]) window.webkit.messageHandlers.suite.postMessage(m); true");
     pageState("window.__marker = 42; location.href = 'https://brenlow.example/'; true");
     pageState("window.open('suite://app/index.html'); true");
     spinFor(0.1);  // time for a navigation to happen
@@ -160,6 +163,7 @@ TEST_F(PageTest, InstallShowsEveryPhaseAndOutcome) {
     click(row + " [data-select]");
     play({
         {"[data-action=install-selected]", Json(), row + " .progress-text", "Waiting to start"},
+        {"", progress("download", 0), row + " .progress-text", "Downloading… 0%"},
         {"", progress("download", 37.5), row + " .progress-text", "38% · 36.3 MB of 96.9 MB"},
         {"", progress("password", 100), row + " .progress-text", "administrator password"},
         {"", result("talven.capture", true, "2.0.1"), row + " .product-outcome", "Installed version \u20662.0.1\u2069."},

@@ -3,6 +3,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
+import { installScript } from '../../web/js/demo.js';
 import {
   FEEDBACK_QUIET_MS, emptyFeedback, feedbackEvent, feedbackStalled, sending, validate, withField, withPicked,
 } from '../../web/js/feedback.js';
@@ -122,7 +123,10 @@ test('in demo mode the page plays the native events of an install and a submissi
   const { items } = env.app.store.get().install;
   assert.deepEqual([items.a.result, items.b.result], [{ ok: true, version: '2.0' }, { ok: true, version: '2.0' }]);
   assert.deepEqual(env.app.store.get().catalog.installed, { a: '2.0', b: '2.0' });
-
+  // The played phases come in the native order: every download is checked before the one prompt.
+  const order = [...new Set(installScript([{ id: 'a' }, { id: 'b' }]).map(([, e]) => `${e.id}:${e.phase ?? e.type}`))];
+  assert.deepEqual(order, ['a:download', 'a:verify', 'b:download', 'b:verify', 'a:password', 'b:password',
+    'a:install', 'b:install', 'a:result', 'b:result']);
 
   env.app.setFeedbackField('message', 'Hi');
   env.receive({ type: 'picked', files: [shot] });
