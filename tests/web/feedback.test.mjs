@@ -3,32 +3,26 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
-import { createApp } from '../../web/js/app.js';
 import { installScript } from '../../web/js/demo.js';
 import {
   FEEDBACK_QUIET_MS, emptyFeedback, feedbackEvent, feedbackStalled, sending, validate, withField, withPicked,
 } from '../../web/js/feedback.js';
-import { product } from './fixtures.mjs';
+import { product, startApp } from './fixtures.mjs';
 
 const shot = { id: 'A', name: 'shot.png', size: 1200, type: 'image/png', thumb: 'data:image/jpeg;base64,AAAA' };
 const clip = { id: 'B', name: 'clip.mov', size: 9000, type: 'video/quicktime' };
 
 function app({ demo = false } = {}) {
-  const posts = [];
-  const win = {};
   const timers = [];
   let clock = 1000;
-  const instance = createApp({
-    post: (m) => { posts.push(m); },
+  const env = startApp({
+    init: { type: 'init', version: '3.1', demo, settings: null, osLang: 'en' },
     now: () => clock,
     later: (ms, fn) => timers.push({ ms, fn }),
   });
-  instance.connect(win);
-  win.Suite.receive({ type: 'init', version: '3.1', demo, settings: null, osLang: 'en' });
-  posts.length = 0;
   return {
-    app: instance, posts, receive: win.Suite.receive,
-    fb: () => instance.store.get().feedback,
+    ...env,
+    fb: () => env.app.store.get().feedback,
     advance: (ms) => { clock += ms; },
     runTimers: () => timers.splice(0).sort((a, b) => a.ms - b.ms).forEach((t) => t.fn()),
   };
@@ -52,11 +46,9 @@ test('picked files are kept once each, with only image data URLs as thumbnails',
 });
 
 test('a message is required and an email, if given, must look like one', () => {
-  const form = (message, email) => withField(withField(emptyFeedback(), 'message', message), 'email', email);
-  assert.deepEqual(validate(form('', '')), { message: 'required', email: null });
-  assert.deepEqual(validate(form('  \n ', '')), { message: 'required', email: null });
-  assert.deepEqual(validate(form('Hi', 'lina@')), { message: null, email: 'invalid' });
-  assert.deepEqual(validate(form('Hi', ' lina@example.com ')), { message: null, email: null });
+  const errors = [['', ''], ['  \n ', ''], ['Hi', 'lina@'], ['Hi', ' lina@example.com ']].map(([message, email]) =>
+    Object.values(validate(withField(withField(emptyFeedback(), 'message', message), 'email', email))));
+  assert.deepEqual(errors, [['required', null], ['required', null], [null, 'invalid'], [null, null]]);
 });
 
 test('a submission ends with its result, whatever comes before or after it', () => {
@@ -92,10 +84,9 @@ test('sending posts the record and the attachment ids, and a failure keeps every
   env.receive({ type: 'picked', files: [shot, clip] });
   env.app.removeFile('B');
   assert.equal(env.app.sendFeedback(), false, 'no message yet');
-  env.app.setFeedbackField('message', '  The legend overlaps.  ');
-  env.app.setFeedbackField('email', 'lina@example.com');
-  env.app.setFeedbackField('device', false);
-  env.app.setFeedbackField('category', 'praise');   // not offered: stays "problem"
+  // "praise" is no category offered: it stays "problem".
+  const fields = { message: '  The legend overlaps.  ', email: 'lina@example.com', device: false, category: 'praise' };
+  for (const [name, value] of Object.entries(fields)) env.app.setFeedbackField(name, value);
 
   assert.equal(env.app.sendFeedback(), true);
   assert.deepEqual(env.posts, [{
@@ -110,9 +101,8 @@ test('sending posts the record and the attachment ids, and a failure keeps every
   assert.deepEqual(env.fb().files.map((f) => f.id), ['A'], 'attachments are fixed while sending');
 
   env.receive({ type: 'feedbackResult', ok: false, error: 'offline' });
-  env.posts.length = 0;
   assert.equal(env.app.sendFeedback(), true);
-  assert.deepEqual(env.posts[0].files, ['A'], 'the retry sends the same attachments');
+  assert.deepEqual(env.posts.at(-1).files, ['A'], 'the retry sends the same attachments');
 
   // The clock tick gives up on a submission that never hears back.
   env.advance(FEEDBACK_QUIET_MS + 1);
@@ -133,10 +123,8 @@ test('in demo mode the page plays the native events of an install and a submissi
   const { items } = env.app.store.get().install;
   assert.deepEqual([items.a.result, items.b.result], [{ ok: true, version: '2.0' }, { ok: true, version: '2.0' }]);
   assert.deepEqual(env.app.store.get().catalog.installed, { a: '2.0', b: '2.0' });
-
-  // The played phases come in the native order, one password prompt for the batch.
-  const phases = installScript([{ id: 'a' }, { id: 'b' }]).map(([, e]) => `${e.id}:${e.phase ?? e.type}`);
-  const order = [...new Set(phases)];
+  // The played phases come in the native order: every download is checked before the one prompt.
+  const order = [...new Set(installScript([{ id: 'a' }, { id: 'b' }]).map(([, e]) => `${e.id}:${e.phase ?? e.type}`))];
   assert.deepEqual(order, ['a:download', 'a:verify', 'b:download', 'b:verify', 'a:password', 'b:password',
     'a:install', 'b:install', 'a:result', 'b:result']);
 

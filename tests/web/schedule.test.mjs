@@ -2,8 +2,8 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
-import { createApp } from '../../web/js/app.js';
 import { RETRY_AFTER_FAILURE_MS, autoCheckChoice, isCheckDue } from '../../web/js/schedule.js';
+import { product, startApp } from './fixtures.mjs';
 
 const HOUR = 3_600_000;
 const DAY = 24 * HOUR;
@@ -16,7 +16,6 @@ test('an automatic check is due by the chosen interval, sooner after a failure',
     // name, settings, checker status, due
     ['never checked, default daily', {}, idle, true],
     ['checked an hour ago', { lastCheck: NOW - HOUR }, idle, false],
-    ['checked a day ago', { lastCheck: NOW - DAY }, idle, true],
     ['weekly, checked two days ago', { autoCheck: 'weekly', lastCheck: NOW - 2 * DAY }, idle, false],
     ['weekly, checked eight days ago', { autoCheck: 'weekly', lastCheck: NOW - 8 * DAY }, idle, true],
     ['off', { autoCheck: 'off', lastCheck: NOW - 30 * DAY }, idle, false],
@@ -36,76 +35,49 @@ test('an automatic check is due by the chosen interval, sooner after a failure',
 
 // An app whose check finds `updates` (ids with a newer version) each time.
 function appWith({ away, settings = {} }) {
-  const posts = [];
-  const win = {};
   let clock = NOW;
   let updates = [];
-  const product = (id, version) => ({
-    id, group: 'app', self: false, version, size: 1, name: { en: id, ar: id }, description: { en: '', ar: '' },
-    notes: null, url: `https://brenlow.example/${id}.pkg`, file: `${id}.pkg`, sha256: null,
-    detect: { apps: [], receipts: [] },
-  });
-  const app = createApp({
-    post: (m) => { posts.push(m); },
+  const env = startApp({
+    init: { type: 'init', version: '1.0', demo: false, settings, osLang: 'ar', osDark: false },
     now: () => clock,
     isAway: () => away.value,
     runCheck: async () => ({
       ok: true, source: 'live', problems: [],
-      products: updates.map(([id, version]) => product(id, version)),
+      products: updates.map(([id, version]) => product({ id, version, name: { en: id, ar: id }, detect: { apps: [], receipts: [] } })),
       installed: Object.fromEntries(updates.map(([id]) => [id, '0.1'])),
     }),
   });
-  app.connect(win);
-  win.Suite.receive({ type: 'init', version: '1.0', demo: false, settings, osLang: 'ar', osDark: false });
-  posts.length = 0;
   return {
-    app, posts, win,
+    ...env,
     found: (list) => { updates = list; },
     advance: (ms) => { clock += ms; },
-    notes: () => posts.filter((m) => m.type === 'notify'),
+    notes: () => env.posts.filter((m) => m.type === 'notify'),
   };
 }
 
-test('updates found while the user is away are announced once, in their language', async () => {
+test('updates found while the user is away are announced once, in their language, and the answer is obeyed', async () => {
   const away = { value: true };
   const env = appWith({ away });
-  env.found([['a', '2.0'], ['b', '3.0']]);
-  await env.app.checkForUpdates();
-  assert.equal(env.notes().length, 1);
+  const ab = [['a', '2.0'], ['b', '3.0']];
+  // What each check finds, whether the user is away, and the notifications so far: the same
+  // updates are not news, a newer version is, and updates seen on screen count as told.
+  const rounds = [[ab, true, 1], [ab, true, 1], [[['a', '2.1'], ['b', '3.0']], true, 2], [[['c', '1.0']], false, 2], [[['c', '1.0']], true, 2]];
+  for (const [found, isAway, notes] of rounds) {
+    env.found(found);
+    away.value = isAway;
+    await env.app.checkForUpdates();
+    assert.equal(env.notes().length, notes, JSON.stringify(found));
+  }
   const [note] = env.notes();
-  assert.deepEqual(Object.keys(note).sort(), ['body', 'later', 'title', 'type', 'update']);
   assert.match(note.body, /a، b/, 'Arabic list, Arabic comma');
-  assert.equal(note.update, 'تحديث');
+  assert.deepEqual([note.update, typeof note.title, typeof note.later], ['تحديث', 'string', 'string']);
 
-  await env.app.checkForUpdates();
-  assert.equal(env.notes().length, 1, 'the same updates are not announced again');
-
-  env.found([['a', '2.1'], ['b', '3.0']]);
-  await env.app.checkForUpdates();
-  assert.equal(env.notes().length, 2, 'a newer version is news');
-
-  // Seen on screen counts as told.
-  away.value = false;
-  env.found([['c', '1.0']]);
-  await env.app.checkForUpdates();
-  away.value = true;
-  await env.app.checkForUpdates();
-  assert.equal(env.notes().length, 2);
-});
-
-test('answering the notification updates everything or nothing', async () => {
-  const env = appWith({ away: { value: true } });
-  env.found([['a', '2.0'], ['b', '3.0']]);
-  await env.app.checkForUpdates();
   env.app.showView('settings');
   env.posts.length = 0;
-
-  env.win.Suite.receive({ type: 'notifAction', action: 'later' });
-  env.win.Suite.receive({ type: 'notifAction', action: 'bogus' });
+  for (const action of ['later', 'bogus']) env.receive({ type: 'notifAction', action });
   assert.deepEqual(env.posts, []);
-
-  env.win.Suite.receive({ type: 'notifAction', action: 'update' });
-  assert.deepEqual(env.posts.map((m) => [m.type, m.items.map((i) => i.id)]), [['install', ['a', 'b']]]);
+  env.receive({ type: 'notifAction', action: 'update' });
+  assert.deepEqual(env.posts.map((m) => [m.type, m.items.map((i) => i.id)]), [['install', ['c']]]);
   assert.equal(env.app.store.get().view, 'products');
 });
 
@@ -113,7 +85,6 @@ test('the clock tick starts a due check and saves when it succeeded', async () =
   const env = appWith({ away: { value: false }, settings: { autoCheck: 'daily', lastCheck: NOW - HOUR, x: 1 } });
   env.app.tick();
   assert.equal(env.app.store.get().check.running, false, 'not due yet');
-
   env.advance(DAY);
   env.app.tick();
   assert.equal(env.app.store.get().check.running, true);
