@@ -20,11 +20,15 @@ export const INIT = {
   osLang: 'en', osDark: false, reduceMotion: false,
 };
 
+// Waits for native answers that never fire unless a test brings its own timers: a real one would
+// keep node running for its whole length after the tests are done.
+const idleTimers = { setTimer: () => 0, clearTimer: () => {} };
+
 // The app connected to a window, past `init` (none: not yet), with what it posts recorded.
 export function startApp({ init = INIT, ...options } = {}) {
   const posts = [];
   const win = {};
-  const app = createApp({ post: (m) => { posts.push(m); }, ...options });
+  const app = createApp({ post: (m) => { posts.push(m); }, timers: idleTimers, ...options });
   app.connect(win);
   if (init) win.Suite.receive(structuredClone(init));
   posts.length = 0;
