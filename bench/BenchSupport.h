@@ -7,9 +7,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,6 +77,48 @@ inline std::optional<double> timeCommand(std::vector<std::string> args) {
     ::waitpid(pid, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
     return seconds(start);
+}
+
+struct Comparison {
+    double ours = 0, reference = 0;  // median seconds
+    long growthKiB = 0;              // our side's largest peak-RSS growth over one run
+};
+
+// A warm-up of each side, then `rounds` alternating rounds. The warm-up counts for memory: it is
+// where a client's own buffers first appear. Nothing when any run failed.
+inline std::optional<Comparison> compareRounds(
+    int rounds, const std::function<std::optional<double>()>& ours,
+    const std::function<std::optional<double>()>& reference) {
+    std::vector<double> oursTimes, referenceTimes;
+    Comparison result;
+    for (int round = -1; round < rounds; ++round) {
+        const long before = statusKiB("VmRSS");
+        resetPeak();
+        auto mine = ours();
+        result.growthKiB = std::max(result.growthKiB, statusKiB("VmHWM") - before);
+        auto theirs = reference();
+        if (!mine || !theirs) return std::nullopt;
+        if (round < 0) continue;
+        oursTimes.push_back(*mine);
+        referenceTimes.push_back(*theirs);
+    }
+    result.ours = median(oursTimes);
+    result.reference = median(referenceTimes);
+    return result;
+}
+
+// The report of a transfer of `mib` MiB against a reference tool, with the targets.
+inline void printTransferReport(const char* what, std::uint64_t mib, int rounds,
+                                const char* oursLabel, const char* referenceLabel,
+                                const Comparison& c) {
+    const double mb = static_cast<double>(mib) * 1048576.0 / 1e6;
+    std::printf("file                 %llu MiB %s 127.0.0.1, median of %d rounds\n",
+                static_cast<unsigned long long>(mib), what, rounds);
+    std::printf("%-20s %.3f s  %.0f MB/s\n", oursLabel, c.ours, mb / c.ours);
+    std::printf("%-20s %.3f s  %.0f MB/s\n", referenceLabel, c.reference, mb / c.reference);
+    std::printf("wall time ratio      %.3f (target <= 1.10)\n", c.ours / c.reference);
+    std::printf("peak RSS growth      %.2f MiB (target <= 16 MiB)\n",
+                static_cast<double>(c.growthKiB) / 1024.0);
 }
 
 }  // namespace bench

@@ -161,40 +161,26 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // A warm-up of each, then alternating rounds; every round starts without the old file, so
-    // neither pays for truncating the previous download.
-    std::vector<double> oursTimes, curlTimes;
-    long growthKiB = 0;
-    for (int round = -1; round < rounds; ++round) {
-        fs::remove(ours);
-        const long before = statusKiB("VmRSS");
-        resetPeak();
-        auto mine = downloadWithDownloader(client, queue, server.url(), ours);
-        const long grown = statusKiB("VmHWM") - before;
-        fs::remove(theirs);
-        auto reference = downloadWithCurl(server.url(), theirs);
-        if (!mine || !reference || fs::file_size(ours) != (mib << 20) ||
-            fs::file_size(theirs) != (mib << 20)) {
-            std::fprintf(stderr, "a download failed (is the curl command installed?)\n");
-            cleanUp();
-            return 1;
-        }
-        // The warm-up counts for memory: it is where the client's own buffers first appear.
-        growthKiB = std::max(growthKiB, grown);
-        if (round < 0) continue;
-        oursTimes.push_back(*mine);
-        curlTimes.push_back(*reference);
-    }
+    // Every round starts without the old file, so neither pays for truncating the last download.
+    auto complete = [&](std::optional<double> took, const fs::path& file) -> std::optional<double> {
+        std::error_code error;
+        return fs::file_size(file, error) == (mib << 20) ? took : std::nullopt;
+    };
+    auto comparison = compareRounds(
+        rounds,
+        [&] {
+            fs::remove(ours);
+            return complete(downloadWithDownloader(client, queue, server.url(), ours), ours);
+        },
+        [&] {
+            fs::remove(theirs);
+            return complete(downloadWithCurl(server.url(), theirs), theirs);
+        });
     cleanUp();
-
-    const double a = median(oursTimes), b = median(curlTimes);
-    const double mb = static_cast<double>(mib) * 1048576.0 / 1e6;
-    std::printf("file                 %llu MiB from 127.0.0.1, median of %d rounds\n",
-                static_cast<unsigned long long>(mib), rounds);
-    std::printf("Downloader (libcurl) %.3f s  %.0f MB/s\n", a, mb / a);
-    std::printf("curl -o              %.3f s  %.0f MB/s\n", b, mb / b);
-    std::printf("wall time ratio      %.3f (target <= 1.10)\n", a / b);
-    std::printf("peak RSS growth      %.2f MiB (target <= 16 MiB)\n",
-                static_cast<double>(growthKiB) / 1024.0);
+    if (!comparison) {
+        std::fprintf(stderr, "a download failed (is the curl command installed?)\n");
+        return 1;
+    }
+    printTransferReport("from", mib, rounds, "Downloader (libcurl)", "curl -o", *comparison);
     return 0;
 }

@@ -162,36 +162,22 @@ int main(int argc, char** argv) {
     h.startWith([&](suite::AppConfig& config) { config.feedbackOriginForTests = server.origin(); },
                 client);
 
-    // A warm-up of each, then alternating rounds.
-    std::vector<double> oursTimes, curlTimes;
-    long growthKiB = 0;
-    for (int round = -1; round < rounds; ++round) {
-        const long before = statusKiB("VmRSS");
-        resetPeak();
-        auto mine = uploadWithProgram(h, source);
-        const long grown = statusKiB("VmHWM") - before;
-        const std::uint64_t mineSent = server.takePut();
-        auto reference = uploadWithCurl(server.origin() + "/api/feedback/file?id=bench&n=1&t=t", source);
-        if (!mine || !reference || mineSent != (mib << 20) || server.takePut() != (mib << 20)) {
-            std::fprintf(stderr, "an upload failed (is the curl command installed?)\n");
-            cleanUp();
-            return 1;
-        }
-        growthKiB = std::max(growthKiB, grown);
-        if (round < 0) continue;
-        oursTimes.push_back(*mine);
-        curlTimes.push_back(*reference);
-    }
+    const std::string url = server.origin() + "/api/feedback/file?id=bench&n=1&t=t";
+    auto comparison = compareRounds(
+        rounds,
+        [&]() -> std::optional<double> {
+            auto took = uploadWithProgram(h, source);
+            return server.takePut() == (mib << 20) ? took : std::nullopt;
+        },
+        [&]() -> std::optional<double> {
+            auto took = uploadWithCurl(url, source);
+            return server.takePut() == (mib << 20) ? took : std::nullopt;
+        });
     cleanUp();
-
-    const double a = median(oursTimes), b = median(curlTimes);
-    const double mb = static_cast<double>(mib) * 1048576.0 / 1e6;
-    std::printf("file                 %llu MiB to 127.0.0.1, median of %d rounds\n",
-                static_cast<unsigned long long>(mib), rounds);
-    std::printf("feedback chain       %.3f s  %.0f MB/s (submit, PUT, done)\n", a, mb / a);
-    std::printf("curl -T              %.3f s  %.0f MB/s\n", b, mb / b);
-    std::printf("wall time ratio      %.3f (target <= 1.10)\n", a / b);
-    std::printf("peak RSS growth      %.2f MiB (target <= 16 MiB)\n",
-                static_cast<double>(growthKiB) / 1024.0);
+    if (!comparison) {
+        std::fprintf(stderr, "an upload failed (is the curl command installed?)\n");
+        return 1;
+    }
+    printTransferReport("to", mib, rounds, "feedback chain", "curl -T", *comparison);
     return 0;
 }
