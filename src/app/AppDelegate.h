@@ -57,6 +57,7 @@ struct AppConfig {
     std::string vendorHost;
     std::string platformName;       // "linux" on this host
     std::string hostTag;            // "Linux" on this host, in the User-Agent
+    std::string packageKind = "pkg";  // what this host installs: "deb", "pkg", or "" for nothing
     std::filesystem::path windowFrameFile;  // where the window size is remembered; empty: nowhere
     DetectPaths detectPaths = Detect::defaultPaths();  // where installed products are looked for
     double catalogTimeoutSeconds = 12;  // time without data before a catalog address is given up

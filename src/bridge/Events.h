@@ -11,6 +11,7 @@ namespace suite::bridge {
 struct InitValues {
     std::string platform;
     std::string version;
+    std::string packages;  // the package kind this host installs: "deb", "pkg", or "" for none
     bool demo = false;
     Json settings;  // an object; empty means never saved
     std::vector<std::string> preferredLanguages;

@@ -73,6 +73,7 @@ void onActivate(GtkApplication* app, gpointer data) {
     config.vendorHost = SUITE_VENDOR_HOST;
     config.platformName = "linux";
     config.hostTag = "Linux";
+    config.packageKind = std::filesystem::exists("/var/lib/dpkg/status") ? "deb" : "";
     config.ownExecutable = executablePath();
     config.deviceDescription = deviceDescription();
     // A showcase run always looks the same: it neither uses nor changes the remembered size.
