@@ -15,6 +15,8 @@
 
 #include "catalog/Scan.h"
 #include "common/Process.h"
+#include "platform/macos/MacPackageSystem.h"
+#include "platform/macos/OsascriptRunner.h"
 
 namespace {
 
@@ -123,8 +125,10 @@ struct Fixture {
                                 {"detect", {{"receipts", {identifier}}}}});
         }
 
+        suite::DetectPaths paths;
         paths.appDirs = {system.string(), user.string()};
         paths.pkgutil = pkgutil.string();
+        mac = std::make_unique<suite::MacPackageSystem>(paths, suite::InstallPaths{}, noRights);
     }
     ~Fixture() {
         std::error_code ignored;
@@ -135,7 +139,8 @@ struct Fixture {
     fs::path pkgutil;
     std::vector<Json> apps;
     std::vector<Json> receipts;
-    suite::DetectPaths paths;
+    suite::OsascriptRunner noRights{"/nonexistent/osascript"};  // a scan never installs
+    std::unique_ptr<suite::MacPackageSystem> mac;
 };
 
 Fixture& fixture() {
@@ -158,7 +163,7 @@ void BM_ScanApplications(benchmark::State& state) {
     double seconds = 0;
     for (auto _ : state) {
         auto start = Clock::now();
-        Json event = suite::scannedEvent(f.apps, f.paths);
+        Json event = suite::scannedEvent(f.apps, *f.mac);
         seconds += secondsSince(start);
         if (event["installed"].size() != kApps) state.SkipWithError("not every bundle was found");
         benchmark::DoNotOptimize(event);
@@ -183,7 +188,7 @@ void BM_ScanReceipts(benchmark::State& state) {
     double utilitySeconds = 0;
     for (auto _ : state) {
         auto start = Clock::now();
-        Json event = suite::scannedEvent(f.receipts, f.paths);
+        Json event = suite::scannedEvent(f.receipts, *f.mac);
         scanSeconds += secondsSince(start);
         if (event["installed"].size() != kReceipts) state.SkipWithError("receipts not answered");
         state.PauseTiming();

@@ -7,13 +7,14 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libwebkitgtk-6.0-dev libgtk-4-dev
   libcurl4-openssl-dev libssl-dev
-  nlohmann-json3-dev libplist-dev
+  nlohmann-json3-dev libplist-dev libapt-pkg-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   xvfb xauth dbus dbus-x11 at-spi2-core
   nodejs
   desktop-file-utils shared-mime-info
   fonts-dejavu-core fonts-noto-core
   python3 procps openssl
+  pkexec polkitd
 )
 
 SUDO=()

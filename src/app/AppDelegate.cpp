@@ -2,6 +2,7 @@
 
 #include "app/Settings.h"
 #include "demo/DemoRun.h"
+#include "install/InstallResults.h"
 
 namespace suite {
 
@@ -9,6 +10,14 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
     : launch_(std::move(launch)),
       config_(std::move(config)),
       platform_(platform),
+      installFlow_(
+          InstallSettings{launch_.cacheDir, launch_.logDir, config_.vendorHost,
+                          config_.downloadTimeoutSeconds,
+                          config_.allowPlainHttpDownloadsToLoopback, config_.ownExecutable},
+          InstallServices{platform_.queue, platform_.background, platform_.http,
+                          platform_.launcher, platform_.shell, platform_.packages},
+          [this](const Json& event) { send(event); },
+          [this] { return installPrompt(isArabic(lang())); }),
       alive_(std::make_shared<AppDelegate*>(this)) {}
 
 AppDelegate::~AppDelegate() = default;

@@ -12,18 +12,16 @@
 #include <vector>
 
 #include "app/LaunchValues.h"
-#include "catalog/Detect.h"
-#include "download/VerifiedPackage.h"
-#include "install/InstallPaths.h"
 #include "common/Json.h"
+#include "install/InstallFlow.h"
 #include "platform/Background.h"
 #include "platform/FilePicker.h"
 #include "platform/FileTypes.h"
 #include "platform/HttpClient.h"
 #include "platform/Launcher.h"
-#include "platform/PrivilegedRunner.h"
 #include "platform/MainQueue.h"
 #include "platform/Notifier.h"
+#include "platform/PackageSystem.h"
 #include "platform/Shell.h"
 #include "platform/SystemSettings.h"
 #include "platform/Window.h"
@@ -33,9 +31,6 @@ namespace suite {
 namespace demo {
 class Stage;
 }
-class Downloader;
-struct InstallRun;
-
 // The platform pieces the delegate works through; all outlive it.
 struct Platform {
     MainQueue& queue;
@@ -44,7 +39,7 @@ struct Platform {
     const Environment& env;
     HttpClient& http;
     Background& background;
-    PrivilegedRunner& privileged;
+    PackageSystem& packages;  // what this host installs, and how
     Launcher& launcher;
     Notifier& notifier;
     FilePicker& filePicker;    // feedback attachments
@@ -57,16 +52,13 @@ struct AppConfig {
     std::string vendorHost;
     std::string platformName;       // "linux" on this host
     std::string hostTag;            // "Linux" on this host, in the User-Agent
-    std::string packageKind = "pkg";  // what this host installs: "deb", "pkg", or "" for nothing
     std::filesystem::path windowFrameFile;  // where the window size is remembered; empty: nowhere
-    DetectPaths detectPaths = Detect::defaultPaths();  // where installed products are looked for
     double catalogTimeoutSeconds = 12;  // time without data before a catalog address is given up
     double downloadTimeoutSeconds = 30;  // time without data before a download is given up
     // Plain http downloads from a loopback vendor host: tests' local servers only, never set by
     // the program (the HTTP client must allow it too).
     bool allowPlainHttpDownloadsToLoopback = false;
-    InstallPaths installPaths;           // the install script's tools and folders
-    std::filesystem::path ownExecutable;  // started again after a self-update when no bundle is found
+    std::filesystem::path ownExecutable;  // started again after a self-update; the login entry
     // Feedback: the device description ("Linux 6.1.0, x86_64"), the three stages' time without
     // data, and the service's origin for tests' loopback servers only (empty, always in the
     // program: "https://" + vendorHost).
@@ -110,14 +102,18 @@ public:
     // Catalog and detection.
     void fetchCatalog(std::vector<std::string> urls, bool offline = true);
     void scan(std::vector<Json> apps);
-    std::optional<bool> isInstalled(const Json& item) const;
 
-    // Download, verification and installation.
-    void install(std::vector<Json> items);
-    void runInstallers(std::vector<VerifiedPackage> packages);
-    void log(const std::string& message) const;
-    void applicationDidBecomeActive();
-    void reopen();
+    // Download, verification and installation: the install flow's.
+    void install(std::vector<Json> items) { installFlow_.install(std::move(items)); }
+    void runInstallers(std::vector<VerifiedPackage> packages) {
+        installFlow_.runInstallers(std::move(packages));
+    }
+    void log(const std::string& message) const { installFlow_.log(message); }
+    void applicationDidBecomeActive() { installFlow_.applicationDidBecomeActive(); }
+    void reopen() { installFlow_.reopen(); }
+    std::optional<bool> isInstalled(const Json& item) const {
+        return installFlow_.isInstalled(item);
+    }
 
     // Update notifications: raising one, and the user's answer ("update", "later", or a click
     // on the notification itself).
@@ -156,19 +152,11 @@ public:
     const Json& settings() const { return settings_; }
     Window* window() const { return window_.get(); }
 
-    // A package handed to the desktop's installer and not yet examined.
-    struct HandOff {
-        Json item;
-        std::filesystem::path file;
-        std::shared_ptr<LaunchedHandler> handler;  // nothing when no handler could be started
-    };
-    const std::map<std::string, HandOff>& handOff() const { return handOff_; }
+    using HandOff = InstallFlow::HandOff;
+    const std::map<std::string, HandOff>& handOff() const { return installFlow_.handOff(); }
 
 private:
     void replyToReady();
-    // The install queue's step function: the next item of `run`, or the privileged run.
-    void next(std::shared_ptr<InstallRun> run);
-    void handOffPackage(const std::string& id, const Json& item, const std::filesystem::path& file);
     // The feedback upload chain: file `index` of `files`, or the done request after the last.
     using FeedbackFinish = std::function<void(bool ok, std::string error)>;
     void upload(std::vector<std::filesystem::path> files, std::size_t index, std::string id,
@@ -190,11 +178,7 @@ private:
     std::unique_ptr<Window> window_;
     Json settings_ = Json::object();
     std::shared_ptr<demo::Stage> demoStage_;
-    std::vector<Json> queue_;                 // items of the running install, still to download
-    std::shared_ptr<InstallRun> installRun_;  // the running install, if any
-    std::shared_ptr<Downloader> downloader_;  // the download in progress
-    std::map<std::string, HandOff> handOff_;
-    bool relaunching_ = false;  // a relaunch has been requested; the program is about to quit
+    InstallFlow installFlow_;
     std::shared_ptr<AppDelegate*> alive_;
 };
 

@@ -46,7 +46,7 @@ void AppDelegate::replyToReady() {
     values.platform = config_.platformName;
     values.version = launch_.appVersion;
     values.demo = launch_.isDemo;
-    values.packages = config_.packageKind;
+    values.packages = platform_.packages.kind();
     values.settings = settings_;
     values.preferredLanguages = platform_.system.preferredLanguages();
     values.osDark = isDark();

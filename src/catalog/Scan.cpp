@@ -1,30 +1,23 @@
 #include "catalog/Scan.h"
 
-#include "catalog/VersionCompare.h"
-
 namespace suite {
 
-Json scannedEvent(const std::vector<Json>& items, const DetectPaths& paths) {
+Json scannedEvent(const std::vector<Json>& items, const PackageSystem& packages) {
+    const auto versions = packages.installedVersions(items);
     Json installed = Json::object();
-    for (const auto& item : items) {
-        auto id = stringMember(item, "id");
-        if (!id) continue;
-        std::string group = stringMember(item, "group").value_or("");
-        if (auto version = Detect::version(group, objectMemberOrEmpty(item, "detect"), paths)) {
-            installed[*id] = *version;
-        }
+    for (std::size_t i = 0; i < items.size() && i < versions.size(); ++i) {
+        auto id = stringMember(items[i], "id");
+        if (id && versions[i]) installed[*id] = *versions[i];
     }
     return Json{{"type", "scanned"}, {"installed", std::move(installed)}};
 }
 
-std::optional<bool> isInstalledItem(const Json& item, const DetectPaths& paths) {
-    auto group = stringMember(item, "group");
-    if (group != "app") return std::nullopt;
+std::optional<bool> installedAtCatalogVersion(const Json& item, const PackageSystem& packages) {
     auto wanted = stringMember(item, "version");
     if (!wanted || wanted->empty()) return std::nullopt;
-    auto found = Detect::version(*group, objectMemberOrEmpty(item, "detect"), paths);
+    auto found = packages.installedVersions({item}).front();
     if (!found) return false;
-    return compareVersions(*found, *wanted) >= 0;
+    return packages.compareVersions(*found, *wanted) >= 0;
 }
 
 }  // namespace suite

@@ -1,20 +1,21 @@
 #pragma once
-// Catalog items against the machine: the page's "scanned" answer, and whether one application is
-// installed at least at the catalog's version. Both block while receipts are queried.
+// Catalog items against the machine: the page's "scanned" answer, and whether one product is
+// installed at least at the catalog's version. Both block while the host's package database is
+// read.
 #include <optional>
 #include <vector>
 
-#include "catalog/Detect.h"
 #include "common/Json.h"
+#include "platform/PackageSystem.h"
 
 namespace suite {
 
 // {"type": "scanned", "installed": {id: version}} for the items that have an installed version.
 // Items without a string "id" are skipped; a later item with the same id replaces an earlier one.
-Json scannedEvent(const std::vector<Json>& items, const DetectPaths& paths);
+Json scannedEvent(const std::vector<Json>& items, const PackageSystem& packages);
 
-// Whether an application item is installed at the catalog's "version" or newer. Nothing for an
-// item that is not of group "app" or has no version to compare with.
-std::optional<bool> isInstalledItem(const Json& item, const DetectPaths& paths);
+// Whether detection finds `item` at its catalog "version" or newer. Nothing when the item has no
+// version to compare with.
+std::optional<bool> installedAtCatalogVersion(const Json& item, const PackageSystem& packages);
 
 }  // namespace suite

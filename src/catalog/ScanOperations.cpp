@@ -9,15 +9,11 @@ void AppDelegate::scan(std::vector<Json> apps) {
     std::function<void(Json)> deliver =
         guardedResult<Json>([](AppDelegate& self, Json event) { self.send(event); });
     MainQueue& queue = platform_.queue;
-    platform_.background.run([items = std::move(apps), paths = config_.detectPaths, &queue,
+    platform_.background.run([items = std::move(apps), &packages = platform_.packages, &queue,
                               deliver = std::move(deliver)] {
-        Json event = scannedEvent(items, paths);
+        Json event = scannedEvent(items, packages);
         queue.post([deliver, event = std::move(event)] { deliver(event); });
     });
-}
-
-std::optional<bool> AppDelegate::isInstalled(const Json& item) const {
-    return isInstalledItem(item, config_.detectPaths);
 }
 
 }  // namespace suite

@@ -202,12 +202,15 @@ std::optional<ProcessResult> runProcess(const std::string& executable,
     Descriptor outWrite;
     Descriptor errWrite;
     if (!makePipe(out.fd, outWrite)) return std::nullopt;
-    if (options.captureStandardError && !makePipe(err.fd, errWrite)) return std::nullopt;
+    const bool captureError = options.captureStandardError && !options.mergeStandardError;
+    if (captureError && !makePipe(err.fd, errWrite)) return std::nullopt;
 
     SpawnSetup setup;
     ::posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     ::posix_spawn_file_actions_adddup2(&setup.actions, outWrite.get(), STDOUT_FILENO);
-    if (options.captureStandardError) {
+    if (options.mergeStandardError) {
+        ::posix_spawn_file_actions_adddup2(&setup.actions, outWrite.get(), STDERR_FILENO);
+    } else if (captureError) {
         ::posix_spawn_file_actions_adddup2(&setup.actions, errWrite.get(), STDERR_FILENO);
     } else {
         ::posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY,

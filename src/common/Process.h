@@ -17,6 +17,9 @@ struct ProcessOptions {
     // Standard error goes to /dev/null unless captured; captured, it is drained alongside
     // standard output so that neither pipe can fill up and stall the child.
     bool captureStandardError = false;
+    // Standard error into the same pipe as standard output, so both read in the order written
+    // (wins over `captureStandardError`).
+    bool mergeStandardError = false;
     // Bytes kept of each captured stream. The rest is still read (the child must not block on a
     // full pipe) but dropped, and the result says so.
     std::size_t outputLimit = std::numeric_limits<std::size_t>::max();

@@ -1,19 +1,9 @@
 #include "download/PackageVerification.h"
 
+#include "common/Utf8.h"
 #include "platform/Digest.h"
 
 namespace suite {
-
-namespace {
-
-std::string lowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
-}  // namespace
 
 bool verifyPackage(const std::filesystem::path& file,
                    const std::optional<std::string>& expectedSha256) {

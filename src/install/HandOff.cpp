@@ -1,35 +1,49 @@
+// Packages the privileged run could not install go to the desktop's installer, and are examined
+// each time the user comes back to the program.
 #include <filesystem>
 
-#include "app/AppDelegate.h"
+#include "catalog/Scan.h"
+#include "install/InstallFlow.h"
 #include "install/InstallResults.h"
 
 namespace suite {
 
-void AppDelegate::handOffPackage(const std::string& id, const Json& item,
+void InstallFlow::handOffPackage(const std::string& id, const Json& item,
                                  const std::filesystem::path& file) {
-    handOff_.insert_or_assign(id, HandOff{item, file, nullptr});
-    send(progressEvent(id, "installer"));
-    auto handler = platform_.launcher.openWithDefaultHandler(file.string());
-    if (auto entry = handOff_.find(id); entry != handOff_.end()) entry->second.handler = handler;
+    auto handler = services_.launcher.openWithHandlerFor(file.string(),
+                                                         services_.packages.handOffType());
+    if (!handler) {
+        // No installer window opened, so the page must not say one did.
+        send_(failureEvent(id, "install"));
+        return;
+    }
+    handOff_.insert_or_assign(id, HandOff{item, file, std::move(handler)});
+    send_(progressEvent(id, "installer"));
+}
+
+bool InstallFlow::handedOffIsInstalled(const HandOff& entry, bool installerRunning) const {
+    const PackageSystem& packages = services_.packages;
+    // An installer that closed says nothing about what it did; only the product's presence at
+    // the catalog's version does, wherever the host can look for it.
+    if (!packages.detects(entry.item)) return !installerRunning;
+    if (auto atVersion = installedAtCatalogVersion(entry.item, packages)) return *atVersion;
+    return packages.installedVersions({entry.item}).front().has_value();
 }
 
 // Whether "the installer is still open" is asked of each entry's own handler, not of every
 // installer window on the desktop: here each hand-off starts its own handler process, so a
 // package whose window the user has closed is settled even while another package's is open.
-void AppDelegate::applicationDidBecomeActive() {
+void InstallFlow::applicationDidBecomeActive() {
     if (handOff_.empty()) return;
     // A copy: entries leave the table during the walk.
     const auto entries = handOff_;
     for (const auto& [id, entry] : entries) {
         const bool running = entry.handler && entry.handler->isRunning();
-        // A product the installed check cannot judge counts as installed once its installer has
-        // closed: the user saw the outcome there.
-        const bool installed = isInstalled(entry.item).value_or(!running);
-        if (installed) {
+        if (handedOffIsInstalled(entry, running)) {
             handOff_.erase(id);
             std::error_code ignored;
             std::filesystem::remove(entry.file, ignored);
-            send(successEvent(id, entry.item));
+            send_(successEvent(id, entry.item));
             if (boolMember(entry.item, "self") == true) {
                 // The entries not reached yet go with the quitting process.
                 reopen();
@@ -37,7 +51,7 @@ void AppDelegate::applicationDidBecomeActive() {
             }
         } else if (!running) {
             handOff_.erase(id);
-            send(failureEvent(id, "install"));
+            send_(failureEvent(id, "install"));
         }
     }
 }

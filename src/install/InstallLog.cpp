@@ -195,4 +195,21 @@ std::set<std::string> outputLines(std::string_view text) {
     return lines;
 }
 
+std::string runLogLine(std::string_view output, std::string_view error) {
+    return "installer: out=" + quotedForLog(output) + " err=" + quotedForLog(error);
+}
+
+std::string packageLogLine(std::size_t index, std::string_view text) {
+    std::string line = "package " + std::to_string(index) + ": ";
+    line.reserve(line.size() + text.size());
+    for (char c : text) {
+        if (c == '\n') {
+            line += " | ";
+        } else {
+            line += c;
+        }
+    }
+    return line;
+}
+
 }  // namespace suite

@@ -26,4 +26,9 @@ std::string quotedForLog(std::string_view text);
 // separators), each trimmed of white space.
 std::set<std::string> outputLines(std::string_view text);
 
+// "installer: out=<quoted output> err=<quoted error>": what the privileged run printed.
+std::string runLogLine(std::string_view output, std::string_view error);
+// "package <index>: <text>", its line feeds written as " | " to keep the entry on one line.
+std::string packageLogLine(std::size_t index, std::string_view text);
+
 }  // namespace suite

@@ -5,8 +5,6 @@
 
 #include <algorithm>
 
-#include "install/InstallLog.h"
-
 namespace suite {
 
 namespace {
@@ -26,26 +24,21 @@ std::optional<std::string> absolutePath(const std::filesystem::path& path) {
 
 }  // namespace
 
-bool isPackageFile(const std::filesystem::path& file) {
-    std::string extension = file.extension().string();
-    std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) {
-        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : static_cast<char>(c);
-    });
-    return extension == ".pkg";
-}
-
 std::string itemId(const Json& item) {
     return stringMember(item, "id").value_or("");
 }
 
-PackageSelection selectPackages(const std::vector<VerifiedPackage>& input) {
+PackageSelection selectPackages(const std::vector<VerifiedPackage>& input,
+                                const PackageSystem& system) {
     PackageSelection selection;
     std::vector<std::optional<std::string>> packageIds;
     for (const auto& pair : input) {
-        if (!isPackageFile(pair.file)) continue;
+        if (!system.isPackageFile(pair.file)) continue;
         selection.packages.push_back(pair);
         packageIds.push_back(stringMember(pair.item, "id"));
     }
+    std::stable_partition(selection.packages.begin(), selection.packages.end(),
+                          [](const VerifiedPackage& p) { return boolMember(p.item, "self") != true; });
     // Two items without an id count as the same item.
     for (const auto& pair : input) {
         auto id = stringMember(pair.item, "id");
@@ -56,8 +49,8 @@ PackageSelection selectPackages(const std::vector<VerifiedPackage>& input) {
     return selection;
 }
 
-Json progressEvent(const std::string& id, const std::string& phase) {
-    return Json{{"type", "progress"}, {"id", id}, {"phase", phase}, {"pct", 100}};
+Json progressEvent(const std::string& id, const std::string& phase, Json pct) {
+    return Json{{"type", "progress"}, {"id", id}, {"phase", phase}, {"pct", std::move(pct)}};
 }
 
 Json successEvent(const std::string& id, const Json& item) {
@@ -72,27 +65,9 @@ Json failureEvent(const std::string& id, const std::string& error) {
     return Json{{"type", "result"}, {"id", id}, {"ok", false}, {"error", error}};
 }
 
-bool packageSucceeded(std::optional<bool> installed, const std::set<std::string>& outputLines,
-                      std::size_t index) {
-    if (installed) return *installed;
-    return outputLines.contains("OK:" + std::to_string(index));
-}
-
-std::string runLogLine(std::string_view output, std::string_view error) {
-    return "installer: out=" + quotedForLog(output) + " err=" + quotedForLog(error);
-}
-
-std::string packageLogLine(std::size_t index, std::string_view text) {
-    std::string line = "package " + std::to_string(index) + ": ";
-    line.reserve(line.size() + text.size());
-    for (char c : text) {
-        if (c == '\n') {
-            line += " | ";
-        } else {
-            line += c;
-        }
-    }
-    return line;
+std::string installPrompt(bool arabic) {
+    return arabic ? "يريد TALVEN™ Suite تثبيت تطبيقات TALVEN."
+                  : "TALVEN™ Suite wants to install TALVEN apps.";
 }
 
 std::string relaunchScript(long pid) {
@@ -100,12 +75,14 @@ std::string relaunchScript(long pid) {
            " 2>/dev/null; do /bin/sleep 0.2; done; exec \"$0\"";
 }
 
-std::optional<std::string> relaunchProgram(const DetectPaths& paths,
+std::optional<std::string> relaunchProgram(const std::optional<std::string>& installedProgram,
                                            const std::filesystem::path& ownExecutable) {
     // A bundle folder (as on a Mac) cannot be executed here; the running program's own file is
     // the next best thing to start.
-    if (auto bundle = Detect::appPath(kOwnBundleName, paths)) {
-        if (auto full = absolutePath(*bundle); full && isExecutableFile(*full)) return full;
+    if (installedProgram) {
+        if (auto full = absolutePath(*installedProgram); full && isExecutableFile(*full)) {
+            return full;
+        }
     }
     if (ownExecutable.empty()) return std::nullopt;
     if (auto full = absolutePath(ownExecutable); full && isExecutableFile(*full)) return full;

@@ -13,11 +13,8 @@ void AppDelegate::setLoginItem(bool on) {
 }
 
 void AppDelegate::openApp(const Json& detect) {
-    for (const auto& name : stringListMember(detect, "apps")) {
-        if (auto path = Detect::appPath(name, config_.detectPaths)) {
-            platform_.launcher.openWithDefaultHandler(*path);
-            return;
-        }
+    if (auto product = platform_.packages.productToOpen(detect)) {
+        platform_.launcher.openWithDefaultHandler(*product);
     }
 }
 

@@ -17,7 +17,13 @@ class Launcher {
 public:
     virtual ~Launcher() = default;
     // Opens `path` with its default handler. Nothing when no handler could be started.
-    virtual std::shared_ptr<LaunchedHandler> openWithDefaultHandler(const std::string& path) = 0;
+    std::shared_ptr<LaunchedHandler> openWithDefaultHandler(const std::string& path) {
+        return openWithHandlerFor(path, "");
+    }
+    // Opens `path` with the default handler of `contentType` (a MIME type), or of the file's own
+    // type when that is empty. Nothing when there is no such handler or it could not be started.
+    virtual std::shared_ptr<LaunchedHandler> openWithHandlerFor(const std::string& path,
+                                                                const std::string& contentType) = 0;
 };
 
 }  // namespace suite

@@ -7,6 +7,7 @@
 
 #include "catalog/Scan.h"
 #include "fakes/AppHarness.h"
+#include "platform/macos/MacPackageSystem.h"
 
 namespace suite {
 namespace {
@@ -35,9 +36,19 @@ protected:
         writeBundle(apps, "Newer.app", "3.10");
     }
 
+    // The macOS rules: application bundles in the application folders, numeric version order.
+    MacPackageSystem& mac() {
+        if (!mac_) mac_ = std::make_unique<MacPackageSystem>(paths, InstallPaths{}, runner_);
+        return *mac_;
+    }
+
     fakes::TempDir dir;
     fs::path apps = dir / "Applications";
     DetectPaths paths;
+
+private:
+    fakes::FakePrivilegedRunner runner_;
+    std::unique_ptr<MacPackageSystem> mac_;
 };
 
 TEST_F(ScanTest, ReportsTheInstalledVersionOfEachItemWithAnId) {
@@ -54,13 +65,14 @@ TEST_F(ScanTest, ReportsTheInstalledVersionOfEachItemWithAnId) {
         appItem("kept", "Current.app"),
         appItem("kept", "Missing.app"),  // ...but no answer leaves it alone
     };
-    EXPECT_EQ(scannedEvent(items, paths),
+    EXPECT_EQ(scannedEvent(items, mac()),
               Json({{"type", "scanned"},
                     {"installed",
                      {{"current", "3.2"}, {"addin", "3.10"}, {"same", "3.2"}, {"kept", "3.2"}}}}));
-    EXPECT_EQ(scannedEvent({}, paths).dump(), R"({"installed":{},"type":"scanned"})");
+    EXPECT_EQ(scannedEvent({}, mac()).dump(), R"({"installed":{},"type":"scanned"})");
 }
 
+// The delegate's installed check, on the macOS rules: applications only.
 TEST_F(ScanTest, InstalledCheckComparesWithTheCatalogVersion) {
     struct Case {
         Json item;
@@ -81,14 +93,18 @@ TEST_F(ScanTest, InstalledCheckComparesWithTheCatalogVersion) {
          std::nullopt},
         {{{"version", "1.0"}, {"detect", {{"apps", {"Current.app"}}}}}, std::nullopt},
     };
-    for (const auto& c : cases) EXPECT_EQ(isInstalledItem(c.item, paths), c.expected) << c.item;
+    fakes::AppHarness h;
+    h.detectPaths = paths;
+    auto& app = h.start();
+    for (const auto& c : cases) EXPECT_EQ(app.isInstalled(c.item), c.expected) << c.item;
 }
 
 // Through the delegate: the scan runs in the background and answers on the main queue.
 TEST_F(ScanTest, DelegateAnswersOnTheMainQueueEvenFromAnotherThread) {
     fakes::AppHarness h;
     ThreadBackground threads;
-    auto& app = h.startWith([&](AppConfig& config) { config.detectPaths = paths; }, h.http, &threads);
+    h.detectPaths = paths;
+    auto& app = h.startWith([](AppConfig&) {}, h.http, &threads);
     auto postedInTime = [&] {
         auto deadline = std::chrono::steady_clock::now() + 10s;
         while (h.queue.pending() == 0 && std::chrono::steady_clock::now() < deadline) {

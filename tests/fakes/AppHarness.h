@@ -7,6 +7,7 @@
 #include "fakes/FakePlatform.h"
 #include "fakes/TempDir.h"
 #include "platform/ManualMainQueue.h"
+#include "platform/macos/MacPackageSystem.h"
 
 namespace suite::fakes {
 
@@ -30,23 +31,23 @@ struct AppHarness {
         return startWith([](AppConfig&) {}, http);
     }
 
-    // Starts with changes to the configuration and another HTTP client (e.g. the real one).
+    // Starts with changes to the configuration and another HTTP client (e.g. the real one). The
+    // package system is `packages` when set, otherwise the macOS one on `detectPaths`,
+    // `installPaths` and `privileged`.
     AppDelegate& startWith(const std::function<void(AppConfig&)>& configure, HttpClient& client,
-                           Background* threads = nullptr, PrivilegedRunner* runner = nullptr) {
+                           Background* threads = nullptr, PackageSystem* packages = nullptr) {
         AppConfig config;
         config.webRoot = dir / "web";
         config.vendorHost = "brenlow.example";
         config.platformName = "linux";
         config.hostTag = "Linux";
-        config.detectPaths = DetectPaths{{(dir / "Applications").string()}, "/nonexistent/pkgutil"};
-        config.installPaths.tempFolder = (dir / "tmp").string();
-        config.installPaths.home = (dir / "home").string();
         config.ownExecutable = dir / "talven-suite";
         configure(config);
+        mac = std::make_unique<MacPackageSystem>(detectPaths, installPaths, privileged);
         delegate = std::make_unique<AppDelegate>(
             launch, config,
             Platform{queue, shell, system, env, client, threads ? *threads : inlineBackground,
-                     runner ? *runner : privileged, launcher, notifier, filePicker, fileTypes,
+                     packages ? *packages : *mac, launcher, notifier, filePicker, fileTypes,
                      fileTypes});
         delegate->applicationDidFinishLaunching();
         return *delegate;
@@ -65,6 +66,9 @@ struct AppHarness {
     FakeHttpClient http;
     InlineBackground inlineBackground;
     FakePrivilegedRunner privileged;
+    DetectPaths detectPaths{{(dir / "Applications").string()}, "/nonexistent/pkgutil"};
+    InstallPaths installPaths{.tempFolder = (dir / "tmp").string(), .home = (dir / "home").string()};
+    std::unique_ptr<MacPackageSystem> mac;
     FakeLauncher launcher;
     FakeNotifier notifier;
     FakeFilePicker filePicker;

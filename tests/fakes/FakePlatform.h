@@ -11,10 +11,10 @@
 #include "platform/HttpClient.h"
 #include "platform/Launcher.h"
 #include "platform/Notifier.h"
-#include "platform/PrivilegedRunner.h"
 #include "platform/Shell.h"
 #include "platform/SystemSettings.h"
 #include "platform/Window.h"
+#include "platform/macos/PrivilegedRunner.h"
 
 namespace suite::fakes {
 
@@ -130,9 +130,11 @@ public:
     PrivilegedOutcome run(const std::string& script, const std::string& prompt) override {
         scripts.push_back(script);
         prompts.push_back(prompt);
+        if (whileRunning) whileRunning();
         return outcome;
     }
     PrivilegedOutcome outcome{true, false, "", ""};
+    std::function<void()> whileRunning;  // what the script's commands would leave behind
     std::vector<std::string> scripts;
     std::vector<std::string> prompts;
 };
@@ -143,17 +145,20 @@ public:
     bool running = true;
 };
 
-// Records what was opened; every opened file gets a handler the test can stop.
+// Records what was opened, and as what; every opened file gets a handler the test can stop.
 class FakeLauncher final : public Launcher {
 public:
-    std::shared_ptr<LaunchedHandler> openWithDefaultHandler(const std::string& path) override {
+    std::shared_ptr<LaunchedHandler> openWithHandlerFor(const std::string& path,
+                                                        const std::string& contentType) override {
         opened.push_back(path);
+        openedAs.push_back(contentType);
         if (!canOpen) return nullptr;
         handlers.push_back(std::make_shared<FakeHandler>());
         return handlers.back();
     }
     bool canOpen = true;
     std::vector<std::string> opened;
+    std::vector<std::string> openedAs;  // the content type asked for; "" for the file's own
     std::vector<std::shared_ptr<FakeHandler>> handlers;
 };
 

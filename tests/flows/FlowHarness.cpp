@@ -160,20 +160,21 @@ void FlowHarness::start(bool waitForCatalog) {
     config.vendorHost = "brenlow.example";
     config.platformName = "linux";
     config.hostTag = "Linux";
-    config.detectPaths = DetectPaths{{apps().string()}, (dir_ / "tools" / "pkgutil").string()};
     config.catalogTimeoutSeconds = setup_.catalogTimeoutSeconds;
     config.downloadTimeoutSeconds = setup_.downloadTimeoutSeconds;
-    config.installPaths.installer = (dir_ / "tools" / "installer").string();
-    config.installPaths.pkill = (dir_ / "tools" / "pkill").string();
-    config.installPaths.sleep = (dir_ / "tools" / "sleep").string();
-    config.installPaths.tempFolder = (dir_ / "tmp").string();
-    config.installPaths.home = (dir_ / "home").string();
-    config.installPaths.appDirs = {apps().string()};
+    InstallPaths tools;
+    tools.installer = (dir_ / "tools" / "installer").string();
+    tools.pkill = (dir_ / "tools" / "pkill").string();
+    tools.sleep = (dir_ / "tools" / "sleep").string();
+    tools.tempFolder = (dir_ / "tmp").string();
+    tools.home = (dir_ / "home").string();
+    packages_ = std::make_unique<MacPackageSystem>(
+        DetectPaths{{apps().string()}, (dir_ / "tools" / "pkgutil").string()}, tools, runner_);
     config.ownExecutable = dir_ / "relaunch-target";
     config.deviceDescription = gtk::deviceDescription();
     delegate_ = std::make_unique<AppDelegate>(
         launch_, config,
-        Platform{queue_, *shell_, *system_, env_, *http_, background_, runner_, launcher_,
+        Platform{queue_, *shell_, *system_, env_, *http_, background_, *packages_, launcher_,
                  *notifier_, filePicker_, fileTypes_, thumbnailer_});
     delegate_->applicationDidFinishLaunching();
     // Every event the page receives is kept, so a flow can check the order they came in.

@@ -29,6 +29,7 @@
 #include "platform/gtk/GtkShell.h"
 #include "platform/gtk/GtkSystemSettings.h"
 #include "platform/gtk/UserEnvironment.h"
+#include "platform/macos/MacPackageSystem.h"
 
 namespace suite::flows {
 
@@ -95,6 +96,7 @@ private:
     gtk::ProcessEnvironment env_;
     ThreadBackground background_;
     ShellScriptRunner runner_;
+    std::unique_ptr<MacPackageSystem> packages_;
     gtk::GioLauncher launcher_;
     gtk::GtkFilePicker filePicker_;
     gtk::GioFileTypes fileTypes_;

@@ -16,8 +16,9 @@
 #include "platform/gtk/GtkMainWindow.h"
 #include "platform/gtk/GtkShell.h"
 #include "platform/gtk/GtkSystemSettings.h"
-#include "platform/gtk/PkexecRunner.h"
 #include "platform/gtk/UserEnvironment.h"
+#include "platform/macos/MacPackageSystem.h"
+#include "platform/macos/OsascriptRunner.h"
 
 namespace suite::gtk {
 
@@ -46,7 +47,7 @@ protected:
         config.hostTag = "Linux";
         delegate_ = std::make_unique<AppDelegate>(
             launch_, config,
-            Platform{queue_, shell_, system_, env_, http_, background_, privileged_, launcher_,
+            Platform{queue_, shell_, system_, env_, http_, background_, packages_, launcher_,
                      notifier_, filePicker_, fileTypes_, thumbnailer_});
         delegate_->applicationDidFinishLaunching();
         ASSERT_TRUE(spinUntil([&] { return pageState("typeof window.Suite") == "\"object\""; }, 20))
@@ -69,7 +70,9 @@ protected:
     GtkMainQueue queue_;
     FixedEnvironment env_;
     ThreadBackground background_;
-    PkexecRunner privileged_;
+    // The page in demo mode never installs; it only needs a package kind to show.
+    OsascriptRunner noRights_{"/nonexistent/osascript"};
+    MacPackageSystem packages_{{}, {}, noRights_};
     GioLauncher launcher_;
     GioNotifier notifier_{G_APPLICATION(gApp), ""};
     GtkFilePicker filePicker_;

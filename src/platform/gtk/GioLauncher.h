@@ -9,7 +9,8 @@ namespace suite::gtk {
 
 class GioLauncher final : public Launcher {
 public:
-    std::shared_ptr<LaunchedHandler> openWithDefaultHandler(const std::string& path) override;
+    std::shared_ptr<LaunchedHandler> openWithHandlerFor(const std::string& path,
+                                                        const std::string& contentType) override;
 };
 
 // A process we started: running while it exists and has not exited (a child that has exited but

@@ -13,6 +13,7 @@
 #include "bridge/SchemeHandler.h"
 #include "platform/Background.h"
 #include "platform/curl/CurlHttpClient.h"
+#include "platform/debian/DebianPackageSystem.h"
 #include "platform/gtk/GioFileTypes.h"
 #include "platform/gtk/GioLauncher.h"
 #include "platform/gtk/GioNotifier.h"
@@ -20,7 +21,6 @@
 #include "platform/gtk/GtkMainQueue.h"
 #include "platform/gtk/GtkShell.h"
 #include "platform/gtk/GtkSystemSettings.h"
-#include "platform/gtk/PkexecRunner.h"
 #include "platform/gtk/UserEnvironment.h"
 
 namespace suite::gtk {
@@ -33,13 +33,25 @@ std::filesystem::path executablePath() {
     return error ? std::filesystem::path() : path;
 }
 
+// Debian packages where dpkg keeps its database; elsewhere this host can install nothing, and
+// says so rather than asking for a password that could not help.
+std::unique_ptr<PackageSystem> packageSystemForThisHost(const std::filesystem::path& executable) {
+    if (!debian::hasDpkg()) return std::make_unique<NoPackageSystem>();
+    debian::DebianPaths paths;
+    paths.helper = debian::findInstallHelper(executable);
+    if (paths.helper.empty()) {
+        g_warning("TALVEN Suite: the install helper was not found beside the program");
+    }
+    return std::make_unique<debian::DebianPackageSystem>(std::move(paths));
+}
+
 struct Program {
     LaunchValues launch;
     UserFolders folders;
     ProcessEnvironment env;
     GtkMainQueue queue;
     ThreadBackground background;
-    PkexecRunner privileged;
+    std::unique_ptr<PackageSystem> packages;
     GioLauncher launcher;
     GtkFilePicker filePicker;
     GioFileTypes fileTypes;
@@ -65,6 +77,7 @@ void onActivate(GtkApplication* app, gpointer data) {
     program->notifier = std::make_unique<GioNotifier>(G_APPLICATION(app), SUITE_APP_ID);
     program->http = std::make_unique<CurlHttpClient>(program->queue);
     program->system = std::make_unique<GtkSystemSettings>(program->env);
+    program->packages = packageSystemForThisHost(executablePath());
 
     AppConfig config;
     auto webRoot = findWebRoot(executablePath());
@@ -73,7 +86,6 @@ void onActivate(GtkApplication* app, gpointer data) {
     config.vendorHost = SUITE_VENDOR_HOST;
     config.platformName = "linux";
     config.hostTag = "Linux";
-    config.packageKind = std::filesystem::exists("/var/lib/dpkg/status") ? "deb" : "";
     config.ownExecutable = executablePath();
     config.deviceDescription = deviceDescription();
     // A showcase run always looks the same: it neither uses nor changes the remembered size.
@@ -83,7 +95,7 @@ void onActivate(GtkApplication* app, gpointer data) {
     program->delegate = std::make_unique<AppDelegate>(
         program->launch, config,
         Platform{program->queue, *program->shell, *program->system, program->env, *program->http,
-                 program->background, program->privileged, program->launcher,
+                 program->background, *program->packages, program->launcher,
                  *program->notifier, program->filePicker, program->fileTypes,
                  program->thumbnailer});
     program->delegate->applicationDidFinishLaunching();

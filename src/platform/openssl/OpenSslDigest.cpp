@@ -37,6 +37,30 @@ std::string lowerHex(const unsigned char* bytes, unsigned int length) {
 
 }  // namespace
 
+struct Sha256::State {
+    std::unique_ptr<EVP_MD_CTX, MdCtxFree> ctx{EVP_MD_CTX_new()};
+    bool ok = ctx && EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) == 1;
+};
+
+Sha256::Sha256() : state_(std::make_unique<State>()) {}
+
+Sha256::~Sha256() = default;
+
+bool Sha256::add(const void* data, std::size_t size) {
+    if (state_->ok) state_->ok = EVP_DigestUpdate(state_->ctx.get(), data, size) == 1;
+    return state_->ok;
+}
+
+std::optional<std::string> Sha256::hex() {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    if (!state_->ok || EVP_DigestFinal_ex(state_->ctx.get(), digest, &length) != 1) {
+        return std::nullopt;
+    }
+    state_->ok = false;
+    return lowerHex(digest, length);
+}
+
 std::optional<std::string> sha256Of(const std::filesystem::path& path) {
     // O_NONBLOCK so that a FIFO planted under the name cannot hang the background thread; the
     // type check below then refuses it. It has no effect on reading a regular file.
@@ -47,23 +71,15 @@ std::optional<std::string> sha256Of(const std::filesystem::path& path) {
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
-    std::unique_ptr<EVP_MD_CTX, MdCtxFree> ctx(EVP_MD_CTX_new());
-    if (!ctx || EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1) return std::nullopt;
-
+    Sha256 hash;
     std::vector<unsigned char> chunk(kChunkSize);
     for (;;) {
         const ssize_t got = ::read(fd, chunk.data(), chunk.size());
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
-        if (EVP_DigestUpdate(ctx.get(), chunk.data(), static_cast<std::size_t>(got)) != 1) {
-            return std::nullopt;
-        }
+        if (!hash.add(chunk.data(), static_cast<std::size_t>(got))) return std::nullopt;
     }
-
-    unsigned char digest[EVP_MAX_MD_SIZE];
-    unsigned int length = 0;
-    if (EVP_DigestFinal_ex(ctx.get(), digest, &length) != 1) return std::nullopt;
-    return lowerHex(digest, length);
+    return hash.hex();
 }
 
 }  // namespace suite

@@ -1,4 +1,4 @@
-#include "catalog/Detect.h"
+#include "platform/macos/Detect.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -14,7 +14,7 @@
 
 #include "common/Files.h"
 #include "common/Process.h"
-#include "catalog/PropertyList.h"
+#include "platform/macos/PropertyList.h"
 
 namespace suite {
 

@@ -11,7 +11,7 @@
 #include <functional>
 #include <thread>
 
-#include "catalog/Detect.h"
+#include "platform/macos/Detect.h"
 #include "fakes/TempDir.h"
 
 namespace suite {

@@ -11,7 +11,7 @@
 #include "common/Process.h"
 #include "fakes/TempDir.h"
 #include "install/InstallLog.h"
-#include "install/InstallScript.h"
+#include "platform/macos/InstallScript.h"
 
 namespace suite {
 namespace {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "install/InstallScript.h"
+#include "platform/macos/InstallScript.h"
 
 namespace suite {
 namespace {
@@ -116,9 +116,7 @@ TEST(InstallScript, WholeScriptGuardsTheMarkerAndRunsEveryPackage) {
     EXPECT_EQ(buildInstallScript({}, paths, "/tmp/out", kStamp), guard + rm);
 }
 
-TEST(InstallScript, PromptAndAppleScriptLiteral) {
-    EXPECT_EQ(installPrompt(false), "TALVEN™ Suite wants to install TALVEN apps.");
-    EXPECT_EQ(installPrompt(true), "يريد TALVEN™ Suite تثبيت تطبيقات TALVEN.");
+TEST(InstallScript, AppleScriptLiteral) {
     // A backslash right before a quote: both survive, neither swallows the other.
     EXPECT_EQ(appleScriptEscape("\\\""), "\\\\\\\"");
     EXPECT_EQ(appleScriptSource("echo \"a\\b\"", "Pr\"ompt"),

@@ -1,4 +1,4 @@
-#include "catalog/PropertyList.h"
+#include "platform/macos/PropertyList.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "install/InstallScript.h"
+#include "platform/macos/InstallScript.h"
 
 #include <array>
 
@@ -130,11 +130,6 @@ std::string buildInstallScript(const std::vector<VerifiedPackage>& packages,
     // goes away whatever happened before.
     commands.push_back(removeMarker);
     return join(commands, "; ");
-}
-
-std::string installPrompt(bool arabic) {
-    return arabic ? "يريد TALVEN™ Suite تثبيت تطبيقات TALVEN."
-                  : "TALVEN™ Suite wants to install TALVEN apps.";
 }
 
 std::string appleScriptEscape(std::string_view text) {

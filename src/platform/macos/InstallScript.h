@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "download/VerifiedPackage.h"
-#include "install/InstallPaths.h"
+#include "platform/PackageSystem.h"
+#include "platform/macos/InstallPaths.h"
 
 namespace suite {
 
@@ -39,9 +39,6 @@ std::string installerCommand(std::size_t index, const std::string& packagePath,
 std::string buildInstallScript(const std::vector<VerifiedPackage>& packages,
                                const InstallPaths& paths, const std::string& outputFolder,
                                const std::string& stamp);
-
-// The administrator prompt in the interface language.
-std::string installPrompt(bool arabic);
 
 // `text` escaped for an AppleScript string literal: backslashes doubled, then double quotes
 // preceded by a backslash.

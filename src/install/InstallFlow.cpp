@@ -1,0 +1,48 @@
+#include "install/InstallFlow.h"
+
+#include <unistd.h>
+
+#include <ctime>
+
+#include "catalog/Scan.h"
+#include "common/Process.h"
+#include "download/Downloader.h"
+#include "install/InstallLog.h"
+#include "install/InstallResults.h"
+
+namespace suite {
+
+InstallFlow::InstallFlow(InstallSettings settings, InstallServices services, Send send,
+                         Prompt prompt)
+    : settings_(std::move(settings)),
+      services_(services),
+      send_(std::move(send)),
+      prompt_(std::move(prompt)) {}
+
+InstallFlow::~InstallFlow() = default;
+
+std::optional<bool> InstallFlow::isInstalled(const Json& item) const {
+    if (!services_.packages.judgesAfterRun(item)) return std::nullopt;
+    return installedAtCatalogVersion(item, services_.packages);
+}
+
+void InstallFlow::log(const std::string& message) const {
+    appendInstallLog(settings_.logDir, message, std::time(nullptr));
+}
+
+void InstallFlow::reopen() {
+    // A self package can be reported twice before the program has quit (the privileged run, then
+    // the return check for a hand-off of the same item); a second waiting shell would start the
+    // new version twice.
+    if (relaunching_) return;
+    relaunching_ = true;
+    // The shell outlives this process and starts the new version only once this one has gone;
+    // when it cannot be started the program still quits, without relaunching.
+    if (auto program = relaunchProgram(services_.packages.installedProgram(),
+                                       settings_.ownExecutable)) {
+        spawnDetached("/bin/sh", {"-c", relaunchScript(static_cast<long>(::getpid())), *program});
+    }
+    services_.queue.postAfter(1.2, lifetime_.guard([this] { services_.shell.terminate(); }));
+}
+
+}  // namespace suite

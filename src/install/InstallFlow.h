@@ -1,0 +1,110 @@
+#pragma once
+// Installing, from the page's request to each product's result. The chosen items are checked,
+// downloaded and verified one after another; the verified packages go to the host's package
+// system in one privileged run, so the user is asked for rights once per batch; every item gets
+// exactly one result; a package the run could not install goes to the desktop's installer and is
+// examined when the user comes back; a self-update ends in a relaunch. Main thread only: work
+// that blocks runs in the background and comes back through the main queue.
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "common/Json.h"
+#include "common/Lifetime.h"
+#include "platform/Background.h"
+#include "platform/HttpClient.h"
+#include "platform/Launcher.h"
+#include "platform/MainQueue.h"
+#include "platform/PackageSystem.h"
+#include "platform/Shell.h"
+
+namespace suite {
+
+class Downloader;
+
+struct InstallSettings {
+    std::filesystem::path downloadDir;
+    std::filesystem::path logDir;  // install.log
+    std::string vendorHost;
+    double downloadTimeoutSeconds = 30;  // time without data before a download is given up
+    // Plain http downloads from a loopback vendor host: tests' local servers only, never set by
+    // the program (the HTTP client must allow it too).
+    bool allowPlainHttpDownloadsToLoopback = false;
+    std::filesystem::path ownExecutable;  // started again after a self-update
+};
+
+struct InstallServices {
+    MainQueue& queue;
+    Background& background;
+    HttpClient& http;
+    Launcher& launcher;
+    Shell& shell;
+    PackageSystem& packages;
+};
+
+class InstallFlow {
+public:
+    using Send = std::function<void(const Json&)>;
+    // The text of the request for administrator rights, in the interface language of the moment.
+    using Prompt = std::function<std::string()>;
+
+    InstallFlow(InstallSettings settings, InstallServices services, Send send, Prompt prompt);
+    ~InstallFlow();
+    InstallFlow(const InstallFlow&) = delete;
+    InstallFlow& operator=(const InstallFlow&) = delete;
+
+    // Downloads, verifies and installs `items`. While a batch is being downloaded, a new request
+    // joins it: still one prompt, and every item exactly one result.
+    void install(std::vector<Json> items);
+    // Installs a batch of verified downloads in one privileged run.
+    void runInstallers(std::vector<VerifiedPackage> packages);
+    // The user is back: packages handed to the desktop's installer are looked at again.
+    void applicationDidBecomeActive();
+    // Starts the new version of this program once this process has gone, and quits.
+    void reopen();
+    // Whether the item is installed at its catalog version or newer, where the host judges it
+    // right after a run; nothing where it does not. May block on the package database.
+    std::optional<bool> isInstalled(const Json& item) const;
+    // One line in the install log.
+    void log(const std::string& message) const;
+
+    // A package handed to the desktop's installer and not yet examined.
+    struct HandOff {
+        Json item;
+        std::filesystem::path file;
+        std::shared_ptr<LaunchedHandler> handler;
+    };
+    const std::map<std::string, HandOff>& handOff() const { return handOff_; }
+
+private:
+    struct Batch;
+    // The next item of the batch being downloaded, or the privileged run when none is left.
+    void next(std::shared_ptr<Batch> batch);
+    void downloaded(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
+                    std::optional<std::filesystem::path> file);
+    void verified(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
+                  const std::filesystem::path& file, bool ok);
+    void finishRun(const std::vector<VerifiedPackage>& packages, const BatchOutcome& outcome);
+    void handOffPackage(const std::string& id, const Json& item, const std::filesystem::path& file);
+    // Whether a package handed to the installer is in: only detection at the catalog's version
+    // counts where the item names something to look for; otherwise the installer's end does.
+    bool handedOffIsInstalled(const HandOff& entry, bool installerRunning) const;
+
+    const InstallSettings settings_;
+    InstallServices services_;
+    Send send_;
+    Prompt prompt_;
+
+    std::vector<Json> queue_;          // items of the batch being downloaded, still to do
+    std::shared_ptr<Batch> batch_;     // the batch being downloaded, if any
+    std::shared_ptr<Downloader> downloader_;
+    std::map<std::string, HandOff> handOff_;
+    bool relaunching_ = false;  // a relaunch has been requested; the program is about to quit
+    Lifetime lifetime_;  // declared last, so it goes first: no callback sees a half-gone flow
+};
+
+}  // namespace suite

@@ -1,0 +1,111 @@
+// The first half of an install: the chosen items one after another, each checked, downloaded
+// into the download folder and verified, then the verified packages to the privileged run in one
+// batch, so the user is asked for a password once.
+#include <iterator>
+#include <system_error>
+
+#include "download/DownloadPolicy.h"
+#include "download/Downloader.h"
+#include "download/PackageVerification.h"
+#include "install/InstallFlow.h"
+#include "install/InstallResults.h"
+
+namespace suite {
+
+// The packages verified so far in the batch being downloaded.
+struct InstallFlow::Batch {
+    std::vector<VerifiedPackage> verified;
+};
+
+void InstallFlow::install(std::vector<Json> items) {
+    if (services_.packages.kind().empty()) {
+        // Nothing is downloaded that could never be installed.
+        if (!items.empty()) {
+            log("installer: this system has no package installer the program can use");
+        }
+        for (const auto& item : items) send_(failureEvent(itemId(item), "install"));
+        return;
+    }
+    if (batch_) {
+        queue_.insert(queue_.end(), std::make_move_iterator(items.begin()),
+                      std::make_move_iterator(items.end()));
+        return;
+    }
+    queue_ = std::move(items);
+    batch_ = std::make_shared<Batch>();
+    next(batch_);
+}
+
+void InstallFlow::next(std::shared_ptr<Batch> batch) {
+    // Refused items are skipped in a loop, not by calling this again, and leave the queue in one
+    // erase: a long list of them must neither grow the stack nor take quadratic time.
+    std::size_t taken = 0;
+    while (taken < queue_.size()) {
+        Json item = std::move(queue_[taken++]);
+        const std::string id = itemId(item);
+        const auto url = stringMember(item, "url");
+        const auto file = stringMember(item, "file");
+        if (!url ||
+            !isAcceptableDownloadUrl(*url, settings_.vendorHost,
+                                     settings_.allowPlainHttpDownloadsToLoopback) ||
+            !file || !isAcceptableFileName(*file)) {
+            send_(failureEvent(id, "download"));
+            continue;
+        }
+        queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(taken));
+
+        // The cache folder is the desktop's to clear at any time; a missing one is not a failure.
+        std::error_code ignored;
+        std::filesystem::create_directories(settings_.downloadDir, ignored);
+
+        send_(progressEvent(id, "download", 0));
+        downloader_ = Downloader::create(services_.http, services_.queue,
+                                         settings_.downloadTimeoutSeconds);
+        downloader_->onProgress = lifetime_.guard<double>(
+            [this, id](double pct) { send_(progressEvent(id, "download", pct)); });
+        downloader_->onDone = lifetime_.guard<std::optional<std::filesystem::path>,
+                                              std::optional<DownloadError>>(
+            [this, batch, id, item](std::optional<std::filesystem::path> file,
+                                    std::optional<DownloadError>) {
+                downloaded(batch, id, item, std::move(file));
+            });
+        downloader_->start(*url, settings_.downloadDir / *file);
+        return;
+    }
+    queue_.clear();
+    batch_.reset();
+    runInstallers(std::move(batch->verified));
+}
+
+void InstallFlow::downloaded(std::shared_ptr<Batch> batch, const std::string& id,
+                             const Json& item, std::optional<std::filesystem::path> file) {
+    if (!file) {
+        send_(failureEvent(id, "download"));
+        return next(batch);
+    }
+    send_(progressEvent(id, "verify"));
+    auto verdict = lifetime_.guard<bool>([this, batch, id, item, file = *file](bool ok) {
+        verified(batch, id, item, file, ok);
+    });
+    // The digest runs on its own copies; only the verdict comes back to the main thread.
+    services_.background.run([&queue = services_.queue, file = *file,
+                              expected = stringMember(item, "sha256"),
+                              verdict = std::move(verdict)]() mutable {
+        const bool ok = verifyPackage(file, expected);
+        queue.post([verdict = std::move(verdict), ok] { verdict(ok); });
+    });
+}
+
+void InstallFlow::verified(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
+                           const std::filesystem::path& file, bool ok) {
+    if (ok) {
+        batch->verified.push_back({item, file});
+    } else {
+        std::error_code ignored;
+        std::filesystem::remove(file, ignored);
+        send_(failureEvent(id, "check"));
+    }
+    next(batch);
+}
+
+}  // namespace suite

@@ -1,0 +1,110 @@
+#pragma once
+// What this host installs and how: which downloaded files are packages, which version of a
+// product is installed, how versions order, the one privileged run that installs a batch, and
+// what a package that failed there is handed to. One backend per host (macOS installer packages,
+// Debian packages); where none fits, nothing can be installed and nothing pretends otherwise.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/Json.h"
+
+namespace suite {
+
+// A downloaded package that passed its digest check, with the catalog item it belongs to.
+struct VerifiedPackage {
+    Json item;                   // the catalog item as the page sent it
+    std::filesystem::path file;  // the verified download in the download folder
+};
+
+// What the installer reported for one package of a batch.
+enum class PackageReport {
+    Installed,
+    Failed,
+    Refused,  // the file was not the one the catalog describes when the installer looked again
+};
+
+struct BatchOutcome {
+    enum class Run {
+        Ran,          // the installer ran; a package it did not install may go to the desktop's
+        Cancelled,    // the user dismissed the request for rights; nothing ran
+        Unavailable,  // rights could not be asked for at all (no tool, no agent): nothing ran
+    };
+    Run run = Run::Unavailable;
+    std::vector<PackageReport> reports;  // per package of the batch, in order
+    std::vector<std::string> log;        // lines for the install log, in order
+};
+
+class PackageSystem {
+public:
+    virtual ~PackageSystem() = default;
+
+    // "deb", "pkg", or "" where this host can install nothing; the page picks its catalog
+    // variant by it.
+    virtual std::string kind() const = 0;
+
+    virtual bool isPackageFile(const std::filesystem::path& file) const = 0;
+
+    // The installed version for each item's "detect" rules, in order; nothing where none is
+    // found. One look at the machine for the whole list. Blocks; callable from any thread.
+    virtual std::vector<std::optional<std::string>> installedVersions(
+        const std::vector<Json>& items) const = 0;
+
+    // Negative when `a` orders before `b`, zero when equal, positive after.
+    virtual int compareVersions(std::string_view a, std::string_view b) const = 0;
+
+    // Whether the item's "detect" names anything this host can look for.
+    virtual bool detects(const Json& item) const = 0;
+
+    // Whether the installed check judges the item right after a privileged run, before the
+    // installer's own report (macOS: applications, whose bundles are plain to see).
+    virtual bool judgesAfterRun(const Json& item) const = 0;
+
+    // Installs `packages` (each one a package file) in one run with administrator rights, asking
+    // the user once. `prompt` is the request's text where the host lets the program choose it.
+    // Blocks for as long as the user and the installers take: call it off the main thread.
+    virtual BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
+                                      const std::string& prompt) = 0;
+
+    // The content type whose default handler takes a package the privileged run did not
+    // install; empty: the handler of the file's own type.
+    virtual std::string handOffType() const = 0;
+
+    // What a relaunch after a self-update starts where the host installs the program somewhere
+    // of its own (a macOS bundle); nothing: the running program's own file, replaced in place.
+    virtual std::optional<std::string> installedProgram() const = 0;
+
+    // What opening an installed product opens, for its "detect" object; nothing when it cannot
+    // be found.
+    virtual std::optional<std::string> productToOpen(const Json& detect) const = 0;
+};
+
+// A host without a package system the program can drive: nothing is a package, nothing is found
+// installed, and a batch never runs.
+class NoPackageSystem final : public PackageSystem {
+public:
+    std::string kind() const override { return ""; }
+    bool isPackageFile(const std::filesystem::path&) const override { return false; }
+    std::vector<std::optional<std::string>> installedVersions(
+        const std::vector<Json>& items) const override {
+        return std::vector<std::optional<std::string>>(items.size());
+    }
+    int compareVersions(std::string_view a, std::string_view b) const override {
+        return a.compare(b);
+    }
+    bool detects(const Json&) const override { return false; }
+    bool judgesAfterRun(const Json&) const override { return false; }
+    BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
+                              const std::string&) override {
+        return {BatchOutcome::Run::Unavailable,
+                std::vector<PackageReport>(packages.size(), PackageReport::Failed),
+                {"installer: this system has no package installer the program can use"}};
+    }
+    std::string handOffType() const override { return ""; }
+    std::optional<std::string> installedProgram() const override { return std::nullopt; }
+    std::optional<std::string> productToOpen(const Json&) const override { return std::nullopt; }
+};
+
+}  // namespace suite

@@ -1,0 +1,160 @@
+#include "platform/debian/DebianPackageSystem.h"
+
+#include <unistd.h>
+
+#include <set>
+
+#include "common/Process.h"
+#include "common/Utf8.h"
+#include "install/InstallLog.h"
+#include "platform/debian/HelperProtocol.h"
+
+namespace suite::debian {
+
+namespace {
+
+std::vector<std::string> packageNames(const Json& item) {
+    std::vector<std::string> names;
+    for (auto& name : stringListMember(objectMemberOrEmpty(item, "detect"), "receipts")) {
+        if (isPackageName(name)) names.push_back(std::move(name));
+    }
+    return names;
+}
+
+bool isExecutable(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
+}
+
+std::string firstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+
+PackageReport reportOf(HelperResult result) {
+    switch (result) {
+        case HelperResult::Installed:
+            return PackageReport::Installed;
+        case HelperResult::Refused:
+            return PackageReport::Refused;
+        default:
+            return PackageReport::Failed;
+    }
+}
+
+// Reads what pkexec and the helper left behind into `outcome`; `batchIndex` maps the helper's
+// package positions to the batch's.
+void readRun(const ProcessResult& run, const std::vector<std::size_t>& batchIndex,
+             const std::string& pkexec, BatchOutcome& outcome) {
+    const HelperReport report = readHelperReport(run.standardOutput, batchIndex.size());
+    if (report.started) {
+        outcome.run = BatchOutcome::Run::Ran;
+        outcome.log.push_back(runLogLine(report.resultLines, run.standardError));
+        for (std::size_t k = 0; k < batchIndex.size(); ++k) {
+            const std::size_t i = batchIndex[k];
+            if (!report.outputs[k].empty() && isValidUtf8(report.outputs[k])) {
+                std::string text = report.outputs[k];
+                text.pop_back();  // the last line's break
+                outcome.log.push_back(packageLogLine(i, text));
+            }
+            outcome.reports[i] = reportOf(report.results[k]);
+        }
+    } else if (run.exitStatus == 126 && run.standardOutput.empty()) {
+        // pkexec's answer when the user dismissed the authentication dialog.
+        outcome.run = BatchOutcome::Run::Cancelled;
+        outcome.log.push_back(runLogLine("", run.standardError));
+    } else {
+        // Not authorised, no authentication agent, no polkit at all: nobody could say yes.
+        outcome.run = BatchOutcome::Run::Unavailable;
+        outcome.log.push_back("installer: " + pkexec + " did not run the install helper (exit " +
+                              std::to_string(run.exitStatus) +
+                              "): " + firstLine(run.standardError));
+    }
+}
+
+}  // namespace
+
+std::string findInstallHelper(const std::filesystem::path& executable) {
+    const auto folder = executable.parent_path();
+    for (const auto& candidate :
+         {folder.parent_path() / "libexec" / "talven-suite" / "install-helper",
+          folder / "talven-suite-install-helper"}) {
+        if (isExecutable(candidate)) return candidate.lexically_normal().string();
+    }
+    return "";
+}
+
+bool hasDpkg(const std::string& adminDir) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(adminDir + "/status", error);
+}
+
+bool DebianPackageSystem::isPackageFile(const std::filesystem::path& file) const {
+    return lowerAscii(file.extension().string()) == ".deb";
+}
+
+std::vector<std::optional<std::string>> DebianPackageSystem::installedVersions(
+    const std::vector<Json>& items) const {
+    std::vector<std::vector<std::string>> wanted;
+    std::set<std::string> all;
+    wanted.reserve(items.size());
+    for (const auto& item : items) {
+        wanted.push_back(packageNames(item));
+        all.insert(wanted.back().begin(), wanted.back().end());
+    }
+    const auto installed = debian::installedVersions(all, paths_.adminDir);
+    std::vector<std::optional<std::string>> versions(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        for (const auto& name : wanted[i]) {
+            if (auto found = installed.find(name); found != installed.end()) {
+                versions[i] = found->second;
+                break;
+            }
+        }
+    }
+    return versions;
+}
+
+bool DebianPackageSystem::detects(const Json& item) const { return !packageNames(item).empty(); }
+
+BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage>& packages,
+                                               const std::string&) {
+    BatchOutcome outcome;
+    outcome.reports.assign(packages.size(), PackageReport::Failed);
+    std::vector<std::string> arguments;
+    std::vector<std::size_t> batchIndex;  // the helper's package k is the batch's batchIndex[k]
+    for (std::size_t i = 0; i < packages.size(); ++i) {
+        const std::string digest =
+            lowerAscii(stringMember(packages[i].item, "sha256").value_or(""));
+        if (!isSha256Hex(digest) || batchIndex.size() == kMaxHelperPackages) {
+            outcome.reports[i] = PackageReport::Refused;
+            outcome.log.push_back(packageLogLine(i, "no digest to check as root; not installed"));
+            continue;
+        }
+        arguments.push_back(std::filesystem::absolute(packages[i].file).string());
+        arguments.push_back(digest);
+        batchIndex.push_back(i);
+    }
+    if (batchIndex.empty()) {
+        outcome.run = BatchOutcome::Run::Ran;
+        return outcome;
+    }
+    if (paths_.helper.empty()) {
+        outcome.log.push_back("installer: the install helper is missing; reinstall TALVEN Suite");
+        return outcome;
+    }
+    arguments.insert(arguments.begin(), paths_.helper);
+
+    ProcessOptions options;
+    options.captureStandardError = true;
+    options.outputLimit = 16u << 20;
+    auto run = runProcess(paths_.pkexec, arguments, options);
+    if (!run) {
+        outcome.log.push_back("installer: cannot start " + paths_.pkexec +
+                              " (the pkexec package is not installed)");
+        return outcome;
+    }
+    readRun(*run, batchIndex, paths_.pkexec, outcome);
+    return outcome;
+}
+
+}  // namespace suite::debian

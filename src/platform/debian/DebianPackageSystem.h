@@ -1,0 +1,55 @@
+#pragma once
+// Debian packages: a product's "detect"."receipts" name Debian packages, whose versions come from
+// dpkg's database and order by dpkg's rules; a batch is one pkexec call of our install helper,
+// which checks every package's digest again as root and installs it with apt-get. A package the
+// helper could not install goes to the desktop's handler for Debian packages.
+#include <string>
+
+#include "platform/PackageSystem.h"
+#include "platform/debian/DpkgDatabase.h"
+
+namespace suite::debian {
+
+struct DebianPaths {
+    std::string adminDir = kDpkgAdminDir;
+    std::string pkexec = "/usr/bin/pkexec";
+    std::string helper;  // the install helper's absolute path; empty: it was not found
+};
+
+// The installed helper beside `executable` (bin/../libexec/talven-suite/install-helper), or, in
+// the build tree, beside it as talven-suite-install-helper; empty when there is neither.
+std::string findInstallHelper(const std::filesystem::path& executable);
+
+// Whether this machine keeps a dpkg database.
+bool hasDpkg(const std::string& adminDir = kDpkgAdminDir);
+
+class DebianPackageSystem final : public PackageSystem {
+public:
+    explicit DebianPackageSystem(DebianPaths paths) : paths_(std::move(paths)) {}
+
+    std::string kind() const override { return "deb"; }
+    // The name ends in ".deb", in any case.
+    bool isPackageFile(const std::filesystem::path& file) const override;
+    // The version of the first of the item's "receipts" that is installed.
+    std::vector<std::optional<std::string>> installedVersions(
+        const std::vector<Json>& items) const override;
+    int compareVersions(std::string_view a, std::string_view b) const override {
+        return compareDebianVersions(a, b);
+    }
+    // Some receipt is a Debian package name.
+    bool detects(const Json& item) const override;
+    // dpkg's word is better than any installer's: every item it can look for.
+    bool judgesAfterRun(const Json& item) const override { return detects(item); }
+    // A package without a digest to check again as root is refused, not installed unchecked.
+    BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
+                              const std::string& prompt) override;
+    std::string handOffType() const override { return "application/vnd.debian.binary-package"; }
+    // The program's own package replaces the running file in place.
+    std::optional<std::string> installedProgram() const override { return std::nullopt; }
+    std::optional<std::string> productToOpen(const Json&) const override { return std::nullopt; }
+
+private:
+    DebianPaths paths_;
+};
+
+}  // namespace suite::debian

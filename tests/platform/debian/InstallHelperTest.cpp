@@ -1,0 +1,151 @@
+// The root helper's own logic, run in this process against a stand-in apt-get: what it refuses,
+// what it copies where, and what it relays. The real helper under pkexec, with the real apt-get,
+// is the system tests' (tests/system).
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "common/Files.h"
+#include "fakes/TempDir.h"
+#include "platform/Digest.h"
+#include "platform/debian/HelperProtocol.h"
+#include "platform/debian/InstallHelper.h"
+
+namespace suite::debian {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What the helper printed on each stream.
+struct Printed {
+    int status;
+    std::string out, err;
+};
+
+class InstallHelper : public ::testing::Test {
+protected:
+    InstallHelper() {
+        fs::create_directories(dir / "work");
+        fs::create_directories(dir / "downloads");
+        tools.workParent = (dir / "work").string();
+        tools.aptGet = (dir / "apt-get").string();
+        // Records each call: its arguments, the copy's folder mode, its environment's frontend.
+        // A package whose content says "fails" fails, with output on both streams.
+        std::ofstream(tools.aptGet)
+            << "#!/bin/sh\nfor last; do :; done\n"
+               "{ printf '%s ' \"$@\"; stat -c '%a' \"$(dirname \"$last\")\"; "
+               "echo \"$DEBIAN_FRONTEND\"; } >> '" << (dir / "calls").string() << "'\n"
+               "echo \"Unpacking $(cat \"$last\")\"\necho 'warning: odd' >&2\nprintf 'a\\rb'\n"
+               "grep -q fails \"$last\" && { touch '" << (dir / "half").string() << "'; exit 100; }\n"
+               "exit 0\n";
+        // dpkg's view: a failed package is left half set up until dpkg removes it again.
+        tools.dpkgDeb = fake("dpkg-deb", "echo talven-fake\n");
+        tools.dpkgQuery = fake("dpkg-query", "[ -e " + (dir / "half").string() +
+                                                 " ] || exit 1\nprintf 'install ok half-configured'\n");
+        tools.dpkg = fake("dpkg", "echo \"$@\" >> " + (dir / "removed").string() + "; rm " +
+                                      (dir / "half").string() + "\n");
+        fs::permissions(tools.aptGet, fs::perms::owner_all);
+    }
+    std::string fake(const std::string& name, const std::string& body) {
+        std::ofstream(dir / name) << "#!/bin/sh\n" << body;
+        fs::permissions(dir / name, fs::perms::owner_all);
+        return (dir / name).string();
+    }
+    std::string download(const std::string& name, const std::string& content) {
+        std::ofstream(dir / "downloads" / name) << content;
+        return (dir / "downloads" / name).string();
+    }
+    static std::string digestOf(const std::string& path) { return *sha256Of(path); }
+    Printed run(const std::vector<std::string>& arguments) {
+        std::FILE* out = std::tmpfile();
+        std::FILE* err = std::tmpfile();
+        Printed printed{runInstallHelper(arguments, out, err, tools), read(out), read(err)};
+        std::fclose(out);
+        std::fclose(err);
+        return printed;
+    }
+    static std::string read(std::FILE* file) {
+        std::string text;
+        std::rewind(file);
+        for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+        return text;
+    }
+
+    fakes::TempDir dir;
+    HelperTools tools;
+};
+
+TEST_F(InstallHelper, RefusesArgumentsItCannotTrustAndDoesNothing) {
+    const std::string file = download("a.deb", "a");
+    const std::string digest = digestOf(file);
+    const std::vector<std::vector<std::string>> refused = {
+        {},
+        {file},
+        {"a.deb", digest},                   // not an absolute path
+        {file, std::string(64, 'A')},        // digests come in lower case
+        {file, digest.substr(1)},
+        {file, digest, file},
+        std::vector<std::string>(2 * (kMaxHelperPackages + 1), file),
+    };
+    for (const auto& arguments : refused) {
+        const auto printed = run(arguments);
+        EXPECT_EQ(printed.status, 64);
+        EXPECT_EQ(printed.out, "");
+        EXPECT_NE(printed.err.find("usage:"), std::string::npos);
+    }
+    EXPECT_FALSE(fs::exists(dir / "calls"));
+}
+
+TEST_F(InstallHelper, InstallsPrivateCopiesThatMatchTheirDigestAndRelaysTheOutput) {
+    const std::string good = download("good.deb", "good package");
+    const std::string failing = download("failing.deb", "fails");
+    const std::string swapped = download("swapped.deb", "the original");
+    const std::string swappedDigest = digestOf(swapped);
+    download("swapped.deb", "something else");  // replaced after the program's own check
+    fs::create_symlink(good, dir / "downloads" / "link.deb");
+    ASSERT_EQ(::mkfifo((dir / "downloads" / "fifo.deb").c_str(), 0600), 0);
+
+    const auto printed = run({good, digestOf(good), failing, digestOf(failing), swapped,
+                              swappedDigest, (dir / "downloads" / "link.deb").string(),
+                              digestOf(good), (dir / "downloads" / "fifo.deb").string(),
+                              digestOf(good), (dir / "downloads" / "missing.deb").string(),
+                              digestOf(good)});
+    EXPECT_EQ(printed.status, 0);
+    const std::string relayed = "OUT:0:Unpacking good package\nOUT:0:warning: odd\nOUT:0:ab\nOK:0\n";
+    ASSERT_EQ(printed.out.rfind("HELPER:1\n" + relayed, 0), 0u) << printed.out;
+    const auto report = readHelperReport(printed.out, 6);
+    EXPECT_EQ(report.results,
+              (std::vector<HelperResult>{HelperResult::Installed, HelperResult::Failed,
+                                         HelperResult::Refused, HelperResult::Failed,
+                                         HelperResult::Failed, HelperResult::Failed}));
+    EXPECT_NE(report.outputs[2].find("refused: its SHA-256 is " + digestOf(swapped)),
+              std::string::npos);
+    EXPECT_NE(report.outputs[3].find("cannot read"), std::string::npos) << "a link is not followed";
+    EXPECT_NE(report.outputs[4].find("not a regular file"), std::string::npos);
+
+    // apt-get saw only the two copies that matched, in a folder only their owner may enter, and
+    // nobody to ask it questions; the copies and their folder are gone.
+    auto calls = readWholeFile(dir / "calls");
+    ASSERT_TRUE(calls);
+    const std::string options =
+        "install --yes --allow-downgrades -o Dpkg::Options::=--force-confdef -o "
+        "Dpkg::Options::=--force-confold -o DPkg::Lock::Timeout=120 ";
+    EXPECT_EQ(std::count(calls->begin(), calls->end(), '\n'), 4) << *calls;
+    EXPECT_EQ(calls->rfind(options + (dir / "work").string() + "/talven-suite-install.", 0), 0u)
+        << *calls;
+    EXPECT_NE(calls->find("/0.deb 700\nnoninteractive\n"), std::string::npos) << *calls;
+    EXPECT_NE(calls->find("/1.deb 700\nnoninteractive\n"), std::string::npos) << *calls;
+    EXPECT_TRUE(fs::is_empty(dir / "work"));
+    // The failed package was not there before, so it does not stay half set up.
+    EXPECT_EQ(readWholeFile(dir / "removed"), "--remove talven-fake\n");
+    EXPECT_NE(report.outputs[1].find("left install ok half-configured; removing it again"),
+              std::string::npos);
+    EXPECT_TRUE(fs::exists(good));  // the user's downloads are the program's to remove
+}
+
+}  // namespace
+}  // namespace suite::debian

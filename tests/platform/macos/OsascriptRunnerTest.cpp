@@ -1,0 +1,46 @@
+// The script's way to administrator rights on a Mac, against a stand-in osascript.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "common/Files.h"
+#include "fakes/TempDir.h"
+#include "platform/macos/InstallScript.h"
+#include "platform/macos/OsascriptRunner.h"
+
+namespace suite {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(OsascriptRunner, ScriptAndPromptReachTheHostAndADismissedDialogIsACancel) {
+    fakes::TempDir dir;
+    const fs::path osascript = dir / "osascript";
+    auto fake = [&](const std::string& body) {
+        std::ofstream(osascript) << "#!/bin/sh\nprintf '%s' \"$2\" > '" << (dir / "source").string()
+                                 << "'\n" << body;
+        fs::permissions(osascript, fs::perms::owner_all);
+    };
+    const std::string script = "echo \"it's\" \\ OK:0";
+    const std::string prompt = "TALVEN™ Suite wants to install TALVEN apps.";
+
+    fake("echo OK:0\necho 'note' >&2\n");
+    auto ran = OsascriptRunner(osascript.string()).run(script, prompt);
+    EXPECT_TRUE(ran.started);
+    EXPECT_FALSE(ran.cancelled);
+    EXPECT_EQ(ran.output, "OK:0\n");
+    EXPECT_EQ(ran.error, "note\n");
+    EXPECT_EQ(readWholeFile(dir / "source"), appleScriptSource(script, prompt));
+
+    fake("echo '0:93: execution error: User canceled. (-128)' >&2\nexit 1\n");
+    auto dismissed = OsascriptRunner(osascript.string()).run(script, prompt);
+    EXPECT_TRUE(dismissed.started);
+    EXPECT_TRUE(dismissed.cancelled);
+
+    auto missing = OsascriptRunner((dir / "none").string()).run(script, prompt);
+    EXPECT_FALSE(missing.started);
+    EXPECT_FALSE(missing.cancelled);
+}
+
+}  // namespace
+}  // namespace suite

@@ -1,0 +1,129 @@
+// One batch through the real pkexec, our real install helper, apt-get and dpkg, inside the
+// sandbox that tests/sandbox.sh makes (nothing installed here outlives the test run).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "common/Process.h"
+#include "fakes/TempDir.h"
+#include "platform/Digest.h"
+#include "platform/debian/DebianPackageSystem.h"
+
+namespace suite::debian {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Deb {
+    std::string name, version, depends, postinst;
+};
+
+// A real Debian package built with dpkg-deb: one file under /opt/talven-test/<name>.
+fs::path build(const fs::path& dir, const Deb& deb) {
+    const fs::path root = dir / (deb.name + "-root");
+    fs::create_directories(root / "DEBIAN");
+    fs::create_directories(root / "opt" / "talven-test" / deb.name);
+    std::ofstream(root / "opt" / "talven-test" / deb.name / "VERSION") << deb.version << "\n";
+    std::ofstream(root / "DEBIAN" / "control")
+        << "Package: " << deb.name << "\nVersion: " << deb.version
+        << "\nArchitecture: all\nMaintainer: Tests <tests@brenlow.example>\n"
+        << (deb.depends.empty() ? "" : "Depends: " + deb.depends + "\n")
+        << "Description: a package for the install tests\n";
+    if (!deb.postinst.empty()) {
+        std::ofstream(root / "DEBIAN" / "postinst") << "#!/bin/sh\n" << deb.postinst << "\n";
+        fs::permissions(root / "DEBIAN" / "postinst", fs::perms::owner_all |
+                                                          fs::perms::group_read | fs::perms::group_exec |
+                                                          fs::perms::others_read | fs::perms::others_exec);
+    }
+    const fs::path file = dir / (deb.name + "_" + deb.version + "_all.deb");
+    auto run = runProcess("/usr/bin/dpkg-deb", {"--build", "--root-owner-group", "-Zgzip",
+                                                root.string(), file.string()});
+    EXPECT_TRUE(run && run->exitStatus == 0) << deb.name;
+    return file;
+}
+
+Json item(const std::string& name, const std::string& version, const fs::path& file) {
+    return {{"id", name}, {"version", version}, {"sha256", *sha256Of(file)},
+            {"detect", {{"receipts", {name}}}}};
+}
+
+std::string dpkgStatus(const std::string& name) {
+    auto run = runProcess("/usr/bin/dpkg-query", {"-W", "-f", "${Status} ${Version}", name});
+    return run && run->exitStatus == 0 ? run->standardOutput : "";
+}
+
+class DebianInstall : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::getenv("SUITE_IN_SANDBOX") == nullptr) {
+            GTEST_SKIP() << "installs packages: run inside tests/sandbox.sh as root";
+        }
+    }
+    DebianPackageSystem system() { return DebianPackageSystem({.helper = SUITE_INSTALL_HELPER}); }
+    fakes::TempDir dir;
+};
+
+TEST_F(DebianInstall, OneRunInstallsWhatMatchesAndSaysWhyTheRestDidNot) {
+    const auto good = build(dir.path(), {"talven-test-good", "2.0-1", "dpkg", ""});
+    const auto other = build(dir.path(), {"talven-test-other", "1.0", "", ""});
+    const auto unmet = build(dir.path(), {"talven-test-unmet", "1.0", "talven-no-such-package", ""});
+    const auto failing = build(dir.path(), {"talven-test-failing", "1.0", "", "echo 'cannot set up' >&2; exit 1"});
+    const auto swapped = build(dir.path(), {"talven-test-swapped", "1.0", "", ""});
+    std::vector<VerifiedPackage> batch = {
+        {item("talven-test-good", "2.0-1", good), good},
+        {item("talven-test-unmet", "1.0", unmet), unmet},
+        {item("talven-test-failing", "1.0", failing), failing},
+        {item("talven-test-swapped", "1.0", swapped), swapped},
+        {item("talven-test-other", "1.0", other), other},
+    };
+    // Changed after the program's own check, while the request for rights was up.
+    std::ofstream(swapped, std::ios::app) << "appended";
+
+    auto outcome = system().installBatch(batch, "");
+    EXPECT_EQ(outcome.run, BatchOutcome::Run::Ran);
+    EXPECT_EQ(outcome.reports,
+              (std::vector<PackageReport>{PackageReport::Installed, PackageReport::Failed,
+                                          PackageReport::Failed, PackageReport::Refused,
+                                          PackageReport::Installed}));
+    EXPECT_EQ(dpkgStatus("talven-test-good"), "install ok installed 2.0-1");
+    EXPECT_EQ(dpkgStatus("talven-test-other"), "install ok installed 1.0");
+    EXPECT_EQ(dpkgStatus("talven-test-unmet"), "");
+    // Not left half set up, where it would fail every later install on the machine.
+    EXPECT_EQ(dpkgStatus("talven-test-failing"), "");
+    EXPECT_EQ(dpkgStatus("talven-test-swapped"), "");
+    EXPECT_TRUE(fs::exists("/opt/talven-test/talven-test-good/VERSION"));
+    // Only what dpkg has configured counts as installed.
+    EXPECT_EQ(system().installedVersions(
+                  {batch[0].item, batch[1].item, batch[2].item, batch[4].item}),
+              (std::vector<std::optional<std::string>>{"2.0-1", std::nullopt, std::nullopt, "1.0"}));
+
+    std::string log;
+    for (const auto& line : outcome.log) log += line + "\n";
+    EXPECT_NE(log.find("package 1: "), std::string::npos) << log;
+    EXPECT_NE(log.find("talven-no-such-package"), std::string::npos) << log;
+    EXPECT_NE(log.find("cannot set up"), std::string::npos) << log;
+    EXPECT_NE(log.find("package 3: refused: its SHA-256 is"), std::string::npos) << log;
+
+    // An older version replaces a newer one when the catalog says so.
+    const auto older = build(dir / "older", {"talven-test-good", "1.5", "", ""});
+    outcome = system().installBatch({{item("talven-test-good", "1.5", older), older}}, "");
+    EXPECT_EQ(outcome.reports, std::vector<PackageReport>{PackageReport::Installed});
+    EXPECT_EQ(dpkgStatus("talven-test-good"), "install ok installed 1.5");
+}
+
+TEST_F(DebianInstall, WithoutPolkitNothingRunsAndTheLogSaysWhy) {
+    const auto good = build(dir.path(), {"talven-test-unasked", "1.0", "", ""});
+    // A machine without polkit's daemon: the sandbox's system bus is hidden for a moment.
+    ASSERT_EQ(runProcess("/bin/mount", {"-t", "tmpfs", "tmpfs", "/run/dbus"})->exitStatus, 0);
+    auto outcome = system().installBatch({{item("talven-test-unasked", "1.0", good), good}}, "");
+    runProcess("/bin/umount", {"/run/dbus"});
+    EXPECT_EQ(outcome.run, BatchOutcome::Run::Unavailable);
+    ASSERT_EQ(outcome.log.size(), 1u);
+    EXPECT_NE(outcome.log[0].find("did not run the install helper (exit 127)"), std::string::npos)
+        << outcome.log[0];
+    EXPECT_EQ(dpkgStatus("talven-test-unasked"), "");
+}
+
+}  // namespace
+}  // namespace suite::debian
