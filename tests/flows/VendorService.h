@@ -15,7 +15,8 @@ public:
     struct Options {
         int largeMiB = 24;          // the large package
         double stallSeconds = 20;   // how long the stalling download stays silent
-        std::filesystem::path suiteDeb;  // the program's own .deb, offered as the suite's deb variant
+        // The program's own .deb, offered as the suite's deb variant (none when empty).
+        std::filesystem::path suiteDeb = {};
     };
     VendorService(const std::filesystem::path& folder, Options options);
     ~VendorService();
