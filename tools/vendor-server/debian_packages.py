@@ -14,6 +14,7 @@ import tempfile
 
 MAINTAINER = "TALVEN test packages <packages@brenlow.example>"
 INSTALL_ROOT = os.path.join("opt", "talven")
+RANDOM_PIECE = 1 << 30
 
 
 @dataclasses.dataclass(frozen=True)
@@ -64,14 +65,20 @@ def write_file(path, text, mode=0o644):
 
 def write_random(path, size):
     # Random bytes stay the same size however the package is compressed, so its size is honest.
-    # OpenSSL's generator writes them several times faster than the kernel's.
-    run(["openssl", "rand", "-out", path, str(size)])
+    # OpenSSL's generator writes them several times faster than the kernel's; it takes at most
+    # an int's worth of bytes per call.
+    with open(path, "wb") as out:
+        left = size
+        while left > 0:
+            piece = min(left, RANDOM_PIECE)
+            run(["openssl", "rand", str(piece)], out)
+            left -= piece
     os.chmod(path, 0o644)
 
 
-def run(command):
-    # Tools report on stdout, which belongs to the service's start line.
-    result = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+def run(command, stdout=subprocess.DEVNULL):
+    # Tools report on stdout, which belongs to the service's start line unless it is sent away.
+    result = subprocess.run(command, stdout=stdout, stderr=subprocess.PIPE, text=True)
     if result.returncode != 0:
         raise RuntimeError(f"{command[0]} failed: {result.stderr.strip()}")
 
