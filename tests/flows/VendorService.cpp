@@ -45,6 +45,10 @@ VendorService::VendorService(const fs::path& folder, Options options) : folder_(
                                      "--stall-seconds",
                                      std::to_string(options.stallSeconds),
                                      "--exit-with-stdin"};
+    if (!options.suiteDeb.empty()) {
+        args.push_back("--suite-deb");
+        args.push_back(options.suiteDeb.string());
+    }
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
@@ -79,6 +83,7 @@ VendorService::VendorService(const fs::path& folder, Options options) : folder_(
     port_ = ready["port"].get<int>();
     ca_ = ready["ca"].get<std::string>();
     received_ = ready["received"].get<std::string>();
+    debs_ = ready.value("debs", Json::object());
     catalog_ = Json::parse(std::ifstream(ready["catalog"].get<std::string>()), nullptr, false);
 }
 
@@ -99,13 +104,46 @@ void VendorService::stop() {
 }
 
 Json VendorService::product(const std::string& id) const {
-    for (const auto& item : catalog_["products"])
-        if (item["id"] == id) return item;
+    for (const auto& item : catalog_["products"]) {
+        if (item["id"] != id) continue;
+        Json entry = item;
+        entry.erase("packages");
+        return entry;
+    }
     return nullptr;
 }
 
-fs::path VendorService::packageFile(const std::string& id) const {
-    return folder_ / "packages" / product(id)["file"].get<std::string>();
+Json VendorService::product(const std::string& id, const std::string& kind) const {
+    for (const auto& item : catalog_["products"]) {
+        if (item["id"] != id) continue;
+        const Json variants = item.value("packages", Json::object());
+        if (!variants.contains(kind)) return nullptr;
+        const Json& variant = variants[kind];
+        const Json detect = variant.value("detect", Json::object());
+        return Json{{"id", id},
+                    {"group", item["group"]},
+                    {"detect", {{"apps", detect.value("apps", Json::array())},
+                                {"receipts", detect.value("receipts", Json::array())}}},
+                    {"version", variant["version"]},
+                    {"url", variant["url"]},
+                    {"file", variant["file"]},
+                    {"sha256", variant["sha256"]},
+                    {"self", item.value("self", false)}};
+    }
+    return nullptr;
+}
+
+fs::path VendorService::packageFile(const std::string& id, const std::string& kind) const {
+    const Json item = product(id, kind);
+    if (item.is_null()) throw std::runtime_error("the catalog has no " + kind + " of " + id);
+    // A deb variant's receipt is its Debian package name; the program's own .deb is sent from
+    // wherever the test keeps it, so the service's list is the one to ask.
+    const Json& receipts = item["detect"]["receipts"];
+    if (kind == "deb" && !receipts.empty()) {
+        const auto name = receipts[0].get<std::string>();
+        if (debs_.contains(name)) return debs_[name].get<std::string>();
+    }
+    return folder_ / "packages" / item["file"].get<std::string>();
 }
 
 }  // namespace suite::flows

@@ -15,6 +15,8 @@ public:
     struct Options {
         int largeMiB = 24;          // the large package
         double stallSeconds = 20;   // how long the stalling download stays silent
+        // The program's own .deb, offered as the suite's deb variant (none when empty).
+        std::filesystem::path suiteDeb = {};
     };
     VendorService(const std::filesystem::path& folder, Options options);
     ~VendorService();
@@ -28,10 +30,14 @@ public:
     const std::filesystem::path& caFile() const { return ca_; }
     const std::filesystem::path& received() const { return received_; }
     const Json& catalog() const { return catalog_; }
-    // The catalog's entry for `id` (null when there is none).
+    // The catalog's entry for `id` as pages before the Debian packages read it: the pkg variant
+    // at the top level (null when there is none).
     Json product(const std::string& id) const;
-    // The package file the service sends for `id`.
-    std::filesystem::path packageFile(const std::string& id) const;
+    // The item the page hands the native side for the `kind` ("pkg" or "deb") variant of `id`:
+    // {id, group, detect, version, url, file, sha256, self}; null when the product has none.
+    Json product(const std::string& id, const std::string& kind) const;
+    // The file the service sends for the `kind` variant of `id` (it may be missing on purpose).
+    std::filesystem::path packageFile(const std::string& id, const std::string& kind = "pkg") const;
 
 private:
     pid_t pid_ = -1;
@@ -39,6 +45,7 @@ private:
     int port_ = 0;
     std::filesystem::path folder_, ca_, received_;
     Json catalog_;
+    Json debs_;  // Debian package name -> the .deb the service sends for it
 };
 
 }  // namespace suite::flows
