@@ -158,5 +158,6 @@ test('the shipped sample and the documented example are valid catalogs', () => {
   const blocks = [...docs.matchAll(/```json\n([\s\S]*?)```/g)].map((m) => m[1]);
   const example = parseCatalog(blocks.at(-1));
   assert.deepEqual(example.problems, []);
-  assert.deepEqual(example.products.map((p) => p.group), ['app', 'app', 'addin', 'addin']);
+  assert.deepEqual(example.products.map((p) => [p.group, Object.keys(p.packages)]),
+    [['app', ['pkg', 'deb']], ['app', ['pkg', 'deb']], ['addin', ['pkg']]]);
 });
