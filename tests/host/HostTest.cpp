@@ -119,11 +119,14 @@ protected:
             << "the products never appeared";
     }
 
-    // Plays "init" again in `lang`, as a restart would, then the system's appearance.
-    void reinit(const std::string& lang, bool dark, bool demo) {
-        delegate_->send({{"type", "init"}, {"platform", "linux"}, {"version", "9.8.7"}, {"demo", demo},
-                         {"settings", Json{{"lang", lang}}}, {"osLang", "en"}, {"osDark", false},
-                         {"reduceMotion", false}});
+    // Plays "init" again in `lang`, as a restart would, then the system's appearance. Without
+    // `packages`, as a native side from before the package kinds.
+    void reinit(const std::string& lang, bool dark, bool demo, const Json& packages = nullptr) {
+        Json init = {{"type", "init"}, {"platform", "linux"}, {"version", "9.8.7"}, {"demo", demo},
+                     {"settings", Json{{"lang", lang}}}, {"osLang", "en"}, {"osDark", false},
+                     {"reduceMotion", false}};
+        if (!packages.is_null()) init["packages"] = packages;
+        delegate_->send(init);
         delegate_->send({{"type", "appearance"}, {"osDark", dark}, {"reduceMotion", dark}});
         ASSERT_TRUE(spinUntil([&] {
             return pageState("document.documentElement.lang + document.documentElement.dataset.theme") ==
@@ -177,6 +180,26 @@ TEST_F(PageTest, InstallShowsEveryPhaseAndOutcome) {
         {poll + " [data-retry]", Json(), poll + " .progress-text", "Waiting to start"},
     });
     EXPECT_EQ(pageState("document.querySelector('" + row + " [data-progress]').hidden"), "true");
+}
+
+// What this system cannot install says so on its row and offers nothing to select or install.
+TEST_F(PageTest, ProductsThisSystemCannotInstallOfferNoInstallControls) {
+    const std::string timer = "[data-product=\"talven.addin.timer\"]", presenter = "[data-product=\"talven.presenter\"]";
+    // The install buttons above the list, and the row's own controls, that are on screen.
+    auto visibleControls = [&](const std::string& id) {
+        return pageState("[...document.querySelectorAll('[data-product-toolbar], [data-product=\"" + id +
+                         "\"] :is([data-select], [data-retry], [data-open])')].filter(e => e.checkVisibility()).length");
+    };
+    reinit("en", false, false, "deb");
+    play({{"", Json(), timer + " [data-state-badge]", "Not available for this system"}});
+    EXPECT_EQ(visibleControls("talven.addin.timer"), "1") << "only the toolbar, for the other products";
+    EXPECT_EQ(pageState("document.querySelector('" + timer + " .product-facts').checkVisibility()"), "false");
+
+    reinit("ar", false, false, "");
+    play({{"", Json(), presenter + " [data-state-badge]", "التثبيت غير مدعوم على هذا النظام"},
+          {"", Json(), "[data-unsupported-notice]", "التثبيت غير مدعوم على هذا النظام"}});
+    EXPECT_EQ(visibleControls("talven.presenter"), "0");
+    EXPECT_EQ(pageState("document.querySelector('[data-unsupported-notice]').checkVisibility()"), "true");
 }
 
 TEST_F(PageTest, FeedbackShowsAttachmentsProgressAndEachOutcome) {

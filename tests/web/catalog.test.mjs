@@ -2,8 +2,8 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 
-import { catalogItem, parseCatalog } from '../../web/js/catalog.js';
-import { HEX, doc, product } from './fixtures.mjs';
+import { catalogItem, parseCatalog, productFor } from '../../web/js/catalog.js';
+import { DEB, HEX, PKG, doc, product } from './fixtures.mjs';
 
 test('a valid document gives products with native keys normalised, display fields kept, and items for the native side', () => {
   const result = parseCatalog(doc([
@@ -13,24 +13,33 @@ test('a valid document gives products with native keys normalised, display field
     // Edge values that pass: sub-domains with a port, capital .PKG, size zero, the bare vendor host.
     product({ id: 'a', url: 'https://mirror.downloads.brenlow.example:8443/a.pkg', file: 'A.PKG', size: 0 }),
     product({ id: 'b', url: 'https://brenlow.example/b.pkg' }),
+    // With "packages", the members beside it are not this product's package; unknown kinds are ignored.
+    product({ id: 'c', version: '0.1', packages: { pkg: { ...PKG, version: '5.0' }, deb: { ...DEB, file: 'c.DEB' }, rpm: 1 } }),
   ]));
-  assert.deepEqual([result.ok, result.problems, result.products.length], [true, [], 4]);
-  const [app, addin] = result.products;
+  assert.deepEqual([result.ok, result.problems, result.products.length], [true, [], 5]);
+  const [app, addin, , bare, both] = result.products.map((p) => productFor(p, 'pkg'));
   assert.deepEqual(
     [app.sha256, app.url, app.self, app.detect, app.notes],
     [HEX, 'https://downloads.brenlow.example/suite/presenter.pkg', true, { apps: ['TALVEN Presenter.app'], receipts: [] }, null]);
   assert.deepEqual([addin.detect, addin.self, addin.notes, addin.size],
     [{ apps: [], receipts: ['com.brenlow.timer'] }, false, { en: 'New.', ar: 'جديد.' }, 1234]);
   assert.equal('unknown' in addin, false);
+  assert.deepEqual([productFor(result.products[0], 'deb'), Object.keys(result.products[4].packages), both.version],
+    [null, ['pkg', 'deb'], '5.0']);
 
   // The item sent to the native side has exactly the keys it reads, detached from the product.
-  const item = catalogItem(result.products[3]);
+  const item = catalogItem(bare);
   assert.deepEqual(item, {
     id: 'b', group: 'app', detect: { apps: ['TALVEN Presenter.app'], receipts: [] },
     version: '4.2.0', url: 'https://brenlow.example/b.pkg', file: 'presenter.pkg', sha256: HEX, self: false,
   });
   item.detect.apps.push('Other.app');
-  assert.deepEqual(result.products[3].detect.apps, ['TALVEN Presenter.app']);
+  assert.deepEqual(bare.detect.apps, ['TALVEN Presenter.app']);
+  // A Debian package is found by its package names only.
+  assert.deepEqual(catalogItem(productFor(result.products[4], 'deb')), {
+    id: 'c', group: 'app', detect: { apps: [], receipts: ['talven-presenter'] },
+    version: '4.2.0-1', url: DEB.url, file: 'c.DEB', sha256: HEX, self: false,
+  });
 });
 
 test('documents that cannot be used as a whole are reported as one failure', () => {
@@ -95,11 +104,38 @@ test('each malformed product is skipped with its reason and the others are kept'
   }
 });
 
+test('a broken package is dropped with its reason, and its product stays for the other kind', () => {
+  const bad = [
+    ['Debian file not a .deb', { deb: { ...DEB, file: 'presenter.pkg' } }, /"file" .* ending in "\.deb"/],
+    ['installer file not a .pkg', { pkg: { ...PKG, file: 'presenter.deb' } }, /"file" .* ending in "\.pkg"/],
+    ['Debian package found by applications only', { deb: { ...DEB, detect: { apps: ['A.app'] } } }, /name a Debian package/],
+    ['not a Debian package name', { deb: { ...DEB, detect: { receipts: ['Talven'] } } }, /Debian package names/],
+    ['Debian name of one letter', { deb: { ...DEB, detect: { receipts: ['t'] } } }, /Debian package names/],
+    ['Debian package from another host', { deb: { ...DEB, url: 'https://example.com/a.deb' } }, /on brenlow/],
+  ];
+  for (const [label, broken, reason] of bad) {
+    const result = parseCatalog(doc([product({ packages: { pkg: PKG, deb: DEB, ...broken } })]));
+    const [kind] = Object.keys(broken);
+    assert.deepEqual(Object.keys(result.products[0].packages), ['pkg', 'deb'].filter((k) => k !== kind), label);
+    assert.equal(result.problems.length, 1, label);
+    assert.match(result.problems[0], new RegExp(`^product 1 \\("talven.presenter"\\) package "${kind}" dropped: `), label);
+    assert.match(result.problems[0], reason, label);
+  }
+  // Nothing usable left: the product is left out.
+  for (const [packages, reason] of [[{ deb: { ...DEB, sha256: 'x' } }, /no usable package/], [{ rpm: DEB }, /no usable/],
+    [[DEB], /"packages" must be an object/]]) {
+    const result = parseCatalog(doc([product({ packages }), product({ id: 'other' })]));
+    assert.deepEqual(result.products.map((p) => p.id), ['other'], JSON.stringify(packages));
+    assert.match(result.problems.at(-1), /^product 1 \("talven.presenter"\) skipped: /);
+    assert.match(result.problems.at(-1), reason);
+  }
+});
+
 test('a repeated id keeps the first product', () => {
   const result = parseCatalog(doc([
     product({ version: '1.0' }), product({ id: 'other' }), product({ version: '2.0' }),
   ]));
-  assert.deepEqual(result.products.map((p) => [p.id, p.version]), [['talven.presenter', '1.0'], ['other', '4.2.0']]);
+  assert.deepEqual(result.products.map((p) => [p.id, p.packages.pkg.version]), [['talven.presenter', '1.0'], ['other', '4.2.0']]);
   assert.match(result.problems[0], /product 3 \("talven\.presenter"\) skipped: the id is already used/);
 });
 
@@ -122,5 +158,6 @@ test('the shipped sample and the documented example are valid catalogs', () => {
   const blocks = [...docs.matchAll(/```json\n([\s\S]*?)```/g)].map((m) => m[1]);
   const example = parseCatalog(blocks.at(-1));
   assert.deepEqual(example.problems, []);
-  assert.deepEqual(example.products.map((p) => p.group), ['app', 'app', 'addin', 'addin']);
+  assert.deepEqual(example.products.map((p) => [p.group, Object.keys(p.packages)]),
+    [['app', ['pkg', 'deb']], ['app', ['pkg', 'deb']], ['addin', ['pkg']]]);
 });

@@ -7,7 +7,7 @@ import { installScript } from '../../web/js/demo.js';
 import {
   FEEDBACK_QUIET_MS, emptyFeedback, feedbackEvent, feedbackStalled, sending, validate, withField, withPicked,
 } from '../../web/js/feedback.js';
-import { product, startApp } from './fixtures.mjs';
+import { parsed, product, startApp } from './fixtures.mjs';
 
 const shot = { id: 'A', name: 'shot.png', size: 1200, type: 'image/png', thumb: 'data:image/jpeg;base64,AAAA' };
 const clip = { id: 'B', name: 'clip.mov', size: 9000, type: 'video/quicktime' };
@@ -114,7 +114,7 @@ test('in demo mode the page plays the native events of an install and a submissi
   const env = app({ demo: true });
   env.app.store.update((s) => ({
     ...s,
-    catalog: { ...s.catalog, products: ['a', 'b'].map((id) => product({ id, version: '2.0', self: false, detect: { apps: [], receipts: [] } })) },
+    catalog: { ...s.catalog, products: parsed(...['a', 'b'].map((id) => product({ id, version: '2.0' }))) },
   }));
   env.app.retryInstall('a');
   env.app.retryInstall('b');

@@ -1,19 +1,33 @@
 // Catalog documents for the page tests, and the page's app on a fake native side.
 import { createApp } from '../../web/js/app.js';
+import { parseCatalog } from '../../web/js/catalog.js';
 
 export const HEX = 'ab'.repeat(32);
 
+// A package of each kind, as a product's "packages" lists them.
+export const PKG = {
+  version: '4.2.0', url: 'https://downloads.brenlow.example/suite/presenter.pkg', file: 'presenter.pkg', sha256: HEX,
+  size: 1234, detect: { apps: ['TALVEN Presenter.app'] },
+};
+export const DEB = {
+  version: '4.2.0-1', url: 'https://downloads.brenlow.example/suite/talven-presenter_4.2.0-1_all.deb',
+  file: 'talven-presenter_4.2.0-1_all.deb', sha256: HEX, size: 999,
+  detect: { apps: ['Not used.app'], receipts: ['talven-presenter'] },
+};
+
+// Without "packages", in the form catalogs had before there was more than one kind.
 export function product(overrides = {}) {
   return {
     id: 'talven.presenter', group: 'app', name: { en: 'Presenter', ar: 'المقدِّم' },
-    description: { en: 'Present.', ar: 'قدِّم.' }, version: '4.2.0',
-    url: 'https://downloads.brenlow.example/suite/presenter.pkg', file: 'presenter.pkg', sha256: HEX, size: 1234,
-    detect: { apps: ['TALVEN Presenter.app'] },
+    description: { en: 'Present.', ar: 'قدِّم.' }, ...PKG,
     ...overrides,
   };
 }
 
 export const doc = (products, extra = {}) => JSON.stringify({ version: 1, products, ...extra });
+
+// Products as a check hands them to the app.
+export const parsed = (...products) => parseCatalog(doc(products)).products;
 
 export const INIT = {
   type: 'init', platform: 'linux', version: '1.0.0', demo: false, settings: null,

@@ -51,6 +51,8 @@ test('every key the page uses exists, and every state it names by code has its t
   const { PHASES, ERRORS } = await import('../../web/js/install.js');
   const { CATEGORIES, RESULT_ERRORS } = await import('../../web/js/feedback.js');
   const { AUTO_CHOICES } = await import('../../web/js/schedule.js');
+  const { STATES } = await import('../../web/js/version.js');
+  const { UNOFFERED } = await import('../../web/js/inventory.js');
   const keys = [
     ...used,
     ...PHASES.map((phase) => `install.${phase}`),
@@ -58,6 +60,7 @@ test('every key the page uses exists, and every state it names by code has its t
     ...[...RESULT_ERRORS, 'noAnswer', 'sent'].flatMap((key) => [`feedback.${key}.title`, `feedback.${key}.body`]),
     ...CATEGORIES.map((category) => `feedback.cat.${category}`),
     ...AUTO_CHOICES.map((choice) => `settings.auto.${choice}`),
+    ...[...Object.values(STATES), ...Object.values(UNOFFERED)].map((state) => `product.state.${state}`),
   ];
   assert.deepEqual(keys.filter((key) => !Object.hasOwn(dictionaries.en, key)), []);
 });

@@ -7,7 +7,7 @@ import { readFileSync } from 'node:fs';
 
 import { CATALOG_URLS } from '../../web/js/config.js';
 import { productRows } from '../../web/js/inventory.js';
-import { INIT, doc, product, startApp } from './fixtures.mjs';
+import { DEB, HEX, INIT, PKG, doc, product, startApp } from './fixtures.mjs';
 
 const SAMPLE = readFileSync(new URL('../../web/data/sample-catalog.json', import.meta.url), 'utf8');
 const DEMO = { ...INIT, demo: true };
@@ -15,10 +15,12 @@ const fetched = (text, url = CATALOG_URLS[0]) => ({ type: 'catalog', ok: true, u
 const offline = { type: 'catalog', ok: false, offline: true };
 const scanned = (installed) => ({ type: 'scanned', installed });
 const FETCHED = fetched(doc([
-  product({ id: 'suite', self: true, version: '1.1.0', detect: { apps: ['TALVEN Suite.app'] } }),
-  product({ id: 'presenter', version: '4.2.0' }),
+  product({ id: 'suite', self: true, packages: {
+    pkg: { ...PKG, version: '1.1.0', detect: { apps: ['TALVEN Suite.app'] } }, deb: { ...DEB, version: '1.1.0-1' } } }),
+  product({ id: 'presenter', version: '4.2.0', packages: { pkg: PKG, deb: DEB } }),
   product({ id: 'capture', version: '2.0', detect: { apps: ['Capture.app'], receipts: ['com.brenlow.capture'] } }),
   product({ id: 'timer', group: 'addin', version: '1.6.0', detect: { receipts: ['com.brenlow.timer'] } }),
+  product({ id: 'board', packages: { deb: DEB } }),
 ]));
 
 // An app whose bounded waits the test runs out by hand, and whose sample is `sample`.
@@ -53,9 +55,11 @@ async function checked(installed, options) {
 const states = (env) => Object.fromEntries(productRows(env.state()).map((r) => [r.product.id, r.state]));
 
 test('a scan answer counts only the products asked for, and the running program as its own version', async () => {
-  const env = await checked({ presenter: '4.1.3', timer: '1.6.0', ghost: '9', capture: 2 });
+  // "board" has no installer package: it is neither looked for nor offered.
+  const env = await checked({ presenter: '4.1.3', timer: '1.6.0', ghost: '9', capture: 2, board: '1.0' });
   assert.deepEqual(env.state().catalog.installed, { presenter: '4.1.3', timer: '1.6.0' });
-  assert.deepEqual(states(env), { suite: 'update', presenter: 'update', capture: 'missing', timer: 'current' });
+  assert.deepEqual(states(env),
+    { suite: 'update', presenter: 'update', capture: 'missing', timer: 'current', board: 'unavailable' });
   assert.equal(env.waits(), 0, 'no wait left behind');
 });
 
@@ -80,16 +84,47 @@ test('offline or unusable catalogs keep the last known products and say why', as
 test('demo mode falls back to the bundled sample, scans it, and only then adds its example installs', async () => {
   const sample = JSON.parse(SAMPLE);
   const [pretend] = Object.keys(sample.demoInstalled);
-  for (const failure of [offline, { type: 'catalog', ok: false, offline: false }]) {
-    const env = started({ init: DEMO });
+  const kinds = [[offline, 'pkg'], [{ type: 'catalog', ok: false, offline: false }, 'deb']];
+  for (const [failure, packages] of kinds) {
+    const env = started({ init: { ...DEMO, packages } });
     // The real scan wins over the sample's pretend versions.
-    assert.equal(await env.check(failure, scanned({ [pretend]: '999' })), true);
-    assert.deepEqual(env.posts.find((m) => m.type === 'scan').apps.map((i) => i.id), sample.products.map((p) => p.id));
+    const found = { [pretend]: '999', 'talven.suite': '0.9' };
+    assert.equal(await env.check(failure, scanned(found)), true);
+    assert.deepEqual(env.posts.find((m) => m.type === 'scan').apps.map((i) => i.id),
+      sample.products.filter((p) => p.packages[packages]).map((p) => p.id));
     const { catalog } = env.state();
-    assert.deepEqual([catalog.source, catalog.installed], ['sample', { ...sample.demoInstalled, [pretend]: '999' }]);
-    assert.deepEqual(new Set(Object.values(states(env))), new Set(['missing', 'update', 'current']),
-      'the showcase has every state');
+    assert.deepEqual([catalog.source, catalog.installed], ['sample', { ...sample.demoInstalled, ...found }]);
+    // On this Debian host the showcase also shows add-ins without a Debian package.
+    const shown = ['missing', 'update', 'current', ...(packages === 'deb' ? ['unavailable'] : [])];
+    assert.deepEqual(new Set(Object.values(states(env))), new Set(shown), 'the showcase has every state');
   }
+});
+
+test('a Debian host looks for, orders and installs each product by its Debian package', async () => {
+  const env = started({ init: { ...INIT, packages: 'deb' } });
+  assert.equal(await env.check(FETCHED, scanned({ presenter: '4.2.0~rc1', board: '4.2.0-1', timer: '1.0' })), true);
+  const [item, ...others] = env.posts.find((m) => m.type === 'scan').apps;
+  assert.deepEqual(item, {
+    id: 'suite', group: 'app', detect: { apps: [], receipts: ['talven-presenter'] }, version: '1.1.0-1', url: DEB.url,
+    file: DEB.file, sha256: HEX, self: true,
+  });
+  assert.deepEqual(others.map((i) => [i.id, i.file]), [['presenter', DEB.file], ['board', DEB.file]]);
+  assert.deepEqual(states(env),
+    { suite: 'update', presenter: 'update', capture: 'unavailable', timer: 'unavailable', board: 'current' });
+  env.posts.length = 0;
+  assert.deepEqual([env.app.retryInstall('capture'), env.app.updateAll()], [false, true]);
+  assert.deepEqual(env.posts.map((m) => [m.type, m.items.map((i) => [i.id, i.version])]),
+    [['install', [['presenter', '4.2.0-1'], ['suite', '1.1.0-1']]]]);
+});
+
+test('where installing is not supported, the products are shown and nothing is looked for or installed', async () => {
+  const env = started({ init: { ...INIT, packages: '' } });
+  assert.equal(await env.check(FETCHED), true, 'no scan to wait for');
+  assert.deepEqual(new Set(Object.values(states(env))), new Set(['unsupported']));
+  env.app.setSelected('presenter', true);
+  env.receive({ type: 'notifAction', action: 'update' });
+  assert.deepEqual([env.app.installSelected(), env.app.updateAll(), env.app.retryInstall('presenter')], [false, false, false]);
+  assert.deepEqual(env.posts.map((m) => m.type).filter((type) => type !== 'save'), ['fetchCatalog']);
 });
 
 test('example installs come only from the sample in demo mode, and a missing sample is a failed check', async (t) => {
@@ -163,6 +198,7 @@ test('only installable products can be selected, and a selection that became cur
   const env = await checked({ presenter: '4.1', timer: '1.6.0' });
   const { app, posts } = env;
   app.setSelected('timer', true);      // up to date
+  app.setSelected('board', true);      // nothing for this host
   app.setSelected('nothing', true);    // not in the catalog
   assert.equal(app.installSelected(), false, 'nothing selected, nothing sent');
   for (const [id, on] of [['capture', true], ['presenter', true], ['presenter', false]]) app.setSelected(id, on);

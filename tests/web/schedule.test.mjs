@@ -3,7 +3,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
 import { RETRY_AFTER_FAILURE_MS, autoCheckChoice, isCheckDue } from '../../web/js/schedule.js';
-import { product, startApp } from './fixtures.mjs';
+import { parsed, product, startApp } from './fixtures.mjs';
 
 const HOUR = 3_600_000;
 const DAY = 24 * HOUR;
@@ -43,7 +43,7 @@ function appWith({ away, settings = {} }) {
     isAway: () => away.value,
     runCheck: async () => ({
       ok: true, source: 'live', problems: [],
-      products: updates.map(([id, version]) => product({ id, version, name: { en: id, ar: id }, detect: { apps: [], receipts: [] } })),
+      products: parsed(...updates.map(([id, version]) => product({ id, version, name: { en: id, ar: id } }))),
       installed: Object.fromEntries(updates.map(([id]) => [id, '0.1'])),
     }),
   });

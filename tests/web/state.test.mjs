@@ -45,10 +45,10 @@ test('settings updates keep every other key, never touch the original, and store
 });
 
 test('init takes each member with a fallback for missing or mistyped values, detached from the event', () => {
-  const pick = ({ booted, platform, version, demo, settings, osLang, osDark, reduceMotion }) =>
-    ({ booted, platform, version, demo, settings, osLang, osDark, reduceMotion });
+  const pick = ({ booted, platform, version, demo, packages, settings, osLang, osDark, reduceMotion }) =>
+    ({ booted, platform, version, demo, packages, settings, osLang, osDark, reduceMotion });
   const event = {
-    type: 'init', platform: 'linux', version: '2.1.0', demo: true, settings: { lang: 'ar', k: [1] },
+    type: 'init', platform: 'linux', version: '2.1.0', demo: true, packages: 'deb', settings: { lang: 'ar', k: [1] },
     osLang: 'ar-EG', osDark: true, reduceMotion: true,
   };
   const { type, ...members } = structuredClone(event);
@@ -56,13 +56,17 @@ test('init takes each member with a fallback for missing or mistyped values, det
   event.settings.k.push(2);
   assert.deepEqual(pick(full), { ...members, booted: true });
 
+  // A package kind this page does not know is one it cannot offer anything for.
   const odd = applyInit(initialState(), {
-    type: 'init', platform: 7, version: null, demo: 'true', settings: [1, 2], osLang: '', osDark: 1,
+    type: 'init', platform: 7, version: null, demo: 'true', packages: 'rpm', settings: [1, 2], osLang: '', osDark: 1,
   });
   assert.deepEqual(pick(odd), {
-    booted: true, platform: '', version: '', demo: false, settings: {}, osLang: 'en', osDark: false, reduceMotion: false,
+    booted: true, platform: '', version: '', demo: false, packages: '', settings: {}, osLang: 'en', osDark: false,
+    reduceMotion: false,
   });
-  assert.deepEqual(applyInit(initialState(), { type: 'init', settings: null }).settings, {});
+  // A native side from before the choice installs installer packages.
+  const older = applyInit(initialState(), { type: 'init', settings: null });
+  assert.deepEqual([older.settings, older.packages], [{}, 'pkg']);
 });
 
 test('appearance changes only the members it carries as bools', () => {

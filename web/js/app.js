@@ -11,7 +11,7 @@ import {
   withoutFile,
 } from './feedback.js';
 import { t } from './i18n.js';
-import { dismissBatch, installRequested, installStalled, isActive } from './install.js';
+import { dismissBatch, installRequested, installStalled } from './install.js';
 import {
   applyCheckResult, installBatch, productRows, selectedProducts, updatableProducts, withInstallEvent,
   withSelection, withoutSelection,
@@ -44,7 +44,7 @@ export function createApp({
   const router = createRouter();
   const expect = createEventWaiter(router.on, timers);
   const liveCheck = () => runUpdateCheck({
-    post, expect, loadSample, isDemo: () => store.get().demo,
+    post, expect, loadSample, isDemo: () => store.get().demo, packageKind: () => store.get().packages,
   });
   const run = runCheck ?? liveCheck;
 
@@ -109,10 +109,12 @@ export function createApp({
 
   // The native side reports each item later with "progress" and "result"
   // events; in demo mode it ignores the request, and the page plays the
-  // events itself. Products already on their way are not asked for twice.
-  function requestInstall(products) {
+  // events itself. Only products this host can install are asked for, as
+  // they are for this host's kind, and none that is already on its way.
+  function requestInstall(ids) {
     const state = store.get();
-    const wanted = products.filter((p) => !isActive(state.install.items[p.id]));
+    const wanted = productRows(state).filter((row) => row.available && !row.busy && ids.includes(row.product.id))
+      .map((row) => row.product);
     if (wanted.length === 0) return false;
     const items = installBatch(wanted);
     // Without a native side (the page opened in a browser) nothing would ever answer.
@@ -124,10 +126,7 @@ export function createApp({
     return true;
   }
 
-  function retryInstall(id) {
-    const product = store.get().catalog.products.find((p) => p.id === id);
-    return product ? requestInstall([product]) : false;
-  }
+  const retryInstall = (id) => requestInstall([id]);
 
   function dismissInstalls() {
     store.update((s) => {
@@ -136,8 +135,9 @@ export function createApp({
     });
   }
 
-  const installSelected = () => requestInstall(selectedProducts(store.get()));
-  const updateAll = () => requestInstall(updatableProducts(store.get()));
+  const ids = (products) => products.map((p) => p.id);
+  const installSelected = () => requestInstall(ids(selectedProducts(store.get())));
+  const updateAll = () => requestInstall(ids(updatableProducts(store.get())));
 
   function setAutoCheck(choice) {
     const { settings, booted } = store.get();

@@ -4,12 +4,16 @@
 // reach a scan, a download or the administrator prompt.
 //
 // One bad product never costs the others: it is left out with a reason, and
-// the rest of the document is used.
+// the rest of the document is used. Likewise one bad package of a product: the
+// product stays, and is unavailable on hosts that install that kind.
 
 import { VENDOR_HOST } from './config.js';
 
 export const FORMAT_VERSION = 1;
 export const GROUPS = Object.freeze(['app', 'addin']);
+
+// What a host installs: macOS installer packages or Debian packages.
+export const PACKAGE_KINDS = Object.freeze(['pkg', 'deb']);
 
 // The members the native side reads from a catalog item; everything else on a
 // product is the page's own.
@@ -17,10 +21,15 @@ export const ITEM_KEYS = Object.freeze(['id', 'group', 'detect', 'version', 'url
 
 const ID = /^[a-z0-9.-]{1,100}$/;
 const SHA256 = /^[0-9a-fA-F]{64}$/;
-// A bare name: nothing that walks folders, no control characters, a package.
-const PACKAGE_FILE = /^[^/\\\u0000-\u001f\u007f]+\.pkg$/i;
+// A bare name: nothing that walks folders, no control characters, a package
+// of the kind.
+const PACKAGE_FILE = {
+  pkg: /^[^/\\\u0000-\u001f\u007f]+\.pkg$/i,
+  deb: /^[^/\\\u0000-\u001f\u007f]+\.deb$/i,
+};
 const APP_BUNDLE = /^[^/\\\u0000-\u001f\u007f]+\.app$/;
 const RECEIPT = /^[^\s/\\]+$/;
+const DEBIAN_NAME = /^[a-z0-9][a-z0-9+.-]+$/;
 
 function isObject(value) {
   return value !== null && typeof value === 'object' && !Array.isArray(value);
@@ -66,9 +75,9 @@ function packageUrl(value) {
   return url.href;
 }
 
-function packageFile(value) {
-  if (typeof value !== 'string' || !PACKAGE_FILE.test(value)) {
-    reject(`"file" must be a bare file name ending in ".pkg": ${JSON.stringify(value)}`);
+function packageFile(value, kind) {
+  if (typeof value !== 'string' || !PACKAGE_FILE[kind].test(value)) {
+    reject(`"file" must be a bare file name ending in ".${kind}": ${JSON.stringify(value)}`);
   }
   return value;
 }
@@ -83,8 +92,16 @@ function nameList(detect, key, pattern, what) {
 }
 
 // Without any rule the product could never be found installed, and would be
-// offered for installation again after every install.
-function detectRules(value) {
+// offered for installation again after every install. Debian packages are
+// found by their names in the dpkg database only; application bundles mean
+// nothing there.
+function detectRules(value, kind) {
+  if (kind === 'deb') {
+    if (!isObject(value)) reject('"detect" must be an object with "receipts"');
+    const receipts = nameList(value, 'receipts', DEBIAN_NAME, 'Debian package names');
+    if (receipts.length === 0) reject('"detect.receipts" must name a Debian package');
+    return { apps: [], receipts };
+  }
   if (!isObject(value)) reject('"detect" must be an object with "apps" or "receipts"');
   const apps = nameList(value, 'apps', APP_BUNDLE, 'application names ending in ".app"');
   const receipts = nameList(value, 'receipts', RECEIPT, 'package identifiers');
@@ -92,35 +109,75 @@ function detectRules(value) {
   return { apps, receipts };
 }
 
-function readProduct(raw) {
+// The package of one kind: what to download, how to check it, how to find
+// it installed.
+function readPackage(raw, kind) {
+  if (!isObject(raw)) reject('not an object');
+  if (!isText(raw.version)) reject('"version" must be a non-empty text');
+  const url = packageUrl(raw.url);
+  const file = packageFile(raw.file, kind);
+  if (typeof raw.sha256 !== 'string' || !SHA256.test(raw.sha256)) {
+    reject('"sha256" must be 64 hexadecimal digits');
+  }
+  if (!Number.isSafeInteger(raw.size) || raw.size < 0) reject('"size" must be a whole number of bytes');
+  return {
+    version: raw.version,
+    url,
+    file,
+    sha256: raw.sha256.toLowerCase(),
+    size: raw.size,
+    detect: detectRules(raw.detect, kind),
+  };
+}
+
+// Each kind's package, the broken ones dropped with their reasons. Without a
+// "packages" object the product's own members are its installer package, as
+// in catalogs published before there was more than one kind.
+function readPackages(raw, dropped) {
+  if (raw.packages === undefined) return { pkg: readPackage(raw, 'pkg') };
+  if (!isObject(raw.packages)) reject('"packages" must be an object of package kinds');
+  const packages = {};
+  for (const kind of PACKAGE_KINDS) {
+    if (raw.packages[kind] === undefined) continue;
+    try {
+      packages[kind] = readPackage(raw.packages[kind], kind);
+    } catch (err) {
+      if (!(err instanceof Rejected)) throw err;
+      dropped(`package "${kind}" dropped: ${err.message}`);
+    }
+  }
+  if (Object.keys(packages).length === 0) reject('"packages" holds no usable package of a known kind');
+  return packages;
+}
+
+function readProduct(raw, dropped) {
   if (!isObject(raw)) reject('not an object');
   if (typeof raw.id !== 'string' || !ID.test(raw.id)) {
     reject('"id" must be a text of a-z, 0-9, "." and "-"');
   }
   if (!GROUPS.includes(raw.group)) reject(`"group" must be "app" or "addin"`);
-  if (!isText(raw.version)) reject('"version" must be a non-empty text');
-  const url = packageUrl(raw.url);
-  const file = packageFile(raw.file);
-  if (typeof raw.sha256 !== 'string' || !SHA256.test(raw.sha256)) {
-    reject('"sha256" must be 64 hexadecimal digits');
-  }
-  if (!Number.isSafeInteger(raw.size) || raw.size < 0) reject('"size" must be a whole number of bytes');
   if (raw.self !== undefined && typeof raw.self !== 'boolean') reject('"self" must be true or false');
+  const name = localized(raw.name, 'name');
+  const description = localized(raw.description, 'description');
+  const notes = raw.notes === undefined ? null : localized(raw.notes, 'notes');
 
   return {
     id: raw.id,
     group: raw.group,
-    detect: detectRules(raw.detect),
-    version: raw.version,
-    url,
-    file,
-    sha256: raw.sha256.toLowerCase(),
     self: raw.self === true,
-    name: localized(raw.name, 'name'),
-    description: localized(raw.description, 'description'),
-    notes: raw.notes === undefined ? null : localized(raw.notes, 'notes'),
-    size: raw.size,
+    name,
+    description,
+    notes,
+    packages: readPackages(raw, dropped),
   };
+}
+
+// The product as a host that installs `kind` sees it: the shared members and
+// those of its package of that kind, or null when it has none.
+export function productFor(product, kind) {
+  if (!Object.hasOwn(product.packages, kind)) return null;
+  const { packages, ...shared } = product;
+  return { ...shared, ...packages[kind] };
 }
 
 function label(raw, index) {
@@ -173,7 +230,7 @@ export function parseCatalog(text) {
   doc.products.forEach((raw, index) => {
     let product;
     try {
-      product = readProduct(raw);
+      product = readProduct(raw, (reason) => problems.push(`${label(raw, index)} ${reason}`));
     } catch (err) {
       if (!(err instanceof Rejected)) throw err;
       problems.push(`${label(raw, index)} skipped: ${err.message}`);
@@ -200,7 +257,8 @@ export function parseCatalog(text) {
 }
 
 // The item handed to the native side for "scan", "install" and (its
-// "detect") "open": exactly the members it reads, detached from the product.
+// "detect") "open": exactly the members it reads, detached from the product
+// as the host sees it (see productFor).
 export function catalogItem(product) {
   return {
     id: product.id,

@@ -7,7 +7,7 @@
 // The bridge has no request ids and no acknowledgements, so every wait is
 // bounded: a lost answer ends the run instead of leaving it spinning.
 
-import { catalogItem, parseCatalog } from './catalog.js';
+import { catalogItem, parseCatalog, productFor } from './catalog.js';
 import { CATALOG_URLS, SAMPLE_CATALOG_PATH, SCAN_WAIT_MS, catalogWaitMs } from './config.js';
 import { formatWhen, t } from './i18n.js';
 
@@ -60,6 +60,7 @@ async function fetchCatalogText({ post, expect, urls, waitMs }) {
 }
 
 // → { id: version } for the products found installed, or null without an answer.
+// `products` are as the host sees them (see productFor).
 async function scanInstalled({ post, expect, products, waitMs }) {
   // Nothing to look for: the native answer would be an empty map anyway.
   if (products.length === 0) return {};
@@ -88,6 +89,7 @@ export async function runUpdateCheck({
   post,
   expect,
   isDemo = () => false,
+  packageKind = () => 'pkg',
   loadSample = loadSampleCatalog,
   urls = CATALOG_URLS,
   catalogWait = catalogWaitMs(urls),
@@ -127,7 +129,11 @@ export async function runUpdateCheck({
   if (problems.length > 0) warn('suite: catalog problems', problems);
   if (error) return { ok: false, error, problems };
 
-  let installed = await scanInstalled({ post, expect, products: parsed.products, waitMs: scanWait });
+  // Only what this host can install is looked for: a product without a
+  // package of its kind has nothing the native side could find.
+  const kind = packageKind();
+  const offered = parsed.products.map((p) => productFor(p, kind)).filter(Boolean);
+  let installed = await scanInstalled({ post, expect, products: offered, waitMs: scanWait });
   if (installed === null) return { ok: false, error: 'timeout', problems };
   // Sample installs exist only to show every state in a demo; what the real
   // scan found still wins.

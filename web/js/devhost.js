@@ -2,7 +2,7 @@
 // while it is being worked on: answers "ready" with an "init" built from the
 // browser, and follows the browser's appearance. Query parameters preview the
 // other cases: ?lang=ar|en, ?dark=1|0, ?demo, ?version=1.2.3,
-// ?view=settings.
+// ?view=settings, ?packages=deb|pkg (empty: installing unsupported).
 
 export function browserInit(win = globalThis) {
   const params = new URLSearchParams(win.location?.search ?? '');
@@ -13,6 +13,7 @@ export function browserInit(win = globalThis) {
     platform: 'browser',
     version: params.get('version') ?? 'dev',
     demo: params.has('demo'),
+    ...(params.has('packages') ? { packages: params.get('packages') } : {}),
     settings: lang ? { lang } : null,
     osLang: win.navigator?.language || 'en',
     osDark: params.has('dark') ? params.get('dark') !== '0' : matches('(prefers-color-scheme: dark)'),

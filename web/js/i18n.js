@@ -33,6 +33,8 @@ const en = {
   'product.state.missing': 'Not installed',
   'product.state.update': 'Update available',
   'product.state.current': 'Up to date',
+  'product.state.unavailable': 'Not available for this system',
+  'product.state.unsupported': 'Installing is not supported on this system',
   'product.installed': 'Installed',
   'product.available': 'Available',
   'product.size': 'Size',
@@ -52,6 +54,7 @@ const en = {
   'notice.stale': 'The list below is from the last successful check.',
   'notice.retry': 'Try again',
   'notice.sample': 'Demo: these are sample products, and their installed versions are examples.',
+  'notice.unsupported': 'Installing is not supported on this system. The products are shown for information only.',
 
   'size.byte': '{n} byte',
   'size.bytes': '{n} bytes',
@@ -186,6 +189,8 @@ const ar = {
   'product.state.missing': 'غير مثبَّت',
   'product.state.update': 'يتوفر تحديث',
   'product.state.current': 'محدَّث',
+  'product.state.unavailable': 'غير متوفر لهذا النظام',
+  'product.state.unsupported': 'التثبيت غير مدعوم على هذا النظام',
   'product.installed': 'المثبَّت',
   'product.available': 'المتاح',
   'product.size': 'الحجم',
@@ -205,6 +210,7 @@ const ar = {
   'notice.stale': 'القائمة أدناه من آخر بحث ناجح.',
   'notice.retry': 'أعد المحاولة',
   'notice.sample': 'عرض تجريبي: هذه منتجات نموذجية، وإصداراتها المثبَّتة أمثلة فقط.',
+  'notice.unsupported': 'التثبيت غير مدعوم على هذا النظام. تُعرض المنتجات للاطلاع فقط.',
 
   'size.byte': '{n} بايت',
   'size.bytes': '{n} بايت',

@@ -3,7 +3,7 @@
 // carries. Pure functions of the app state, shared by the app core and the
 // products view.
 
-import { catalogItem } from './catalog.js';
+import { catalogItem, productFor } from './catalog.js';
 import { installEvent, isActive } from './install.js';
 import { STATES, isInstallable, productState } from './version.js';
 
@@ -26,15 +26,33 @@ export function installedVersion(state, product) {
   return null;
 }
 
+// Rows of products that this host cannot install: none at all where no
+// backend fits, or no package of the host's kind for this one.
+export const UNOFFERED = Object.freeze({ unsupported: 'unsupported', unavailable: 'unavailable' });
+
+// One row per catalog product, as this host sees it: `product` carries the
+// members of its package of the host's kind, and `available` says whether
+// there is one. A product without one is never scanned, selected, installed
+// or counted: it only shows its name and description.
 export function productRows(state) {
   const selected = new Set(state.selected);
-  return state.catalog.products.map((product) => {
+  const kind = state.packages;
+  return state.catalog.products.map((entry) => {
+    const product = productFor(entry, kind);
+    const busy = isActive(state.install.items[entry.id]);
+    if (!product) {
+      const status = kind === '' ? UNOFFERED.unsupported : UNOFFERED.unavailable;
+      return {
+        product: entry, available: false, installed: null, state: status, busy, selectable: false, selected: false,
+        canOpen: false,
+      };
+    }
     const installed = installedVersion(state, product);
-    const status = productState(installed, product.version);
-    const busy = isActive(state.install.items[product.id]);
+    const status = productState(installed, product.version, kind);
     const selectable = isInstallable(status) && !busy;
     return {
       product,
+      available: true,
       installed,
       state: status,
       busy,
@@ -110,7 +128,8 @@ export function withInstallEvent(state, event, now) {
   if (install === state.install) return state;
   const next = { ...state, install };
   if (event.type !== 'result' || event.ok !== true) return next;
-  const product = state.catalog.products.find((p) => p.id === event.id);
+  const entry = state.catalog.products.find((p) => p.id === event.id);
+  const product = entry && productFor(entry, state.packages);
   if (!product) return next;
   const version = typeof event.version === 'string' && event.version !== '' ? event.version : product.version;
   const catalog = { ...state.catalog, installed: { ...state.catalog.installed, [event.id]: version } };

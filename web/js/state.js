@@ -5,6 +5,7 @@
 // not know (written by a newer or older page) therefore have to survive every
 // save untouched.
 
+import { PACKAGE_KINDS } from './catalog.js';
 import { emptyFeedback } from './feedback.js';
 import { emptyInstall } from './install.js';
 import { emptyCatalog } from './inventory.js';
@@ -67,12 +68,21 @@ export function withStartLogin(settings, on) {
   return { ...normalizeSettings(settings), startLogin: on === true };
 }
 
+// The package kind this host installs, "" for none. A native side from before
+// there was a choice installs installer packages and does not say so; a kind
+// this page does not know is nothing it can offer packages for.
+export function packageKindOf(value) {
+  if (value === undefined) return 'pkg';
+  return PACKAGE_KINDS.includes(value) ? value : '';
+}
+
 export function initialState() {
   return {
     booted: false,
     platform: '',
     version: '',
     demo: false,
+    packages: 'pkg',
     settings: {},
     osLang: 'en',
     osDark: false,
@@ -96,6 +106,7 @@ export function applyInit(state, event) {
     platform: typeof ev.platform === 'string' ? ev.platform : '',
     version: typeof ev.version === 'string' ? ev.version : '',
     demo: ev.demo === true,
+    packages: packageKindOf(ev.packages),
     settings: normalizeSettings(ev.settings),
     osLang: typeof ev.osLang === 'string' && ev.osLang !== '' ? ev.osLang : 'en',
     osDark: ev.osDark === true,

@@ -20,7 +20,9 @@ const SVG = 'http://www.w3.org/2000/svg';
 // never gets reordered by the surrounding direction.
 const isolateLtr = (text) => `\u2066${text}\u2069`;
 
-const STATE_ICONS = { missing: 'i-plus', update: 'i-update', current: 'i-check' };
+const STATE_ICONS = {
+  missing: 'i-plus', update: 'i-update', current: 'i-check', unavailable: 'i-close', unsupported: 'i-close',
+};
 const GROUP_ICONS = { app: 'i-app', addin: 'i-slides' };
 
 function el(doc, tag, className, attrs = {}) {
@@ -73,6 +75,8 @@ function buildRow(doc, product, app) {
   const self = el(doc, 'span', 'tag', { 'data-self': '' });
   head.append(name, self);
   const desc = el(doc, 'p', 'product-desc');
+  // What is offered and how big it is belong to a package; a product without
+  // one for this host has neither.
   const facts = el(doc, 'dl', 'product-facts');
   const installed = fact(doc);
   const available = fact(doc);
@@ -106,7 +110,7 @@ function buildRow(doc, product, app) {
 
   li.append(pick, mark, main, side);
   return {
-    li, box, name, self, desc, installed, available, size, notes, notesTitle, notesText,
+    li, box, name, self, desc, facts, installed, available, size, notes, notesTitle, notesText,
     badge, badgeIcon, badgeText, open, progress, progressText, bar, outcome, outcomeIcon, outcomeText, retry,
   };
 }
@@ -179,15 +183,18 @@ function renderRow(parts, row, lang, progress) {
   setText(parts.self, t(lang, 'product.self'));
   setText(parts.desc, product.description[lang] ?? product.description.en);
 
-  setText(parts.installed.term, t(lang, 'product.installed'));
-  setText(parts.installed.value, row.installed === null ? t(lang, 'product.notInstalled') : isolateLtr(row.installed));
-  setText(parts.available.term, t(lang, 'product.available'));
-  setText(parts.available.value, isolateLtr(product.version));
-  setText(parts.size.term, t(lang, 'product.size'));
-  setText(parts.size.value, formatSize(lang, product.size));
+  parts.facts.hidden = !row.available;
+  if (row.available) {
+    setText(parts.installed.term, t(lang, 'product.installed'));
+    setText(parts.installed.value, row.installed === null ? t(lang, 'product.notInstalled') : isolateLtr(row.installed));
+    setText(parts.available.term, t(lang, 'product.available'));
+    setText(parts.available.value, isolateLtr(product.version));
+    setText(parts.size.term, t(lang, 'product.size'));
+    setText(parts.size.value, formatSize(lang, product.size));
+  }
 
-  parts.notes.hidden = product.notes === null;
-  if (product.notes) {
+  parts.notes.hidden = !row.available || product.notes === null;
+  if (row.available && product.notes) {
     setText(parts.notesTitle, t(lang, 'product.notes', { version: isolateLtr(product.version) }));
     setText(parts.notesText, product.notes[lang] ?? product.notes.en);
   }
@@ -203,6 +210,10 @@ function renderRow(parts, row, lang, progress) {
 
 const NOTICE_KEYS = { offline: 'offline', unavailable: 'unavailable' };
 
+// A product this host cannot install has nothing under way to show, even if
+// a stray event names it.
+const progressOf = (row, installs) => (row.available ? itemProgress(installs[row.product.id], row.product.size) : null);
+
 export function mountProducts(app, doc = document) {
   const panel = $('[data-panel="products"]', doc);
   const button = $('[data-action="check"]', panel);
@@ -215,6 +226,7 @@ export function mountProducts(app, doc = document) {
   const noticeStale = $('[data-notice-stale]', notice);
   const retry = $('[data-action="retry"]', notice);
   const sample = $('[data-sample-notice]', panel);
+  const unsupported = $('[data-unsupported-notice]', panel);
   const loading = $('[data-products-loading]', panel);
   const none = $('[data-products-none]', panel);
 
@@ -245,7 +257,7 @@ export function mountProducts(app, doc = document) {
   function announce(list, state, lang) {
     const lines = [];
     for (const row of list) {
-      const progress = itemProgress(state.install.items[row.product.id], row.product.size);
+      const progress = progressOf(row, state.install.items);
       const key = progress ? `${progress.state}:${progress.phase ?? progress.error ?? ''}` : '';
       if (announced.get(row.product.id) === key) continue;
       announced.set(row.product.id, key);
@@ -295,7 +307,7 @@ export function mountProducts(app, doc = document) {
           parts = buildRow(doc, row.product, app);
           rows.set(row.product.id, parts);
         }
-        renderRow(parts, row, lang, itemProgress(installs[row.product.id], row.product.size));
+        renderRow(parts, row, lang, progressOf(row, installs));
         if (ul.children[index] !== parts.li) ul.insertBefore(parts.li, ul.children[index] ?? null);
       });
       $('[data-group-empty]', group).hidden = members.length > 0;
@@ -332,6 +344,8 @@ export function mountProducts(app, doc = document) {
       retry.setAttribute('aria-busy', String(running));
     }
     sample.hidden = catalog.source !== 'sample';
+    const installing = state.packages !== '';
+    unsupported.hidden = installing;
 
     // Without products, the space says why: still looking, nothing offered,
     // or (before any check) the groups with their own empty texts.
@@ -344,7 +358,7 @@ export function mountProducts(app, doc = document) {
     renderBatch(state, lang);
     announce(list, state, lang);
 
-    toolbar.hidden = !hasProducts;
+    toolbar.hidden = !hasProducts || !installing;
     const picked = list.filter((row) => row.selected).length;
     setText(selectedCount, picked > 0 ? t(lang, 'products.selected', { count: picked }) : '');
     installSelected.disabled = picked === 0;
