@@ -1,6 +1,8 @@
-// What a scan costs: 500 application items whose bundles are on disk (half XML, half binary
-// property lists), and 20 receipt items answered by a stand-in package utility. A receipt query
-// is one process start, so it is measured against bare starts in the same run.
+// What a scan costs. macOS: 500 application items whose bundles are on disk (half XML, half binary
+// property lists), and 20 receipt items answered by a stand-in package utility; a receipt query
+// is one process start, so it is measured against bare starts in the same run. Debian: 1,000
+// and 10 items whose receipts name Debian packages (half of them installed) in a copy of this
+// machine's dpkg database, against one `dpkg-query -W` of the same names in the same run.
 #include <plist/plist.h>
 #include <sys/resource.h>
 
@@ -15,6 +17,7 @@
 
 #include "catalog/Scan.h"
 #include "common/Process.h"
+#include "platform/debian/DebianPackageSystem.h"
 #include "platform/macos/MacPackageSystem.h"
 #include "platform/macos/OsascriptRunner.h"
 
@@ -204,6 +207,66 @@ void BM_ScanReceipts(benchmark::State& state) {
     state.counters["peak_rss_MB"] = peakRssMegabytes();
 }
 BENCHMARK(BM_ScanReceipts)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// This machine's dpkg database with `installed` more packages in it, and items for twice as many
+// names: every other one installed.
+struct DebianFixture {
+    explicit DebianFixture(int items) {
+        std::string pattern = (fs::temp_directory_path() / "talven-bench-dpkg-XXXXXX").string();
+        admin = ::mkdtemp(pattern.data());
+        fs::create_directories(admin / "info");
+        fs::create_directories(admin / "updates");
+        std::ofstream(admin / "available");
+        fs::copy_file("/var/lib/dpkg/status", admin / "status");
+        std::ofstream status(admin / "status", std::ios::app);
+        for (int i = 0; i < items; ++i) {
+            const std::string name = "talven-bench-" + std::to_string(i);
+            names.push_back(name);
+            this->items.push_back({{"id", name}, {"group", "app"}, {"version", "2.0"},
+                                   {"detect", {{"receipts", {name}}}}});
+            if (i % 2 == 1) continue;
+            status << "Package: " << name << "\nStatus: install ok installed\nPriority: optional\n"
+                   << "Section: misc\nInstalled-Size: 100\nMaintainer: Bench <b@brenlow.example>\n"
+                   << "Architecture: all\nVersion: 1." << i << "-1\nDescription: a product\n"
+                   << " installed for the benchmark\n\n";
+        }
+    }
+    ~DebianFixture() {
+        std::error_code ignored;
+        fs::remove_all(admin, ignored);
+    }
+    fs::path admin;
+    std::vector<std::string> names;
+    std::vector<Json> items;
+};
+
+void BM_ScanDebian(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    DebianFixture f(count);
+    suite::debian::DebianPackageSystem debian({.adminDir = f.admin.string()});
+    std::vector<std::string> query = {"--admindir=" + f.admin.string(), "-W", "-f",
+                                      "${Package} ${Status} ${Version}\n"};
+    query.insert(query.end(), f.names.begin(), f.names.end());
+    double scanSeconds = 0;
+    double querySeconds = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        Json event = suite::scannedEvent(f.items, debian);
+        scanSeconds += secondsSince(start);
+        if (event["installed"].size() != static_cast<std::size_t>(count / 2)) {
+            state.SkipWithError("not every installed package was found");
+        }
+        state.PauseTiming();
+        querySeconds += secondsFor(1, "/usr/bin/dpkg-query", query);
+        state.ResumeTiming();
+    }
+    state.counters["ms_per_scan"] =
+        scanSeconds * 1000 / static_cast<double>(state.iterations());
+    state.counters["ms_per_dpkg_query"] =
+        querySeconds * 1000 / static_cast<double>(state.iterations());
+    state.counters["x_dpkg_query"] = scanSeconds / querySeconds;
+}
+BENCHMARK(BM_ScanDebian)->Arg(10)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ProcessStart(benchmark::State& state) {
     double seconds = 0;

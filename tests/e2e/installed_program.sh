@@ -14,6 +14,19 @@ desktop-file-validate "$entry"
 grep -qxF "Exec=\"$prefix/bin/talven-suite\"" "$entry" || { echo "Exec does not name the installed program"; cat "$entry"; exit 1; }
 grep -qxF "Icon=com.brenlow.talven.suite" "$entry"
 [ -s "$prefix/share/icons/hicolor/scalable/apps/com.brenlow.talven.suite.svg" ]
+# The install helper, and the polkit action that names it where this install put it.
+helper="$prefix/libexec/talven-suite/install-helper"
+[ -x "$helper" ] || { echo "no install helper at $helper"; exit 1; }
+python3 - "$prefix/share/polkit-1/actions/com.brenlow.talven.suite.policy" "$helper" <<'PY'
+import sys, xml.etree.ElementTree as tree
+action = tree.parse(sys.argv[1]).getroot().find("action")
+exec_path = action.find("annotate[@key='org.freedesktop.policykit.exec.path']").text
+assert exec_path == sys.argv[2], exec_path
+lang = "{http://www.w3.org/XML/1998/namespace}lang"
+messages = {m.get(lang): m.text for m in action.findall("message")}
+assert messages == {None: "TALVEN™ Suite wants to install TALVEN apps.",
+                    "ar": "يريد TALVEN™ Suite تثبيت تطبيقات TALVEN."}, messages
+PY
 
 # The installed program, started from somewhere else, draws its page.
 shoot() {

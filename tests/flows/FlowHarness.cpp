@@ -67,7 +67,7 @@ FlowHarness::FlowHarness(VendorService& vendor, FlowSetup setup) : vendor_(vendo
                                "cache", "logs", "autostart"}) {
         fs::create_directories(dir_ / folder);
     }
-    launch_.appVersion = "3.1.0";
+    launch_.appVersion = setup_.appVersion;
     launch_.agentPlist = std::string(kAgentPlist);
     launch_.supportDir = dir_ / "support";
     launch_.cacheDir = dir_ / "cache";
@@ -117,16 +117,24 @@ void FlowHarness::registerSystemInstaller() {
     fs::create_directories(tools);
     fs::create_directories(data / "applications");
     writeExecutable(tools / "current", installFromPackage(apps(), dir_ / "receipts"));
+    setDebInstaller("exit 0");
     writeExecutable(tools / "system-installer",
-                    "/bin/sleep 0.3\nexec " + quoted(tools / "current") + " \"$1\"\n");
+                    "/bin/sleep 0.3\ncase \"$1\" in *.deb) exec " + quoted(tools / "current-deb") +
+                        " \"$1\";; esac\nexec " + quoted(tools / "current") + " \"$1\"\n");
     if (!fs::exists(data / "applications" / "talven-test-installer.desktop")) {
         std::ofstream(data / "applications" / "talven-test-installer.desktop")
             << "[Desktop Entry]\nType=Application\nName=Test Installer\nExec=" +
                    (tools / "system-installer").string() +
-                   " %f\nMimeType=application/x-xar;\nNoDisplay=true\n";
+                   " %f\nMimeType=application/x-xar;application/vnd.debian.binary-package;\n"
+                   "NoDisplay=true\n";
         std::ofstream(config / "mimeapps.list")
-            << "[Default Applications]\napplication/x-xar=talven-test-installer.desktop\n";
+            << "[Default Applications]\napplication/x-xar=talven-test-installer.desktop\n"
+               "application/vnd.debian.binary-package=talven-test-installer.desktop\n";
     }
+}
+
+void FlowHarness::setDebInstaller(const std::string& commands) {
+    writeExecutable(fs::path(g_get_user_data_dir()) / "talven-flow-tools" / "current-deb", commands + "\n");
 }
 
 void FlowHarness::installApp(const std::string& bundle, const std::string& version) {
@@ -168,9 +176,15 @@ void FlowHarness::start(bool waitForCatalog) {
     tools.sleep = (dir_ / "tools" / "sleep").string();
     tools.tempFolder = (dir_ / "tmp").string();
     tools.home = (dir_ / "home").string();
-    packages_ = std::make_unique<MacPackageSystem>(
-        DetectPaths{{apps().string()}, (dir_ / "tools" / "pkgutil").string()}, tools, runner_);
-    config.ownExecutable = dir_ / "relaunch-target";
+    if (setup_.debian) {
+        packages_ = std::make_unique<debian::DebianPackageSystem>(
+            debian::DebianPaths{.pkexec = setup_.pkexec, .helper = SUITE_INSTALL_HELPER});
+    } else {
+        packages_ = std::make_unique<MacPackageSystem>(
+            DetectPaths{{apps().string()}, (dir_ / "tools" / "pkgutil").string()}, tools, runner_);
+    }
+    config.ownExecutable =
+        setup_.ownExecutable.empty() ? dir_ / "relaunch-target" : setup_.ownExecutable;
     config.deviceDescription = gtk::deviceDescription();
     delegate_ = std::make_unique<AppDelegate>(
         launch_, config,

@@ -1,10 +1,13 @@
 #pragma once
 // The whole program in this process, as a user meets it: the real GTK window and WebKitGTK page
-// from web/, the real HTTP client, files in a fresh folder. Two things differ from a user's
-// machine: the vendor's host names lead to the local vendor service, and the administrator's
-// script runs with /bin/sh as the current user against fake macOS tools (an `installer` that
-// "installs" the bundle or receipt named in the package, `pkgutil`, `pkill`). Hand-offs go to a
-// fake system installer registered with GIO as the handler for packages.
+// from web/, the real HTTP client, files in a fresh folder. The vendor's host names lead to the
+// local vendor service. Packages install one of two ways:
+// - macOS installer packages: the administrator's script runs with /bin/sh as the current user
+//   against fake macOS tools (an `installer` that "installs" the bundle or receipt named in the
+//   package, `pkgutil`, `pkill`);
+// - Debian packages, for real: this host's backend with the real pkexec, install helper,
+//   apt-get and dpkg, inside tests/sandbox.sh.
+// Hand-offs go to a stand-in desktop installer registered with GIO for both kinds of package.
 #include <gtk/gtk.h>
 
 #include <atomic>
@@ -28,6 +31,7 @@
 #include "platform/gtk/GtkMainWindow.h"
 #include "platform/gtk/GtkShell.h"
 #include "platform/gtk/GtkSystemSettings.h"
+#include "platform/debian/DebianPackageSystem.h"
 #include "platform/gtk/UserEnvironment.h"
 #include "platform/macos/MacPackageSystem.h"
 
@@ -46,6 +50,10 @@ public:
 struct FlowSetup {
     double downloadTimeoutSeconds = 30;
     double catalogTimeoutSeconds = 12;
+    bool debian = false;                    // Debian packages for real, not the macOS stand-ins
+    std::string pkexec = "/usr/bin/pkexec";  // Debian only
+    std::string appVersion = "3.1.0";        // the running program's
+    std::filesystem::path ownExecutable = {};  // what a relaunch starts; empty: a marker script
 };
 
 class FlowHarness {
@@ -57,6 +65,8 @@ public:
     void installApp(const std::string& bundle, const std::string& version);
     void installReceipt(const std::string& id, const std::string& version);
     std::string installedAppVersion(const std::string& bundle) const;
+    // What the stand-in desktop installer does with a Debian package ($1), as shell commands.
+    void setDebInstaller(const std::string& commands);
 
     // Starts the program and waits until the page has shown the scanned catalog (or only until
     // the page is up).
@@ -96,7 +106,7 @@ private:
     gtk::ProcessEnvironment env_;
     ThreadBackground background_;
     ShellScriptRunner runner_;
-    std::unique_ptr<MacPackageSystem> packages_;
+    std::unique_ptr<PackageSystem> packages_;
     gtk::GioLauncher launcher_;
     gtk::GtkFilePicker filePicker_;
     gtk::GioFileTypes fileTypes_;

@@ -61,10 +61,21 @@ inline std::vector<std::string> packagesIn(const fs::path& folder) {
     return names;
 }
 
+// The program's own Debian package as `cpack -G DEB` made it for this test run; empty when
+// there is none.
+inline fs::path ownDebianPackage() {
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(SUITE_PACKAGES_DIR, error)) {
+        const auto name = entry.path().filename().string();
+        if (name.starts_with("talven-suite_") && name.ends_with(".deb")) return entry.path();
+    }
+    return {};
+}
+
 // One service for the flows that need it running; started by the first of them.
 inline VendorService& sharedVendor() {
     static fakes::TempDir dir;
-    static VendorService service(dir / "vendor", {});
+    static VendorService service(dir / "vendor", {.suiteDeb = ownDebianPackage()});
     return service;
 }
 

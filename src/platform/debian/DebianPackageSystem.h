@@ -13,7 +13,7 @@ namespace suite::debian {
 struct DebianPaths {
     std::string adminDir = kDpkgAdminDir;
     std::string pkexec = "/usr/bin/pkexec";
-    std::string helper;  // the install helper's absolute path; empty: it was not found
+    std::string helper = {};  // the install helper's absolute path; empty: it was not found
 };
 
 // The installed helper beside `executable` (bin/../libexec/talven-suite/install-helper), or, in

@@ -1,0 +1,166 @@
+// Installing Debian packages for real, driven through the page as a user would: the real
+// pkexec, install helper, apt-get and dpkg, inside tests/sandbox.sh, which keeps every change to
+// the machine from outliving the run. The tests share that sandbox, so each installs products
+// of its own.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+
+#include "common/Files.h"
+#include "common/Process.h"
+#include "flows/FlowHarness.h"
+#include "flows/PageSteps.h"
+
+namespace suite::flows {
+namespace {
+
+class DebianFlow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (std::getenv("SUITE_IN_SANDBOX") == nullptr) {
+            GTEST_SKIP() << "installs packages: run inside tests/sandbox.sh as root";
+        }
+    }
+    static FlowSetup debian() {
+        FlowSetup setup;
+        setup.debian = true;
+        return setup;
+    }
+    VendorService* service = &sharedVendor();
+};
+
+std::string dpkgStatus(const std::string& name) {
+    auto run = runProcess("/usr/bin/dpkg-query", {"-W", "-f", "${Status} ${Version}", name});
+    return run && run->exitStatus == 0 ? run->standardOutput : "";
+}
+
+std::string logText(FlowHarness& h) { return readWholeFile(h.installLog()).value_or(""); }
+
+std::size_t count(const std::string& text, const std::string& part) {
+    std::size_t found = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++found;
+    return found;
+}
+
+Json success(const std::string& id, const std::string& version) {
+    return {{"type", "result"}, {"id", id}, {"ok", true}, {"version", version}};
+}
+
+TEST_F(DebianFlow, TwoPackagesInstallAndOneWithTheWrongDigestIsRefused) {
+    FlowHarness h(*service, debian());
+    h.start();
+    EXPECT_EQ(rowState(h, "talven.presenter"), "missing");
+    installSelected(h, {"talven.presenter", "talven.addin.poll", "talven.addin.charts"});
+    waitForResults(h, 3, 120);
+    EXPECT_EQ(resultFor(h, "talven.presenter"), success("talven.presenter", "4.2.0"));
+    EXPECT_EQ(resultFor(h, "talven.addin.poll"), success("talven.addin.poll", "1.4.0"));
+    EXPECT_EQ(resultFor(h, "talven.addin.charts").value("error", ""), "check");
+    EXPECT_EQ(phases(h, "talven.presenter"),
+              (std::vector<std::string>{"download", "verify", "password", "install"}));
+    EXPECT_EQ(dpkgStatus("talven-presenter"), "install ok installed 4.2.0");
+    EXPECT_EQ(dpkgStatus("talven-addin-poll"), "install ok installed 1.4.0");
+    EXPECT_EQ(dpkgStatus("talven-addin-charts"), "");
+    EXPECT_EQ(count(logText(h), " installer: "), 1u) << "one pkexec call for the batch";
+    EXPECT_TRUE(packagesIn(h.downloads()).empty()) << "installed and refused packages are gone";
+
+    // A new check finds both at their versions.
+    ASSERT_TRUE(h.click("[data-action=\"check\"]"));
+    EXPECT_TRUE(h.waitFor("document.querySelector('[data-product=\"talven.presenter\"]')"
+                          ".dataset.state === 'current' && document.querySelector("
+                          "'[data-product=\"talven.addin.poll\"]').dataset.state === 'current'"));
+}
+
+// The desktop's installer gets what apt-get could not install; only dpkg's word counts when the
+// user comes back.
+TEST_F(DebianFlow, WhatAptCannotInstallGoesToTheDesktopsInstaller) {
+    FlowHarness h(*service, debian());
+    h.start();
+    installSelected(h, {"talven.bridge", "talven.legacy"});
+    ASSERT_TRUE(h.turnUntil([&] { return phases(h, "talven.legacy").size() == 5; }, 120));
+    for (const char* id : {"talven.bridge", "talven.legacy"}) {
+        EXPECT_EQ(phases(h, id), (std::vector<std::string>{"download", "verify", "password",
+                                                           "install", "installer"}))
+            << id;
+    }
+    const std::string log = logText(h);
+    EXPECT_NE(log.find("talven-no-such-package"), std::string::npos) << log;
+    EXPECT_NE(log.find("post-installation script subprocess returned error"), std::string::npos)
+        << log;
+    EXPECT_EQ(dpkgStatus("talven-legacy"), "") << "not left half set up";
+
+    // The stand-in installer closes without installing either.
+    h.turnUntil([] { return false; }, 1.0);
+    h.delegate().applicationDidBecomeActive();
+    h.turnUntil([] { return false; }, 0.2);
+    EXPECT_EQ(resultFor(h, "talven.bridge").value("error", ""), "install");
+    EXPECT_EQ(resultFor(h, "talven.legacy").value("error", ""), "install");
+}
+
+TEST_F(DebianFlow, TheDesktopsInstallerCountsOnlyWhenDpkgSeesTheVersion) {
+    FlowHarness h(*service, debian());
+    h.setDebInstaller("/usr/bin/dpkg --force-depends -i \"$1\" >/dev/null 2>&1");
+    h.start();
+    installSelected(h, {"talven.bridge"});
+    ASSERT_TRUE(h.turnUntil([&] { return phases(h, "talven.bridge").size() == 5; }, 120));
+    ASSERT_TRUE(h.turnUntil([] { return dpkgStatus("talven-bridge").starts_with("install ok installed"); }, 30));
+    h.turnUntil([] { return false; }, 0.5);
+    h.delegate().applicationDidBecomeActive();
+    EXPECT_EQ(resultFor(h, "talven.bridge"), success("talven.bridge", "1.0.0"));
+    // A package with a dependency missing makes apt-get refuse every later install; the other
+    // flows share this sandbox.
+    runProcess("/usr/bin/dpkg", {"--remove", "talven-bridge"});
+}
+
+TEST_F(DebianFlow, WithoutPkexecNothingIsAskedAndNothingHandedOn) {
+    FlowSetup setup = debian();
+    setup.pkexec = "/nonexistent/pkexec";
+    FlowHarness h(*service, setup);
+    h.start();
+    installSelected(h, {"talven.capture"});
+    waitForResults(h, 1, 60);
+    EXPECT_EQ(resultFor(h, "talven.capture").value("error", ""), "install");
+    EXPECT_EQ(phases(h, "talven.capture"),
+              (std::vector<std::string>{"download", "verify", "password"}));
+    EXPECT_NE(logText(h).find("cannot start /nonexistent/pkexec"), std::string::npos);
+}
+
+// The program's own package, as cpack made it, installs last and the new program is started
+// once this one has gone.
+TEST_F(DebianFlow, SelfUpdateInstallsOurOwnPackageAndRelaunchesTheNewProgram) {
+    if (ownDebianPackage().empty()) GTEST_SKIP() << "no package: run `cpack -G DEB` first";
+    FlowSetup setup = debian();
+    setup.appVersion = "0.9.0";
+    setup.ownExecutable = "/usr/bin/talven-suite";
+    FlowHarness h(*service, setup);
+    h.start();
+    ASSERT_EQ(rowState(h, "talven.suite"), "update");
+    const std::string version = service->product("talven.suite", "deb")["version"];
+    installSelected(h, {"talven.suite"});
+    waitForResults(h, 1, 120);
+    EXPECT_EQ(resultFor(h, "talven.suite"), success("talven.suite", version));
+    EXPECT_EQ(dpkgStatus("talven-suite"), "install ok installed " + version);
+
+    // The waiting shell starts the installed program, once this process has gone.
+    const std::string wanted = "/bin/kill -0 " + std::to_string(::getpid()) + " ";
+    pid_t shell = 0;
+    h.turnUntil([&] {
+        for (const auto& entry : fs::directory_iterator("/proc")) {
+            auto cmdline = readWholeFile(entry.path() / "cmdline");
+            if (cmdline && cmdline->find(wanted) != std::string::npos &&
+                cmdline->ends_with(std::string("/usr/bin/talven-suite") + '\0')) {
+                shell = std::stoi(entry.path().filename());
+                return true;
+            }
+        }
+        return false;
+    }, 5);
+    ASSERT_GT(shell, 0) << "no relaunch of the installed program";
+    EXPECT_TRUE(fs::exists("/usr/libexec/talven-suite/install-helper"));
+    ::kill(shell, SIGKILL);  // no new program in a sandbox about to vanish
+}
+
+}  // namespace
+}  // namespace suite::flows
