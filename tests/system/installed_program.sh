@@ -47,9 +47,8 @@ olderDeb talven-addin-poll 1.2.0
 olderDeb talven-addin-charts 2.0.0
 
 # The vendor, where the program looks for it.
-exec {vendorIn}< <(sleep infinity)
 "$source_dir/tools/vendor-server/vendor-server" --dir "$work/vendor" --port 443 --large-mib 1 \
-  --exit-with-stdin <&"$vendorIn" >"$work/vendor.json" 2>"$work/vendor.err" &
+  </dev/null >"$work/vendor.json" 2>"$work/vendor.err" &
 pids+=($!)
 waitFor 60 test -s "$work/vendor.json" || fail "the vendor service did not start: $(cat "$work/vendor.err")"
 cat "$work/vendor/ca.pem" >>/etc/ssl/certs/ca-certificates.crt
