@@ -21,6 +21,14 @@ function compareDigitRuns(a, b) {
   return left < right ? -1 : left > right ? 1 : 0;
 }
 
+// The digit runs that start at x[i] and y[j] (either may be empty): their
+// order, and where each ends.
+function digitRunsAt(x, i, y, j) {
+  const iEnd = digitRunEnd(x, i);
+  const jEnd = digitRunEnd(y, j);
+  return { order: compareDigitRuns(x.slice(i, iEnd), y.slice(j, jEnd)), iEnd, jEnd };
+}
+
 // Negative when `a` orders before `b`, zero when equal, positive after. Runs
 // of digits compare by value ("1.10" after "1.9"; "01" equals "1" and the
 // comparison goes on after them); other characters one by one in code point
@@ -33,12 +41,9 @@ function comparePkgVersions(a, b) {
   let j = 0;
   while (i < x.length && j < y.length) {
     if (isDigit(x.charCodeAt(i)) && isDigit(y.charCodeAt(j))) {
-      const iEnd = digitRunEnd(x, i);
-      const jEnd = digitRunEnd(y, j);
-      const order = compareDigitRuns(x.slice(i, iEnd), y.slice(j, jEnd));
-      if (order !== 0) return order;
-      i = iEnd;
-      j = jEnd;
+      const run = digitRunsAt(x, i, y, j);
+      if (run.order !== 0) return run.order;
+      ({ iEnd: i, jEnd: j } = run);
       continue;
     }
     // Code points, not UTF-16 units: a character beyond the BMP must order
@@ -81,12 +86,9 @@ function compareDebParts(x, y) {
       i++;
       j++;
     }
-    const iEnd = digitRunEnd(x, i);
-    const jEnd = digitRunEnd(y, j);
-    const order = compareDigitRuns(x.slice(i, iEnd), y.slice(j, jEnd));
-    if (order !== 0) return order;
-    i = iEnd;
-    j = jEnd;
+    const run = digitRunsAt(x, i, y, j);
+    if (run.order !== 0) return run.order;
+    ({ iEnd: i, jEnd: j } = run);
   }
   return 0;
 }
