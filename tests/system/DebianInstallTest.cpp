@@ -16,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Deb {
-    std::string name, version, depends, postinst;
+    std::string name, version, depends;
 };
 
 // A real Debian package built with dpkg-deb: one file under /opt/talven-test/<name>.
@@ -30,12 +30,6 @@ fs::path build(const fs::path& dir, const Deb& deb) {
         << "\nArchitecture: all\nMaintainer: Tests <tests@brenlow.example>\n"
         << (deb.depends.empty() ? "" : "Depends: " + deb.depends + "\n")
         << "Description: a package for the install tests\n";
-    if (!deb.postinst.empty()) {
-        std::ofstream(root / "DEBIAN" / "postinst") << "#!/bin/sh\n" << deb.postinst << "\n";
-        fs::permissions(root / "DEBIAN" / "postinst", fs::perms::owner_all |
-                                                          fs::perms::group_read | fs::perms::group_exec |
-                                                          fs::perms::others_read | fs::perms::others_exec);
-    }
     const fs::path file = dir / (deb.name + "_" + deb.version + "_all.deb");
     auto run = runProcess("/usr/bin/dpkg-deb", {"--build", "--root-owner-group", "-Zgzip",
                                                 root.string(), file.string()});
@@ -64,56 +58,36 @@ protected:
     fakes::TempDir dir;
 };
 
-TEST_F(DebianInstall, OneRunInstallsWhatMatchesAndSaysWhyTheRestDidNot) {
-    const auto good = build(dir.path(), {"talven-test-good", "2.0-1", "dpkg", ""});
-    const auto other = build(dir.path(), {"talven-test-other", "1.0", "", ""});
-    const auto unmet = build(dir.path(), {"talven-test-unmet", "1.0", "talven-no-such-package", ""});
-    const auto failing = build(dir.path(), {"talven-test-failing", "1.0", "", "echo 'cannot set up' >&2; exit 1"});
-    const auto swapped = build(dir.path(), {"talven-test-swapped", "1.0", "", ""});
-    std::vector<VerifiedPackage> batch = {
-        {item("talven-test-good", "2.0-1", good), good},
-        {item("talven-test-unmet", "1.0", unmet), unmet},
-        {item("talven-test-failing", "1.0", failing), failing},
-        {item("talven-test-swapped", "1.0", swapped), swapped},
-        {item("talven-test-other", "1.0", other), other},
-    };
+// What apt-get makes of unmet dependencies and failing scripts, through the page, is the Debian
+// flows' (tests/flows); here what only the helper can do.
+TEST_F(DebianInstall, ThePackageChangedAfterTheProgramsCheckIsRefusedAsRoot) {
+    const auto good = build(dir.path(), {"talven-test-good", "2.0-1", "dpkg"});
+    const auto swapped = build(dir.path(), {"talven-test-swapped", "1.0", ""});
+    std::vector<VerifiedPackage> batch = {{item("talven-test-swapped", "1.0", swapped), swapped},
+                                          {item("talven-test-good", "2.0-1", good), good}};
     // Changed after the program's own check, while the request for rights was up.
     std::ofstream(swapped, std::ios::app) << "appended";
 
     auto outcome = system().installBatch(batch, "");
     EXPECT_EQ(outcome.run, BatchOutcome::Run::Ran);
     EXPECT_EQ(outcome.reports,
-              (std::vector<PackageReport>{PackageReport::Installed, PackageReport::Failed,
-                                          PackageReport::Failed, PackageReport::Refused,
-                                          PackageReport::Installed}));
+              (std::vector<PackageReport>{PackageReport::Refused, PackageReport::Installed}));
     EXPECT_EQ(dpkgStatus("talven-test-good"), "install ok installed 2.0-1");
-    EXPECT_EQ(dpkgStatus("talven-test-other"), "install ok installed 1.0");
-    EXPECT_EQ(dpkgStatus("talven-test-unmet"), "");
-    // Not left half set up, where it would fail every later install on the machine.
-    EXPECT_EQ(dpkgStatus("talven-test-failing"), "");
     EXPECT_EQ(dpkgStatus("talven-test-swapped"), "");
     EXPECT_TRUE(fs::exists("/opt/talven-test/talven-test-good/VERSION"));
-    // Only what dpkg has configured counts as installed.
-    EXPECT_EQ(system().installedVersions(
-                  {batch[0].item, batch[1].item, batch[2].item, batch[4].item}),
-              (std::vector<std::optional<std::string>>{"2.0-1", std::nullopt, std::nullopt, "1.0"}));
-
-    std::string log;
-    for (const auto& line : outcome.log) log += line + "\n";
-    EXPECT_NE(log.find("package 1: "), std::string::npos) << log;
-    EXPECT_NE(log.find("talven-no-such-package"), std::string::npos) << log;
-    EXPECT_NE(log.find("cannot set up"), std::string::npos) << log;
-    EXPECT_NE(log.find("package 3: refused: its SHA-256 is"), std::string::npos) << log;
+    ASSERT_GE(outcome.log.size(), 2u);
+    EXPECT_TRUE(outcome.log[1].starts_with("package 0: refused: its SHA-256 is")) << outcome.log[1];
 
     // An older version replaces a newer one when the catalog says so.
-    const auto older = build(dir / "older", {"talven-test-good", "1.5", "", ""});
+    const auto older = build(dir / "older", {"talven-test-good", "1.5", ""});
     outcome = system().installBatch({{item("talven-test-good", "1.5", older), older}}, "");
     EXPECT_EQ(outcome.reports, std::vector<PackageReport>{PackageReport::Installed});
     EXPECT_EQ(dpkgStatus("talven-test-good"), "install ok installed 1.5");
+    EXPECT_EQ(system().installedVersions({batch[1].item}).front(), "1.5");
 }
 
 TEST_F(DebianInstall, WithoutPolkitNothingRunsAndTheLogSaysWhy) {
-    const auto good = build(dir.path(), {"talven-test-unasked", "1.0", "", ""});
+    const auto good = build(dir.path(), {"talven-test-unasked", "1.0", ""});
     // A machine without polkit's daemon: the sandbox's system bus is hidden for a moment.
     ASSERT_EQ(runProcess("/bin/mount", {"-t", "tmpfs", "tmpfs", "/run/dbus"})->exitStatus, 0);
     auto outcome = system().installBatch({{item("talven-test-unasked", "1.0", good), good}}, "");
