@@ -10,7 +10,7 @@
 namespace suite {
 
 class Lifetime {
-public:
+  public:
     Lifetime() = default;
     Lifetime(const Lifetime&) = delete;
     Lifetime& operator=(const Lifetime&) = delete;
@@ -18,12 +18,13 @@ public:
     // `fn` as a callback taking `Args...`, run only while this Lifetime exists.
     template <class... Args, class Fn>
     std::function<void(Args...)> guard(Fn fn) const {
-        return [weak = std::weak_ptr<const char>(token_), fn = std::move(fn)](Args... args) mutable {
-            if (weak.lock()) fn(std::forward<Args>(args)...);
-        };
+        return
+            [weak = std::weak_ptr<const char>(token_), fn = std::move(fn)](Args... args) mutable {
+                if (weak.lock()) fn(std::forward<Args>(args)...);
+            };
     }
 
-private:
+  private:
     std::shared_ptr<const char> token_ = std::make_shared<const char>(0);
 };
 

@@ -10,8 +10,8 @@ namespace suite {
 
 void InstallFlow::handOffPackage(const std::string& id, const Json& item,
                                  const std::filesystem::path& file) {
-    auto handler = services_.launcher.openWithHandlerFor(file.string(),
-                                                         services_.packages.handOffType());
+    auto handler =
+        services_.launcher.openWithHandlerFor(file.string(), services_.packages.handOffType());
     if (!handler) {
         // No installer window opened, so the page must not say one did.
         send_(failureEvent(id, "install"));

@@ -38,8 +38,8 @@ void InstallFlow::reopen() {
     relaunching_ = true;
     // The shell outlives this process and starts the new version only once this one has gone;
     // when it cannot be started the program still quits, without relaunching.
-    if (auto program = relaunchProgram(services_.packages.installedProgram(),
-                                       settings_.ownExecutable)) {
+    if (auto program =
+            relaunchProgram(services_.packages.installedProgram(), settings_.ownExecutable)) {
         spawnDetached("/bin/sh", {"-c", relaunchScript(static_cast<long>(::getpid())), *program});
     }
     services_.queue.postAfter(1.2, lifetime_.guard([this] { services_.shell.terminate(); }));

@@ -47,7 +47,7 @@ struct InstallServices {
 };
 
 class InstallFlow {
-public:
+  public:
     using Send = std::function<void(const Json&)>;
     // The text of the request for administrator rights, in the interface language of the moment.
     using Prompt = std::function<std::string()>;
@@ -80,7 +80,7 @@ public:
     };
     const std::map<std::string, HandOff>& handOff() const { return handOff_; }
 
-private:
+  private:
     struct Batch;
     // The next item of the batch being downloaded, or the privileged run when none is left.
     void next(std::shared_ptr<Batch> batch);
@@ -99,8 +99,8 @@ private:
     Send send_;
     Prompt prompt_;
 
-    std::vector<Json> queue_;          // items of the batch being downloaded, still to do
-    std::shared_ptr<Batch> batch_;     // the batch being downloaded, if any
+    std::vector<Json> queue_;       // items of the batch being downloaded, still to do
+    std::shared_ptr<Batch> batch_;  // the batch being downloaded, if any
     std::shared_ptr<Downloader> downloader_;
     std::map<std::string, HandOff> handOff_;
     bool relaunching_ = false;  // a relaunch has been requested; the program is about to quit

@@ -59,16 +59,16 @@ void InstallFlow::next(std::shared_ptr<Batch> batch) {
         std::filesystem::create_directories(settings_.downloadDir, ignored);
 
         send_(progressEvent(id, "download", 0));
-        downloader_ = Downloader::create(services_.http, services_.queue,
-                                         settings_.downloadTimeoutSeconds);
+        downloader_ =
+            Downloader::create(services_.http, services_.queue, settings_.downloadTimeoutSeconds);
         downloader_->onProgress = lifetime_.guard<double>(
             [this, id](double pct) { send_(progressEvent(id, "download", pct)); });
-        downloader_->onDone = lifetime_.guard<std::optional<std::filesystem::path>,
-                                              std::optional<DownloadError>>(
-            [this, batch, id, item](std::optional<std::filesystem::path> file,
-                                    std::optional<DownloadError>) {
-                downloaded(batch, id, item, std::move(file));
-            });
+        downloader_->onDone =
+            lifetime_.guard<std::optional<std::filesystem::path>, std::optional<DownloadError>>(
+                [this, batch, id, item](std::optional<std::filesystem::path> file,
+                                        std::optional<DownloadError>) {
+                    downloaded(batch, id, item, std::move(file));
+                });
         downloader_->start(*url, settings_.downloadDir / *file);
         return;
     }
@@ -77,16 +77,15 @@ void InstallFlow::next(std::shared_ptr<Batch> batch) {
     runInstallers(std::move(batch->verified));
 }
 
-void InstallFlow::downloaded(std::shared_ptr<Batch> batch, const std::string& id,
-                             const Json& item, std::optional<std::filesystem::path> file) {
+void InstallFlow::downloaded(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
+                             std::optional<std::filesystem::path> file) {
     if (!file) {
         send_(failureEvent(id, "download"));
         return next(batch);
     }
     send_(progressEvent(id, "verify"));
-    auto verdict = lifetime_.guard<bool>([this, batch, id, item, file = *file](bool ok) {
-        verified(batch, id, item, file, ok);
-    });
+    auto verdict = lifetime_.guard<bool>(
+        [this, batch, id, item, file = *file](bool ok) { verified(batch, id, item, file, ok); });
     // The digest runs on its own copies; only the verdict comes back to the main thread.
     services_.background.run([&queue = services_.queue, file = *file,
                               expected = stringMember(item, "sha256"),

@@ -37,8 +37,9 @@ PackageSelection selectPackages(const std::vector<VerifiedPackage>& input,
         selection.packages.push_back(pair);
         packageIds.push_back(stringMember(pair.item, "id"));
     }
-    std::stable_partition(selection.packages.begin(), selection.packages.end(),
-                          [](const VerifiedPackage& p) { return boolMember(p.item, "self") != true; });
+    std::stable_partition(
+        selection.packages.begin(), selection.packages.end(),
+        [](const VerifiedPackage& p) { return boolMember(p.item, "self") != true; });
     // Two items without an id count as the same item.
     for (const auto& pair : input) {
         auto id = stringMember(pair.item, "id");

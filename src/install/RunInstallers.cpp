@@ -15,8 +15,8 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
         send_(progressEvent(itemId(package.item), "password"));
     }
 
-    auto packages = std::make_shared<const std::vector<VerifiedPackage>>(
-        std::move(selection.packages));
+    auto packages =
+        std::make_shared<const std::vector<VerifiedPackage>>(std::move(selection.packages));
     // A run that has already ended (the request could not even be shown) must not put its
     // packages back into the "install" phase after their results.
     auto handled = std::make_shared<bool>(false);
@@ -45,8 +45,7 @@ void InstallFlow::finishRun(const std::vector<VerifiedPackage>& packages,
         const PackageReport report =
             i < outcome.reports.size() ? outcome.reports[i] : PackageReport::Failed;
         // The installed check decides where it can; otherwise the installer's own report.
-        const bool installed =
-            isInstalled(item).value_or(report == PackageReport::Installed);
+        const bool installed = isInstalled(item).value_or(report == PackageReport::Installed);
         std::error_code ignored;
         if (installed) {
             send_(successEvent(id, item));

@@ -38,7 +38,7 @@ struct BatchOutcome {
 };
 
 class PackageSystem {
-public:
+  public:
     virtual ~PackageSystem() = default;
 
     // "deb", "pkg", or "" where this host can install nothing; the page picks its catalog
@@ -84,7 +84,7 @@ public:
 // A host without a package system the program can drive: nothing is a package, nothing is found
 // installed, and a batch never runs.
 class NoPackageSystem final : public PackageSystem {
-public:
+  public:
     std::string kind() const override { return ""; }
     bool isPackageFile(const std::filesystem::path&) const override { return false; }
     std::vector<std::optional<std::string>> installedVersions(

@@ -67,7 +67,8 @@ struct AppHarness {
     InlineBackground inlineBackground;
     FakePrivilegedRunner privileged;
     DetectPaths detectPaths{{(dir / "Applications").string()}, "/nonexistent/pkgutil"};
-    InstallPaths installPaths{.tempFolder = (dir / "tmp").string(), .home = (dir / "home").string()};
+    InstallPaths installPaths{
+        .tempFolder = (dir / "tmp").string(), .appDirs = {}, .home = (dir / "home").string()};
     std::unique_ptr<MacPackageSystem> mac;
     FakeLauncher launcher;
     FakeNotifier notifier;

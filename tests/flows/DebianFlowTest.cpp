@@ -18,7 +18,7 @@ namespace suite::flows {
 namespace {
 
 class DebianFlow : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (std::getenv("SUITE_IN_SANDBOX") == nullptr) {
             GTEST_SKIP() << "installs packages: run inside tests/sandbox.sh as root";
@@ -37,7 +37,9 @@ std::string dpkgStatus(const std::string& name) {
     return run && run->exitStatus == 0 ? run->standardOutput : "";
 }
 
-std::string logText(FlowHarness& h) { return readWholeFile(h.installLog()).value_or(""); }
+std::string logText(FlowHarness& h) {
+    return readWholeFile(h.installLog()).value_or("");
+}
 
 std::size_t count(const std::string& text, const std::string& part) {
     std::size_t found = 0;
@@ -68,9 +70,10 @@ TEST_F(DebianFlow, TwoPackagesInstallAndOneWithTheWrongDigestIsRefused) {
 
     // A new check finds both at their versions.
     ASSERT_TRUE(h.click("[data-action=\"check\"]"));
-    EXPECT_TRUE(h.waitFor("document.querySelector('[data-product=\"talven.presenter\"]')"
-                          ".dataset.state === 'current' && document.querySelector("
-                          "'[data-product=\"talven.addin.poll\"]').dataset.state === 'current'"));
+    EXPECT_TRUE(
+        h.waitFor("document.querySelector('[data-product=\"talven.presenter\"]')"
+                  ".dataset.state === 'current' && document.querySelector("
+                  "'[data-product=\"talven.addin.poll\"]').dataset.state === 'current'"));
 }
 
 // The desktop's installer gets what apt-get could not install; only dpkg's word counts when the
@@ -105,7 +108,8 @@ TEST_F(DebianFlow, TheDesktopsInstallerCountsOnlyWhenDpkgSeesTheVersion) {
     h.start();
     installSelected(h, {"talven.bridge"});
     ASSERT_TRUE(h.turnUntil([&] { return phases(h, "talven.bridge").size() == 5; }, 120));
-    ASSERT_TRUE(h.turnUntil([] { return dpkgStatus("talven-bridge").starts_with("install ok installed"); }, 30));
+    ASSERT_TRUE(h.turnUntil(
+        [] { return dpkgStatus("talven-bridge").starts_with("install ok installed"); }, 30));
     h.turnUntil([] { return false; }, 0.5);
     h.delegate().applicationDidBecomeActive();
     EXPECT_EQ(resultFor(h, "talven.bridge"), success("talven.bridge", "1.0.0"));
@@ -146,17 +150,19 @@ TEST_F(DebianFlow, SelfUpdateInstallsOurOwnPackageAndRelaunchesTheNewProgram) {
     // The waiting shell starts the installed program, once this process has gone.
     const std::string wanted = "/bin/kill -0 " + std::to_string(::getpid()) + " ";
     pid_t shell = 0;
-    h.turnUntil([&] {
-        for (const auto& entry : fs::directory_iterator("/proc")) {
-            auto cmdline = readWholeFile(entry.path() / "cmdline");
-            if (cmdline && cmdline->find(wanted) != std::string::npos &&
-                cmdline->ends_with(std::string("/usr/bin/talven-suite") + '\0')) {
-                shell = std::stoi(entry.path().filename());
-                return true;
+    h.turnUntil(
+        [&] {
+            for (const auto& entry : fs::directory_iterator("/proc")) {
+                auto cmdline = readWholeFile(entry.path() / "cmdline");
+                if (cmdline && cmdline->find(wanted) != std::string::npos &&
+                    cmdline->ends_with(std::string("/usr/bin/talven-suite") + '\0')) {
+                    shell = std::stoi(entry.path().filename());
+                    return true;
+                }
             }
-        }
-        return false;
-    }, 5);
+            return false;
+        },
+        5);
     ASSERT_GT(shell, 0) << "no relaunch of the installed program";
     EXPECT_TRUE(fs::exists("/usr/libexec/talven-suite/install-helper"));
     ::kill(shell, SIGKILL);  // no new program in a sandbox about to vanish

@@ -38,7 +38,9 @@ fs::path build(const fs::path& dir, const Deb& deb) {
 }
 
 Json item(const std::string& name, const std::string& version, const fs::path& file) {
-    return {{"id", name}, {"version", version}, {"sha256", *sha256Of(file)},
+    return {{"id", name},
+            {"version", version},
+            {"sha256", *sha256Of(file)},
             {"detect", {{"receipts", {name}}}}};
 }
 
@@ -48,7 +50,7 @@ std::string dpkgStatus(const std::string& name) {
 }
 
 class DebianInstall : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (std::getenv("SUITE_IN_SANDBOX") == nullptr) {
             GTEST_SKIP() << "installs packages: run inside tests/sandbox.sh as root";

@@ -114,7 +114,15 @@ std::vector<std::optional<std::string>> DebianPackageSystem::installedVersions(
     return versions;
 }
 
-bool DebianPackageSystem::detects(const Json& item) const { return !packageNames(item).empty(); }
+bool DebianPackageSystem::detects(const Json& item) const {
+    return !packageNames(item).empty();
+}
+
+std::optional<std::string> DebianPackageSystem::installedProgram() const {
+    // Wherever the running copy came from, a self-update installed this package's program.
+    if (debian::installedVersions({kOwnPackage}, paths_.adminDir).empty()) return std::nullopt;
+    return std::string(kOwnPackageProgram);
+}
 
 BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage>& packages,
                                                const std::string&) {
@@ -130,7 +138,8 @@ BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage
             outcome.log.push_back(packageLogLine(i, "no digest to check as root; not installed"));
             continue;
         }
-        arguments.push_back(std::filesystem::absolute(packages[i].file).string());
+        std::error_code error;
+        arguments.push_back(std::filesystem::absolute(packages[i].file, error).string());
         arguments.push_back(digest);
         batchIndex.push_back(i);
     }

@@ -10,6 +10,10 @@
 
 namespace suite::debian {
 
+// This program's own package, and where it puts the program.
+inline constexpr const char* kOwnPackage = "talven-suite";
+inline constexpr const char* kOwnPackageProgram = "/usr/bin/talven-suite";
+
 struct DebianPaths {
     std::string adminDir = kDpkgAdminDir;
     std::string pkexec = "/usr/bin/pkexec";
@@ -24,7 +28,7 @@ std::string findInstallHelper(const std::filesystem::path& executable);
 bool hasDpkg(const std::string& adminDir = kDpkgAdminDir);
 
 class DebianPackageSystem final : public PackageSystem {
-public:
+  public:
     explicit DebianPackageSystem(DebianPaths paths) : paths_(std::move(paths)) {}
 
     std::string kind() const override { return "deb"; }
@@ -44,11 +48,11 @@ public:
     BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
                               const std::string& prompt) override;
     std::string handOffType() const override { return "application/vnd.debian.binary-package"; }
-    // The program's own package replaces the running file in place.
-    std::optional<std::string> installedProgram() const override { return std::nullopt; }
+    // The program of this program's own package, when dpkg has that package.
+    std::optional<std::string> installedProgram() const override;
     std::optional<std::string> productToOpen(const Json&) const override { return std::nullopt; }
 
-private:
+  private:
     DebianPaths paths_;
 };
 

@@ -30,8 +30,7 @@ using Entries = std::map<std::pair<std::string, std::string>, std::optional<std:
 
 // Reads every paragraph of `path`; a later paragraph for a package replaces an earlier one, as
 // dpkg applies its journal over the status file.
-void readParagraphs(const std::string& path, const std::set<std::string>& names,
-                    Entries& entries) {
+void readParagraphs(const std::string& path, const std::set<std::string>& names, Entries& entries) {
     FileFd file;
     if (!file.Open(path, FileFd::ReadOnly)) return;
     pkgTagFile tags(&file);
@@ -83,7 +82,9 @@ std::map<std::string, std::string> installedVersions(const std::set<std::string>
 
 bool isPackageName(std::string_view name) {
     if (name.size() < 2) return false;
-    const auto isLowerOrDigit = [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); };
+    const auto isLowerOrDigit = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    };
     if (!isLowerOrDigit(name.front())) return false;
     return std::all_of(name.begin(), name.end(), [&](char c) {
         return isLowerOrDigit(c) || c == '+' || c == '-' || c == '.';

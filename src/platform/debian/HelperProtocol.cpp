@@ -48,8 +48,8 @@ HelperReport readHelperReport(std::string_view text, std::size_t packages) {
         text = cut == std::string_view::npos ? std::string_view() : text.substr(cut + 1);
 
         std::size_t colon = 0;
-        if (auto i = indexAfter(line, kOut, packages, &colon); i && colon < line.size() &&
-                                                              line[colon] == ':') {
+        if (auto i = indexAfter(line, kOut, packages, &colon);
+            i && colon < line.size() && line[colon] == ':') {
             report.outputs[*i].append(line.substr(colon + 1)).push_back('\n');
             continue;
         }

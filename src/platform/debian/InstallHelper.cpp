@@ -22,7 +22,7 @@ namespace {
 constexpr std::size_t kCopyChunk = 1 << 20;
 
 class Fd {
-public:
+  public:
     explicit Fd(int fd) : fd_(fd) {}
     ~Fd() {
         if (fd_ >= 0) ::close(fd_);
@@ -31,14 +31,14 @@ public:
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
 // A folder made for this run alone (mkdtemp: a new name, mode 0700, owned by root), removed with
 // what it holds when the run ends.
 class PrivateFolder {
-public:
+  public:
     explicit PrivateFolder(const std::string& parent) {
         std::string pattern = parent + "/talven-suite-install.XXXXXX";
         if (::mkdtemp(pattern.data()) != nullptr) path_ = std::move(pattern);
@@ -51,7 +51,7 @@ public:
     PrivateFolder& operator=(const PrivateFolder&) = delete;
     const std::string& path() const { return path_; }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -154,7 +154,9 @@ std::string statusOf(const std::string& name, const HelperTools& tools) {
     return run && run->exitStatus == 0 ? run->standardOutput : "";
 }
 
-bool isInstalledStatus(const std::string& status) { return status.ends_with(" ok installed"); }
+bool isInstalledStatus(const std::string& status) {
+    return status.ends_with(" ok installed");
+}
 
 bool isNotInstalledStatus(const std::string& status) {
     return status.empty() || status.ends_with(" not-installed") ||
@@ -166,11 +168,11 @@ HelperResult installCopy(const std::string& copy, std::size_t index, std::FILE* 
     const std::string name = packageNameOf(copy, tools);
     const bool wasInstalled = !name.empty() && isInstalledStatus(statusOf(name, tools));
     const ProcessOptions options = toolOptions(tools.installTimeoutSeconds);
-    auto run = runProcess(tools.aptGet,
-                          {"install", "--yes", "--allow-downgrades", "-o",
-                           "Dpkg::Options::=--force-confdef", "-o",
-                           "Dpkg::Options::=--force-confold", "-o", "DPkg::Lock::Timeout=120", copy},
-                          options);
+    auto run = runProcess(
+        tools.aptGet,
+        {"install", "--yes", "--allow-downgrades", "-o", "Dpkg::Options::=--force-confdef", "-o",
+         "Dpkg::Options::=--force-confold", "-o", "DPkg::Lock::Timeout=120", copy},
+        options);
     if (!run) {
         relayOutput(out, index, "cannot start " + tools.aptGet);
         return HelperResult::Failed;
@@ -201,8 +203,10 @@ int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, 
         accepted = arguments[2 * i].starts_with('/') && isSha256Hex(arguments[2 * i + 1]);
     }
     if (!accepted) {
-        std::fprintf(err, "usage: install-helper FILE SHA256 [FILE SHA256 ...] (absolute paths, "
-                          "lower-case digests, at most %zu packages)\n", kMaxHelperPackages);
+        std::fprintf(err,
+                     "usage: install-helper FILE SHA256 [FILE SHA256 ...] (absolute paths, "
+                     "lower-case digests, at most %zu packages)\n",
+                     kMaxHelperPackages);
         return 64;
     }
     record(out, std::string(kHelperStarted));
@@ -226,7 +230,8 @@ int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, 
         if (!digest) {
             relayOutput(out, i, "cannot read " + arguments[2 * i] + ": " + why);
         } else if (*digest != expected) {
-            relayOutput(out, i, "refused: its SHA-256 is " + *digest + ", the catalog's " + expected);
+            relayOutput(out, i,
+                        "refused: its SHA-256 is " + *digest + ", the catalog's " + expected);
             result = HelperResult::Refused;
         } else {
             result = installCopy(copy, i, out, tools);

@@ -5,8 +5,8 @@
 // can write to, between the program's own check and now), installs the copy with apt-get and
 // relays what apt-get printed. A package that was not installed before and that its failure left
 // half installed is removed again: dpkg would otherwise retry its scripts, and fail, in every
-// later install on the machine, ours and the user's. It trusts nothing of its surroundings: not the downloads' folder,
-// not the files' names, not what the packages print.
+// later install on the machine, ours and the user's. It trusts nothing of its surroundings: not the
+// downloads' folder, not the files' names, not what the packages print.
 #include <cstdio>
 #include <string>
 #include <vector>

@@ -20,7 +20,7 @@ namespace {
 // and only its owner can enter it, so nobody can plant a link where the script, running as root,
 // writes. It goes away with whatever it holds when the run is over.
 class OutputFolder {
-public:
+  public:
     // Nothing, with the reason in `failure`, when no such folder can be made.
     static std::unique_ptr<OutputFolder> make(std::string& failure) {
         std::error_code error;
@@ -46,7 +46,7 @@ public:
 
     const std::string& path() const { return path_; }
 
-private:
+  private:
     explicit OutputFolder(std::string path) : path_(std::move(path)) {}
     std::string path_;
 };

@@ -4,9 +4,9 @@
 // (osascript on a Mac). The script and the tools it calls are described in InstallScript.h; the
 // tests run it with /bin/sh against fake tools.
 #include "platform/PackageSystem.h"
-#include "platform/macos/PrivilegedRunner.h"
 #include "platform/macos/Detect.h"
 #include "platform/macos/InstallPaths.h"
+#include "platform/macos/PrivilegedRunner.h"
 
 namespace suite {
 
@@ -14,7 +14,7 @@ namespace suite {
 inline constexpr const char* kOwnBundleName = "TALVEN Suite.app";
 
 class MacPackageSystem final : public PackageSystem {
-public:
+  public:
     // `install.appDirs` empty: the detection folders. `install.home` empty: nothing is moved
     // aside (root would otherwise create "/.Trash").
     MacPackageSystem(DetectPaths detect, InstallPaths install, PrivilegedRunner& runner);
@@ -40,7 +40,7 @@ public:
     // The first installed bundle of "apps".
     std::optional<std::string> productToOpen(const Json& detect) const override;
 
-private:
+  private:
     DetectPaths detect_;
     InstallPaths install_;
     PrivilegedRunner& runner_;

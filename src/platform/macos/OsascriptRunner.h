@@ -8,14 +8,14 @@
 namespace suite {
 
 class OsascriptRunner final : public PrivilegedRunner {
-public:
+  public:
     explicit OsascriptRunner(std::string osascript = "/usr/bin/osascript")
         : osascript_(std::move(osascript)) {}
 
     // A dismissed dialog is osascript's error number -128 on standard error.
     PrivilegedOutcome run(const std::string& script, const std::string& prompt) override;
 
-private:
+  private:
     std::string osascript_;
 };
 

@@ -18,24 +18,28 @@ namespace fs = std::filesystem;
 const std::string kDigest(64, 'a');
 
 Json item(const std::string& id, std::vector<std::string> receipts, Json sha256 = kDigest) {
-    return {{"id", id}, {"version", "2.0"}, {"sha256", sha256},
+    return {{"id", id},
+            {"version", "2.0"},
+            {"sha256", sha256},
             {"detect", {{"apps", {"Ignored.app"}}, {"receipts", receipts}}}};
 }
 
 class DebianBackend : public ::testing::Test {
-protected:
+  protected:
     DebianBackend() {
-        std::ofstream(dir / "status")
-            << "Package: talven-a\nStatus: install ok installed\nArchitecture: all\nVersion: 2.0-1\n\n"
-               "Package: talven-b\nStatus: install ok installed\nArchitecture: all\nVersion: 1:1.0\n\n";
+        std::ofstream(dir / "status") << "Package: talven-a\nStatus: install ok "
+                                         "installed\nArchitecture: all\nVersion: 2.0-1\n\n"
+                                         "Package: talven-b\nStatus: install ok "
+                                         "installed\nArchitecture: all\nVersion: 1:1.0\n\n";
         paths.adminDir = dir.path().string();
         paths.pkexec = (dir / "pkexec").string();
         paths.helper = (dir / "helper").string();
     }
     // A stand-in for pkexec: records its arguments, one per line, then runs `body`.
     void fakePkexec(const std::string& body) {
-        std::ofstream(dir / "pkexec") << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << (dir / "args").string()
-                                      << "'\n" << body;
+        std::ofstream(dir / "pkexec")
+            << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << (dir / "args").string() << "'\n"
+            << body;
         fs::permissions(dir / "pkexec", fs::perms::owner_all);
     }
     VerifiedPackage package(const Json& item) {
@@ -59,12 +63,19 @@ TEST_F(DebianBackend, FirstInstalledReceiptAnswersAndApplicationsAreNotLookedFor
     EXPECT_FALSE(debian.detects(items[2]));
     EXPECT_TRUE(debian.isPackageFile("/d/x_1.0_all.DEB"));
     EXPECT_FALSE(debian.isPackageFile("/d/x.pkg"));
+    // A relaunch starts our own package's program once dpkg has that package.
+    EXPECT_EQ(debian.installedProgram(), std::nullopt);
+    std::ofstream(dir / "status", std::ios::app)
+        << "Package: talven-suite\nStatus: install ok installed\nArchitecture: amd64\nVersion: "
+           "1.0\n\n";
+    EXPECT_EQ(debian.installedProgram(), "/usr/bin/talven-suite");
 }
 
 TEST_F(DebianBackend, OneHelperRunReportsEachPackageAndItsOutput) {
-    fakePkexec("printf 'noise\\nHELPER:1\\nOUT:0:Setting up talven-a (2.0)\\nOUT:0:done\\nOK:0\\n"
-               "OUT:1:dpkg: error processing\\nFAIL:1\\nCHECK:2\\nOK:7\\nOUT:9:x\\n'\n"
-               "echo 'a warning' >&2\nexit 0\n");
+    fakePkexec(
+        "printf 'noise\\nHELPER:1\\nOUT:0:Setting up talven-a (2.0)\\nOUT:0:done\\nOK:0\\n"
+        "OUT:1:dpkg: error processing\\nFAIL:1\\nCHECK:2\\nOK:7\\nOUT:9:x\\n'\n"
+        "echo 'a warning' >&2\nexit 0\n");
     DebianPackageSystem debian(paths);
     const auto outcome = debian.installBatch(
         {package(item("a", {"talven-a"})), package(item("no-digest", {}, 5)),
@@ -75,16 +86,16 @@ TEST_F(DebianBackend, OneHelperRunReportsEachPackageAndItsOutput) {
               (std::vector<PackageReport>{PackageReport::Installed, PackageReport::Refused,
                                           PackageReport::Failed, PackageReport::Refused}));
     // The helper was given the packages that have a digest, in order, digests in lower case.
-    EXPECT_EQ(readWholeFile(dir / "args"),
-              paths.helper + "\n" + (dir / "a.deb").string() + "\n" + kDigest + "\n" +
-                  (dir / "b.deb").string() + "\n" + std::string(64, 'f') + "\n" +
-                  (dir / "c.deb").string() + "\n" + kDigest + "\n");
-    EXPECT_EQ(outcome.log, (std::vector<std::string>{
-                               "package 1: no digest to check as root; not installed",
-                               "installer: out=\"HELPER:1\\nOK:0\\nFAIL:1\\nCHECK:2\\n\" "
-                               "err=\"a warning\\n\"",
-                               "package 0: Setting up talven-a (2.0) | done",
-                               "package 2: dpkg: error processing"}));
+    EXPECT_EQ(readWholeFile(dir / "args"), paths.helper + "\n" + (dir / "a.deb").string() + "\n" +
+                                               kDigest + "\n" + (dir / "b.deb").string() + "\n" +
+                                               std::string(64, 'f') + "\n" +
+                                               (dir / "c.deb").string() + "\n" + kDigest + "\n");
+    EXPECT_EQ(outcome.log,
+              (std::vector<std::string>{"package 1: no digest to check as root; not installed",
+                                        "installer: out=\"HELPER:1\\nOK:0\\nFAIL:1\\nCHECK:2\\n\" "
+                                        "err=\"a warning\\n\"",
+                                        "package 0: Setting up talven-a (2.0) | done",
+                                        "package 2: dpkg: error processing"}));
 }
 
 TEST_F(DebianBackend, WhenNothingRanTheLogSaysWhyInOneLine) {
@@ -96,10 +107,14 @@ TEST_F(DebianBackend, WhenNothingRanTheLogSaysWhyInOneLine) {
         std::string log;
     };
     const Case cases[] = {
-        {"dismissed", "echo 'Error executing command as another user: Request dismissed' >&2\nexit 126\n",
-         true, BatchOutcome::Run::Cancelled,
-         "installer: out=\"\" err=\"Error executing command as another user: Request dismissed\\n\""},
-        {"no agent", "echo 'Error executing command as another user: No authentication agent found.' >&2\nexit 127\n",
+        {"dismissed",
+         "echo 'Error executing command as another user: Request dismissed' >&2\nexit 126\n", true,
+         BatchOutcome::Run::Cancelled,
+         "installer: out=\"\" err=\"Error executing command as another user: Request "
+         "dismissed\\n\""},
+        {"no agent",
+         "echo 'Error executing command as another user: No authentication agent found.' >&2\nexit "
+         "127\n",
          true, BatchOutcome::Run::Unavailable,
          " did not run the install helper (exit 127): Error executing command as another user: "
          "No authentication agent found."},

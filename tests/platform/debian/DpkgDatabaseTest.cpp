@@ -16,8 +16,9 @@ namespace fs = std::filesystem;
 
 std::string paragraph(const std::string& name, const std::string& status,
                       const std::string& version, const std::string& arch = "all") {
-    return "Package: " + name + "\nStatus: " + status + "\nPriority: optional\nArchitecture: " +
-           arch + "\nVersion: " + version + "\nDescription: a test package\n continued\n\n";
+    return "Package: " + name + "\nStatus: " + status +
+           "\nPriority: optional\nArchitecture: " + arch + "\nVersion: " + version +
+           "\nDescription: a test package\n continued\n\n";
 }
 
 TEST(DpkgDatabase, OnlyConfiguredPackagesCountAndTheJournalHasTheLastWord) {
@@ -35,19 +36,20 @@ TEST(DpkgDatabase, OnlyConfiguredPackagesCountAndTheJournalHasTheLastWord) {
         << paragraph("unasked", "install ok installed", "7.0");
     // After an interrupted dpkg run, its journal holds changes not yet in the status file; they
     // apply in the order of their numbers.
-    std::ofstream(admin / "updates" / "0002") << paragraph("journal-adds", "install ok installed", "9.0");
+    std::ofstream(admin / "updates" / "0002")
+        << paragraph("journal-adds", "install ok installed", "9.0");
     std::ofstream(admin / "updates" / "0001")
         << paragraph("journal-adds", "install ok unpacked", "8.0")
         << paragraph("journal-removes", "purge ok not-installed", "");
     std::ofstream(admin / "updates" / "tmp.i") << paragraph("plain", "purge ok not-installed", "");
 
-    const std::set<std::string> asked = {"plain", "held", "half", "broken", "removed", "two-arch",
+    const std::set<std::string> asked = {"plain",           "held",         "half",
+                                         "broken",          "removed",      "two-arch",
                                          "journal-removes", "journal-adds", "absent"};
-    EXPECT_EQ(installedVersions(asked, admin.path().string()),
-              (std::map<std::string, std::string>{{"plain", "1:2.0-1"},
-                                                  {"held", "1.0"},
-                                                  {"two-arch", "5.0"},
-                                                  {"journal-adds", "9.0"}}));
+    EXPECT_EQ(
+        installedVersions(asked, admin.path().string()),
+        (std::map<std::string, std::string>{
+            {"plain", "1:2.0-1"}, {"held", "1.0"}, {"two-arch", "5.0"}, {"journal-adds", "9.0"}}));
     EXPECT_TRUE(installedVersions(asked, (admin / "missing").string()).empty());
 }
 

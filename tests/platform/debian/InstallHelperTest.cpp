@@ -27,7 +27,7 @@ struct Printed {
 };
 
 class InstallHelper : public ::testing::Test {
-protected:
+  protected:
     InstallHelper() {
         fs::create_directories(dir / "work");
         fs::create_directories(dir / "downloads");
@@ -38,14 +38,19 @@ protected:
         std::ofstream(tools.aptGet)
             << "#!/bin/sh\nfor last; do :; done\n"
                "{ printf '%s ' \"$@\"; stat -c '%a' \"$(dirname \"$last\")\"; "
-               "echo \"$DEBIAN_FRONTEND\"; } >> '" << (dir / "calls").string() << "'\n"
+               "echo \"$DEBIAN_FRONTEND\"; } >> '"
+            << (dir / "calls").string()
+            << "'\n"
                "echo \"Unpacking $(cat \"$last\")\"\necho 'warning: odd' >&2\nprintf 'a\\rb'\n"
-               "grep -q fails \"$last\" && { touch '" << (dir / "half").string() << "'; exit 100; }\n"
+               "grep -q fails \"$last\" && { touch '"
+            << (dir / "half").string()
+            << "'; exit 100; }\n"
                "exit 0\n";
         // dpkg's view: a failed package is left half set up until dpkg removes it again.
         tools.dpkgDeb = fake("dpkg-deb", "echo talven-fake\n");
-        tools.dpkgQuery = fake("dpkg-query", "[ -e " + (dir / "half").string() +
-                                                 " ] || exit 1\nprintf 'install ok half-configured'\n");
+        tools.dpkgQuery =
+            fake("dpkg-query", "[ -e " + (dir / "half").string() +
+                                   " ] || exit 1\nprintf 'install ok half-configured'\n");
         tools.dpkg = fake("dpkg", "echo \"$@\" >> " + (dir / "removed").string() + "; rm " +
                                       (dir / "half").string() + "\n");
         fs::permissions(tools.aptGet, fs::perms::owner_all);
@@ -85,8 +90,8 @@ TEST_F(InstallHelper, RefusesArgumentsItCannotTrustAndDoesNothing) {
     const std::vector<std::vector<std::string>> refused = {
         {},
         {file},
-        {"a.deb", digest},                   // not an absolute path
-        {file, std::string(64, 'A')},        // digests come in lower case
+        {"a.deb", digest},             // not an absolute path
+        {file, std::string(64, 'A')},  // digests come in lower case
         {file, digest.substr(1)},
         {file, digest, file},
         std::vector<std::string>(2 * (kMaxHelperPackages + 1), file),
@@ -109,13 +114,14 @@ TEST_F(InstallHelper, InstallsPrivateCopiesThatMatchTheirDigestAndRelaysTheOutpu
     fs::create_symlink(good, dir / "downloads" / "link.deb");
     ASSERT_EQ(::mkfifo((dir / "downloads" / "fifo.deb").c_str(), 0600), 0);
 
-    const auto printed = run({good, digestOf(good), failing, digestOf(failing), swapped,
-                              swappedDigest, (dir / "downloads" / "link.deb").string(),
-                              digestOf(good), (dir / "downloads" / "fifo.deb").string(),
-                              digestOf(good), (dir / "downloads" / "missing.deb").string(),
-                              digestOf(good)});
+    const auto printed =
+        run({good, digestOf(good), failing, digestOf(failing), swapped, swappedDigest,
+             (dir / "downloads" / "link.deb").string(), digestOf(good),
+             (dir / "downloads" / "fifo.deb").string(), digestOf(good),
+             (dir / "downloads" / "missing.deb").string(), digestOf(good)});
     EXPECT_EQ(printed.status, 0);
-    const std::string relayed = "OUT:0:Unpacking good package\nOUT:0:warning: odd\nOUT:0:ab\nOK:0\n";
+    const std::string relayed =
+        "OUT:0:Unpacking good package\nOUT:0:warning: odd\nOUT:0:ab\nOK:0\n";
     ASSERT_EQ(printed.out.rfind("HELPER:1\n" + relayed, 0), 0u) << printed.out;
     const auto report = readHelperReport(printed.out, 6);
     EXPECT_EQ(report.results,

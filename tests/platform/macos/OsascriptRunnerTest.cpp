@@ -18,7 +18,8 @@ TEST(OsascriptRunner, ScriptAndPromptReachTheHostAndADismissedDialogIsACancel) {
     const fs::path osascript = dir / "osascript";
     auto fake = [&](const std::string& body) {
         std::ofstream(osascript) << "#!/bin/sh\nprintf '%s' \"$2\" > '" << (dir / "source").string()
-                                 << "'\n" << body;
+                                 << "'\n"
+                                 << body;
         fs::permissions(osascript, fs::perms::owner_all);
     };
     const std::string script = "echo \"it's\" \\ OK:0";
