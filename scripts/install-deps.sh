@@ -14,7 +14,7 @@ packages=(
   desktop-file-utils shared-mime-info
   fonts-dejavu-core fonts-noto-core
   python3 procps openssl
-  pkexec polkitd
+  pkexec polkitd iproute2 libglib2.0-bin
 )
 
 SUDO=()
