@@ -7,7 +7,8 @@
 #include "common/Process.h"
 #include "common/Utf8.h"
 #include "install/InstallLog.h"
-#include "platform/debian/HelperProtocol.h"
+#include "platform/InstallerRecords.h"
+#include "platform/debian/InstallHelper.h"
 
 namespace suite::debian {
 
@@ -30,11 +31,11 @@ std::string firstLine(const std::string& text) {
     return text.substr(0, text.find('\n'));
 }
 
-PackageReport reportOf(HelperResult result) {
+PackageReport reportOf(InstallerResult result) {
     switch (result) {
-        case HelperResult::Installed:
+        case InstallerResult::Installed:
             return PackageReport::Installed;
-        case HelperResult::Refused:
+        case InstallerResult::Refused:
             return PackageReport::Refused;
         default:
             return PackageReport::Failed;
@@ -45,7 +46,7 @@ PackageReport reportOf(HelperResult result) {
 // package positions to the batch's.
 void readRun(const ProcessResult& run, const std::vector<std::size_t>& batchIndex,
              const std::string& pkexec, BatchOutcome& outcome) {
-    const HelperReport report = readHelperReport(run.standardOutput, batchIndex.size());
+    const InstallerReport report = readInstallerRecords(run.standardOutput, batchIndex.size());
     if (report.started) {
         outcome.run = BatchOutcome::Run::Ran;
         outcome.log.push_back(runLogLine(report.resultLines, run.standardError));

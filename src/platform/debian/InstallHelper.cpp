@@ -13,7 +13,7 @@
 #include "common/Process.h"
 #include "platform/Digest.h"
 #include "platform/debian/DpkgDatabase.h"
-#include "platform/debian/HelperProtocol.h"
+#include "platform/InstallerRecords.h"
 
 namespace suite::debian {
 
@@ -163,7 +163,7 @@ bool isNotInstalledStatus(const std::string& status) {
            status.ends_with(" config-files");
 }
 
-HelperResult installCopy(const std::string& copy, std::size_t index, std::FILE* out,
+InstallerResult installCopy(const std::string& copy, std::size_t index, std::FILE* out,
                          const HelperTools& tools) {
     const std::string name = packageNameOf(copy, tools);
     const bool wasInstalled = !name.empty() && isInstalledStatus(statusOf(name, tools));
@@ -175,22 +175,22 @@ HelperResult installCopy(const std::string& copy, std::size_t index, std::FILE* 
         options);
     if (!run) {
         relayOutput(out, index, "cannot start " + tools.aptGet);
-        return HelperResult::Failed;
+        return InstallerResult::Failed;
     }
     relayOutput(out, index, run->standardOutput);
     if (run->timedOut) relayOutput(out, index, "stopped: no end after the time allowed");
-    if (run->exitStatus == 0 && !run->timedOut) return HelperResult::Installed;
+    if (run->exitStatus == 0 && !run->timedOut) return InstallerResult::Installed;
     // apt-get also fails when another package is left half set up; dpkg's own word on this one
     // is what counts.
-    if (name.empty()) return HelperResult::Failed;
+    if (name.empty()) return InstallerResult::Failed;
     const std::string status = statusOf(name, tools);
-    if (isInstalledStatus(status)) return HelperResult::Installed;
+    if (isInstalledStatus(status)) return InstallerResult::Installed;
     if (!wasInstalled && !isNotInstalledStatus(status)) {
         relayOutput(out, index, "left " + status + "; removing it again");
         auto removal = runProcess(tools.dpkg, {"--remove", name}, options);
         if (removal) relayOutput(out, index, removal->standardOutput);
     }
-    return HelperResult::Failed;
+    return InstallerResult::Failed;
 }
 
 }  // namespace
@@ -216,7 +216,7 @@ int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, 
         const std::string why = std::strerror(errno);
         for (std::size_t i = 0; i < count; ++i) {
             relayOutput(out, i, "cannot make a private folder in " + tools.workParent + ": " + why);
-            record(out, resultRecord(i, HelperResult::Failed));
+            record(out, resultRecord(i, InstallerResult::Failed));
         }
         return 1;
     }
@@ -226,13 +226,13 @@ int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, 
         const std::string copy = folder.path() + "/" + std::to_string(i) + ".deb";
         std::string why;
         auto digest = copyAndDigest(arguments[2 * i], copy, why);
-        HelperResult result = HelperResult::Failed;
+        InstallerResult result = InstallerResult::Failed;
         if (!digest) {
             relayOutput(out, i, "cannot read " + arguments[2 * i] + ": " + why);
         } else if (*digest != expected) {
             relayOutput(out, i,
                         "refused: its SHA-256 is " + *digest + ", the catalog's " + expected);
-            result = HelperResult::Refused;
+            result = InstallerResult::Refused;
         } else {
             result = installCopy(copy, i, out, tools);
         }

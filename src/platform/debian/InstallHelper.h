@@ -1,17 +1,25 @@
 #pragma once
-// The program pkexec runs as root to install one batch of Debian packages (HelperProtocol.h says
-// how it is called and what it prints). For each package it takes a copy the user cannot touch,
-// checks the copy's digest against the one it was given (the download sat in a folder the user
-// can write to, between the program's own check and now), installs the copy with apt-get and
-// relays what apt-get printed. A package that was not installed before and that its failure left
-// half installed is removed again: dpkg would otherwise retry its scripts, and fail, in every
-// later install on the machine, ours and the user's. It trusts nothing of its surroundings: not the
+// The program pkexec runs as root to install one batch of Debian packages. It is called as
+//
+//     install-helper FILE SHA256 [FILE SHA256 ...]
+//
+// (each a downloaded package and the SHA-256 digest the catalog gives for it) and prints the
+// records of InstallerRecords.h. For each package it takes a copy the user cannot touch, checks
+// the copy's digest against the one it was given (the download sat in a folder the user can
+// write to, between the program's own check and now), installs the copy with apt-get and relays
+// what apt-get printed. A package that was not installed before and that its failure left half
+// installed is removed again: dpkg would otherwise retry its scripts, and fail, in every later
+// install on the machine, ours and the user's. It trusts nothing of its surroundings: not the
 // downloads' folder, not the files' names, not what the packages print.
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace suite::debian {
+
+// Never more packages than this in one run: the arguments of one process are bounded too.
+inline constexpr std::size_t kMaxHelperPackages = 512;
 
 struct HelperTools {
     std::string aptGet = "/usr/bin/apt-get";

@@ -8,7 +8,7 @@
 #include "common/Files.h"
 #include "fakes/TempDir.h"
 #include "platform/debian/DebianPackageSystem.h"
-#include "platform/debian/HelperProtocol.h"
+#include "platform/InstallerRecords.h"
 
 namespace suite::debian {
 namespace {
@@ -138,17 +138,17 @@ TEST_F(DebianBackend, WhenNothingRanTheLogSaysWhyInOneLine) {
     }
 }
 
-TEST(HelperProtocol, RecordsReadBackAndStrayLinesAreIgnored) {
+TEST(InstallerRecords, RecordsReadBackAndStrayLinesAreIgnored) {
     const std::string printed = "HELPER:1\n" + outputRecord(1, "a: b") + "\n" +
-                                resultRecord(1, HelperResult::Refused) + "\n" +
-                                resultRecord(0, HelperResult::Installed) +
+                                resultRecord(1, InstallerResult::Refused) + "\n" +
+                                resultRecord(0, InstallerResult::Installed) +
                                 "\nOK:1x\nFAIL:-1\nOUT:2:x\nOUT:0\nCHECK:\nOK:99999999999999999999";
-    const auto report = readHelperReport(printed, 2);
+    const auto report = readInstallerRecords(printed, 2);
     EXPECT_TRUE(report.started);
     EXPECT_EQ(report.results,
-              (std::vector<HelperResult>{HelperResult::Installed, HelperResult::Refused}));
+              (std::vector<InstallerResult>{InstallerResult::Installed, InstallerResult::Refused}));
     EXPECT_EQ(report.outputs, (std::vector<std::string>{"", "a: b\n"}));
-    EXPECT_FALSE(readHelperReport("OK:0\n", 1).started);
+    EXPECT_FALSE(readInstallerRecords("OK:0\n", 1).started);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "common/Files.h"
 #include "fakes/TempDir.h"
 #include "platform/Digest.h"
-#include "platform/debian/HelperProtocol.h"
+#include "platform/InstallerRecords.h"
 #include "platform/debian/InstallHelper.h"
 
 namespace suite::debian {
@@ -123,11 +123,11 @@ TEST_F(InstallHelper, InstallsPrivateCopiesThatMatchTheirDigestAndRelaysTheOutpu
     const std::string relayed =
         "OUT:0:Unpacking good package\nOUT:0:warning: odd\nOUT:0:ab\nOK:0\n";
     ASSERT_EQ(printed.out.rfind("HELPER:1\n" + relayed, 0), 0u) << printed.out;
-    const auto report = readHelperReport(printed.out, 6);
+    const auto report = readInstallerRecords(printed.out, 6);
     EXPECT_EQ(report.results,
-              (std::vector<HelperResult>{HelperResult::Installed, HelperResult::Failed,
-                                         HelperResult::Refused, HelperResult::Failed,
-                                         HelperResult::Failed, HelperResult::Failed}));
+              (std::vector<InstallerResult>{InstallerResult::Installed, InstallerResult::Failed,
+                                         InstallerResult::Refused, InstallerResult::Failed,
+                                         InstallerResult::Failed, InstallerResult::Failed}));
     EXPECT_NE(report.outputs[2].find("refused: its SHA-256 is " + digestOf(swapped)),
               std::string::npos);
     EXPECT_NE(report.outputs[3].find("cannot read"), std::string::npos) << "a link is not followed";

@@ -1,8 +1,8 @@
-#include "platform/debian/HelperProtocol.h"
+#include "platform/InstallerRecords.h"
 
 #include <charconv>
 
-namespace suite::debian {
+namespace suite {
 
 namespace {
 
@@ -31,16 +31,16 @@ std::string outputRecord(std::size_t index, std::string_view line) {
     return std::string(kOut) + std::to_string(index) + ":" + std::string(line);
 }
 
-std::string resultRecord(std::size_t index, HelperResult result) {
-    std::string_view prefix = result == HelperResult::Installed ? kOk
-                              : result == HelperResult::Refused ? kCheck
+std::string resultRecord(std::size_t index, InstallerResult result) {
+    std::string_view prefix = result == InstallerResult::Installed ? kOk
+                              : result == InstallerResult::Refused ? kCheck
                                                                 : kFail;
     return std::string(prefix) + std::to_string(index);
 }
 
-HelperReport readHelperReport(std::string_view text, std::size_t packages) {
-    HelperReport report;
-    report.results.assign(packages, HelperResult::None);
+InstallerReport readInstallerRecords(std::string_view text, std::size_t packages) {
+    InstallerReport report;
+    report.results.assign(packages, InstallerResult::None);
     report.outputs.assign(packages, "");
     while (!text.empty()) {
         const std::size_t cut = text.find('\n');
@@ -54,13 +54,13 @@ HelperReport readHelperReport(std::string_view text, std::size_t packages) {
             continue;
         }
         std::optional<std::size_t> index;
-        HelperResult result = HelperResult::None;
+        InstallerResult result = InstallerResult::None;
         if ((index = indexAfter(line, kOk, packages))) {
-            result = HelperResult::Installed;
+            result = InstallerResult::Installed;
         } else if ((index = indexAfter(line, kFail, packages))) {
-            result = HelperResult::Failed;
+            result = InstallerResult::Failed;
         } else if ((index = indexAfter(line, kCheck, packages))) {
-            result = HelperResult::Refused;
+            result = InstallerResult::Refused;
         } else if (line == kHelperStarted) {
             report.started = true;
         } else {
@@ -77,4 +77,4 @@ bool isSha256Hex(std::string_view text) {
            text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
-}  // namespace suite::debian
+}  // namespace suite
