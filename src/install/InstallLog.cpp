@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <system_error>
 
+#include "common/Utf8.h"
+
 namespace suite {
 
 namespace {
@@ -210,6 +212,12 @@ std::string packageLogLine(std::size_t index, std::string_view text) {
         }
     }
     return line;
+}
+
+std::optional<std::string> packageOutputLogLine(std::size_t index, std::string_view output) {
+    if (output.empty() || !isValidUtf8(output)) return std::nullopt;
+    if (output.back() == '\n') output.remove_suffix(1);
+    return packageLogLine(index, output);
 }
 
 }  // namespace suite

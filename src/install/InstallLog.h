@@ -2,6 +2,7 @@
 // The install log: one time-stamped line per entry, appended, never rewritten.
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -30,5 +31,8 @@ std::set<std::string> outputLines(std::string_view text);
 std::string runLogLine(std::string_view output, std::string_view error);
 // "package <index>: <text>", its line feeds written as " | " to keep the entry on one line.
 std::string packageLogLine(std::size_t index, std::string_view text);
+// The line for what installing package `index` printed (lines each ending in a line feed), or
+// nothing when it printed nothing or text that is not UTF-8.
+std::optional<std::string> packageOutputLogLine(std::size_t index, std::string_view output);
 
 }  // namespace suite

@@ -25,6 +25,12 @@ std::optional<std::size_t> indexAfter(std::string_view text, std::string_view pr
     return index;
 }
 
+std::string_view trimmed(std::string_view line) {
+    const auto first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return line.substr(first, line.find_last_not_of(" \t") - first + 1);
+}
+
 }  // namespace
 
 std::string outputRecord(std::size_t index, std::string_view line) {
@@ -43,8 +49,9 @@ InstallerReport readInstallerRecords(std::string_view text, std::size_t packages
     report.results.assign(packages, InstallerResult::None);
     report.outputs.assign(packages, "");
     while (!text.empty()) {
-        const std::size_t cut = text.find('\n');
-        const std::string_view line = text.substr(0, cut);
+        // macOS hands a script's output back with its line feeds turned into carriage returns.
+        const std::size_t cut = text.find_first_of("\n\r");
+        std::string_view line = text.substr(0, cut);
         text = cut == std::string_view::npos ? std::string_view() : text.substr(cut + 1);
 
         std::size_t colon = 0;
@@ -53,6 +60,7 @@ InstallerReport readInstallerRecords(std::string_view text, std::size_t packages
             report.outputs[*i].append(line.substr(colon + 1)).push_back('\n');
             continue;
         }
+        line = trimmed(line);
         std::optional<std::size_t> index;
         InstallerResult result = InstallerResult::None;
         if ((index = indexAfter(line, kOk, packages))) {

@@ -9,7 +9,8 @@
 //     FAIL:<i>          package i is not
 //     CHECK:<i>         package i is not the file the catalog describes; it was not installed
 //
-// No record may hold a line break; anything else on a line is ignored by the reader. Nothing
+// No record may hold a line break (a carriage return counts as one); blanks around the other
+// records are ignored, as is any other line. Nothing
 // goes through files: root writes nowhere the user could have planted a link.
 #include <cstddef>
 #include <optional>

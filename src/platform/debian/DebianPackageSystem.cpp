@@ -52,10 +52,8 @@ void readRun(const ProcessResult& run, const std::vector<std::size_t>& batchInde
         outcome.log.push_back(runLogLine(report.resultLines, run.standardError));
         for (std::size_t k = 0; k < batchIndex.size(); ++k) {
             const std::size_t i = batchIndex[k];
-            if (!report.outputs[k].empty() && isValidUtf8(report.outputs[k])) {
-                std::string text = report.outputs[k];
-                text.pop_back();  // the last line's break
-                outcome.log.push_back(packageLogLine(i, text));
+            if (auto line = packageOutputLogLine(i, report.outputs[k])) {
+                outcome.log.push_back(*line);
             }
             outcome.reports[i] = reportOf(report.results[k]);
         }

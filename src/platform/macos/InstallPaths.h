@@ -13,7 +13,11 @@ struct InstallPaths {
     std::string mv = "/bin/mv";
     std::string rm = "/bin/rm";
     std::string sleep = "sleep";
-    // The folder that holds the marker file ".talven-suite-installing".
+    std::string cp = "/bin/cp";
+    std::string mktemp = "/usr/bin/mktemp";
+    std::string shasum = "/usr/bin/shasum";
+    // The folder that holds the marker file ".talven-suite-installing" and the run's own folder
+    // for the copies of the packages.
     std::string tempFolder = "/private/tmp";
     // Searched for old application bundles, in this order; empty: the detection folders.
     std::vector<std::string> appDirs;

@@ -3,6 +3,8 @@
 #include <array>
 
 #include "common/Json.h"
+#include "common/Utf8.h"
+#include "platform/InstallerRecords.h"
 
 namespace suite {
 
@@ -63,10 +65,6 @@ std::string installTimeStamp(std::time_t now) {
     return std::string(buffer.data(), length);
 }
 
-std::string packageOutputPath(const std::string& outputFolder, std::size_t index) {
-    return outputFolder + "/talven-suite-install-" + std::to_string(index) + ".log";
-}
-
 std::string markerPath(const InstallPaths& paths) {
     return paths.tempFolder + "/.talven-suite-installing";
 }
@@ -92,7 +90,7 @@ std::vector<std::string> moveAsideCommands(const Json& item, const InstallPaths&
             // "--": a bundle name may start with a dash, which pkill would read as an option.
             commands.push_back(
                 "if [ -d " + shellQuote(target) + " ]; then " + toolWord(paths.pkill) + " -x -- " +
-                shellQuote(bare) + " 2>/dev/null; " + toolWord(paths.sleep) + " 1; " +
+                shellQuote(exactProcessPattern(bare)) + " 2>/dev/null; " + toolWord(paths.sleep) + " 1; " +
                 toolWord(paths.mkdir) + " -p " + shellQuote(trash) + "; " + toolWord(paths.mv) +
                 " " + shellQuote(target) + " " + shellQuote(old) + "; fi");
         }
@@ -100,17 +98,38 @@ std::vector<std::string> moveAsideCommands(const Json& item, const InstallPaths&
     return commands;
 }
 
-std::string installerCommand(std::size_t index, const std::string& packagePath,
-                             const InstallPaths& paths, const std::string& outputFolder) {
+std::string exactProcessPattern(std::string_view name) {
+    std::string pattern;
+    pattern.reserve(name.size() * 2);
+    for (char c : name) {
+        if (std::string_view("\\.[]()*+?{}|^$").find(c) != std::string_view::npos) pattern += '\\';
+        pattern += c;
+    }
+    return pattern;
+}
+
+std::string packageCommand(std::size_t index, const VerifiedPackage& package,
+                           const InstallPaths& paths, const std::string& stamp) {
     const std::string i = std::to_string(index);
-    return "if " + toolWord(paths.installer) + " -pkg " + shellQuote(packagePath) + " -target / >" +
-           shellQuote(packageOutputPath(outputFolder, index)) + " 2>&1; then echo OK:" + i +
-           "; else echo FAIL:" + i + "; fi";
+    const std::string digest = lowerAscii(stringMember(package.item, "sha256").value_or(""));
+    // Without a digest to hold the copy against, root installs nothing.
+    if (!isSha256Hex(digest)) return "echo CHECK:" + i;
+    const std::string copy = "\"$work/" + i + ".pkg\"";
+    std::vector<std::string> install = moveAsideCommands(package.item, paths, stamp);
+    install.push_back("if out=$(" + toolWord(paths.installer) + " -pkg " + copy +
+                      " -target / 2>&1); then r=OK; else r=FAIL; fi");
+    install.push_back("[ -z \"$out\" ] || printf '%s\\n' \"$out\" | while IFS= read -r line; do "
+                      "printf 'OUT:" + i + ":%s\\n' \"$line\"; done");
+    install.push_back("echo \"$r:" + i + "\"");
+    return "if [ -z \"$work\" ] || ! " + toolWord(paths.cp) + " -- " +
+           shellQuote(package.file.string()) + " " + copy + "; then echo FAIL:" + i +
+           "; elif d=$(" + toolWord(paths.shasum) + " -a 256 < " + copy + "); [ \"${d%% *}\" != " +
+           shellQuote(digest) + " ]; then echo CHECK:" + i + "; else " + join(install, "; ") +
+           "; fi";
 }
 
 std::string buildInstallScript(const std::vector<VerifiedPackage>& packages,
-                               const InstallPaths& paths, const std::string& outputFolder,
-                               const std::string& stamp) {
+                               const InstallPaths& paths, const std::string& stamp) {
     const std::string marker = shellQuote(markerPath(paths));
     const std::string removeMarker = toolWord(paths.rm) + " -f " + marker;
 
@@ -120,14 +139,16 @@ std::string buildInstallScript(const std::vector<VerifiedPackage>& packages,
     // marker is created only if the name is still free (noclobber opens with O_EXCL).
     commands.push_back(removeMarker);
     commands.push_back("(set -C; : > " + marker + ") 2>/dev/null");
+    // A new folder only root can enter, for the copies that are checked and installed.
+    commands.push_back("work=$(" + toolWord(paths.mktemp) + " -d " +
+                       shellQuote(paths.tempFolder + "/talven-suite-run.XXXXXX") +
+                       ") || work=");
     for (std::size_t i = 0; i < packages.size(); ++i) {
-        for (auto& command : moveAsideCommands(packages[i].item, paths, stamp)) {
-            commands.push_back(std::move(command));
-        }
-        commands.push_back(installerCommand(i, packages[i].file.string(), paths, outputFolder));
+        commands.push_back(packageCommand(i, packages[i], paths, stamp));
     }
-    // Plain "; " joints: a failing installer never stops the packages after it, and the marker
-    // goes away whatever happened before.
+    // Plain "; " joints: a failing installer never stops the packages after it, and the copies
+    // and the marker go away whatever happened before.
+    commands.push_back("[ -z \"$work\" ] || " + toolWord(paths.rm) + " -rf \"$work\"");
     commands.push_back(removeMarker);
     return join(commands, "; ");
 }

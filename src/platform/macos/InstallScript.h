@@ -1,7 +1,11 @@
 #pragma once
-// The one shell script that installs a batch of verified packages with administrator rights:
-// old application bundles are quit and moved to the Trash under a dated name, each package goes
-// through the system's installer, and each reports "OK:i" or "FAIL:i" on standard output.
+// The one shell script that installs a batch of verified packages with administrator rights.
+// Root first copies each package into a folder of its own and checks the copy's digest against
+// the catalog's (the download sat where the user can write, between the program's own check and
+// now); only then are the old application bundles the package replaces quit and moved to the
+// Trash under a dated name, and the copy goes through the system's installer. Everything is
+// reported on standard output as the records of InstallerRecords.h: root writes no file the user
+// could have planted a link at.
 #include <ctime>
 #include <string>
 #include <string_view>
@@ -19,10 +23,6 @@ std::string shellQuote(std::string_view s);
 // The run's time stamp in the user's time zone, "yyyy-MM-dd HH.mm.ss".
 std::string installTimeStamp(std::time_t now);
 
-// The file that receives the installer output of the package at `index` (0-based among the
-// packages), inside the run's private output folder.
-std::string packageOutputPath(const std::string& outputFolder, std::size_t index);
-
 // The marker file that exists while the script runs: tempFolder + "/.talven-suite-installing".
 std::string markerPath(const InstallPaths& paths);
 
@@ -31,14 +31,18 @@ std::string markerPath(const InstallPaths& paths);
 std::vector<std::string> moveAsideCommands(const Json& item, const InstallPaths& paths,
                                            const std::string& stamp);
 
-// The installer command of the package at `index`.
-std::string installerCommand(std::size_t index, const std::string& packagePath,
-                             const InstallPaths& paths, const std::string& outputFolder);
+// `name` as a pattern that pkill's -x matches against exactly that process name and no other:
+// every character that extended regular expressions give a meaning is escaped.
+std::string exactProcessPattern(std::string_view name);
+
+// The commands of the package at `index`: copy into the run's own folder ($work), check, move
+// aside, install, report.
+std::string packageCommand(std::size_t index, const VerifiedPackage& package,
+                           const InstallPaths& paths, const std::string& stamp);
 
 // The whole script for `packages` (already selected: every entry is a package).
 std::string buildInstallScript(const std::vector<VerifiedPackage>& packages,
-                               const InstallPaths& paths, const std::string& outputFolder,
-                               const std::string& stamp);
+                               const InstallPaths& paths, const std::string& stamp);
 
 // `text` escaped for an AppleScript string literal: backslashes doubled, then double quotes
 // preceded by a backslash.

@@ -1,55 +1,16 @@
 #include "platform/macos/MacPackageSystem.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
 #include <ctime>
-#include <memory>
 
 #include "catalog/VersionCompare.h"
-#include "common/Files.h"
 #include "common/Utf8.h"
+#include "platform/InstallerRecords.h"
 #include "install/InstallLog.h"
 #include "platform/macos/InstallScript.h"
 
 namespace suite {
 
 namespace {
-
-// The folder that receives the installers' output during one run. It is made for that run alone
-// and only its owner can enter it, so nobody can plant a link where the script, running as root,
-// writes. It goes away with whatever it holds when the run is over.
-class OutputFolder {
-  public:
-    // Nothing, with the reason in `failure`, when no such folder can be made.
-    static std::unique_ptr<OutputFolder> make(std::string& failure) {
-        std::error_code error;
-        auto base = std::filesystem::temp_directory_path(error);
-        if (error) {
-            failure = "no temporary folder: " + error.message();
-            return nullptr;
-        }
-        std::string pattern = (base / "talven-suite-run-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {  // mode 0700
-            failure = "cannot make a private output folder: " + std::string(std::strerror(errno));
-            return nullptr;
-        }
-        return std::unique_ptr<OutputFolder>(new OutputFolder(std::move(pattern)));
-    }
-
-    ~OutputFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    OutputFolder(const OutputFolder&) = delete;
-    OutputFolder& operator=(const OutputFolder&) = delete;
-
-    const std::string& path() const { return path_; }
-
-  private:
-    explicit OutputFolder(std::string path) : path_(std::move(path)) {}
-    std::string path_;
-};
 
 bool isPlainNameList(const Json& detect, const char* key) {
     return !stringListMember(detect, key).empty();
@@ -95,28 +56,17 @@ BatchOutcome MacPackageSystem::installBatch(const std::vector<VerifiedPackage>& 
                                             const std::string& prompt) {
     // One time stamp for the whole run, taken before the user is asked for anything.
     const std::string stamp = installTimeStamp(std::time(nullptr));
-    std::string failure;
-    auto folder = OutputFolder::make(failure);
-    PrivilegedOutcome ran;
-    if (folder) {
-        ran = runner_.run(buildInstallScript(packages, install_, folder->path(), stamp), prompt);
-    } else {
-        // Not started: without a private folder root would write where others can reach.
-        ran.error = failure;
-    }
+    const PrivilegedOutcome ran = runner_.run(buildInstallScript(packages, install_, stamp), prompt);
+    const InstallerReport report = readInstallerRecords(ran.output, packages.size());
 
     BatchOutcome outcome;
     outcome.run = ran.cancelled ? BatchOutcome::Run::Cancelled : BatchOutcome::Run::Ran;
-    outcome.log.push_back(runLogLine(ran.output, ran.error));
-    const auto lines = outputLines(ran.output);
+    outcome.log.push_back(runLogLine(report.resultLines, ran.error));
     for (std::size_t i = 0; i < packages.size(); ++i) {
-        if (folder) {
-            auto text = readWholeFile(packageOutputPath(folder->path(), i));
-            if (text && isValidUtf8(*text)) outcome.log.push_back(packageLogLine(i, *text));
-        }
-        outcome.reports.push_back(lines.contains("OK:" + std::to_string(i))
-                                      ? PackageReport::Installed
-                                      : PackageReport::Failed);
+        if (auto line = packageOutputLogLine(i, report.outputs[i])) outcome.log.push_back(*line);
+        outcome.reports.push_back(report.results[i] == InstallerResult::Installed ? PackageReport::Installed
+                                  : report.results[i] == InstallerResult::Refused ? PackageReport::Refused
+                                                                                  : PackageReport::Failed);
     }
     return outcome;
 }

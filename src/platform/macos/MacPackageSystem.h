@@ -29,9 +29,10 @@ class MacPackageSystem final : public PackageSystem {
     bool detects(const Json& item) const override;
     // Applications ("group" "app") only.
     bool judgesAfterRun(const Json& item) const override;
-    // The script's own lines decide: "OK:<index>" is a success, anything else a failure. A
-    // dismissed request is a cancel; a host that could not even be started ran nothing, and
-    // every package goes on to the system installer.
+    // The script's own records decide: "OK:<index>" is a success, "CHECK:<index>" a copy that
+    // did not match its digest, anything else a failure. A dismissed request is a cancel; a host
+    // that could not even be started ran nothing, and every package goes on to the system
+    // installer.
     BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
                               const std::string& prompt) override;
     std::string handOffType() const override { return ""; }

@@ -1,12 +1,21 @@
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
+#include <thread>
 
+#include "common/Process.h"
+#include "fakes/TempDir.h"
 #include "platform/macos/InstallScript.h"
 
 namespace suite {
 namespace {
+
+namespace fs = std::filesystem;
 
 InstallPaths macPaths() {
     InstallPaths paths;
@@ -89,31 +98,45 @@ TEST(InstallScript, NoMoveAsideUnlessAnOrdinaryAppItemNamesABundle) {
         EXPECT_TRUE(moveAsideCommands(appItem({bad}), paths, kStamp).empty()) << bad;
 }
 
-TEST(InstallScript, InstallerCommandSendsAllOutputToThePackagesFile) {
-    EXPECT_EQ(installerCommand(3, "/c/it's.pkg", InstallPaths{}, "/tmp/run.ab12"),
-              "if /usr/sbin/installer -pkg '/c/it'\\''s.pkg' -target / "
-              ">'/tmp/run.ab12/talven-suite-install-3.log' 2>&1; then echo OK:3; else echo "
-              "FAIL:3; fi");
-    InstallPaths odd;  // tool paths the shell would read differently are quoted
-    odd.installer = "/tmp/my tools/installer";
-    EXPECT_EQ(installerCommand(0, "/p.pkg", odd, "/o").rfind("if '/tmp/my tools/installer' ", 0),
-              0u);
-}
-
-TEST(InstallScript, WholeScriptGuardsTheMarkerAndRunsEveryPackage) {
+TEST(InstallScript, WholeScriptGuardsTheMarkerAndWorksInAFolderOfItsOwn) {
     const InstallPaths paths = macPaths();
     const std::vector<VerifiedPackage> packages = {
         {appItem({"Foo.app"}), "/c/foo.pkg"},
         {{{"id", "addin"}, {"group", "addin"}}, "/c/addin.pkg"}};
-    const auto moves = moveAsideCommands(packages[0].item, paths, kStamp);
     const std::string rm = "/bin/rm -f '/private/tmp/.talven-suite-installing'";
-    const std::string guard =
-        rm + "; (set -C; : > '/private/tmp/.talven-suite-installing') 2>/dev/null; ";
-    EXPECT_EQ(buildInstallScript(packages, paths, "/tmp/out", kStamp),
-              guard + moves[0] + "; " + moves[1] + "; " +
-                  installerCommand(0, "/c/foo.pkg", paths, "/tmp/out") + "; " +
-                  installerCommand(1, "/c/addin.pkg", paths, "/tmp/out") + "; " + rm);
-    EXPECT_EQ(buildInstallScript({}, paths, "/tmp/out", kStamp), guard + rm);
+    EXPECT_EQ(buildInstallScript(packages, paths, kStamp),
+              rm + "; (set -C; : > '/private/tmp/.talven-suite-installing') 2>/dev/null; " +
+                  "work=$(/usr/bin/mktemp -d '/private/tmp/talven-suite-run.XXXXXX') || work=; " +
+                  packageCommand(0, packages[0], paths, kStamp) + "; " +
+                  packageCommand(1, packages[1], paths, kStamp) + "; " +
+                  "[ -z \"$work\" ] || /bin/rm -rf \"$work\"; " + rm);
+    // Without a digest to check the copy against, nothing of the package runs as root.
+    EXPECT_EQ(packageCommand(1, packages[1], paths, kStamp), "echo CHECK:1");
+}
+
+// pkill reads its argument as an extended regular expression; the pattern must match the one
+// name and nothing else, as the real pgrep shows.
+TEST(InstallScript, ProcessPatternMatchesExactlyTheName) {
+    fakes::TempDir dir;
+    for (const std::string name : {"F (B)+[x]", ".*"}) {
+        fs::copy_file("/bin/sleep", dir / name);
+        auto sleeper = dir / name;
+        ASSERT_TRUE(spawnDetached(sleeper.string(), {"30"}));
+        auto found = [&](const std::string& pattern) {
+            for (int tries = 0; tries < 100; ++tries) {
+                auto run = runProcess("/usr/bin/pgrep", {"-x", "--", pattern});
+                if (run && run->exitStatus == 0) return run->standardOutput;
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            return std::string();
+        };
+        const std::string pid = found(exactProcessPattern(name));
+        EXPECT_FALSE(pid.empty()) << name;
+        if (!pid.empty()) ::kill(std::stoi(pid), SIGKILL);
+    }
+    // ".*" as a pattern matched every process; escaped it matches none of this machine's.
+    auto run = runProcess("/usr/bin/pgrep", {"-x", "--", exactProcessPattern("s.*")});
+    EXPECT_EQ(run->exitStatus, 1) << run->standardOutput;
 }
 
 TEST(InstallScript, AppleScriptLiteral) {

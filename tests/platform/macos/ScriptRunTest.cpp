@@ -1,7 +1,5 @@
 // The generated install script run by /bin/sh against fake tools that record every argument, in
 // a root whose own name is hostile to a shell.
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,7 +8,8 @@
 #include "common/Files.h"
 #include "common/Process.h"
 #include "fakes/TempDir.h"
-#include "install/InstallLog.h"
+#include "platform/Digest.h"
+#include "platform/InstallerRecords.h"
 #include "platform/macos/InstallScript.h"
 
 namespace suite {
@@ -27,13 +26,11 @@ class ScriptRun : public ::testing::Test {
     void SetUp() override {
         for (const char* sub : {"bin", "tmp", "Apps", "home/Applications", "pkgs"})
             fs::create_directories(root_ / sub);
-        ASSERT_EQ(::mkdir((root_ / "out").c_str(), 0700), 0);
-        for (auto [field, name] : {std::pair{&InstallPaths::installer, "installer"},
-                                   {&InstallPaths::pkill, "pkill"},
-                                   {&InstallPaths::mkdir, "mkdir"},
-                                   {&InstallPaths::mv, "mv"},
-                                   {&InstallPaths::rm, "rm"},
-                                   {&InstallPaths::sleep, "sleep"}})
+        for (auto [field, name] :
+             {std::pair{&InstallPaths::installer, "installer"}, {&InstallPaths::pkill, "pkill"},
+              {&InstallPaths::mkdir, "mkdir"}, {&InstallPaths::mv, "mv"}, {&InstallPaths::rm, "rm"},
+              {&InstallPaths::sleep, "sleep"}, {&InstallPaths::cp, "cp"},
+              {&InstallPaths::mktemp, "mktemp"}, {&InstallPaths::shasum, "shasum"}})
             paths_.*field = (root_ / "bin" / name).string();
         paths_.tempFolder = (root_ / "tmp").string();
         paths_.appDirs = {(root_ / "Apps").string(), (root_ / "home/Applications").string()};
@@ -41,15 +38,16 @@ class ScriptRun : public ::testing::Test {
         marker_ = markerPath(paths_);
         writeFake("pkill", "exit 1\n");
         writeFake("sleep", "exit 0\n");
-        for (const char* name : {"mkdir", "mv", "rm"})
+        for (const char* name : {"mkdir", "mv", "rm", "cp", "mktemp"})
             writeFake(name, std::string("exec /bin/") + name + " \"$@\"\n");
-        // Fails if the package's name says "fail"; reports whether the marker is a regular file
-        // (not a link) while it runs, and writes to both streams.
+        writeFake("shasum", "shift 2\nexec /usr/bin/sha256sum \"$@\"\n");  // -a 256
+        // Fails if the package says "fail"; reports whether the marker is a regular file (not a
+        // link) while it runs, and writes to both streams.
         writeFake("installer",
                   "if [ -f " + shellQuote(marker_) + " ] && [ ! -L " + shellQuote(marker_) +
                       " ]; then echo 'marker present'; else echo 'marker missing'; fi\n"
-                      "printf 'installing %s\\n' \"$2\"\necho complaint >&2\n"
-                      "case \"$2\" in *fail*) exit 1;; esac\n");
+                      "printf 'installing %s\\n' \"$(cat \"$2\")\"\necho complaint >&2\n"
+                      "grep -q fail \"$2\" && exit 1\nexit 0\n");
     }
 
     // A fake tool: records its name and arguments, NUL-terminated, then runs `body`.
@@ -86,17 +84,21 @@ class ScriptRun : public ::testing::Test {
         options.captureStandardError = true;
         options.timeoutSeconds = 30;
         options.environment = {{"SUITE_SENTINEL", (dir_ / "pwned").string()}};
-        auto result = runProcess(
-            "/bin/sh", {"-c", buildInstallScript(packages, paths_, out(), kStamp)}, options);
+        auto result =
+            runProcess("/bin/sh", {"-c", buildInstallScript(packages, paths_, kStamp)}, options);
         EXPECT_TRUE(result && !result->timedOut);
         return result.value_or(ProcessResult{});
     }
 
-    std::string out() const { return (root_ / "out").string(); }
-    std::string outputOf(std::size_t i) const {
-        return readWholeFile(packageOutputPath(out(), i)).value_or("");
+    // A package file with `content`, for an item whose catalog digest is that of `claimed`.
+    VerifiedPackage package(Json item, const std::string& name, const std::string& content,
+                            const std::string& claimed) const {
+        const fs::path file = root_ / "pkgs" / name;
+        std::ofstream(root_ / "pkgs" / "claimed") << claimed;
+        item["sha256"] = *sha256Of(root_ / "pkgs" / "claimed");
+        std::ofstream(file) << content;
+        return {std::move(item), file};
     }
-    std::string pkg(const std::string& name) const { return (root_ / "pkgs" / name).string(); }
     static Json app(std::vector<std::string> names) {
         return {{"group", "app"}, {"detect", {{"apps", std::move(names)}}}};
     }
@@ -107,54 +109,78 @@ class ScriptRun : public ::testing::Test {
     std::string marker_;
 };
 
-TEST_F(ScriptRun, HostileNamesReachTheToolsByteForByteAndEveryPackageReports) {
+TEST_F(ScriptRun, RootInstallsCheckedCopiesAndReportsEverythingOnItsOutput) {
     // No "/" in it: bundle names with one are refused before they reach the script.
     const std::string hostile =
         "it's \"q\" $(touch \"$SUITE_SENTINEL\") `touch \"$SUITE_SENTINEL\"` ${HOME} \\n\\\\ "
-        "\nnext\tline";
+        "(.*)\nnext\tline";
     const std::string bundle = hostile + ".app";
     fs::create_directories(root_ / "Apps" / bundle);
+    fs::create_directories(root_ / "Apps/Swapped.app");
     fs::create_directories(root_ / "home/Applications/-dash.app");
     std::ofstream(root_ / "Apps/File.app") << "not a bundle";  // only folders are moved aside
-    const std::vector<std::string> files = {pkg("-" + hostile + ".pkg"), pkg("will-fail.pkg"),
-                                            pkg("third.pkg")};
 
-    auto result = run({{app({bundle, "Gone.app", "-dash.app", "File.app"}), files[0]},
-                       {Json::object(), files[1]}, {Json::object(), files[2]}});
+    const std::vector<VerifiedPackage> packages = {
+        package(app({bundle, "Gone.app", "-dash.app", "File.app"}), "-" + hostile + ".pkg", "one",
+                "one"),
+        package(Json::object(), "will-fail.pkg", "fail", "fail"),
+        package(Json::object(), "third.pkg", "three", "three"),
+        // Changed after the program's own check: neither installed nor its app moved aside.
+        package(app({"Swapped.app"}), "swapped.pkg", "evil", "good"),
+        {Json::object(), root_ / "pkgs" / "third.pkg"},  // no digest to check against
+        package(Json::object(), "missing.pkg", "x", "x"),
+    };
+    fs::remove(packages[5].file);
+    auto result = run(packages);
     EXPECT_EQ(result.exitStatus, 0);
-    EXPECT_EQ(result.standardError, "");
-    // A failing installer does not stop the ones after it.
-    EXPECT_EQ(outputLines(result.standardOutput), (std::set<std::string>{"OK:0", "FAIL:1", "OK:2"}));
     EXPECT_FALSE(fs::exists(dir_ / "pwned")) << "a command substitution ran";
-    for (std::size_t i = 0; i < files.size(); ++i)
-        EXPECT_EQ(outputOf(i), "marker present\ninstalling " + files[i] + "\ncomplaint\n") << i;
-    // Nothing lands outside the private folder, and the marker is gone afterwards.
+    const auto report = readInstallerRecords(result.standardOutput, packages.size());
+    // A failing installer does not stop the ones after it.
+    EXPECT_EQ(report.resultLines, "OK:0\nFAIL:1\nOK:2\nCHECK:3\nCHECK:4\nFAIL:5\n");
+    EXPECT_EQ(report.outputs[0], "marker present\ninstalling one\ncomplaint\n");
+    EXPECT_EQ(report.outputs[1], "marker present\ninstalling fail\ncomplaint\n");
+    EXPECT_EQ(report.outputs[3], "");
+    // The copies' folder and the marker are gone afterwards.
     EXPECT_TRUE(fs::is_empty(paths_.tempFolder));
 
     const std::string trash = paths_.home + "/.Trash";
     const std::string moved1 = trash + "/" + hostile + " (old " + kStamp + ").app";
     const std::string moved2 = trash + "/-dash (old " + kStamp + " 2).app";
-    EXPECT_EQ(calls("pkill"), (Calls{{"pkill", "-x", "--", hostile}, {"pkill", "-x", "--", "-dash"}}));
+    EXPECT_EQ(calls("pkill"), (Calls{{"pkill", "-x", "--", exactProcessPattern(hostile)},
+                                     {"pkill", "-x", "--", "-dash"}}));
     EXPECT_EQ(calls("mv"), (Calls{{"mv", paths_.appDirs[0] + "/" + bundle, moved1},
                                   {"mv", paths_.appDirs[1] + "/-dash.app", moved2}}));
-    EXPECT_EQ(calls("installer").at(0), (Call{"installer", "-pkg", files[0], "-target", "/"}));
+    const Calls installs = calls("installer");
+    ASSERT_EQ(installs.size(), 3u);
+    EXPECT_EQ(installs[0].at(2).rfind(paths_.tempFolder + "/talven-suite-run.", 0), 0u);
+    EXPECT_TRUE(installs[0].at(2).ends_with("/0.pkg"));
+    EXPECT_EQ(calls("cp").at(0), (Call{"cp", "--", packages[0].file.string(),
+                                       installs[0].at(2)}));
     std::vector<std::string> order;
     for (const auto& call : calls()) order.push_back(call.front());
-    EXPECT_EQ(order, (std::vector<std::string>{"rm", "pkill", "sleep", "mkdir", "mv", "pkill", "sleep",
-                                               "mkdir", "mv", "installer", "installer", "installer", "rm"}));
+    EXPECT_EQ(order, (std::vector<std::string>{
+                         "rm", "mktemp", "cp", "shasum", "pkill", "sleep", "mkdir", "mv", "pkill",
+                         "sleep", "mkdir", "mv", "installer", "cp", "shasum", "installer", "cp",
+                         "shasum", "installer", "cp", "shasum", "cp", "rm", "rm"}));
     EXPECT_TRUE(fs::is_regular_file(root_ / "Apps/File.app"));
+    EXPECT_TRUE(fs::is_directory(root_ / "Apps/Swapped.app"));
     EXPECT_TRUE(fs::is_directory(moved1));
     EXPECT_TRUE(fs::is_directory(moved2));
 }
 
 TEST_F(ScriptRun, LinkAtTheMarkerPathIsNeverFollowed) {
+    const auto a = package(Json::object(), "a.pkg", "a", "a");
+    auto outputOf = [&](const ProcessResult& result) {
+        return readInstallerRecords(result.standardOutput, 1);
+    };
     // A link left there beforehand is removed, and the marker is a fresh file of its own.
     const fs::path victim = dir_ / "victim";
     fs::create_symlink(victim, marker_);
-    EXPECT_EQ(run({{Json::object(), pkg("a.pkg")}}).standardOutput, "OK:0\n");
+    auto first = outputOf(run({a}));
+    EXPECT_EQ(first.results[0], InstallerResult::Installed);
     EXPECT_FALSE(fs::exists(victim));
     EXPECT_FALSE(fs::exists(fs::symlink_status(marker_)));
-    EXPECT_EQ(outputOf(0).rfind("marker present", 0), 0u);
+    EXPECT_EQ(first.outputs[0].rfind("marker present", 0), 0u);
 
     // A link planted between the removal and the creation (by an "rm" that puts it back): the
     // noclobber open neither creates nor truncates its target, whether that exists or not.
@@ -164,11 +190,11 @@ TEST_F(ScriptRun, LinkAtTheMarkerPathIsNeverFollowed) {
         writeFake("rm", "for a in \"$@\"; do if [ \"$a\" = " + shellQuote(marker_) +
                             " ]; then /bin/rm -f \"$a\"; ln -s " + shellQuote(target.string()) +
                             " \"$a\"; fi; done\n");
-        auto result = run({{Json::object(), pkg("a.pkg")}});
-        EXPECT_EQ(result.standardOutput, "OK:0\n") << target;
+        auto result = run({a});
         EXPECT_EQ(result.standardError, "") << target;
+        EXPECT_EQ(outputOf(result).results[0], InstallerResult::Installed) << target;
         EXPECT_TRUE(fs::is_symlink(marker_)) << target;
-        EXPECT_EQ(outputOf(0).rfind("marker missing", 0), 0u) << target;
+        EXPECT_EQ(outputOf(result).outputs[0].rfind("marker missing", 0), 0u) << target;
         fs::remove(marker_);
     }
     EXPECT_FALSE(fs::exists(victim));
