@@ -58,7 +58,8 @@ class InstallFlow {
     InstallFlow& operator=(const InstallFlow&) = delete;
 
     // Downloads, verifies and installs `items`. While a batch is being downloaded, a new request
-    // joins it: still one prompt, and every item exactly one result.
+    // joins it: still one prompt, and every item exactly one result. While a batch is being
+    // installed, a new request waits and becomes the next batch: one privileged run at a time.
     void install(std::vector<Json> items);
     // Installs a batch of verified downloads in one privileged run.
     void runInstallers(std::vector<VerifiedPackage> packages);
@@ -89,6 +90,9 @@ class InstallFlow {
     void verified(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
                   const std::filesystem::path& file, bool ok);
     void finishRun(const std::vector<VerifiedPackage>& packages, const BatchOutcome& outcome);
+    // A batch has ended: the request that waited for it starts, or a relaunch that waited for
+    // both.
+    void afterRun();
     void handOffPackage(const std::string& id, const Json& item, const std::filesystem::path& file);
     // Whether a package handed to the installer is in: only detection at the catalog's version
     // counts where the item names something to look for; otherwise the installer's end does.
@@ -101,6 +105,9 @@ class InstallFlow {
 
     std::vector<Json> queue_;       // items of the batch being downloaded, still to do
     std::shared_ptr<Batch> batch_;  // the batch being downloaded, if any
+    bool runInProgress_ = false;    // a batch is being installed
+    std::vector<Json> waiting_;     // asked for while a batch was being installed
+    bool relaunchPending_ = false;  // this program was updated; it restarts once all is done
     std::shared_ptr<Downloader> downloader_;
     std::map<std::string, HandOff> handOff_;
     bool relaunching_ = false;  // a relaunch has been requested; the program is about to quit

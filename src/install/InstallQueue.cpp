@@ -2,6 +2,7 @@
 // into the download folder and verified, then the verified packages to the privileged run in one
 // batch, so the user is asked for a password once.
 #include <iterator>
+#include <set>
 #include <system_error>
 
 #include "download/DownloadPolicy.h"
@@ -12,10 +13,27 @@
 
 namespace suite {
 
-// The packages verified so far in the batch being downloaded.
+// The packages verified so far in the batch being downloaded, and the names their files have.
 struct InstallFlow::Batch {
     std::vector<VerifiedPackage> verified;
+    std::set<std::string> files;
 };
+
+namespace {
+
+// `name`, or, when the batch already has a file of that name, "stem-2.ext", "stem-3.ext", ...:
+// two products that name the same file must not overwrite each other's verified package.
+std::string unusedName(const std::string& name, const std::set<std::string>& taken) {
+    if (!taken.contains(name)) return name;
+    const std::filesystem::path path(name);
+    const std::string stem = path.stem().string(), extension = path.extension().string();
+    for (int n = 2;; ++n) {
+        std::string candidate = stem + "-" + std::to_string(n) + extension;
+        if (!taken.contains(candidate)) return candidate;
+    }
+}
+
+}  // namespace
 
 void InstallFlow::install(std::vector<Json> items) {
     if (services_.packages.kind().empty()) {
@@ -26,9 +44,10 @@ void InstallFlow::install(std::vector<Json> items) {
         for (const auto& item : items) send_(failureEvent(itemId(item), "install"));
         return;
     }
-    if (batch_) {
-        queue_.insert(queue_.end(), std::make_move_iterator(items.begin()),
-                      std::make_move_iterator(items.end()));
+    if (batch_ || runInProgress_) {
+        auto& pending = batch_ ? queue_ : waiting_;
+        pending.insert(pending.end(), std::make_move_iterator(items.begin()),
+                       std::make_move_iterator(items.end()));
         return;
     }
     queue_ = std::move(items);
@@ -69,12 +88,15 @@ void InstallFlow::next(std::shared_ptr<Batch> batch) {
                                         std::optional<DownloadError>) {
                     downloaded(batch, id, item, std::move(file));
                 });
-        downloader_->start(*url, settings_.downloadDir / *file);
+        const std::string name = unusedName(*file, batch->files);
+        batch->files.insert(name);
+        downloader_->start(*url, settings_.downloadDir / name);
         return;
     }
     queue_.clear();
     batch_.reset();
     runInstallers(std::move(batch->verified));
+    if (!runInProgress_) afterRun();
 }
 
 void InstallFlow::downloaded(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,

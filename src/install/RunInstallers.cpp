@@ -15,6 +15,7 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
         send_(progressEvent(itemId(package.item), "password"));
     }
 
+    runInProgress_ = true;
     auto packages =
         std::make_shared<const std::vector<VerifiedPackage>>(std::move(selection.packages));
     // A run that has already ended (the request could not even be shown) must not put its
@@ -50,11 +51,8 @@ void InstallFlow::finishRun(const std::vector<VerifiedPackage>& packages,
         if (installed) {
             send_(successEvent(id, item));
             std::filesystem::remove(file, ignored);
-            if (boolMember(item, "self") == true) {
-                // The program is about to quit; the new one reports on a fresh page.
-                reopen();
-                return;
-            }
+            // It comes last in its batch; the new version starts once nothing else is due.
+            if (boolMember(item, "self") == true) relaunchPending_ = true;
         } else if (report == PackageReport::Refused) {
             // Not the package the catalog describes: nobody should be offered to install it.
             std::filesystem::remove(file, ignored);
@@ -68,8 +66,20 @@ void InstallFlow::finishRun(const std::vector<VerifiedPackage>& packages,
             handOffPackage(id, item, file);
         }
     }
+    runInProgress_ = false;
     // With a package in the desktop's installer, that window stays in front.
     if (handOff_.empty()) services_.shell.activate();
+    afterRun();
+}
+
+void InstallFlow::afterRun() {
+    if (!waiting_.empty()) {
+        std::vector<Json> items = std::move(waiting_);
+        waiting_.clear();
+        install(std::move(items));
+    } else if (relaunchPending_) {
+        reopen();
+    }
 }
 
 }  // namespace suite

@@ -105,6 +105,8 @@ void FlowHarness::writeTools() {
                                            plist("pkg-version", "%s") + "' \"$(cat \"$f\")\"\n");
     writeExecutable(tools / "pkill", "exit 1\n");
     writeExecutable(tools / "sleep", "exit 0\n");
+    // shasum -a 256, as a Mac has it: the digest, two blanks, the name.
+    writeExecutable(tools / "shasum", "shift 2\nexec /usr/bin/sha256sum \"$@\"\n");
     writeExecutable(dir_ / "relaunch-target", "touch " + quoted(relaunchMarker()) + "\n");
 }
 
@@ -174,6 +176,7 @@ void FlowHarness::start(bool waitForCatalog) {
     tools.installer = (dir_ / "tools" / "installer").string();
     tools.pkill = (dir_ / "tools" / "pkill").string();
     tools.sleep = (dir_ / "tools" / "sleep").string();
+    tools.shasum = (dir_ / "tools" / "shasum").string();
     tools.tempFolder = (dir_ / "tmp").string();
     tools.home = (dir_ / "home").string();
     if (setup_.debian) {

@@ -140,6 +140,77 @@ TEST_F(InstallQueue, SecondRequestDuringARunJoinsItAndAnEmptyOneEndsAtOnce) {
     EXPECT_EQ(h.http.calls.size(), 5u);
 }
 
+// One privileged run at a time: a request that comes while a batch is being installed waits for
+// it; the program's own package is last whatever order the requests came in; and the relaunch
+// it asks for waits until the waiting batch has its results too.
+TEST(InstallQueueBatches, ARequestDuringTheInstallWaitsAndTheRelaunchWaitsForIt) {
+    fakes::AppHarness h;
+    struct : Background {
+        void run(Task task) override { tasks.push_back(std::move(task)); }
+        std::vector<Task> tasks;
+    } held;
+    auto& app = h.startWith([](AppConfig&) {}, h.http, &held);
+    auto runHeld = [&] {
+        while (!held.tasks.empty()) {
+            Task task = std::move(held.tasks.front());
+            held.tasks.erase(held.tasks.begin());
+            task();
+            h.queue.runReady();
+        }
+    };
+    auto serve = [&](std::size_t call) {
+        std::ofstream(h.http.calls.at(call)->request.responseFile) << "one";
+        h.http.answer(call, FakeHttpClient::reply(200, ""));
+        h.queue.runReady();
+        runHeld();
+    };
+    auto passwords = [&] {
+        std::vector<std::string> ids;
+        for (auto& e : h.events())
+            if (e["phase"] == "password") ids.push_back(e["id"]);
+        return ids;
+    };
+    Json self = item("suite", "suite.pkg", kOne);
+    self["self"] = true;
+
+    app.install({self, item("a", "a.pkg", kOne)});
+    serve(0);
+    app.install({item("b", "b.pkg", kOne)});  // joins: downloads are still running
+    serve(1);
+    held.tasks.clear();  // keep the digest of b from running early
+    std::ofstream(h.http.calls.at(2)->request.responseFile) << "one";
+    h.http.answer(2, FakeHttpClient::reply(200, ""));
+    h.queue.runReady();
+    held.tasks.at(0)();  // b's digest; the privileged run is now held
+    held.tasks.erase(held.tasks.begin());
+    h.queue.runReady();
+    EXPECT_EQ(passwords(), (std::vector<std::string>{"a", "b", "suite"}));
+    ASSERT_EQ(held.tasks.size(), 1u);
+
+    app.install({item("c", "c.pkg", kOne)});  // while the password is asked for: it waits
+    EXPECT_EQ(h.http.calls.size(), 3u);
+    h.privileged.outcome = {true, false, "OK:0\nOK:1\nOK:2\n", ""};
+    runHeld();
+    ASSERT_EQ(h.http.calls.size(), 4u) << "the waiting request starts when the batch has ended";
+    h.queue.advance(5);
+    EXPECT_EQ(h.shell.terminations, 0) << "no relaunch while a batch is still to come";
+    serve(3);
+    EXPECT_EQ(h.privileged.scripts.size(), 2u);
+    EXPECT_EQ(passwords(), (std::vector<std::string>{"a", "b", "suite", "c"}));
+    h.queue.advance(1.2);
+    EXPECT_EQ(h.shell.terminations, 1);
+}
+
+TEST_F(InstallQueue, ItemsThatNameOneFileKeepTheirOwnDownloads) {
+    app->install({item("a", "x.pkg", kOne), item("b", "x.pkg", kOne), item("c", "x-2.pkg", kOne)});
+    for (std::size_t call = 0; call < 3; ++call) serve(call, "one");
+    EXPECT_EQ(downloads(), (std::vector<std::string>{"x-2-2.pkg", "x-2.pkg", "x.pkg"}));
+    ASSERT_EQ(h.privileged.scripts.size(), 1u);
+    for (const char* name : {"/x.pkg'", "/x-2.pkg'", "/x-2-2.pkg'"}) {
+        EXPECT_NE(h.privileged.scripts[0].find(name), std::string::npos) << name;
+    }
+}
+
 TEST_F(InstallQueue, PercentagesAreIntegersAtTheEdgesAndFractionsBetween) {
     std::filesystem::remove_all(h.launch.cacheDir);  // a missing folder is made again
     app->install({item("a", "a.pkg")});
