@@ -195,14 +195,19 @@ InstallerResult installCopy(const std::string& copy, std::size_t index, std::FIL
 
 }  // namespace
 
-int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err,
-                     const HelperTools& tools) {
+bool acceptsHelperArguments(const std::vector<std::string>& arguments) {
     const std::size_t count = arguments.size() / 2;
     bool accepted = !arguments.empty() && arguments.size() % 2 == 0 && count <= kMaxHelperPackages;
     for (std::size_t i = 0; accepted && i < count; ++i) {
         accepted = arguments[2 * i].starts_with('/') && isSha256Hex(arguments[2 * i + 1]);
     }
-    if (!accepted) {
+    return accepted;
+}
+
+int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err,
+                     const HelperTools& tools) {
+    const std::size_t count = arguments.size() / 2;
+    if (!acceptsHelperArguments(arguments)) {
         std::fprintf(err,
                      "usage: install-helper FILE SHA256 [FILE SHA256 ...] (absolute paths, "
                      "lower-case digests, at most %zu packages)\n",

@@ -30,6 +30,10 @@ struct HelperTools {
     double installTimeoutSeconds = 3600;  // a maintainer script that waits for ever must not
 };
 
+// Whether `arguments` (without the program's name) are what the helper takes: pairs of an
+// absolute path and 64 lower-case hex digits, at most kMaxHelperPackages of them.
+bool acceptsHelperArguments(const std::vector<std::string>& arguments);
+
 // Runs the batch `arguments` describe (the pairs, without the program's name), printing the
 // records to `out` and what a person should read to `err`. The exit status: 0 once the batch ran
 // (each package has its result), 64 for arguments it refuses, 1 when nothing could be done.
