@@ -22,7 +22,11 @@ ip link set lo up
 work=$(mktemp -d)
 pids=()
 trap 'for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+  echo "FAIL: $*" >&2
+  [ -f "$work/program.log" ] && tail -n 40 "$work/program.log" >&2
+  exit 1
+}
 waitFor() {  # seconds, then a command that must come true
   local seconds=$1; shift
   for _ in $(seq $((seconds * 10))); do "$@" && return 0; sleep 0.1; done
@@ -73,7 +77,7 @@ installed() {
   [ "$(status talven-presenter)" = "install ok installed 4.2.0" ] &&
     [ "$(status talven-addin-poll)" = "install ok installed 1.4.0" ] && grep -q ' installer: ' "$log"
 }
-waitFor 120 installed || fail "not installed: presenter '$(status talven-presenter)', poll '$(status talven-addin-poll)'"
+waitFor 240 installed || fail "not installed: presenter '$(status talven-presenter)', poll '$(status talven-addin-poll)'"
 [ "$(status talven-addin-charts)" = "install ok installed 2.0.0" ] || fail "charts: $(status talven-addin-charts)"
 [ "$(grep -c ' installer: ' "$log")" = 1 ] || fail "more than one privileged run: $(cat "$log")"
 grep -q 'installer: out="HELPER:1\\nOK:0\\nOK:1\\n"' "$log" || fail "unexpected run: $(cat "$log")"
