@@ -122,12 +122,14 @@ Json VendorService::product(const std::string& id, const std::string& kind) cons
         const Json detect = variant.value("detect", Json::object());
         return Json{{"id", id},
                     {"group", item["group"]},
-                    {"detect", {{"apps", detect.value("apps", Json::array())},
-                                {"receipts", detect.value("receipts", Json::array())}}},
+                    {"detect",
+                     {{"apps", detect.value("apps", Json::array())},
+                      {"receipts", detect.value("receipts", Json::array())}}},
                     {"version", variant["version"]},
                     {"url", variant["url"]},
                     {"file", variant["file"]},
                     {"sha256", variant["sha256"]},
+                    {"size", variant["size"]},
                     {"self", item.value("self", false)}};
     }
     return nullptr;

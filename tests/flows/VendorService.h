@@ -34,7 +34,7 @@ public:
     // at the top level (null when there is none).
     Json product(const std::string& id) const;
     // The item the page hands the native side for the `kind` ("pkg" or "deb") variant of `id`:
-    // {id, group, detect, version, url, file, sha256, self}; null when the product has none.
+    // {id, group, detect, version, url, file, sha256, size, self}; null when the product has none.
     Json product(const std::string& id, const std::string& kind) const;
     // The file the service sends for the `kind` variant of `id` (it may be missing on purpose).
     std::filesystem::path packageFile(const std::string& id, const std::string& kind = "pkg") const;

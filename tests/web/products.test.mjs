@@ -106,7 +106,7 @@ test('a Debian host looks for, orders and installs each product by its Debian pa
   const [item, ...others] = env.posts.find((m) => m.type === 'scan').apps;
   assert.deepEqual(item, {
     id: 'suite', group: 'app', detect: { apps: [], receipts: ['talven-presenter'] }, version: '1.1.0-1', url: DEB.url,
-    file: DEB.file, sha256: HEX, self: true,
+    file: DEB.file, sha256: HEX, size: DEB.size, self: true,
   });
   assert.deepEqual(others.map((i) => [i.id, i.file]), [['presenter', DEB.file], ['board', DEB.file]]);
   assert.deepEqual(states(env),
