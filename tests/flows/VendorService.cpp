@@ -44,6 +44,8 @@ VendorService::VendorService(const fs::path& folder, Options options) : folder_(
                                      std::to_string(options.largeMiB),
                                      "--stall-seconds",
                                      std::to_string(options.stallSeconds),
+                                     "--expires-in",
+                                     std::to_string(options.catalogExpiresIn),
                                      "--exit-with-stdin"};
     if (!options.suiteDeb.empty()) {
         args.push_back("--suite-deb");

@@ -17,6 +17,7 @@ public:
         double stallSeconds = 20;   // how long the stalling download stays silent
         // The program's own .deb, offered as the suite's deb variant (none when empty).
         std::filesystem::path suiteDeb = {};
+        long catalogExpiresIn = 7 * 86400;  // seconds; negative: the catalog has expired
     };
     VendorService(const std::filesystem::path& folder, Options options);
     ~VendorService();

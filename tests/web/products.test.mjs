@@ -69,6 +69,10 @@ test('offline or unusable catalogs keep the last known products and say why', as
   for (const [event, error] of [
     [offline, 'offline'],
     [{ type: 'catalog', ok: false, offline: false }, 'unavailable'],
+    // Why the native side refused the last signed document it got.
+    [{ type: 'catalog', ok: false, offline: false, reason: 'signature' }, 'unavailable'],
+    [{ type: 'catalog', ok: false, offline: false, reason: 'rollback' }, 'outdated'],
+    [{ type: 'catalog', ok: false, offline: false, reason: 'expired' }, 'outdated'],
     [fetched('{"products": "none"}', CATALOG_URLS[1]), 'unavailable'],
     [fetched(undefined, CATALOG_URLS[1]), 'unavailable'],
   ]) {
