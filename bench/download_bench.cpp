@@ -110,7 +110,7 @@ class SendfileServer {
 // One download through the program's pieces; the main queue is run the way the tests run it.
 std::optional<double> downloadWithDownloader(suite::HttpClient& client,
                                              suite::ManualMainQueue& queue, const std::string& url,
-                                             const fs::path& dest) {
+                                             const fs::path& dest, std::uint64_t size) {
     bool done = false, ok = false;
     const auto start = Clock::now();
     auto downloader = suite::Downloader::create(client, queue, 30);
@@ -119,7 +119,7 @@ std::optional<double> downloadWithDownloader(suite::HttpClient& client,
         done = true;
         ok = file.has_value();
     };
-    downloader->start(url, dest);
+    downloader->start(url, dest, size);
     downloader.reset();
     while (!done) {
         if (queue.runReady() == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -170,7 +170,8 @@ int main(int argc, char** argv) {
         rounds,
         [&] {
             fs::remove(ours);
-            return complete(downloadWithDownloader(client, queue, server.url(), ours), ours);
+            return complete(downloadWithDownloader(client, queue, server.url(), ours, mib << 20),
+                            ours);
         },
         [&] {
             fs::remove(theirs);

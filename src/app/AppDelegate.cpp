@@ -10,6 +10,11 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
     : launch_(std::move(launch)),
       config_(std::move(config)),
       platform_(platform),
+      // A showcase saves nothing, not even the catalog it saw.
+      catalogTrust_(
+          config_.catalogKeys,
+          launch_.isDemo ? std::filesystem::path() : launch_.logDir / kCatalogStateFileName,
+          config_.wallClock),
       installFlow_(
           InstallSettings{launch_.cacheDir, launch_.logDir, config_.vendorHost,
                           config_.downloadTimeoutSeconds,

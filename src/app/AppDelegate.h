@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/LaunchValues.h"
+#include "catalog/CatalogTrust.h"
 #include "common/Json.h"
 #include "install/InstallFlow.h"
 #include "platform/Background.h"
@@ -66,6 +67,10 @@ struct AppConfig {
     double feedbackSubmitTimeoutSeconds = 30, feedbackFileTimeoutSeconds = 600,
            feedbackDoneTimeoutSeconds = 30;
     std::string feedbackOriginForTests;
+    // Public keys (Base64, 32 raw Ed25519 bytes each) of which any may sign the catalog, and the
+    // clock its expiry is judged by.
+    std::vector<std::string> catalogKeys = builtInCatalogKeys();
+    WallClock wallClock = systemSeconds;
 };
 
 class AppDelegate final : public WindowDelegate, public MenuDelegate {
@@ -99,8 +104,8 @@ public:
     void userContentController(const Json& body);
     void send(const Json& event);
 
-    // Catalog and detection.
-    void fetchCatalog(std::vector<std::string> urls, bool offline = true);
+    // Catalog and detection. `offline` and `refusal` travel with the addresses still to try.
+    void fetchCatalog(std::vector<std::string> urls, bool offline = true, std::string refusal = {});
     void scan(std::vector<Json> apps);
 
     // Download, verification and installation: the install flow's.
@@ -157,6 +162,8 @@ public:
 
 private:
     void replyToReady();
+    // The signature of the document `text` fetched from `url`, then the trust check's verdict.
+    void fetchSignedCatalog(std::string url, std::string text, std::vector<std::string> rest);
     // The feedback upload chain: file `index` of `files`, or the done request after the last.
     using FeedbackFinish = std::function<void(bool ok, std::string error)>;
     void upload(std::vector<std::filesystem::path> files, std::size_t index, std::string id,
@@ -178,6 +185,7 @@ private:
     std::unique_ptr<Window> window_;
     Json settings_ = Json::object();
     std::shared_ptr<demo::Stage> demoStage_;
+    CatalogTrust catalogTrust_;
     InstallFlow installFlow_;
     std::shared_ptr<AppDelegate*> alive_;
 };

@@ -4,6 +4,16 @@
 
 namespace suite {
 
+namespace {
+
+// A complete answer whose status carries the document.
+bool isDocumentAnswer(const HttpResponse& response) {
+    return response.error == TransportError::None &&
+           (response.status == 200 || response.status == 206);
+}
+
+}  // namespace
+
 std::string catalogUserAgent(const std::string& appVersion, const std::string& hostTag) {
     return "TALVEN-Suite/" + appVersion + " (" + hostTag + ")";
 }
@@ -15,13 +25,21 @@ HttpRequest catalogRequest(const std::string& url, const std::string& userAgent,
     request.url = url;
     request.headers = {{"User-Agent", userAgent}};
     request.timeoutSeconds = timeoutSeconds;
+    request.totalSeconds = kCatalogCeilingSeconds;
     return request;
 }
 
+std::optional<std::string> acceptedSignatureText(const HttpResponse& response) {
+    if (!isDocumentAnswer(response)) return std::nullopt;
+    return response.body;
+}
+
+bool serverAnswered(const HttpResponse& response) {
+    return response.error == TransportError::None || response.error == TransportError::TooLarge;
+}
+
 std::optional<std::string> acceptedCatalogText(const HttpResponse& response) {
-    if (response.error != TransportError::None || response.status == 0) return std::nullopt;
-    if (response.status != 200 && response.status != 206) return std::nullopt;
-    if (!isValidUtf8(response.body)) return std::nullopt;
+    if (!isDocumentAnswer(response) || !isValidUtf8(response.body)) return std::nullopt;
     // Only blanks and tabs are skipped: a document that starts on a new line is not accepted.
     std::size_t first = response.body.find_first_not_of(" \t");
     if (first == std::string::npos || response.body[first] != '{') return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
-// What a catalog answer must look like before its text reaches the page. The page parses the
-// document; the native side only makes sure it got a JSON object's text from a server.
+// What a catalog answer must look like before its text is judged (catalog/CatalogTrust.h) and
+// reaches the page. The page parses the document; the native side only makes sure it got a JSON
+// object's text from a server, with its signature.
 #include <optional>
 #include <string>
 
@@ -11,12 +12,28 @@ namespace suite {
 // "TALVEN-Suite/<version> (<host tag>)", the program's identification in catalog requests.
 std::string catalogUserAgent(const std::string& appVersion, const std::string& hostTag);
 
-// The catalog request for `url`: GET, the program's User-Agent and nothing else.
+// Longest one catalog request may take in all, however steadily bytes arrive.
+inline constexpr double kCatalogCeilingSeconds = 60;
+
+// Where the signature of the catalog at `url` is published.
+inline std::string signatureUrl(const std::string& url) {
+    return url + ".sig";
+}
+
+// The catalog request for `url` (or for its signature): GET, the program's User-Agent and nothing
+// else, given up after `timeoutSeconds` without data or kCatalogCeilingSeconds in all.
 HttpRequest catalogRequest(const std::string& url, const std::string& userAgent,
                            double timeoutSeconds);
 
 // The body of an acceptable answer, unchanged: a server answered 200 or 206, the body is UTF-8,
 // and after leading spaces and tabs it begins with "{". Nothing otherwise.
 std::optional<std::string> acceptedCatalogText(const HttpResponse& response);
+
+// The body of a signature answer (200 or 206), unchanged, for the signature check to judge.
+std::optional<std::string> acceptedSignatureText(const HttpResponse& response);
+
+// Whether a server answered at all, also with something that is no catalog: then the network is
+// there.
+bool serverAnswered(const HttpResponse& response);
 
 }  // namespace suite

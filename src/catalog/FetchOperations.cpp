@@ -1,13 +1,18 @@
-// Fetching the catalog text for the page: the addresses strictly one after another, the first
-// acceptable answer wins.
+// Fetching the catalog text for the page: the addresses strictly one after another, each answer
+// with its signature; the first document that passes the trust check wins.
 #include "app/AppDelegate.h"
 #include "catalog/CatalogFetch.h"
 #include "common/Url.h"
 
 namespace suite {
 
-void AppDelegate::fetchCatalog(std::vector<std::string> urls, bool offline) {
-    auto fail = [&] { send({{"type", "catalog"}, {"ok", false}, {"offline", offline}}); };
+void AppDelegate::fetchCatalog(std::vector<std::string> urls, bool offline, std::string refusal) {
+    auto fail = [&] {
+        Json event = {{"type", "catalog"}, {"ok", false}, {"offline", offline}};
+        // Why the last document that came was refused, when one came.
+        if (!refusal.empty()) event["reason"] = refusal;
+        send(event);
+    };
     if (urls.empty()) return fail();
     std::string url = urls.front();
     // An address that does not parse ends the fetch: later ones are not tried.
@@ -18,15 +23,32 @@ void AppDelegate::fetchCatalog(std::vector<std::string> urls, bool offline) {
         catalogRequest(url, catalogUserAgent(launch_.appVersion, config_.hostTag),
                        config_.catalogTimeoutSeconds),
         nullptr,
-        guardedResult<HttpResponse>([url, rest = std::move(urls), offline](
+        guardedResult<HttpResponse>([url, rest = std::move(urls), offline, refusal](
                                         AppDelegate& self, HttpResponse response) mutable {
             if (auto text = acceptedCatalogText(response)) {
-                self.send({{"type", "catalog"}, {"ok", true}, {"url", url}, {"text", *text}});
-                return;
+                return self.fetchSignedCatalog(std::move(url), std::move(*text), std::move(rest));
             }
             // Any answer from a server means the network is there, for the rest of this fetch.
-            bool stillOffline = offline && response.error != TransportError::None;
-            self.fetchCatalog(std::move(rest), stillOffline);
+            const bool stillOffline = offline && !serverAnswered(response);
+            self.fetchCatalog(std::move(rest), stillOffline, std::move(refusal));
+        }));
+}
+
+void AppDelegate::fetchSignedCatalog(std::string url, std::string text,
+                                     std::vector<std::string> rest) {
+    platform_.http.start(
+        catalogRequest(signatureUrl(url), catalogUserAgent(launch_.appVersion, config_.hostTag),
+                       config_.catalogTimeoutSeconds),
+        nullptr,
+        guardedResult<HttpResponse>([url, text = std::move(text), rest = std::move(rest)](
+                                        AppDelegate& self, HttpResponse response) mutable {
+            const auto refusal = self.catalogTrust_.admit(text, acceptedSignatureText(response));
+            if (!refusal) {
+                self.send({{"type", "catalog"}, {"ok", true}, {"url", url}, {"text", text}});
+                return;
+            }
+            // Like an answer that is no catalog: the next address may serve a good one.
+            self.fetchCatalog(std::move(rest), false, reasonName(*refusal));
         }));
 }
 

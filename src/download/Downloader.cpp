@@ -4,8 +4,10 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <system_error>
@@ -58,7 +60,8 @@ Downloader::~Downloader() {
     if (!partial_.empty()) removeQuietly(partial_);
 }
 
-void Downloader::start(const std::string& url, const std::filesystem::path& dest) {
+void Downloader::start(const std::string& url, const std::filesystem::path& dest,
+                       std::uint64_t size) {
     if (started_) return;
     started_ = true;
     dest_ = dest;
@@ -79,6 +82,8 @@ void Downloader::start(const std::string& url, const std::filesystem::path& dest
     HttpRequest request;
     request.url = url;
     request.timeoutSeconds = timeoutSeconds_;
+    request.totalSeconds = ceilingForBytes(size);
+    request.maxBodyBytes = size + std::min(kSizeMargin, UINT64_MAX - size);
     request.responseFile = partial_;
     std::weak_ptr<Downloader> weak = weak_from_this();
     http_.start(
@@ -107,6 +112,9 @@ void Downloader::progressed(const HttpProgress& progress) {
 void Downloader::finished(const HttpResponse& response) {
     // A transport failure can come with the status of an answer that started well (a connection
     // lost mid-body, a disk that filled up), so it is looked at first.
+    if (response.error == TransportError::TooLarge) {
+        return fail({DownloadError::kSize, 0, response.errorMessage});
+    }
     if (response.error != TransportError::None) {
         return fail(
             {DownloadError::kTransport, static_cast<int>(response.error), response.errorMessage});

@@ -7,6 +7,7 @@
 // only when the whole answer arrived with an acceptable status, so a failed, cancelled or
 // interrupted transfer never leaves a partial file under the destination's name and never touches
 // a file already there.
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -24,6 +25,7 @@ struct DownloadError {
     static constexpr const char* kHttp = "http";            // code: the HTTP status
     static constexpr const char* kTransport = "transport";  // code: the TransportError
     static constexpr const char* kFile = "file";            // code: the errno of the file step
+    static constexpr const char* kSize = "size";            // the answer ran past the expected size
 
     std::string domain;
     int code = 0;
@@ -37,6 +39,10 @@ double steadySeconds();
 class Downloader final : public std::enable_shared_from_this<Downloader> {
   public:
     static constexpr double kProgressInterval = 0.15;
+    // How far past its expected size a download may run before it is stopped: a package whose
+    // size the catalog understates a little still arrives (its digest vouches for it), and a
+    // server that sends on and on costs the disk no more than this.
+    static constexpr std::uint64_t kSizeMargin = 1 << 20;
 
     // `timeoutSeconds` is the time allowed without any data arriving, not a cap on the transfer.
     // `now` drives the progress throttle (tests pass their queue's virtual clock).
@@ -56,10 +62,11 @@ class Downloader final : public std::enable_shared_from_this<Downloader> {
                        std::optional<DownloadError> error)>
         onDone;
 
-    // Starts the transfer and returns at once. The downloader keeps itself alive until `onDone`
-    // has run, so the owner may drop it earlier. A downloader serves one transfer; later calls
-    // are ignored.
-    void start(const std::string& url, const std::filesystem::path& dest);
+    // Starts the transfer of a file of `size` bytes and returns at once. The transfer is stopped
+    // once more than `size` + kSizeMargin bytes arrived, and given up after ceilingForBytes(size)
+    // in all. The downloader keeps itself alive until `onDone` has run, so the owner may drop it
+    // earlier. A downloader serves one transfer; later calls are ignored.
+    void start(const std::string& url, const std::filesystem::path& dest, std::uint64_t size);
 
   private:
     Downloader(HttpClient& http, MainQueue& queue, double timeoutSeconds, Clock now);

@@ -100,6 +100,8 @@ void AppDelegate::upload(std::vector<std::filesystem::path> files, std::size_t i
     if (!parseUrl(request.url)) return finish(false, "send");
     request.headers = {{"Content-Type", mimeTypeOf(file, platform_.fileTypes)}};
     request.timeoutSeconds = config_.feedbackFileTimeoutSeconds;
+    request.totalSeconds =
+        ceilingForBytes(static_cast<std::uint64_t>(std::max<std::int64_t>(size, 0)));
     request.bodyFile = file;  // streamed, never read whole
 
     // Like a progress object's observer: only changes count, none for the start.

@@ -1,6 +1,7 @@
 // The first half of an install: the chosen items one after another, each checked, downloaded
 // into the download folder and verified, then the verified packages to the privileged run in one
 // batch, so the user is asked for a password once.
+#include <cstdint>
 #include <iterator>
 #include <set>
 #include <system_error>
@@ -20,6 +21,15 @@ struct InstallFlow::Batch {
 };
 
 namespace {
+
+// The package's size in bytes as the catalog gives it: what bounds its download.
+std::optional<std::uint64_t> sizeMember(const Json& item) {
+    const auto found = item.find("size");
+    if (found == item.end() || !found->is_number_integer()) return std::nullopt;
+    if (found->is_number_unsigned()) return found->get<std::uint64_t>();
+    const auto size = found->get<std::int64_t>();
+    return size >= 0 ? std::optional<std::uint64_t>(size) : std::nullopt;
+}
 
 // `name`, or, when the batch already has a file of that name, "stem-2.ext", "stem-3.ext", ...:
 // two products that name the same file must not overwrite each other's verified package.
@@ -64,10 +74,12 @@ void InstallFlow::next(std::shared_ptr<Batch> batch) {
         const std::string id = itemId(item);
         const auto url = stringMember(item, "url");
         const auto file = stringMember(item, "file");
+        // Without a size the download could not be bounded: it is not started.
+        const auto size = sizeMember(item);
         if (!url ||
             !isAcceptableDownloadUrl(*url, settings_.vendorHost,
                                      settings_.allowPlainHttpDownloadsToLoopback) ||
-            !file || !isAcceptableFileName(*file)) {
+            !file || !isAcceptableFileName(*file) || !size) {
             send_(failureEvent(id, "download"));
             continue;
         }
@@ -85,12 +97,19 @@ void InstallFlow::next(std::shared_ptr<Batch> batch) {
         downloader_->onDone =
             lifetime_.guard<std::optional<std::filesystem::path>, std::optional<DownloadError>>(
                 [this, batch, id, item](std::optional<std::filesystem::path> file,
-                                        std::optional<DownloadError>) {
+                                        std::optional<DownloadError> error) {
+                    if (error && error->domain == DownloadError::kSize) {
+                        // Not the package the catalog describes: said apart from a network fault.
+                        Json failure = failureEvent(id, "download");
+                        failure["reason"] = "size";
+                        send_(failure);
+                        return next(batch);
+                    }
                     downloaded(batch, id, item, std::move(file));
                 });
         const std::string name = unusedName(*file, batch->files);
         batch->files.insert(name);
-        downloader_->start(*url, settings_.downloadDir / name);
+        downloader_->start(*url, settings_.downloadDir / name, *size);
         return;
     }
     queue_.clear();

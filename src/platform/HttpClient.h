@@ -18,10 +18,23 @@ enum class TransportError {
     NoConnection,    // no route to the server, or it refused the connection
     ConnectionLost,  // the connection broke during the exchange
     HostNotFound,    // the host name does not resolve
-    TimedOut,        // no data moved for longer than the request's timeout
+    TimedOut,        // no data moved for longer than the request's timeout, or the whole
+                     // transfer took longer than its ceiling
     Cancelled,       // the program cancelled the transfer
     Other,           // anything else: TLS failures, refused addresses, local file errors
+    TooLarge,        // the server answered, but with a body longer than the request allows
 };
+
+// The most response body any request accepts unless it says otherwise: far beyond every answer
+// the program keeps in memory (the catalog, its signature, feedback answers), and small enough
+// that a server sending without end cannot exhaust memory.
+inline constexpr std::uint64_t kDefaultMaxBodyBytes = 32u << 20;
+
+// A ceiling for a transfer that moves `bytes`: ten minutes, plus the time those bytes take at
+// 100 kB/s. A slow but working link still finishes; one that trickles on for ever is given up.
+inline double ceilingForBytes(std::uint64_t bytes) {
+    return 600.0 + static_cast<double>(bytes) / 100'000.0;
+}
 
 using HttpHeaders = std::vector<std::pair<std::string, std::string>>;
 
@@ -32,6 +45,13 @@ struct HttpRequest {
     // Longest time without any data moving (also the connection set-up), not a cap on the whole
     // transfer: a large download may take as long as it needs while bytes keep arriving.
     double timeoutSeconds = 60;
+    // Longest the whole transfer may take, connection set-up included, however steadily bytes
+    // move: every transfer ends in bounded time. One that moves a large body sets a ceiling to
+    // fit it (see ceilingForBytes). Not a number above 0: no ceiling (never set by the program).
+    double totalSeconds = 60;
+    // Most bytes of response body accepted, in memory or into `responseFile`; a longer answer
+    // ends the transfer with `TransportError::TooLarge`. 0: no limit (never set by the program).
+    std::uint64_t maxBodyBytes = kDefaultMaxBodyBytes;
     // Request body: `body` from memory, or, when `bodyFile` is set, streamed from that file.
     std::string body;
     std::filesystem::path bodyFile;

@@ -2,6 +2,7 @@
 
 #include "catalog/CatalogFetch.h"
 #include "fakes/AppHarness.h"
+#include "fakes/SigningKey.h"
 
 namespace suite {
 namespace {
@@ -9,10 +10,21 @@ namespace {
 using fakes::AppHarness;
 using fakes::FakeHttpClient;
 
+constexpr std::int64_t kDec6 = 1796551200;  // 2026-12-06T10:00:00Z
+const std::string kDoc = fakes::catalogDocument("2026-12-06T10:00:00Z", "2026-12-20T10:00:00Z");
+
 struct CatalogFetch : ::testing::Test {
     AppHarness h;
     AppDelegate* app = nullptr;
-    void SetUp() override { app = &h.start(); }
+    fakes::SigningKey key, stranger;
+    void SetUp() override {
+        app = &h.startWith(
+            [this](AppConfig& config) {
+                config.catalogKeys = {key.publicKey()};
+                config.wallClock = [] { return kDec6; };
+            },
+            h.http);
+    }
     std::vector<Json> catalogEvents() {
         std::vector<Json> out;
         for (auto& event : h.events()) {
@@ -30,6 +42,7 @@ TEST_F(CatalogFetch, RequestCarriesOnlyTheProgramsIdentification) {
     EXPECT_EQ(request.url, "https://brenlow.example/catalog.json");
     EXPECT_EQ(request.headers, (HttpHeaders{{"User-Agent", "TALVEN-Suite/3.1.0 (Linux)"}}));
     EXPECT_EQ(request.timeoutSeconds, 12);
+    EXPECT_EQ(request.totalSeconds, 60);
     EXPECT_TRUE(request.responseFile.empty());
 }
 
@@ -39,14 +52,40 @@ TEST_F(CatalogFetch, AddressesAreTriedOneAfterAnotherUntilOneAnswers) {
     h.http.answer(0, FakeHttpClient::reply(200, "<html>{}</html>"));
     ASSERT_EQ(h.http.calls.size(), 2u);
     EXPECT_EQ(h.http.calls[1]->request.url, "https://b.example/c");
-    // The address as given is reported, also when a redirect led elsewhere.
-    HttpResponse moved = FakeHttpClient::reply(206, " {\"items\": []}\n");
+    // The address as given is reported, also when a redirect led elsewhere; its signature is
+    // fetched from beside it before the page hears of it.
+    HttpResponse moved = FakeHttpClient::reply(206, " " + kDoc + "\n");
     moved.finalUrl = "https://mirror.example/c";
     h.http.answer(1, moved);
-    EXPECT_EQ(h.http.calls.size(), 2u);  // the first acceptable answer wins
-    EXPECT_EQ(catalogEvents(), std::vector<Json>{Json({{"type", "catalog"}, {"ok", true},
+    ASSERT_EQ(h.http.calls.size(), 3u);
+    EXPECT_EQ(h.http.calls[2]->request.url, "https://b.example/c.sig");
+    EXPECT_TRUE(catalogEvents().empty());
+    h.http.answer(2, FakeHttpClient::reply(200, key.sign(" " + kDoc + "\n")));
+    EXPECT_EQ(h.http.calls.size(), 3u);  // the first acceptable answer wins
+    EXPECT_EQ(catalogEvents(), std::vector<Json>{Json({{"type", "catalog"},
+                                                       {"ok", true},
                                                        {"url", "https://b.example/c"},
-                                                       {"text", " {\"items\": []}\n"}})});
+                                                       {"text", " " + kDoc + "\n"}})});
+}
+
+TEST_F(CatalogFetch, RefusedDocumentsMoveOnAndTheLastOneSaysWhy) {
+    const std::string expired =
+        fakes::catalogDocument("2026-12-01T10:00:00Z", "2026-12-06T10:00:00Z");
+    app->fetchCatalog({"https://a.example/c", "https://b.example/c", "https://c.example/c",
+                       "https://d.example/c"});
+    h.http.answer(0, FakeHttpClient::reply(200, kDoc));
+    h.http.answer(1, FakeHttpClient::reply(404, key.sign(kDoc)));  // no signature beside it
+    h.http.answer(2, FakeHttpClient::reply(200, kDoc));
+    h.http.answer(3, FakeHttpClient::reply(200, stranger.sign(kDoc)));
+    h.http.answer(4, FakeHttpClient::reply(200, expired));
+    h.http.answer(5, FakeHttpClient::reply(200, key.sign(expired)));
+    // An answer that is no catalog leaves the reason of the last document that came.
+    h.http.answer(6, FakeHttpClient::reply(404, ""));
+    ASSERT_EQ(h.http.calls.size(), 7u);
+    EXPECT_EQ(
+        catalogEvents(),
+        std::vector<Json>{
+            Json({{"type", "catalog"}, {"ok", false}, {"offline", false}, {"reason", "expired"}})});
 }
 
 TEST_F(CatalogFetch, AnswersThatAreNotACatalogMoveOn) {
@@ -73,8 +112,9 @@ TEST_F(CatalogFetch, OfflineOnlyWhenNoServerAnsweredAtAll) {
     h.http.answer(1, FakeHttpClient::failure(TransportError::HostNotFound));
     EXPECT_EQ(catalogEvents().back(), Json({{"type", "catalog"}, {"ok", false}, {"offline", true}}));
 
+    // A server that sent more than any catalog holds has answered all the same.
     app->fetchCatalog({"https://a.example/c", "https://b.example/c"});
-    h.http.answer(2, FakeHttpClient::reply(404, "missing"));
+    h.http.answer(2, FakeHttpClient::failure(TransportError::TooLarge));
     h.http.answer(3, FakeHttpClient::failure(TransportError::NoConnection));
     EXPECT_EQ(catalogEvents().back(), Json({{"type", "catalog"}, {"ok", false}, {"offline", false}}));
 }
@@ -93,8 +133,10 @@ TEST_F(CatalogFetch, EmptyListOrUnparseableAddressEndsTheFetchWithoutTraffic) {
 TEST_F(CatalogFetch, OverlappingFetchesEachAnswerInTheOrderTheyEnd) {
     app->fetchCatalog({"https://a.example/1"});
     app->fetchCatalog({"https://a.example/2"});
-    h.http.answer(1, FakeHttpClient::reply(200, "{\"n\":2}"));
-    h.http.answer(0, FakeHttpClient::reply(200, "{\"n\":1}"));
+    h.http.answer(1, FakeHttpClient::reply(200, kDoc));
+    h.http.answer(0, FakeHttpClient::reply(200, kDoc));
+    h.http.answer(2, FakeHttpClient::reply(200, key.sign(kDoc)));
+    h.http.answer(3, FakeHttpClient::reply(200, key.sign(kDoc)));
     auto events = catalogEvents();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[0]["url"], "https://a.example/2");

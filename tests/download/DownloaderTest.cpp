@@ -39,7 +39,7 @@ struct Download : ::testing::Test {
         auto downloader = Downloader::create(http, queue, 30, [this] { return queue.now(); });
         downloader->onProgress = [this](double pct) { reports.push_back(pct); };
         downloader->onDone = [this](auto file, auto error) { outcomes.emplace_back(file, error); };
-        downloader->start(kUrl, to);
+        downloader->start(kUrl, to, 1000);
         return downloader;
     }
     // The client streams `body` into the request's file, then answers.

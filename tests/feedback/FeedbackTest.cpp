@@ -166,6 +166,7 @@ TEST_F(Feedback, ChainSendsFilesInOrderWithProgressAndRemovesIdsOnSuccessOnly) {
         EXPECT_EQ(call.request.headers, (HttpHeaders{{"Content-Type", types[n - 1]}}));
         EXPECT_EQ(call.request.timeoutSeconds, 600);
         const std::uint64_t size = fs::file_size(call.request.bodyFile);
+        EXPECT_EQ(call.request.totalSeconds, ceilingForBytes(size));
         for (std::uint64_t sent : {std::uint64_t{0}, std::uint64_t{0}, size / 2, size}) {
             call.onProgress(HttpProgress{sent, size, 0, std::nullopt});
         }

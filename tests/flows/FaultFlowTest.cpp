@@ -1,5 +1,6 @@
-// Downloads that go wrong half-way, and a vendor that cannot be reached: each ends with its
-// result, leaves no partial file, and the rest of the batch goes on.
+// Downloads that go wrong half-way, and a vendor that cannot be reached or serves an expired
+// catalog: each download ends with its result, leaves no partial file, and the rest of the batch
+// goes on; the page says why there is no new catalog.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -46,15 +47,24 @@ TEST(FaultFlow, BrokenDownloadsFailAloneAndLeaveNoPartialFile) {
     }
 }
 
-TEST(FaultFlow, VendorOutOfReachShowsTheCatalogOffline) {
+TEST(FaultFlow, ExpiredCatalogIsOutOfDateAndAVendorOutOfReachOffline) {
     fakes::TempDir dir;
-    VendorService gone(dir / "vendor", {.largeMiB = 1});
-    gone.stop();
-    FlowHarness h(gone);
+    VendorService stale(dir / "vendor", {.largeMiB = 1, .catalogExpiresIn = -60});
+    FlowHarness h(stale);
     h.start(false);
-    EXPECT_TRUE(h.waitFor("!document.querySelector('[data-catalog-notice]').hidden", 30));
-    const Json notice = h.eval("document.querySelector('[data-catalog-notice]').innerText");
-    EXPECT_NE(notice.dump().find("offline"), std::string::npos) << notice;
+    const std::string notice = "document.querySelector('[data-catalog-notice]')";
+    auto says = [&](const std::string& text) {
+        return h.waitFor("!" + notice + ".hidden && " + notice + ".innerText.includes(" +
+                             Json(text).dump() + ")",
+                         30);
+    };
+    // Properly signed, but past its expiry: refused, and the page says why.
+    EXPECT_TRUE(says("out of date")) << h.eval(notice + ".innerText");
+    stale.stop();
+    const std::string retry = "[data-catalog-notice] [data-action='retry']";
+    ASSERT_TRUE(h.waitFor("!document.querySelector(" + Json(retry).dump() + ").disabled"));
+    ASSERT_TRUE(h.click(retry));
+    EXPECT_TRUE(says("offline")) << h.eval(notice + ".innerText");
 }
 
 }  // namespace

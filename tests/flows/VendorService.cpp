@@ -44,6 +44,8 @@ VendorService::VendorService(const fs::path& folder, Options options) : folder_(
                                      std::to_string(options.largeMiB),
                                      "--stall-seconds",
                                      std::to_string(options.stallSeconds),
+                                     "--expires-in",
+                                     std::to_string(options.catalogExpiresIn),
                                      "--exit-with-stdin"};
     if (!options.suiteDeb.empty()) {
         args.push_back("--suite-deb");
@@ -122,12 +124,14 @@ Json VendorService::product(const std::string& id, const std::string& kind) cons
         const Json detect = variant.value("detect", Json::object());
         return Json{{"id", id},
                     {"group", item["group"]},
-                    {"detect", {{"apps", detect.value("apps", Json::array())},
-                                {"receipts", detect.value("receipts", Json::array())}}},
+                    {"detect",
+                     {{"apps", detect.value("apps", Json::array())},
+                      {"receipts", detect.value("receipts", Json::array())}}},
                     {"version", variant["version"]},
                     {"url", variant["url"]},
                     {"file", variant["file"]},
                     {"sha256", variant["sha256"]},
+                    {"size", variant["size"]},
                     {"self", item.value("self", false)}};
     }
     return nullptr;

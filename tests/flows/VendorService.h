@@ -17,6 +17,7 @@ public:
         double stallSeconds = 20;   // how long the stalling download stays silent
         // The program's own .deb, offered as the suite's deb variant (none when empty).
         std::filesystem::path suiteDeb = {};
+        long catalogExpiresIn = 7 * 86400;  // seconds; negative: the catalog has expired
     };
     VendorService(const std::filesystem::path& folder, Options options);
     ~VendorService();
@@ -34,7 +35,7 @@ public:
     // at the top level (null when there is none).
     Json product(const std::string& id) const;
     // The item the page hands the native side for the `kind` ("pkg" or "deb") variant of `id`:
-    // {id, group, detect, version, url, file, sha256, self}; null when the product has none.
+    // {id, group, detect, version, url, file, sha256, size, self}; null when the product has none.
     Json product(const std::string& id, const std::string& kind) const;
     // The file the service sends for the `kind` variant of `id` (it may be missing on purpose).
     std::filesystem::path packageFile(const std::string& id, const std::string& kind = "pkg") const;

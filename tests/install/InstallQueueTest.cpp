@@ -3,6 +3,7 @@
 
 #include <fstream>
 
+#include "download/Downloader.h"
 #include "fakes/AppHarness.h"
 
 namespace suite {
@@ -17,6 +18,7 @@ constexpr const char* kThreeUpper =
 
 Json item(const std::string& id, const std::string& file, std::optional<Json> sha = {}) {
     Json made = {{"id", id}, {"url", "https://downloads.brenlow.example/" + file}, {"file", file}};
+    made["size"] = 1000;
     if (sha) made["sha256"] = *sha;
     return made;
 }
@@ -88,6 +90,13 @@ TEST_F(InstallQueue, RefusedItemsAreReportedBackToBackWithoutTraffic) {
     for (const char* name : {"sub/a.pkg", ".", "..", ""}) items.push_back(item(name, name));
     items.push_back(item("", ".."));
     items.back().erase("id");
+    // Without a size in whole bytes the download could not be bounded.
+    for (const Json& size : {Json(-1), Json(10.5), Json("1000")}) {
+        items.push_back(item("size " + size.dump(), "a.pkg"));
+        items.back()["size"] = size;
+    }
+    items.push_back(item("no size", "a.pkg"));
+    items.back().erase("size");
     for (const auto& bad : items) expected.push_back(failed(bad.value("id", ""), "download"));
     items.push_back(item("fine", "fine.pkg"));
     expected.push_back(started("fine"));
@@ -224,6 +233,18 @@ TEST_F(InstallQueue, PercentagesAreIntegersAtTheEdgesAndFractionsBetween) {
     EXPECT_TRUE(events[0]["pct"].is_number_integer());
     EXPECT_TRUE(events[1]["pct"].is_number_float());
     EXPECT_TRUE(events[2]["pct"].is_number_integer());
+}
+
+TEST_F(InstallQueue, DownloadIsBoundedByTheItemsSizeAndSaysWhenItRanPast) {
+    app->install({item("a", "a.pkg"), item("b", "b.pkg")});
+    const HttpRequest& request = h.http.calls[0]->request;
+    EXPECT_EQ(request.maxBodyBytes, 1000 + Downloader::kSizeMargin);
+    EXPECT_EQ(request.totalSeconds, 600.01);
+    h.http.answer(0, FakeHttpClient::failure(TransportError::TooLarge));
+    Json ranPast = failed("a", "download");
+    ranPast["reason"] = "size";
+    EXPECT_EQ(queueEvents(), (std::vector<Json>{started("a"), ranPast, started("b")}));
+    EXPECT_EQ(downloads(), std::vector<std::string>{partial(1)}) << "the partial file is gone";
 }
 
 TEST_F(InstallQueue, NothingContinuesOnceTheDelegateIsGone) {

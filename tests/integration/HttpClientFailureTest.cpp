@@ -75,7 +75,7 @@ TEST_F(HttpClientFailureTest, SilentAndBrokenServersEndTheTransfer) {
     }
 }
 
-TEST_F(HttpClientFailureTest, SlowTransferOutlastingTheTimeoutSucceedsWhileBytesKeepComing) {
+TEST_F(HttpClientFailureTest, TricklingTransferOutlivesTheIdleTimeoutButNotItsCeiling) {
     // Eight bytes, one every 150 ms: 1.2 s in all, never 0.5 s without data.
     RawLoopbackServer trickle([](int socket, ReleaseGate& gate) {
         RawLoopbackServer::sendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\n");
@@ -85,9 +85,14 @@ TEST_F(HttpClientFailureTest, SlowTransferOutlastingTheTimeoutSucceedsWhileBytes
         }
     });
     ASSERT_NE(trickle.port(), 0);
-    const HttpResponse response = fetch(request(trickle.url("/"), "GET", 0.5));
+    HttpRequest slow = request(trickle.url("/"), "GET", 0.5);
+    const HttpResponse response = fetch(slow);
     EXPECT_EQ(response.error, TransportError::None) << response.errorMessage;
     EXPECT_EQ(response.body, "trickled");
+
+    // The same steady trickle, past a ceiling shorter than its whole.
+    slow.totalSeconds = 0.6;
+    EXPECT_EQ(fetch(slow).error, TransportError::TimedOut);
 }
 
 TEST_F(HttpClientFailureTest, CancelEndsARunningTransferOnceAndIsIgnoredAfterward) {

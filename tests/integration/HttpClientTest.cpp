@@ -104,7 +104,7 @@ TEST_F(HttpClientTest, FollowsRedirectsAndReportsOnlyTheFinalResponse) {
     EXPECT_EQ(loops.load(), 11);  // the first request and ten redirects, then it gives up
 }
 
-TEST_F(HttpClientTest, StreamsDownloadsIntoAFileWithOrderedProgress) {
+TEST_F(HttpClientTest, StreamsDownloadsIntoAFileWithOrderedProgressUpToItsLimit) {
     constexpr std::uint64_t kSize = 8u << 20;
     auto provide = [](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
         const std::string bytes = pattern(offset, std::min<std::size_t>(length, 256 << 10));
@@ -137,7 +137,22 @@ TEST_F(HttpClientTest, StreamsDownloadsIntoAFileWithOrderedProgress) {
         EXPECT_EQ(recorded.progress.back().received, kSize);
         EXPECT_EQ(recorded.progress.back().totalToReceive,
                   path == std::string("/sized") ? std::optional(kSize) : std::nullopt);
+
+        // One byte short of the whole: refused up front when the length is announced, stopped
+        // as the bytes arrive when it is not.
+        r.maxBodyBytes = kSize - 1;
+        EXPECT_EQ(fetch(r).error, TransportError::TooLarge);
     }
+    // A body kept in memory stops at the default limit, however long the server goes on.
+    server.http().Get("/endless", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("text/plain",
+                                         [&](std::size_t offset, httplib::DataSink& sink) {
+                                             return provide(offset, 64 << 10, sink);
+                                         });
+    });
+    const HttpResponse endless = fetch(get("/endless"));
+    EXPECT_EQ(endless.error, TransportError::TooLarge);
+    EXPECT_LE(endless.body.size(), kDefaultMaxBodyBytes);
 }
 
 TEST_F(HttpClientTest, ResponseFileHoldsExactlyThisAnswerEvenWhenItIsEmpty) {

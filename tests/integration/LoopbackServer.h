@@ -27,8 +27,9 @@ namespace suite {
 
 // Readable failure messages for gtest.
 inline void PrintTo(TransportError error, std::ostream* out) {
-    static constexpr const char* kNames[] = {
-        "None", "NoConnection", "ConnectionLost", "HostNotFound", "TimedOut", "Cancelled", "Other"};
+    static constexpr const char* kNames[] = {"None",         "NoConnection", "ConnectionLost",
+                                             "HostNotFound", "TimedOut",     "Cancelled",
+                                             "Other",        "TooLarge"};
     *out << kNames[static_cast<int>(error)];
 }
 

@@ -31,14 +31,15 @@ test('a valid document gives products with native keys normalised, display field
   const item = catalogItem(bare);
   assert.deepEqual(item, {
     id: 'b', group: 'app', detect: { apps: ['TALVEN Presenter.app'], receipts: [] },
-    version: '4.2.0', url: 'https://brenlow.example/b.pkg', file: 'presenter.pkg', sha256: HEX, self: false,
+    version: '4.2.0', url: 'https://brenlow.example/b.pkg', file: 'presenter.pkg', sha256: HEX, size: 1234,
+    self: false,
   });
   item.detect.apps.push('Other.app');
   assert.deepEqual(bare.detect.apps, ['TALVEN Presenter.app']);
   // A Debian package is found by its package names only.
   assert.deepEqual(catalogItem(productFor(result.products[4], 'deb')), {
     id: 'c', group: 'app', detect: { apps: [], receipts: ['talven-presenter'] },
-    version: '4.2.0-1', url: DEB.url, file: 'c.DEB', sha256: HEX, self: false,
+    version: '4.2.0-1', url: DEB.url, file: 'c.DEB', sha256: HEX, size: 999, self: false,
   });
 });
 

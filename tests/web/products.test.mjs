@@ -69,6 +69,10 @@ test('offline or unusable catalogs keep the last known products and say why', as
   for (const [event, error] of [
     [offline, 'offline'],
     [{ type: 'catalog', ok: false, offline: false }, 'unavailable'],
+    // Why the native side refused the last signed document it got.
+    [{ type: 'catalog', ok: false, offline: false, reason: 'signature' }, 'unavailable'],
+    [{ type: 'catalog', ok: false, offline: false, reason: 'rollback' }, 'outdated'],
+    [{ type: 'catalog', ok: false, offline: false, reason: 'expired' }, 'outdated'],
     [fetched('{"products": "none"}', CATALOG_URLS[1]), 'unavailable'],
     [fetched(undefined, CATALOG_URLS[1]), 'unavailable'],
   ]) {
@@ -106,7 +110,7 @@ test('a Debian host looks for, orders and installs each product by its Debian pa
   const [item, ...others] = env.posts.find((m) => m.type === 'scan').apps;
   assert.deepEqual(item, {
     id: 'suite', group: 'app', detect: { apps: [], receipts: ['talven-presenter'] }, version: '1.1.0-1', url: DEB.url,
-    file: DEB.file, sha256: HEX, self: true,
+    file: DEB.file, sha256: HEX, size: DEB.size, self: true,
   });
   assert.deepEqual(others.map((i) => [i.id, i.file]), [['presenter', DEB.file], ['board', DEB.file]]);
   assert.deepEqual(states(env),

@@ -17,7 +17,7 @@ export const PACKAGE_KINDS = Object.freeze(['pkg', 'deb']);
 
 // The members the native side reads from a catalog item; everything else on a
 // product is the page's own.
-export const ITEM_KEYS = Object.freeze(['id', 'group', 'detect', 'version', 'url', 'file', 'sha256', 'self']);
+export const ITEM_KEYS = Object.freeze(['id', 'group', 'detect', 'version', 'url', 'file', 'sha256', 'size', 'self']);
 
 const ID = /^[a-z0-9.-]{1,100}$/;
 const SHA256 = /^[0-9a-fA-F]{64}$/;
@@ -268,6 +268,8 @@ export function catalogItem(product) {
     url: product.url,
     file: product.file,
     sha256: product.sha256,
+    // Bounds the download: the native side stops one that runs well past it.
+    size: product.size,
     self: product.self === true,
   };
 }

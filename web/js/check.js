@@ -46,7 +46,12 @@ export async function loadSampleCatalog(fetchFn = globalThis.fetch) {
   return response.text();
 }
 
-// → { ok: true, text } or { ok: false, error: "offline" | "unavailable" | "timeout" }
+// Why the native side refused the last signed document that came: one that is
+// older than a document seen before, or past its expiry, is out of date.
+const OUTDATED_REASONS = new Set(['rollback', 'expired']);
+
+// → { ok: true, text } or
+//   { ok: false, error: "offline" | "unavailable" | "outdated" | "timeout" }
 async function fetchCatalogText({ post, expect, urls, waitMs }) {
   const pending = expect('catalog', waitMs);
   if (post({ type: 'fetchCatalog', urls: [...urls] }) === false) {
@@ -56,7 +61,8 @@ async function fetchCatalogText({ post, expect, urls, waitMs }) {
   const event = await pending.answer;
   if (event === null) return { ok: false, error: 'timeout' };
   if (event.ok === true && typeof event.text === 'string') return { ok: true, text: event.text };
-  return { ok: false, error: event.offline === true ? 'offline' : 'unavailable' };
+  if (event.offline === true) return { ok: false, error: 'offline' };
+  return { ok: false, error: OUTDATED_REASONS.has(event.reason) ? 'outdated' : 'unavailable' };
 }
 
 // → { id: version } for the products found installed, or null without an answer.
@@ -83,7 +89,7 @@ async function scanInstalled({ post, expect, products, waitMs }) {
 
 // One whole check. Resolves to
 //   { ok: true, source: "live" | "sample", products, installed, problems }
-//   { ok: false, error: "offline" | "unavailable" | "timeout", problems }
+//   { ok: false, error: "offline" | "unavailable" | "outdated" | "timeout", problems }
 // and never rejects for a missing or bad answer.
 export async function runUpdateCheck({
   post,

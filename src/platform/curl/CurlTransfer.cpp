@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <limits>
 #include <utility>
 
 #include "platform/curl/TransportErrorFromCurl.h"
@@ -127,6 +128,18 @@ std::optional<std::string> CurlTransfer::prepare() {
         const double milliseconds = std::min(std::ceil(seconds * 1000), 2'000'000'000.0);
         idleLimit_ = std::chrono::milliseconds(static_cast<long long>(milliseconds));
         set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(milliseconds));
+    }
+    const double ceiling = request_.totalSeconds;
+    if (ceiling > 0 && std::isfinite(ceiling)) {
+        const double milliseconds = std::min(std::ceil(ceiling * 1000), 2'000'000'000.0);
+        set(CURLOPT_TIMEOUT_MS, static_cast<long>(milliseconds));
+    }
+    if (request_.maxBodyBytes > 0) {
+        // curl refuses an answer whose announced length is too long before any of it arrives;
+        // onBody holds answers of unannounced or understated length to the same limit.
+        const auto largest = static_cast<std::uint64_t>(std::numeric_limits<curl_off_t>::max());
+        const auto limit = std::min(request_.maxBodyBytes, largest);
+        set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limit));
     }
     if (!set.ok()) return "curl refused one of the client's rules";
 
@@ -277,6 +290,14 @@ std::size_t CurlTransfer::onBody(char* data, std::size_t size, std::size_t count
     const std::size_t length = size * count;
     try {
         transfer.lastActivity_ = Clock::now();
+        const std::uint64_t limit = transfer.request_.maxBodyBytes;
+        if (limit > 0 && length > limit - std::min(limit, transfer.bodyBytes_)) {
+            transfer.tooLarge_ = true;
+            transfer.localFailure_ =
+                "the answer is longer than " + std::to_string(limit) + " bytes";
+            return 0;
+        }
+        transfer.bodyBytes_ += length;
         if (transfer.sink_.write(data, length)) return length;
         transfer.localFailure_ = transfer.sink_.failure();
     } catch (...) {
@@ -345,6 +366,7 @@ void CurlTransfer::finish(CURLcode code) {
     const bool answered = code == CURLE_OK;
     const bool kept = sink_.finish(answered);
     if (answered && !kept) return report(TransportError::Other, sink_.failure());
+    if (tooLarge_) return report(TransportError::TooLarge, localFailure_);
     if (!localFailure_.empty()) return report(TransportError::Other, localFailure_);
     if (answered) return report(TransportError::None, {});
     report(transportErrorFrom(code), curlMessage_[0] ? curlMessage_ : curl_easy_strerror(code));

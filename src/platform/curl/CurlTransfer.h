@@ -67,6 +67,8 @@ class CurlTransfer {
     char curlMessage_[CURL_ERROR_SIZE] = {};
     // Set by our own callbacks when they stop the transfer; wins over curl's generic message.
     std::string localFailure_;
+    std::uint64_t bodyBytes_ = 0;  // of the final answer, as it arrived
+    bool tooLarge_ = false;        // the body passed the request's limit
 
     std::optional<std::chrono::milliseconds> idleLimit_;
     Clock::time_point lastActivity_;

@@ -12,6 +12,8 @@ TransportError transportErrorFrom(CURLcode code) {
             return TransportError::NoConnection;
         case CURLE_OPERATION_TIMEDOUT:
             return TransportError::TimedOut;
+        case CURLE_FILESIZE_EXCEEDED:
+            return TransportError::TooLarge;
         case CURLE_RECV_ERROR:
         case CURLE_SEND_ERROR:
         case CURLE_GOT_NOTHING:

@@ -29,4 +29,24 @@ std::string base64(std::string_view bytes) {
     return out;
 }
 
+std::optional<std::string> fromBase64(std::string_view text) {
+    // EVP_DecodeBlock skips blanks and takes padding as zero bits, so the text is judged here.
+    const std::size_t padding = text.ends_with("==") ? 2 : text.ends_with("=") ? 1 : 0;
+    const auto isDigit = [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+               c == '+' || c == '/';
+    };
+    if (text.size() % 4 != 0 || text.size() > INT_MAX ||
+        !std::all_of(text.begin(), text.end() - static_cast<std::ptrdiff_t>(padding), isDigit)) {
+        return std::nullopt;
+    }
+    std::string out(text.size() / 4 * 3, '\0');
+    const int wrote = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                      reinterpret_cast<const unsigned char*>(text.data()),
+                                      static_cast<int>(text.size()));
+    if (wrote < 0 || static_cast<std::size_t>(wrote) != out.size()) return std::nullopt;
+    out.resize(out.size() - padding);
+    return out;
+}
+
 }  // namespace suite

@@ -208,7 +208,7 @@ function renderRow(parts, row, lang, progress) {
   parts.open.setAttribute('aria-label', t(lang, 'product.openName', { name }));
 }
 
-const NOTICE_KEYS = { offline: 'offline', unavailable: 'unavailable' };
+const NOTICE_KEYS = { offline: 'offline', unavailable: 'unavailable', outdated: 'outdated' };
 
 // A product this host cannot install has nothing under way to show, even if
 // a stray event names it.

@@ -1,0 +1,113 @@
+// The catalog trust check with the real Ed25519 verification, keys made for the test and a clock
+// the test sets.
+#include <gtest/gtest.h>
+
+#include "catalog/CatalogTrust.h"
+#include "common/Files.h"
+#include "fakes/SigningKey.h"
+#include "fakes/TempDir.h"
+
+namespace suite {
+namespace {
+
+using fakes::catalogDocument;
+using fakes::SigningKey;
+
+constexpr std::int64_t kDec6 = 1796551200;  // 2026-12-06T10:00:00Z, from Python's calendar
+const std::string kDoc = catalogDocument("2026-12-06T10:00:00Z", "2026-12-20T10:00:00Z");
+
+struct Trust : ::testing::Test {
+    fakes::TempDir dir;
+    SigningKey retired, current, stranger;
+    std::int64_t now = kDec6;
+    std::filesystem::path state = dir / "state" / "catalog-state.json";
+
+    CatalogTrust make(std::filesystem::path file) {
+        // Both listed keys may sign; text that is no key is ignored.
+        return CatalogTrust({"not a key", retired.publicKey(), current.publicKey()},
+                            std::move(file), [this] { return now; });
+    }
+    std::optional<CatalogRefusal> admit(CatalogTrust& trust, const std::string& doc) {
+        return trust.admit(doc, current.sign(doc));
+    }
+};
+
+TEST_F(Trust, OnlyAListedKeysSignatureOverTheseExactBytesPasses) {
+    std::string flipped = kDoc;
+    flipped[10] ^= 1;
+    const std::string other = catalogDocument("2026-12-07T10:00:00Z", "2026-12-20T10:00:00Z");
+    const std::string good = current.sign(kDoc);
+    std::string notBase64 = good;
+    notBase64[0] = '*';
+    const struct {
+        const char* name;
+        std::string document;
+        std::optional<std::string> signature;
+        bool passes;
+    } cases[] = {
+        {"current key", kDoc, good, true},
+        {"the other listed key", kDoc, retired.sign(kDoc), true},
+        {"blanks around it", kDoc, " \r\n" + good + "\n\t", true},
+        {"a key not listed", kDoc, stranger.sign(kDoc), false},
+        {"one flipped byte", flipped, good, false},
+        {"another document's", kDoc, current.sign(other), false},
+        {"no signature file", kDoc, std::nullopt, false},
+        {"not Base64", kDoc, notBase64, false},
+        {"63 bytes", kDoc, base64(std::string(63, 'x')), false},
+        {"empty", kDoc, "", false},
+    };
+    for (const auto& c : cases) {
+        auto trust = make({});
+        const auto refusal = trust.admit(c.document, c.signature);
+        EXPECT_EQ(refusal, c.passes ? std::nullopt : std::optional(CatalogRefusal::Signature))
+            << c.name;
+    }
+}
+
+TEST_F(Trust, TimesMustBeUtcToTheSecondOnRealDates) {
+    EXPECT_EQ(parseUtcTime("2026-12-06T10:00:00Z"), kDec6);
+    EXPECT_EQ(parseUtcTime("1970-01-01T00:00:00Z"), 0);
+    EXPECT_EQ(parseUtcTime("2024-02-29T23:59:59Z"), 1709251199);
+    auto trust = make({});
+    for (const char* bad :
+         {"2023-02-29T10:00:00Z", "2026-13-01T10:00:00Z", "2026-12-06T24:00:00Z",
+          "2026-12-06T10:00:60Z", "2026-12-06T10:00:00+00:00", "2026-12-06T10:00:00.5Z",
+          "2026-12-06t10:00:00z", "2026-12-06 10:00:00Z", "+026-12-06T10:00:00Z", ""}) {
+        EXPECT_EQ(parseUtcTime(bad), std::nullopt) << bad;
+        // A signed document with such a time (or none) is refused, not read as never expiring.
+        EXPECT_EQ(admit(trust, catalogDocument("2026-12-06T10:00:00Z", bad)),
+                  CatalogRefusal::Malformed);
+    }
+    EXPECT_EQ(admit(trust, "{\"expires\": \"2026-12-20T10:00:00Z\"}"), CatalogRefusal::Malformed);
+    EXPECT_EQ(admit(trust, "[1]"), CatalogRefusal::Malformed);
+}
+
+TEST_F(Trust, RefusesADocumentOlderThanOneAcceptedAlsoInTheNextRunAndOnceExpired) {
+    const std::string older = catalogDocument("2026-12-05T10:00:00Z", "2026-12-20T10:00:00Z");
+    const std::string newer = catalogDocument("2026-12-06T10:00:01Z", "2026-12-20T10:00:00Z");
+    {
+        auto trust = make(state);
+        EXPECT_EQ(admit(trust, older), std::nullopt);
+        EXPECT_EQ(admit(trust, kDoc), std::nullopt);
+        EXPECT_EQ(admit(trust, kDoc), std::nullopt) << "the same time again is fine";
+        EXPECT_EQ(admit(trust, older), CatalogRefusal::Rollback);
+    }
+    auto nextRun = make(state);
+    EXPECT_EQ(admit(nextRun, older), CatalogRefusal::Rollback);
+    // Expired from the second "expires" names on.
+    now = parseUtcTime("2026-12-20T09:59:59Z").value();
+    EXPECT_EQ(admit(nextRun, newer), std::nullopt);
+    now += 1;
+    EXPECT_EQ(admit(nextRun, newer), CatalogRefusal::Expired);
+    EXPECT_EQ(readWholeFile(state), "{\"generated\":\"2026-12-06T10:00:01Z\"}\n");
+
+    // Without a state file (a showcase) the time is kept for the run only.
+    now = kDec6;
+    auto showcase = make({});
+    EXPECT_EQ(admit(showcase, newer), std::nullopt);
+    EXPECT_EQ(admit(showcase, kDoc), CatalogRefusal::Rollback);
+    EXPECT_EQ(readWholeFile(state), "{\"generated\":\"2026-12-06T10:00:01Z\"}\n");
+}
+
+}  // namespace
+}  // namespace suite
