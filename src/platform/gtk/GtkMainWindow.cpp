@@ -158,7 +158,7 @@ void GtkMainWindow::restoreFrame() {
     if (spec_.frameFile.empty()) return;
     auto text = readWholeFile(spec_.frameFile);
     if (!text) return;
-    Json frame = Json::parse(*text, nullptr, false);
+    Json frame = parseJson(*text);
     if (!frame.is_object()) return;
     auto width = frame.find("width"), height = frame.find("height");
     if (width != frame.end() && height != frame.end() && width->is_number() &&
