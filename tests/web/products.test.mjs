@@ -57,7 +57,7 @@ const states = (env) => Object.fromEntries(productRows(env.state()).map((r) => [
 test('a scan answer counts only the products asked for, and the running program as its own version', async () => {
   // "board" has no installer package: it is neither looked for nor offered.
   const env = await checked({ presenter: '4.1.3', timer: '1.6.0', ghost: '9', capture: 2, board: '1.0' });
-  assert.deepEqual(env.state().catalog.installed, { presenter: '4.1.3', timer: '1.6.0' });
+  assert.deepEqual(env.state().catalog.installed, new Map([['presenter', '4.1.3'], ['timer', '1.6.0']]));
   assert.deepEqual(states(env),
     { suite: 'update', presenter: 'update', capture: 'missing', timer: 'current', board: 'unavailable' });
   assert.equal(env.waits(), 0, 'no wait left behind');
@@ -93,7 +93,8 @@ test('demo mode falls back to the bundled sample, scans it, and only then adds i
     assert.deepEqual(env.posts.find((m) => m.type === 'scan').apps.map((i) => i.id),
       sample.products.filter((p) => p.packages[packages]).map((p) => p.id));
     const { catalog } = env.state();
-    assert.deepEqual([catalog.source, catalog.installed], ['sample', { ...sample.demoInstalled, ...found }]);
+    assert.deepEqual([catalog.source, catalog.installed],
+      ['sample', new Map(Object.entries({ ...sample.demoInstalled, ...found }))]);
     // On this Debian host the showcase also shows add-ins without a Debian package.
     const shown = ['missing', 'update', 'current', ...(packages === 'deb' ? ['unavailable'] : [])];
     assert.deepEqual(new Set(Object.values(states(env))), new Set(shown), 'the showcase has every state');
@@ -132,7 +133,7 @@ test('example installs come only from the sample in demo mode, and a missing sam
   const withPretend = doc([product()], { demoInstalled: { 'talven.presenter': '4.2.0' } });
   const demo = started({ init: DEMO });
   await demo.check(fetched(withPretend), scanned({}));
-  assert.deepEqual(demo.state().catalog.installed, {}, 'a fetched catalog cannot pretend');
+  assert.deepEqual(demo.state().catalog.installed, new Map(), 'a fetched catalog cannot pretend');
 
   const real = started({ sample: async () => withPretend });
   assert.equal(await real.check(offline), false);
@@ -219,3 +220,16 @@ test('"Open" sends the detection rules of an installed application, and nothing 
   const none = await checked({});
   assert.deepEqual([none.app.openProduct('presenter'), none.posts], [false, []], 'not installed');
 });
+
+test('a product whose id every object has as a member ("constructor") is a product like any other', async () => {
+  const env = started();
+  const catalog = fetched(doc([product({ id: 'constructor' })]));
+  assert.equal(await env.check(catalog, scanned({ constructor: '4.1' })), true);
+  const rows = () => productRows(env.state()).map((r) => [r.product.id, r.state, r.busy, r.selectable]);
+  assert.deepEqual(rows(), [['constructor', 'update', false, true]]);
+  env.app.setSelected('constructor', true);
+  assert.equal(env.app.installSelected(), true);
+  await env.receive({ type: 'result', id: 'constructor', ok: true, version: '4.2.0' });
+  assert.deepEqual(rows()[0], ['constructor', 'current', false, false]);
+});
+

@@ -187,25 +187,26 @@ function label(raw, index) {
 
 // Installed versions that the bundled demo catalog pretends to find. Only
 // products of the same document count; the caller decides whether to use
-// them at all (demo mode, sample catalog).
+// them at all (demo mode, sample catalog). A Map by id, like every table of
+// the page keyed by product id.
 function readDemoInstalled(value, ids, problems) {
-  if (value === undefined) return {};
+  const map = new Map();
+  if (value === undefined) return map;
   if (!isObject(value)) {
     problems.push('"demoInstalled" must be an object of product ids and versions; ignored');
-    return {};
+    return map;
   }
-  const map = {};
   for (const [id, version] of Object.entries(value)) {
     if (!ids.has(id) || typeof version !== 'string') {
       problems.push(`"demoInstalled" entry ${JSON.stringify(id)} ignored`);
       continue;
     }
-    map[id] = version;
+    map.set(id, version);
   }
   return map;
 }
 
-const failure = (problem) => ({ ok: false, products: [], problems: [problem], demoInstalled: {} });
+const failure = (problem) => ({ ok: false, products: [], problems: [problem], demoInstalled: new Map() });
 
 // → { ok, products, problems, demoInstalled }. `ok` is false when the
 // document as a whole cannot be used; then `products` is empty.
@@ -249,7 +250,8 @@ export function parseCatalog(text) {
   // Every product broken is a broken catalog, not an empty one: the caller
   // keeps what it showed before instead of showing nothing.
   if (products.length === 0 && doc.products.length > 0) {
-    return { ok: false, products, problems: [...problems, 'no product in the catalog could be read'], demoInstalled: {} };
+    const reason = 'no product in the catalog could be read';
+    return { ...failure(reason), problems: [...problems, reason] };
   }
 
   const demoInstalled = readDemoInstalled(doc.demoInstalled, seen, problems);

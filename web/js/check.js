@@ -59,11 +59,11 @@ async function fetchCatalogText({ post, expect, urls, waitMs }) {
   return { ok: false, error: event.offline === true ? 'offline' : 'unavailable' };
 }
 
-// → { id: version } for the products found installed, or null without an answer.
+// → Map of id → version for the products found installed, or null without an answer.
 // `products` are as the host sees them (see productFor).
 async function scanInstalled({ post, expect, products, waitMs }) {
   // Nothing to look for: the native answer would be an empty map anyway.
-  if (products.length === 0) return {};
+  if (products.length === 0) return new Map();
   const pending = expect('scanned', waitMs);
   if (post({ type: 'scan', apps: products.map(catalogItem) }) === false) {
     pending.cancel();
@@ -72,10 +72,10 @@ async function scanInstalled({ post, expect, products, waitMs }) {
   const event = await pending.answer;
   if (event === null) return null;
   const ids = new Set(products.map((p) => p.id));
-  const installed = {};
+  const installed = new Map();
   if (isObject(event.installed)) {
     for (const [id, version] of Object.entries(event.installed)) {
-      if (ids.has(id) && typeof version === 'string') installed[id] = version;
+      if (ids.has(id) && typeof version === 'string') installed.set(id, version);
     }
   }
   return installed;
@@ -137,7 +137,7 @@ export async function runUpdateCheck({
   if (installed === null) return { ok: false, error: 'timeout', problems };
   // Sample installs exist only to show every state in a demo; what the real
   // scan found still wins.
-  if (source === 'sample') installed = { ...parsed.demoInstalled, ...installed };
+  if (source === 'sample') installed = new Map([...parsed.demoInstalled, ...installed]);
   return { ok: true, source, products: parsed.products, installed, problems };
 }
 

@@ -212,7 +212,7 @@ const NOTICE_KEYS = { offline: 'offline', unavailable: 'unavailable' };
 
 // A product this host cannot install has nothing under way to show, even if
 // a stray event names it.
-const progressOf = (row, installs) => (row.available ? itemProgress(installs[row.product.id], row.product.size) : null);
+const progressOf = (row, installs) => (row.available ? itemProgress(installs.get(row.product.id), row.product.size) : null);
 
 export function mountProducts(app, doc = document) {
   const panel = $('[data-panel="products"]', doc);
@@ -283,7 +283,7 @@ export function mountProducts(app, doc = document) {
     batchClose.hidden = !summary.done;
   }
 
-  let installs = {};
+  let installs = new Map();
 
   function renderGroups(list, lang) {
     const wanted = new Set(list.map((row) => row.product.id));
