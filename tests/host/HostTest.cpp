@@ -241,6 +241,24 @@ TEST_F(PageTest, ProductsThisSystemCannotInstallOfferNoInstallControls) {
     EXPECT_EQ(pageState("document.querySelector('[data-unsupported-notice]').checkVisibility()"), "true");
 }
 
+// A catalog longer than the page reads: its first products are listed, and a notice says so.
+TEST_F(PageTest, LongCatalogIsCutWithANotice) {
+    reinit("ar", false, false);
+    ASSERT_TRUE(spinUntil([&] { return pageState("Suite.snapshot().check.running") == "false"; }));
+    pageState(R"((() => {
+        const products = Array.from({ length: 2003 }, (_, i) => ({
+            id: `p${i}`, group: 'app', name: { en: 'P', ar: 'P' }, description: { en: 'D', ar: 'D' },
+            version: '1.0', url: 'https://brenlow.example/p.pkg', file: 'p.pkg', sha256: 'a'.repeat(64), size: 1,
+            detect: { apps: ['P.app'] } }));
+        Suite.receive({ type: 'checkNow' });
+        Suite.receive({ type: 'catalog', ok: true, text: JSON.stringify({ version: 1, products }) });
+        return true; })())");
+    delegate_->send({{"type", "scanned"}, {"installed", Json::object()}});
+    ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelectorAll('[data-product]').length") == "2000"; }));
+    EXPECT_EQ(pageState("document.querySelector('[data-capped-notice]').checkVisibility()"), "true");
+    EXPECT_NE(text("[data-capped-notice]").find("تُعرض أول 2000 منتج فقط"), std::string::npos);
+}
+
 TEST_F(PageTest, FeedbackShowsAttachmentsProgressAndEachOutcome) {
     reinit("en", false, false);
     click("[data-view=feedback]");

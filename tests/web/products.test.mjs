@@ -5,6 +5,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 
+import { MAX_PRODUCTS } from '../../web/js/catalog.js';
 import { CATALOG_URLS } from '../../web/js/config.js';
 import { productRows } from '../../web/js/inventory.js';
 import { DEB, HEX, INIT, PKG, doc, product, startApp } from './fixtures.mjs';
@@ -233,3 +234,16 @@ test('a product whose id every object has as a member ("constructor") is a produ
   assert.deepEqual(rows()[0], ['constructor', 'current', false, false]);
 });
 
+test('of a longer catalog only the first products are read and scanned, and how many were left out is kept', async (t) => {
+  const warned = t.mock.method(console, 'warn', () => {});
+  const env = started();
+  const many = Array.from({ length: MAX_PRODUCTS + 3 }, (_, i) => product({ id: `p${i}` }));
+  assert.equal(await env.check(fetched(doc(many)), scanned({})), true);
+  const { catalog } = env.state();
+  assert.deepEqual([catalog.products.length, catalog.products.at(-1).id, catalog.leftOut],
+    [MAX_PRODUCTS, `p${MAX_PRODUCTS - 1}`, 3]);
+  assert.equal(env.posts.find((m) => m.type === 'scan').apps.length, MAX_PRODUCTS);
+  assert.match(String(warned.mock.calls[0].arguments[1]), /only the first 2000 are read, the other 3 are left out/);
+  await env.check(FETCHED, scanned({}));
+  assert.equal(env.state().catalog.leftOut, 0);
+});

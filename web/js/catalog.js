@@ -19,6 +19,10 @@ export const PACKAGE_KINDS = Object.freeze(['pkg', 'deb']);
 // product is the page's own.
 export const ITEM_KEYS = Object.freeze(['id', 'group', 'detect', 'version', 'url', 'file', 'sha256', 'self']);
 
+// More products than any catalog needs; the entries after these are not read,
+// so a document of millions costs no more than this many.
+export const MAX_PRODUCTS = 2000;
+
 const ID = /^[a-z0-9.-]{1,100}$/;
 const SHA256 = /^[0-9a-fA-F]{64}$/;
 // A bare name: nothing that walks folders, no control characters, a package
@@ -206,10 +210,11 @@ function readDemoInstalled(value, ids, problems) {
   return map;
 }
 
-const failure = (problem) => ({ ok: false, products: [], problems: [problem], demoInstalled: new Map() });
+const failure = (problem) => ({ ok: false, products: [], problems: [problem], demoInstalled: new Map(), leftOut: 0 });
 
-// → { ok, products, problems, demoInstalled }. `ok` is false when the
-// document as a whole cannot be used; then `products` is empty.
+// → { ok, products, problems, demoInstalled, leftOut }. `ok` is false when the
+// document as a whole cannot be used; then `products` is empty. `leftOut`
+// counts the entries after the first MAX_PRODUCTS, which are not read.
 export function parseCatalog(text) {
   let doc;
   try {
@@ -228,7 +233,12 @@ export function parseCatalog(text) {
   const products = [];
   const problems = [];
   const seen = new Set();
-  doc.products.forEach((raw, index) => {
+  const leftOut = Math.max(0, doc.products.length - MAX_PRODUCTS);
+  if (leftOut > 0) {
+    problems.push(`the catalog lists ${doc.products.length} products; only the first ${MAX_PRODUCTS} are read, ` +
+      `the other ${leftOut} are left out`);
+  }
+  doc.products.slice(0, MAX_PRODUCTS).forEach((raw, index) => {
     let product;
     try {
       product = readProduct(raw, (reason) => problems.push(`${label(raw, index)} ${reason}`));
@@ -255,7 +265,7 @@ export function parseCatalog(text) {
   }
 
   const demoInstalled = readDemoInstalled(doc.demoInstalled, seen, problems);
-  return { ok: true, products, problems, demoInstalled };
+  return { ok: true, products, problems, demoInstalled, leftOut };
 }
 
 // The item handed to the native side for "scan", "install" and (its

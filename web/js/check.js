@@ -82,7 +82,7 @@ async function scanInstalled({ post, expect, products, waitMs }) {
 }
 
 // One whole check. Resolves to
-//   { ok: true, source: "live" | "sample", products, installed, problems }
+//   { ok: true, source: "live" | "sample", products, installed, problems, leftOut }
 //   { ok: false, error: "offline" | "unavailable" | "timeout", problems }
 // and never rejects for a missing or bad answer.
 export async function runUpdateCheck({
@@ -138,7 +138,7 @@ export async function runUpdateCheck({
   // Sample installs exist only to show every state in a demo; what the real
   // scan found still wins.
   if (source === 'sample') installed = new Map([...parsed.demoInstalled, ...installed]);
-  return { ok: true, source, products: parsed.products, installed, problems };
+  return { ok: true, source, products: parsed.products, installed, problems, leftOut: parsed.leftOut };
 }
 
 export function createChecker({

@@ -13,8 +13,9 @@ function isObject(value) {
 
 // Installed versions are kept in a Map by product id, never a plain object,
 // where an id such as "constructor" would find a member every object has.
+// `leftOut` counts the products beyond the number a catalog may list.
 export function emptyCatalog() {
-  return { products: [], installed: new Map(), source: null, error: null, problems: [] };
+  return { products: [], installed: new Map(), source: null, error: null, problems: [], leftOut: 0 };
 }
 
 
@@ -114,6 +115,7 @@ export function applyCheckResult(state, result) {
       source: outcome.source === 'sample' ? 'sample' : 'live',
       error: null,
       problems: Array.isArray(outcome.problems) ? [...outcome.problems] : [],
+      leftOut: Number.isSafeInteger(outcome.leftOut) && outcome.leftOut > 0 ? outcome.leftOut : 0,
     };
   } else if (outcome.ok === true) {
     catalog = { ...state.catalog, error: null };

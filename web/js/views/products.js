@@ -7,6 +7,7 @@
 // catalog text goes in as text, never as markup: the catalog is remote data.
 
 import { $, $$, setText } from '../dom.js';
+import { MAX_PRODUCTS } from '../catalog.js';
 import { checkStatus } from '../check.js';
 import { formatPct, formatSize, t } from '../i18n.js';
 import { batchSummary, itemProgress } from '../install.js';
@@ -227,6 +228,7 @@ export function mountProducts(app, doc = document) {
   const retry = $('[data-action="retry"]', notice);
   const sample = $('[data-sample-notice]', panel);
   const unsupported = $('[data-unsupported-notice]', panel);
+  const capped = $('[data-capped-notice]', panel);
   const loading = $('[data-products-loading]', panel);
   const none = $('[data-products-none]', panel);
 
@@ -346,6 +348,8 @@ export function mountProducts(app, doc = document) {
     sample.hidden = catalog.source !== 'sample';
     const installing = state.packages !== '';
     unsupported.hidden = installing;
+    capped.hidden = !(catalog.leftOut > 0);
+    setText(capped, t(lang, 'notice.capped', { max: MAX_PRODUCTS }));
 
     // Without products, the space says why: still looking, nothing offered,
     // or (before any check) the groups with their own empty texts.
