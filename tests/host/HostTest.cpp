@@ -130,18 +130,14 @@ TEST_P(MissingPageTest, SchemeServesNothingAndTheWindowSaysToReinstall) {
               " fetch('suite://app/' + p).then(r => window.__got.push(r.status)); true");
     EXPECT_TRUE(spinUntil([&] { return pageState("window.__got") == "[404,404,404]"; })) << pageState("window.__got");
 
-    std::vector<GtkWidget*> notices, pending = {GTK_WIDGET(shell_.mainWindow()->gtkWindow())};
-    while (!pending.empty()) {
-        GtkWidget* widget = pending.back();
-        pending.pop_back();
-        if (gtk_widget_has_css_class(widget, "talven-notice")) notices.push_back(widget);
-        for (GtkWidget* child = gtk_widget_get_first_child(widget); child; child = gtk_widget_get_next_sibling(child))
-            pending.push_back(child);
+    std::vector<GtkWidget*> notices, widgets = {GTK_WIDGET(shell_.mainWindow()->gtkWindow())};
+    for (std::size_t i = 0; i < widgets.size(); ++i) {
+        if (gtk_widget_has_css_class(widgets[i], "talven-notice")) notices.push_back(widgets[i]);
+        for (GtkWidget* c = gtk_widget_get_first_child(widgets[i]); c; c = gtk_widget_get_next_sibling(c)) widgets.push_back(c);
     }
     ASSERT_EQ(notices.size(), 1u);
     const bool ar = GetParam() == "ar";
-    const std::string text = gtk_label_get_text(GTK_LABEL(notices[0]));
-    EXPECT_NE(text.find(ar ? "إعادة تثبيت" : "reinstall"), std::string::npos) << text;
+    EXPECT_NE(std::string(gtk_label_get_text(GTK_LABEL(notices[0]))).find(ar ? "إعادة تثبيت" : "reinstall"), std::string::npos);
     EXPECT_EQ(gtk_widget_get_direction(notices[0]), ar ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
     EXPECT_TRUE(gtk_widget_is_visible(notices[0]));
 }
