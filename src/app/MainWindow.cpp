@@ -28,6 +28,11 @@ void AppDelegate::buildWindow() {
     spec.background = backgroundFor(isDark());
     spec.frameFile = config_.windowFrameFile;
     spec.startUri = "suite://app/index.html";
+    // Without its files the page cannot tell the user anything; the window does instead.
+    if (config_.webRoot.empty()) {
+        spec.notice = missingFilesNotice(isArabic(lang()));
+        spec.noticeRightToLeft = isArabic(lang());
+    }
     auto handler = std::make_shared<SchemeHandler>(config_.webRoot);
     window_ = platform_.shell.createWindow(
         spec, *this, [handler](const std::string& uri) { return handler->respond(uri); });

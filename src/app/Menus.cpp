@@ -55,4 +55,9 @@ AboutInfo aboutInfo(bool ar, const std::string& version, const std::string& vend
     return info;
 }
 
+std::string missingFilesNotice(bool ar) {
+    return ar ? "بعض ملفات TALVEN™ Suite مفقودة.\nيُرجى إعادة تثبيت TALVEN™ Suite."
+              : "Some of TALVEN™ Suite’s files are missing.\nPlease reinstall TALVEN™ Suite.";
+}
+
 }  // namespace suite

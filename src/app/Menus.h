@@ -1,5 +1,5 @@
 #pragma once
-// The native menu bar and about panel in the interface language.
+// The native menu bar, about panel and window notice in the interface language.
 #include <string>
 
 #include "platform/Shell.h"
@@ -11,5 +11,8 @@ inline constexpr const char* kProductName = "TALVEN™ Suite";
 MenuBar buildMenuBar(bool arabic);
 
 AboutInfo aboutInfo(bool arabic, const std::string& version, const std::string& vendorHost);
+
+// What the window says when the page's files cannot be found.
+std::string missingFilesNotice(bool arabic);
 
 }  // namespace suite

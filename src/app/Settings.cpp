@@ -7,7 +7,7 @@ namespace suite {
 Json loadSettings(const std::filesystem::path& file) {
     auto text = readWholeFile(file);
     if (!text) return Json::object();
-    Json parsed = Json::parse(*text, nullptr, /*allow_exceptions=*/false);
+    Json parsed = parseJson(*text);
     if (!parsed.is_object()) return Json::object();
     return parsed;
 }

@@ -58,13 +58,18 @@ SchemeResponse notFound() {
 }  // namespace
 
 SchemeHandler::SchemeHandler(fs::path root) {
+    // Every failure leaves the root empty, and an empty root serves nothing: a folder that could
+    // not be found must never widen into "/" and hand the page any readable file.
+    if (root.empty()) return;
     std::error_code ec;
     fs::path absolute = fs::absolute(root, ec);
-    if (ec) absolute = fs::path("/") / root;
-    root_ = joinAbsolute(standardComponents(absolute));
+    if (ec) return;
+    std::vector<std::string> parts = standardComponents(absolute);
+    if (!parts.empty()) root_ = joinAbsolute(parts);
 }
 
 SchemeResponse SchemeHandler::respond(const std::string& uri) const {
+    if (root_.empty()) return notFound();
     std::optional<std::string_view> encoded = requestPath(uri);
     if (!encoded) return notFound();
     std::string_view rawPath = *encoded;

@@ -10,7 +10,8 @@ namespace suite {
 
 class SchemeHandler {
   public:
-    // `root` is the web folder; it is made absolute and standardised once, here.
+    // `root` is the web folder; it is made absolute and standardised once, here. Without one (an
+    // empty path, or one that comes down to the file system's root) nothing is served at all.
     explicit SchemeHandler(std::filesystem::path root);
 
     // The whole answer to one request for `uri` (the full request URI, as the web view gives
@@ -21,7 +22,7 @@ class SchemeHandler {
     const std::filesystem::path& root() const { return root_; }
 
   private:
-    std::filesystem::path root_;
+    std::filesystem::path root_;  // empty: no page folder
 };
 
 // The "Content-Type" for a file name, by its lower-cased extension.

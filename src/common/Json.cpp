@@ -24,6 +24,22 @@ bool allFinite(const Json& value) {
 
 }  // namespace
 
+Json parseJson(std::string_view text) {
+    bool tooDeep = false;
+    // The parser itself keeps its nesting on the heap; refusing the container that opens one
+    // level too deep drops it, and everything after, while the parser reads on to the end.
+    auto limit = [&tooDeep](int depth, Json::parse_event_t event, Json&) {
+        if ((event == Json::parse_event_t::object_start ||
+             event == Json::parse_event_t::array_start) &&
+            depth >= kMaxJsonDepth) {
+            tooDeep = true;
+        }
+        return !tooDeep;
+    };
+    Json parsed = Json::parse(text.begin(), text.end(), limit, /*allow_exceptions=*/false);
+    return tooDeep ? Json(Json::value_t::discarded) : parsed;
+}
+
 std::optional<std::string> stringMember(const Json& object, const std::string& key) {
     const Json* value = member(object, key);
     if (value == nullptr || !value->is_string()) return std::nullopt;

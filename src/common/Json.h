@@ -3,6 +3,7 @@
 // that substitute a fallback for a missing or mistyped member instead of failing.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -10,6 +11,15 @@
 namespace suite {
 
 using Json = nlohmann::json;
+
+// Far deeper than anything the program reads or the page sends, and far shallower than what the
+// recursive parts of the library (copying, comparing, writing) can take on a thread's stack.
+inline constexpr int kMaxJsonDepth = 64;
+
+// `text` as JSON, or a discarded value (is_discarded()) when it is not JSON or nests arrays and
+// objects more than kMaxJsonDepth deep. Every reader of JSON from a file, the page or the network
+// parses with this, so that such a value never exists in the program.
+Json parseJson(std::string_view text);
 
 // The member `key` of `object` when `object` is an object holding a string there.
 std::optional<std::string> stringMember(const Json& object, const std::string& key);

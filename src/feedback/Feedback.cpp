@@ -154,7 +154,7 @@ SubmitAnswer readSubmitAnswer(const HttpResponse& response) {
             return {"send", "", ""};
     }
     if (response.status != 200) return {"send", "", ""};
-    const Json body = Json::parse(response.body, nullptr, false);
+    const Json body = parseJson(response.body);
     if (!body.is_object() || body.empty() || boolMember(body, "ok") != true) {
         return {"send", "", ""};
     }

@@ -135,9 +135,14 @@ void appendInstallLog(const std::filesystem::path& folder, const std::string& me
     std::filesystem::create_directories(folder, ignored);
 
     const std::string line = logTimeStamp(now) + " " + message + "\n";
-    // O_NONBLOCK: a FIFO in the log's place must not stall the caller (the main thread).
-    int fd = ::open((folder / kInstallLogName).c_str(),
-                    O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
+    // A link planted in the folder's place or the log's is refused, not followed to wherever it
+    // points. O_NONBLOCK: a FIFO in the log's place must not stall the caller (the main thread).
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0) return;
+    int fd = ::openat(dir, kInstallLogName,
+                      O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW,
+                      0644);
+    ::close(dir);
     if (fd < 0) return;
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

@@ -15,7 +15,7 @@ inline constexpr const char* kInstallLogName = "install.log";
 std::string logTimeStamp(std::time_t now);
 
 // Appends "<time stamp> <message>\n" to `folder`/install.log, creating the folder and the file
-// as needed. Every failure is swallowed.
+// as needed; a link in the place of either is not followed. Every failure is swallowed.
 void appendInstallLog(const std::filesystem::path& folder, const std::string& message,
                       std::time_t now);
 

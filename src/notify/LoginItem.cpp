@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "common/Files.h"
+#include "common/Utf8.h"
 
 namespace suite {
 
@@ -37,7 +38,11 @@ std::string execArgument(const std::string& argument) {
 
 }  // namespace
 
-std::string autostartEntry(const std::string& executable) {
+std::optional<std::string> autostartEntry(const std::string& executable) {
+    for (char c : executable) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
+    }
+    if (!isValidUtf8(executable)) return std::nullopt;
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=TALVEN™ Suite\n"

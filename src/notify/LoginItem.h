@@ -2,6 +2,7 @@
 // Starting at login on this desktop: an XDG autostart entry that starts the program with
 // "--background", so that it runs without showing its window.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -11,8 +12,10 @@ namespace suite {
 std::string autostartFileName(std::string_view agentPlist);
 
 // The desktop entry that starts `executable` in the background. The path is quoted for the
-// Exec key, so blanks, quotes, "$" and "%" in it reach the program unchanged.
-std::string autostartEntry(const std::string& executable);
+// Exec key, so blanks, quotes, "$" and "%" in it reach the program unchanged. Nothing for a path
+// an entry cannot hold: a control character (a line break would start lines of its own in the
+// entry) or bytes that are not UTF-8.
+std::optional<std::string> autostartEntry(const std::string& executable);
 
 // Writes the entry (creating the folder), or removes it. An empty result means success;
 // otherwise it describes the failure.

@@ -6,8 +6,16 @@ namespace suite {
 
 void AppDelegate::setLoginItem(bool on) {
     const auto file = launch_.autostartDir / autostartFileName(launch_.agentPlist);
-    std::string failure = on ? writeAutostartEntry(file, autostartEntry(config_.ownExecutable))
-                             : removeAutostartEntry(file);
+    std::string failure;
+    if (!on) {
+        failure = removeAutostartEntry(file);
+    } else if (auto entry = autostartEntry(config_.ownExecutable)) {
+        failure = writeAutostartEntry(file, *entry);
+    } else {
+        // The path itself stays out of the line: it would carry its control characters along.
+        failure = "no autostart entry: the program's path holds a control character or bytes "
+                  "that are not UTF-8";
+    }
     // The page keeps the user's choice either way; a failure is only worth a line in the log.
     if (!failure.empty()) platform_.shell.logToSystem("login item: " + failure);
 }

@@ -21,6 +21,10 @@ struct WindowSpec {
     Rgba background;                  // shows behind the transparent page while it loads
     std::filesystem::path frameFile;  // where the size is remembered; empty: not remembered
     std::string startUri;             // the page loaded once the window exists
+    // Said by the window itself, over the page, when the page cannot say anything (its files are
+    // missing); empty: nothing.
+    std::string notice;
+    bool noticeRightToLeft = false;
 };
 
 // What the window and its web view report; the application delegate answers.

@@ -76,9 +76,12 @@ TEST(Settings, RoundTripIsHumanReadableAndExact) {
 TEST(Settings, BadFilesLoadAsEmpty) {
     TempDir dir;
     EXPECT_EQ(loadSettings(dir / "missing.json"), Json::object());
-    for (const char* content : {"[1,2]", "42", "\"text\"", "{broken", "", "null"}) {
+    // Valid JSON nested far deeper than any settings: refused like a broken file, not read.
+    const std::string deep = "{\"lang\":\"ar\",\"x\":" + std::string(100000, '[') +
+                             std::string(100000, ']') + "}";
+    for (const std::string content : {"[1,2]", "42", "\"text\"", "{broken", "", "null", deep.c_str()}) {
         std::ofstream(dir / "settings.json", std::ios::trunc) << content;
-        EXPECT_EQ(loadSettings(dir / "settings.json"), Json::object()) << content;
+        EXPECT_EQ(loadSettings(dir / "settings.json"), Json::object()) << content.substr(0, 20);
     }
     std::filesystem::create_directory(dir / "folder.json");
     EXPECT_EQ(loadSettings(dir / "folder.json"), Json::object());

@@ -173,5 +173,14 @@ TEST_F(SchemeHandlerTest, RootIsStandardised) {
     expectNotFound(relative.respond("suite://app/../web2/secret.html"));
 }
 
+// Without a page folder (or with the whole file system as one) nothing at all is served.
+TEST_F(SchemeHandlerTest, WithoutAFolderNothingIsServed) {
+    for (const fs::path& root : {fs::path(), fs::path("/"), fs::path("/..")}) {
+        SchemeHandler none(root);
+        for (const std::string uri : {"suite://app/etc/hostname", "suite://app/", "suite://app/../etc/hostname"})
+            expectNotFound(none.respond(uri), root.string() + " " + uri);
+    }
+}
+
 }  // namespace
 }  // namespace suite

@@ -37,11 +37,18 @@ struct FixedEnvironment final : Environment {
 class HostTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        start(SUITE_WEB_DIR);
+        ASSERT_TRUE(spinUntil([&] { return pageState("typeof window.Suite") == "\"object\""; }, 20))
+            << "the page never defined Suite";
+    }
+
+    // The program's delegate on this host, with the page's files in `webRoot` ("": none found).
+    void start(const std::filesystem::path& webRoot) {
         launch_.appVersion = "9.8.7";
         launch_.isDemo = true;  // nothing the page does may reach this machine's settings
         launch_.supportDir = scratch_ / "support";
         AppConfig config;
-        config.webRoot = SUITE_WEB_DIR;
+        config.webRoot = webRoot;
         config.vendorHost = "brenlow.example";
         config.platformName = "linux";
         config.hostTag = "Linux";
@@ -50,8 +57,6 @@ protected:
             Platform{queue_, shell_, system_, env_, http_, background_, packages_, launcher_,
                      notifier_, filePicker_, fileTypes_, thumbnailer_});
         delegate_->applicationDidFinishLaunching();
-        ASSERT_TRUE(spinUntil([&] { return pageState("typeof window.Suite") == "\"object\""; }, 20))
-            << "the page never defined Suite";
     }
 
     GtkWebView& web() { return shell_.mainWindow()->gtkWebView(); }
@@ -108,6 +113,36 @@ TEST_F(HostTest, SchemeNavigationPolicyAndZoomAreWiredIntoTheEngine) {
     shell_.mainWindow()->setContentSize(1180, 780);
     EXPECT_TRUE(spinUntil([&] { return std::abs(web().zoom() - 1.0) < 1e-9; }));
 }
+
+// Without the page's files the scheme serves nothing, not even other files on the machine, and
+// the window itself says what to do, in the interface language.
+class MissingPageTest : public HostTest, public ::testing::WithParamInterface<std::string> {
+protected:
+    void SetUp() override {
+        env_.values = {{"LANGUAGE", GetParam()}};
+        start("");
+    }
+};
+
+TEST_P(MissingPageTest, SchemeServesNothingAndTheWindowSaysToReinstall) {
+    ASSERT_TRUE(spinUntil([&] { return pageState("location.href") == "\"suite://app/index.html\""; }));
+    pageState("window.__got = []; for (const p of ['index.html', 'etc/hostname', '../../etc/hostname'])"
+              " fetch('suite://app/' + p).then(r => window.__got.push(r.status)); true");
+    EXPECT_TRUE(spinUntil([&] { return pageState("window.__got") == "[404,404,404]"; })) << pageState("window.__got");
+
+    std::vector<GtkWidget*> notices, widgets = {GTK_WIDGET(shell_.mainWindow()->gtkWindow())};
+    for (std::size_t i = 0; i < widgets.size(); ++i) {
+        if (gtk_widget_has_css_class(widgets[i], "talven-notice")) notices.push_back(widgets[i]);
+        for (GtkWidget* c = gtk_widget_get_first_child(widgets[i]); c; c = gtk_widget_get_next_sibling(c)) widgets.push_back(c);
+    }
+    ASSERT_EQ(notices.size(), 1u);
+    const bool ar = GetParam() == "ar";
+    EXPECT_NE(std::string(gtk_label_get_text(GTK_LABEL(notices[0]))).find(ar ? "إعادة تثبيت" : "reinstall"), std::string::npos);
+    EXPECT_EQ(gtk_widget_get_direction(notices[0]), ar ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
+    EXPECT_TRUE(gtk_widget_is_visible(notices[0]));
+}
+
+INSTANTIATE_TEST_SUITE_P(InterfaceLanguages, MissingPageTest, ::testing::Values("en", "ar"));
 
 // The page with the demo's sample products; every event below is the test's, since outside demo
 // mode the page plays nothing itself and the native side, still in demo mode, acts on nothing.
@@ -200,6 +235,24 @@ TEST_F(PageTest, ProductsThisSystemCannotInstallOfferNoInstallControls) {
           {"", Json(), "[data-unsupported-notice]", "التثبيت غير مدعوم على هذا النظام"}});
     EXPECT_EQ(visibleControls("talven.presenter"), "0");
     EXPECT_EQ(pageState("document.querySelector('[data-unsupported-notice]').checkVisibility()"), "true");
+}
+
+// A catalog longer than the page reads: its first products are listed, and a notice says so.
+TEST_F(PageTest, LongCatalogIsCutWithANotice) {
+    reinit("ar", false, false);
+    ASSERT_TRUE(spinUntil([&] { return pageState("Suite.snapshot().check.running") == "false"; }));
+    pageState(R"((() => {
+        const products = Array.from({ length: 2003 }, (_, i) => ({
+            id: `p${i}`, group: 'app', name: { en: 'P', ar: 'P' }, description: { en: 'D', ar: 'D' },
+            version: '1.0', url: 'https://brenlow.example/p.pkg', file: 'p.pkg', sha256: 'a'.repeat(64), size: 1,
+            detect: { apps: ['P.app'] } }));
+        Suite.receive({ type: 'checkNow' });
+        Suite.receive({ type: 'catalog', ok: true, text: JSON.stringify({ version: 1, products }) });
+        return true; })())");
+    delegate_->send({{"type", "scanned"}, {"installed", Json::object()}});
+    ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelectorAll('[data-product]').length") == "2000"; }));
+    EXPECT_EQ(pageState("document.querySelector('[data-capped-notice]').checkVisibility()"), "true");
+    EXPECT_NE(text("[data-capped-notice]").find("تُعرض أول 2000 منتج فقط"), std::string::npos);
 }
 
 TEST_F(PageTest, FeedbackShowsAttachmentsProgressAndEachOutcome) {

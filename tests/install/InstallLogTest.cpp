@@ -47,6 +47,16 @@ TEST(InstallLog, FailuresAreSwallowed) {
     appendInstallLog(dir / "taken/deeper", "lost", kMoment);
     EXPECT_EQ(readWholeFile(dir / "taken"), "x");
 
+    // A link planted in the log's place, or in its folder's, is refused rather than followed.
+    fs::create_directory(dir / "elsewhere");
+    fs::create_directory(dir / "logs");
+    fs::create_symlink(dir / "taken", dir / "logs" / kInstallLogName);
+    fs::create_directory_symlink(dir / "elsewhere", dir / "linked");
+    appendInstallLog(dir / "logs", "lost", kMoment);
+    appendInstallLog(dir / "linked", "lost", kMoment);
+    EXPECT_EQ(readWholeFile(dir / "taken"), "x");
+    EXPECT_FALSE(fs::exists(dir / "elsewhere" / kInstallLogName));
+
     // A FIFO in the log's place must not stall the caller; if it does, opening the reading end
     // releases the writer so the test fails instead of hanging.
     const fs::path fifo = dir / kInstallLogName;

@@ -144,16 +144,16 @@ test('demo installed versions are read only for products of the document', () =>
   const result = parseCatalog(doc([product()], {
     demoInstalled: { 'talven.presenter': '4.1', ghost: '1.0', 'talven.x': 3 },
   }));
-  assert.deepEqual(result.demoInstalled, { 'talven.presenter': '4.1' });
+  assert.deepEqual(result.demoInstalled, new Map([['talven.presenter', '4.1']]));
   assert.equal(result.problems.length, 2);
-  assert.deepEqual(parseCatalog(doc([product()], { demoInstalled: [1] })).demoInstalled, {});
+  assert.deepEqual(parseCatalog(doc([product()], { demoInstalled: [1] })).demoInstalled, new Map());
 });
 
 test('the shipped sample and the documented example are valid catalogs', () => {
   const sample = parseCatalog(readFileSync(new URL('../../web/data/sample-catalog.json', import.meta.url), 'utf8'));
   assert.deepEqual([sample.ok, sample.problems], [true, []]);
   assert.deepEqual([...new Set(sample.products.map((p) => p.group))].sort(), ['addin', 'app']);
-  assert.ok(Object.keys(sample.demoInstalled).length > 0);
+  assert.ok(sample.demoInstalled.size > 0);
 
   const docs = readFileSync(new URL('../../docs/catalog-format.md', import.meta.url), 'utf8');
   const blocks = [...docs.matchAll(/```json\n([\s\S]*?)```/g)].map((m) => m[1]);

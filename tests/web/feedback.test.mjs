@@ -121,8 +121,8 @@ test('in demo mode the page plays the native events of an install and a submissi
   assert.deepEqual(env.posts.map((m) => m.type), ['install', 'install'], 'the request still goes out');
   env.runTimers();
   const { items } = env.app.store.get().install;
-  assert.deepEqual([items.a.result, items.b.result], [{ ok: true, version: '2.0' }, { ok: true, version: '2.0' }]);
-  assert.deepEqual(env.app.store.get().catalog.installed, { a: '2.0', b: '2.0' });
+  assert.deepEqual([items.get('a').result, items.get('b').result], [{ ok: true, version: '2.0' }, { ok: true, version: '2.0' }]);
+  assert.deepEqual(env.app.store.get().catalog.installed, new Map([['a', '2.0'], ['b', '2.0']]));
   // The played phases come in the native order: every download is checked before the one prompt.
   const order = [...new Set(installScript([{ id: 'a' }, { id: 'b' }]).map(([, e]) => `${e.id}:${e.phase ?? e.type}`))];
   assert.deepEqual(order, ['a:download', 'a:verify', 'b:download', 'b:verify', 'a:password', 'b:password',

@@ -21,7 +21,7 @@ function play(asked, events) {
   return state;
 }
 
-const view = (state, id, size = 1000) => itemProgress(state.items[id], size);
+const view = (state, id, size = 1000) => itemProgress(state.items.get(id), size);
 
 test('each sequence ends in the state a user should see', () => {
   const cases = [
@@ -107,5 +107,5 @@ test('the batch bar counts every product the same and ends when all are done', (
   assert.deepEqual(state.batch, ['e']);
   const closed = dismissBatch(state);
   assert.equal(batchSummary(closed), null);
-  assert.deepEqual(closed.items, {});
+  assert.deepEqual(closed.items, new Map());
 });

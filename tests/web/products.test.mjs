@@ -5,6 +5,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 
+import { MAX_PRODUCTS } from '../../web/js/catalog.js';
 import { CATALOG_URLS } from '../../web/js/config.js';
 import { productRows } from '../../web/js/inventory.js';
 import { DEB, HEX, INIT, PKG, doc, product, startApp } from './fixtures.mjs';
@@ -57,7 +58,7 @@ const states = (env) => Object.fromEntries(productRows(env.state()).map((r) => [
 test('a scan answer counts only the products asked for, and the running program as its own version', async () => {
   // "board" has no installer package: it is neither looked for nor offered.
   const env = await checked({ presenter: '4.1.3', timer: '1.6.0', ghost: '9', capture: 2, board: '1.0' });
-  assert.deepEqual(env.state().catalog.installed, { presenter: '4.1.3', timer: '1.6.0' });
+  assert.deepEqual(env.state().catalog.installed, new Map([['presenter', '4.1.3'], ['timer', '1.6.0']]));
   assert.deepEqual(states(env),
     { suite: 'update', presenter: 'update', capture: 'missing', timer: 'current', board: 'unavailable' });
   assert.equal(env.waits(), 0, 'no wait left behind');
@@ -97,7 +98,8 @@ test('demo mode falls back to the bundled sample, scans it, and only then adds i
     assert.deepEqual(env.posts.find((m) => m.type === 'scan').apps.map((i) => i.id),
       sample.products.filter((p) => p.packages[packages]).map((p) => p.id));
     const { catalog } = env.state();
-    assert.deepEqual([catalog.source, catalog.installed], ['sample', { ...sample.demoInstalled, ...found }]);
+    assert.deepEqual([catalog.source, catalog.installed],
+      ['sample', new Map(Object.entries({ ...sample.demoInstalled, ...found }))]);
     // On this Debian host the showcase also shows add-ins without a Debian package.
     const shown = ['missing', 'update', 'current', ...(packages === 'deb' ? ['unavailable'] : [])];
     assert.deepEqual(new Set(Object.values(states(env))), new Set(shown), 'the showcase has every state');
@@ -136,7 +138,7 @@ test('example installs come only from the sample in demo mode, and a missing sam
   const withPretend = doc([product()], { demoInstalled: { 'talven.presenter': '4.2.0' } });
   const demo = started({ init: DEMO });
   await demo.check(fetched(withPretend), scanned({}));
-  assert.deepEqual(demo.state().catalog.installed, {}, 'a fetched catalog cannot pretend');
+  assert.deepEqual(demo.state().catalog.installed, new Map(), 'a fetched catalog cannot pretend');
 
   const real = started({ sample: async () => withPretend });
   assert.equal(await real.check(offline), false);
@@ -222,4 +224,30 @@ test('"Open" sends the detection rules of an installed application, and nothing 
   assert.deepEqual(posts, [{ type: 'open', detect: { apps: ['Capture.app'], receipts: ['com.brenlow.capture'] } }]);
   const none = await checked({});
   assert.deepEqual([none.app.openProduct('presenter'), none.posts], [false, []], 'not installed');
+});
+
+test('a product whose id every object has as a member ("constructor") is a product like any other', async () => {
+  const env = started();
+  const catalog = fetched(doc([product({ id: 'constructor' })]));
+  assert.equal(await env.check(catalog, scanned({ constructor: '4.1' })), true);
+  const rows = () => productRows(env.state()).map((r) => [r.product.id, r.state, r.busy, r.selectable]);
+  assert.deepEqual(rows(), [['constructor', 'update', false, true]]);
+  env.app.setSelected('constructor', true);
+  assert.equal(env.app.installSelected(), true);
+  await env.receive({ type: 'result', id: 'constructor', ok: true, version: '4.2.0' });
+  assert.deepEqual(rows()[0], ['constructor', 'current', false, false]);
+});
+
+test('of a longer catalog only the first products are read and scanned, and how many were left out is kept', async (t) => {
+  const warned = t.mock.method(console, 'warn', () => {});
+  const env = started();
+  const many = Array.from({ length: MAX_PRODUCTS + 3 }, (_, i) => product({ id: `p${i}` }));
+  assert.equal(await env.check(fetched(doc(many)), scanned({})), true);
+  const { catalog } = env.state();
+  assert.deepEqual([catalog.products.length, catalog.products.at(-1).id, catalog.leftOut],
+    [MAX_PRODUCTS, `p${MAX_PRODUCTS - 1}`, 3]);
+  assert.equal(env.posts.find((m) => m.type === 'scan').apps.length, MAX_PRODUCTS);
+  assert.match(String(warned.mock.calls[0].arguments[1]), /only the first 2000 are read, the other 3 are left out/);
+  await env.check(FETCHED, scanned({}));
+  assert.equal(env.state().catalog.leftOut, 0);
 });

@@ -44,7 +44,7 @@ function appWith({ away, settings = {} }) {
     runCheck: async () => ({
       ok: true, source: 'live', problems: [],
       products: parsed(...updates.map(([id, version]) => product({ id, version, name: { en: id, ar: id } }))),
-      installed: Object.fromEntries(updates.map(([id]) => [id, '0.1'])),
+      installed: new Map(updates.map(([id]) => [id, '0.1'])),
     }),
   });
   return {

@@ -282,9 +282,11 @@ export function createApp({
   router.on('feedbackResult', onFeedbackEvent);
 
   // A copy for tests and the demo script to read; changing it changes nothing.
+  // Tables by id become plain objects of their own members.
   function snapshot() {
     const state = store.get();
-    return JSON.parse(JSON.stringify({ ...state, lang: langOf(state) }));
+    const plain = (key, value) => (value instanceof Map ? Object.fromEntries(value) : value);
+    return JSON.parse(JSON.stringify({ ...state, lang: langOf(state) }, plain));
   }
 
   // The native side evaluates "window.Suite && Suite.receive(…)" and drops

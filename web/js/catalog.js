@@ -19,6 +19,10 @@ export const PACKAGE_KINDS = Object.freeze(['pkg', 'deb']);
 // product is the page's own.
 export const ITEM_KEYS = Object.freeze(['id', 'group', 'detect', 'version', 'url', 'file', 'sha256', 'size', 'self']);
 
+// More products than any catalog needs; the entries after these are not read,
+// so a document of millions costs no more than this many.
+export const MAX_PRODUCTS = 2000;
+
 const ID = /^[a-z0-9.-]{1,100}$/;
 const SHA256 = /^[0-9a-fA-F]{64}$/;
 // A bare name: nothing that walks folders, no control characters, a package
@@ -187,28 +191,30 @@ function label(raw, index) {
 
 // Installed versions that the bundled demo catalog pretends to find. Only
 // products of the same document count; the caller decides whether to use
-// them at all (demo mode, sample catalog).
+// them at all (demo mode, sample catalog). A Map by id, like every table of
+// the page keyed by product id.
 function readDemoInstalled(value, ids, problems) {
-  if (value === undefined) return {};
+  const map = new Map();
+  if (value === undefined) return map;
   if (!isObject(value)) {
     problems.push('"demoInstalled" must be an object of product ids and versions; ignored');
-    return {};
+    return map;
   }
-  const map = {};
   for (const [id, version] of Object.entries(value)) {
     if (!ids.has(id) || typeof version !== 'string') {
       problems.push(`"demoInstalled" entry ${JSON.stringify(id)} ignored`);
       continue;
     }
-    map[id] = version;
+    map.set(id, version);
   }
   return map;
 }
 
-const failure = (problem) => ({ ok: false, products: [], problems: [problem], demoInstalled: {} });
+const failure = (problem) => ({ ok: false, products: [], problems: [problem], demoInstalled: new Map(), leftOut: 0 });
 
-// → { ok, products, problems, demoInstalled }. `ok` is false when the
-// document as a whole cannot be used; then `products` is empty.
+// → { ok, products, problems, demoInstalled, leftOut }. `ok` is false when the
+// document as a whole cannot be used; then `products` is empty. `leftOut`
+// counts the entries after the first MAX_PRODUCTS, which are not read.
 export function parseCatalog(text) {
   let doc;
   try {
@@ -227,7 +233,12 @@ export function parseCatalog(text) {
   const products = [];
   const problems = [];
   const seen = new Set();
-  doc.products.forEach((raw, index) => {
+  const leftOut = Math.max(0, doc.products.length - MAX_PRODUCTS);
+  if (leftOut > 0) {
+    problems.push(`the catalog lists ${doc.products.length} products; only the first ${MAX_PRODUCTS} are read, ` +
+      `the other ${leftOut} are left out`);
+  }
+  doc.products.slice(0, MAX_PRODUCTS).forEach((raw, index) => {
     let product;
     try {
       product = readProduct(raw, (reason) => problems.push(`${label(raw, index)} ${reason}`));
@@ -249,11 +260,12 @@ export function parseCatalog(text) {
   // Every product broken is a broken catalog, not an empty one: the caller
   // keeps what it showed before instead of showing nothing.
   if (products.length === 0 && doc.products.length > 0) {
-    return { ok: false, products, problems: [...problems, 'no product in the catalog could be read'], demoInstalled: {} };
+    const reason = 'no product in the catalog could be read';
+    return { ...failure(reason), problems: [...problems, reason] };
   }
 
   const demoInstalled = readDemoInstalled(doc.demoInstalled, seen, problems);
-  return { ok: true, products, problems, demoInstalled };
+  return { ok: true, products, problems, demoInstalled, leftOut };
 }
 
 // The item handed to the native side for "scan", "install" and (its

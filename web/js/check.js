@@ -65,11 +65,11 @@ async function fetchCatalogText({ post, expect, urls, waitMs }) {
   return { ok: false, error: OUTDATED_REASONS.has(event.reason) ? 'outdated' : 'unavailable' };
 }
 
-// → { id: version } for the products found installed, or null without an answer.
+// → Map of id → version for the products found installed, or null without an answer.
 // `products` are as the host sees them (see productFor).
 async function scanInstalled({ post, expect, products, waitMs }) {
   // Nothing to look for: the native answer would be an empty map anyway.
-  if (products.length === 0) return {};
+  if (products.length === 0) return new Map();
   const pending = expect('scanned', waitMs);
   if (post({ type: 'scan', apps: products.map(catalogItem) }) === false) {
     pending.cancel();
@@ -78,17 +78,17 @@ async function scanInstalled({ post, expect, products, waitMs }) {
   const event = await pending.answer;
   if (event === null) return null;
   const ids = new Set(products.map((p) => p.id));
-  const installed = {};
+  const installed = new Map();
   if (isObject(event.installed)) {
     for (const [id, version] of Object.entries(event.installed)) {
-      if (ids.has(id) && typeof version === 'string') installed[id] = version;
+      if (ids.has(id) && typeof version === 'string') installed.set(id, version);
     }
   }
   return installed;
 }
 
 // One whole check. Resolves to
-//   { ok: true, source: "live" | "sample", products, installed, problems }
+//   { ok: true, source: "live" | "sample", products, installed, problems, leftOut }
 //   { ok: false, error: "offline" | "unavailable" | "outdated" | "timeout", problems }
 // and never rejects for a missing or bad answer.
 export async function runUpdateCheck({
@@ -143,8 +143,8 @@ export async function runUpdateCheck({
   if (installed === null) return { ok: false, error: 'timeout', problems };
   // Sample installs exist only to show every state in a demo; what the real
   // scan found still wins.
-  if (source === 'sample') installed = { ...parsed.demoInstalled, ...installed };
-  return { ok: true, source, products: parsed.products, installed, problems };
+  if (source === 'sample') installed = new Map([...parsed.demoInstalled, ...installed]);
+  return { ok: true, source, products: parsed.products, installed, problems, leftOut: parsed.leftOut };
 }
 
 export function createChecker({

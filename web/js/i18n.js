@@ -57,6 +57,7 @@ const en = {
   'notice.retry': 'Try again',
   'notice.sample': 'Demo: these are sample products, and their installed versions are examples.',
   'notice.unsupported': 'Installing is not supported on this system. The products are shown for information only.',
+  'notice.capped': 'The update server lists more products than TALVEN™ Suite can show. Only the first {max} are shown.',
 
   'size.byte': '{n} byte',
   'size.bytes': '{n} bytes',
@@ -215,6 +216,7 @@ const ar = {
   'notice.retry': 'أعد المحاولة',
   'notice.sample': 'عرض تجريبي: هذه منتجات نموذجية، وإصداراتها المثبَّتة أمثلة فقط.',
   'notice.unsupported': 'التثبيت غير مدعوم على هذا النظام. تُعرض المنتجات للاطلاع فقط.',
+  'notice.capped': `يعرض خادم التحديثات منتجات أكثر مما يستطيع ${brand('TALVEN™ Suite')} عرضه، لذا تُعرض أول {max} منتج فقط.`,
 
   'size.byte': '{n} بايت',
   'size.bytes': '{n} بايت',

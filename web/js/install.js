@@ -9,6 +9,10 @@
 // after a crash nothing may come at all. So an entry only moves forward, a
 // result is final until the user asks again, and silence for too long turns
 // an entry into "lost" with a retry instead of a bar that spins forever.
+//
+// Entries are kept in a Map by product id: in a plain object an id such as
+// "constructor" would find a member every object inherits, and show a
+// product as busy that nobody asked for.
 
 export const PHASES = Object.freeze(['queued', 'download', 'verify', 'password', 'install', 'installer']);
 export const ERRORS = Object.freeze(['download', 'check', 'install', 'cancelled']);
@@ -39,17 +43,17 @@ function isObject(value) {
 const clampPct = (pct) => (Number.isFinite(pct) ? Math.min(100, Math.max(0, pct)) : 0);
 
 export function emptyInstall() {
-  return { items: {}, batch: [], heardAt: null };
+  return { items: new Map(), batch: [], heardAt: null };
 }
 
 export const isFinished = (entry) => Boolean(entry && (entry.result || entry.lost));
 export const isActive = (entry) => Boolean(entry) && !isFinished(entry);
 
 export function activeIds(install) {
-  return Object.keys(install.items).filter((id) => isActive(install.items[id]));
+  return [...install.items].filter(([, entry]) => isActive(entry)).map(([id]) => id);
 }
 
-const batchDone = (install) => install.batch.every((id) => isFinished(install.items[id]));
+const batchDone = (install) => install.batch.every((id) => isFinished(install.items.get(id)));
 
 // Ids join the running batch, or start a new one once the last has ended:
 // the native side adds a second request to the queue it is working on.
@@ -61,10 +65,10 @@ function joinBatch(install, ids) {
 // The user asked for `ids`: each starts again from "queued", whatever its
 // last outcome was. Ids still on their way are left alone.
 export function installRequested(install, ids, now) {
-  const fresh = ids.filter((id) => typeof id === 'string' && !isActive(install.items[id]));
+  const fresh = ids.filter((id) => typeof id === 'string' && !isActive(install.items.get(id)));
   if (fresh.length === 0) return install;
-  const items = { ...install.items };
-  for (const id of fresh) items[id] = { phase: 'queued', pct: 0, at: now, result: null, lost: false };
+  const items = new Map(install.items);
+  for (const id of fresh) items.set(id, { phase: 'queued', pct: 0, at: now, result: null, lost: false });
   return { items, batch: joinBatch(install, fresh), heardAt: now };
 }
 
@@ -90,7 +94,7 @@ function finished(entry, event, now) {
 export function installEvent(install, event, now) {
   if (!isObject(event) || typeof event.id !== 'string') return install;
   const { id } = event;
-  const entry = install.items[id];
+  const entry = install.items.get(id);
   let next;
   if (event.type === 'progress') {
     if (!Object.hasOwn(RANK, event.phase) || event.phase === 'queued') return install;
@@ -103,7 +107,7 @@ export function installEvent(install, event, now) {
     return install;
   }
   const batch = install.batch.includes(id) ? install.batch : joinBatch(install, [id]);
-  return { items: { ...install.items, [id]: next }, batch, heardAt: now };
+  return { items: new Map(install.items).set(id, next), batch, heardAt: now };
 }
 
 // Entries whose phase has been quiet for longer than it may be become
@@ -113,12 +117,12 @@ export function installStalled(install, now, limits = QUIET_LIMIT_MS) {
   if (install.heardAt === null) return install;
   let items = null;
   for (const id of install.batch) {
-    const entry = install.items[id];
+    const entry = install.items.get(id);
     if (!isActive(entry)) continue;
     const limit = limits[entry.phase];
     if (limit == null || now - install.heardAt <= limit) continue;
-    items ??= { ...install.items };
-    items[id] = { ...entry, lost: true };
+    items ??= new Map(install.items);
+    items.set(id, { ...entry, lost: true });
   }
   return items ? { ...install, items } : install;
 }
@@ -142,7 +146,7 @@ function share(entry) {
 
 // The overall bar: every product counts the same, finished ones fully.
 export function batchSummary(install) {
-  const entries = install.batch.map((id) => install.items[id]).filter(Boolean);
+  const entries = install.batch.map((id) => install.items.get(id)).filter(Boolean);
   if (entries.length === 0) return null;
   const count = (test) => entries.filter(test).length;
   const summary = {
@@ -161,6 +165,6 @@ export function batchSummary(install) {
 // cannot be closed.
 export function dismissBatch(install) {
   if (!batchDone(install)) return install;
-  const items = Object.fromEntries(Object.entries(install.items).filter(([, entry]) => isActive(entry)));
+  const items = new Map([...install.items].filter(([, entry]) => isActive(entry)));
   return { ...install, items, batch: [] };
 }

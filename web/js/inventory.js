@@ -11,16 +11,20 @@ function isObject(value) {
   return value !== null && typeof value === 'object' && !Array.isArray(value);
 }
 
+// Installed versions are kept in a Map by product id, never a plain object,
+// where an id such as "constructor" would find a member every object has.
+// `leftOut` counts the products beyond the number a catalog may list.
 export function emptyCatalog() {
-  return { products: [], installed: {}, source: null, error: null, problems: [] };
+  return { products: [], installed: new Map(), source: null, error: null, problems: [], leftOut: 0 };
 }
+
 
 // The running program is installed by definition, even where the scan finds
 // no bundle of it (started from a disk image, or a host without application
 // bundles): its own version stands in, so it is never offered as "not
 // installed" while the user is looking at it.
 export function installedVersion(state, product) {
-  const found = state.catalog.installed[product.id];
+  const found = state.catalog.installed.get(product.id);
   if (typeof found === 'string') return found;
   if (product.self && typeof state.version === 'string' && state.version !== '') return state.version;
   return null;
@@ -39,7 +43,7 @@ export function productRows(state) {
   const kind = state.packages;
   return state.catalog.products.map((entry) => {
     const product = productFor(entry, kind);
-    const busy = isActive(state.install.items[entry.id]);
+    const busy = isActive(state.install.items.get(entry.id));
     if (!product) {
       const status = kind === '' ? UNOFFERED.unsupported : UNOFFERED.unavailable;
       return {
@@ -107,10 +111,11 @@ export function applyCheckResult(state, result) {
   if (outcome.ok === true && Array.isArray(outcome.products)) {
     catalog = {
       products: outcome.products,
-      installed: isObject(outcome.installed) ? { ...outcome.installed } : {},
+      installed: outcome.installed instanceof Map ? new Map(outcome.installed) : new Map(),
       source: outcome.source === 'sample' ? 'sample' : 'live',
       error: null,
       problems: Array.isArray(outcome.problems) ? [...outcome.problems] : [],
+      leftOut: Number.isSafeInteger(outcome.leftOut) && outcome.leftOut > 0 ? outcome.leftOut : 0,
     };
   } else if (outcome.ok === true) {
     catalog = { ...state.catalog, error: null };
@@ -132,6 +137,6 @@ export function withInstallEvent(state, event, now) {
   const product = entry && productFor(entry, state.packages);
   if (!product) return next;
   const version = typeof event.version === 'string' && event.version !== '' ? event.version : product.version;
-  const catalog = { ...state.catalog, installed: { ...state.catalog.installed, [event.id]: version } };
+  const catalog = { ...state.catalog, installed: new Map(state.catalog.installed).set(event.id, version) };
   return { ...next, catalog, selected: state.selected.filter((id) => id !== event.id) };
 }

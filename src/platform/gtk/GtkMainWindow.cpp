@@ -40,6 +40,19 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
     gtk_widget_set_size_request(overlay, spec.minWidth, spec.minHeight);
     gtk_overlay_set_child(GTK_OVERLAY(overlay), web_->widget());
 
+    // What the window has to say itself (the page's files are missing) lies over the empty page.
+    if (!spec.notice.empty()) {
+        GtkWidget* notice = gtk_label_new(spec.notice.c_str());
+        gtk_widget_add_css_class(notice, "talven-notice");
+        gtk_widget_set_direction(notice, spec.noticeRightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
+        gtk_label_set_wrap(GTK_LABEL(notice), TRUE);
+        gtk_label_set_max_width_chars(GTK_LABEL(notice), 48);
+        gtk_label_set_justify(GTK_LABEL(notice), GTK_JUSTIFY_CENTER);
+        gtk_widget_set_halign(notice, GTK_ALIGN_CENTER);
+        gtk_widget_set_valign(notice, GTK_ALIGN_CENTER);
+        gtk_overlay_add_overlay(GTK_OVERLAY(overlay), notice);
+    }
+
     // Tells the delegate about every new size once GTK has laid the page out.
     probe_ = gtk_drawing_area_new();
     gtk_widget_set_can_target(probe_, FALSE);
@@ -118,7 +131,7 @@ void GtkMainWindow::setBackgroundColor(const Rgba& color) {
     // on the window's colour, whatever the desktop theme is.
     bool darkBackground = 0.2126 * color.red + 0.7152 * color.green + 0.0722 * color.blue < 0.5;
     const char* text = darkBackground ? "rgba(235, 240, 250, 0.92)" : "rgba(20, 26, 38, 0.88)";
-    char css[768];
+    char css[1024];
     g_snprintf(css, sizeof css,
                "window.talven-main { background-color: rgba(%d, %d, %d, %.3f); }"
                " window.talven-main.solid-csd { padding: 0; border-width: 0; }"
@@ -126,7 +139,8 @@ void GtkMainWindow::setBackgroundColor(const Rgba& color) {
                " .talven-drag-strip popovermenubar { background: transparent; box-shadow: none;"
                "   border: none; }"
                " .talven-drag-strip popovermenubar > item,"
-               " .talven-drag-strip windowcontrols button { color: %s; }",
+               " .talven-drag-strip windowcontrols button, .talven-notice { color: %s; }"
+               " .talven-notice { font-size: 15px; }",
                static_cast<int>(std::lround(color.red * 255)),
                static_cast<int>(std::lround(color.green * 255)),
                static_cast<int>(std::lround(color.blue * 255)), color.alpha, text);
@@ -158,7 +172,7 @@ void GtkMainWindow::restoreFrame() {
     if (spec_.frameFile.empty()) return;
     auto text = readWholeFile(spec_.frameFile);
     if (!text) return;
-    Json frame = Json::parse(*text, nullptr, false);
+    Json frame = parseJson(*text);
     if (!frame.is_object()) return;
     auto width = frame.find("width"), height = frame.find("height");
     if (width != frame.end() && height != frame.end() && width->is_number() &&

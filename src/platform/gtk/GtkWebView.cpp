@@ -2,6 +2,8 @@
 
 #include <libsoup/soup.h>
 
+#include "common/Json.h"
+
 namespace suite::gtk {
 
 namespace {
@@ -183,7 +185,7 @@ void GtkWebView::onScriptMessage(WebKitUserContentManager*, JSCValue* value, gpo
     auto* self = static_cast<GtkWebView*>(data);
     gchar* text = jsc_value_to_json(value, 0);
     if (text == nullptr) return;  // undefined, functions: not a message
-    Json body = Json::parse(text, nullptr, /*allow_exceptions=*/false);
+    Json body = parseJson(text);
     g_free(text);
     self->delegate_.scriptMessageReceived(body);
 }

@@ -1,5 +1,6 @@
 #include "platform/macos/PropertyList.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -12,37 +13,157 @@ namespace {
 // libplist parses and frees recursively, one stack frame per nesting level, and copies an
 // object once for every reference to it. A file of a few hundred kilobytes nested deeply enough
 // overflows the stack, and a binary list of a few hundred bytes whose arrays each refer twice to
-// the next expands into billions of nodes. Both are checked before the library sees the data.
+// the next expands into billions of nodes. Both are checked before the library sees the data, as
+// are an XML list's dates, which the library reads without checking their ranges.
 constexpr std::size_t kMaxDepth = 256;
 constexpr std::uint32_t kMaxNodes = 200'000;
 
-bool startsWithWord(std::string_view text, std::string_view word) {
-    if (!text.starts_with(word) || text.size() == word.size()) return false;
-    char next = text[word.size()];
-    return next == '>' || next == '/' || next == ' ' || next == '\t' || next == '\n' ||
-           next == '\r';
+bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+int twoDigits(std::string_view text, std::size_t at) {
+    char tens = text[at], ones = text[at + 1];
+    if (tens < '0' || tens > '9' || ones < '0' || ones > '9') return -1;
+    return (tens - '0') * 10 + (ones - '0');
 }
 
-// Counts container tags only; a comment that happens to hold one can only make the count larger,
-// which refuses an odd file rather than letting a deep one through.
-bool xmlNestingWithinLimit(std::string_view data) {
-    std::size_t depth = 0;
-    for (std::size_t at = data.find('<'); at != std::string_view::npos;
-         at = data.find('<', at + 1)) {
-        std::string_view tag = data.substr(at + 1);
-        bool closing = tag.starts_with('/');
-        if (closing) tag.remove_prefix(1);
-        if (!startsWithWord(tag, "array") && !startsWithWord(tag, "dict")) continue;
-        if (closing) {
-            if (depth > 0) --depth;
-            continue;
-        }
-        std::size_t end = tag.find('>');
-        if (end != std::string_view::npos && end > 0 && tag[end - 1] == '/') continue;  // empty
-        if (++depth > kMaxDepth) return false;
+// The one form a list's date takes, "2024-02-29T23:59:60Z", naming a day that exists. libplist
+// turns the text into an index of its month table without checking it first.
+bool isListDate(std::string_view text) {
+    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' ||
+        text[13] != ':' || text[16] != ':' || text[19] != 'Z') {
+        return false;
     }
-    return true;
+    int century = twoDigits(text, 0), year = twoDigits(text, 2), month = twoDigits(text, 5),
+        day = twoDigits(text, 8);
+    if (century < 0 || year < 0 || month < 1 || month > 12 || day < 1) return false;
+    int fullYear = century * 100 + year;
+    bool leap = fullYear % 4 == 0 && (fullYear % 100 != 0 || fullYear % 400 == 0);
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (day > kDays[month - 1] + (month == 2 && leap ? 1 : 0)) return false;
+    int hour = twoDigits(text, 11), minute = twoDigits(text, 14), second = twoDigits(text, 17);
+    return hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 && second <= 60;
 }
+
+// The markup of an XML list, read the way libplist reads it, only as far as needed to bound its
+// nesting and check its dates. Comments, processing instructions, the document type and character
+// data are skipped where the library skips them, so a closing tag hidden in one of them is not
+// counted. Markup whose end two readings could place differently (a quoted ">" or "?>", an
+// internal document type) and anything the library would refuse anyway are refused.
+class XmlShape {
+public:
+    explicit XmlShape(std::string_view data) : data_(data) {}
+
+    bool withinLimits() {
+        std::size_t depth = 0;
+        for (;;) {
+            while (at_ < data_.size() && isXmlSpace(data_[at_])) ++at_;
+            if (at_ == data_.size()) return depth == 0;
+            if (data_[at_] != '<') return false;
+            ++at_;
+            if (skipping("?")) {
+                // "<?>" is whole to a reader that looks for "?>" from the "?" on.
+                if (data_.substr(at_).starts_with('>') || !skipPastUnquoted("?>")) return false;
+            } else if (skipping("!--")) {
+                if (!skipComment()) return false;
+            } else if (skipping("!DOCTYPE")) {
+                std::size_t end = data_.find_first_of("[>", at_);
+                if (end == std::string_view::npos || data_[end] != '>' || !evenQuotesBefore(end)) {
+                    return false;
+                }
+                at_ = end + 1;
+            } else if (!element(depth)) {
+                return false;
+            }
+        }
+    }
+
+private:
+    // Moves past `word` when the text goes on with it.
+    bool skipping(std::string_view word) {
+        if (!data_.substr(at_).starts_with(word)) return false;
+        at_ += word.size();
+        return true;
+    }
+
+    bool skipPast(std::string_view end) {
+        std::size_t found = data_.find(end, at_);
+        if (found == std::string_view::npos) return false;
+        at_ = found + end.size();
+        return true;
+    }
+
+    // "<!-->" and "<!--->" end at once for a reader that looks for "-->" from the first dashes
+    // on, and only at a later "-->" for one that looks after them.
+    bool skipComment() {
+        if (data_.substr(at_).starts_with('>') || data_.substr(at_).starts_with("->")) return false;
+        return skipPast("-->");
+    }
+
+    // libplist skips quoted text while it looks for the end of some markup; where a quote is
+    // still open at the first end, the two readings part.
+    bool evenQuotesBefore(std::size_t end) const {
+        return std::count(data_.begin() + at_, data_.begin() + end, '"') % 2 == 0;
+    }
+
+    bool skipPastUnquoted(std::string_view end) {
+        std::size_t found = data_.find(end, at_);
+        if (found == std::string_view::npos || !evenQuotesBefore(found)) return false;
+        at_ = found + end.size();
+        return true;
+    }
+
+    // One tag, and for a value held as text its content up to the closing tag.
+    bool element(std::size_t& depth) {
+        std::size_t nameEnd = data_.find_first_of(" \t\r\n<>", at_);
+        std::size_t end = data_.find_first_of("<>", at_);
+        if (end == std::string_view::npos || data_[end] != '>' || !evenQuotesBefore(end)) {
+            return false;
+        }
+        std::string_view name = data_.substr(at_, nameEnd - at_);
+        bool empty = data_[end - 1] == '/';
+        if (empty && name.ends_with('/')) name.remove_suffix(1);
+        at_ = end + 1;
+        if (name == "array" || name == "dict") return empty || ++depth <= kMaxDepth;
+        if (name == "/array" || name == "/dict") return depth-- > 0;
+        if (name == "plist" || name == "/plist") return true;
+        for (std::string_view text :
+             {"key", "string", "data", "date", "integer", "real", "true", "false"}) {
+            if (name == text) return empty || textUpToClosingTag(name);
+        }
+        return false;
+    }
+
+    bool textUpToClosingTag(std::string_view name) {
+        std::size_t start = at_;
+        bool plain = true;  // no comment or character data inside
+        for (;;) {
+            std::size_t open = data_.find('<', at_);
+            if (open == std::string_view::npos) return false;
+            at_ = open + 1;
+            if (skipping("!--")) {
+                if (!skipComment()) return false;
+            } else if (skipping("![CDATA[")) {
+                if (!skipPast("]]>")) return false;
+            } else if (skipping("/") && skipping(name)) {
+                while (at_ < data_.size() && isXmlSpace(data_[at_])) ++at_;
+                if (!skipping(">")) return false;
+                return name != "date" || isDate(data_.substr(start, open - start), plain);
+            } else {
+                return false;
+            }
+            plain = false;
+        }
+    }
+
+    static bool isDate(std::string_view text, bool plain) {
+        while (!text.empty() && isXmlSpace(text.front())) text.remove_prefix(1);
+        while (!text.empty() && isXmlSpace(text.back())) text.remove_suffix(1);
+        return plain && (text.empty() || isListDate(text));
+    }
+
+    std::string_view data_;
+    std::size_t at_ = 0;
+};
 
 std::uint64_t bigEndian(std::string_view bytes) {
     std::uint64_t value = 0;
@@ -187,7 +308,7 @@ bool isBinaryPlist(std::string_view data) { return data.starts_with("bplist00");
 Plist parsePlistDictionary(std::string_view data) {
     if (data.empty() || data.size() > kMaxPlistBytes) return nullptr;
     bool safe =
-        isBinaryPlist(data) ? BinaryShape(data).withinLimits() : xmlNestingWithinLimit(data);
+        isBinaryPlist(data) ? BinaryShape(data).withinLimits() : XmlShape(data).withinLimits();
     if (!safe) return nullptr;
     plist_t root = nullptr;
     plist_from_memory(data.data(), static_cast<std::uint32_t>(data.size()), &root);

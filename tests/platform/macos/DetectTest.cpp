@@ -189,18 +189,30 @@ TEST_F(DetectTest, FirstFolderWinsUnlessItsBundleHasNoUsableVersion) {
 }
 
 TEST_F(DetectTest, HostileListsAreRefusedWithoutCrashingOrHanging) {
-    std::string deepXml = "<plist version=\"1.0\"><dict><key>CFBundleShortVersionString</key>"
-                          "<string>1.0</string><key>x</key>";
-    for (int i = 0; i < 300000; ++i) deepXml += "<array>";
-    for (int i = 0; i < 300000; ++i) deepXml += "</array>";
-    writeInfo(system, "DeepXml.app", deepXml + "</dict></plist>");
+    // Version "1.0" followed by `repeat` copies of `unit`, then `closers` closing tags.
+    auto xml = [](const std::string& unit, int repeat, int closers, const std::string& tail = "") {
+        std::string out = "<plist version=\"1.0\"><dict><key>CFBundleShortVersionString</key>"
+                          "<string>1.0</string>";
+        if (repeat > 0) out += "<key>x</key>";
+        for (int i = 0; i < repeat; ++i) out += unit;
+        for (int i = 0; i < closers; ++i) out += "</array>";
+        return out + tail + "</dict></plist>";
+    };
+    // Closing tags where the reader does not look for them: in comments, processing
+    // instructions and character data.
+    writeInfo(system, "CommentedDeep.app", xml("<array><!--</array>-->", 200000, 200000));
+    writeInfo(system, "HiddenClosers.app",
+              xml("<array><?x </array>?><string><![CDATA[</array>]]></string>", 300, 300));
+    // A month the date reader has no entry for.
+    writeInfo(system, "BadDate.app", xml("", 0, 0, "<key>d</key><date>2024-00-10T08:00:00Z</date>"));
     std::vector<std::vector<uint64_t>> chain, doubling;
     for (uint64_t i = 4; i < 150004; ++i) chain.push_back({i + 1});
     for (uint64_t i = 4; i < 64; ++i) doubling.push_back({i + 1, i + 1});  // 2^60 once expanded
     writeInfo(system, "DeepBinary.app", binaryWithPayload(chain, "leaf"));
     writeInfo(system, "Expanding.app", binaryWithPayload(doubling, "leaf"));
 
-    for (const char* name : {"DeepXml.app", "DeepBinary.app", "Expanding.app"}) {
+    for (const char* name :
+         {"CommentedDeep.app", "HiddenClosers.app", "BadDate.app", "DeepBinary.app", "Expanding.app"}) {
         writeInfo(user, name, serialize(shortVersion("fallback")));
         EXPECT_EQ(inChild([&] { return Detect::bundleVersion(name, paths) == "fallback"; }),
                   "exit 0")
@@ -216,6 +228,12 @@ TEST_F(DetectTest, HostileListsAreRefusedWithoutCrashingOrHanging) {
                               {"CFBundleShortVersionString", plist_new_string("6.1")}}),
                         Format::Binary));
     EXPECT_EQ(Detect::bundleVersion("Wide.app", paths), "6.1");
+    writeInfo(system, "Annotated.app",
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST"
+              " 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n" +
+                  xml("<array><!-- a note --><string><![CDATA[</array>]]></string>", 200, 200,
+                      "<key>d</key><date> 2024-02-29T23:59:60Z </date><key>e</key><date/>"));
+    EXPECT_EQ(Detect::bundleVersion("Annotated.app", paths), "1.0");
 }
 
 TEST_F(DetectTest, NamesThatWouldLeaveTheApplicationFoldersAreLookedUpNowhere) {

@@ -7,6 +7,7 @@
 // catalog text goes in as text, never as markup: the catalog is remote data.
 
 import { $, $$, setText } from '../dom.js';
+import { MAX_PRODUCTS } from '../catalog.js';
 import { checkStatus } from '../check.js';
 import { formatPct, formatSize, t } from '../i18n.js';
 import { batchSummary, itemProgress } from '../install.js';
@@ -212,7 +213,7 @@ const NOTICE_KEYS = { offline: 'offline', unavailable: 'unavailable', outdated: 
 
 // A product this host cannot install has nothing under way to show, even if
 // a stray event names it.
-const progressOf = (row, installs) => (row.available ? itemProgress(installs[row.product.id], row.product.size) : null);
+const progressOf = (row, installs) => (row.available ? itemProgress(installs.get(row.product.id), row.product.size) : null);
 
 export function mountProducts(app, doc = document) {
   const panel = $('[data-panel="products"]', doc);
@@ -227,6 +228,7 @@ export function mountProducts(app, doc = document) {
   const retry = $('[data-action="retry"]', notice);
   const sample = $('[data-sample-notice]', panel);
   const unsupported = $('[data-unsupported-notice]', panel);
+  const capped = $('[data-capped-notice]', panel);
   const loading = $('[data-products-loading]', panel);
   const none = $('[data-products-none]', panel);
 
@@ -283,7 +285,7 @@ export function mountProducts(app, doc = document) {
     batchClose.hidden = !summary.done;
   }
 
-  let installs = {};
+  let installs = new Map();
 
   function renderGroups(list, lang) {
     const wanted = new Set(list.map((row) => row.product.id));
@@ -346,6 +348,8 @@ export function mountProducts(app, doc = document) {
     sample.hidden = catalog.source !== 'sample';
     const installing = state.packages !== '';
     unsupported.hidden = installing;
+    capped.hidden = !(catalog.leftOut > 0);
+    setText(capped, t(lang, 'notice.capped', { max: MAX_PRODUCTS }));
 
     // Without products, the space says why: still looking, nothing offered,
     // or (before any check) the groups with their own empty texts.
