@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include "common/Process.h"
 #include "flows/FlowHarness.h"
 #include "flows/PageSteps.h"
 
@@ -65,6 +66,26 @@ TEST(FaultFlow, ExpiredCatalogIsOutOfDateAndAVendorOutOfReachOffline) {
     ASSERT_TRUE(h.waitFor("!document.querySelector(" + Json(retry).dump() + ").disabled"));
     ASSERT_TRUE(h.click(retry));
     EXPECT_TRUE(says("offline")) << h.eval(notice + ".innerText");
+}
+
+// A catalog signed with a key this build does not trust is refused like no catalog at all:
+// nothing from it is shown, and nothing from it can be installed.
+TEST(FaultFlow, CatalogSignedByAnUnknownKeyIsRefusedAndNothingCanBeInstalled) {
+    fakes::TempDir dir;
+    auto made = runProcess(SUITE_SOURCE_DIR "/tools/sign-catalog",
+                           {"keygen", (dir / "other.pem").string()});
+    ASSERT_TRUE(made && made->exitStatus == 0);
+    VendorService forged(dir / "vendor", {.largeMiB = 1, .signingKey = dir / "other.pem"});
+    FlowHarness h(forged);
+    h.start(false);
+    ASSERT_TRUE(h.turnUntil([&] { return !h.events("catalog").empty(); }, 40));
+    EXPECT_EQ(h.events("catalog").back(),
+              (Json{{"type", "catalog"}, {"ok", false}, {"offline", false}, {"reason", "signature"}}));
+    EXPECT_TRUE(h.waitFor("!document.querySelector('[data-catalog-notice]').hidden", 10));
+    EXPECT_EQ(h.eval("document.querySelectorAll('[data-product]').length"), 0);
+    EXPECT_EQ(h.eval("document.querySelectorAll('[data-action=\"install-selected\"]:not([disabled])')"
+                     ".length"),
+              0);
 }
 
 }  // namespace

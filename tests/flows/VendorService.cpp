@@ -51,6 +51,10 @@ VendorService::VendorService(const fs::path& folder, Options options) : folder_(
         args.push_back("--suite-deb");
         args.push_back(options.suiteDeb.string());
     }
+    if (!options.signingKey.empty()) {
+        args.push_back("--signing-key");
+        args.push_back(options.signingKey.string());
+    }
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -18,6 +18,8 @@ public:
         // The program's own .deb, offered as the suite's deb variant (none when empty).
         std::filesystem::path suiteDeb = {};
         long catalogExpiresIn = 7 * 86400;  // seconds; negative: the catalog has expired
+        // The key the catalog is signed with; empty: the test key the test build trusts.
+        std::filesystem::path signingKey = {};
     };
     VendorService(const std::filesystem::path& folder, Options options);
     ~VendorService();

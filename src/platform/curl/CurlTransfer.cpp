@@ -13,13 +13,6 @@ namespace suite::curl {
 
 namespace {
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 // RFC 9110 token: what a method or a header name may consist of.
 bool isToken(std::string_view text) {
     static constexpr std::string_view kSymbols = "!#$%&'*+-.^_`|~";
@@ -32,13 +25,6 @@ bool isToken(std::string_view text) {
 // A value with a line break would let the caller's text start a header (or a request) of its own.
 bool isSafeHeaderValue(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
-}
-
-std::string_view trimmed(std::string_view text) {
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-    return text;
 }
 
 bool hasHeader(const HttpHeaders& headers, std::string_view name) {
@@ -226,50 +212,19 @@ std::optional<CurlTransfer::Clock::time_point> CurlTransfer::idleDeadline() cons
 }
 
 bool CurlTransfer::takeHeaderLine(std::string_view line) {
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-
-    if (line.starts_with("HTTP/")) {
-        // A new response (an interim 1xx, a redirect hop, the final one): only the final
-        // response's headers are reported.
-        headers_.clear();
-        hopStatus_ = 0;
-        const auto space = line.find(' ');
-        if (space != std::string_view::npos) {
-            const auto code = trimmed(line.substr(space + 1)).substr(0, 3);
-            if (code.size() == 3 && std::all_of(code.begin(), code.end(),
-                                                [](char c) { return c >= '0' && c <= '9'; })) {
-                hopStatus_ = std::stoi(std::string(code));
-            }
-        }
-        return true;
+    if (!headers_.take(line)) return true;
+    // The headers of one response are complete. curl follows any 3xx with a Location, so this is
+    // the last moment to judge where it is about to go.
+    if (headers_.status() < 300 || headers_.status() > 399) return true;
+    const auto location = headers_.find("Location");
+    if (!location || location->empty()) return true;
+    char* current = nullptr;
+    curl_easy_getinfo(easy_.get(), CURLINFO_EFFECTIVE_URL, &current);
+    if (auto refusal = refusalForRedirect(current ? current : "", *location,
+                                          options_.allowPlainHttpToLoopback)) {
+        localFailure_ = *refusal;
+        return false;
     }
-    if (line.empty()) {
-        // The headers of one response are complete. curl follows any 3xx with a Location, so
-        // this is the last moment to judge where it is about to go.
-        if (hopStatus_ < 300 || hopStatus_ > 399) return true;
-        const auto location = std::find_if(
-            headers_.begin(), headers_.end(),
-            [](const auto& header) { return equalsIgnoringCase(header.first, "Location"); });
-        if (location == headers_.end() || location->second.empty()) return true;
-        char* current = nullptr;
-        curl_easy_getinfo(easy_.get(), CURLINFO_EFFECTIVE_URL, &current);
-        if (auto refusal = refusalForRedirect(current ? current : "", location->second,
-                                              options_.allowPlainHttpToLoopback)) {
-            localFailure_ = *refusal;
-            return false;
-        }
-        return true;
-    }
-    if ((line.front() == ' ' || line.front() == '\t') && !headers_.empty()) {
-        // An obsolete folded line continues the previous header's value.
-        headers_.back().second += ' ';
-        headers_.back().second += trimmed(line);
-        return true;
-    }
-    const auto colon = line.find(':');
-    if (colon == std::string_view::npos) return true;
-    headers_.emplace_back(std::string(trimmed(line.substr(0, colon))),
-                          std::string(trimmed(line.substr(colon + 1))));
     return true;
 }
 
@@ -381,7 +336,7 @@ void CurlTransfer::report(TransportError error, std::string message) {
     HttpResponse response;
     response.error = error;
     response.errorMessage = std::move(message);
-    response.headers = std::move(headers_);
+    response.headers = headers_.release();
     response.body = sink_.takeMemoryBody();
     response.finalUrl = request_.url;
     std::optional<HttpProgress> last;

@@ -13,6 +13,7 @@
 #include "platform/curl/CurlClientOptions.h"
 #include "platform/curl/CurlHandles.h"
 #include "platform/curl/RequestBodySource.h"
+#include "platform/curl/ResponseHeaders.h"
 #include "platform/curl/ResponseBodySink.h"
 #include "platform/curl/TransferDelivery.h"
 
@@ -75,8 +76,7 @@ class CurlTransfer {
     curl_off_t lastDown_ = 0;
     curl_off_t lastUp_ = 0;
 
-    int hopStatus_ = 0;  // status of the response whose headers are arriving
-    HttpHeaders headers_;
+    ResponseHeaders headers_;  // of the response whose headers are arriving
 
     // Last, so it is cleaned up first, while everything it points at still exists.
     EasyHandle easy_;
