@@ -1,5 +1,7 @@
 #include "common/Url.h"
 
+#include <algorithm>
+
 #include <cstddef>
 
 namespace suite {
@@ -181,6 +183,13 @@ bool parseAuthority(std::string_view authority, Url& url) {
         for (char c : rest) {
             if (!isDigit(c)) return false;
         }
+        // No TCP port is above 65535; other readers refuse such an address or wrap the number.
+        const auto significant = rest.find_first_not_of('0');
+        if (significant != std::string_view::npos &&
+            (rest.size() - significant > 5 ||
+             std::stoul(std::string(rest.substr(significant))) > 65535)) {
+            return false;
+        }
         url.port = std::string(rest);
     }
     url.host = lowerAscii(host);
@@ -258,6 +267,15 @@ bool hostIsWithin(std::string_view host, std::string_view vendorHost) {
     std::string h = lowerAscii(host);
     std::string v = lowerAscii(vendorHost);
     if (h == v) return true;
+    // Below it, only a host name as DNS writes it (letters, digits, "-" and "."): RFC 3986 also
+    // lets "~",
+    // "$", "!" and more stand in a host, which other readers (curl's, the browser's) refuse or
+    // read otherwise.
+    const auto isNameCharacter = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '-' || c == '.';
+    };
+    if (!std::all_of(host.begin(), host.end(), isNameCharacter)) return false;
     // At least one character of a label, then '.', then the vendor host.
     if (h.size() < v.size() + 2) return false;
     return h.compare(h.size() - v.size(), v.size(), v) == 0 && h[h.size() - v.size() - 1] == '.';

@@ -32,7 +32,8 @@ std::optional<Url> parseUrl(std::string_view text);
 std::optional<std::string> percentDecode(std::string_view text);
 
 // True when `host` is `vendorHost` or a name under it ("downloads." + vendor host), ignoring
-// ASCII case. "evil" + vendor host is refused, and so is an empty host or vendor host.
+// ASCII case, and is written as DNS names are (letters, digits, "-", "."). "evil" + vendor host is
+// refused, and so is an empty host or vendor host.
 bool hostIsWithin(std::string_view host, std::string_view vendorHost);
 
 }  // namespace suite

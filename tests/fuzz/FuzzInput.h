@@ -34,6 +34,8 @@ inline void require(bool holds, const char* property) {
     if (!holds) broken(property);
 }
 
-inline int sign(int value) { return (value > 0) - (value < 0); }
+inline int sign(int value) {
+    return (value > 0) - (value < 0);
+}
 
 }  // namespace suite::fuzz

@@ -3,6 +3,7 @@
 // its "generated" and "expires", and times that read back must write the same.
 #include <openssl/evp.h>
 
+#include <cstdio>
 #include <ctime>
 #include <memory>
 
@@ -45,8 +46,9 @@ std::string utc(std::int64_t seconds) {
     const std::time_t time = static_cast<std::time_t>(seconds);
     std::tm parts{};
     gmtime_r(&time, &parts);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02dZ", parts.tm_year + 1900,
+                  parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec);
     return text;
 }
 

@@ -45,8 +45,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     }
     const std::string built = script(bare, file);
     std::string expected = script("PLACEBUNDLE", "PLACEFILE");
-    expected = replaceAll(expected, "'PLACEBUNDLE'",
-                          suite::shellQuote(suite::exactProcessPattern(bare)));
+    expected =
+        replaceAll(expected, "'PLACEBUNDLE'", suite::shellQuote(suite::exactProcessPattern(bare)));
     expected = replaceAll(expected, "PLACEBUNDLE", quotedInside(bare));
     expected = replaceAll(expected, "PLACEFILE", quotedInside(file));
     suite::fuzz::require(built == expected, "untrusted strings enter the script only quoted");

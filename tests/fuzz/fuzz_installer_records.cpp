@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         suite::fuzz::require(report.results.size() == packages && report.outputs.size() == packages,
                              "one result and one output per package");
         for (const auto& output : report.outputs) {
-            suite::fuzz::require(output.empty() || output.back() == '\n', "outputs are whole lines");
+            suite::fuzz::require(output.empty() || output.back() == '\n',
+                                 "outputs are whole lines");
         }
     }
     return 0;

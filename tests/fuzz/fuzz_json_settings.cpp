@@ -33,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     suite::fuzz::require(depthOf(parsed) <= suite::kMaxJsonDepth, "nothing deeper than the limit");
 
     static const std::filesystem::path file =
-        std::filesystem::temp_directory_path() / ("talven-fuzz-settings-" + std::to_string(::getpid()));
+        std::filesystem::temp_directory_path() /
+        ("talven-fuzz-settings-" + std::to_string(::getpid()));
     std::ofstream(file, std::ios::binary).write(text.data(), static_cast<std::streamsize>(size));
     suite::fuzz::require(suite::loadSettings(file).is_object(), "settings are an object");
     return 0;

@@ -43,9 +43,12 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     }
     suite::fuzz::require(suite::lowerAscii(curlPart(theirs.get(), CURLUPART_HOST)) == ours->host,
                          "both readers name the same host");
-    suite::fuzz::require(suite::lowerAscii(curlPart(theirs.get(), CURLUPART_SCHEME)) == ours->scheme,
-                         "both readers name the same scheme");
-    suite::fuzz::require(curlPart(theirs.get(), CURLUPART_PORT) == ours->port,
+    suite::fuzz::require(
+        suite::lowerAscii(curlPart(theirs.get(), CURLUPART_SCHEME)) == ours->scheme,
+        "both readers name the same scheme");
+    // curl writes the port without leading zeros.
+    const auto number = [](std::string port) { return port.erase(0, port.find_first_not_of('0')); };
+    suite::fuzz::require(number(curlPart(theirs.get(), CURLUPART_PORT)) == number(ours->port),
                          "both readers name the same port");
     return 0;
 }

@@ -14,7 +14,9 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 }  // namespace
 
