@@ -63,7 +63,8 @@ settings="$XDG_CONFIG_HOME/$folder/settings.json"
 log="$XDG_STATE_HOME/$folder/install.log"
 downloads="$XDG_CACHE_HOME/$folder/downloads"
 /usr/bin/talven-suite >"$work/program.log" 2>&1 &
-pids+=($!)
+program=$!
+pids+=($program)
 # A check that found the catalog and scanned the machine leaves its time in the settings.
 checked() { grep -q '"lastCheck"' "$settings" 2>/dev/null; }
 waitFor 60 checked || fail "no successful check: $(cat "$work/program.log")"
@@ -74,6 +75,7 @@ answer() {  # what the user clicks on the notification, or a menu command
 }
 answer notification-answer "[<'update'>]" '{}'
 installed() {
+  kill -0 "$program" 2>/dev/null || fail "the program ended"
   [ "$(status talven-presenter)" = "install ok installed 4.2.0" ] &&
     [ "$(status talven-addin-poll)" = "install ok installed 1.4.0" ] && grep -q ' installer: ' "$log"
 }
