@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <fstream>
+#include <memory>
 
 #include "common/Files.h"
 #include "common/Process.h"
@@ -218,11 +219,12 @@ bool FlowHarness::turnUntil(const std::function<bool()>& done, double seconds) {
 }
 
 Json FlowHarness::eval(const std::string& expression) {
-    std::optional<std::optional<std::string>> result;
+    // Shared with the callback, which may still come after this has given up waiting.
+    auto result = std::make_shared<std::optional<std::optional<std::string>>>();
     shell_->mainWindow()->gtkWebView().evaluateForResult(
-        expression, [&](std::optional<std::string> json) { result = json; });
-    if (!turnUntil([&] { return result.has_value(); }, 10) || !*result) return nullptr;
-    return Json::parse(**result, nullptr, false);
+        expression, [result](std::optional<std::string> json) { *result = json; });
+    if (!turnUntil([&] { return result->has_value(); }, 10) || !**result) return nullptr;
+    return Json::parse(***result, nullptr, false);
 }
 
 bool FlowHarness::waitFor(const std::string& expression, double seconds) {
