@@ -15,6 +15,7 @@ packages=(
   fonts-dejavu-core fonts-noto-core
   python3 procps openssl
   pkexec polkitd iproute2 libglib2.0-bin
+  librsvg2-bin appstream locales x11-utils
   clang libclang-rt-14-dev
 )
 

@@ -13,7 +13,18 @@ entry="$prefix/share/applications/com.brenlow.talven.suite.desktop"
 desktop-file-validate "$entry"
 grep -qxF "Exec=\"$prefix/bin/talven-suite\"" "$entry" || { echo "Exec does not name the installed program"; cat "$entry"; exit 1; }
 grep -qxF "Icon=com.brenlow.talven.suite" "$entry"
+grep -qxF "StartupWMClass=com.brenlow.talven.suite" "$entry"
 [ -s "$prefix/share/icons/hicolor/scalable/apps/com.brenlow.talven.suite.svg" ]
+# Drawn icons at every size a dock or menu asks for, each really that size.
+for size in 16 24 32 48 64 128 256 512; do
+  icon="$prefix/share/icons/hicolor/${size}x${size}/apps/com.brenlow.talven.suite.png"
+  [ "$(od -An -tu1 -j16 -N8 "$icon" | awk '{print $3*256+$4 "x" $7*256+$8}')" = "${size}x${size}" ] ||
+    { echo "icon $icon is not ${size}x${size}"; exit 1; }
+done
+appstreamcli validate --no-net "$prefix/share/metainfo/com.brenlow.talven.suite.metainfo.xml"
+grep -q '<launchable type="desktop-id">com.brenlow.talven.suite.desktop</launchable>' \
+  "$prefix/share/metainfo/com.brenlow.talven.suite.metainfo.xml"
+grep -q '^\.SH OPTIONS' "$prefix/share/man/man1/talven-suite.1"
 # The install helper, and the polkit action that names it where this install put it.
 helper="$prefix/libexec/talven-suite/install-helper"
 [ -x "$helper" ] || { echo "no install helper at $helper"; exit 1; }

@@ -4,12 +4,15 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "BuildConfig.h"
 #include "app/AppDelegate.h"
+#include "app/CommandLine.h"
+#include "app/Settings.h"
 #include "bridge/SchemeHandler.h"
 #include "platform/Background.h"
 #include "platform/curl/CurlHttpClient.h"
@@ -71,7 +74,9 @@ void onActivate(GtkApplication* app, gpointer data) {
         program->delegate->applicationShouldHandleReopen();
         return;
     }
-    // The installed icon carries the application id as its name, like the desktop entry.
+    // The installed icon carries the application id as its name, like the desktop entry; a run
+    // from the build tree finds it among the icons built beside the program.
+    useIconsBesideProgram(executablePath());
     gtk_window_set_default_icon_name(SUITE_APP_ID);
     program->shell = std::make_unique<GtkShell>(app);
     program->notifier = std::make_unique<GioNotifier>(G_APPLICATION(app), SUITE_APP_ID);
@@ -122,13 +127,38 @@ void preferCairoWithoutGpu() {
     if (!renderNode) g_setenv("GSK_RENDERER", "cairo", FALSE);
 }
 
+// Help, the version or a complaint about the command line, in the interface language, without
+// starting anything; the status the program ends with.
+int answerCommandLine(const CommandLine& line, const UserFolders& folders) {
+    ProcessEnvironment env;
+    const bool arabic = isArabic(interfaceLanguage(
+        loadSettings(folders.config / kFolderName / kSettingsFileName), preferredLanguagesFrom(env)));
+    switch (line.request) {
+        case CommandLine::Request::Help:
+            std::fputs(usageText(arabic).c_str(), stdout);
+            return 0;
+        case CommandLine::Request::Version:
+            std::fputs(versionText(SUITE_BUILD_VERSION).c_str(), stdout);
+            return 0;
+        default:
+            std::fputs(invalidArgumentText(arabic, line.argument).c_str(), stderr);
+            return kInvalidUsageStatus;
+    }
+}
+
 }  // namespace
 
 int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
+    std::vector<std::string> arguments(argv, argv + argc);
+    const CommandLine line = readCommandLine(arguments);
+    if (line.request != CommandLine::Request::Run) return answerCommandLine(line, xdgUserFolders());
+
+    // The window's class (WM_CLASS on X11) comes from the program's name: as the application id,
+    // it matches the desktop entry's StartupWMClass and the id Wayland is told.
+    g_set_prgname(SUITE_APP_ID);
     preferCairoWithoutGpu();
     Program program;
     program.onLaunched = std::move(onLaunched);
-    std::vector<std::string> arguments(argv, argv + argc);
     program.folders = xdgUserFolders();
     program.launch =
         computeLaunchValues(arguments, program.env, SUITE_BUILD_VERSION, program.folders);
@@ -138,6 +168,8 @@ int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
     GApplicationFlags flags =
         program.launch.isDemo ? G_APPLICATION_NON_UNIQUE : G_APPLICATION_DEFAULT_FLAGS;
     GtkApplication* app = gtk_application_new(SUITE_APP_ID, flags);
+    // The session manager then says when the session ends, so the window size is kept.
+    g_object_set(app, "register-session", TRUE, nullptr);
     g_signal_connect(app, "activate", G_CALLBACK(onActivate), &program);
 
     GError* error = nullptr;

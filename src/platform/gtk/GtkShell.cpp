@@ -1,7 +1,11 @@
 #include "platform/gtk/GtkShell.h"
 
+#include <glib-unix.h>
+
+#include <csignal>
 #include <string>
 
+#include "BuildConfig.h"
 #include "platform/gtk/GtkMainWindow.h"
 
 namespace suite::gtk {
@@ -44,9 +48,28 @@ GtkShell::GtkShell(GtkApplication* app) : app_(app) {
         g_action_map_add_action(G_ACTION_MAP(app_), G_ACTION(action));
         g_object_unref(action);
     }
+    // Asked to end from outside, the program ends as Quit ends it: the window size is kept.
+    for (int signal : {SIGTERM, SIGINT}) {
+        signalSources_.push_back(g_unix_signal_add(
+            signal,
+            [](gpointer self) -> gboolean {
+                static_cast<GtkShell*>(self)->terminate();
+                return G_SOURCE_CONTINUE;
+            },
+            this));
+    }
+    // The session may end the program without a word once this returns.
+    g_signal_connect(app_, "query-end", G_CALLBACK(onSessionEnding), this);
 }
 
 GtkShell::~GtkShell() {
+    g_signal_handlers_disconnect_by_data(app_, this);
+    for (guint source : signalSources_) g_source_remove(source);
+    if (about_ != nullptr) {
+        GtkWidget* about = about_;
+        g_object_remove_weak_pointer(G_OBJECT(about), reinterpret_cast<gpointer*>(&about_));
+        gtk_window_destroy(GTK_WINDOW(about));
+    }
     for (const auto& entry : kActions) g_action_map_remove_action(G_ACTION_MAP(app_), entry.name);
     if (held_) g_application_release(G_APPLICATION(app_));
     if (menuModel_ != nullptr) g_object_unref(menuModel_);
@@ -118,15 +141,21 @@ void GtkShell::setMenuBar(const MenuBar& bar, MenuDelegate& delegate) {
 }
 
 void GtkShell::showAbout(const AboutInfo& info) {
-    GtkWidget* dialog = gtk_about_dialog_new();
+    // One about window: asking again brings the open one forward, in the language of now.
+    if (about_ == nullptr) {
+        about_ = gtk_about_dialog_new();
+        g_object_add_weak_pointer(G_OBJECT(about_), reinterpret_cast<gpointer*>(&about_));
+        gtk_window_set_hide_on_close(GTK_WINDOW(about_), FALSE);
+    }
+    GtkWidget* dialog = about_;
     GtkAboutDialog* about = GTK_ABOUT_DIALOG(dialog);
     gtk_about_dialog_set_program_name(about, info.name.c_str());
     gtk_about_dialog_set_version(about, info.version.c_str());
     gtk_about_dialog_set_comments(about, info.credits.c_str());
     gtk_about_dialog_set_copyright(about, info.rights.c_str());
-    gtk_about_dialog_set_logo_icon_name(about, g_application_get_application_id(G_APPLICATION(app_)));
+    // The installed icon's name, as the desktop entry's; see useIconsBesideProgram for the build tree.
+    gtk_about_dialog_set_logo_icon_name(about, SUITE_APP_ID);
     if (window_ != nullptr) gtk_window_set_transient_for(GTK_WINDOW(dialog), window_->gtkWindow());
-    gtk_window_set_hide_on_close(GTK_WINDOW(dialog), FALSE);
     gtk_window_present(GTK_WINDOW(dialog));
 }
 
@@ -143,6 +172,11 @@ void GtkShell::onAction(GSimpleAction* action, GVariant*, gpointer data) {
     auto command = static_cast<MenuCommand>(
         GPOINTER_TO_INT(g_object_get_data(G_OBJECT(action), "talven-command")));
     static_cast<GtkShell*>(data)->runCommand(command);
+}
+
+void GtkShell::onSessionEnding(GtkApplication*, gpointer data) {
+    auto* self = static_cast<GtkShell*>(data);
+    if (self->window_ != nullptr) self->window_->rememberFrame();
 }
 
 void GtkShell::runCommand(MenuCommand command) {
@@ -167,6 +201,15 @@ void GtkShell::runCommand(MenuCommand command) {
         case MenuCommand::Close: window_->close(); break;
         default: break;
     }
+}
+
+void useIconsBesideProgram(const std::filesystem::path& executable) {
+    GdkDisplay* display = gdk_display_get_default();
+    if (display == nullptr || executable.empty()) return;
+    std::error_code error;
+    const auto icons = executable.parent_path() / "icons";
+    if (!std::filesystem::is_directory(icons, error)) return;
+    gtk_icon_theme_add_search_path(gtk_icon_theme_get_for_display(display), icons.c_str());
 }
 
 }  // namespace suite::gtk

@@ -1,8 +1,10 @@
 #pragma once
 // The application on GTK: GtkApplication, its actions and accelerators, the menu bar model,
-// the about dialog, presence in the background and default handlers for addresses.
+// the about dialog, presence in the background, default handlers for addresses, and the ends
+// that come from outside (SIGTERM, SIGINT, the session ending), which keep the window size too.
 #include <gtk/gtk.h>
 
+#include <filesystem>
 #include <memory>
 #include <vector>
 
@@ -32,14 +34,21 @@ public:
 
 private:
     static void onAction(GSimpleAction* action, GVariant*, gpointer self);
+    static void onSessionEnding(GtkApplication*, gpointer self);
     void runCommand(MenuCommand command);
 
     GtkApplication* app_;
+    std::vector<guint> signalSources_;
+    GtkWidget* about_ = nullptr;  // the about window while it is open
     GMenu* menuModel_ = nullptr;
     bool rightToLeft_ = false;
     MenuDelegate* menuDelegate_ = nullptr;
     GtkMainWindow* window_ = nullptr;
     bool held_ = false;
 };
+
+// Adds the icons built beside `executable` (a build tree's "icons" folder) to the icon theme, so
+// that a run from the build tree has the window icon and the about logo an installed one has.
+void useIconsBesideProgram(const std::filesystem::path& executable);
 
 }  // namespace suite::gtk
