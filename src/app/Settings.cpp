@@ -1,6 +1,10 @@
 #include "app/Settings.h"
 
+#include <algorithm>
+#include <array>
+
 #include "common/Files.h"
+#include "common/Utf8.h"
 
 namespace suite {
 
@@ -24,10 +28,30 @@ bool saveSettings(const std::filesystem::path& file, const Json& settings) {
     return writeFileAtomically(file, *text);
 }
 
+namespace {
+
+// Arabic and its varieties that have codes of their own (the members of the Arabic macrolanguage
+// in ISO 639-3): someone whose system speaks Egyptian or Moroccan Arabic reads Arabic. Sorted.
+constexpr std::array<std::string_view, 31> kArabicLanguages = {
+    "aao", "abh", "abv", "acm", "acq", "acw", "acx", "acy", "adf", "aeb", "aec",
+    "afb", "ajp", "apc", "apd", "ar",  "ara", "arb", "arq", "ars", "ary", "arz",
+    "auz", "avl", "ayh", "ayl", "ayn", "ayp", "pga", "shu", "ssh"};
+
+}  // namespace
+
+bool isArabicLanguageTag(std::string_view tag) {
+    const auto start = tag.find_first_not_of(" \t");
+    if (start == std::string_view::npos) return false;
+    tag.remove_prefix(start);
+    const std::string primary =
+        lowerAscii(std::string(tag.substr(0, tag.find_first_of("-_.@ \t"))));
+    return std::binary_search(kArabicLanguages.begin(), kArabicLanguages.end(), primary);
+}
+
 std::string interfaceLanguage(const Json& settings, const std::vector<std::string>& preferred) {
-    if (auto lang = stringMember(settings, "lang")) return *lang;
-    if (!preferred.empty() && preferred.front().rfind("ar", 0) == 0) return "ar";
-    return "en";
+    const auto lang = stringMember(settings, "lang");
+    if (lang == "en" || lang == "ar") return *lang;
+    return !preferred.empty() && isArabicLanguageTag(preferred.front()) ? "ar" : "en";
 }
 
 }  // namespace suite

@@ -29,12 +29,21 @@ export function normalizeSettings(value) {
   }
 }
 
+// Arabic and its varieties that have codes of their own (the members of the
+// Arabic macrolanguage in ISO 639-3): a system in Egyptian or Moroccan Arabic
+// reads Arabic. The native side holds the same list (src/app/Settings.cpp).
+const ARABIC_LANGUAGES = new Set([
+  'aao', 'abh', 'abv', 'acm', 'acq', 'acw', 'acx', 'acy', 'adf', 'aeb', 'aec',
+  'afb', 'ajp', 'apc', 'apd', 'ar', 'ara', 'arb', 'arq', 'ars', 'ary', 'arz',
+  'auz', 'avl', 'ayh', 'ayl', 'ayn', 'ayp', 'pga', 'shu', 'ssh',
+]);
+
 // A language tag as the platform reports it: BCP 47 ("ar-EG", "zh-Hant-TW") or
 // a POSIX locale name ("ar_EG.UTF-8", "ar_EG@latin"). Only the primary subtag
 // decides, so "arn" (Mapudungun) is not taken for Arabic.
 export function isArabicTag(tag) {
   if (typeof tag !== 'string') return false;
-  return tag.trim().split(/[-_.@]/, 1)[0].toLowerCase() === 'ar';
+  return ARABIC_LANGUAGES.has(tag.trim().split(/[-_.@\s]/, 1)[0].toLowerCase());
 }
 
 // What the language control shows: an explicit choice, or "system" when the
