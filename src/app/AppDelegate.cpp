@@ -36,6 +36,9 @@ Task AppDelegate::guarded(std::function<void(AppDelegate&)> task) {
 
 void AppDelegate::applicationDidFinishLaunching() {
     if (!launch_.isDemo) settings_ = loadSettings(launch_.supportDir / kSettingsFileName);
+    // The entry names the program where it was when it was written; a program that has moved
+    // since (a reinstall elsewhere) would no longer start at login.
+    if (!launch_.isDemo && boolMember(settings_, "startLogin") == true) setLoginItem(true);
     buildMenu();
     buildWindow();
     if (launch_.startHidden) {

@@ -149,6 +149,8 @@ public:
     bool shouldAllowNavigation(const std::string& uri) override { return decidePolicyFor(uri); }
     void webViewDidFinish() override;
     void windowDidBecomeActive() override { applicationDidBecomeActive(); }
+    void webContentProcessDidTerminate() override;
+    void reloadRequested() override;
 
     // MenuDelegate
     void menuCommand(MenuCommand command) override;
@@ -183,7 +185,9 @@ private:
     Platform platform_;
 
     std::unique_ptr<Window> window_;
+    int reloadsInLastMinute_ = 0;  // page loads after its content process ended
     Json settings_ = Json::object();
+    bool feedbackSending_ = false;  // from "sendFeedback" until its "feedbackResult"
     std::shared_ptr<demo::Stage> demoStage_;
     CatalogTrust catalogTrust_;
     InstallFlow installFlow_;

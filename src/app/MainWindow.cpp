@@ -9,6 +9,12 @@ namespace suite {
 
 namespace {
 
+constexpr const char* kStartUri = "suite://app/index.html";
+
+// A page whose content process keeps ending is not loaded again for ever: after this many loads
+// within a minute the window says so and waits for the user.
+constexpr int kMaxReloadsPerMinute = 3;
+
 Rgba backgroundFor(bool dark) {
     return dark ? Rgba{0.04, 0.06, 0.10, 1.0} : Rgba{0.965, 0.969, 0.976, 1.0};
 }
@@ -27,7 +33,7 @@ void AppDelegate::buildWindow() {
     spec.dragStripHeight = kDragStripHeight;
     spec.background = backgroundFor(isDark());
     spec.frameFile = config_.windowFrameFile;
-    spec.startUri = "suite://app/index.html";
+    spec.startUri = kStartUri;
     // Without its files the page cannot tell the user anything; the window does instead.
     if (config_.webRoot.empty()) {
         spec.notice = missingFilesNotice(isArabic(lang()));
@@ -83,6 +89,22 @@ void AppDelegate::menuCommand(MenuCommand command) {
 }
 
 void AppDelegate::windowDidResize() { fitZoom(); }
+
+// The page asks for its state again with "ready" once it has loaded, as at start.
+void AppDelegate::webContentProcessDidTerminate() {
+    if (!window_) return;
+    if (reloadsInLastMinute_ >= kMaxReloadsPerMinute) {
+        window_->showReloadNotice(reloadNotice(isArabic(lang())));
+        return;
+    }
+    ++reloadsInLastMinute_;
+    platform_.queue.postAfter(60, guarded([](AppDelegate& self) { --self.reloadsInLastMinute_; }));
+    window_->webView().loadUri(kStartUri);
+}
+
+void AppDelegate::reloadRequested() {
+    if (window_) window_->webView().loadUri(kStartUri);
+}
 
 bool AppDelegate::windowShouldClose() {
     if (!keepsRunningWhenClosed(settings_, launch_.isDemo)) return true;

@@ -60,4 +60,9 @@ std::string missingFilesNotice(bool ar) {
               : "Some of TALVEN™ Suite’s files are missing.\nPlease reinstall TALVEN™ Suite.";
 }
 
+ReloadNotice reloadNotice(bool ar) {
+    if (ar) return {"توقفت نافذة TALVEN™ Suite عن العمل عدة مرات.", "إعادة التحميل", true};
+    return {"TALVEN™ Suite’s window stopped working several times.", "Reload", false};
+}
+
 }  // namespace suite

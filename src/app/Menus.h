@@ -15,4 +15,7 @@ AboutInfo aboutInfo(bool arabic, const std::string& version, const std::string& 
 // What the window says when the page's files cannot be found.
 std::string missingFilesNotice(bool arabic);
 
+// What the window says when its page stopped working more often than it is loaded again by itself.
+ReloadNotice reloadNotice(bool arabic);
+
 }  // namespace suite

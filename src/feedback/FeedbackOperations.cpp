@@ -36,6 +36,10 @@ void AppDelegate::pickFeedbackFiles() {
 }
 
 void AppDelegate::sendFeedback(const Json& message) {
+    // The page gives up waiting before a slow upload may end; its "send again" then belongs to
+    // the submission still under way, whose one result it will get, and must not start another.
+    if (feedbackSending_) return;
+    feedbackSending_ = true;
     auto submission =
         feedbackSubmission(message, picked, config_.deviceDescription, platform_.fileTypes);
 
@@ -46,6 +50,7 @@ void AppDelegate::sendFeedback(const Json& message) {
         queue.post([weak, ids, ok, error] {
             auto self = weak.lock();
             if (!self) return;
+            (*self)->feedbackSending_ = false;
             if (ok) {
                 for (const auto& id : ids) picked.erase(id);
             }

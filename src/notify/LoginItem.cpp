@@ -36,6 +36,14 @@ std::string execArgument(const std::string& argument) {
     return escaped;
 }
 
+// The program as the Exec key's first word. GLib looks for that word, as written, before it
+// takes an entry: a path with "%" (doubled there) would never be found, and the entry never
+// loaded. Such a path goes behind env, which GLib does find; "%%" is a "%" again when it runs.
+std::string execCommand(const std::string& executable) {
+    const std::string argument = execArgument(executable);
+    return executable.find('%') == std::string::npos ? argument : "env " + argument;
+}
+
 }  // namespace
 
 std::optional<std::string> autostartEntry(const std::string& executable) {
@@ -47,7 +55,7 @@ std::optional<std::string> autostartEntry(const std::string& executable) {
            "Type=Application\n"
            "Name=TALVEN™ Suite\n"
            "Comment=Checks for updates of TALVEN apps and add-ins in the background\n"
-           "Exec=" + execArgument(executable) + " --background\n"
+           "Exec=" + execCommand(executable) + " --background\n"
            "Terminal=false\n"
            "NoDisplay=true\n"
            "X-GNOME-Autostart-enabled=true\n";

@@ -12,7 +12,8 @@ namespace suite {
 std::string autostartFileName(std::string_view agentPlist);
 
 // The desktop entry that starts `executable` in the background. The path is quoted for the
-// Exec key, so blanks, quotes, "$" and "%" in it reach the program unchanged. Nothing for a path
+// Exec key, so blanks, quotes, "$" and "%" in it reach the program unchanged, and GLib loads the
+// entry whatever the path holds. Nothing for a path
 // an entry cannot hold: a control character (a line break would start lines of its own in the
 // entry) or bytes that are not UTF-8.
 std::optional<std::string> autostartEntry(const std::string& executable);

@@ -21,6 +21,12 @@ void AppDelegate::setLoginItem(bool on) {
 }
 
 void AppDelegate::openApp(const Json& detect) {
+    if (auto entry = platform_.packages.applicationToLaunch(detect)) {
+        if (!platform_.launcher.launchApplication(*entry)) {
+            platform_.shell.logToSystem("open: cannot start " + *entry);
+        }
+        return;
+    }
     if (auto product = platform_.packages.productToOpen(detect)) {
         platform_.launcher.openWithDefaultHandler(*product);
     }

@@ -1,6 +1,6 @@
 #pragma once
-// Opening files with the program the desktop assigns to them, and knowing whether that program
-// is still open.
+// Opening files with the program the desktop assigns to them, knowing whether that program is
+// still open, and starting installed programs by their desktop entries.
 #include <memory>
 #include <string>
 
@@ -24,6 +24,9 @@ public:
     // type when that is empty. Nothing when there is no such handler or it could not be started.
     virtual std::shared_ptr<LaunchedHandler> openWithHandlerFor(const std::string& path,
                                                                 const std::string& contentType) = 0;
+    // Starts the program of the desktop entry `desktopId` ("name.desktop") as the desktop's
+    // launcher would. Returns whether it was started.
+    virtual bool launchApplication(const std::string& desktopId) = 0;
 };
 
 }  // namespace suite

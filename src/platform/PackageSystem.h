@@ -79,6 +79,10 @@ class PackageSystem {
     // What opening an installed product opens, for its "detect" object; nothing when it cannot
     // be found.
     virtual std::optional<std::string> productToOpen(const Json& detect) const = 0;
+
+    // The desktop entry (a desktop file id) that starts an installed product, for its "detect"
+    // object, where the host launches products by their entries; nothing: open productToOpen.
+    virtual std::optional<std::string> applicationToLaunch(const Json&) const { return std::nullopt; }
 };
 
 // A host without a package system the program can drive: nothing is a package, nothing is found

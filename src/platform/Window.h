@@ -27,6 +27,14 @@ struct WindowSpec {
     bool noticeRightToLeft = false;
 };
 
+// What the window says over the page, with a button that loads the page again, when the page
+// stopped working and was not loaded again by itself.
+struct ReloadNotice {
+    std::string text;
+    std::string button;
+    bool rightToLeft = false;
+};
+
 // What the window and its web view report; the application delegate answers.
 class WindowDelegate {
 public:
@@ -46,6 +54,10 @@ public:
     virtual bool shouldAllowNavigation(const std::string& uri) = 0;
     // A navigation of the main frame completed successfully.
     virtual void webViewDidFinish() = 0;
+    // The web view's content process ended (it crashed or was killed): the page is gone.
+    virtual void webContentProcessDidTerminate() = 0;
+    // The user pressed the reload notice's button.
+    virtual void reloadRequested() = 0;
 };
 
 class Window {
@@ -62,6 +74,9 @@ public:
 
     virtual void setContentSize(double width, double height) = 0;
     virtual void setBackgroundColor(const Rgba& color) = 0;
+    // Shows `notice` over the page until its button is pressed, which hides it again and tells
+    // the delegate.
+    virtual void showReloadNotice(const ReloadNotice& notice) = 0;
 
     virtual WebView& webView() = 0;
 };

@@ -125,6 +125,22 @@ TEST(AppDelegateWindow, MenuCommands) {
     EXPECT_EQ(h.shell.abouts[0].version, "3.1.0");
 }
 
+TEST(AppDelegateWindow, EndedPageLoadsAgainAtMostThreeTimesAMinuteThenAsksTheUser) {
+    Harness h;
+    auto& app = h.start();
+    auto& loaded = h.window().web.loaded;
+    for (int i = 0; i < 4; ++i) app.webContentProcessDidTerminate();
+    EXPECT_EQ(loaded.size(), 4u);  // the start and three reloads
+    ASSERT_EQ(h.window().reloadNotices.size(), 1u);
+    EXPECT_EQ(h.window().reloadNotices[0].button, "Reload");
+    app.reloadRequested();  // the user's button always loads
+    EXPECT_EQ(loaded.size(), 5u);
+    h.queue.advance(61);  // a minute later the page recovers by itself again
+    app.webContentProcessDidTerminate();
+    EXPECT_EQ(loaded.size(), 6u);
+    EXPECT_EQ(loaded.back(), "suite://app/index.html");
+}
+
 TEST(AppDelegateWindow, ZoomFollowsTheWidthInSteps) {
     Harness h;
     auto& app = h.start();

@@ -9,6 +9,8 @@
 #include <tuple>
 #include <utility>
 
+#include "fakes/CommaLocale.h"
+
 namespace suite::demo {
 namespace {
 
@@ -72,15 +74,7 @@ TEST(NumberReading, AnythingBesidesOneNumeralIsRefused) {
 // "1,5"; a steps file must mean the same on every machine.
 TEST(NumberReading, DoesNotFollowTheProcessLocale) {
     const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
-    const char* commaLocale = nullptr;
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8", "de_DE"}) {
-        if (std::setlocale(LC_NUMERIC, name)) {
-            commaLocale = name;
-            break;
-        }
-    }
-    if (!commaLocale) GTEST_SKIP() << "no locale with a decimal comma is installed";
-    ASSERT_EQ(std::string(std::localeconv()->decimal_point), ",");
+    ASSERT_TRUE(fakes::useDecimalCommaLocale()) << "no decimal-comma locale could be built";
 
     const auto onePointFive = parseNumber("1.5");
     const auto oneCommaFive = parseNumber("1,5");

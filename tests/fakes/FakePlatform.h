@@ -58,6 +58,7 @@ public:
     bool isActive() const override { return visible && focused; }
     void setContentSize(double width, double height) override { contentSize = {width, height}; }
     void setBackgroundColor(const Rgba& color) override { background = color; }
+    void showReloadNotice(const ReloadNotice& notice) override { reloadNotices.push_back(notice); }
     WebView& webView() override { return web; }
 
     WindowSpec spec;
@@ -69,6 +70,7 @@ public:
     int orderedFront = 0;
     std::optional<std::pair<double, double>> contentSize;
     Rgba background;
+    std::vector<ReloadNotice> reloadNotices;
 };
 
 class FakeShell final : public Shell {
@@ -156,7 +158,12 @@ public:
         handlers.push_back(std::make_shared<FakeHandler>());
         return handlers.back();
     }
+    bool launchApplication(const std::string& desktopId) override {
+        launched.push_back(desktopId);
+        return canOpen;
+    }
     bool canOpen = true;
+    std::vector<std::string> launched;  // desktop file ids
     std::vector<std::string> opened;
     std::vector<std::string> openedAs;  // the content type asked for; "" for the file's own
     std::vector<std::shared_ptr<FakeHandler>> handlers;

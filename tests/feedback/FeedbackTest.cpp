@@ -135,6 +135,8 @@ TEST_F(Feedback, RecordSetsOsOnlyForDeviceTrueAndReplacesFiles) {
         EXPECT_EQ(record["device"], data.value("device", Json()));
         EXPECT_EQ(record["files"], Json::parse(R"([{"name":"b.mov","size":2,"type":"video/quicktime"},
                                                    {"name":"a.png","size":4,"type":"image/png"}])"));
+        h.http.answer(h.http.calls.size() - 1, FakeHttpClient::reply(500, ""));  // ends it
+        h.queue.runReady();
     }
     const auto& request = h.http.calls[0]->request;
     EXPECT_EQ(request.method, "POST");
@@ -190,6 +192,22 @@ TEST_F(Feedback, ChainSendsFilesInOrderWithProgressAndRemovesIdsOnSuccessOnly) {
     h.http.answer(9, FakeHttpClient::reply(200, ""));
     EXPECT_EQ(events("feedbackResult").back(), (Json{{"type", "feedbackResult"}, {"ok", true}, {"error", "send"}}));
     EXPECT_TRUE(AppDelegate::picked.empty());
+}
+
+TEST_F(Feedback, SendingAgainWhileASubmissionRunsStartsNoSecondOne) {
+    auto& app = start();
+    AppDelegate::picked = {{"A", file("a.png", "x")}};
+    const Json message = {{"type", "sendFeedback"}, {"data", Json::object()}, {"files", {"A"}}};
+    app.userContentController(message);
+    app.userContentController(message);  // while the submission is asked for
+    ASSERT_EQ(h.http.calls.size(), 1u);
+    h.http.answer(0, FakeHttpClient::reply(200, R"({"ok":true,"id":"i","token":"t"})"));
+    app.userContentController(message);  // while the file is on its way
+    ASSERT_EQ(h.http.calls.size(), 2u);
+    h.http.answer(1, FakeHttpClient::reply(503, ""));
+    EXPECT_EQ(events("feedbackResult").size(), 1u);
+    app.userContentController(message);  // after its result, a new submission starts
+    EXPECT_EQ(h.http.calls.size(), 3u);
 }
 
 TEST_F(Feedback, EarlyEndsOfTheChain) {

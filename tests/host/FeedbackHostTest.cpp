@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
+#include <array>
 #include <fstream>
 
 #include "fakes/TempDir.h"
@@ -68,6 +69,72 @@ TEST(AttachmentRecords, ThumbnailsAndTypesFromGioAndGdkPixbuf) {
         EXPECT_EQ(record["size"], fs::file_size(dir / c.name)) << c.name;
         EXPECT_EQ(thumbSize(record), c.thumb) << c.name;
     }
+}
+
+// A JPEG of `width`×`height`, red on its left half and blue on its right, marked with the EXIF
+// `orientation` a phone writes for a picture taken turned.
+void writeTurnedPhoto(const fs::path& file, int width, int height, int orientation) {
+    GdkPixbuf* picture = gdk_pixbuf_new(GDK_COLORSPACE_RGB, FALSE, 8, width, height);
+    gdk_pixbuf_fill(picture, 0x0000ffff);
+    GdkPixbuf* left = gdk_pixbuf_new_subpixbuf(picture, 0, 0, width / 2, height);
+    gdk_pixbuf_fill(left, 0xff0000ff);
+    g_object_unref(left);
+    gchar* jpeg = nullptr;
+    gsize length = 0;
+    ASSERT_TRUE(gdk_pixbuf_save_to_buffer(picture, &jpeg, &length, "jpeg", nullptr, nullptr));
+    g_object_unref(picture);
+    // APP1 "Exif": a big-endian TIFF header and one IFD entry, Orientation (0x0112), a SHORT.
+    const unsigned char exif[] = {0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42,
+                                  0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0,
+                                  static_cast<unsigned char>(orientation), 0, 0, 0, 0, 0, 0};
+    std::ofstream out(file, std::ios::binary);
+    out.write(jpeg, 2);  // SOI
+    out.write(reinterpret_cast<const char*>(exif), sizeof exif);
+    out.write(jpeg + 2, static_cast<std::streamsize>(length - 2));
+    g_free(jpeg);
+}
+
+TEST(AttachmentThumbnails, FollowTheOrientationAndLayTransparencyOnWhite) {
+    fakes::TempDir dir;
+    writeTurnedPhoto(dir / "turned.jpg", 240, 120, 6);  // stored landscape, seen portrait
+    writePicture(dir / "clear.png", 60, 30, "png", true);
+    GdkPixbuf* clear = gdk_pixbuf_new_from_file((dir / "clear.png").c_str(), nullptr);
+    ASSERT_NE(clear, nullptr);
+    gdk_pixbuf_fill(clear, 0x00000000);  // wholly transparent
+    ASSERT_TRUE(gdk_pixbuf_save(clear, (dir / "clear.png").c_str(), "png", nullptr, nullptr));
+    g_object_unref(clear);
+
+    PixbufThumbnailer pictures;
+    EXPECT_EQ(pictures.pictureSize(dir / "turned.jpg"), (PixelSize{120, 240}));
+    auto decode = [](const std::optional<std::string>& jpeg) -> GdkPixbuf* {
+        if (!jpeg) return nullptr;
+        GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("jpeg", nullptr);
+        gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(jpeg->data()), jpeg->size(), nullptr);
+        gdk_pixbuf_loader_close(loader, nullptr);
+        GdkPixbuf* picture = gdk_pixbuf_loader_get_pixbuf(loader);
+        if (picture != nullptr) g_object_ref(picture);
+        g_object_unref(loader);
+        return picture;
+    };
+    auto pixel = [](GdkPixbuf* picture, int x, int y) {
+        const guchar* p = gdk_pixbuf_read_pixels(picture) + y * gdk_pixbuf_get_rowstride(picture) +
+                          x * gdk_pixbuf_get_n_channels(picture);
+        return std::array<int, 3>{p[0], p[1], p[2]};
+    };
+
+    GdkPixbuf* turned = decode(pictures.jpegOf(dir / "turned.jpg", {60, 120}, 90));
+    ASSERT_NE(turned, nullptr);
+    EXPECT_EQ(gdk_pixbuf_get_width(turned), 60);
+    EXPECT_EQ(gdk_pixbuf_get_height(turned), 120);
+    // Turned a quarter clockwise, the stored left (red) is now on top.
+    EXPECT_GT(pixel(turned, 30, 10)[0], 200);
+    EXPECT_GT(pixel(turned, 30, 110)[2], 200);
+    g_object_unref(turned);
+
+    GdkPixbuf* laid = decode(pictures.jpegOf(dir / "clear.png", {60, 30}, 90));
+    ASSERT_NE(laid, nullptr);
+    for (int channel : pixel(laid, 30, 15)) EXPECT_GT(channel, 240);
+    g_object_unref(laid);
 }
 
 // The chooser GTK shows without a desktop portal.

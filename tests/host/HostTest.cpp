@@ -3,8 +3,15 @@
 // both languages and themes, thumbnails under the page's content policy.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <clocale>
+#include <fstream>
+#include <memory>
 
 #include "app/AppDelegate.h"
+#include "fakes/CommaLocale.h"
 #include "fakes/TempDir.h"
 #include "host/HostLoop.h"
 #include "platform/curl/CurlHttpClient.h"
@@ -63,10 +70,11 @@ protected:
 
     // The page's value of `expression` as JSON text ("" when it has none).
     std::string pageState(const std::string& expression) {
-        std::optional<std::optional<std::string>> result;
-        web().evaluateForResult(expression, [&](std::optional<std::string> json) { result = json; });
-        if (!spinUntil([&] { return result.has_value(); })) return "";
-        return result->value_or("");
+        // Shared with the callback, which may still come after this has given up waiting.
+        auto result = std::make_shared<std::optional<std::optional<std::string>>>();
+        web().evaluateForResult(expression, [result](std::optional<std::string> json) { *result = json; });
+        if (!spinUntil([&] { return result->has_value(); }, 30)) return "";
+        return (*result)->value_or("");
     }
 
     // Declared in the order they are built; the program goes first, the folder last.
@@ -250,7 +258,7 @@ TEST_F(PageTest, LongCatalogIsCutWithANotice) {
         Suite.receive({ type: 'catalog', ok: true, text: JSON.stringify({ version: 1, products }) });
         return true; })())");
     delegate_->send({{"type", "scanned"}, {"installed", Json::object()}});
-    ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelectorAll('[data-product]').length") == "2000"; }));
+    ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelectorAll('[data-product]').length") == "2000"; }, 60));
     EXPECT_EQ(pageState("document.querySelector('[data-capped-notice]').checkVisibility()"), "true");
     EXPECT_NE(text("[data-capped-notice]").find("تُعرض أول 2000 منتج فقط"), std::string::npos);
 }
@@ -330,6 +338,104 @@ TEST_F(PageTest, EveryViewRendersInBothLanguagesAndThemes) {
             }
         }
     }
+}
+
+// WebKit's content processes started by this test process (directly, or through a sandbox).
+std::vector<pid_t> ownWebProcesses() {
+    auto parentOf = [](pid_t pid) -> pid_t {
+        std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("PPid:", 0) == 0) return std::stoi(line.substr(5));
+        }
+        return 0;
+    };
+    std::vector<pid_t> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string command;
+        std::getline(std::ifstream(entry.path() / "comm"), command);
+        if (command.rfind("WebKitWebProces", 0) != 0) continue;
+        const pid_t pid = std::stoi(name);
+        for (pid_t up = parentOf(pid); up > 1; up = parentOf(up)) {
+            if (up == getpid()) {
+                found.push_back(pid);
+                break;
+            }
+        }
+    }
+    return found;
+}
+
+TEST_F(PageTest, PageWhoseProcessIsKilledComesBackWithItsStateFromInit) {
+    pageState("window.__marker = 42; true");
+    const auto processes = ownWebProcesses();
+    ASSERT_FALSE(processes.empty()) << "no content process of this test was found";
+    for (pid_t pid : processes) kill(pid, SIGKILL);
+    // A new page asked again with "ready", got "init", and checked again: the products are back.
+    EXPECT_TRUE(spinUntil([&] {
+        return pageState("window.__marker === undefined && "
+                         "document.querySelectorAll('[data-product]').length > 0") == "true";
+    }, 60)) << "the page did not come back";
+    EXPECT_EQ(pageState("document.documentElement.lang"), "\"en\"");
+}
+
+// The strip lies over the page's free band, which is 28 px: a taller strip takes clicks meant for
+// the page's controls below it.
+TEST_F(HostTest, DragStripIsExactlyThePagesFreeBand) {
+    std::function<GtkWidget*(GtkWidget*)> find = [&](GtkWidget* widget) -> GtkWidget* {
+        if (gtk_widget_has_css_class(widget, "talven-drag-strip")) return widget;
+        for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr;
+             child = gtk_widget_get_next_sibling(child)) {
+            if (GtkWidget* found = find(child)) return found;
+        }
+        return nullptr;
+    };
+    GtkWidget* strip = find(GTK_WIDGET(shell_.mainWindow()->gtkWindow()));
+    ASSERT_NE(strip, nullptr);
+    for (bool ar : {false, true}) {
+        delegate_->saveSettings({{"lang", ar ? "ar" : "en"}});  // the menu bar in each language
+        ASSERT_TRUE(spinUntil([&] { return gtk_widget_get_height(strip) > 0; }));
+        spinFor(0.3);
+        EXPECT_EQ(gtk_widget_get_height(strip), 28) << (ar ? "ar" : "en");
+    }
+}
+
+TEST_F(HostTest, AboutAskedTwiceIsOneWindow) {
+    auto aboutWindows = [] {
+        int count = 0;
+        GListModel* windows = gtk_window_get_toplevels();
+        for (guint i = 0; i < g_list_model_get_n_items(windows); ++i) {
+            auto* window = static_cast<GObject*>(g_list_model_get_item(windows, i));
+            if (GTK_IS_ABOUT_DIALOG(window) && gtk_widget_get_visible(GTK_WIDGET(window))) ++count;
+            g_object_unref(window);
+        }
+        return count;
+    };
+    delegate_->menuCommand(MenuCommand::About);
+    delegate_->menuCommand(MenuCommand::About);
+    spinFor(0.3);
+    EXPECT_EQ(aboutWindows(), 1);
+}
+
+// GTK's CSS wants a decimal point; the window's colour is written for it under any locale.
+TEST(WindowColour, ParsesUnderADecimalCommaLocale) {
+    const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
+    ASSERT_TRUE(fakes::useDecimalCommaLocale()) << "no decimal-comma locale could be built";
+    const std::string css = windowCss(Rgba{0.965, 0.969, 0.976, 0.5});
+    std::setlocale(LC_NUMERIC, previous.c_str());
+    int errors = 0;
+    GtkCssProvider* provider = gtk_css_provider_new();
+    g_signal_connect(provider, "parsing-error",
+                     G_CALLBACK(+[](GtkCssProvider*, GtkCssSection*, GError*, gpointer count) {
+                         ++*static_cast<int*>(count);
+                     }),
+                     &errors);
+    gtk_css_provider_load_from_data(provider, css.c_str(), -1);
+    g_object_unref(provider);
+    EXPECT_EQ(errors, 0) << css;
+    EXPECT_NE(css.find("rgba(246, 247, 249, 0.500)"), std::string::npos) << css;
 }
 
 TEST(PreferredLanguages, ComeFromTheLocaleVariablesGLibReads) {

@@ -11,10 +11,12 @@ export const CATEGORIES = Object.freeze(['problem', 'idea', 'question', 'other']
 export const MESSAGE_MAX = 5000;
 export const RESULT_ERRORS = Object.freeze(['offline', 'send']);
 
-// Uploads report progress as they go; a submission without attachments gets
-// one answer within the native 30 s time-out. Two minutes of nothing means
-// the answer is not coming.
-export const FEEDBACK_QUIET_MS = 120_000;
+// Uploads report progress as they go, but the native side lets one attachment
+// go 600 s without any (a stalled connection that may still recover), and a
+// submission without attachments gets its answer within 30 s. Only silence
+// past that limit, with a margin, means the answer is not coming; giving up
+// earlier would let "send again" race the upload still running.
+export const FEEDBACK_QUIET_MS = 630_000;
 
 const EMAIL = /^[^\s@]+@[^\s@]+\.[^\s@]+$/;
 

@@ -70,6 +70,21 @@ void readRun(const ProcessResult& run, const std::vector<std::size_t>& batchInde
     }
 }
 
+// A desktop file id as the desktop names entries: "name.desktop", its name of ASCII letters,
+// digits, "-", "_" and "." (a "-" also stands for a subfolder). Anything else, a path above all,
+// is not something the catalog may have the program start.
+bool isDesktopFileId(const std::string& id) {
+    constexpr std::string_view suffix = ".desktop";
+    if (id.size() <= suffix.size() || !id.ends_with(suffix) || id.size() > 255) return false;
+    if (id.front() == '.' || id.front() == '-') return false;
+    for (char c : id) {
+        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                             (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+        if (!allowed) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string findInstallHelper(const std::filesystem::path& executable) {
@@ -163,6 +178,12 @@ BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage
     }
     readRun(*run, batchIndex, paths_.pkexec, outcome);
     return outcome;
+}
+
+std::optional<std::string> DebianPackageSystem::applicationToLaunch(const Json& detect) const {
+    const auto id = stringMember(detect, "desktop");
+    if (!id || !isDesktopFileId(*id)) return std::nullopt;
+    return id;
 }
 
 }  // namespace suite::debian

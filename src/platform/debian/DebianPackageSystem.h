@@ -51,6 +51,8 @@ class DebianPackageSystem final : public PackageSystem {
     // The program of this program's own package, when dpkg has that package.
     std::optional<std::string> installedProgram() const override;
     std::optional<std::string> productToOpen(const Json&) const override { return std::nullopt; }
+    // "detect"."desktop", when it is a desktop file id.
+    std::optional<std::string> applicationToLaunch(const Json& detect) const override;
 
   private:
     DebianPaths paths_;

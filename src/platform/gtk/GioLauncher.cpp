@@ -1,5 +1,7 @@
 #include "platform/gtk/GioLauncher.h"
 
+#include <gdk/gdk.h>
+#include <gio/gdesktopappinfo.h>
 #include <gio/gio.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -46,6 +48,20 @@ std::shared_ptr<LaunchedHandler> GioLauncher::openWithHandlerFor(const std::stri
     if (handler != nullptr) started = launch(handler, file);
     g_object_unref(file);
     return started;
+}
+
+bool GioLauncher::launchApplication(const std::string& desktopId) {
+    GDesktopAppInfo* entry = g_desktop_app_info_new(desktopId.c_str());
+    if (entry == nullptr) return false;
+    // The display's context carries the startup notification, so the desktop shows the start.
+    GdkDisplay* display = gdk_display_get_default();
+    GAppLaunchContext* context = display != nullptr
+                                     ? G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display))
+                                     : g_app_launch_context_new();
+    const gboolean launched = g_app_info_launch(G_APP_INFO(entry), nullptr, context, nullptr);
+    g_object_unref(context);
+    g_object_unref(entry);
+    return launched;
 }
 
 bool ProcessHandler::isRunning() const {

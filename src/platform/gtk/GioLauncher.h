@@ -11,6 +11,7 @@ class GioLauncher final : public Launcher {
 public:
     std::shared_ptr<LaunchedHandler> openWithHandlerFor(const std::string& path,
                                                         const std::string& contentType) override;
+    bool launchApplication(const std::string& desktopId) override;
 };
 
 // A process we started: running while it exists and has not exited (a child that has exited but

@@ -36,7 +36,7 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
     gtk_window_set_titlebar(window_, noTitlebar);
 
     // The minimum is the page's, so it holds whatever frame the desktop draws around it.
-    GtkWidget* overlay = gtk_overlay_new();
+    GtkWidget* overlay = overlay_ = gtk_overlay_new();
     gtk_widget_set_size_request(overlay, spec.minWidth, spec.minHeight);
     gtk_overlay_set_child(GTK_OVERLAY(overlay), web_->widget());
 
@@ -126,25 +126,66 @@ void GtkMainWindow::setContentSize(double width, double height) {
                                 clampSide(height, spec_.minHeight));
 }
 
-void GtkMainWindow::setBackgroundColor(const Rgba& color) {
+std::string windowCss(const Rgba& color) {
     // The strip's menus and window buttons sit on the page; they take a text colour that reads
     // on the window's colour, whatever the desktop theme is.
     bool darkBackground = 0.2126 * color.red + 0.7152 * color.green + 0.0722 * color.blue < 0.5;
     const char* text = darkBackground ? "rgba(235, 240, 250, 0.92)" : "rgba(20, 26, 38, 0.88)";
-    char css[1024];
-    g_snprintf(css, sizeof css,
-               "window.talven-main { background-color: rgba(%d, %d, %d, %.3f); }"
+    // CSS wants a decimal point whatever the locale says ("1,000" under de_DE is a parse error).
+    char alpha[G_ASCII_DTOSTR_BUF_SIZE];
+    g_ascii_formatd(alpha, sizeof alpha, "%.3f", color.alpha);
+    gchar* css = g_strdup_printf(
+               "window.talven-main { background-color: rgba(%d, %d, %d, %s); }"
                " window.talven-main.solid-csd { padding: 0; border-width: 0; }"
                " .talven-drag-strip { background: transparent; }"
                " .talven-drag-strip popovermenubar { background: transparent; box-shadow: none;"
-               "   border: none; }"
+               "   border: none; min-height: 0; padding: 0; }"
+               // The theme's paddings would make the strip taller than the page's free band.
+               " .talven-drag-strip popovermenubar > item { min-height: 0; padding-top: 3px;"
+               "   padding-bottom: 3px; }"
+               " .talven-drag-strip windowcontrols { margin: 0; }"
+               " .talven-drag-strip windowcontrols button { min-height: 0; min-width: 0;"
+               "   padding: 2px; margin: 0 2px; }"
                " .talven-drag-strip popovermenubar > item,"
                " .talven-drag-strip windowcontrols button, .talven-notice { color: %s; }"
                " .talven-notice { font-size: 15px; }",
                static_cast<int>(std::lround(color.red * 255)),
                static_cast<int>(std::lround(color.green * 255)),
-               static_cast<int>(std::lround(color.blue * 255)), color.alpha, text);
-    gtk_css_provider_load_from_data(css_, css, -1);
+               static_cast<int>(std::lround(color.blue * 255)), alpha, text);
+    std::string result = css;
+    g_free(css);
+    return result;
+}
+
+void GtkMainWindow::setBackgroundColor(const Rgba& color) {
+    gtk_css_provider_load_from_data(css_, windowCss(color).c_str(), -1);
+}
+
+void GtkMainWindow::showReloadNotice(const ReloadNotice& notice) {
+    if (reloadNotice_ != nullptr) return;
+    reloadNotice_ = gtk_box_new(GTK_ORIENTATION_VERTICAL, 12);
+    gtk_widget_set_direction(reloadNotice_, notice.rightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
+    gtk_widget_set_halign(reloadNotice_, GTK_ALIGN_CENTER);
+    gtk_widget_set_valign(reloadNotice_, GTK_ALIGN_CENTER);
+    GtkWidget* text = gtk_label_new(notice.text.c_str());
+    gtk_widget_add_css_class(text, "talven-notice");
+    gtk_label_set_wrap(GTK_LABEL(text), TRUE);
+    gtk_label_set_max_width_chars(GTK_LABEL(text), 48);
+    gtk_label_set_justify(GTK_LABEL(text), GTK_JUSTIFY_CENTER);
+    gtk_box_append(GTK_BOX(reloadNotice_), text);
+    GtkWidget* button = gtk_button_new_with_label(notice.button.c_str());
+    gtk_widget_set_halign(button, GTK_ALIGN_CENTER);
+    g_signal_connect(button, "clicked", G_CALLBACK(onReloadClicked), this);
+    gtk_box_append(GTK_BOX(reloadNotice_), button);
+    gtk_overlay_add_overlay(GTK_OVERLAY(overlay_), reloadNotice_);
+    gtk_widget_grab_focus(button);
+}
+
+void GtkMainWindow::onReloadClicked(GtkButton*, gpointer data) {
+    auto* self = static_cast<GtkMainWindow*>(data);
+    gtk_overlay_remove_overlay(GTK_OVERLAY(self->overlay_), self->reloadNotice_);
+    self->reloadNotice_ = nullptr;
+    self->delegate_.reloadRequested();
 }
 
 void GtkMainWindow::setMenuBar(GMenuModel* model, bool rightToLeft) {

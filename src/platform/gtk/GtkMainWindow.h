@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 
 #include <memory>
+#include <string>
 
 #include "platform/Window.h"
 #include "platform/gtk/GtkWebView.h"
@@ -23,6 +24,7 @@ public:
     bool isActive() const override;
     void setContentSize(double width, double height) override;
     void setBackgroundColor(const Rgba& color) override;
+    void showReloadNotice(const ReloadNotice& notice) override;
     WebView& webView() override { return *web_; }
 
     GtkWebView& gtkWebView() { return *web_; }
@@ -38,6 +40,7 @@ private:
     static gboolean onCloseRequest(GtkWindow*, gpointer self);
     static void onResize(GtkDrawingArea*, int, int, gpointer self);
     static void onActiveChanged(GObject*, GParamSpec*, gpointer self);
+    static void onReloadClicked(GtkButton*, gpointer self);
 
     const WindowSpec spec_;
     WindowDelegate& delegate_;
@@ -46,8 +49,14 @@ private:
     GtkWidget* strip_ = nullptr;
     GtkWidget* probe_ = nullptr;
     GtkWidget* menuBar_ = nullptr;
+    GtkWidget* overlay_ = nullptr;
+    GtkWidget* reloadNotice_ = nullptr;  // while it is shown
     GtkCssProvider* css_ = nullptr;
     guint resizeSource_ = 0;
 };
+
+// The window's style sheet for a window of `color`: its background, and the strip's text in a
+// colour that reads on it.
+std::string windowCss(const Rgba& color);
 
 }  // namespace suite::gtk

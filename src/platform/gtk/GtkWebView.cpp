@@ -52,6 +52,11 @@ GtkWebView::GtkWebView(WindowDelegate& delegate, SchemeResponder scheme)
     g_signal_connect(view_, "load-changed", G_CALLBACK(onLoadChanged), this);
     g_signal_connect(view_, "load-failed", G_CALLBACK(onLoadFailed), this);
     g_signal_connect(view_, "script-dialog", G_CALLBACK(onScriptDialog), this);
+    g_signal_connect(view_, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
+    g_signal_connect(view_, "context-menu", G_CALLBACK(onContextMenu), nullptr);
+    // Everything the program fetches goes through its native side and the vendor-host rule; the
+    // web view never saves anything from the network itself.
+    g_signal_connect(session, "download-started", G_CALLBACK(onDownloadStarted), nullptr);
 
     WebKitSettings* settings = webkit_web_view_get_settings(view_);
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
@@ -193,7 +198,15 @@ void GtkWebView::onScriptMessage(WebKitUserContentManager*, JSCValue* value, gpo
 gboolean GtkWebView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                     WebKitPolicyDecisionType type, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
-    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) return FALSE;
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+        // What the page cannot show would otherwise become a download.
+        if (!webkit_response_policy_decision_is_mime_type_supported(
+                WEBKIT_RESPONSE_POLICY_DECISION(decision))) {
+            webkit_policy_decision_ignore(decision);
+            return TRUE;
+        }
+        return FALSE;
+    }
     if (type == WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION) {
         // The program has one window; the page cannot open others.
         webkit_policy_decision_ignore(decision);
@@ -224,6 +237,62 @@ gboolean GtkWebView::onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GErro
 
 gboolean GtkWebView::onScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer) {
     return TRUE;  // alert, confirm and prompt have no effect
+}
+
+void GtkWebView::onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
+                                        gpointer data) {
+    static_cast<GtkWebView*>(data)->delegate_.webContentProcessDidTerminate();
+}
+
+namespace {
+
+// The editing commands and spelling suggestions; the stock menu's others navigate (Back,
+// Reload, Open Link), fetch (Download Linked File, Save Image) or inspect.
+bool isEditingAction(WebKitContextMenuAction action) {
+    switch (action) {
+        case WEBKIT_CONTEXT_MENU_ACTION_CUT:
+        case WEBKIT_CONTEXT_MENU_ACTION_COPY:
+        case WEBKIT_CONTEXT_MENU_ACTION_PASTE:
+        case WEBKIT_CONTEXT_MENU_ACTION_PASTE_AS_PLAIN_TEXT:
+        case WEBKIT_CONTEXT_MENU_ACTION_DELETE:
+        case WEBKIT_CONTEXT_MENU_ACTION_SELECT_ALL:
+        case WEBKIT_CONTEXT_MENU_ACTION_SPELLING_GUESS:
+        case WEBKIT_CONTEXT_MENU_ACTION_NO_GUESSES_FOUND:
+        case WEBKIT_CONTEXT_MENU_ACTION_IGNORE_SPELLING:
+        case WEBKIT_CONTEXT_MENU_ACTION_LEARN_SPELLING:
+        case WEBKIT_CONTEXT_MENU_ACTION_IGNORE_GRAMMAR:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+gboolean GtkWebView::onContextMenu(WebKitWebView*, WebKitContextMenu* menu, WebKitHitTestResult*,
+                                   gpointer) {
+    // Taken from the end, so the items still to look at keep their positions.
+    for (guint i = webkit_context_menu_get_n_items(menu); i-- > 0;) {
+        WebKitContextMenuItem* item = webkit_context_menu_get_item_at_position(menu, i);
+        const bool keep = webkit_context_menu_item_is_separator(item) ||
+                          isEditingAction(webkit_context_menu_item_get_stock_action(item));
+        if (!keep) webkit_context_menu_remove(menu, item);
+    }
+    // Separators left at either end or side by side separate nothing.
+    for (guint i = webkit_context_menu_get_n_items(menu); i-- > 0;) {
+        WebKitContextMenuItem* item = webkit_context_menu_get_item_at_position(menu, i);
+        if (!webkit_context_menu_item_is_separator(item)) continue;
+        const guint count = webkit_context_menu_get_n_items(menu);
+        const bool atEnd = i == 0 || i + 1 == count;
+        const bool doubled = i + 1 < count && webkit_context_menu_item_is_separator(
+                                                  webkit_context_menu_get_item_at_position(menu, i + 1));
+        if (atEnd || doubled) webkit_context_menu_remove(menu, item);
+    }
+    return webkit_context_menu_get_n_items(menu) == 0;  // nothing left: no menu at all
+}
+
+void GtkWebView::onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download, gpointer) {
+    webkit_download_cancel(download);
 }
 
 }  // namespace suite::gtk

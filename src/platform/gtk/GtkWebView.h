@@ -1,6 +1,7 @@
 #pragma once
 // The page's web view on WebKitGTK: the "suite" scheme, the "suite" message handler, the
-// navigation policy, script evaluation, snapshots and zoom.
+// navigation policy, script evaluation, snapshots and zoom, the end of its content process, and
+// a context menu with editing commands only.
 #include <webkit/webkit.h>
 
 #include <functional>
@@ -40,6 +41,11 @@ private:
     static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
     static gboolean onLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar*, GError*, gpointer self);
     static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer);
+    static void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
+                                       gpointer self);
+    static gboolean onContextMenu(WebKitWebView*, WebKitContextMenu* menu, WebKitHitTestResult*,
+                                  gpointer);
+    static void onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download, gpointer);
 
     struct SchemeBinding {
         GtkWebView* view;

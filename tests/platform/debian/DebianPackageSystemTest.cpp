@@ -71,6 +71,20 @@ TEST_F(DebianBackend, FirstInstalledReceiptAnswersAndApplicationsAreNotLookedFor
     EXPECT_EQ(debian.installedProgram(), "/usr/bin/talven-suite");
 }
 
+// What "open" may start comes from the catalog: only a desktop file id, never a path or a command.
+TEST_F(DebianBackend, OpenLaunchesOnlyADesktopFileIdTheCatalogNames) {
+    DebianPackageSystem debian(paths);
+    EXPECT_EQ(debian.applicationToLaunch({{"desktop", "com.brenlow.Presenter.desktop"}}),
+              "com.brenlow.Presenter.desktop");
+    for (const Json& detect :
+         {Json{{"desktop", "../../bin/sh.desktop"}}, Json{{"desktop", "/usr/share/applications/a.desktop"}},
+          Json{{"desktop", "a.desktop --evil"}}, Json{{"desktop", "a.desktop\n"}},
+          Json{{"desktop", ".desktop"}}, Json{{"desktop", "-a.desktop"}}, Json{{"desktop", "talven"}},
+          Json{{"desktop", 7}}, Json{{"receipts", {"talven-a"}}}}) {
+        EXPECT_EQ(debian.applicationToLaunch(detect), std::nullopt) << detect.dump();
+    }
+}
+
 TEST_F(DebianBackend, OneHelperRunReportsEachPackageAndItsOutput) {
     fakePkexec(
         "printf 'noise\\nHELPER:1\\nOUT:0:Setting up talven-a (2.0)\\nOUT:0:done\\nOK:0\\n"
