@@ -41,6 +41,11 @@ test('a valid document gives products with native keys normalised, display field
     id: 'c', group: 'app', detect: { apps: [], receipts: ['talven-presenter'] },
     version: '4.2.0-1', url: DEB.url, file: 'c.DEB', sha256: HEX, size: 999, self: false,
   });
+  // ... and opened by the desktop entry it names, when it names one.
+  const launched = parseCatalog(doc([product({ packages: { deb: {
+    ...DEB, detect: { receipts: ['talven-presenter'], desktop: 'com.brenlow.Presenter.desktop' } } } })]));
+  assert.deepEqual(catalogItem(productFor(launched.products[0], 'deb')).detect,
+    { apps: [], receipts: ['talven-presenter'], desktop: 'com.brenlow.Presenter.desktop' });
 });
 
 test('documents that cannot be used as a whole are reported as one failure', () => {
@@ -112,6 +117,8 @@ test('a broken package is dropped with its reason, and its product stays for the
     ['Debian package found by applications only', { deb: { ...DEB, detect: { apps: ['A.app'] } } }, /name a Debian package/],
     ['not a Debian package name', { deb: { ...DEB, detect: { receipts: ['Talven'] } } }, /Debian package names/],
     ['Debian name of one letter', { deb: { ...DEB, detect: { receipts: ['t'] } } }, /Debian package names/],
+    ['desktop entry given as a path', { deb: { ...DEB, detect: { receipts: ['talven-presenter'], desktop: '/usr/share/applications/p.desktop' } } }, /desktop file id/],
+    ['desktop entry as a command', { deb: { ...DEB, detect: { receipts: ['talven-presenter'], desktop: 'sh -c x.desktop' } } }, /desktop file id/],
     ['Debian package from another host', { deb: { ...DEB, url: 'https://example.com/a.deb' } }, /on brenlow/],
   ];
   for (const [label, broken, reason] of bad) {

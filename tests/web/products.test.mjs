@@ -226,6 +226,19 @@ test('"Open" sends the detection rules of an installed application, and nothing 
   assert.deepEqual([none.app.openProduct('presenter'), none.posts], [false, []], 'not installed');
 });
 
+test('on a Debian host "Open" sends the desktop entry a product names, and one without an entry has no "Open"', async () => {
+  const deb = (desktop) => ({ ...DEB, detect: { receipts: ['talven-presenter'], ...(desktop ? { desktop } : {}) } });
+  const env = started({ init: { ...INIT, packages: 'deb' } });
+  await env.check(fetched(doc([
+    product({ id: 'presenter', version: '4.2.0', packages: { deb: deb('com.brenlow.Presenter.desktop') } }),
+    product({ id: 'board', version: '4.2.0', packages: { deb: deb() } }),
+  ])), scanned({ presenter: '4.2.0-1', board: '4.2.0-1' }));
+  env.posts.length = 0;
+  assert.deepEqual([env.app.openProduct('presenter'), env.app.openProduct('board')], [true, false]);
+  assert.deepEqual(env.posts, [{ type: 'open',
+    detect: { apps: [], receipts: ['talven-presenter'], desktop: 'com.brenlow.Presenter.desktop' } }]);
+});
+
 test('a product whose id every object has as a member ("constructor") is a product like any other', async () => {
   const env = started();
   const catalog = fetched(doc([product({ id: 'constructor' })]));

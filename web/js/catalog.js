@@ -34,6 +34,9 @@ const PACKAGE_FILE = {
 const APP_BUNDLE = /^[^/\\\u0000-\u001f\u007f]+\.app$/;
 const RECEIPT = /^[^\s/\\]+$/;
 const DEBIAN_NAME = /^[a-z0-9][a-z0-9+.-]+$/;
+// A desktop file id ("com.brenlow.Presenter.desktop"): what opens an installed
+// Debian product. The native side holds the same rule.
+const DESKTOP_ID = /^[A-Za-z0-9_][A-Za-z0-9_.-]{0,246}\.desktop$/;
 
 function isObject(value) {
   return value !== null && typeof value === 'object' && !Array.isArray(value);
@@ -104,7 +107,11 @@ function detectRules(value, kind) {
     if (!isObject(value)) reject('"detect" must be an object with "receipts"');
     const receipts = nameList(value, 'receipts', DEBIAN_NAME, 'Debian package names');
     if (receipts.length === 0) reject('"detect.receipts" must name a Debian package');
-    return { apps: [], receipts };
+    if (value.desktop === undefined) return { apps: [], receipts };
+    if (typeof value.desktop !== 'string' || !DESKTOP_ID.test(value.desktop)) {
+      reject('"detect.desktop" must be a desktop file id ending in ".desktop"');
+    }
+    return { apps: [], receipts, desktop: value.desktop };
   }
   if (!isObject(value)) reject('"detect" must be an object with "apps" or "receipts"');
   const apps = nameList(value, 'apps', APP_BUNDLE, 'application names ending in ".app"');
@@ -275,7 +282,10 @@ export function catalogItem(product) {
   return {
     id: product.id,
     group: product.group,
-    detect: { apps: [...product.detect.apps], receipts: [...product.detect.receipts] },
+    detect: {
+      apps: [...product.detect.apps], receipts: [...product.detect.receipts],
+      ...(product.detect.desktop === undefined ? {} : { desktop: product.detect.desktop }),
+    },
     version: product.version,
     url: product.url,
     file: product.file,

@@ -62,10 +62,11 @@ export function productRows(state) {
       busy,
       selectable,
       selected: selectable && selected.has(product.id),
-      // Opening finds the product by its application bundles only, and there
-      // is nothing to open for the window already in front.
+      // Opening finds the product by its application bundles, or on Debian
+      // starts its desktop entry; there is nothing to open for the window
+      // already in front.
       canOpen: product.group === 'app' && !product.self && status !== STATES.missing &&
-        product.detect.apps.length > 0,
+        (product.detect.apps.length > 0 || product.detect.desktop !== undefined),
     };
   });
 }
