@@ -1,5 +1,6 @@
 // The "setLoginItem" and "open" actions.
 #include "app/AppDelegate.h"
+#include "common/Files.h"
 #include "notify/LoginItem.h"
 
 namespace suite {
@@ -10,7 +11,8 @@ void AppDelegate::setLoginItem(bool on) {
     if (!on) {
         failure = removeAutostartEntry(file);
     } else if (auto entry = autostartEntry(config_.ownExecutable)) {
-        failure = writeAutostartEntry(file, *entry);
+        // Every start asks for it again: an entry that is already right is left as it is.
+        if (readWholeFile(file) != entry) failure = writeAutostartEntry(file, *entry);
     } else {
         // The path itself stays out of the line: it would carry its control characters along.
         failure = "no autostart entry: the program's path holds a control character or bytes "

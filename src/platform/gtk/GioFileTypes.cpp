@@ -3,6 +3,7 @@
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <gio/gio.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -55,13 +56,12 @@ std::optional<PixelSize> PixbufThumbnailer::pictureSize(const std::filesystem::p
 
 std::optional<std::string> PixbufThumbnailer::jpegOf(const std::filesystem::path& file,
                                                      PixelSize size, int quality) {
-    // The stored picture is loaded at the stored orientation's size and turned afterwards.
-    const bool turned = turnsAQuarter(orientationOf(file));
-    const PixelSize stored = turned ? PixelSize{size.height, size.width} : size;
-    // Asking the loader for the final size lets the JPEG decoder skip most of a large photo's
-    // detail (libjpeg's 1/2 to 1/8 scaling) before the exact scale.
-    GdkPixbuf* loaded =
-        gdk_pixbuf_new_from_file_at_scale(file.c_str(), stored.width, stored.height, FALSE, nullptr);
+    // Asking the loader for about the final size lets the JPEG decoder skip most of a large
+    // photo's detail (libjpeg's 1/2 to 1/8 scaling) before the exact scale. The box is square
+    // because the stored picture may lie turned a quarter; the loaded one carries its
+    // orientation, so it is not read a second time.
+    const int side = std::max(size.width, size.height);
+    GdkPixbuf* loaded = gdk_pixbuf_new_from_file_at_scale(file.c_str(), side, side, TRUE, nullptr);
     if (loaded == nullptr) return std::nullopt;
     GdkPixbuf* picture = gdk_pixbuf_apply_embedded_orientation(loaded);
     g_object_unref(loaded);
