@@ -143,9 +143,9 @@ TEST_F(InstallQueue, SecondRequestDuringARunJoinsItAndAnEmptyOneEndsAtOnce) {
 }
 
 // One privileged run at a time: a request that comes while a batch is being installed waits for
-// it, and the relaunch the program's own package asks for waits until that batch has its results
-// too. (Joining a batch still downloading is the test above's; the own package going last, the
-// update flow's.)
+// it; the program's own package goes last though it was asked for first; and the relaunch it asks
+// for waits until the waiting batch has its results too. (Joining a batch that is still
+// downloading is the test above's.)
 TEST(InstallQueueBatches, ARequestDuringTheInstallWaitsAndTheRelaunchWaitsForIt) {
     fakes::AppHarness h;
     struct : Background {
