@@ -91,7 +91,6 @@ TEST_F(ScanTest, InstalledCheckComparesWithTheCatalogVersion) {
          std::nullopt},
         {{{"group", "App"}, {"version", "1.0"}, {"detect", {{"apps", {"Current.app"}}}}},
          std::nullopt},
-        {{{"version", "1.0"}, {"detect", {{"apps", {"Current.app"}}}}}, std::nullopt},
     };
     fakes::AppHarness h;
     h.detectPaths = paths;

@@ -14,21 +14,18 @@ namespace fs = std::filesystem;
 using fakes::FakeHttpClient;
 
 TEST(FeedbackLogic, ThumbnailSizeEncAndPct) {
+    // A photo's own scale-down is the picked-files test's; here the edges of the rule.
     struct { double w, h; std::optional<PixelSize> size; } sizes[] = {
-        {4000, 3000, PixelSize{120, 90}}, {60, 30, PixelSize{120, 60}},
-        {1000, 1, PixelSize{120, 1}},     {13, 13, PixelSize{119, 119}},
-        {0, 30, std::nullopt},            {30, -1, std::nullopt}};
+        {60, 30, PixelSize{120, 60}}, {1000, 1, PixelSize{120, 1}}, {13, 13, PixelSize{119, 119}},
+        {0, 30, std::nullopt},        {30, -1, std::nullopt}};
     for (const auto& c : sizes) EXPECT_EQ(thumbnailSize(c.w, c.h), c.size) << c.w << "x" << c.h;
 
     EXPECT_EQ(enc("a/B+9=z"), "a%2FB%2B9%3Dz");
     EXPECT_EQ(enc(" -_.~\xC3\xA9"), "%20%2D%5F%2E%7E%C3%A9");
 
-    struct { std::int64_t sent; double fraction; std::int64_t size, total; double pct; } pcts[] = {
-        {100, 0.5, 200, 1000, 20},  // halfway through the second of 100, 200 and 700 bytes
-        {0, 0.5, 3, 1000, 0.1},     // 1.5 bytes count as 1
-        {300, 1, 700, 1000, 99},    // never 100
-        {0, 1, 0, 1, 0}};           // sizes 0 only: total 1
-    for (const auto& c : pcts) EXPECT_DOUBLE_EQ(feedbackPct(c.sent, c.fraction, c.size, c.total), c.pct);
+    // Halfway and "never 100" are the chain test's; here the rounding and a total of sizes 0.
+    EXPECT_DOUBLE_EQ(feedbackPct(0, 0.5, 3, 1000), 0.1);  // 1.5 bytes count as 1
+    EXPECT_DOUBLE_EQ(feedbackPct(0, 1, 0, 1), 0);
 
     EXPECT_EQ(base64("jpeg"), "anBlZw==");
     const std::regex uuid("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
@@ -143,14 +140,14 @@ TEST_F(Feedback, RecordSetsOsOnlyForDeviceTrueAndReplacesFiles) {
     EXPECT_EQ(request.url, "https://brenlow.example/api/feedback");
     EXPECT_EQ(request.headers, (HttpHeaders{{"Content-Type", "application/json"},
                                             {"User-Agent", "TALVEN-Suite/3.1.0 (Linux)"}}));
-    EXPECT_EQ(request.timeoutSeconds, 30);
 
     // Mistyped "data" and "files" fall back to nothing.
     app.userContentController({{"type", "sendFeedback"}, {"data", "x"}, {"files", {"A", 3}}});
     EXPECT_EQ(h.http.calls.back()->request.body, R"({"files":[]})");
 }
 
-TEST_F(Feedback, ChainSendsFilesInOrderWithProgressAndRemovesIdsOnSuccessOnly) {
+// A delivered submission forgetting its ids is the feedback flow's; here the ids outlive a failure.
+TEST_F(Feedback, ChainSendsFilesInOrderWithProgressAndKeepsIdsOnFailure) {
     auto& app = start();
     AppDelegate::picked = {{"1", file("one.png", std::string(100, 'a'))},
                            {"2", file("two.mov", std::string(200, 'b'))},
@@ -166,7 +163,6 @@ TEST_F(Feedback, ChainSendsFilesInOrderWithProgressAndRemovesIdsOnSuccessOnly) {
                                         std::to_string(n) + "&t=t%2Bk%3D");
         EXPECT_EQ(call.request.bodyFile, AppDelegate::picked.at(std::to_string(n)));
         EXPECT_EQ(call.request.headers, (HttpHeaders{{"Content-Type", types[n - 1]}}));
-        EXPECT_EQ(call.request.timeoutSeconds, 600);
         const std::uint64_t size = fs::file_size(call.request.bodyFile);
         EXPECT_EQ(call.request.totalSeconds, ceilingForBytes(size));
         for (std::uint64_t sent : {std::uint64_t{0}, std::uint64_t{0}, size / 2, size}) {
@@ -181,17 +177,9 @@ TEST_F(Feedback, ChainSendsFilesInOrderWithProgressAndRemovesIdsOnSuccessOnly) {
     auto& done = h.http.calls[4]->request;
     EXPECT_EQ(done.url, "https://brenlow.example/api/feedback/done?id=i%2Fd&t=t%2Bk%3D");
     EXPECT_TRUE(done.headers.empty());
-    EXPECT_EQ(done.timeoutSeconds, 30);
     h.http.answer(4, FakeHttpClient::reply(500, ""));  // not delivered: ids stay
     EXPECT_EQ(events("feedbackResult"), (std::vector<Json>{{{"type", "feedbackResult"}, {"ok", false}, {"error", "send"}}}));
     EXPECT_EQ(AppDelegate::picked.size(), 3u);
-
-    app.userContentController(message);
-    h.http.answer(5, FakeHttpClient::reply(200, R"({"ok":true,"id":"x"})"));
-    for (std::size_t n = 6; n <= 8; ++n) h.http.answer(n, FakeHttpClient::reply(200, ""));
-    h.http.answer(9, FakeHttpClient::reply(200, ""));
-    EXPECT_EQ(events("feedbackResult").back(), (Json{{"type", "feedbackResult"}, {"ok", true}, {"error", "send"}}));
-    EXPECT_TRUE(AppDelegate::picked.empty());
 }
 
 TEST_F(Feedback, SendingAgainWhileASubmissionRunsStartsNoSecondOne) {
@@ -217,8 +205,7 @@ TEST_F(Feedback, EarlyEndsOfTheChain) {
         {{FakeHttpClient::reply(200, R"({"ok":true})")}, true, "", 1},  // no id: files stay home
         {{FakeHttpClient::failure(TransportError::TimedOut)}, false, "offline", 1},
         {{FakeHttpClient::reply(200, R"({"ok":true,"id":"x"})"), FakeHttpClient::failure(TransportError::TimedOut)}, false, "send", 2},
-        {{FakeHttpClient::reply(200, R"({"ok":true,"id":"x"})"), FakeHttpClient::failure(TransportError::ConnectionLost)}, false, "offline", 2},
-        {{FakeHttpClient::reply(200, R"({"ok":true,"id":"x"})"), FakeHttpClient::reply(403, "")}, false, "send", 2}};
+        {{FakeHttpClient::reply(200, R"({"ok":true,"id":"x"})"), FakeHttpClient::failure(TransportError::ConnectionLost)}, false, "offline", 2}};
     for (const auto& c : cases) {
         AppDelegate::picked["A"] = h.dir / "a.png";
         const std::size_t first = h.http.calls.size();

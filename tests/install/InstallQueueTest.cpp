@@ -31,6 +31,14 @@ Json failed(const std::string& id, const std::string& error) {
     return {{"type", "result"}, {"id", id}, {"ok", false}, {"error", error}};
 }
 
+// The verified list as the install run received it: one password prompt per package.
+std::vector<std::string> handedOver(fakes::AppHarness& h) {
+    std::vector<std::string> ids;
+    for (auto& e : h.events())
+        if (e["type"] == "progress" && e["phase"] == "password") ids.push_back(e["id"]);
+    return ids;
+}
+
 struct InstallQueue : ::testing::Test {
     fakes::AppHarness h;
     AppDelegate* app = nullptr;
@@ -45,13 +53,6 @@ struct InstallQueue : ::testing::Test {
                 out.push_back(e);
         }
         return out;
-    }
-    // The verified list as the install run received it: one password prompt per package.
-    std::vector<std::string> handedOver() {
-        std::vector<std::string> ids;
-        for (auto& e : h.events())
-            if (e["type"] == "progress" && e["phase"] == "password") ids.push_back(e["id"]);
-        return ids;
     }
     void serve(std::size_t call, const std::string& body, int status = 200) {
         std::ofstream(h.http.calls.at(call)->request.responseFile, std::ios::binary) << body;
@@ -70,26 +71,18 @@ struct InstallQueue : ::testing::Test {
     }
 };
 
+// Which addresses and file names pass is the download policy's table; one refusal of each
+// shows the queue applies it.
 TEST_F(InstallQueue, RefusedItemsAreReportedBackToBackWithoutTraffic) {
-    const std::vector<std::pair<std::string, Json>> badUrls = {
-        {"no-url", nullptr},
-        {"number-url", 7},
-        {"http", "http://downloads.brenlow.example/a.pkg"},
-        {"foreign", "https://downloads.evil.example/a.pkg"},
-        {"lookalike", "https://evilbrenlow.example/a.pkg"},
-        {"garbled", "https://brenlow.example/a b.pkg"}};
-    std::vector<Json> items;
+    std::vector<Json> items = {item("no-url", "a.pkg"), item("number-url", "a.pkg"),
+                               item("lookalike", "a.pkg"), item("no-file", "a.pkg"),
+                               item("sub/a.pkg", "sub/a.pkg"), item("", "..")};
+    items[0].erase("url");
+    items[1]["url"] = 7;
+    items[2]["url"] = "https://evilbrenlow.example/a.pkg";
+    items[3].erase("file");
+    items[5].erase("id");
     std::vector<Json> expected;
-    for (const auto& [id, url] : badUrls) {
-        items.push_back(item(id, "a.pkg"));
-        if (url.is_null()) items.back().erase("url");
-        else items.back()["url"] = url;
-    }
-    items.push_back(item("no-file", "a.pkg"));
-    items.back().erase("file");
-    for (const char* name : {"sub/a.pkg", ".", "..", ""}) items.push_back(item(name, name));
-    items.push_back(item("", ".."));
-    items.back().erase("id");
     // Without a size in whole bytes the download could not be bounded.
     for (const Json& size : {Json(-1), Json(10.5), Json("1000")}) {
         items.push_back(item("size " + size.dump(), "a.pkg"));
@@ -143,15 +136,16 @@ TEST_F(InstallQueue, SecondRequestDuringARunJoinsItAndAnEmptyOneEndsAtOnce) {
                                                 started("d"), verifying("d"), failed("d", "check"),
                                                 started("e"), verifying("e")}));
     // One batch: one script, one password prompt for both requests' packages.
-    EXPECT_EQ(handedOver(), (std::vector<std::string>{"a", "b", "e"}));
+    EXPECT_EQ(handedOver(h), (std::vector<std::string>{"a", "b", "e"}));
     EXPECT_EQ(h.privileged.scripts.size(), 1u);
     app->install({item("f", "f.pkg")});  // the run has ended: a new one starts at once
     EXPECT_EQ(h.http.calls.size(), 5u);
 }
 
 // One privileged run at a time: a request that comes while a batch is being installed waits for
-// it; the program's own package is last whatever order the requests came in; and the relaunch
-// it asks for waits until the waiting batch has its results too.
+// it; the program's own package goes last though it was asked for first; and the relaunch it asks
+// for waits until the waiting batch has its results too. (Joining a batch that is still
+// downloading is the test above's.)
 TEST(InstallQueueBatches, ARequestDuringTheInstallWaitsAndTheRelaunchWaitsForIt) {
     fakes::AppHarness h;
     struct : Background {
@@ -159,53 +153,39 @@ TEST(InstallQueueBatches, ARequestDuringTheInstallWaitsAndTheRelaunchWaitsForIt)
         std::vector<Task> tasks;
     } held;
     auto& app = h.startWith([](AppConfig&) {}, h.http, &held);
-    auto runHeld = [&] {
-        while (!held.tasks.empty()) {
-            Task task = std::move(held.tasks.front());
-            held.tasks.erase(held.tasks.begin());
-            task();
-            h.queue.runReady();
-        }
+    auto runFirstHeld = [&] {
+        ASSERT_FALSE(held.tasks.empty());
+        Task task = std::move(held.tasks.front());
+        held.tasks.erase(held.tasks.begin());
+        task();
+        h.queue.runReady();
     };
-    auto serve = [&](std::size_t call) {
+    auto serve = [&](std::size_t call) {  // the download, then its digest
         std::ofstream(h.http.calls.at(call)->request.responseFile) << "one";
         h.http.answer(call, FakeHttpClient::reply(200, ""));
         h.queue.runReady();
-        runHeld();
-    };
-    auto passwords = [&] {
-        std::vector<std::string> ids;
-        for (auto& e : h.events())
-            if (e["phase"] == "password") ids.push_back(e["id"]);
-        return ids;
+        runFirstHeld();
     };
     Json self = item("suite", "suite.pkg", kOne);
     self["self"] = true;
 
     app.install({self, item("a", "a.pkg", kOne)});
     serve(0);
-    app.install({item("b", "b.pkg", kOne)});  // joins: downloads are still running
     serve(1);
-    held.tasks.clear();  // keep the digest of b from running early
-    std::ofstream(h.http.calls.at(2)->request.responseFile) << "one";
-    h.http.answer(2, FakeHttpClient::reply(200, ""));
-    h.queue.runReady();
-    held.tasks.at(0)();  // b's digest; the privileged run is now held
-    held.tasks.erase(held.tasks.begin());
-    h.queue.runReady();
-    EXPECT_EQ(passwords(), (std::vector<std::string>{"a", "b", "suite"}));
-    ASSERT_EQ(held.tasks.size(), 1u);
+    EXPECT_EQ(handedOver(h), (std::vector<std::string>{"a", "suite"}));
+    ASSERT_EQ(held.tasks.size(), 1u);  // the privileged run, asking for the password
 
-    app.install({item("c", "c.pkg", kOne)});  // while the password is asked for: it waits
-    EXPECT_EQ(h.http.calls.size(), 3u);
-    h.privileged.outcome = {true, false, "OK:0\nOK:1\nOK:2\n", ""};
-    runHeld();
-    ASSERT_EQ(h.http.calls.size(), 4u) << "the waiting request starts when the batch has ended";
+    app.install({item("c", "c.pkg", kOne)});  // it waits
+    EXPECT_EQ(h.http.calls.size(), 2u);
+    h.privileged.outcome = {true, false, "OK:0\nOK:1\n", ""};
+    runFirstHeld();
+    ASSERT_EQ(h.http.calls.size(), 3u) << "the waiting request starts when the batch has ended";
     h.queue.advance(5);
     EXPECT_EQ(h.shell.terminations, 0) << "no relaunch while a batch is still to come";
-    serve(3);
+    serve(2);
+    runFirstHeld();
     EXPECT_EQ(h.privileged.scripts.size(), 2u);
-    EXPECT_EQ(passwords(), (std::vector<std::string>{"a", "b", "suite", "c"}));
+    EXPECT_EQ(handedOver(h), (std::vector<std::string>{"a", "suite", "c"}));
     h.queue.advance(1.2);
     EXPECT_EQ(h.shell.terminations, 1);
 }
@@ -220,7 +200,7 @@ TEST_F(InstallQueue, ItemsThatNameOneFileKeepTheirOwnDownloads) {
     }
 }
 
-TEST_F(InstallQueue, PercentagesAreIntegersAtTheEdgesAndFractionsBetween) {
+TEST_F(InstallQueue, ProgressOfTheDownloadReachesThePage) {
     std::filesystem::remove_all(h.launch.cacheDir);  // a missing folder is made again
     app->install({item("a", "a.pkg")});
     HttpProgress progress;
@@ -228,11 +208,8 @@ TEST_F(InstallQueue, PercentagesAreIntegersAtTheEdgesAndFractionsBetween) {
     progress.totalToReceive = 8;
     h.http.calls[0]->onProgress(progress);
     serve(0, "12345678");
-    auto events = queueEvents();
-    ASSERT_EQ(events, (std::vector<Json>{started("a"), step("a", "download", 37.5), verifying("a")}));
-    EXPECT_TRUE(events[0]["pct"].is_number_integer());
-    EXPECT_TRUE(events[1]["pct"].is_number_float());
-    EXPECT_TRUE(events[2]["pct"].is_number_integer());
+    EXPECT_EQ(queueEvents(),
+              (std::vector<Json>{started("a"), step("a", "download", 37.5), verifying("a")}));
 }
 
 TEST_F(InstallQueue, DownloadIsBoundedByTheItemsSizeAndSaysWhenItRanPast) {

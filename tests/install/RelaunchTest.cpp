@@ -99,22 +99,18 @@ TEST(Relaunch, TheNewProgramStartsOnlyAfterTheOldProcessHasGoneWithItsPathIntact
     EXPECT_TRUE(markerBecomes(marker, program.string()));
 }
 
-TEST(Relaunch, ProgramIsTheInstalledBundleWhenItCanBeExecuted) {
+TEST(Relaunch, ProgramIsTheInstalledOneWhenItCanBeExecuted) {
     TempDir dir;
-    const fs::path installed = dir / "Applications" / kOwnBundleName;
+    const fs::path installed = dir / kOwnBundleName;
     const fs::path own = writeProgram(dir / "own", dir / "unused");
-    FakePrivilegedRunner runner;
-    const MacPackageSystem mac({{(dir / "Applications").string()}, "/nonexistent/pkgutil"}, {},
-                               runner);
-    EXPECT_EQ(relaunchProgram(mac.installedProgram(), own), own.string());  // nothing installed
-    fs::create_directories(installed / "Contents");  // a folder cannot be executed
-    EXPECT_EQ(relaunchProgram(mac.installedProgram(), own), own.string());
+    EXPECT_EQ(relaunchProgram(std::nullopt, own), own.string());  // nothing installed
+    fs::create_directories(installed / "Contents");  // a folder (a Mac bundle) cannot be executed
+    EXPECT_EQ(relaunchProgram(installed.string(), own), own.string());
     fs::remove_all(installed);
     std::ofstream(installed) << "#!/bin/sh\n";  // nor a file without execute permission
-    EXPECT_EQ(relaunchProgram(mac.installedProgram(), own), own.string());
+    EXPECT_EQ(relaunchProgram(installed.string(), own), own.string());
     fs::permissions(installed, fs::perms::owner_all);
-    EXPECT_EQ(relaunchProgram(mac.installedProgram(), own), installed.string());
-    fs::remove(installed);
+    EXPECT_EQ(relaunchProgram(installed.string(), own), installed.string());
     EXPECT_EQ(relaunchProgram(std::nullopt, dir / "missing"), std::nullopt);
     EXPECT_EQ(relaunchProgram(std::nullopt, ""), std::nullopt);
 }
