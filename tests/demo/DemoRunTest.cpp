@@ -88,59 +88,47 @@ protected:
     fakes::TempDir dir;
 };
 
-TEST_F(DemoRunTest, ResizeWaitShotAndQuitRunOnTheirTimes) {
-    const fs::path picture = dir / "a.png";
-    std::ofstream(picture) << "an old and much longer picture than the new one will be";
-    EXPECT_EQ(play("size 1280 800\nwait 2\nshot " + picture.string() + "\nquit\n"),
-              (Calls{"size 1280x800 @1.5", "shot @4", "terminate @4"}));
-    EXPECT_EQ(readWholeFile(picture), kPng);
-    EXPECT_EQ(folderEntries(), std::vector<std::string>{"a.png"});
-}
-
 TEST_F(DemoRunTest, EachStepTakesItsTime) {
-    // "wait  2" keeps the second space, so no numeral; below zero or NaN means no delay. Sizes
-    // no window can take ("nan", "inf", below one point, absurdly large) are refused like a
-    // wrong count, and every "size" goes on after half a second. Blank lines and unknown
-    // commands take no time.
-    const std::pair<const char*, Calls> cases[] = {
-        {"wait 2", {"js mark @3.5"}},
-        {"wait 0.25", {"js mark @1.75"}},
-        {"wait 0x1p1", {"js mark @3.5"}},
-        {"wait two", {"js mark @2.5"}},
-        {"wait", {"js mark @2.5"}},
-        {"wait  2", {"js mark @2.5"}},
-        {"wait -3", {"js mark @1.5"}},
-        {"wait nan", {"js mark @1.5"}},
-        {"size abc 1280 800", {"size 1280x800 @1.5", "js mark @2"}},
-        {" \t \nJS bad()\nshout x\n\t", {"js mark @1.5"}},
+    // Every "size" goes on after half a second and a script after its evaluation and a fifth of a
+    // second. "wait  2" keeps the second space, so no numeral; below zero or NaN means no delay.
+    // Sizes no window can take are refused like a wrong count. Blank lines and unknown commands
+    // take no time, and a run without "quit" ends by itself.
+    configure = [](FakeStage& stage) { stage.scriptSeconds = 0.1; };
+    const std::pair<std::string, Calls> cases[] = {
+        {"size 1280 800\nwait 2\njs x\nquit", {"size 1280x800 @1.5", "js x @4", "terminate @4.3"}},
+        // Blanks around a line go, the first space parts command and argument, and a tab does not.
+        {" \t js document.title = 'a  b' \t \njs\tx y", {"js document.title = 'a  b' @1.5"}},
+        {"", {}},
+        {"wait 0.25\njs mark", {"js mark @1.75"}},
+        {"wait 0x1p1\njs mark", {"js mark @3.5"}},
+        {"wait two\njs mark", {"js mark @2.5"}},
+        {"wait\njs mark", {"js mark @2.5"}},
+        {"wait  2\njs mark", {"js mark @2.5"}},
+        {"wait -3\njs mark", {"js mark @1.5"}},
+        {"wait nan\njs mark", {"js mark @1.5"}},
+        {"size abc  1280 x 800 px  \njs mark", {"size 1280x800 @1.5", "js mark @2"}},
+        {"size 0.5 16384\njs mark", {"size 0.5x16384 @1.5", "js mark @2"}},
+        {" \t \nJS bad()\nshout x\n\t\njs mark", {"js mark @1.5"}},
     };
-    for (const auto& [step, calls] : cases) EXPECT_EQ(play(step + std::string("\njs mark")), calls) << step;
-    for (const char* step : {"size 1280", "size 1280 800 600", "size", "size 1280x800",
-                             "size nan 800", "size 1280 inf", "size -1280 800", "size 1e300 1"})
+    for (const auto& [steps, calls] : cases) EXPECT_EQ(play(steps), calls) << steps;
+    for (const char* step : {"size 1280", "size 1280 800 600", "size", "size 1280x800", "size 1280\t800",
+                             "size 1280,800", "size nan 800", "size 1280 inf", "size -1280 800",
+                             "size 1e300 1", "size 1280 0", "size 1280 16384.000000000004"})
         EXPECT_EQ(play(step + std::string("\njs mark")), Calls{"js mark @2"}) << step;
 }
 
-TEST_F(DemoRunTest, ScriptStepWaitsForTheEvaluationThenAFifthOfASecond) {
-    configure = [](FakeStage& stage) { stage.scriptSeconds = 3; };
-    EXPECT_EQ(play("js document.title = 'a  b'\nquit"),
-              (Calls{"js document.title = 'a  b' @1.5", "terminate @4.7"}));
-}
-
-TEST_F(DemoRunTest, RunWithoutQuitEndsAndLeavesNothingBehind) {
-    EXPECT_EQ(play("size 640 480\nwait 1\njs x"), (Calls{"size 640x480 @1.5", "js x @3"}));
-    EXPECT_EQ(play(""), Calls{});
-}
-
-TEST_F(DemoRunTest, FailedShotLeavesNoFileAndGoesOnAtOnce) {
-    const fs::path missing = dir / "missing" / "a.png";
+TEST_F(DemoRunTest, ShotReplacesTheFileWholeAndAFailedOneLeavesNoFileAndGoesOnAtOnce) {
+    const fs::path picture = dir / "a.png";
+    std::ofstream(picture) << "an old and much longer picture than the new one will be";
     fs::create_directory(dir / "taken");
-    EXPECT_EQ(play("shot " + missing.string() + "\nshot " + (dir / "taken").string() + "\nquit"),
-              (Calls{"shot @1.5", "shot @1.5", "terminate @1.5"}));
+    EXPECT_EQ(play("shot " + picture.string() + "\nshot " + (dir / "missing" / "b.png").string() +
+                   "\nshot " + (dir / "taken").string() + "\nquit"),
+              (Calls{"shot @1.5", "shot @1.5", "shot @1.5", "terminate @1.5"}));
+    EXPECT_EQ(readWholeFile(picture), kPng);
     configure = [](FakeStage& stage) { stage.picture.reset(); };
-    EXPECT_EQ(play("shot " + (dir / "b.png").string() + "\nquit"),
-              (Calls{"shot @1.5", "terminate @1.5"}));
+    EXPECT_EQ(play("shot " + (dir / "c.png").string() + "\nquit"), (Calls{"shot @1.5", "terminate @1.5"}));
     EXPECT_TRUE(fs::is_directory(dir / "taken"));
-    EXPECT_EQ(folderEntries(), std::vector<std::string>{"taken"});
+    EXPECT_EQ(folderEntries(), (std::vector<std::string>{"a.png", "taken"}));
 }
 
 TEST_F(DemoRunTest, RunStopsOnceTheStageIsGone) {

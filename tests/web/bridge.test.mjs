@@ -24,10 +24,12 @@ test('post reaches the "suite" handler installed after import, and is a quiet no
   assert.equal(logged.mock.callCount(), 1);
 });
 
-test('events reach the handlers of their type only, and malformed ones none', () => {
+test('events reach the handlers of their type only, malformed ones none, and a failing handler stops no other', (t) => {
+  const logged = t.mock.method(console, 'error', () => {});
   const router = createRouter();
   const got = [];
   router.on('init', (e) => got.push(['init', e.version]));
+  router.on('checkNow', () => { throw new Error('boom'); });
   router.on('checkNow', () => got.push(['checkNow']));
   const off = router.on('checkNow', () => got.push(['checkNow-2']));
   const junk = [undefined, null, 0, 'init', '{"type":"init"}', [], [{ type: 'init' }], {},
@@ -39,14 +41,5 @@ test('events reach the handlers of their type only, and malformed ones none', ()
   off();
   router.receive({ type: 'checkNow' });
   assert.deepEqual(got, [['init', '1.0'], ['checkNow'], ['checkNow-2'], ['checkNow']]);
-});
-
-test('a failing handler is contained and the others still run', (t) => {
-  const logged = t.mock.method(console, 'error', () => {});
-  const router = createRouter();
-  let after = 0;
-  router.on('appearance', () => { throw new Error('boom'); });
-  router.on('appearance', () => after++);
-  assert.doesNotThrow(() => router.receive({ type: 'appearance', osDark: true }));
-  assert.deepEqual([after, logged.mock.callCount()], [1, 1]);
+  assert.equal(logged.mock.callCount(), 2, 'each failure is logged');
 });

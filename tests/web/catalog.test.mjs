@@ -156,12 +156,7 @@ test('demo installed versions are read only for products of the document', () =>
   assert.deepEqual(parseCatalog(doc([product()], { demoInstalled: [1] })).demoInstalled, new Map());
 });
 
-test('the shipped sample and the documented example are valid catalogs', () => {
-  const sample = parseCatalog(readFileSync(new URL('../../web/data/sample-catalog.json', import.meta.url), 'utf8'));
-  assert.deepEqual([sample.ok, sample.problems], [true, []]);
-  assert.deepEqual([...new Set(sample.products.map((p) => p.group))].sort(), ['addin', 'app']);
-  assert.ok(sample.demoInstalled.size > 0);
-
+test('the documented example is a valid catalog', () => {
   const docs = readFileSync(new URL('../../docs/catalog-format.md', import.meta.url), 'utf8');
   const blocks = [...docs.matchAll(/```json\n([\s\S]*?)```/g)].map((m) => m[1]);
   const example = parseCatalog(blocks.at(-1));

@@ -51,19 +51,13 @@ test('each sequence ends in the state a user should see', () => {
   }
 });
 
-test('events for products never asked for join the batch', () => {
-  let state = play(['a'], [progress('b', 'installer')]);
-  assert.deepEqual(state.batch, ['a', 'b']);
-  state = installEvent(state, ok('b'), 5000);
-  assert.equal(view(state, 'b').state, 'ok');
-});
-
-test('asking again restarts a finished product but not one on its way', () => {
-  let state = play(['a', 'b'], [failed('a', 'download'), progress('b', 'download', 50)]);
+test('asking again restarts a finished product but not one on its way; events for others join the batch', () => {
+  let state = play(['a', 'b'], [failed('a', 'download'), progress('b', 'download', 50), progress('c', 'installer'), ok('c')]);
+  assert.deepEqual([state.batch, view(state, 'c').state], [['a', 'b', 'c'], 'ok']);
   state = installRequested(state, ['a', 'b'], 9000);
   assert.deepEqual(view(state, 'a'), { state: 'active', phase: 'queued', pct: 0, bytes: null });
   assert.equal(view(state, 'b').pct, 50, 'the running download keeps its place');
-  assert.deepEqual(state.batch, ['a', 'b'], 'the running batch is joined, not replaced');
+  assert.deepEqual(state.batch, ['a', 'b', 'c'], 'the running batch is joined, not replaced');
   assert.equal(installRequested(state, ['a', 'b'], 9500), state, 'nothing new to ask for');
 });
 

@@ -217,16 +217,14 @@ test('only installable products can be selected, and a selection that became cur
   assert.deepEqual(env.state().selected, []);
 });
 
-test('"Open" sends the detection rules of an installed application, and nothing else opens', async () => {
+test('"Open" sends the detection rules of an installed application, on a Debian host its desktop entry, and nothing else opens', async () => {
   const { app, posts } = await checked({ presenter: '4.1', capture: '2.0', timer: '1.6.0' });
   for (const id of ['timer', 'suite', 'ghost']) assert.equal(app.openProduct(id), false, id);
   assert.equal(app.openProduct('capture'), true);
   assert.deepEqual(posts, [{ type: 'open', detect: { apps: ['Capture.app'], receipts: ['com.brenlow.capture'] } }]);
   const none = await checked({});
   assert.deepEqual([none.app.openProduct('presenter'), none.posts], [false, []], 'not installed');
-});
 
-test('on a Debian host "Open" sends the desktop entry a product names, and one without an entry has no "Open"', async () => {
   const deb = (desktop) => ({ ...DEB, detect: { receipts: ['talven-presenter'], ...(desktop ? { desktop } : {}) } });
   const env = started({ init: { ...INIT, packages: 'deb' } });
   await env.check(fetched(doc([
@@ -234,7 +232,7 @@ test('on a Debian host "Open" sends the desktop entry a product names, and one w
     product({ id: 'board', version: '4.2.0', packages: { deb: deb() } }),
   ])), scanned({ presenter: '4.2.0-1', board: '4.2.0-1' }));
   env.posts.length = 0;
-  assert.deepEqual([env.app.openProduct('presenter'), env.app.openProduct('board')], [true, false]);
+  assert.deepEqual([env.app.openProduct('presenter'), env.app.openProduct('board')], [true, false], 'no entry, no "Open"');
   assert.deepEqual(env.posts, [{ type: 'open',
     detect: { apps: [], receipts: ['talven-presenter'], desktop: 'com.brenlow.Presenter.desktop' } }]);
 });

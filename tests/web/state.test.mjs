@@ -3,7 +3,7 @@ import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 
 import {
-  applyAppearance, applyInit, initialState, langChoice, resolveLang, withLanguage, withStartLogin,
+  applyAppearance, applyInit, initialState, langChoice, resolveLang,
 } from '../../web/js/state.js';
 
 // The native side checks its own rule against the same table.
@@ -17,21 +17,6 @@ test('interface language: an explicit choice wins, otherwise the system language
   assert.equal(resolveLang(null, undefined), 'en');
   const choices = [{ lang: 'en' }, { lang: 'ar' }, { lang: 'system' }, { lang: 'fr' }, {}, null].map(langChoice);
   assert.deepEqual(choices, ['en', 'ar', 'system', 'system', 'system', 'system']);
-});
-
-test('settings updates keep every other key, never touch the original, and store only real values', () => {
-  const original = { lang: 'en', catalog: { urls: ['https://a.example/c.json'] }, seen: [1, 2], x: null };
-  const frozen = structuredClone(original);
-  const on = withStartLogin(withLanguage(original, 'ar'), true);
-  assert.deepEqual(on, { ...frozen, lang: 'ar', startLogin: true });
-  on.catalog.urls.push('changed');
-  assert.deepEqual(original, frozen, 'copies must be deep');
-
-  // "System" is no stored word the native menu would take literally.
-  assert.deepEqual(withLanguage({ lang: 'ar', other: 1 }, 'system'), { other: 1 });
-  assert.equal(withStartLogin({ startLogin: 'true' }, true).startLogin, true);
-  assert.equal(withStartLogin({ startLogin: true }, 'yes').startLogin, false);
-  assert.equal(withStartLogin(null, false).startLogin, false);
 });
 
 test('init takes each member with a fallback for missing or mistyped values, detached from the event', () => {

@@ -58,23 +58,6 @@ TEST(InstallScript, TimeStampIsLocalTime) {
     ::tzset();
 }
 
-TEST(InstallScript, MoveAsideForEveryApplicationFolderWithDatedNames) {
-    auto commands = moveAsideCommands(appItem({"Foo.app"}), macPaths(), kStamp);
-    ASSERT_EQ(commands.size(), 2u);
-    EXPECT_EQ(commands[0],
-              "if [ -d '/Applications/Foo.app' ]; then /usr/bin/pkill -x -- 'Foo' 2>/dev/null; "
-              "sleep 1; /bin/mkdir -p '/Users/ann/.Trash'; /bin/mv '/Applications/Foo.app' "
-              "'/Users/ann/.Trash/Foo (old 2026-12-05 07.30.12).app'; fi");
-    EXPECT_NE(commands[1].find("[ -d '/Users/ann/Applications/Foo.app' ]"), std::string::npos);
-    EXPECT_NE(commands[1].find("'/Users/ann/.Trash/Foo (old 2026-12-05 07.30.12 2).app'"),
-              std::string::npos);
-
-    // Names in list order, each for every folder in order.
-    auto more = moveAsideCommands(appItem({"A.app", "B's.app"}), macPaths(), kStamp);
-    ASSERT_EQ(more.size(), 4u);
-    EXPECT_NE(more[3].find("-x -- 'B'\\''s' "), std::string::npos);
-}
-
 TEST(InstallScript, NoMoveAsideUnlessAnOrdinaryAppItemNamesABundle) {
     const InstallPaths paths = macPaths();
     Json self = appItem({"Foo.app"}), addin = appItem({"Foo.app"}),
@@ -96,22 +79,6 @@ TEST(InstallScript, NoMoveAsideUnlessAnOrdinaryAppItemNamesABundle) {
           std::string("Foo"), std::string("Foo.App"), std::string("Foo.app/"), std::string(".app"),
           std::string(".."), std::string(), std::string("F\0o.app", 7)})
         EXPECT_TRUE(moveAsideCommands(appItem({bad}), paths, kStamp).empty()) << bad;
-}
-
-TEST(InstallScript, WholeScriptGuardsTheMarkerAndWorksInAFolderOfItsOwn) {
-    const InstallPaths paths = macPaths();
-    const std::vector<VerifiedPackage> packages = {
-        {appItem({"Foo.app"}), "/c/foo.pkg"},
-        {{{"id", "addin"}, {"group", "addin"}}, "/c/addin.pkg"}};
-    const std::string rm = "/bin/rm -f '/private/tmp/.talven-suite-installing'";
-    EXPECT_EQ(buildInstallScript(packages, paths, kStamp),
-              rm + "; (set -C; : > '/private/tmp/.talven-suite-installing') 2>/dev/null; " +
-                  "work=$(/usr/bin/mktemp -d '/private/tmp/talven-suite-run.XXXXXX') || work=; " +
-                  packageCommand(0, packages[0], paths, kStamp) + "; " +
-                  packageCommand(1, packages[1], paths, kStamp) + "; " +
-                  "[ -z \"$work\" ] || /bin/rm -rf \"$work\"; " + rm);
-    // Without a digest to check the copy against, nothing of the package runs as root.
-    EXPECT_EQ(packageCommand(1, packages[1], paths, kStamp), "echo CHECK:1");
 }
 
 // pkill reads its argument as an extended regular expression; the pattern must match the one
@@ -137,14 +104,6 @@ TEST(InstallScript, ProcessPatternMatchesExactlyTheName) {
     // ".*" as a pattern matched every process; escaped it matches none of this machine's.
     auto run = runProcess("/usr/bin/pgrep", {"-x", "--", exactProcessPattern("s.*")});
     EXPECT_EQ(run->exitStatus, 1) << run->standardOutput;
-}
-
-TEST(InstallScript, AppleScriptLiteral) {
-    // A backslash right before a quote: both survive, neither swallows the other.
-    EXPECT_EQ(appleScriptEscape("\\\""), "\\\\\\\"");
-    EXPECT_EQ(appleScriptSource("echo \"a\\b\"", "Pr\"ompt"),
-              "do shell script \"echo \\\"a\\\\b\\\"\" with prompt \"Pr\\\"ompt\" "
-              "with administrator privileges");
 }
 
 }  // namespace

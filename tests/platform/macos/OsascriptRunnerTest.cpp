@@ -5,7 +5,6 @@
 
 #include "common/Files.h"
 #include "fakes/TempDir.h"
-#include "platform/macos/InstallScript.h"
 #include "platform/macos/OsascriptRunner.h"
 
 namespace suite {
@@ -22,8 +21,9 @@ TEST(OsascriptRunner, ScriptAndPromptReachTheHostAndADismissedDialogIsACancel) {
                                  << body;
         fs::permissions(osascript, fs::perms::owner_all);
     };
-    const std::string script = "echo \"it's\" \\ OK:0";
-    const std::string prompt = "TALVEN™ Suite wants to install TALVEN apps.";
+    // A backslash right before a quote: both survive, neither swallows the other.
+    const std::string script = "echo \"it's\" \\\" OK:0";
+    const std::string prompt = "TALVEN™ Suite wants to install \"TALVEN\" apps.";
 
     fake("echo OK:0\necho 'note' >&2\n");
     auto ran = OsascriptRunner(osascript.string()).run(script, prompt);
@@ -31,7 +31,9 @@ TEST(OsascriptRunner, ScriptAndPromptReachTheHostAndADismissedDialogIsACancel) {
     EXPECT_FALSE(ran.cancelled);
     EXPECT_EQ(ran.output, "OK:0\n");
     EXPECT_EQ(ran.error, "note\n");
-    EXPECT_EQ(readWholeFile(dir / "source"), appleScriptSource(script, prompt));
+    EXPECT_EQ(readWholeFile(dir / "source"),
+              "do shell script \"echo \\\"it's\\\" \\\\\\\" OK:0\" with prompt \"TALVEN™ Suite wants "
+              "to install \\\"TALVEN\\\" apps.\" with administrator privileges");
 
     fake("echo '0:93: execution error: User canceled. (-128)' >&2\nexit 1\n");
     auto dismissed = OsascriptRunner(osascript.string()).run(script, prompt);

@@ -150,6 +150,8 @@ TEST_F(ScriptRun, RootInstallsCheckedCopiesAndReportsEverythingOnItsOutput) {
                                      {"pkill", "-x", "--", "-dash"}}));
     EXPECT_EQ(calls("mv"), (Calls{{"mv", paths_.appDirs[0] + "/" + bundle, moved1},
                                   {"mv", paths_.appDirs[1] + "/-dash.app", moved2}}));
+    EXPECT_EQ(calls("mkdir"), (Calls{{"mkdir", "-p", trash}, {"mkdir", "-p", trash}}));
+    EXPECT_EQ(calls("sleep"), (Calls{{"sleep", "1"}, {"sleep", "1"}}));
     const Calls installs = calls("installer");
     ASSERT_EQ(installs.size(), 3u);
     EXPECT_EQ(installs[0].at(2).rfind(paths_.tempFolder + "/talven-suite-run.", 0), 0u);
