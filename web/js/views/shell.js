@@ -42,6 +42,13 @@ export function mountShell(app, doc = document) {
   doc.addEventListener('dragover', (event) => event.preventDefault());
   doc.addEventListener('drop', (event) => event.preventDefault());
 
+  // WebKit's own reveal on focus leaves some controls (a text area scrolled
+  // past) under the heading or a sticky bar; "nearest" moves only what is not
+  // wholly in view, and honours the scrollers' scroll padding.
+  doc.addEventListener('focusin', (event) => {
+    if (event.target instanceof Element) event.target.scrollIntoView?.({ block: 'nearest', inline: 'nearest' });
+  });
+
   // If the native side never answers "ready", show the page anyway.
   const bootTimer = setTimeout(() => root.classList.remove('is-booting'), 1500);
 
