@@ -11,7 +11,7 @@ import {
   withoutFile,
 } from './feedback.js';
 import { t } from './i18n.js';
-import { dismissBatch, installRequested, installStalled } from './install.js';
+import { dismissBatch, failedIds, installRequested, installStalled } from './install.js';
 import {
   applyCheckResult, installBatch, productRows, selectedProducts, updatableProducts, withInstallEvent,
   withSelection, withoutSelection,
@@ -126,7 +126,11 @@ export function createApp({
     return true;
   }
 
-  const retryInstall = (id) => requestInstall([id]);
+  const installProduct = (id) => requestInstall([id]);
+  const retryFailed = () => requestInstall(failedIds(store.get().install));
+
+  // The native side opens the log with the desktop's handler for it.
+  const openLog = () => post({ type: 'openLog' }) !== false;
 
   function dismissInstalls() {
     store.update((s) => {
@@ -314,7 +318,9 @@ export function createApp({
     setSelected,
     installSelected,
     updateAll,
-    retryInstall,
+    installProduct,
+    retryFailed,
+    openLog,
     dismissInstalls,
     setAutoCheck,
     setFeedbackField,

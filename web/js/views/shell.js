@@ -49,6 +49,24 @@ export function mountShell(app, doc = document) {
     if (event.target instanceof Element) event.target.scrollIntoView?.({ block: 'nearest', inline: 'nearest' });
   });
 
+  // A control that went away under the focus (a button hidden while its work
+  // runs, a field disabled while sending) leaves a screen reader on the body
+  // with nothing to say. The views move the focus on purpose where they can;
+  // anything they miss lands on the heading of the view on show.
+  let lastFocus = null;
+  doc.addEventListener('focusin', (event) => {
+    lastFocus = event.target;
+  });
+  const usable = (el) => el?.isConnected && !el.disabled && el.checkVisibility?.() !== false;
+  function keepFocus() {
+    const active = doc.activeElement;
+    const lost = active && active !== doc.body ? !usable(active) : lastFocus !== null && !usable(lastFocus);
+    if (!lost) return;
+    lastFocus = null;
+    const panel = panels.find((p) => !p.hidden);
+    panel?.querySelector('h1')?.focus();
+  }
+
   // If the native side never answers "ready", show the page anyway.
   const bootTimer = setTimeout(() => root.classList.remove('is-booting'), 1500);
 
@@ -60,7 +78,6 @@ export function mountShell(app, doc = document) {
       root.lang = lang;
       root.dir = dirOf(lang);
       translateTree(doc.body, lang);
-      doc.title = t(lang, 'app.name');
       shownLang = lang;
     }
 
@@ -81,5 +98,7 @@ export function mountShell(app, doc = document) {
       else item.removeAttribute('aria-current');
     }
     for (const panel of panels) panel.hidden = panel.dataset.panel !== state.view;
+    // After every view has rendered this state.
+    queueMicrotask(keepFocus);
   };
 }
