@@ -56,7 +56,9 @@ export function productRows(state) {
     }
     const installed = installedVersion(state, product);
     const status = productState(installed, product.version, kind);
-    const selectable = isInstallable(status) && !busy;
+    // A saved list is shown to tell what there is, not to install from: its
+    // packages may have moved on, and without network nothing can come.
+    const selectable = isInstallable(status) && !busy && state.catalog.source !== 'cache';
     return {
       product,
       available: true,

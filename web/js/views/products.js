@@ -452,7 +452,7 @@ export function mountProducts(app, doc = document) {
     const picked = list.filter((row) => row.selected).length;
     setText(selectedCount, picked > 0 ? t(lang, 'products.selected', { count: picked }) : '');
     installSelected.disabled = picked === 0;
-    const updatable = pendingUpdates(list.filter((row) => !row.busy));
+    const updatable = pendingUpdates(list.filter((row) => row.selectable));
     updateAll.disabled = updatable.count === 0;
     setText(updateAllText, updateAllLabel(lang, updatable));
   }
