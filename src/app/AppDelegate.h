@@ -115,6 +115,8 @@ public:
     }
     void log(const std::string& message) const { installFlow_.log(message); }
     void applicationDidBecomeActive() { installFlow_.applicationDidBecomeActive(); }
+    // Shows the install log in the desktop's program for it; nothing while there is none.
+    void openInstallLog();
     void reopen() { installFlow_.reopen(); }
     std::optional<bool> isInstalled(const Json& item) const {
         return installFlow_.isInstalled(item);

@@ -100,6 +100,22 @@ TEST(AppDelegateBridge, LinksAndNavigationFollowTheirPolicies) {
     EXPECT_FALSE(app.decidePolicyFor("https://brenlow.example/"));
 }
 
+TEST(AppDelegateBridge, OpenLogOpensTheInstallLogOnlyWhenItIsThere) {
+    Harness h;
+    auto& app = h.start();
+    const auto log = h.launch.logDir / "install.log";
+    app.userContentController({{"type", "openLog"}});
+    std::filesystem::create_directories(h.launch.logDir);
+    std::filesystem::create_symlink(h.settingsFile(), log);
+    app.userContentController({{"type", "openLog"}});
+    EXPECT_TRUE(h.launcher.opened.empty()) << "no log, or a link in its place";
+    std::filesystem::remove(log);
+    std::ofstream(log) << "2026-12-07T07:00:00Z run\n";
+    app.userContentController({{"type", "openLog"}});
+    EXPECT_EQ(h.launcher.opened, (std::vector<std::string>{log.string()}));
+    EXPECT_EQ(h.launcher.openedAs, (std::vector<std::string>{""}));
+}
+
 TEST(AppDelegateWindow, AppearanceChangesRecolourTheWindowAndReachThePage) {
     Harness h;
     h.start();
