@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 #include <tuple>
 
@@ -177,6 +178,25 @@ TEST(AppDelegateWindow, ZoomFollowsTheWidthInSteps) {
     EXPECT_EQ(web.zoomChanges, changes);
     EXPECT_FALSE(zoomChange(1180, 1.0005));
     EXPECT_TRUE(zoomChange(1180, 1.002));
+}
+
+TEST(AppDelegateWindow, UserZoomStepsWithinItsBoundsOnTopOfTheWidthAndIsKeptWithTheWindow) {
+    Harness h;
+    h.shell.rememberedZoom = 7;  // a frame file edited by hand
+    auto& app = h.start();
+    auto& web = h.window().web;
+    web.viewWidth = 1475;  // 1.24 from the width
+    app.windowDidResize();
+    EXPECT_NEAR(web.zoomLevel, 1.24 * 3.0, 1e-9);
+    const std::tuple<MenuCommand, int, double> steps[] = {
+        {MenuCommand::ZoomOut, 1, 2.5}, {MenuCommand::ZoomReset, 1, 1.0}, {MenuCommand::ZoomIn, 1, 1.1},
+        {MenuCommand::ZoomIn, 12, 3.0}, {MenuCommand::ZoomOut, 20, 0.5}};
+    for (auto [command, times, kept] : steps) {
+        for (int i = 0; i < times; ++i) app.menuCommand(command);
+        EXPECT_DOUBLE_EQ(h.window().userZoom, kept);
+        EXPECT_NEAR(web.zoomLevel, 1.24 * kept, 1e-9);
+    }
+    EXPECT_EQ(usableUserZoom(std::nan("")), 1.0);
 }
 
 TEST(AppDelegateWindow, CloseRulesFollowStartLogin) {

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/AppDelegate.h"
+#include "common/Files.h"
 #include "fakes/CommaLocale.h"
 #include "fakes/TempDir.h"
 #include "host/HostLoop.h"
@@ -59,6 +60,7 @@ protected:
         config.vendorHost = "brenlow.example";
         config.platformName = "linux";
         config.hostTag = "Linux";
+        config.windowFrameFile = scratch_ / "frame.json";
         delegate_ = std::make_unique<AppDelegate>(
             launch_, config,
             Platform{queue_, shell_, system_, env_, http_, background_, packages_, launcher_,
@@ -118,7 +120,22 @@ TEST_F(HostTest, SchemeNavigationPolicyAndZoomAreWiredIntoTheEngine) {
     shell_.mainWindow()->setContentSize(1475, 800);
     EXPECT_TRUE(spinUntil([&] { return std::abs(web().zoom() - 1.24) < 1e-9; }))
         << "zoom " << web().zoom() << " at width " << web().width();
+    // The user's zoom multiplies the width's, and comes back with the window at the next start.
+    delegate_->menuCommand(MenuCommand::ZoomIn);
+    EXPECT_TRUE(spinUntil([&] { return std::abs(web().zoom() - 1.24 * 1.1) < 1e-9; })) << web().zoom();
     shell_.mainWindow()->setContentSize(1180, 780);
+    EXPECT_TRUE(spinUntil([&] { return std::abs(web().zoom() - 1.1) < 1e-9; })) << web().zoom();
+    shell_.mainWindow()->rememberFrame();
+    WindowSpec spec;
+    spec.frameFile = scratch_ / "frame.json";
+    spec.startUri = "about:blank";
+    GMenu* noMenus = g_menu_new();
+    {
+        GtkMainWindow next(gApp, spec, *delegate_, nullptr, G_MENU_MODEL(noMenus));
+        EXPECT_DOUBLE_EQ(next.rememberedUserZoom(), 1.1) << readWholeFile(spec.frameFile).value_or("");
+    }
+    g_object_unref(noMenus);
+    delegate_->menuCommand(MenuCommand::ZoomReset);
     EXPECT_TRUE(spinUntil([&] { return std::abs(web().zoom() - 1.0) < 1e-9; }));
 }
 

@@ -203,7 +203,8 @@ void GtkMainWindow::rememberFrame() const {
     gtk_window_get_default_size(window_, &width, &height);
     Json frame = {{"width", width},
                   {"height", height},
-                  {"maximized", static_cast<bool>(gtk_window_is_maximized(window_))}};
+                  {"maximized", static_cast<bool>(gtk_window_is_maximized(window_))},
+                  {"zoom", userZoom_}};
     std::error_code ignored;
     std::filesystem::create_directories(spec_.frameFile.parent_path(), ignored);
     writeFileAtomically(spec_.frameFile, frame.dump(2) + "\n");
@@ -222,6 +223,9 @@ void GtkMainWindow::restoreFrame() {
                                     clampSide(height->get<double>(), spec_.minHeight));
     }
     if (boolMember(frame, "maximized") == true) gtk_window_maximize(window_);
+    // Whether the value is usable is the application's rule; here it is only kept.
+    auto zoom = frame.find("zoom");
+    if (zoom != frame.end() && zoom->is_number()) userZoom_ = zoom->get<double>();
 }
 
 gboolean GtkMainWindow::onCloseRequest(GtkWindow*, gpointer data) {

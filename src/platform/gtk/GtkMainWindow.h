@@ -26,6 +26,8 @@ public:
     void setBackgroundColor(const Rgba& color) override;
     void showReloadNotice(const ReloadNotice& notice) override;
     WebView& webView() override { return *web_; }
+    double rememberedUserZoom() const override { return userZoom_; }
+    void rememberUserZoom(double zoom) override { userZoom_ = zoom; }
 
     GtkWebView& gtkWebView() { return *web_; }
     GtkWindow* gtkWindow() const { return window_; }
@@ -53,6 +55,7 @@ private:
     GtkWidget* reloadNotice_ = nullptr;  // while it is shown
     GtkCssProvider* css_ = nullptr;
     guint resizeSource_ = 0;
+    double userZoom_ = 1.0;
 };
 
 // The window's style sheet for a window of `color`: its background, and the strip's text in a
