@@ -117,6 +117,16 @@ TEST(AppDelegateBridge, OpenLogOpensTheInstallLogOnlyWhenItIsThere) {
     EXPECT_EQ(h.launcher.openedAs, (std::vector<std::string>{""}));
 }
 
+// The desktop's own answer wins over the toolkit's dark flag; without one the flag stands.
+TEST(AppDelegateWindow, PortalColourSchemeDecidesDarkBeforeTheToolkit) {
+    const std::tuple<std::optional<std::uint32_t>, bool, bool> cases[] = {
+        {1u, false, true}, {2u, true, false}, {0u, true, true}, {0u, false, false},
+        {std::nullopt, true, true}, {7u, false, false}};
+    for (auto [scheme, toolkit, dark] : cases) {
+        EXPECT_EQ(darkFromColorScheme(scheme, toolkit), dark) << scheme.value_or(99) << toolkit;
+    }
+}
+
 TEST(AppDelegateWindow, AppearanceChangesRecolourTheWindowAndReachThePage) {
     Harness h;
     h.start();
