@@ -411,11 +411,20 @@ TEST_F(HostTest, DragStripIsExactlyThePagesFreeBand) {
     };
     GtkWidget* strip = find(GTK_WIDGET(shell_.mainWindow()->gtkWindow()));
     ASSERT_NE(strip, nullptr);
+    GtkWidget* menus = gtk_widget_get_first_child(gtk_widget_get_first_child(strip));
+    ASSERT_TRUE(GTK_IS_POPOVER_MENU_BAR(menus));
     for (bool ar : {false, true}) {
         delegate_->saveSettings({{"lang", ar ? "ar" : "en"}});  // the menu bar in each language
         ASSERT_TRUE(spinUntil([&] { return gtk_widget_get_height(strip) > 0; }));
         spinFor(0.3);
         EXPECT_EQ(gtk_widget_get_height(strip), 28) << (ar ? "ar" : "en");
+        // Mirrored in Arabic: the menus at the right edge, the first of them rightmost.
+        graphene_rect_t bar, first;
+        ASSERT_TRUE(gtk_widget_compute_bounds(menus, strip, &bar));
+        ASSERT_TRUE(gtk_widget_compute_bounds(gtk_widget_get_first_child(menus), menus, &first));
+        const float middle = gtk_widget_get_width(strip) / 2.0f;
+        EXPECT_EQ(bar.origin.x > middle, ar) << bar.origin.x;
+        EXPECT_EQ(first.origin.x > bar.size.width / 2, ar) << first.origin.x;
     }
 }
 

@@ -17,6 +17,16 @@ int clampSide(double value, int minimum) {
                                        static_cast<long>(kLargestSide)));
 }
 
+// A widget's direction is its own: children follow the program's default, not their parent, so
+// the strip's menus and buttons are each set.
+void setDirectionOfTree(GtkWidget* widget, GtkTextDirection direction) {
+    gtk_widget_set_direction(widget, direction);
+    for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr;
+         child = gtk_widget_get_next_sibling(child)) {
+        setDirectionOfTree(child, direction);
+    }
+}
+
 }  // namespace
 
 GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, WindowDelegate& delegate,
@@ -190,7 +200,7 @@ void GtkMainWindow::onReloadClicked(GtkButton*, gpointer data) {
 
 void GtkMainWindow::setMenuBar(GMenuModel* model, bool rightToLeft) {
     gtk_popover_menu_bar_set_menu_model(GTK_POPOVER_MENU_BAR(menuBar_), model);
-    gtk_widget_set_direction(strip_, rightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
+    setDirectionOfTree(strip_, rightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
 }
 
 void GtkMainWindow::minimize() { gtk_window_minimize(window_); }

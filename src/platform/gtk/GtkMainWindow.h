@@ -31,6 +31,7 @@ public:
 
     GtkWebView& gtkWebView() { return *web_; }
     GtkWindow* gtkWindow() const { return window_; }
+    // The strip's menus, laid out right to left (the menus at the right edge) for Arabic.
     void setMenuBar(GMenuModel* model, bool rightToLeft);
     void minimize();
     void close();
