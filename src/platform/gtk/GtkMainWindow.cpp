@@ -93,6 +93,8 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
     gtk_window_set_child(window_, overlay);
     g_signal_connect(window_, "close-request", G_CALLBACK(onCloseRequest), this);
     g_signal_connect(window_, "notify::is-active", G_CALLBACK(onActiveChanged), this);
+    // The page's title is the window's: the task switcher shows an install's progress.
+    g_signal_connect(web_->widget(), "notify::title", G_CALLBACK(onTitleChanged), this);
 
     css_ = gtk_css_provider_new();
     gtk_style_context_add_provider_for_display(gtk_widget_get_display(GTK_WIDGET(window_)),
@@ -107,6 +109,7 @@ GtkMainWindow::~GtkMainWindow() {
     // Taking the window down lays it out once more; nothing of that may reach this object.
     g_signal_handlers_disconnect_by_data(probe_, this);
     g_signal_handlers_disconnect_by_data(window_, this);
+    g_signal_handlers_disconnect_by_data(web_->widget(), this);
     if (resizeSource_ != 0) g_source_remove(resizeSource_);
     gtk_style_context_remove_provider_for_display(gtk_widget_get_display(GTK_WIDGET(window_)),
                                                   GTK_STYLE_PROVIDER(css_));
@@ -246,6 +249,11 @@ gboolean GtkMainWindow::onCloseRequest(GtkWindow*, gpointer data) {
     gtk_widget_set_visible(GTK_WIDGET(self->window_), FALSE);
     self->delegate_.windowDidClose();
     return TRUE;
+}
+
+void GtkMainWindow::onTitleChanged(GObject* view, GParamSpec*, gpointer data) {
+    const char* title = webkit_web_view_get_title(WEBKIT_WEB_VIEW(view));
+    if (title != nullptr && *title != '\0') gtk_window_set_title(static_cast<GtkMainWindow*>(data)->window_, title);
 }
 
 void GtkMainWindow::onActiveChanged(GObject*, GParamSpec*, gpointer data) {

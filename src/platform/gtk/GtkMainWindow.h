@@ -43,6 +43,7 @@ private:
     static gboolean onCloseRequest(GtkWindow*, gpointer self);
     static void onResize(GtkDrawingArea*, int, int, gpointer self);
     static void onActiveChanged(GObject*, GParamSpec*, gpointer self);
+    static void onTitleChanged(GObject* view, GParamSpec*, gpointer self);
     static void onReloadClicked(GtkButton*, gpointer self);
 
     const WindowSpec spec_;
