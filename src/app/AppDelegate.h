@@ -94,6 +94,8 @@ public:
     void showWindow();
     void sendAppearance();
     void fitZoom();
+    // The user's zoom one step in `direction` (0: back to 100 %), kept with the window.
+    void zoom(int direction);
     void about();
     void checkNow();
     void openSettings();
@@ -115,6 +117,8 @@ public:
     }
     void log(const std::string& message) const { installFlow_.log(message); }
     void applicationDidBecomeActive() { installFlow_.applicationDidBecomeActive(); }
+    // Shows the install log in the desktop's program for it; nothing while there is none.
+    void openInstallLog();
     void reopen() { installFlow_.reopen(); }
     std::optional<bool> isInstalled(const Json& item) const {
         return installFlow_.isInstalled(item);
@@ -186,6 +190,7 @@ private:
 
     std::unique_ptr<Window> window_;
     int reloadsInLastMinute_ = 0;  // page loads after its content process ended
+    double userZoom_ = 1.0;
     Json settings_ = Json::object();
     bool feedbackSending_ = false;  // from "sendFeedback" until its "feedbackResult"
     std::shared_ptr<demo::Stage> demoStage_;

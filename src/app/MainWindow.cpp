@@ -42,6 +42,7 @@ void AppDelegate::buildWindow() {
     auto handler = std::make_shared<SchemeHandler>(config_.webRoot);
     window_ = platform_.shell.createWindow(
         spec, *this, [handler](const std::string& uri) { return handler->respond(uri); });
+    userZoom_ = usableUserZoom(window_->rememberedUserZoom());
 }
 
 void AppDelegate::showWindow() {
@@ -58,7 +59,14 @@ void AppDelegate::sendAppearance() {
 void AppDelegate::fitZoom() {
     if (!window_) return;
     WebView& web = window_->webView();
-    if (auto zoom = zoomChange(web.width(), web.zoom())) web.setZoom(*zoom);
+    if (auto zoom = zoomChange(web.width(), web.zoom(), userZoom_)) web.setZoom(*zoom);
+}
+
+void AppDelegate::zoom(int direction) {
+    if (!window_) return;
+    userZoom_ = steppedUserZoom(userZoom_, direction);
+    window_->rememberUserZoom(userZoom_);
+    fitZoom();
 }
 
 void AppDelegate::about() {
@@ -84,6 +92,9 @@ void AppDelegate::menuCommand(MenuCommand command) {
         case MenuCommand::About: about(); break;
         case MenuCommand::CheckNow: checkNow(); break;
         case MenuCommand::OpenSettings: openSettings(); break;
+        case MenuCommand::ZoomIn: zoom(1); break;
+        case MenuCommand::ZoomOut: zoom(-1); break;
+        case MenuCommand::ZoomReset: zoom(0); break;
         default: break;  // the platform's own commands never reach the delegate
     }
 }

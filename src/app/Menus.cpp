@@ -5,11 +5,11 @@ namespace suite {
 namespace {
 
 MenuItem item(const char* english, const char* arabic, bool useArabic, MenuCommand command,
-              const char* key) {
-    return MenuItem{useArabic ? arabic : english, command, key, false};
+              const char* key, const char* otherKey = "") {
+    return MenuItem{useArabic ? arabic : english, command, key, false, otherKey};
 }
 
-MenuItem separator() { return MenuItem{"", MenuCommand::About, "", true}; }
+MenuItem separator() { return MenuItem{"", MenuCommand::About, "", true, ""}; }
 
 }  // namespace
 
@@ -32,6 +32,14 @@ MenuBar buildMenuBar(bool ar) {
                              {
                                  item("Copy", "نسخ", ar, MenuCommand::Copy, "c"),
                                  item("Select All", "تحديد الكل", ar, MenuCommand::SelectAll, "a"),
+                             },
+                             false});
+    bar.menus.push_back(Menu{ar ? "عرض" : "View",
+                             {
+                                 // "=" is the same key without Shift on most layouts.
+                                 item("Zoom In", "تكبير", ar, MenuCommand::ZoomIn, "+", "="),
+                                 item("Zoom Out", "تصغير العرض", ar, MenuCommand::ZoomOut, "-"),
+                                 item("Actual Size", "الحجم الفعلي", ar, MenuCommand::ZoomReset, "0"),
                              },
                              false});
     bar.menus.push_back(Menu{ar ? "نافذة" : "Window",

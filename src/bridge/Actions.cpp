@@ -42,6 +42,10 @@ std::optional<Action> decodeAction(const Json& body, bool isDemo) {
         if (isDemo) return std::nullopt;
         return SendFeedback{body};
     }
+    if (t == "openLog") {
+        if (isDemo) return std::nullopt;
+        return OpenLog{};
+    }
     return std::nullopt;
 }
 

@@ -21,9 +21,10 @@ struct Notify { Json body; };
 struct SetLoginItem { bool on = false; };
 struct PickFiles {};
 struct SendFeedback { Json body; };
+struct OpenLog {};
 
 using Action = std::variant<Ready, FetchCatalog, Scan, Install, Open, Link, Save, Notify,
-                            SetLoginItem, PickFiles, SendFeedback>;
+                            SetLoginItem, PickFiles, SendFeedback, OpenLog>;
 
 // The action `body` asks for, or nothing when the body is not an object with a string "type",
 // names no action, lacks a required member, or names an action that demo mode ignores.

@@ -36,6 +36,8 @@ void AppDelegate::userContentController(const Json& body) {
                 pickFeedbackFiles();
             } else if constexpr (std::is_same_v<A, bridge::SendFeedback>) {
                 sendFeedback(a.body);
+            } else if constexpr (std::is_same_v<A, bridge::OpenLog>) {
+                openInstallLog();
             }
         },
         *action);

@@ -14,13 +14,16 @@ enum class ActivationPolicy {
     Accessory,  // runs on in the background with no window
 };
 
-enum class MenuCommand { About, CheckNow, OpenSettings, Hide, Quit, Copy, SelectAll, Minimize, Close };
+enum class MenuCommand {
+    About, CheckNow, OpenSettings, Hide, Quit, Copy, SelectAll, Minimize, Close, ZoomIn, ZoomOut, ZoomReset
+};
 
 struct MenuItem {
     std::string title;  // empty for a separator
     MenuCommand command = MenuCommand::About;
     std::string key;  // accelerator letter or sign with the primary modifier; empty: none
     bool separator = false;
+    std::string otherKey;  // a second accelerator for the same command ("=" beside "+"); empty: none
 };
 
 struct Menu {
@@ -41,7 +44,7 @@ struct AboutInfo {
     std::string rights;
 };
 
-// Receives the program's own menu commands (about, check for updates, settings).
+// Receives the program's own menu commands (about, check for updates, settings, zoom).
 class MenuDelegate {
 public:
     virtual ~MenuDelegate() = default;

@@ -1,5 +1,6 @@
 #pragma once
 // What the desktop says about the user's preferences: languages, appearance, motion.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -21,6 +22,15 @@ public:
     // `onChange` runs on the main thread whenever the accessibility display options change.
     virtual void observeAccessibility(std::function<void()> onChange) = 0;
 };
+
+// The desktop's appearance from the freedesktop settings portal's "color-scheme" (0: no
+// preference, 1: prefer dark, 2: prefer light), where the desktop has one; the toolkit's own
+// dark flag decides without an answer or a preference, and for values not known yet.
+inline bool darkFromColorScheme(std::optional<std::uint32_t> colorScheme, bool toolkitDark) {
+    if (colorScheme == 1u) return true;
+    if (colorScheme == 2u) return false;
+    return toolkitDark;
+}
 
 class Environment {
 public:

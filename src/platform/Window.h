@@ -79,6 +79,10 @@ public:
     virtual void showReloadNotice(const ReloadNotice& notice) = 0;
 
     virtual WebView& webView() = 0;
+
+    // The user's zoom factor, kept with the window's size for the next start (1: none kept).
+    virtual double rememberedUserZoom() const = 0;
+    virtual void rememberUserZoom(double zoom) = 0;
 };
 
 }  // namespace suite

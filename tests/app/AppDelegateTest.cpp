@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <fstream>
 
 #include "app/AppDelegate.h"
@@ -96,6 +97,32 @@ TEST(AppDelegateBridge, LinksAndNavigationFollowTheirPolicies) {
     EXPECT_FALSE(app.decidePolicyFor("https://brenlow.example/"));
 }
 
+TEST(AppDelegateBridge, OpenLogOpensTheInstallLogOnlyWhenItIsThere) {
+    Harness h;
+    auto& app = h.start();
+    const auto log = h.launch.logDir / "install.log";
+    app.userContentController({{"type", "openLog"}});
+    std::filesystem::create_directories(h.launch.logDir);
+    std::filesystem::create_symlink(h.settingsFile(), log);
+    app.userContentController({{"type", "openLog"}});
+    EXPECT_TRUE(h.launcher.opened.empty()) << "no log, or a link in its place";
+    std::filesystem::remove(log);
+    std::ofstream(log) << "2026-12-07T07:00:00Z run\n";
+    app.userContentController({{"type", "openLog"}});
+    EXPECT_EQ(h.launcher.opened, (std::vector<std::string>{log.string()}));
+    EXPECT_EQ(h.launcher.openedAs, (std::vector<std::string>{""}));
+}
+
+// The desktop's own answer wins over the toolkit's dark flag; without one the flag stands.
+TEST(AppDelegateWindow, PortalColourSchemeDecidesDarkBeforeTheToolkit) {
+    const std::tuple<std::optional<std::uint32_t>, bool, bool> cases[] = {
+        {1u, false, true}, {2u, true, false}, {0u, true, true}, {0u, false, false},
+        {std::nullopt, true, true}, {7u, false, false}};
+    for (auto [scheme, toolkit, dark] : cases) {
+        EXPECT_EQ(darkFromColorScheme(scheme, toolkit), dark) << scheme.value_or(99) << toolkit;
+    }
+}
+
 TEST(AppDelegateWindow, AppearanceChangesRecolourTheWindowAndReachThePage) {
     Harness h;
     h.start();
@@ -157,6 +184,25 @@ TEST(AppDelegateWindow, ZoomFollowsTheWidthInSteps) {
     EXPECT_EQ(web.zoomChanges, changes);
     EXPECT_FALSE(zoomChange(1180, 1.0005));
     EXPECT_TRUE(zoomChange(1180, 1.002));
+}
+
+TEST(AppDelegateWindow, UserZoomStepsWithinItsBoundsOnTopOfTheWidthAndIsKeptWithTheWindow) {
+    Harness h;
+    h.shell.rememberedZoom = 7;  // a frame file edited by hand
+    auto& app = h.start();
+    auto& web = h.window().web;
+    web.viewWidth = 1475;  // 1.24 from the width
+    app.windowDidResize();
+    EXPECT_NEAR(web.zoomLevel, 1.24 * 3.0, 1e-9);
+    const std::tuple<MenuCommand, int, double> steps[] = {
+        {MenuCommand::ZoomOut, 1, 2.5}, {MenuCommand::ZoomReset, 1, 1.0}, {MenuCommand::ZoomIn, 1, 1.1},
+        {MenuCommand::ZoomIn, 12, 3.0}, {MenuCommand::ZoomOut, 20, 0.5}};
+    for (auto [command, times, kept] : steps) {
+        for (int i = 0; i < times; ++i) app.menuCommand(command);
+        EXPECT_DOUBLE_EQ(h.window().userZoom, kept);
+        EXPECT_NEAR(web.zoomLevel, 1.24 * kept, 1e-9);
+    }
+    EXPECT_EQ(usableUserZoom(std::nan("")), 1.0);
 }
 
 TEST(AppDelegateWindow, CloseRulesFollowStartLogin) {

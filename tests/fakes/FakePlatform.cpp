@@ -20,6 +20,7 @@ std::unique_ptr<Window> FakeShell::createWindow(const WindowSpec& spec, WindowDe
     auto made = std::make_unique<FakeWindow>();
     made->spec = spec;
     made->scheme = std::move(scheme);
+    made->userZoom = rememberedZoom;
     made->web.loadUri(spec.startUri);
     window = made.get();
     return made;

@@ -60,8 +60,11 @@ public:
     void setBackgroundColor(const Rgba& color) override { background = color; }
     void showReloadNotice(const ReloadNotice& notice) override { reloadNotices.push_back(notice); }
     WebView& webView() override { return web; }
+    double rememberedUserZoom() const override { return userZoom; }
+    void rememberUserZoom(double zoom) override { userZoom = zoom; }
 
     WindowSpec spec;
+    double userZoom = 1.0;  // as the frame file would keep it
     SchemeResponder scheme;
     FakeWebView web;
     bool visible = false;
@@ -86,6 +89,7 @@ public:
     void logToSystem(const std::string& line) override { systemLog.push_back(line); }
 
     FakeWindow* window = nullptr;  // the last window made (owned by the caller)
+    double rememberedZoom = 1.0;   // the user zoom a new window finds kept from the last run
     std::vector<ActivationPolicy> policies;
     int activations = 0;
     int terminations = 0;

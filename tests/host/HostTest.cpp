@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "app/AppDelegate.h"
+#include "common/Files.h"
 #include "fakes/CommaLocale.h"
 #include "fakes/TempDir.h"
 #include "host/HostLoop.h"
@@ -59,6 +60,7 @@ protected:
         config.vendorHost = "brenlow.example";
         config.platformName = "linux";
         config.hostTag = "Linux";
+        config.windowFrameFile = scratch_ / "frame.json";
         delegate_ = std::make_unique<AppDelegate>(
             launch_, config,
             Platform{queue_, shell_, system_, env_, http_, background_, packages_, launcher_,
@@ -118,7 +120,22 @@ TEST_F(HostTest, SchemeNavigationPolicyAndZoomAreWiredIntoTheEngine) {
     shell_.mainWindow()->setContentSize(1475, 800);
     EXPECT_TRUE(spinUntil([&] { return std::abs(web().zoom() - 1.24) < 1e-9; }))
         << "zoom " << web().zoom() << " at width " << web().width();
+    // The user's zoom multiplies the width's, and comes back with the window at the next start.
+    delegate_->menuCommand(MenuCommand::ZoomIn);
+    EXPECT_TRUE(spinUntil([&] { return std::abs(web().zoom() - 1.24 * 1.1) < 1e-9; })) << web().zoom();
     shell_.mainWindow()->setContentSize(1180, 780);
+    EXPECT_TRUE(spinUntil([&] { return std::abs(web().zoom() - 1.1) < 1e-9; })) << web().zoom();
+    shell_.mainWindow()->rememberFrame();
+    WindowSpec spec;
+    spec.frameFile = scratch_ / "frame.json";
+    spec.startUri = "about:blank";
+    GMenu* noMenus = g_menu_new();
+    {
+        GtkMainWindow next(gApp, spec, *delegate_, nullptr, G_MENU_MODEL(noMenus));
+        EXPECT_DOUBLE_EQ(next.rememberedUserZoom(), 1.1) << readWholeFile(spec.frameFile).value_or("");
+    }
+    g_object_unref(noMenus);
+    delegate_->menuCommand(MenuCommand::ZoomReset);
     EXPECT_TRUE(spinUntil([&] { return std::abs(web().zoom() - 1.0) < 1e-9; }));
 }
 
@@ -215,6 +232,7 @@ TEST_F(PageTest, InstallShowsEveryPhaseAndOutcome) {
         {"", progress("download", 0), row + " .progress-text", "Downloading… 0%"},
         {"", progress("download", 37.5), row + " .progress-text", "38% · 36.3 MB of 96.9 MB"},
         {"", progress("password", 100), row + " .progress-text", "administrator password"},
+        {"", Json(), "title", "Installing 1 of 1 — TALVEN™ Suite"},
         {"", result("talven.capture", true, "2.0.1"), row + " .product-outcome", "Installed version \u20662.0.1\u2069."},
         {"", Json(), "[data-batch-text]", "everything was installed (1 of 1)"},
         // A result from a hand-off that ends after this page forgot the batch starts a new one.
@@ -223,6 +241,10 @@ TEST_F(PageTest, InstallShowsEveryPhaseAndOutcome) {
         {poll + " [data-retry]", Json(), poll + " .progress-text", "Waiting to start"},
     });
     EXPECT_EQ(pageState("document.querySelector('" + row + " [data-progress]').hidden"), "true");
+    // The retry runs: the window's own title, which the task switcher shows, counts it.
+    EXPECT_TRUE(spinUntil([&] {
+        return std::string(gtk_window_get_title(shell_.mainWindow()->gtkWindow())) == "Installing 1 of 1 — TALVEN™ Suite";
+    })) << gtk_window_get_title(shell_.mainWindow()->gtkWindow());
 }
 
 // What this system cannot install says so on its row and offers nothing to select or install.
@@ -394,11 +416,20 @@ TEST_F(HostTest, DragStripIsExactlyThePagesFreeBand) {
     };
     GtkWidget* strip = find(GTK_WIDGET(shell_.mainWindow()->gtkWindow()));
     ASSERT_NE(strip, nullptr);
+    GtkWidget* menus = gtk_widget_get_first_child(gtk_widget_get_first_child(strip));
+    ASSERT_TRUE(GTK_IS_POPOVER_MENU_BAR(menus));
     for (bool ar : {false, true}) {
         delegate_->saveSettings({{"lang", ar ? "ar" : "en"}});  // the menu bar in each language
         ASSERT_TRUE(spinUntil([&] { return gtk_widget_get_height(strip) > 0; }));
         spinFor(0.3);
         EXPECT_EQ(gtk_widget_get_height(strip), 28) << (ar ? "ar" : "en");
+        // Mirrored in Arabic: the menus at the right edge, the first of them rightmost.
+        graphene_rect_t bar, first;
+        ASSERT_TRUE(gtk_widget_compute_bounds(menus, strip, &bar));
+        ASSERT_TRUE(gtk_widget_compute_bounds(gtk_widget_get_first_child(menus), menus, &first));
+        const float middle = gtk_widget_get_width(strip) / 2.0f;
+        EXPECT_EQ(bar.origin.x > middle, ar) << bar.origin.x;
+        EXPECT_EQ(first.origin.x > bar.size.width / 2, ar) << first.origin.x;
     }
 }
 

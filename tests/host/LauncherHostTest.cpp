@@ -1,5 +1,5 @@
-// Starting an installed product by its desktop entry, as the desktop's own launcher does: GIO
-// finds the entry among the user's applications and runs its Exec line.
+// Handing things to the desktop through GIO: starting an installed product by its desktop entry,
+// as the desktop's launcher does, and opening a file with the program the desktop chose for it.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -40,6 +40,29 @@ TEST(LaunchApplication, StartsTheProgramOfTheEntryTheCatalogNames) {
     EXPECT_TRUE(spinUntil([&] { return readWholeFile(said).value_or("") == "started\n"; }))
         << readWholeFile(said).value_or("(nothing)");
     EXPECT_FALSE(launcher.launchApplication("com.brenlow.NotInstalled.desktop"));
+}
+
+// The install log goes to the program the desktop chose for text, as a double click would send it.
+TEST(OpenWithDefaultHandler, GivesTheInstallLogToTheDesktopsTextProgram) {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    ASSERT_TRUE(data && config) << "run under tests/with-display.sh";
+    fakes::TempDir dir;
+    const fs::path program = dir / "reader", said = dir / "said", log = dir / "install.log";
+    std::ofstream(program) << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << said.string() << "'\n";
+    fs::permissions(program, fs::perms::owner_all);
+    std::ofstream(log) << "2026-12-07T07:00:00Z run\n";
+    fs::create_directories(fs::path(data) / "applications");
+    std::ofstream(fs::path(data) / "applications" / "com.brenlow.HostTestReader.desktop")
+        << "[Desktop Entry]\nType=Application\nName=Reader\nMimeType=text/plain;text/x-log;\nExec='"
+        << program.string() << "' %f\n";
+    std::ofstream(fs::path(config) / "mimeapps.list")
+        << "[Default Applications]\ntext/plain=com.brenlow.HostTestReader.desktop\n"
+           "text/x-log=com.brenlow.HostTestReader.desktop\n";
+    GioLauncher launcher;
+    ASSERT_TRUE(spinUntil([&] { return launcher.openWithDefaultHandler(log.string()) != nullptr; }, 10));
+    EXPECT_TRUE(spinUntil([&] { return readWholeFile(said).value_or("") == log.string() + "\n"; }))
+        << readWholeFile(said).value_or("(nothing)");
 }
 
 }  // namespace

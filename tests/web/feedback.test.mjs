@@ -116,8 +116,8 @@ test('in demo mode the page plays the native events of an install and a submissi
     ...s,
     catalog: { ...s.catalog, products: parsed(...['a', 'b'].map((id) => product({ id, version: '2.0' }))) },
   }));
-  env.app.retryInstall('a');
-  env.app.retryInstall('b');
+  env.app.installProduct('a');
+  env.app.installProduct('b');
   assert.deepEqual(env.posts.map((m) => m.type), ['install', 'install'], 'the request still goes out');
   env.runTimers();
   const { items } = env.app.store.get().install;

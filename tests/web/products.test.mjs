@@ -118,7 +118,7 @@ test('a Debian host looks for, orders and installs each product by its Debian pa
   assert.deepEqual(states(env),
     { suite: 'update', presenter: 'update', capture: 'unavailable', timer: 'unavailable', board: 'current' });
   env.posts.length = 0;
-  assert.deepEqual([env.app.retryInstall('capture'), env.app.updateAll()], [false, true]);
+  assert.deepEqual([env.app.installProduct('capture'), env.app.updateAll()], [false, true]);
   assert.deepEqual(env.posts.map((m) => [m.type, m.items.map((i) => [i.id, i.version])]),
     [['install', [['presenter', '4.2.0-1'], ['suite', '1.1.0-1']]]]);
 });
@@ -129,7 +129,7 @@ test('where installing is not supported, the products are shown and nothing is l
   assert.deepEqual(new Set(Object.values(states(env))), new Set(['unsupported']));
   env.app.setSelected('presenter', true);
   env.receive({ type: 'notifAction', action: 'update' });
-  assert.deepEqual([env.app.installSelected(), env.app.updateAll(), env.app.retryInstall('presenter')], [false, false, false]);
+  assert.deepEqual([env.app.installSelected(), env.app.updateAll(), env.app.installProduct('presenter')], [false, false, false]);
   assert.deepEqual(env.posts.map((m) => m.type).filter((type) => type !== 'save'), ['fetchCatalog']);
 });
 

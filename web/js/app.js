@@ -11,11 +11,12 @@ import {
   withoutFile,
 } from './feedback.js';
 import { t } from './i18n.js';
-import { dismissBatch, installRequested, installStalled } from './install.js';
+import { dismissBatch, failedIds, installRequested, installStalled } from './install.js';
 import {
   applyCheckResult, installBatch, productRows, selectedProducts, updatableProducts, withInstallEvent,
   withSelection, withoutSelection,
 } from './inventory.js';
+import { savedListOf, withSavedList } from './saved-list.js';
 import { AUTO_CHOICES, announceKeys, autoCheckChoice, isCheckDue, newUpdates } from './schedule.js';
 import {
   LANG_CHOICES, VIEWS, applyAppearance, applyInit, createStore, initialState, langChoice, langOf,
@@ -43,8 +44,10 @@ export function createApp({
   const store = createStore(initialState());
   const router = createRouter();
   const expect = createEventWaiter(router.on, timers);
+  // A list already on screen is newer than the saved one, or the same.
+  const savedList = () => (store.get().catalog.products.length > 0 ? null : savedListOf(store.get().settings));
   const liveCheck = () => runUpdateCheck({
-    post, expect, loadSample, isDemo: () => store.get().demo, packageKind: () => store.get().packages,
+    post, expect, loadSample, saved: savedList, isDemo: () => store.get().demo, packageKind: () => store.get().packages,
   });
   const run = runCheck ?? liveCheck;
 
@@ -59,7 +62,7 @@ export function createApp({
       result = { ok: false, error: 'failed' };
     }
     store.update((state) => applyCheckResult(state, result));
-    if (result?.ok === true) afterCheck();
+    if (result?.ok === true) afterCheck(result);
     return result;
   }
 
@@ -67,9 +70,14 @@ export function createApp({
   // again; a newer version of the same product is.
   const announced = new Set();
 
-  function afterCheck() {
+  function afterCheck(result) {
     const state = store.get();
-    if (state.booted) saveSettings({ ...state.settings, lastCheck: now() });
+    if (state.booted) {
+      const at = now();
+      const settings = { ...state.settings, lastCheck: at };
+      saveSettings(typeof result.text === 'string' && result.installed instanceof Map
+        ? withSavedList(settings, result.text, result.installed, at) : settings);
+    }
     const updates = updatableProducts(state);
     const fresh = newUpdates(updates, announced);
     for (const key of announceKeys(updates)) announced.add(key);
@@ -113,6 +121,7 @@ export function createApp({
   // they are for this host's kind, and none that is already on its way.
   function requestInstall(ids) {
     const state = store.get();
+    if (state.catalog.source === 'cache') return false;
     const wanted = productRows(state).filter((row) => row.available && !row.busy && ids.includes(row.product.id))
       .map((row) => row.product);
     if (wanted.length === 0) return false;
@@ -126,7 +135,11 @@ export function createApp({
     return true;
   }
 
-  const retryInstall = (id) => requestInstall([id]);
+  const installProduct = (id) => requestInstall([id]);
+  const retryFailed = () => requestInstall(failedIds(store.get().install));
+
+  // The native side opens the log with the desktop's handler for it.
+  const openLog = () => post({ type: 'openLog' }) !== false;
 
   function dismissInstalls() {
     store.update((s) => {
@@ -314,7 +327,9 @@ export function createApp({
     setSelected,
     installSelected,
     updateAll,
-    retryInstall,
+    installProduct,
+    retryFailed,
+    openLog,
     dismissInstalls,
     setAutoCheck,
     setFeedbackField,

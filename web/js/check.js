@@ -87,13 +87,28 @@ async function scanInstalled({ post, expect, products, waitMs }) {
   return installed;
 }
 
+// The list a failed check can stand on: the catalog text of the last good
+// check (`saved` → { text, at } or null), read again, with installed versions
+// from a fresh scan (which needs no network) or else those the last good
+// check found.
+async function savedList({ saved, kind, post, expect, scanWait }) {
+  const copy = saved();
+  if (!copy) return null;
+  const parsed = parseCatalog(copy.text);
+  if (!parsed.ok) return null;
+  const offered = parsed.products.map((p) => productFor(p, kind)).filter(Boolean);
+  const installed = await scanInstalled({ post, expect, products: offered, waitMs: scanWait }) ?? copy.installed;
+  return { products: parsed.products, installed, savedAt: copy.at, leftOut: parsed.leftOut };
+}
+
 // One whole check. Resolves to
-//   { ok: true, source: "live" | "sample", products, installed, problems, leftOut }
-//   { ok: false, error: "offline" | "unavailable" | "outdated" | "timeout", problems }
+//   { ok: true, source: "live" | "sample", text, products, installed, problems, leftOut }
+//   { ok: false, error: "offline" | "unavailable" | "outdated" | "timeout", problems, saved? }
 // and never rejects for a missing or bad answer.
 export async function runUpdateCheck({
   post,
   expect,
+  saved = () => null,
   isDemo = () => false,
   packageKind = () => 'pkg',
   loadSample = loadSampleCatalog,
@@ -133,18 +148,22 @@ export async function runUpdateCheck({
   }
 
   if (problems.length > 0) warn('suite: catalog problems', problems);
-  if (error) return { ok: false, error, problems };
-
   // Only what this host can install is looked for: a product without a
   // package of its kind has nothing the native side could find.
   const kind = packageKind();
+  if (error) {
+    const list = await savedList({ saved, kind, post, expect, scanWait });
+    return list ? { ok: false, error, problems, saved: list } : { ok: false, error, problems };
+  }
+
   const offered = parsed.products.map((p) => productFor(p, kind)).filter(Boolean);
   let installed = await scanInstalled({ post, expect, products: offered, waitMs: scanWait });
   if (installed === null) return { ok: false, error: 'timeout', problems };
   // Sample installs exist only to show every state in a demo; what the real
   // scan found still wins.
   if (source === 'sample') installed = new Map([...parsed.demoInstalled, ...installed]);
-  return { ok: true, source, products: parsed.products, installed, problems, leftOut: parsed.leftOut };
+  const text = source === 'live' ? fetched.text : null;
+  return { ok: true, source, text, products: parsed.products, installed, problems, leftOut: parsed.leftOut };
 }
 
 export function createChecker({

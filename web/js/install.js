@@ -16,6 +16,10 @@
 
 export const PHASES = Object.freeze(['queued', 'download', 'verify', 'password', 'install', 'installer']);
 export const ERRORS = Object.freeze(['download', 'check', 'install', 'cancelled']);
+// Why an item failed, when the native side could tell: a code for the
+// transfer or the check that went wrong, or "http-" and the status code.
+export const REASONS = Object.freeze(['offline', 'dns', 'tls', 'timeout', 'redirect', 'space', 'refused', 'digest', 'size']);
+export const isReason = (value) => REASONS.includes(value) || (typeof value === 'string' && /^http-[1-5]\d\d$/.test(value));
 const RANK = Object.fromEntries(PHASES.map((phase, index) => [phase, index]));
 
 // How long each phase may go without a word before the page stops waiting.
@@ -85,7 +89,11 @@ function progressed(entry, phase, pct, now) {
 function finished(entry, event, now) {
   const result = event.ok === true
     ? { ok: true, version: typeof event.version === 'string' ? event.version : '' }
-    : { ok: false, error: ERRORS.includes(event.error) ? event.error : 'unknown' };
+    : {
+      ok: false,
+      error: ERRORS.includes(event.error) ? event.error : 'unknown',
+      ...(isReason(event.reason) ? { reason: event.reason } : {}),
+    };
   return { phase: entry?.phase ?? 'queued', pct: entry?.pct ?? 0, at: now, result, lost: false };
 }
 
@@ -158,6 +166,21 @@ export function batchSummary(install) {
   };
   summary.done = summary.active === 0;
   return summary;
+}
+
+// The batch's items that did not install, in batch order, for one retry.
+export function failedIds(install) {
+  return install.batch.filter((id) => {
+    const entry = install.items.get(id);
+    return Boolean(entry) && ((entry.result && !entry.result.ok) || (!entry.result && entry.lost));
+  });
+}
+
+// Which item of a running batch is being worked on: the first not finished,
+// counted from 1; null once the batch is done.
+export function batchPosition(summary) {
+  if (!summary || summary.done) return null;
+  return { current: Math.min(summary.total, summary.total - summary.active + 1), total: summary.total };
 }
 
 // Closing the finished batch forgets every outcome, also those of earlier

@@ -13,9 +13,12 @@ function isObject(value) {
 
 // Installed versions are kept in a Map by product id, never a plain object,
 // where an id such as "constructor" would find a member every object has.
-// `leftOut` counts the products beyond the number a catalog may list.
+// `leftOut` counts the products beyond the number a catalog may list;
+// `savedAt` is when a list shown from the saved copy was checked.
 export function emptyCatalog() {
-  return { products: [], installed: new Map(), source: null, error: null, problems: [], leftOut: 0 };
+  return {
+    products: [], installed: new Map(), source: null, error: null, problems: [], leftOut: 0, savedAt: null,
+  };
 }
 
 
@@ -53,7 +56,9 @@ export function productRows(state) {
     }
     const installed = installedVersion(state, product);
     const status = productState(installed, product.version, kind);
-    const selectable = isInstallable(status) && !busy;
+    // A saved list is shown to tell what there is, not to install from: its
+    // packages may have moved on, and without network nothing can come.
+    const selectable = isInstallable(status) && !busy && state.catalog.source !== 'cache';
     return {
       product,
       available: true,
@@ -73,6 +78,24 @@ export function productRows(state) {
 
 export const selectedProducts = (state) =>
   productRows(state).filter((row) => row.selected).map((row) => row.product);
+
+// What the header says about the list: how many updates wait and how much
+// they download.
+export function pendingUpdates(rows) {
+  const updates = rows.filter((row) => row.available && row.state === STATES.update);
+  return { count: updates.length, bytes: updates.reduce((sum, row) => sum + row.product.size, 0) };
+}
+
+// Within its group a product with an update comes first, the others keep the
+// catalog's order. Decided once per check, from what the check found: a row
+// that finishes updating stays where it is instead of jumping away from the
+// user's pointer and focus.
+function updatesFirst(state) {
+  const waiting = new Set(productRows(state).filter((row) => row.state === STATES.update).map((row) => row.product.id));
+  const rank = (product) => (waiting.has(product.id) ? 0 : 1);
+  const products = [...state.catalog.products].sort((a, b) => rank(a) - rank(b));
+  return { ...state, catalog: { ...state.catalog, products } };
+}
 
 export const updatableProducts = (state) =>
   productRows(state).filter((row) => row.state === STATES.update && !row.busy).map((row) => row.product);
@@ -102,29 +125,39 @@ export function withoutSelection(state) {
   return state.selected.length === 0 ? state : { ...state, selected: [] };
 }
 
+const keepingSelection = (state) => ({ ...state, selected: keepSelectable(state) });
+
+function listFrom(outcome, source, error) {
+  return {
+    products: outcome.products,
+    installed: outcome.installed instanceof Map ? new Map(outcome.installed) : new Map(),
+    source,
+    error,
+    problems: Array.isArray(outcome.problems) ? [...outcome.problems] : [],
+    leftOut: Number.isSafeInteger(outcome.leftOut) && outcome.leftOut > 0 ? outcome.leftOut : 0,
+    savedAt: source === 'cache' ? outcome.savedAt : null,
+  };
+}
+
 // A check's outcome. A success replaces products and installed versions; a
 // failure keeps what was shown and records why, so the view can explain the
-// old list and offer a retry. A result without products (a check stood in by
-// a caller) changes nothing but the error.
+// old list and offer a retry. With nothing on show yet (a start without
+// network), a failure brings the list saved by the last good check instead.
+// A result without products (a check stood in by a caller) changes nothing
+// but the error.
 export function applyCheckResult(state, result) {
   const outcome = isObject(result) ? result : { ok: false };
-  let catalog;
+  const error = outcome.ok === true ? null : typeof outcome.error === 'string' ? outcome.error : 'failed';
+  let catalog = { ...state.catalog, error };
   if (outcome.ok === true && Array.isArray(outcome.products)) {
-    catalog = {
-      products: outcome.products,
-      installed: outcome.installed instanceof Map ? new Map(outcome.installed) : new Map(),
-      source: outcome.source === 'sample' ? 'sample' : 'live',
-      error: null,
-      problems: Array.isArray(outcome.problems) ? [...outcome.problems] : [],
-      leftOut: Number.isSafeInteger(outcome.leftOut) && outcome.leftOut > 0 ? outcome.leftOut : 0,
-    };
-  } else if (outcome.ok === true) {
-    catalog = { ...state.catalog, error: null };
+    catalog = listFrom(outcome, outcome.source === 'sample' ? 'sample' : 'live', null);
+  } else if (outcome.ok !== true && isObject(outcome.saved) && Array.isArray(outcome.saved.products) &&
+    state.catalog.products.length === 0) {
+    catalog = listFrom(outcome.saved, 'cache', error);
   } else {
-    catalog = { ...state.catalog, error: typeof outcome.error === 'string' ? outcome.error : 'failed' };
+    return keepingSelection({ ...state, catalog });
   }
-  const next = { ...state, catalog };
-  return { ...next, selected: keepSelectable(next) };
+  return keepingSelection(updatesFirst({ ...state, catalog }));
 }
 
 // An install event, and for a success the version now installed: the row

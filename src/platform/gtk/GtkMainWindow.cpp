@@ -17,6 +17,16 @@ int clampSide(double value, int minimum) {
                                        static_cast<long>(kLargestSide)));
 }
 
+// A widget's direction is its own: children follow the program's default, not their parent, so
+// the strip's menus and buttons are each set.
+void setDirectionOfTree(GtkWidget* widget, GtkTextDirection direction) {
+    gtk_widget_set_direction(widget, direction);
+    for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr;
+         child = gtk_widget_get_next_sibling(child)) {
+        setDirectionOfTree(child, direction);
+    }
+}
+
 }  // namespace
 
 GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, WindowDelegate& delegate,
@@ -83,6 +93,8 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
     gtk_window_set_child(window_, overlay);
     g_signal_connect(window_, "close-request", G_CALLBACK(onCloseRequest), this);
     g_signal_connect(window_, "notify::is-active", G_CALLBACK(onActiveChanged), this);
+    // The page's title is the window's: the task switcher shows an install's progress.
+    g_signal_connect(web_->widget(), "notify::title", G_CALLBACK(onTitleChanged), this);
 
     css_ = gtk_css_provider_new();
     gtk_style_context_add_provider_for_display(gtk_widget_get_display(GTK_WIDGET(window_)),
@@ -97,6 +109,7 @@ GtkMainWindow::~GtkMainWindow() {
     // Taking the window down lays it out once more; nothing of that may reach this object.
     g_signal_handlers_disconnect_by_data(probe_, this);
     g_signal_handlers_disconnect_by_data(window_, this);
+    g_signal_handlers_disconnect_by_data(web_->widget(), this);
     if (resizeSource_ != 0) g_source_remove(resizeSource_);
     gtk_style_context_remove_provider_for_display(gtk_widget_get_display(GTK_WIDGET(window_)),
                                                   GTK_STYLE_PROVIDER(css_));
@@ -190,7 +203,7 @@ void GtkMainWindow::onReloadClicked(GtkButton*, gpointer data) {
 
 void GtkMainWindow::setMenuBar(GMenuModel* model, bool rightToLeft) {
     gtk_popover_menu_bar_set_menu_model(GTK_POPOVER_MENU_BAR(menuBar_), model);
-    gtk_widget_set_direction(strip_, rightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
+    setDirectionOfTree(strip_, rightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
 }
 
 void GtkMainWindow::minimize() { gtk_window_minimize(window_); }
@@ -203,7 +216,8 @@ void GtkMainWindow::rememberFrame() const {
     gtk_window_get_default_size(window_, &width, &height);
     Json frame = {{"width", width},
                   {"height", height},
-                  {"maximized", static_cast<bool>(gtk_window_is_maximized(window_))}};
+                  {"maximized", static_cast<bool>(gtk_window_is_maximized(window_))},
+                  {"zoom", userZoom_}};
     std::error_code ignored;
     std::filesystem::create_directories(spec_.frameFile.parent_path(), ignored);
     writeFileAtomically(spec_.frameFile, frame.dump(2) + "\n");
@@ -222,6 +236,9 @@ void GtkMainWindow::restoreFrame() {
                                     clampSide(height->get<double>(), spec_.minHeight));
     }
     if (boolMember(frame, "maximized") == true) gtk_window_maximize(window_);
+    // Whether the value is usable is the application's rule; here it is only kept.
+    auto zoom = frame.find("zoom");
+    if (zoom != frame.end() && zoom->is_number()) userZoom_ = zoom->get<double>();
 }
 
 gboolean GtkMainWindow::onCloseRequest(GtkWindow*, gpointer data) {
@@ -232,6 +249,11 @@ gboolean GtkMainWindow::onCloseRequest(GtkWindow*, gpointer data) {
     gtk_widget_set_visible(GTK_WIDGET(self->window_), FALSE);
     self->delegate_.windowDidClose();
     return TRUE;
+}
+
+void GtkMainWindow::onTitleChanged(GObject* view, GParamSpec*, gpointer data) {
+    const char* title = webkit_web_view_get_title(WEBKIT_WEB_VIEW(view));
+    if (title != nullptr && *title != '\0') gtk_window_set_title(static_cast<GtkMainWindow*>(data)->window_, title);
 }
 
 void GtkMainWindow::onActiveChanged(GObject*, GParamSpec*, gpointer data) {

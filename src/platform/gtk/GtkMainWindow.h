@@ -26,9 +26,12 @@ public:
     void setBackgroundColor(const Rgba& color) override;
     void showReloadNotice(const ReloadNotice& notice) override;
     WebView& webView() override { return *web_; }
+    double rememberedUserZoom() const override { return userZoom_; }
+    void rememberUserZoom(double zoom) override { userZoom_ = zoom; }
 
     GtkWebView& gtkWebView() { return *web_; }
     GtkWindow* gtkWindow() const { return window_; }
+    // The strip's menus, laid out right to left (the menus at the right edge) for Arabic.
     void setMenuBar(GMenuModel* model, bool rightToLeft);
     void minimize();
     void close();
@@ -40,6 +43,7 @@ private:
     static gboolean onCloseRequest(GtkWindow*, gpointer self);
     static void onResize(GtkDrawingArea*, int, int, gpointer self);
     static void onActiveChanged(GObject*, GParamSpec*, gpointer self);
+    static void onTitleChanged(GObject* view, GParamSpec*, gpointer self);
     static void onReloadClicked(GtkButton*, gpointer self);
 
     const WindowSpec spec_;
@@ -53,6 +57,7 @@ private:
     GtkWidget* reloadNotice_ = nullptr;  // while it is shown
     GtkCssProvider* css_ = nullptr;
     guint resizeSource_ = 0;
+    double userZoom_ = 1.0;
 };
 
 // The window's style sheet for a window of `color`: its background, and the strip's text in a

@@ -22,7 +22,8 @@ constexpr CommandAction kActions[] = {
     {MenuCommand::OpenSettings, "settings"}, {MenuCommand::Hide, "hide"},
     {MenuCommand::Quit, "quit"},         {MenuCommand::Copy, "copy"},
     {MenuCommand::SelectAll, "select-all"},  {MenuCommand::Minimize, "minimize"},
-    {MenuCommand::Close, "close"},
+    {MenuCommand::Close, "close"},        {MenuCommand::ZoomIn, "zoom-in"},
+    {MenuCommand::ZoomOut, "zoom-out"},  {MenuCommand::ZoomReset, "zoom-reset"},
 };
 
 const char* actionName(MenuCommand command) {
@@ -34,6 +35,9 @@ const char* actionName(MenuCommand command) {
 
 std::string accelerator(const std::string& key) {
     if (key == ",") return "<Primary>comma";
+    if (key == "+") return "<Primary>plus";
+    if (key == "=") return "<Primary>equal";
+    if (key == "-") return "<Primary>minus";
     return "<Primary>" + key;
 }
 
@@ -121,7 +125,8 @@ void GtkShell::setMenuBar(const MenuBar& bar, MenuDelegate& delegate) {
             g_menu_append(section, item.title.c_str(), action.c_str());
             if (!item.key.empty()) {
                 std::string accel = accelerator(item.key);
-                const char* accels[] = {accel.c_str(), nullptr};
+                std::string other = item.otherKey.empty() ? "" : accelerator(item.otherKey);
+                const char* accels[] = {accel.c_str(), other.empty() ? nullptr : other.c_str(), nullptr};
                 gtk_application_set_accels_for_action(app_, action.c_str(), accels);
             }
         }
@@ -184,6 +189,9 @@ void GtkShell::runCommand(MenuCommand command) {
         case MenuCommand::About:
         case MenuCommand::CheckNow:
         case MenuCommand::OpenSettings:
+        case MenuCommand::ZoomIn:
+        case MenuCommand::ZoomOut:
+        case MenuCommand::ZoomReset:
             if (menuDelegate_ != nullptr) menuDelegate_->menuCommand(command);
             return;
         case MenuCommand::Quit: terminate(); return;

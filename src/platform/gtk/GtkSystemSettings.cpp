@@ -6,6 +6,16 @@
 
 namespace suite::gtk {
 
+namespace {
+
+constexpr const char* kPortal = "org.freedesktop.portal.Desktop";
+constexpr const char* kPortalPath = "/org/freedesktop/portal/desktop";
+constexpr const char* kSettingsInterface = "org.freedesktop.portal.Settings";
+constexpr const char* kAppearance = "org.freedesktop.appearance";
+constexpr const char* kColorScheme = "color-scheme";
+
+}  // namespace
+
 GtkSystemSettings::GtkSystemSettings(const Environment& env)
     : env_(env), settings_(gtk_settings_get_default()) {
     if (settings_ == nullptr) return;
@@ -16,10 +26,78 @@ GtkSystemSettings::GtkSystemSettings(const Environment& env)
     }
     handlers_.push_back(g_signal_connect(settings_, "notify::gtk-enable-animations",
                                          G_CALLBACK(notifyAccessibility), this));
+
+    // The portal answers later; until then, and without a session bus or a portal, GTK's own
+    // settings stand.
+    bus_ = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    if (bus_ == nullptr) return;
+    portalCalls_ = g_cancellable_new();
+    portalSubscription_ = g_dbus_connection_signal_subscribe(
+        bus_, kPortal, kSettingsInterface, "SettingChanged", kPortalPath, kAppearance,
+        G_DBUS_SIGNAL_FLAGS_NONE, onPortalChange, this, nullptr);
+    askPortal("ReadOne");
 }
 
 GtkSystemSettings::~GtkSystemSettings() {
     for (gulong handler : handlers_) g_signal_handler_disconnect(settings_, handler);
+    if (bus_ == nullptr) return;
+    g_cancellable_cancel(portalCalls_);
+    g_object_unref(portalCalls_);
+    g_dbus_connection_signal_unsubscribe(bus_, portalSubscription_);
+    g_object_unref(bus_);
+}
+
+void GtkSystemSettings::askPortal(const char* method) {
+    g_dbus_connection_call(bus_, kPortal, kPortalPath, kSettingsInterface, method,
+                           g_variant_new("(ss)", kAppearance, kColorScheme), G_VARIANT_TYPE("(v)"),
+                           G_DBUS_CALL_FLAGS_NONE, 5000, portalCalls_, onPortalAnswer, this);
+}
+
+void GtkSystemSettings::onPortalAnswer(GObject* bus, GAsyncResult* result, gpointer data) {
+    GError* error = nullptr;
+    GVariant* reply = g_dbus_connection_call_finish(G_DBUS_CONNECTION(bus), result, &error);
+    if (reply == nullptr) {
+        // Cancelled: the object is gone. A portal older than ReadOne still has Read.
+        const bool gone = g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED);
+        const bool older = g_error_matches(error, G_DBUS_ERROR, G_DBUS_ERROR_UNKNOWN_METHOD);
+        g_error_free(error);
+        if (!gone && older) static_cast<GtkSystemSettings*>(data)->askPortal("Read");
+        return;
+    }
+    GVariant* value = nullptr;
+    g_variant_get(reply, "(v)", &value);
+    static_cast<GtkSystemSettings*>(data)->setColorScheme(value);
+    g_variant_unref(value);
+    g_variant_unref(reply);
+}
+
+void GtkSystemSettings::onPortalChange(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                                       const gchar*, GVariant* parameters, gpointer data) {
+    const gchar* space = nullptr;
+    const gchar* key = nullptr;
+    GVariant* value = nullptr;
+    if (!g_variant_is_of_type(parameters, G_VARIANT_TYPE("(ssv)"))) return;
+    g_variant_get(parameters, "(&s&sv)", &space, &key, &value);
+    if (g_strcmp0(space, kAppearance) == 0 && g_strcmp0(key, kColorScheme) == 0) {
+        static_cast<GtkSystemSettings*>(data)->setColorScheme(value);
+    }
+    g_variant_unref(value);
+}
+
+void GtkSystemSettings::setColorScheme(GVariant* value) {
+    // "Read" wraps the value in one more variant than "ReadOne" does.
+    GVariant* inner = g_variant_ref(value);
+    while (g_variant_is_of_type(inner, G_VARIANT_TYPE_VARIANT)) {
+        GVariant* next = g_variant_get_variant(inner);
+        g_variant_unref(inner);
+        inner = next;
+    }
+    std::optional<std::uint32_t> scheme;
+    if (g_variant_is_of_type(inner, G_VARIANT_TYPE_UINT32)) scheme = g_variant_get_uint32(inner);
+    g_variant_unref(inner);
+    const bool before = isDark();
+    colorScheme_ = scheme;
+    if (isDark() != before) notifyAppearance(nullptr, nullptr, this);
 }
 
 std::vector<std::string> GtkSystemSettings::preferredLanguages() const {
@@ -27,7 +105,7 @@ std::vector<std::string> GtkSystemSettings::preferredLanguages() const {
 }
 
 bool GtkSystemSettings::isDark() const {
-    if (settings_ == nullptr) return false;
+    if (settings_ == nullptr) return darkFromColorScheme(colorScheme_, false);
     gboolean preferDark = FALSE;
     gchar* theme = nullptr;
     g_object_get(settings_, "gtk-application-prefer-dark-theme", &preferDark, "gtk-theme-name",
@@ -40,7 +118,7 @@ bool GtkSystemSettings::isDark() const {
         g_free(lower);
         g_free(theme);
     }
-    return preferDark || darkTheme;
+    return darkFromColorScheme(colorScheme_, preferDark || darkTheme);
 }
 
 bool GtkSystemSettings::reduceMotion() const {

@@ -1,8 +1,11 @@
 #pragma once
-// Appearance and motion preferences from GtkSettings, languages from the environment.
+// Appearance from the desktop's settings portal (GNOME's "Dark style" and its peers), else from
+// GtkSettings; motion from GtkSettings, languages from the environment.
 #include <gtk/gtk.h>
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "platform/SystemSettings.h"
@@ -21,6 +24,11 @@ public:
     void observeAccessibility(std::function<void()> onChange) override;
 
 private:
+    void askPortal(const char* method);
+    void setColorScheme(GVariant* value);
+    static void onPortalAnswer(GObject* bus, GAsyncResult* result, gpointer self);
+    static void onPortalChange(GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                               const gchar*, GVariant* parameters, gpointer self);
     static void notifyAppearance(GObject*, GParamSpec*, gpointer self);
     static void notifyAccessibility(GObject*, GParamSpec*, gpointer self);
 
@@ -29,6 +37,10 @@ private:
     std::vector<gulong> handlers_;
     std::vector<std::function<void()>> appearanceObservers_;
     std::vector<std::function<void()>> accessibilityObservers_;
+    GDBusConnection* bus_ = nullptr;
+    guint portalSubscription_ = 0;
+    GCancellable* portalCalls_ = nullptr;  // cancelled with this object
+    std::optional<std::uint32_t> colorScheme_;  // until the portal answers: none
 };
 
 }  // namespace suite::gtk

@@ -93,7 +93,12 @@ export function mountFeedback(app, doc = document) {
 
   function trySend() {
     tried = true;
-    if (app.sendFeedback()) return;
+    if (app.sendFeedback()) {
+      // The send button is disabled while it runs; the progress beside it
+      // keeps the focus in the form, so the keys still scroll the panel.
+      progress.focus();
+      return;
+    }
     // Take the user to the first thing to fix.
     const problems = validate(app.store.get().feedback);
     if (problems.message) message.focus();
@@ -147,7 +152,10 @@ export function mountFeedback(app, doc = document) {
     put(message, fb.message);
     put(email, fb.email);
     device.checked = fb.device;
-    for (const field of [categoryGroup, message, email, device, pick]) field.disabled = busy;
+    for (const field of [categoryGroup, device, pick]) field.disabled = busy;
+    // Read-only, not disabled: what was written can still be reached and read.
+    message.readOnly = busy;
+    email.readOnly = busy;
     send.disabled = busy;
     send.setAttribute('aria-busy', String(busy));
 
@@ -165,6 +173,7 @@ export function mountFeedback(app, doc = document) {
     if (busy && shownStatus !== 'sending') setText(live, t(lang, 'feedback.sending', { pct: formatPct(lang, 0) }));
     shownStatus = fb.status;
 
+    const progressHadFocus = progress.contains(doc.activeElement);
     progress.hidden = !busy;
     if (busy) {
       const pct = formatPct(lang, fb.pct);
@@ -184,7 +193,8 @@ export function mountFeedback(app, doc = document) {
       setText(outcomeBody, t(lang, `feedback.${key}.body`));
       retry.hidden = fb.status === 'sent';
       // The outcome sits above the form, out of sight of the send button.
-      if (appeared) outcome.scrollIntoView?.({ block: 'nearest' });
+      if (appeared && progressHadFocus) outcome.focus();
+      else if (appeared) outcome.scrollIntoView?.({ block: 'nearest' });
     }
   }
 

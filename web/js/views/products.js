@@ -6,12 +6,14 @@
 // never rebuilds the list under the user's pointer or keyboard focus. Every
 // catalog text goes in as text, never as markup: the catalog is remote data.
 
+import { createAnnouncer, milestoneOf } from '../announcer.js';
 import { $, $$, setText } from '../dom.js';
 import { MAX_PRODUCTS } from '../catalog.js';
 import { checkStatus } from '../check.js';
-import { formatPct, formatSize, t } from '../i18n.js';
-import { batchSummary, itemProgress } from '../install.js';
-import { productRows } from '../inventory.js';
+import { formatPct, formatSize, formatWhen, t } from '../i18n.js';
+import { batchPosition, batchSummary, itemProgress } from '../install.js';
+import { pendingUpdates, productRows } from '../inventory.js';
+import { failureMessage, updateAllLabel, updatesHeadline, windowTitle } from '../messages.js';
 import { lastCheckOf } from '../schedule.js';
 import { langOf } from '../state.js';
 
@@ -60,10 +62,12 @@ function fact(doc) {
 function buildRow(doc, product, app) {
   const li = el(doc, 'li', 'product', { 'data-product': product.id });
 
-  const pick = el(doc, 'span', 'product-pick');
+  // The tick adds the product to a batch; its visible word says so.
+  const pick = el(doc, 'label', 'product-pick');
   const box = el(doc, 'input', 'check', { type: 'checkbox', 'data-select': '' });
   box.addEventListener('change', () => app.setSelected(product.id, box.checked));
-  pick.append(box);
+  const pickText = el(doc, 'span', 'pick-text');
+  pick.append(box, pickText);
 
   const mark = el(doc, 'span', 'product-icon', { 'aria-hidden': 'true' });
   mark.append(icon(doc, GROUP_ICONS[product.group] ?? 'i-app'));
@@ -87,6 +91,9 @@ function buildRow(doc, product, app) {
   const notesTitle = el(doc, 'summary');
   const notesText = el(doc, 'p');
   notes.append(notesTitle, notesText);
+  // Where the row's install stands; focus moves here from the buttons that
+  // start one, since they leave the row while it runs.
+  const status = el(doc, 'div', 'product-status', { tabindex: '-1' });
   const progress = el(doc, 'div', 'product-progress', { 'data-progress': '' });
   const progressText = el(doc, 'span', 'progress-text');
   const bar = el(doc, 'div', 'bar', { role: 'progressbar', 'aria-valuemin': '0', 'aria-valuemax': '100' });
@@ -96,23 +103,37 @@ function buildRow(doc, product, app) {
   const outcomeIcon = icon(doc, 'i-check');
   const outcomeText = el(doc, 'span', 'outcome-words');
   const retry = el(doc, 'button', 'btn btn-secondary btn-small', { type: 'button', 'data-retry': '' });
-  retry.addEventListener('click', () => app.retryInstall(product.id));
+  const startInstall = () => {
+    if (app.installProduct(product.id)) status.focus();
+  };
+  retry.addEventListener('click', startInstall);
   outcome.append(outcomeIcon, outcomeText, retry);
-  main.append(head, desc, facts, notes, progress, outcome);
+  const details = el(doc, 'details', 'failure-details', { 'data-failure-details': '' });
+  const detailsTitle = el(doc, 'summary');
+  const detailsCode = el(doc, 'p', 'failure-code');
+  const detailsTime = el(doc, 'p');
+  const openLog = el(doc, 'button', 'btn-link', { type: 'button', 'data-open-log': '' });
+  openLog.addEventListener('click', () => app.openLog());
+  details.append(detailsTitle, detailsCode, detailsTime, openLog);
+  status.append(progress, outcome, details);
+  main.append(head, desc, facts, notes, status);
 
   const side = el(doc, 'div', 'product-side');
   const badge = el(doc, 'span', 'state-badge', { 'data-state-badge': '' });
   const badgeIcon = icon(doc, 'i-check');
   const badgeText = el(doc, 'span');
   badge.append(badgeIcon, badgeText);
+  const install = el(doc, 'button', 'btn btn-primary btn-small', { type: 'button', 'data-install': '' });
+  install.addEventListener('click', startInstall);
   const open = el(doc, 'button', 'btn btn-secondary btn-small', { type: 'button', 'data-open': '' });
   open.addEventListener('click', () => app.openProduct(product.id));
-  side.append(badge, open);
+  side.append(badge, install, open);
 
   li.append(pick, mark, main, side);
   return {
-    li, box, name, self, desc, facts, installed, available, size, notes, notesTitle, notesText,
-    badge, badgeIcon, badgeText, open, progress, progressText, bar, outcome, outcomeIcon, outcomeText, retry,
+    li, pick, box, pickText, name, self, desc, facts, installed, available, size, notes, notesTitle, notesText,
+    badge, badgeIcon, badgeText, install, open, status, progress, progressText, bar, outcome, outcomeIcon,
+    outcomeText, retry, details, detailsTitle, detailsCode, detailsTime, openLog,
   };
 }
 
@@ -123,7 +144,7 @@ function progressWords(lang, progress, product) {
     const version = isolateLtr(progress.version || product.version);
     return t(lang, product.self ? 'install.okSelf' : 'install.ok', { version });
   }
-  if (progress.state === 'failed') return t(lang, `install.error.${progress.error}`);
+  if (progress.state === 'failed') return failureMessage(lang, progress);
   if (progress.state === 'lost') return t(lang, 'install.lost');
   if (progress.phase === 'download') {
     const pct = formatPct(lang, progress.pct);
@@ -137,7 +158,7 @@ function progressWords(lang, progress, product) {
 
 const OUTCOME_ICONS = { ok: 'i-check', failed: 'i-alert', lost: 'i-clock' };
 
-function renderProgress(parts, progress, words, lang, name) {
+function renderProgress(parts, progress, words, lang, name, at) {
   const active = progress?.state === 'active';
   parts.progress.hidden = !active;
   parts.outcome.hidden = !progress || active;
@@ -166,18 +187,37 @@ function renderProgress(parts, progress, words, lang, name) {
     setText(parts.retry, t(lang, 'install.retry'));
     parts.retry.setAttribute('aria-label', t(lang, 'install.retryName', { name }));
   }
+  const failed = progress?.state === 'failed';
+  parts.details.hidden = !failed;
+  if (failed) {
+    setText(parts.detailsTitle, t(lang, 'install.details'));
+    setText(parts.detailsCode, t(lang, 'install.detailsCode', { code: `\u2066${progress.reason ?? progress.error}\u2069` }));
+    setText(parts.detailsTime, t(lang, 'install.detailsTime', { when: formatWhen(lang, at) }));
+    setText(parts.openLog, t(lang, 'install.openLog'));
+  } else {
+    parts.details.open = false;
+  }
+  parts.status.hidden = !progress;
 }
 
-function renderRow(parts, row, lang, progress) {
+function renderRow(parts, row, lang, progress, at) {
   const { product } = row;
   const name = product.name[lang] ?? product.name.en;
   parts.li.dataset.state = row.state;
 
-  parts.box.hidden = !row.selectable;
-  renderProgress(parts, progress, progressWords(lang, progress, product), lang, name);
+  parts.pick.hidden = !row.selectable;
+  renderProgress(parts, progress, progressWords(lang, progress, product), lang, name, at);
   parts.box.disabled = !row.selectable;
   parts.box.checked = row.selected;
   parts.box.setAttribute('aria-label', t(lang, 'product.select', { name }));
+  setText(parts.pickText, t(lang, 'product.selectShort'));
+
+  parts.install.hidden = !row.selectable;
+  if (row.selectable) {
+    const verb = row.state === 'update' ? 'update' : 'install';
+    setText(parts.install, t(lang, `product.${verb}`));
+    parts.install.setAttribute('aria-label', t(lang, `product.${verb}Name`, { name }));
+  }
 
   setText(parts.name, name);
   parts.self.hidden = !product.self;
@@ -220,6 +260,7 @@ export function mountProducts(app, doc = document) {
   const button = $('[data-action="check"]', panel);
   const status = $('[data-check-status]', panel);
   const statusText = $('[data-check-text]', status);
+  const headline = $('[data-headline]', status);
 
   const notice = $('[data-catalog-notice]', panel);
   const noticeTitle = $('[data-notice-title]', notice);
@@ -242,36 +283,67 @@ export function mountProducts(app, doc = document) {
   const batchText = $('[data-batch-text]', batch);
   const batchBar = $('[data-batch-bar]', batch);
   const batchClose = $('[data-action="dismiss-batch"]', batch);
+  const retryFailed = $('[data-action="retry-failed"]', batch);
+  const openLog = $('[data-action="open-log"]', batch);
   const live = $('[data-live]', doc);
 
   const groups = $$('[data-group]', panel);
   const rows = new Map();
-  // What each row last said about its install, so only changes of phase or
-  // outcome are announced, not every percent of a download.
-  const announced = new Map();
+  const announcer = createAnnouncer();
+  let wakeTimer = null;
 
+  // The batch bar is where a batch's story goes on; after it closes, the
+  // list's own buttons are.
+  const toBatch = (started) => {
+    if (started) batch.focus();
+  };
   button.addEventListener('click', () => app.checkForUpdates());
-  retry.addEventListener('click', () => app.checkForUpdates());
-  installSelected.addEventListener('click', () => app.installSelected());
-  updateAll.addEventListener('click', () => app.updateAll());
-  batchClose.addEventListener('click', () => app.dismissInstalls());
+  // "Try again" may disappear with the notice it belongs to: the check
+  // button stays, and shows the check running.
+  retry.addEventListener('click', () => {
+    app.checkForUpdates();
+    button.focus();
+  });
+  installSelected.addEventListener('click', () => toBatch(app.installSelected()));
+  updateAll.addEventListener('click', () => toBatch(app.updateAll()));
+  retryFailed.addEventListener('click', () => toBatch(app.retryFailed()));
+  openLog.addEventListener('click', () => app.openLog());
+  batchClose.addEventListener('click', () => {
+    app.dismissInstalls();
+    (updateAll.disabled || toolbar.hidden ? button : updateAll).focus();
+  });
 
-  function announce(list, state, lang) {
-    const lines = [];
-    for (const row of list) {
-      const progress = progressOf(row, state.install.items);
-      const key = progress ? `${progress.state}:${progress.phase ?? progress.error ?? ''}` : '';
-      if (announced.get(row.product.id) === key) continue;
-      announced.set(row.product.id, key);
-      if (!progress) continue;
-      const name = row.product.name[lang] ?? row.product.name.en;
-      lines.push(t(lang, 'install.status', { name, status: progressWords(lang, progress, row.product) }));
+  // Lines said in one task go out as one write: a second write in the same
+  // task would replace the first before a screen reader read it.
+  let spoken = [];
+  function say(lines) {
+    if (lines.length === 0) return;
+    if (spoken.length === 0) {
+      setTimeout(() => {
+        setText(live, spoken.join(' '));
+        spoken = [];
+      }, 0);
     }
-    if (lines.length > 0) setText(live, lines.join(' '));
+    spoken.push(...lines);
   }
 
-  function renderBatch(state, lang) {
-    const summary = batchSummary(state.install);
+  function announce(list, state, lang, summary) {
+    const items = list.map((row) => {
+      const progress = progressOf(row, state.install.items);
+      const name = row.product.name[lang] ?? row.product.name.en;
+      return {
+        id: row.product.id,
+        milestone: milestoneOf(progress),
+        line: progress && t(lang, 'install.status', { name, status: progressWords(lang, progress, row.product) }),
+      };
+    });
+    const { lines, wakeIn } = announcer.update(items, summary && { done: summary.done, line: batchText.textContent }, Date.now());
+    say(lines);
+    clearTimeout(wakeTimer);
+    if (wakeIn !== null) wakeTimer = setTimeout(() => render(app.store.get()), wakeIn);
+  }
+
+  function renderBatch(summary, lang) {
     batch.hidden = summary === null;
     if (!summary) return;
     batch.dataset.state = summary.done ? (summary.failed > 0 ? 'failed' : 'ok') : 'running';
@@ -283,6 +355,8 @@ export function mountProducts(app, doc = document) {
     batchBar.setAttribute('aria-valuenow', String(pct));
     batchBar.firstElementChild.style.inlineSize = `${summary.fraction * 100}%`;
     batchClose.hidden = !summary.done;
+    retryFailed.hidden = !summary.done || summary.failed === 0;
+    openLog.hidden = !summary.done || summary.failed === 0;
   }
 
   let installs = new Map();
@@ -309,7 +383,7 @@ export function mountProducts(app, doc = document) {
           parts = buildRow(doc, row.product, app);
           rows.set(row.product.id, parts);
         }
-        renderRow(parts, row, lang, progressOf(row, installs));
+        renderRow(parts, row, lang, progressOf(row, installs), installs.get(row.product.id)?.at);
         if (ul.children[index] !== parts.li) ul.insertBefore(parts.li, ul.children[index] ?? null);
       });
       $('[data-group-empty]', group).hidden = members.length > 0;
@@ -317,7 +391,7 @@ export function mountProducts(app, doc = document) {
     }
   }
 
-  return function render(state) {
+  function render(state) {
     const lang = langOf(state);
     // Until this page load has checked, the last check of an earlier run
     // (saved in the settings) stands in.
@@ -333,6 +407,12 @@ export function mountProducts(app, doc = document) {
     const { catalog } = state;
     const list = productRows(state);
     const hasProducts = list.length > 0;
+    const installing = state.packages !== '';
+    const pending = pendingUpdates(list);
+
+    // What the list holds, said where the check's outcome is announced.
+    headline.hidden = !hasProducts || !installing;
+    setText(headline, headline.hidden ? '' : updatesHeadline(lang, pending));
 
     const error = catalog.error;
     notice.hidden = !error;
@@ -342,11 +422,14 @@ export function mountProducts(app, doc = document) {
       setText(noticeTitle, t(lang, `notice.${key}.title`));
       setText(noticeBody, t(lang, `notice.${key}.body`));
       noticeStale.hidden = !hasProducts;
+      const saved = catalog.source === 'cache'
+        ? t(lang, error === 'offline' ? 'notice.savedOffline' : 'notice.saved', { when: formatWhen(lang, catalog.savedAt) })
+        : t(lang, 'notice.stale');
+      setText(noticeStale, saved);
       retry.disabled = running;
       retry.setAttribute('aria-busy', String(running));
     }
     sample.hidden = catalog.source !== 'sample';
-    const installing = state.packages !== '';
     unsupported.hidden = installing;
     capped.hidden = !(catalog.leftOut > 0);
     setText(capped, t(lang, 'notice.capped', { max: MAX_PRODUCTS }));
@@ -359,15 +442,20 @@ export function mountProducts(app, doc = document) {
     for (const group of groups) group.hidden = !showGroups;
     installs = state.install.items;
     renderGroups(list, lang);
-    renderBatch(state, lang);
-    announce(list, state, lang);
+    const summary = batchSummary(state.install);
+    renderBatch(summary, lang);
+    announce(list, state, lang, summary);
+    const title = windowTitle(lang, batchPosition(summary));
+    if (doc.title !== title) doc.title = title;
 
     toolbar.hidden = !hasProducts || !installing;
     const picked = list.filter((row) => row.selected).length;
     setText(selectedCount, picked > 0 ? t(lang, 'products.selected', { count: picked }) : '');
     installSelected.disabled = picked === 0;
-    const updatable = list.filter((row) => row.state === 'update' && !row.busy).length;
-    updateAll.disabled = updatable === 0;
-    setText(updateAllText, t(lang, 'products.updateAll', { count: updatable }));
-  };
+    const updatable = pendingUpdates(list.filter((row) => row.selectable));
+    updateAll.disabled = updatable.count === 0;
+    setText(updateAllText, updateAllLabel(lang, updatable));
+  }
+
+  return render;
 }

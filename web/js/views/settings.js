@@ -14,6 +14,26 @@ export function mountSettings(app, doc = document) {
   const autoGroup = $('[data-setting="autoCheck"]', panel);
   const autoInputs = $$('input[name="autoCheck"]', autoGroup);
 
+  // A language applies when chosen with a click, Space or Enter, not when
+  // the arrow keys pass over it: each switch turns the page to the other
+  // direction, and the next arrow would then point back the other way.
+  const ARROWS = { ArrowDown: 1, ArrowUp: -1, ArrowRight: 1, ArrowLeft: -1 };
+  langGroup.addEventListener('keydown', (event) => {
+    const index = langInputs.indexOf(event.target);
+    if (index < 0) return;
+    if (event.key === 'Enter') {
+      event.preventDefault();
+      event.target.click();
+      return;
+    }
+    if (!Object.hasOwn(ARROWS, event.key)) return;
+    event.preventDefault();
+    // Across the row, right-to-left reverses the horizontal arrows.
+    const across = event.key === 'ArrowLeft' || event.key === 'ArrowRight';
+    const flip = across && doc.dir === 'rtl' ? -1 : 1;
+    const next = (index + ARROWS[event.key] * flip + langInputs.length) % langInputs.length;
+    langInputs[next].focus();
+  });
   for (const input of langInputs) {
     input.addEventListener('change', () => {
       if (input.checked) app.setLanguage(input.value);

@@ -42,6 +42,31 @@ export function mountShell(app, doc = document) {
   doc.addEventListener('dragover', (event) => event.preventDefault());
   doc.addEventListener('drop', (event) => event.preventDefault());
 
+  // WebKit's own reveal on focus leaves some controls (a text area scrolled
+  // past) under the heading or a sticky bar; "nearest" moves only what is not
+  // wholly in view, and honours the scrollers' scroll padding.
+  doc.addEventListener('focusin', (event) => {
+    if (event.target instanceof Element) event.target.scrollIntoView?.({ block: 'nearest', inline: 'nearest' });
+  });
+
+  // A control that went away under the focus (a button hidden while its work
+  // runs, a field disabled while sending) leaves a screen reader on the body
+  // with nothing to say. The views move the focus on purpose where they can;
+  // anything they miss lands on the heading of the view on show.
+  let lastFocus = null;
+  doc.addEventListener('focusin', (event) => {
+    lastFocus = event.target;
+  });
+  const usable = (el) => el?.isConnected && !el.disabled && el.checkVisibility?.() !== false;
+  function keepFocus() {
+    const active = doc.activeElement;
+    const lost = active && active !== doc.body ? !usable(active) : lastFocus !== null && !usable(lastFocus);
+    if (!lost) return;
+    lastFocus = null;
+    const panel = panels.find((p) => !p.hidden);
+    panel?.querySelector('h1')?.focus();
+  }
+
   // If the native side never answers "ready", show the page anyway.
   const bootTimer = setTimeout(() => root.classList.remove('is-booting'), 1500);
 
@@ -53,7 +78,6 @@ export function mountShell(app, doc = document) {
       root.lang = lang;
       root.dir = dirOf(lang);
       translateTree(doc.body, lang);
-      doc.title = t(lang, 'app.name');
       shownLang = lang;
     }
 
@@ -74,5 +98,7 @@ export function mountShell(app, doc = document) {
       else item.removeAttribute('aria-current');
     }
     for (const panel of panels) panel.hidden = panel.dataset.panel !== state.view;
+    // After every view has rendered this state.
+    queueMicrotask(keepFocus);
   };
 }

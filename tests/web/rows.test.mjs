@@ -1,0 +1,75 @@
+// The products list as a user reads it: its order, what the header and the
+// buttons say, why an item failed, and what "Retry failed" asks for.
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+
+import { batchPosition, batchSummary } from '../../web/js/install.js';
+import { pendingUpdates, productRows } from '../../web/js/inventory.js';
+import { failureMessage, updateAllLabel, updatesHeadline, windowTitle } from '../../web/js/messages.js';
+import { parsed, product, startApp } from './fixtures.mjs';
+
+const CATALOG = parsed(
+  product({ id: 'a', version: '2.0', size: 1_500_000 }),
+  product({ id: 'b', version: '2.0', size: 2_000_000 }),
+  product({ id: 'x', group: 'addin', version: '1.0' }),
+  product({ id: 'c', version: '2.0', size: 40_000_000 }),
+  product({ id: 'y', group: 'addin', version: '1.0' }),
+);
+
+// The app after a check that found `installed`.
+async function checked(installed, now = () => 0) {
+  const env = startApp({ now, runCheck: async () => ({ ok: true, products: CATALOG, installed: new Map(Object.entries(installed)) }) });
+  await env.app.checkForUpdates();
+  env.posts.length = 0;
+  return env;
+}
+const order = (env) => productRows(env.app.store.get()).map((r) => r.product.id).join(' ');
+
+test('updates come first within each group, and a row keeps its place when its update finishes', async () => {
+  const env = await checked({ a: '2.0', b: '1.0', c: '1.0', y: '0.9' });
+  assert.equal(order(env), 'b c y a x');
+  env.app.installProduct('c');
+  env.receive({ type: 'result', id: 'c', ok: true, version: '2.0' });
+  assert.equal(order(env), 'b c y a x');
+});
+
+test('the header and "Update all" count the updates and their size in both languages', async () => {
+  const cases = [
+    [{ a: '1.0', b: '1.0' }, 'en', '2 updates available · 3.5 MB', 'Update all (2 · 3.5 MB)'],
+    [{ c: '1.0', a: '2.0' }, 'en', '1 update available · 40 MB', 'Update all (1 · 40 MB)'],
+    [{ a: '2.0', b: '2.0', c: '2.0' }, 'en', 'Everything is up to date', 'Update all'],
+    [{ a: '1.0', b: '1.0' }, 'ar', 'التحديثات المتوفرة: 2 · 3.5 ميغابايت', 'تحديث الكل (2 · 3.5 ميغابايت)'],
+  ];
+  for (const [installed, lang, headline, button] of cases) {
+    const pending = pendingUpdates(productRows((await checked(installed)).app.store.get()));
+    assert.deepEqual([updatesHeadline(lang, pending), updateAllLabel(lang, pending)], [headline, button]);
+  }
+});
+
+test('a failure reads as its reason in both languages, and as its kind without one', () => {
+  const codes = ['offline', 'dns', 'tls', 'timeout', 'redirect', 'space', 'refused', 'digest', 'size', 'http-503'];
+  for (const lang of ['en', 'ar']) {
+    const generic = failureMessage(lang, { error: 'download' });
+    const sentences = codes.map((reason) => failureMessage(lang, { error: 'download', reason }));
+    assert.equal(new Set([generic, ...sentences]).size, codes.length + 1, lang);
+    for (const s of sentences) assert.doesNotMatch(s, /install\.|\{/, lang);
+    assert.match(sentences.at(-1), /\u2066503\u2069/);
+  }
+  assert.equal(failureMessage('en', { error: 'cancelled', reason: 'http-5O3' }), failureMessage('en', { error: 'cancelled' }));
+});
+
+test('"Retry failed" asks again for the failed and the silent items of the batch only', async () => {
+  let clock = 0;
+  const env = await checked({ a: '1.0', b: '1.0', c: '1.0' }, () => clock);
+  env.app.updateAll();
+  assert.deepEqual(windowTitle('en', batchPosition(batchSummary(env.app.store.get().install))), 'Installing 1 of 3 — TALVEN™ Suite');
+  env.receive({ type: 'result', id: 'b', ok: false, error: 'download', reason: 'dns' });
+  env.receive({ type: 'result', id: 'c', ok: true, version: '2.0' });
+  clock = 200_000;
+  env.app.tick();
+  env.posts.length = 0;
+  assert.equal(env.app.retryFailed(), true);
+  assert.deepEqual(env.posts.map((m) => m.items.map((i) => i.id)), [['a', 'b']]);
+  assert.equal(env.app.openLog(), true);
+  assert.deepEqual(env.posts.at(-1), { type: 'openLog' });
+});

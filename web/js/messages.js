@@ -1,0 +1,33 @@
+// The sentences the products view builds from the list and the installs, in
+// the interface language: what a check found, why an item failed, and where
+// a batch stands for the window title.
+
+import { formatSize, t } from './i18n.js';
+import { isReason } from './install.js';
+
+// "2 updates available · 45.3 MB", or that nothing waits.
+export function updatesHeadline(lang, { count, bytes }) {
+  if (count === 0) return t(lang, 'products.upToDate');
+  const size = formatSize(lang, bytes);
+  return count === 1 ? t(lang, 'products.updatesOne', { size }) : t(lang, 'products.updatesSome', { count, size });
+}
+
+export function updateAllLabel(lang, { count, bytes }) {
+  if (count === 0) return t(lang, 'products.updateAllNone');
+  return t(lang, 'products.updateAll', { count, size: formatSize(lang, bytes) });
+}
+
+// A failed item's sentence: the reason's own when the native side gave one,
+// otherwise the one for the kind of failure.
+export function failureMessage(lang, result) {
+  const reason = result?.reason;
+  if (!isReason(reason)) return t(lang, `install.error.${result?.error ?? 'unknown'}`);
+  if (reason.startsWith('http-')) return t(lang, 'install.reason.http', { code: `\u2066${reason.slice(5)}\u2069` });
+  return t(lang, `install.reason.${reason}`);
+}
+
+// "Installing 2 of 5 — TALVEN™ Suite" while a batch runs, the name alone otherwise.
+export function windowTitle(lang, position) {
+  if (!position) return t(lang, 'app.name');
+  return t(lang, 'title.installing', position);
+}
