@@ -48,6 +48,12 @@ TEST(FaultFlow, BrokenDownloadsFailAloneAndKeepOnlyTheirResumablePart) {
                                                 {"ok", false}, {"error", "download"},
                                                 {"reason", c.reason}}));
         EXPECT_EQ(resultFor(h, "talven.presenter").value("ok", false), true);
+        // The row says why in words, and its details name the reason and the server.
+        const std::string details = "document.querySelector('[data-product=\"" +
+                                    std::string(c.faulty) + "\"] [data-outcome-details]')";
+        EXPECT_TRUE(h.waitFor("!" + details + ".hidden", 5));
+        EXPECT_EQ(h.eval(details + ".textContent"),
+                  "DetailsReason: " + std::string(c.reason) + " · Server: downloads.brenlow.example");
         const std::string digest = h.vendor().product(c.faulty, "pkg")["sha256"];
         EXPECT_EQ(packagesIn(h.downloads()),
                   (std::vector<std::string>{digest + ".part", digest + ".part.validator"}));

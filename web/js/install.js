@@ -16,6 +16,11 @@
 
 export const PHASES = Object.freeze(['queued', 'download', 'verify', 'password', 'install', 'installer']);
 export const ERRORS = Object.freeze(['download', 'check', 'install', 'cancelled']);
+// Why a download failed, as the native side names it ("http-404" for a
+// server's error answer). Any other word is not shown: the error says enough.
+export const REASONS = Object.freeze(['offline', 'dns', 'tls', 'timeout', 'redirect', 'space', 'refused', 'digest', 'size']);
+const HTTP_REASON = /^http-[1-9][0-9]{2}$/;
+const reasonOf = (value) => (REASONS.includes(value) || HTTP_REASON.test(value) ? { reason: value } : {});
 const RANK = Object.fromEntries(PHASES.map((phase, index) => [phase, index]));
 
 // How long each phase may go without a word before the page stops waiting.
@@ -85,7 +90,7 @@ function progressed(entry, phase, pct, now) {
 function finished(entry, event, now) {
   const result = event.ok === true
     ? { ok: true, version: typeof event.version === 'string' ? event.version : '' }
-    : { ok: false, error: ERRORS.includes(event.error) ? event.error : 'unknown' };
+    : { ok: false, error: ERRORS.includes(event.error) ? event.error : 'unknown', ...reasonOf(event.reason) };
   return { phase: entry?.phase ?? 'queued', pct: entry?.pct ?? 0, at: now, result, lost: false };
 }
 

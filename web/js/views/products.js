@@ -97,7 +97,12 @@ function buildRow(doc, product, app) {
   const outcomeText = el(doc, 'span', 'outcome-words');
   const retry = el(doc, 'button', 'btn btn-secondary btn-small', { type: 'button', 'data-retry': '' });
   retry.addEventListener('click', () => app.retryInstall(product.id));
-  outcome.append(outcomeIcon, outcomeText, retry);
+  // The reason and the server's name, for whoever helps the user further.
+  const details = el(doc, 'details', 'outcome-details', { 'data-outcome-details': '' });
+  const detailsTitle = el(doc, 'summary');
+  const detailsText = el(doc, 'p');
+  details.append(detailsTitle, detailsText);
+  outcome.append(outcomeIcon, outcomeText, retry, details);
   main.append(head, desc, facts, notes, progress, outcome);
 
   const side = el(doc, 'div', 'product-side');
@@ -113,6 +118,7 @@ function buildRow(doc, product, app) {
   return {
     li, box, name, self, desc, facts, installed, available, size, notes, notesTitle, notesText,
     badge, badgeIcon, badgeText, open, progress, progressText, bar, outcome, outcomeIcon, outcomeText, retry,
+    details, detailsTitle, detailsText,
   };
 }
 
@@ -123,7 +129,7 @@ function progressWords(lang, progress, product) {
     const version = isolateLtr(progress.version || product.version);
     return t(lang, product.self ? 'install.okSelf' : 'install.ok', { version });
   }
-  if (progress.state === 'failed') return t(lang, `install.error.${progress.error}`);
+  if (progress.state === 'failed') return failureWords(lang, progress, product);
   if (progress.state === 'lost') return t(lang, 'install.lost');
   if (progress.phase === 'download') {
     const pct = formatPct(lang, progress.pct);
@@ -135,9 +141,27 @@ function progressWords(lang, progress, product) {
   return t(lang, `install.${progress.phase}`);
 }
 
+// A failed download says why when the native side told; the room a full disk
+// needs is the package and a twentieth more, as the native check counts it.
+function failureWords(lang, progress, product) {
+  const { reason } = progress;
+  if (!reason) return t(lang, `install.error.${progress.error}`);
+  if (reason.startsWith('http-')) return t(lang, 'install.reason.http', { code: reason.slice(5) });
+  const size = formatSize(lang, Math.ceil(product.size * 1.05));
+  return t(lang, `install.reason.${reason}`, { size });
+}
+
+function hostOf(url) {
+  try {
+    return new URL(url).hostname;
+  } catch {
+    return '';
+  }
+}
+
 const OUTCOME_ICONS = { ok: 'i-check', failed: 'i-alert', lost: 'i-clock' };
 
-function renderProgress(parts, progress, words, lang, name) {
+function renderProgress(parts, progress, words, lang, name, host) {
   const active = progress?.state === 'active';
   parts.progress.hidden = !active;
   parts.outcome.hidden = !progress || active;
@@ -165,6 +189,11 @@ function renderProgress(parts, progress, words, lang, name) {
     parts.retry.hidden = progress.state === 'ok';
     setText(parts.retry, t(lang, 'install.retry'));
     parts.retry.setAttribute('aria-label', t(lang, 'install.retryName', { name }));
+    parts.details.hidden = !progress.reason;
+    if (progress.reason) {
+      setText(parts.detailsTitle, t(lang, 'install.details'));
+      setText(parts.detailsText, t(lang, 'install.detailsText', { reason: progress.reason, host }));
+    }
   }
 }
 
@@ -174,7 +203,7 @@ function renderRow(parts, row, lang, progress) {
   parts.li.dataset.state = row.state;
 
   parts.box.hidden = !row.selectable;
-  renderProgress(parts, progress, progressWords(lang, progress, product), lang, name);
+  renderProgress(parts, progress, progressWords(lang, progress, product), lang, name, hostOf(product.url));
   parts.box.disabled = !row.selectable;
   parts.box.checked = row.selected;
   parts.box.setAttribute('aria-label', t(lang, 'product.select', { name }));
