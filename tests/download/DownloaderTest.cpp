@@ -288,8 +288,8 @@ TEST_F(Download, OwnerMayDropTheDownloaderBeforeItEnds) {
 TEST_F(Download, NewRunKeepsRecentPartialDownloadsAndRemovesEverythingElse) {
     auto write = [&](const std::string& name, int daysOld) {
         std::ofstream(dir / name) << "x";
-        std::filesystem::last_write_time(
-            dir / name, std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * daysOld));
+        std::filesystem::last_write_time(dir / name, std::filesystem::file_time_type::clock::now() -
+                                                         std::chrono::hours(24 * daysOld));
     };
     write("recent.part", 6);
     write("recent.part.validator", 6);

@@ -93,7 +93,8 @@ TEST_F(InstallQueue, RefusedItemsAreReportedBackToBackWithoutTraffic) {
     }
     items.push_back(item("no size", "a.pkg"));
     items.back().erase("size");
-    for (const auto& bad : items) expected.push_back(failed(bad.value("id", ""), "download", "refused"));
+    for (const auto& bad : items)
+        expected.push_back(failed(bad.value("id", ""), "download", "refused"));
     // Mirrors are held to the same rule; one that fails it is left out, the item is not.
     items.push_back(item("fine", "fine.pkg"));
     items.back()["mirrors"] = {"https://evil.example/fine.pkg", 7,

@@ -42,7 +42,8 @@ std::optional<std::uint64_t> rangeStart(const std::optional<std::string>& conten
     text.remove_prefix(kUnit.size());
     std::uint64_t first = 0;
     std::size_t digits = 0;
-    for (; digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits])); ++digits) {
+    for (; digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]));
+         ++digits) {
         if (first > (UINT64_MAX - 9) / 10) return std::nullopt;
         first = first * 10 + static_cast<std::uint64_t>(text[digits] - '0');
     }
@@ -86,7 +87,9 @@ std::optional<std::pair<TransportError, std::string>> CurlTransfer::prepare() {
     if (auto refusal = refusalForUrl(request_.url, options_.allowPlainHttpToLoopback)) {
         return std::pair(TransportError::Refused, std::move(*refusal));
     }
-    if (auto failure = prepareHandle()) return std::pair(TransportError::Other, std::move(*failure));
+    if (auto failure = prepareHandle()) {
+        return std::pair(TransportError::Other, std::move(*failure));
+    }
     return std::nullopt;
 }
 
@@ -247,7 +250,8 @@ std::optional<CurlTransfer::Clock::time_point> CurlTransfer::idleDeadline() cons
 bool CurlTransfer::takeHeaderLine(std::string_view line) {
     if (!headers_.take(line)) return true;
     const int status = headers_.status();
-    const bool followed = status >= 300 && status <= 399 && !headers_.find("Location").value_or("").empty();
+    const bool followed =
+        status >= 300 && status <= 399 && !headers_.find("Location").value_or("").empty();
     if (status >= 200 && !followed) {
         finalStatus_ = status;
         finalHeaders_ = std::make_shared<const HttpHeaders>(headers_.all());

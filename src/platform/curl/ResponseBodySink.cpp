@@ -18,7 +18,8 @@ bool ResponseBodySink::fail(const std::string& what, int error) {
 // large file costs one read of its kept part and no memory beyond that buffer.
 bool ResponseBodySink::hashKeptBytes(int fd) {
     for (std::uint64_t left = kept_; left > 0;) {
-        const std::size_t want = left < kWriteBuffer ? static_cast<std::size_t>(left) : kWriteBuffer;
+        const std::size_t want =
+            left < kWriteBuffer ? static_cast<std::size_t>(left) : kWriteBuffer;
         const ssize_t got = ::read(fd, buffer_.get(), want);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return fail("cannot read the kept part of the response file", errno);
