@@ -113,13 +113,13 @@ std::optional<double> downloadWithDownloader(suite::HttpClient& client,
                                              const fs::path& dest, std::uint64_t size) {
     bool done = false, ok = false;
     const auto start = Clock::now();
-    auto downloader = suite::Downloader::create(client, queue, 30);
+    auto downloader = suite::Downloader::create(client, queue, {.timeoutSeconds = 30});
     downloader->onProgress = [](double) {};
     downloader->onDone = [&](std::optional<fs::path> file, std::optional<suite::DownloadError>) {
         done = true;
         ok = file.has_value();
     };
-    downloader->start(url, dest, size);
+    downloader->start({{url}, dest, size, std::nullopt});
     downloader.reset();
     while (!done) {
         if (queue.runReady() == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));

@@ -1,6 +1,7 @@
 #include "app/AppDelegate.h"
 
 #include "app/Settings.h"
+#include "catalog/CatalogFetch.h"
 #include "demo/DemoRun.h"
 #include "install/InstallResults.h"
 
@@ -16,9 +17,15 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
           launch_.isDemo ? std::filesystem::path() : launch_.logDir / kCatalogStateFileName,
           config_.wallClock),
       installFlow_(
-          InstallSettings{launch_.cacheDir, launch_.logDir, config_.vendorHost,
-                          config_.downloadTimeoutSeconds,
-                          config_.allowPlainHttpDownloadsToLoopback, config_.ownExecutable},
+          InstallSettings{.downloadDir = launch_.cacheDir,
+                          .logDir = launch_.logDir,
+                          .vendorHost = config_.vendorHost,
+                          .downloadTimeoutSeconds = config_.downloadTimeoutSeconds,
+                          .downloadRetryDelays = config_.downloadRetryDelays,
+                          .userAgent = catalogUserAgent(launch_.appVersion, config_.hostTag),
+                          .allowPlainHttpDownloadsToLoopback =
+                              config_.allowPlainHttpDownloadsToLoopback,
+                          .ownExecutable = config_.ownExecutable},
           InstallServices{platform_.queue, platform_.background, platform_.http,
                           platform_.launcher, platform_.shell, platform_.packages},
           [this](const Json& event) { send(event); },
@@ -39,6 +46,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     // The entry names the program where it was when it was written; a program that has moved
     // since (a reinstall elsewhere) would no longer start at login.
     if (!launch_.isDemo && boolMember(settings_, "startLogin") == true) setLoginItem(true);
+    // A showcase keeps its hands off the user's real download folder.
+    if (!launch_.isDemo) installFlow_.tidyDownloads();
     buildMenu();
     buildWindow();
     if (launch_.startHidden) {

@@ -56,6 +56,7 @@ struct AppConfig {
     std::filesystem::path windowFrameFile;  // where the window size is remembered; empty: nowhere
     double catalogTimeoutSeconds = 12;  // time without data before a catalog address is given up
     double downloadTimeoutSeconds = 30;  // time without data before a download is given up
+    std::vector<double> downloadRetryDelays = {1, 4, 16};  // waits before retrying an address
     // Plain http downloads from a loopback vendor host: tests' local servers only, never set by
     // the program (the HTTP client must allow it too).
     bool allowPlainHttpDownloadsToLoopback = false;
@@ -106,8 +107,10 @@ public:
     void userContentController(const Json& body);
     void send(const Json& event);
 
-    // Catalog and detection. `offline` and `refusal` travel with the addresses still to try.
-    void fetchCatalog(std::vector<std::string> urls, bool offline = true, std::string refusal = {});
+    // Catalog and detection. `offline`, `refusal` and `networkReason` travel with the addresses
+    // still to try.
+    void fetchCatalog(std::vector<std::string> urls, bool offline = true, std::string refusal = {},
+                      std::string networkReason = {});
     void scan(std::vector<Json> apps);
 
     // Download, verification and installation: the install flow's.

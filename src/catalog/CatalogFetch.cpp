@@ -34,10 +34,6 @@ std::optional<std::string> acceptedSignatureText(const HttpResponse& response) {
     return response.body;
 }
 
-bool serverAnswered(const HttpResponse& response) {
-    return response.error == TransportError::None || response.error == TransportError::TooLarge;
-}
-
 std::optional<std::string> acceptedCatalogText(const HttpResponse& response) {
     if (!isDocumentAnswer(response) || !isValidUtf8(response.body)) return std::nullopt;
     // Only blanks and tabs are skipped: a document that starts on a new line is not accepted.

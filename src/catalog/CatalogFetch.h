@@ -32,8 +32,5 @@ std::optional<std::string> acceptedCatalogText(const HttpResponse& response);
 // The body of a signature answer (200 or 206), unchanged, for the signature check to judge.
 std::optional<std::string> acceptedSignatureText(const HttpResponse& response);
 
-// Whether a server answered at all, also with something that is no catalog: then the network is
-// there.
-bool serverAnswered(const HttpResponse& response);
 
 }  // namespace suite

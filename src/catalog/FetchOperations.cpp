@@ -2,15 +2,19 @@
 // with its signature; the first document that passes the trust check wins.
 #include "app/AppDelegate.h"
 #include "catalog/CatalogFetch.h"
+#include "download/FailureReason.h"
 #include "common/Url.h"
 
 namespace suite {
 
-void AppDelegate::fetchCatalog(std::vector<std::string> urls, bool offline, std::string refusal) {
+void AppDelegate::fetchCatalog(std::vector<std::string> urls, bool offline, std::string refusal,
+                               std::string networkReason) {
     auto fail = [&] {
         Json event = {{"type", "catalog"}, {"ok", false}, {"offline", offline}};
-        // Why the last document that came was refused, when one came.
-        if (!refusal.empty()) event["reason"] = refusal;
+        // Why the last document that came was refused, when one came; else why the last address
+        // gave none.
+        const std::string& reason = refusal.empty() ? networkReason : refusal;
+        if (!reason.empty()) event["reason"] = reason;
         send(event);
     };
     if (urls.empty()) return fail();
@@ -23,14 +27,16 @@ void AppDelegate::fetchCatalog(std::vector<std::string> urls, bool offline, std:
         catalogRequest(url, catalogUserAgent(launch_.appVersion, config_.hostTag),
                        config_.catalogTimeoutSeconds),
         nullptr,
-        guardedResult<HttpResponse>([url, rest = std::move(urls), offline, refusal](
+        guardedResult<HttpResponse>([url, rest = std::move(urls), offline, refusal, networkReason](
                                         AppDelegate& self, HttpResponse response) mutable {
             if (auto text = acceptedCatalogText(response)) {
                 return self.fetchSignedCatalog(std::move(url), std::move(*text), std::move(rest));
             }
             // Any answer from a server means the network is there, for the rest of this fetch.
             const bool stillOffline = offline && !serverAnswered(response);
-            self.fetchCatalog(std::move(rest), stillOffline, std::move(refusal));
+            std::string reason = failureReason(response);
+            self.fetchCatalog(std::move(rest), stillOffline, std::move(refusal),
+                              reason.empty() ? std::move(networkReason) : std::move(reason));
         }));
 }
 

@@ -1,92 +1,87 @@
 #include "download/Downloader.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <system_error>
 
+#include "common/Utf8.h"
+#include "download/FailureReason.h"
+#include "download/RetryPolicy.h"
+
 namespace suite {
-
-namespace {
-
-// A fresh, exclusively created file beside `dest` (so the final rename stays on one file
-// system), named so that no other transfer, earlier or concurrent, can share it.
-std::optional<std::filesystem::path> createPartialFile(const std::filesystem::path& dest,
-                                                       int& error) {
-    std::string pattern = dest.string() + ".part-XXXXXX";
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) {
-        error = errno;
-        return std::nullopt;
-    }
-    ::close(fd);
-    return std::filesystem::path(pattern);
-}
-
-void removeQuietly(const std::filesystem::path& path) {
-    std::error_code ignored;
-    std::filesystem::remove(path, ignored);
-}
-
-}  // namespace
 
 double steadySeconds() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-std::shared_ptr<Downloader> Downloader::create(HttpClient& http, MainQueue& queue,
-                                               double timeoutSeconds, Clock now) {
-    return std::shared_ptr<Downloader>(new Downloader(http, queue, timeoutSeconds, std::move(now)));
+std::optional<std::uint64_t> freeSpaceOf(const std::filesystem::path& folder) {
+    std::error_code error;
+    const auto space = std::filesystem::space(folder, error);
+    if (error) return std::nullopt;
+    return space.available;
 }
 
-Downloader::Downloader(HttpClient& http, MainQueue& queue, double timeoutSeconds, Clock now)
+std::shared_ptr<Downloader> Downloader::create(HttpClient& http, MainQueue& queue,
+                                               DownloadSettings settings) {
+    return std::shared_ptr<Downloader>(new Downloader(http, queue, std::move(settings)));
+}
+
+Downloader::Downloader(HttpClient& http, MainQueue& queue, DownloadSettings settings)
     : http_(http),
       queue_(queue),
-      timeoutSeconds_(timeoutSeconds),
-      now_(std::move(now)),
+      settings_(std::move(settings)),
       lastSent_(-std::numeric_limits<double>::infinity()) {}
 
-Downloader::~Downloader() {
-    // Only reached with the temporary file still there when the completion never ran (the
-    // program is going down with the transfer in flight); the partial body must not stay.
-    if (!partial_.empty()) removeQuietly(partial_);
-}
-
-void Downloader::start(const std::string& url, const std::filesystem::path& dest,
-                       std::uint64_t size) {
-    if (started_) return;
+void Downloader::start(DownloadJob job) {
+    if (started_ || job.urls.empty()) return;
     started_ = true;
-    dest_ = dest;
+    job_ = std::move(job);
+    const auto folder = job_.dest.parent_path();
+    partial_.emplace(folder, job_.sha256, job_.urls.front());
 
-    int error = 0;
-    auto partial = createPartialFile(dest, error);
-    if (!partial) {
-        // Reported through the queue like every other outcome, so a caller that starts the next
-        // download from `onDone` never nests inside its own call.
-        queue_.post([self = shared_from_this(), error] {
-            self->fail({DownloadError::kFile, error,
-                        "cannot create the temporary file: " + std::string(std::strerror(error))});
+    // The room the rest of the package needs, and a little more: a disk filled to its last byte
+    // would fail the package and whatever else wants to write there.
+    const std::uint64_t kept = partial_->resumable() ? partial_->resumable()->bytes : 0;
+    const std::uint64_t needed = job_.size - std::min(kept, job_.size) + job_.size / 20;
+    const auto free = settings_.freeSpace(folder);
+    if (free && *free < needed) {
+        // Through the queue like every other outcome, so a caller that starts the next download
+        // from `onDone` never nests inside its own call.
+        queue_.post([self = shared_from_this(), needed, free = *free] {
+            self->fail({"space", std::to_string(needed) + " bytes needed, " +
+                                     std::to_string(free) + " free"});
         });
         return;
     }
-    partial_ = *partial;
+    attempt();
+}
+
+void Downloader::attempt() {
+    auto resumable = partial_->resumable();
+    if (!resumable || resumable->bytes > job_.size + kSizeMargin) {
+        // Bytes no server can be asked to continue are only in the way.
+        partial_->discard();
+        resumable.reset();
+    }
+    resumedFrom_ = resumable ? resumable->bytes : 0;
+    validatorNoted_ = false;
+    digest_ = std::make_shared<Sha256>();
 
     HttpRequest request;
-    request.url = url;
-    request.timeoutSeconds = timeoutSeconds_;
-    request.totalSeconds = ceilingForBytes(size);
-    request.maxBodyBytes = size + std::min(kSizeMargin, UINT64_MAX - size);
-    request.responseFile = partial_;
+    request.url = job_.urls[address_];
+    if (!settings_.userAgent.empty()) request.headers = {{"User-Agent", settings_.userAgent}};
+    request.timeoutSeconds = settings_.timeoutSeconds;
+    request.totalSeconds = ceilingForBytes(job_.size);
+    request.maxBodyBytes = job_.size + std::min(kSizeMargin, UINT64_MAX - job_.size);
+    request.responseFile = partial_->file();
+    request.resumeFrom = resumedFrom_;
+    if (resumable) request.ifRange = resumable->validator;
+    request.responseDigest = digest_;
     std::weak_ptr<Downloader> weak = weak_from_this();
-    http_.start(
+    transfer_ = http_.start(
         std::move(request),
         [weak](const HttpProgress& progress) {
             if (auto self = weak.lock()) self->progressed(progress);
@@ -96,58 +91,104 @@ void Downloader::start(const std::string& url, const std::filesystem::path& dest
 }
 
 void Downloader::progressed(const HttpProgress& progress) {
+    // Noted before the body is kept, so bytes on disk never outlive the knowledge of what they
+    // are part of, not even when the program is killed.
+    if (!validatorNoted_ && progress.headers) {
+        validatorNoted_ = true;
+        if (progress.status == 200 || progress.status == 206) {
+            partial_->noteValidator(validatorOf(*progress.headers));
+        }
+    }
     if (!progress.totalToReceive || *progress.totalToReceive == 0) return;
     // The length is known once the header is in, before any of the body: the first report
     // belongs to the first data, and a 0 here would spend the throttle's first slot on nothing.
     if (progress.received == 0) return;
-    const double now = now_();
+    const double pct = static_cast<double>(progress.received) /
+                       static_cast<double>(*progress.totalToReceive) * 100.0;
+    if (pct < highest_) return;
+    const double now = settings_.now();
     if (now - lastSent_ <= kProgressInterval) return;
     lastSent_ = now;
-    if (onProgress) {
-        onProgress(static_cast<double>(progress.received) /
-                   static_cast<double>(*progress.totalToReceive) * 100.0);
-    }
+    highest_ = pct;
+    if (onProgress) onProgress(pct);
+}
+
+void Downloader::cancel() {
+    cancelled_ = true;
+    onDone = nullptr;
+    onProgress = nullptr;
+    if (transfer_) transfer_->cancel();
 }
 
 void Downloader::finished(const HttpResponse& response) {
-    // A transport failure can come with the status of an answer that started well (a connection
-    // lost mid-body, a disk that filled up), so it is looked at first.
-    if (response.error == TransportError::TooLarge) {
-        return fail({DownloadError::kSize, 0, response.errorMessage});
+    transfer_.reset();
+    if (cancelled_) return;
+    if (response.error == TransportError::None &&
+        (response.status == 200 || response.status == 206)) {
+        return arrived();
     }
-    if (response.error != TransportError::None) {
-        return fail(
-            {DownloadError::kTransport, static_cast<int>(response.error), response.errorMessage});
+    if (response.error == TransportError::None && response.status == 416 && !startedOver_) {
+        // The kept bytes do not fit the file the server has now: it starts again, at once.
+        startedOver_ = true;
+        partial_->discard();
+        return attempt();
     }
-    if (response.status != 200 && response.status != 206) {
-        return fail({DownloadError::kHttp, response.status,
-                     "HTTP status " + std::to_string(response.status)});
+    failedAttempt(response);
+}
+
+void Downloader::arrived() {
+    const auto digest = digest_->hex();
+    if (job_.sha256 && digest != lowerAscii(*job_.sha256)) {
+        partial_->discard();
+        // Bytes kept from an earlier attempt may be what is wrong; a whole new copy decides.
+        if (resumedFrom_ > 0 && !digestRetried_) {
+            digestRetried_ = true;
+            return attempt();
+        }
+        return fail({"digest", "the package's SHA-256 is not the catalog's"});
     }
     // rename(2) replaces an existing file in one step: readers see the old file or the new one.
     std::error_code moved;
-    std::filesystem::rename(partial_, dest_, moved);
+    std::filesystem::rename(partial_->file(), job_.dest, moved);
     if (moved) {
-        return fail({DownloadError::kFile, moved.value(),
-                     "cannot move the download into place: " + moved.message()});
+        partial_->discard();
+        return fail({"other", "cannot move the download into place: " + moved.message()});
     }
-    partial_.clear();
-    deliver(dest_, std::nullopt);
+    partial_->forgetValidator();
+    auto done = std::move(onDone);
+    onDone = nullptr;
+    if (done) done(job_.dest, std::nullopt);
+}
+
+void Downloader::failedAttempt(const HttpResponse& response) {
+    const std::string reason = failureReason(response);
+    const AfterFailure next = afterFailure(response);
+    if (response.error == TransportError::TooLarge || response.error == TransportError::Other) {
+        // Not bytes to go on from: too many of them, or not the part that was asked for.
+        partial_->discard();
+    }
+    if (next == AfterFailure::Retry && retries_ < settings_.retryDelays.size()) {
+        const double delay =
+            retryAfterSeconds(response).value_or(settings_.retryDelays[retries_]);
+        ++retries_;
+        queue_.postAfter(delay, [self = shared_from_this()] {
+            if (!self->cancelled_) self->attempt();
+        });
+        return;
+    }
+    if (next != AfterFailure::Stop && address_ + 1 < job_.urls.size()) {
+        ++address_;
+        retries_ = 0;
+        return attempt();
+    }
+    fail({reason, response.errorMessage.empty() ? reason : response.errorMessage});
 }
 
 void Downloader::fail(DownloadError error) {
-    if (!partial_.empty()) {
-        removeQuietly(partial_);
-        partial_.clear();
-    }
-    deliver(std::nullopt, std::move(error));
-}
-
-void Downloader::deliver(std::optional<std::filesystem::path> file,
-                         std::optional<DownloadError> error) {
     // Taken out first: the callback may replace or drop this downloader's owner.
     auto done = std::move(onDone);
     onDone = nullptr;
-    if (done) done(std::move(file), std::move(error));
+    if (done) done(std::nullopt, std::move(error));
 }
 
 }  // namespace suite

@@ -1,40 +1,59 @@
 #pragma once
-// Downloads one file from one address to one destination on the shared HTTP client, reporting
-// throttled percentages while it runs and exactly one outcome at the end. Every callback runs on
-// the main queue.
+// Downloads one package to its destination on the shared HTTP client and checks it against the
+// catalog's digest, reporting throttled percentages while it runs and exactly one outcome at the
+// end. Every callback runs on the main queue.
 //
-// The body streams into a private temporary file beside the destination and is renamed over it
-// only when the whole answer arrived with an acceptable status, so a failed, cancelled or
-// interrupted transfer never leaves a partial file under the destination's name and never touches
-// a file already there.
+// Networks fail in passing, so one download is several attempts: each address (the catalog's,
+// then its mirrors) is tried again after transient failures, waiting a little longer each time,
+// before the next address is tried. The bytes received so far stay in a partial file in the
+// download folder, with the server's validator beside them, so the next attempt (also by a later
+// run of the program) asks only for the rest, and only if the file has not changed meanwhile.
+// The digest is computed as the bytes are written; the file is renamed to its destination only
+// when it matches, so a destination never holds anything but a whole, checked package.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "download/PartialDownload.h"
+#include "platform/Digest.h"
 #include "platform/HttpClient.h"
 #include "platform/MainQueue.h"
 
 namespace suite {
 
-// Why a download has no file. Nothing here reaches the page beyond "it failed"; the domain and
-// code exist for logs and tests.
+// Why a download has no file: a reason the page reads (see FailureReason.h) and a message for
+// the log.
 struct DownloadError {
-    static constexpr const char* kHttp = "http";            // code: the HTTP status
-    static constexpr const char* kTransport = "transport";  // code: the TransportError
-    static constexpr const char* kFile = "file";            // code: the errno of the file step
-    static constexpr const char* kSize = "size";            // the answer ran past the expected size
-
-    std::string domain;
-    int code = 0;
+    std::string reason;
     std::string message;
 };
 
 // Seconds on some steady clock; only differences matter.
 using Clock = std::function<double()>;
 double steadySeconds();
+// Bytes free for this user on the file system of a folder; nothing when it cannot be told.
+using FreeSpace = std::function<std::optional<std::uint64_t>(const std::filesystem::path&)>;
+std::optional<std::uint64_t> freeSpaceOf(const std::filesystem::path& folder);
+
+struct DownloadSettings {
+    double timeoutSeconds = 30;  // time allowed without any data arriving, per attempt
+    std::vector<double> retryDelays = {1, 4, 16};  // waits before each retry of one address
+    std::string userAgent;
+    Clock now = steadySeconds;  // drives the progress throttle
+    FreeSpace freeSpace = freeSpaceOf;
+};
+
+// One package: where it comes from, where it goes and what it must be.
+struct DownloadJob {
+    std::vector<std::string> urls;  // the catalog's address first, then its mirrors
+    std::filesystem::path dest;     // its partial file lives in the same folder
+    std::uint64_t size = 0;
+    std::optional<std::string> sha256;  // nothing: the catalog vouches for nothing more
+};
 
 class Downloader final : public std::enable_shared_from_this<Downloader> {
   public:
@@ -44,47 +63,59 @@ class Downloader final : public std::enable_shared_from_this<Downloader> {
     // server that sends on and on costs the disk no more than this.
     static constexpr std::uint64_t kSizeMargin = 1 << 20;
 
-    // `timeoutSeconds` is the time allowed without any data arriving, not a cap on the transfer.
-    // `now` drives the progress throttle (tests pass their queue's virtual clock).
     static std::shared_ptr<Downloader> create(HttpClient& http, MainQueue& queue,
-                                              double timeoutSeconds, Clock now = steadySeconds);
+                                              DownloadSettings settings);
 
-    ~Downloader();
     Downloader(const Downloader&) = delete;
     Downloader& operator=(const Downloader&) = delete;
 
-    // The percentage of the body received, above 0 up to 100, unrounded; at most once per
-    // `kProgressInterval`, the first with the first data, and never when the server did not say
-    // how long the body is. The last report may be below 100.
+    // The percentage of the package received, above 0 up to 100, unrounded; at most once per
+    // `kProgressInterval`, the first with the first data, never when the server did not say how
+    // long the body is, and never less than an earlier report (a retry that has to start over
+    // stays silent until it has caught up). The last report may be below 100.
     std::function<void(double pct)> onProgress;
-    // Called once per `start`: the destination, or the reason there is none.
+    // Called once per `start`: the checked package at its destination, or why there is none.
     std::function<void(std::optional<std::filesystem::path> file,
                        std::optional<DownloadError> error)>
         onDone;
 
-    // Starts the transfer of a file of `size` bytes and returns at once. The transfer is stopped
-    // once more than `size` + kSizeMargin bytes arrived, and given up after ceilingForBytes(size)
-    // in all. The downloader keeps itself alive until `onDone` has run, so the owner may drop it
-    // earlier. A downloader serves one transfer; later calls are ignored.
-    void start(const std::string& url, const std::filesystem::path& dest, std::uint64_t size);
+    // Starts the download and returns at once. Each attempt is stopped once more than
+    // `size` + kSizeMargin bytes arrived, and given up after ceilingForBytes(size). The
+    // downloader keeps itself alive until `onDone` has run, so the owner may drop it earlier.
+    // A downloader serves one job; later calls are ignored.
+    void start(DownloadJob job);
+    // Stops the transfer and every retry still to come, keeping the partial file for a later
+    // attempt; `onDone` is not called.
+    void cancel();
 
   private:
-    Downloader(HttpClient& http, MainQueue& queue, double timeoutSeconds, Clock now);
+    Downloader(HttpClient& http, MainQueue& queue, DownloadSettings settings);
 
+    void attempt();
     void progressed(const HttpProgress& progress);
     void finished(const HttpResponse& response);
+    void arrived();
+    void failedAttempt(const HttpResponse& response);
     void fail(DownloadError error);
-    void deliver(std::optional<std::filesystem::path> file, std::optional<DownloadError> error);
 
     HttpClient& http_;
     MainQueue& queue_;
-    const double timeoutSeconds_;
-    const Clock now_;
+    const DownloadSettings settings_;
 
     bool started_ = false;
-    std::filesystem::path dest_;
-    std::filesystem::path partial_;  // the temporary file while it may still exist
+    bool cancelled_ = false;
+    std::shared_ptr<HttpTransfer> transfer_;
+    DownloadJob job_;
+    std::optional<PartialDownload> partial_;
+    std::size_t address_ = 0;  // index into job_.urls
+    std::size_t retries_ = 0;  // of the current address so far
+    bool startedOver_ = false;    // the server refused the range once (416): no second time
+    bool digestRetried_ = false;  // a continued file failed the digest once: no second time
+    bool validatorNoted_ = false;     // for the current attempt
+    std::uint64_t resumedFrom_ = 0;   // of the current attempt
+    std::shared_ptr<Sha256> digest_;
     double lastSent_;
+    double highest_ = 0;  // the highest percentage reported
 };
 
 }  // namespace suite

@@ -87,6 +87,8 @@ void AppDelegate::upload(std::vector<std::filesystem::path> files, std::size_t i
     const std::string origin = feedbackOrigin(config_);
     HttpRequest request;
     request.method = "POST";
+    const std::string userAgent = catalogUserAgent(launch_.appVersion, config_.hostTag);
+    request.headers = {{"User-Agent", userAgent}};
     if (index == files.size()) {
         request.url = doneUrl(origin, id, token);
         request.timeoutSeconds = config_.feedbackDoneTimeoutSeconds;
@@ -103,7 +105,8 @@ void AppDelegate::upload(std::vector<std::filesystem::path> files, std::size_t i
     request.method = "PUT";
     request.url = fileUrl(origin, id, index + 1, token);
     if (!parseUrl(request.url)) return finish(false, "send");
-    request.headers = {{"Content-Type", mimeTypeOf(file, platform_.fileTypes)}};
+    request.headers = {{"Content-Type", mimeTypeOf(file, platform_.fileTypes)},
+                       {"User-Agent", userAgent}};
     request.timeoutSeconds = config_.feedbackFileTimeoutSeconds;
     request.totalSeconds =
         ceilingForBytes(static_cast<std::uint64_t>(std::max<std::int64_t>(size, 0)));

@@ -19,7 +19,10 @@ InstallFlow::InstallFlow(InstallSettings settings, InstallServices services, Sen
       send_(std::move(send)),
       prompt_(std::move(prompt)) {}
 
-InstallFlow::~InstallFlow() = default;
+InstallFlow::~InstallFlow() {
+    // A retry waiting on the queue would otherwise start a transfer nobody is there to finish.
+    if (downloader_) downloader_->cancel();
+}
 
 std::optional<bool> InstallFlow::isInstalled(const Json& item) const {
     if (!services_.packages.judgesAfterRun(item)) return std::nullopt;

@@ -15,6 +15,7 @@
 
 #include "common/Json.h"
 #include "common/Lifetime.h"
+#include "download/Downloader.h"
 #include "platform/Background.h"
 #include "platform/HttpClient.h"
 #include "platform/Launcher.h"
@@ -24,13 +25,14 @@
 
 namespace suite {
 
-class Downloader;
 
 struct InstallSettings {
     std::filesystem::path downloadDir;
     std::filesystem::path logDir;  // install.log
     std::string vendorHost;
     double downloadTimeoutSeconds = 30;  // time without data before a download is given up
+    std::vector<double> downloadRetryDelays = {1, 4, 16};  // tests make them short
+    std::string userAgent;  // sent with every download
     // Plain http downloads from a loopback vendor host: tests' local servers only, never set by
     // the program (the HTTP client must allow it too).
     bool allowPlainHttpDownloadsToLoopback = false;
@@ -67,6 +69,9 @@ class InstallFlow {
     void applicationDidBecomeActive();
     // Starts the new version of this program once this process has gone, and quits.
     void reopen();
+    // The download folder as a new run finds it: what earlier runs left there is removed, except
+    // partial downloads of the last week, which the next install of their item goes on from.
+    void tidyDownloads();
     // Whether the item is installed at its catalog version or newer, where the host judges it
     // right after a run; nothing where it does not. May block on the package database.
     std::optional<bool> isInstalled(const Json& item) const;
@@ -83,12 +88,14 @@ class InstallFlow {
 
   private:
     struct Batch;
+    // More mirrors than any vendor needs are not tried: a catalog cannot make one item take
+    // hours of retries.
+    static constexpr std::size_t kMaxMirrors = 4;
+    std::optional<std::vector<std::string>> addressesOf(const Json& item) const;
     // The next item of the batch being downloaded, or the privileged run when none is left.
     void next(std::shared_ptr<Batch> batch);
     void downloaded(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
-                    std::optional<std::filesystem::path> file);
-    void verified(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
-                  const std::filesystem::path& file, bool ok);
+                    std::optional<std::filesystem::path> file, std::optional<DownloadError> error);
     void finishRun(const std::vector<VerifiedPackage>& packages, const BatchOutcome& outcome);
     // A batch has ended: the request that waited for it starts, or a relaunch that waited for
     // both.

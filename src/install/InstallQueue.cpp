@@ -1,6 +1,7 @@
 // The first half of an install: the chosen items one after another, each checked, downloaded
 // into the download folder and verified, then the verified packages to the privileged run in one
 // batch, so the user is asked for a password once.
+#include <chrono>
 #include <cstdint>
 #include <iterator>
 #include <set>
@@ -8,7 +9,7 @@
 
 #include "download/DownloadPolicy.h"
 #include "download/Downloader.h"
-#include "download/PackageVerification.h"
+#include "download/PartialDownload.h"
 #include "install/InstallFlow.h"
 #include "install/InstallResults.h"
 
@@ -65,6 +66,29 @@ void InstallFlow::install(std::vector<Json> items) {
     next(batch_);
 }
 
+// The catalog's address and then its mirrors, each held to the same rule; nothing when the
+// catalog's own address is not acceptable. A mirror that is not is left out: the others may serve.
+std::optional<std::vector<std::string>> InstallFlow::addressesOf(const Json& item) const {
+    const auto url = stringMember(item, "url");
+    auto acceptable = [&](const std::string& address) {
+        return isAcceptableDownloadUrl(address, settings_.vendorHost,
+                                       settings_.allowPlainHttpDownloadsToLoopback);
+    };
+    if (!url || !acceptable(*url)) return std::nullopt;
+    std::vector<std::string> urls = {*url};
+    const auto mirrors = item.find("mirrors");
+    if (mirrors == item.end() || !mirrors->is_array()) return urls;
+    for (const auto& mirror : *mirrors) {
+        if (urls.size() > kMaxMirrors) break;
+        if (!mirror.is_string() || !acceptable(mirror.get<std::string>())) {
+            log("download: a mirror of " + itemId(item) + " is not the vendor's and is not used");
+            continue;
+        }
+        urls.push_back(mirror.get<std::string>());
+    }
+    return urls;
+}
+
 void InstallFlow::next(std::shared_ptr<Batch> batch) {
     // Refused items are skipped in a loop, not by calling this again, and leave the queue in one
     // erase: a long list of them must neither grow the stack nor take quadratic time.
@@ -72,44 +96,43 @@ void InstallFlow::next(std::shared_ptr<Batch> batch) {
     while (taken < queue_.size()) {
         Json item = std::move(queue_[taken++]);
         const std::string id = itemId(item);
-        const auto url = stringMember(item, "url");
+        const auto urls = addressesOf(item);
         const auto file = stringMember(item, "file");
         // Without a size the download could not be bounded: it is not started.
         const auto size = sizeMember(item);
-        if (!url ||
-            !isAcceptableDownloadUrl(*url, settings_.vendorHost,
-                                     settings_.allowPlainHttpDownloadsToLoopback) ||
-            !file || !isAcceptableFileName(*file) || !size) {
-            send_(failureEvent(id, "download"));
+        if (!urls || !file || !isAcceptableFileName(*file) || !size) {
+            send_(failureEvent(id, "download", "refused"));
             continue;
         }
         queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(taken));
 
         // The cache folder is the desktop's to clear at any time; a missing one is not a failure.
         std::error_code ignored;
-        std::filesystem::create_directories(settings_.downloadDir, ignored);
+        if (std::filesystem::create_directories(settings_.downloadDir, ignored)) {
+            std::filesystem::permissions(settings_.downloadDir, std::filesystem::perms::owner_all,
+                                         ignored);
+        }
 
         send_(progressEvent(id, "download", 0));
-        downloader_ =
-            Downloader::create(services_.http, services_.queue, settings_.downloadTimeoutSeconds);
+        downloader_ = Downloader::create(
+            services_.http, services_.queue,
+            {.timeoutSeconds = settings_.downloadTimeoutSeconds,
+             .retryDelays = settings_.downloadRetryDelays,
+             .userAgent = settings_.userAgent});
         downloader_->onProgress = lifetime_.guard<double>(
             [this, id](double pct) { send_(progressEvent(id, "download", pct)); });
         downloader_->onDone =
             lifetime_.guard<std::optional<std::filesystem::path>, std::optional<DownloadError>>(
                 [this, batch, id, item](std::optional<std::filesystem::path> file,
                                         std::optional<DownloadError> error) {
-                    if (error && error->domain == DownloadError::kSize) {
-                        // Not the package the catalog describes: said apart from a network fault.
-                        Json failure = failureEvent(id, "download");
-                        failure["reason"] = "size";
-                        send_(failure);
-                        return next(batch);
-                    }
-                    downloaded(batch, id, item, std::move(file));
+                    downloaded(batch, id, item, std::move(file), std::move(error));
                 });
         const std::string name = unusedName(*file, batch->files);
         batch->files.insert(name);
-        downloader_->start(*url, settings_.downloadDir / name, *size);
+        downloader_->start({.urls = *urls,
+                            .dest = settings_.downloadDir / name,
+                            .size = *size,
+                            .sha256 = stringMember(item, "sha256")});
         return;
     }
     queue_.clear();
@@ -119,33 +142,24 @@ void InstallFlow::next(std::shared_ptr<Batch> batch) {
 }
 
 void InstallFlow::downloaded(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
-                             std::optional<std::filesystem::path> file) {
+                             std::optional<std::filesystem::path> file,
+                             std::optional<DownloadError> error) {
     if (!file) {
-        send_(failureEvent(id, "download"));
+        const std::string reason = error ? error->reason : "other";
+        log("download: " + id + " failed (" + reason + ")" +
+            (error && error->message != reason ? ": " + error->message : ""));
+        // A package that is not the catalog's is the check's failure, not the network's.
+        send_(failureEvent(id, reason == "digest" ? "check" : "download", reason));
         return next(batch);
     }
+    // The digest was taken as the bytes arrived; the phase still shows, however briefly.
     send_(progressEvent(id, "verify"));
-    auto verdict = lifetime_.guard<bool>(
-        [this, batch, id, item, file = *file](bool ok) { verified(batch, id, item, file, ok); });
-    // The digest runs on its own copies; only the verdict comes back to the main thread.
-    services_.background.run([&queue = services_.queue, file = *file,
-                              expected = stringMember(item, "sha256"),
-                              verdict = std::move(verdict)]() mutable {
-        const bool ok = verifyPackage(file, expected);
-        queue.post([verdict = std::move(verdict), ok] { verdict(ok); });
-    });
+    batch->verified.push_back({item, *file});
+    next(batch);
 }
 
-void InstallFlow::verified(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
-                           const std::filesystem::path& file, bool ok) {
-    if (ok) {
-        batch->verified.push_back({item, file});
-    } else {
-        std::error_code ignored;
-        std::filesystem::remove(file, ignored);
-        send_(failureEvent(id, "check"));
-    }
-    next(batch);
+void InstallFlow::tidyDownloads() {
+    tidyDownloadFolder(settings_.downloadDir, std::chrono::hours(7 * 24));
 }
 
 }  // namespace suite

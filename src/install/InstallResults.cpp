@@ -62,8 +62,10 @@ Json successEvent(const std::string& id, const Json& item) {
     return Json{{"type", "result"}, {"id", id}, {"ok", true}, {"version", version}};
 }
 
-Json failureEvent(const std::string& id, const std::string& error) {
-    return Json{{"type", "result"}, {"id", id}, {"ok", false}, {"error", error}};
+Json failureEvent(const std::string& id, const std::string& error, const std::string& reason) {
+    Json event = {{"type", "result"}, {"id", id}, {"ok", false}, {"error", error}};
+    if (!reason.empty()) event["reason"] = reason;
+    return event;
 }
 
 std::string installPrompt(bool arabic) {

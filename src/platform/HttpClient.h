@@ -7,10 +7,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace suite {
+
+class Sha256;
 
 // Why a transfer got no (complete) answer from a server.
 enum class TransportError {
@@ -21,8 +24,15 @@ enum class TransportError {
     TimedOut,        // no data moved for longer than the request's timeout, or the whole
                      // transfer took longer than its ceiling
     Cancelled,       // the program cancelled the transfer
-    Other,           // anything else: TLS failures, refused addresses, local file errors
+    Other,           // anything else, local file errors among them
     TooLarge,        // the server answered, but with a body longer than the request allows
+    Tls,             // a server answered, but the secure connection could not be made with it
+                     // (its certificate, its name, the handshake)
+    RedirectRefused, // the server redirected to an address the client may not follow, or
+                     // redirected too often
+    Refused,         // the client's rules refused the address before anything was sent
+    DiskFull,        // the response file could not grow: the disk, the user's quota or the
+                     // process's file size limit is full
 };
 
 // The most response body any request accepts unless it says otherwise: far beyond every answer
@@ -56,9 +66,22 @@ struct HttpRequest {
     std::string body;
     std::filesystem::path bodyFile;
     // Response body: into `HttpResponse::body`, or, when `responseFile` is set, streamed into that
-    // file (created or truncated when the first byte arrives; whatever arrived stays there, also
-    // on failure: the caller decides what to keep).
+    // file. Only the body of a 200 or 206 answer goes there (created or truncated when the answer
+    // begins; whatever arrived stays there, also on failure: the caller decides what to keep);
+    // the body of any other answer is not kept at all, so an error page never replaces a file.
     std::filesystem::path responseFile;
+    // With `responseFile`: the file already holds this many bytes of the body, and only the rest
+    // is asked for ("Range: bytes=N-", with "If-Range: <ifRange>" when that is set). A 206 whose
+    // Content-Range starts at N continues the file; a 200 replaces it from its start. A 206 that
+    // starts anywhere else ends the transfer with TransportError::Other, the file unchanged.
+    // `maxBodyBytes` then bounds the whole file, the kept bytes included, and progress counts
+    // the kept bytes of a continued file as received.
+    std::uint64_t resumeFrom = 0;
+    std::string ifRange;
+    // With `responseFile`: a fresh digest that sees every byte the file ends up holding, in file
+    // order, as it is written (the kept bytes of a continued file first). Read it once the
+    // completion has come.
+    std::shared_ptr<Sha256> responseDigest;
 };
 
 struct HttpProgress {
@@ -66,6 +89,10 @@ struct HttpProgress {
     std::optional<std::uint64_t> totalToSend;  // nothing when unknown
     std::uint64_t received = 0;
     std::optional<std::uint64_t> totalToReceive;
+    // The status and headers of the final response (after redirects), once its headers are all
+    // in; 0 and nothing before. A caller can note a validator before any of the body is kept.
+    int status = 0;
+    std::shared_ptr<const HttpHeaders> headers;
 };
 
 struct HttpResponse {
@@ -76,6 +103,9 @@ struct HttpResponse {
     std::string body;          // empty when streamed into a file
     std::string finalUrl;      // after redirects
 };
+
+// The value of the first header called `name` (in any letter case), if there is one.
+std::optional<std::string> findHeader(const HttpHeaders& headers, std::string_view name);
 
 class HttpTransfer {
 public:

@@ -101,17 +101,35 @@ TEST_F(CatalogFetch, AnswersThatAreNotACatalogMoveOn) {
     EXPECT_FALSE(acceptedCatalogText(broken));
 }
 
-TEST_F(CatalogFetch, OfflineOnlyWhenNoServerAnsweredAtAll) {
-    app->fetchCatalog({"https://a.example/c", "https://b.example/c"});
-    h.http.answer(0, FakeHttpClient::failure(TransportError::TimedOut));
-    h.http.answer(1, FakeHttpClient::failure(TransportError::HostNotFound));
-    EXPECT_EQ(catalogEvents().back(), Json({{"type", "catalog"}, {"ok", false}, {"offline", true}}));
-
-    // A server that sent more than any catalog holds has answered all the same.
-    app->fetchCatalog({"https://a.example/c", "https://b.example/c"});
-    h.http.answer(2, FakeHttpClient::failure(TransportError::TooLarge));
-    h.http.answer(3, FakeHttpClient::failure(TransportError::NoConnection));
-    EXPECT_EQ(catalogEvents().back(), Json({{"type", "catalog"}, {"ok", false}, {"offline", false}}));
+// "offline" only when no server answered at all; the reason is the last address's.
+TEST_F(CatalogFetch, OfflineOnlyWhenNoServerAnsweredAtAllAndTheReasonSaysWhy) {
+    using E = TransportError;
+    const struct {
+        E first;
+        HttpResponse last;
+        bool offline;
+        const char* reason;
+    } cases[] = {
+        {E::TimedOut, FakeHttpClient::failure(E::HostNotFound), true, "dns"},
+        {E::NoConnection, FakeHttpClient::failure(E::TimedOut), true, "timeout"},
+        // A server that sent more than any catalog holds has answered all the same.
+        {E::TooLarge, FakeHttpClient::failure(E::NoConnection), false, "offline"},
+        // So has one whose certificate or redirect was refused.
+        {E::Tls, FakeHttpClient::failure(E::NoConnection), false, "offline"},
+        {E::NoConnection, FakeHttpClient::failure(E::Tls), false, "tls"},
+        {E::NoConnection, FakeHttpClient::failure(E::RedirectRefused), false, "redirect"},
+        {E::NoConnection, FakeHttpClient::reply(503, ""), false, "http-503"},
+    };
+    for (const auto& c : cases) {
+        app->fetchCatalog({"https://a.example/c", "https://b.example/c"});
+        h.http.answer(h.http.calls.size() - 1, FakeHttpClient::failure(c.first));
+        h.http.answer(h.http.calls.size() - 1, c.last);
+        EXPECT_EQ(catalogEvents().back(), Json({{"type", "catalog"},
+                                                {"ok", false},
+                                                {"offline", c.offline},
+                                                {"reason", c.reason}}))
+            << c.reason;
+    }
 }
 
 TEST_F(CatalogFetch, EmptyListOrUnparseableAddressEndsTheFetchWithoutTraffic) {

@@ -1,10 +1,9 @@
-// SHA-256 of files, and the package check built on it.
+// SHA-256 of files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <fstream>
 
-#include "download/PackageVerification.h"
 #include "fakes/TempDir.h"
 #include "platform/Digest.h"
 
@@ -42,21 +41,6 @@ TEST_F(Sha256, NothingForWhatIsNotAReadableFile) {
     // A FIFO would block a plain reader for ever; it must come back at once with nothing.
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
     EXPECT_EQ(sha256Of(dir / "fifo"), std::nullopt);
-}
-
-TEST_F(Sha256, PackageCheckIgnoresTheExpectedDigestsCaseAndReadsNothingWithoutOne) {
-    auto file = write("abc", "abc");
-    EXPECT_TRUE(verifyPackage(file, std::string(kAbc)));
-    EXPECT_TRUE(
-        verifyPackage(file, std::string("BA7816BF8F01CFEA414140DE5DAE2223B00361A396177A9CB410FF61F20015AD")));
-    EXPECT_FALSE(verifyPackage(file, std::string(kEmpty)));
-    EXPECT_FALSE(verifyPackage(file, std::string()));
-    // Only the digest's own letters are folded, not look-alikes around them.
-    EXPECT_FALSE(verifyPackage(file, std::string(kAbc) + " "));
-    EXPECT_TRUE(verifyPackage(dir / "missing", std::nullopt));
-    // With a digest to compare, an unreadable file is never verified, even against the empty
-    // input's digest.
-    EXPECT_FALSE(verifyPackage(dir / "missing", std::string(kEmpty)));
 }
 
 }  // namespace

@@ -1,4 +1,6 @@
-// The downloader against a fake HTTP client on the manual main queue and its virtual clock.
+// The downloader against a fake HTTP client on the manual main queue and its virtual clock: the
+// digest taken while the bytes arrive, going on from a partial file, the retry schedule, mirrors,
+// the space check and progress that never goes back.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -13,17 +15,21 @@ namespace {
 
 using fakes::FakeHttpClient;
 constexpr const char* kUrl = "https://brenlow.example/Suite.pkg";
+constexpr const char* kMirror = "https://mirror.brenlow.example/Suite.pkg";
+// SHA-256 of "package bytes" (Python's hashlib).
+constexpr const char* kDigest = "2e547448dcd0f2fcd9dbc386d33f1553369883451898177559bcf3e3b1083d16";
 
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-HttpProgress received(std::uint64_t bytes, std::optional<std::uint64_t> total) {
-    HttpProgress progress;
-    progress.received = bytes;
-    progress.totalToReceive = total;
-    return progress;
+HttpResponse answer(int status, HttpHeaders headers = {},
+                    TransportError error = TransportError::None) {
+    HttpResponse response = FakeHttpClient::failure(error);
+    response.status = status;
+    response.headers = std::move(headers);
+    return response;
 }
 
 struct Download : ::testing::Test {
@@ -31,146 +37,274 @@ struct Download : ::testing::Test {
     ManualMainQueue queue;
     FakeHttpClient http;
     std::filesystem::path dest = dir / "Suite.pkg";
+    std::optional<std::uint64_t> free;  // nothing: the file system cannot tell
     std::vector<std::pair<std::optional<std::filesystem::path>, std::optional<DownloadError>>>
         outcomes;
     std::vector<double> reports;
 
-    std::shared_ptr<Downloader> start(const std::filesystem::path& to) {
-        auto downloader = Downloader::create(http, queue, 30, [this] { return queue.now(); });
+    std::shared_ptr<Downloader> start(std::vector<std::string> urls = {kUrl},
+                                      std::optional<std::string> sha256 = kDigest) {
+        auto downloader = Downloader::create(http, queue,
+                                             {.timeoutSeconds = 30,
+                                              .userAgent = "TALVEN Suite/3.1 (Linux)",
+                                              .now = [this] { return queue.now(); },
+                                              .freeSpace = [this](auto&) { return free; }});
         downloader->onProgress = [this](double pct) { reports.push_back(pct); };
         downloader->onDone = [this](auto file, auto error) { outcomes.emplace_back(file, error); };
-        downloader->start(kUrl, to, 1000);
+        downloader->start({std::move(urls), dest, 1000, std::move(sha256)});
         return downloader;
     }
-    // The client streams `body` into the request's file, then answers.
-    void serve(std::size_t call, const std::string& body, HttpResponse response) {
-        std::ofstream(http.calls.at(call)->request.responseFile, std::ios::binary) << body;
-        http.answer(call, std::move(response));
+    const HttpRequest& request(std::size_t call) { return http.calls.at(call)->request; }
+    // The client has the answer's headers: the downloader notes the validator.
+    void headersIn(std::size_t call, int status, HttpHeaders headers) {
+        HttpProgress progress;
+        progress.status = status;
+        progress.headers = std::make_shared<const HttpHeaders>(std::move(headers));
+        http.calls.at(call)->onProgress(progress);
+    }
+    // The program goes down mid-transfer, after `bytes` of an answer with `etag`: its client
+    // drops the handlers, no completion ever comes.
+    void dropAfter(const std::string& bytes, const std::string& etag) {
+        start();
+        headersIn(0, 200, {{"ETag", etag}});
+        std::ofstream(request(0).responseFile, std::ios::binary) << bytes;
+        http.calls.clear();
+    }
+    std::string failure() {
+        EXPECT_EQ(outcomes.size(), 1u);
+        if (outcomes.empty() || !outcomes[0].second) return "none";
+        EXPECT_FALSE(outcomes[0].first);
+        return outcomes[0].second->reason;
     }
     std::vector<std::string> folder() {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
             names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
         return names;
-    }
-    // The one outcome was a failure of `domain`.
-    void expectFailed(const std::string& domain) {
-        ASSERT_EQ(outcomes.size(), 1u);
-        EXPECT_FALSE(outcomes[0].first);
-        ASSERT_TRUE(outcomes[0].second);
-        EXPECT_EQ(outcomes[0].second->domain, domain);
     }
 };
 
-TEST_F(Download, StreamsIntoAPrivateFileBesideTheDestinationThenReplacesIt) {
+TEST_F(Download, DigestIsTakenAsTheBytesArriveAndDecidesWhatReachesTheDestination) {
     std::ofstream(dest) << "last week's package";
-    start(dest);
-    ASSERT_EQ(http.calls.size(), 1u);
-    const HttpRequest& request = http.calls[0]->request;
-    EXPECT_EQ(request.url, kUrl);
-    EXPECT_EQ(request.responseFile.parent_path(), dir.path());
-    EXPECT_EQ(request.responseFile.filename().string().rfind("Suite.pkg.part-", 0), 0u);
-    // Created up front, for this user only, so nobody else can take the name.
-    EXPECT_EQ(
-        std::filesystem::status(request.responseFile).permissions() & std::filesystem::perms::all,
-        std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    start();
+    EXPECT_TRUE(request(0).responseDigest);
+    EXPECT_EQ(request(0).url, kUrl);
+    EXPECT_EQ(request(0).headers, (HttpHeaders{{"User-Agent", "TALVEN Suite/3.1 (Linux)"}}));
+    // Named after the package, inside the download folder, so a later run finds it.
+    EXPECT_EQ(request(0).responseFile, dir / (std::string(kDigest) + ".part"));
+    http.stream(0, "not the package", answer(200));
+    EXPECT_EQ(failure(), "digest");
     EXPECT_EQ(readFile(dest), "last week's package");
-
-    serve(0, "package bytes", FakeHttpClient::reply(206, ""));  // partial content counts too
-    ASSERT_EQ(outcomes.size(), 1u);
-    EXPECT_EQ(outcomes[0].first, dest);
-    EXPECT_FALSE(outcomes[0].second);
-    EXPECT_EQ(readFile(dest), "package bytes");
     EXPECT_EQ(folder(), std::vector<std::string>{"Suite.pkg"});
 
-    // Two transfers to the same name at the same time get a file each.
-    start(dest);
-    start(dest);
-    EXPECT_NE(http.calls[1]->request.responseFile, http.calls[2]->request.responseFile);
+    outcomes.clear();
+    start({kUrl}, std::string(kDigest).replace(0, 2, "2E"));  // the digest's case does not matter
+    http.stream(1, "package bytes", answer(206, {{"Content-Range", "bytes 0-12/13"}}));
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].first, dest);
+    EXPECT_EQ(readFile(dest), "package bytes");
+    EXPECT_EQ(folder(), std::vector<std::string>{"Suite.pkg"});
 }
 
-TEST_F(Download, FailedAnswersLeaveTheFolderAsItWas) {
-    std::ofstream(dest) << "kept";
-    // A connection lost mid-body still carries the 200 of its header: the transport error wins.
+// What the next attempt asks for after a dropped transfer, and what it does with the answer.
+TEST_F(Download, PartialFileIsContinuedOnlyWhileItsValidatorStillHolds) {
     const struct {
-        int status;
-        TransportError error;
-        const char* domain;
-        int code;
-    } cases[] = {{404, TransportError::None, "http", 404},
-                 {204, TransportError::None, "http", 204},
-                 {0, TransportError::None, "http", 0},
-                 {200, TransportError::ConnectionLost, "transport", int(TransportError::ConnectionLost)}};
+        const char* name;
+        HttpHeaders firstHeaders;  // of the answer that dropped
+        HttpResponse second;
+        std::string secondBody;
+        std::uint64_t expectedFrom;
+        const char* expectedIfRange;
+        std::string expectedFile;  // at the destination; empty: nothing yet
+        std::size_t calls;
+    } cases[] = {
+        {"206 continues", {{"ETag", "\"v1\""}}, answer(206), "bytes", 8, "\"v1\"",
+         "package bytes", 2},
+        {"date when the ETag is weak", {{"ETag", "W/\"v1\""}, {"Last-Modified", "Mon, 07 Dec"}},
+         answer(206), "bytes", 8, "Mon, 07 Dec", "package bytes", 2},
+        {"200 starts again", {{"ETag", "\"v1\""}}, answer(200), "package bytes", 8, "\"v1\"",
+         "package bytes", 2},
+        // The range does not fit the file the server has now: once more from nothing, at once.
+        {"416 starts again", {{"ETag", "\"v1\""}}, answer(416), "", 8, "\"v1\"", "", 3},
+        // Without a validator nobody can tell whether the kept bytes are still the file's.
+        {"no validator", {}, answer(200), "package bytes", 0, "", "package bytes", 2},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.status);
+        SCOPED_TRACE(c.name);
         outcomes.clear();
-        start(dest);
-        HttpResponse response = FakeHttpClient::failure(c.error);
-        response.status = c.status;
-        serve(http.calls.size() - 1, "<html>not here</html>", response);
-        expectFailed(c.domain);
-        EXPECT_EQ(outcomes[0].second->code, c.code);
-        EXPECT_EQ(readFile(dest), "kept");
+        start();
+        headersIn(0, 200, c.firstHeaders);
+        http.stream(0, "package ", answer(200, {}, TransportError::ConnectionLost));
+        EXPECT_TRUE(outcomes.empty());
+        queue.advance(1);  // the first retry's wait
+        ASSERT_EQ(http.calls.size(), 2u);
+        EXPECT_EQ(request(1).resumeFrom, c.expectedFrom);
+        EXPECT_EQ(request(1).ifRange, c.expectedIfRange);
+        http.stream(1, c.secondBody, c.second);
+        EXPECT_EQ(http.calls.size(), c.calls);
+        if (c.calls == 3) {
+            EXPECT_EQ(request(2).resumeFrom, 0u);
+            http.stream(2, "package bytes", answer(200));
+        }
+        EXPECT_EQ(readFile(dest), "package bytes");
         EXPECT_EQ(folder(), std::vector<std::string>{"Suite.pkg"});
+        std::filesystem::remove(dest);
+        http.calls.clear();
     }
 }
 
-TEST_F(Download, ProgressIsThrottledOnTheClockAndNeedsAKnownLength) {
-    start(dest);
-    auto progress = [&](std::uint64_t bytes, std::optional<std::uint64_t> total) {
-        http.calls[0]->onProgress(received(bytes, total));
+TEST_F(Download, ContinuedFileThatFailsTheDigestIsFetchedOnceMoreWholeAndKeptAcrossRuns) {
+    dropAfter("packagX ", "\"v1\"");  // the program went down: the bytes and validator stay
+    EXPECT_EQ(folder().size(), 2u);
+    start();  // the next run of the same item
+    EXPECT_EQ(request(0).resumeFrom, 8u);
+    EXPECT_EQ(request(0).ifRange, "\"v1\"");
+    http.stream(0, "bytes", answer(206));
+    ASSERT_EQ(http.calls.size(), 2u);
+    EXPECT_EQ(request(1).resumeFrom, 0u);
+    http.stream(1, "package bytes", answer(200));
+    EXPECT_EQ(readFile(dest), "package bytes");
+
+    // A whole fresh copy that fails is the catalog's problem: no third attempt.
+    outcomes.clear();
+    dropAfter("packagX ", "\"v1\"");
+    start();
+    http.stream(0, "bytes", answer(206));
+    http.stream(1, "packagX bytes", answer(200));
+    EXPECT_EQ(failure(), "digest");
+    EXPECT_EQ(http.calls.size(), 2u);
+    EXPECT_EQ(folder(), std::vector<std::string>{"Suite.pkg"});
+}
+
+// When each attempt starts on the virtual clock, and how the download ends.
+TEST_F(Download, TransientFailuresAreRetriedOnScheduleThenTheMirrorThenItFails) {
+    const HttpResponse reset = answer(200, {}, TransportError::ConnectionLost);
+    const HttpResponse unavailable = answer(503);
+    const struct {
+        const char* name;
+        std::vector<std::string> urls;
+        std::vector<HttpResponse> answers;  // one per attempt, in order
+        std::vector<double> startedAt;      // of each attempt
+        std::vector<std::string> hosts;     // of each attempt: 'm' the mirror
+        const char* reason;                 // "none": the package arrived
+    } cases[] = {
+        {"three retries, 1 s, 4 s, 16 s", {kUrl}, {reset, unavailable, reset, unavailable},
+         {0, 1, 5, 21}, {"", "", "", ""}, "http-503"},
+        {"a retry that works", {kUrl}, {answer(502), answer(200)}, {0, 1}, {"", ""}, "none"},
+        {"timeout", {kUrl}, {answer(0, {}, TransportError::TimedOut), answer(200)}, {0, 1},
+         {"", ""}, "none"},
+        {"Retry-After honoured", {kUrl}, {answer(429, {{"Retry-After", "30"}}), answer(200)},
+         {0, 30}, {"", ""}, "none"},
+        {"Retry-After capped at 60 s", {kUrl},
+         {answer(429, {{"Retry-After", "3600"}}), answer(200)}, {0, 60}, {"", ""}, "none"},
+        {"404 at once", {kUrl}, {answer(404)}, {0}, {""}, "http-404"},
+        {"403 at once", {kUrl}, {answer(403)}, {0}, {""}, "http-403"},
+        {"TLS at once", {kUrl}, {answer(0, {}, TransportError::Tls)}, {0}, {""}, "tls"},
+        {"full disk: no address helps", {kUrl, kMirror},
+         {answer(200, {}, TransportError::DiskFull)}, {0}, {""}, "space"},
+        {"404, then the mirror at once", {kUrl, kMirror}, {answer(404), answer(200)}, {0, 0},
+         {"", "m"}, "none"},
+        {"the mirror after the retries", {kUrl, kMirror},
+         {reset, reset, reset, reset, answer(200)}, {0, 1, 5, 21, 21}, {"", "", "", "", "m"},
+         "none"},
+        {"every address fails: the last reason",
+         {kUrl, kMirror},
+         {answer(404), answer(0, {}, TransportError::HostNotFound)}, {0, 0}, {"", "m"}, "dns"},
     };
-    progress(10, std::nullopt);  // no length: never a report
-    progress(10, 0);
-    progress(0, 80);  // the header is in, no body yet
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        outcomes.clear();
+        http.calls.clear();
+        const double begin = queue.now();
+        start(c.urls);
+        for (std::size_t i = 0; i < c.answers.size(); ++i) {
+            queue.runUntilIdle(120);
+            ASSERT_EQ(http.calls.size(), i + 1);
+            EXPECT_DOUBLE_EQ(queue.now() - begin, c.startedAt[i]) << i;
+            EXPECT_EQ(request(i).url, c.hosts[i].empty() ? kUrl : kMirror) << i;
+            http.stream(i, "package bytes", c.answers[i]);
+        }
+        queue.runUntilIdle(120);
+        EXPECT_EQ(http.calls.size(), c.answers.size()) << "no attempt beyond the schedule";
+        EXPECT_EQ(failure(), c.reason);
+        std::filesystem::remove(dest);
+    }
+}
+
+TEST_F(Download, ProgressIsThrottledNeverGoesBackAndNeedsAKnownLength) {
+    start();
+    auto progress = [&](std::size_t call, std::uint64_t bytes, std::optional<std::uint64_t> total) {
+        HttpProgress p;
+        p.received = bytes;
+        p.totalToReceive = total;
+        http.calls.at(call)->onProgress(p);
+    };
+    progress(0, 10, std::nullopt);  // no length: never a report
+    progress(0, 10, 0);
+    progress(0, 0, 80);  // the header is in, no body yet
     EXPECT_TRUE(reports.empty());
-    progress(30, 80);  // the first data is reported at once
+    progress(0, 30, 80);  // the first data is reported at once
     queue.advance(0.15);
-    progress(40, 80);  // exactly the interval is still too soon
+    progress(0, 40, 80);  // exactly the interval is still too soon
     queue.advance(0.001);
-    progress(50, 80);
-    queue.advance(0.1);
-    progress(60, 80);  // measured from the last report, not the last call
+    progress(0, 50, 80);
+    http.stream(0, "", answer(200, {}, TransportError::ConnectionLost));
+    queue.advance(1);
+    progress(1, 20, 80);  // the retry had to start over: silent until it has caught up
     queue.advance(0.2);
-    progress(80, 80);
-    EXPECT_EQ(reports, (std::vector<double>{37.5, 62.5, 100.0}));
+    progress(1, 60, 80);
+    EXPECT_EQ(reports, (std::vector<double>{37.5, 62.5, 75.0}));
+}
+
+TEST_F(Download, TooLittleRoomFailsBeforeAnyRequestAndCountsTheKeptBytes) {
+    free = 1049;  // 1000 bytes and 5 % more do not fit
+    start();
+    EXPECT_TRUE(http.calls.empty());
+    EXPECT_TRUE(outcomes.empty());  // never from inside start()
+    queue.runReady();
+    EXPECT_EQ(failure(), "space");
+
+    outcomes.clear();
+    free = std::nullopt;
+    dropAfter(std::string(100, 'x'), "\"v1\"");
+    free = 950;  // the 900 bytes still to come, and 5 % of the package
+    start();
+    EXPECT_EQ(http.calls.size(), 1u);
+    EXPECT_EQ(request(0).resumeFrom, 100u);
 }
 
 TEST_F(Download, OwnerMayDropTheDownloaderBeforeItEnds) {
-    std::weak_ptr<Downloader> watched = start(dest);
+    std::weak_ptr<Downloader> watched = start();
     EXPECT_FALSE(watched.expired());
-    serve(0, "bytes", FakeHttpClient::reply(200, ""));
+    http.stream(0, "package bytes", answer(200));
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_EQ(outcomes[0].first, dest);
     http.calls.clear();  // once the outcome is out, nothing holds it any longer
     EXPECT_TRUE(watched.expired());
 }
 
-TEST_F(Download, MissingFolderFailsThroughTheQueueWithoutARequest) {
-    start(dir / "gone" / "Suite.pkg");
-    EXPECT_TRUE(http.calls.empty());
-    EXPECT_TRUE(outcomes.empty());  // never from inside start()
-    queue.runReady();
-    expectFailed("file");
-    EXPECT_EQ(outcomes[0].second->code, ENOENT);
-}
-
-TEST_F(Download, UnreplaceableDestinationOrAbandonedTransferLeavesNoTemporaryFile) {
-    std::filesystem::create_directories(dest / "inside");
-    start(dest);
-    serve(0, "bytes", FakeHttpClient::reply(200, ""));
-    expectFailed("file");
-    EXPECT_TRUE(std::filesystem::is_directory(dest / "inside"));
-    EXPECT_EQ(folder(), std::vector<std::string>{"Suite.pkg"});
-
-    // The program goes down mid-transfer: the client drops its handlers without completing.
-    outcomes.clear();
-    std::filesystem::remove_all(dest);
-    start(dest);
-    std::ofstream(http.calls.back()->request.responseFile) << "half";
-    http.calls.clear();
-    EXPECT_TRUE(outcomes.empty());
-    EXPECT_TRUE(folder().empty());
+// What a new run of the program leaves in the download folder.
+TEST_F(Download, NewRunKeepsRecentPartialDownloadsAndRemovesEverythingElse) {
+    auto write = [&](const std::string& name, int daysOld) {
+        std::ofstream(dir / name) << "x";
+        std::filesystem::last_write_time(dir / name, std::filesystem::file_time_type::clock::now() -
+                                                         std::chrono::hours(24 * daysOld));
+    };
+    write("recent.part", 6);
+    write("recent.part.validator", 6);
+    write("old.part", 8);
+    write("old.part.validator", 1);
+    write("orphan.part.validator", 0);
+    write("talven-board-5.0.0.pkg", 0);       // a package an earlier run left
+    write("Suite.pkg.part-Ab12Cd", 0);        // an older program's temporary file
+    std::filesystem::create_directory(dir / "kept folder");
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
+    tidyDownloadFolder(dir.path(), std::chrono::hours(7 * 24));
+    EXPECT_EQ(folder(), (std::vector<std::string>{"kept folder", "recent.part",
+                                                  "recent.part.validator"}));
+    EXPECT_EQ(std::filesystem::status(dir.path()).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_all);
 }
 
 }  // namespace

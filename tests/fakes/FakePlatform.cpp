@@ -1,7 +1,10 @@
 #include "fakes/FakePlatform.h"
 
 #include <fstream>
+#include <iterator>
 #include <stdexcept>
+
+#include "platform/Digest.h"
 
 namespace suite::fakes {
 
@@ -75,6 +78,27 @@ void FakeHttpClient::answer(std::size_t index, HttpResponse response) {
     if (call->answered) throw std::logic_error("a request is answered once");
     call->answered = true;
     call->onDone(std::move(response));
+}
+
+void FakeHttpClient::stream(std::size_t index, const std::string& body, HttpResponse response) {
+    const HttpRequest& request = calls.at(index)->request;
+    // As the real client: a 206 continues the kept bytes, a 200 starts the file again, and the
+    // digest sees the file's bytes in order; other answers leave the file alone.
+    const bool continues = response.status == 206 && request.resumeFrom > 0;
+    if (response.status == 200 || response.status == 206) {
+        std::string kept;
+        if (continues) {
+            std::ifstream in(request.responseFile, std::ios::binary);
+            kept.assign(std::istreambuf_iterator<char>(in), {});
+            kept.resize(request.resumeFrom);
+        }
+        std::ofstream(request.responseFile, std::ios::binary | std::ios::trunc) << kept << body;
+        if (request.responseDigest) {
+            request.responseDigest->add(kept.data(), kept.size());
+            request.responseDigest->add(body.data(), body.size());
+        }
+    }
+    answer(index, std::move(response));
 }
 
 HttpResponse FakeHttpClient::reply(int status, std::string body) {

@@ -232,6 +232,8 @@ public:
 
     // Answers call `index` (each call once).
     void answer(std::size_t index, HttpResponse response);
+    // Writes `body` into the call's response file as the real client would, then answers.
+    void stream(std::size_t index, const std::string& body, HttpResponse response);
     static HttpResponse reply(int status, std::string body);
     static HttpResponse failure(TransportError error);
 

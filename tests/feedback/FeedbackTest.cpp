@@ -162,7 +162,8 @@ TEST_F(Feedback, ChainSendsFilesInOrderWithProgressAndKeepsIdsOnFailure) {
         EXPECT_EQ(call.request.url, "https://brenlow.example/api/feedback/file?id=i%2Fd&n=" +
                                         std::to_string(n) + "&t=t%2Bk%3D");
         EXPECT_EQ(call.request.bodyFile, AppDelegate::picked.at(std::to_string(n)));
-        EXPECT_EQ(call.request.headers, (HttpHeaders{{"Content-Type", types[n - 1]}}));
+        EXPECT_EQ(call.request.headers, (HttpHeaders{{"Content-Type", types[n - 1]},
+                                                     {"User-Agent", "TALVEN-Suite/3.1.0 (Linux)"}}));
         const std::uint64_t size = fs::file_size(call.request.bodyFile);
         EXPECT_EQ(call.request.totalSeconds, ceilingForBytes(size));
         for (std::uint64_t sent : {std::uint64_t{0}, std::uint64_t{0}, size / 2, size}) {
@@ -176,7 +177,7 @@ TEST_F(Feedback, ChainSendsFilesInOrderWithProgressAndKeepsIdsOnFailure) {
 
     auto& done = h.http.calls[4]->request;
     EXPECT_EQ(done.url, "https://brenlow.example/api/feedback/done?id=i%2Fd&t=t%2Bk%3D");
-    EXPECT_TRUE(done.headers.empty());
+    EXPECT_EQ(done.headers, (HttpHeaders{{"User-Agent", "TALVEN-Suite/3.1.0 (Linux)"}}));
     h.http.answer(4, FakeHttpClient::reply(500, ""));  // not delivered: ids stay
     EXPECT_EQ(events("feedbackResult"), (std::vector<Json>{{{"type", "feedbackResult"}, {"ok", false}, {"error", "send"}}}));
     EXPECT_EQ(AppDelegate::picked.size(), 3u);

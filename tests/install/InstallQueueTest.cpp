@@ -27,8 +27,8 @@ Json step(const std::string& id, const std::string& phase, Json pct) {
 }
 Json started(const std::string& id) { return step(id, "download", 0); }
 Json verifying(const std::string& id) { return step(id, "verify", 100); }
-Json failed(const std::string& id, const std::string& error) {
-    return {{"type", "result"}, {"id", id}, {"ok", false}, {"error", error}};
+Json failed(const std::string& id, const std::string& error, const std::string& reason) {
+    return {{"type", "result"}, {"id", id}, {"ok", false}, {"error", error}, {"reason", reason}};
 }
 
 // The verified list as the install run received it: one password prompt per package.
@@ -55,12 +55,8 @@ struct InstallQueue : ::testing::Test {
         return out;
     }
     void serve(std::size_t call, const std::string& body, int status = 200) {
-        std::ofstream(h.http.calls.at(call)->request.responseFile, std::ios::binary) << body;
-        h.http.answer(call, FakeHttpClient::reply(status, ""));
+        h.http.stream(call, body, FakeHttpClient::reply(status, ""));
         h.queue.runReady();
-    }
-    std::string partial(std::size_t call) {
-        return h.http.calls.at(call)->request.responseFile.filename().string();
     }
     std::vector<std::string> downloads() {
         std::vector<std::string> names;
@@ -90,15 +86,22 @@ TEST_F(InstallQueue, RefusedItemsAreReportedBackToBackWithoutTraffic) {
     }
     items.push_back(item("no size", "a.pkg"));
     items.back().erase("size");
-    for (const auto& bad : items) expected.push_back(failed(bad.value("id", ""), "download"));
+    for (const auto& bad : items)
+        expected.push_back(failed(bad.value("id", ""), "download", "refused"));
+    // Mirrors are held to the same rule; one that fails it is left out, the item is not.
     items.push_back(item("fine", "fine.pkg"));
+    items.back()["mirrors"] = {"https://evil.example/fine.pkg", 7,
+                               "https://mirror.brenlow.example/fine.pkg"};
     expected.push_back(started("fine"));
 
     app->install(items);
     ASSERT_EQ(h.http.calls.size(), 1u);
     EXPECT_EQ(h.http.calls[0]->request.url, "https://downloads.brenlow.example/fine.pkg");
     EXPECT_EQ(queueEvents(), expected);
-    EXPECT_EQ(downloads(), std::vector<std::string>{partial(0)});
+    EXPECT_TRUE(downloads().empty());
+    h.http.answer(0, FakeHttpClient::reply(404, ""));
+    ASSERT_EQ(h.http.calls.size(), 2u);
+    EXPECT_EQ(h.http.calls[1]->request.url, "https://mirror.brenlow.example/fine.pkg");
 }
 
 TEST_F(InstallQueue, LongRunOfRefusedItemsDoesNotNestCalls) {
@@ -119,21 +122,18 @@ TEST_F(InstallQueue, SecondRequestDuringARunJoinsItAndAnEmptyOneEndsAtOnce) {
     app->install({item("b", "b.pkg", Json(12)), item("c", "c/x.pkg"), item("d", "d.pkg", kOne),
                   item("e", "e.pkg", kThreeUpper)});
     EXPECT_EQ(h.http.calls.size(), 1u);  // no second chain
-    std::ofstream(h.http.calls[0]->request.responseFile) << "one";
-    h.http.answer(0, FakeHttpClient::reply(200, ""));
-    EXPECT_EQ(h.http.calls.size(), 1u);  // the next waits for the verdict on the main queue
-    h.queue.runReady();
+    serve(0, "one");
     ASSERT_EQ(h.http.calls.size(), 2u);
     EXPECT_EQ(h.http.calls[1]->request.url, "https://downloads.brenlow.example/b.pkg");
     app->install({});  // joining with nothing changes nothing
     serve(1, "b");     // a digest that is not a string counts as absent
     serve(2, "not one");
-    EXPECT_EQ(downloads(), (std::vector<std::string>{"a.pkg", "b.pkg", partial(3)}));
+    EXPECT_EQ(downloads(), (std::vector<std::string>{"a.pkg", "b.pkg"}));
     serve(3, "three");  // an upper-case digest matches
     EXPECT_EQ(h.http.calls.size(), 4u);
     EXPECT_EQ(queueEvents(), (std::vector<Json>{started("a"), verifying("a"), started("b"),
-                                                verifying("b"), failed("c", "download"),
-                                                started("d"), verifying("d"), failed("d", "check"),
+                                                verifying("b"), failed("c", "download", "refused"),
+                                                started("d"), failed("d", "check", "digest"),
                                                 started("e"), verifying("e")}));
     // One batch: one script, one password prompt for both requests' packages.
     EXPECT_EQ(handedOver(h), (std::vector<std::string>{"a", "b", "e"}));
@@ -160,11 +160,9 @@ TEST(InstallQueueBatches, ARequestDuringTheInstallWaitsAndTheRelaunchWaitsForIt)
         task();
         h.queue.runReady();
     };
-    auto serve = [&](std::size_t call) {  // the download, then its digest
-        std::ofstream(h.http.calls.at(call)->request.responseFile) << "one";
-        h.http.answer(call, FakeHttpClient::reply(200, ""));
+    auto serve = [&](std::size_t call) {  // hashed as it arrives: nothing left for a thread
+        h.http.stream(call, "one", FakeHttpClient::reply(200, ""));
         h.queue.runReady();
-        runFirstHeld();
     };
     Json self = item("suite", "suite.pkg", kOne);
     self["self"] = true;
@@ -218,16 +216,14 @@ TEST_F(InstallQueue, DownloadIsBoundedByTheItemsSizeAndSaysWhenItRanPast) {
     EXPECT_EQ(request.maxBodyBytes, 1000 + Downloader::kSizeMargin);
     EXPECT_EQ(request.totalSeconds, 600.01);
     h.http.answer(0, FakeHttpClient::failure(TransportError::TooLarge));
-    Json ranPast = failed("a", "download");
-    ranPast["reason"] = "size";
-    EXPECT_EQ(queueEvents(), (std::vector<Json>{started("a"), ranPast, started("b")}));
-    EXPECT_EQ(downloads(), std::vector<std::string>{partial(1)}) << "the partial file is gone";
+    EXPECT_EQ(queueEvents(),
+              (std::vector<Json>{started("a"), failed("a", "download", "size"), started("b")}));
+    EXPECT_TRUE(downloads().empty()) << "the partial file is gone";
 }
 
 TEST_F(InstallQueue, NothingContinuesOnceTheDelegateIsGone) {
     app->install({item("a", "a.pkg"), item("b", "b.pkg")});
-    std::ofstream(h.http.calls[0]->request.responseFile) << "a";
-    h.http.answer(0, FakeHttpClient::reply(200, ""));  // the verdict waits on the queue
+    h.http.answer(0, FakeHttpClient::reply(503, ""));  // a retry waits on the queue
     h.delegate.reset();
     h.queue.runUntilIdle();
     EXPECT_EQ(h.http.calls.size(), 1u);

@@ -54,10 +54,11 @@ TEST(HttpClientPolicyTest, PlainHttpGoesOnlyToThisMachineAndOnlyWhenAllowedAlsoB
     for (const auto& refused : {fetchOnce(strictClient, queue, elsewhere.server.url("/")),
                                 fetchOnce(strictClient, queue, "ftp://127.0.0.1:" + port + "/"),
                                 fetchOnce(loopbackClient, queue, "http://plain.example:" + port + "/"),
-                                fetchOnce(loopbackClient, queue, "http://example.invalid/"),
-                                redirectTo("http://plain.example:" + port + "/"),
+                                fetchOnce(loopbackClient, queue, "http://example.invalid/")})
+        EXPECT_EQ(refused.error, TransportError::Refused) << refused.errorMessage;
+    for (const auto& refused : {redirectTo("http://plain.example:" + port + "/"),
                                 redirectTo("ftp://127.0.0.1:" + port + "/")})
-        EXPECT_EQ(refused.error, TransportError::Other) << refused.errorMessage;
+        EXPECT_EQ(refused.error, TransportError::RedirectRefused) << refused.errorMessage;
     EXPECT_EQ(elsewhere.hits.load(), 0);
 
     // Loopback in any spelling is allowed, also as a redirect's target.
@@ -102,13 +103,13 @@ TEST(HttpClientPolicyTest, HttpsServerIsTrustedOnlyThroughItsCertificate) {
 
     // The certificate names other hosts than 127.0.0.1: the host check applies too.
     EXPECT_EQ(fetchOnce(trustingClient, queue, server.url("/catalog", "https")).error,
-              TransportError::Other);
+              TransportError::Tls);
 
     CurlClientOptions systemOnly = trusting;
     systemOnly.caFile.clear();
     CurlHttpClient systemClient(queue, systemOnly);
     const HttpResponse unverified = fetchOnce(systemClient, queue, origin + "/catalog");
-    EXPECT_EQ(unverified.error, TransportError::Other);
+    EXPECT_EQ(unverified.error, TransportError::Tls);
     EXPECT_EQ(unverified.status, 0);
     EXPECT_EQ(hits.load(), 1);
 }

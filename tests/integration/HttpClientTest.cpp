@@ -100,7 +100,7 @@ TEST_F(HttpClientTest, FollowsRedirectsAndReportsOnlyTheFinalResponse) {
     EXPECT_EQ(headerValue(followed.headers, "X-Final"), "yes");
     EXPECT_EQ(headerValue(followed.headers, "X-Hop"), "");
 
-    EXPECT_EQ(fetch(get("/loop")).error, TransportError::Other);
+    EXPECT_EQ(fetch(get("/loop")).error, TransportError::RedirectRefused);
     EXPECT_EQ(loops.load(), 11);  // the first request and ten redirects, then it gives up
 }
 

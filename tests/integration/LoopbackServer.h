@@ -29,7 +29,8 @@ namespace suite {
 inline void PrintTo(TransportError error, std::ostream* out) {
     static constexpr const char* kNames[] = {"None",         "NoConnection", "ConnectionLost",
                                              "HostNotFound", "TimedOut",     "Cancelled",
-                                             "Other",        "TooLarge"};
+                                             "Other",        "TooLarge",     "Tls",
+                                             "RedirectRefused", "Refused",   "DiskFull"};
     *out << kNames[static_cast<int>(error)];
 }
 

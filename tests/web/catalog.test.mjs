@@ -46,6 +46,10 @@ test('a valid document gives products with native keys normalised, display field
     ...DEB, detect: { receipts: ['talven-presenter'], desktop: 'com.brenlow.Presenter.desktop' } } } })]));
   assert.deepEqual(catalogItem(productFor(launched.products[0], 'deb')).detect,
     { apps: [], receipts: ['talven-presenter'], desktop: 'com.brenlow.Presenter.desktop' });
+  // Mirrors go with the item, each held to the vendor rule of its first address.
+  const mirrored = parseCatalog(doc([product({ packages: { deb: { ...DEB, mirrors: [
+    'https://mirror.brenlow.example/c.deb', 'https://evil.example/c.deb', 'http://brenlow.example/c.deb', 7] } } })]));
+  assert.deepEqual(catalogItem(productFor(mirrored.products[0], 'deb')).mirrors, ['https://mirror.brenlow.example/c.deb']);
 });
 
 test('documents that cannot be used as a whole are reported as one failure', () => {

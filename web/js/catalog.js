@@ -17,7 +17,7 @@ export const PACKAGE_KINDS = Object.freeze(['pkg', 'deb']);
 
 // The members the native side reads from a catalog item; everything else on a
 // product is the page's own.
-export const ITEM_KEYS = Object.freeze(['id', 'group', 'detect', 'version', 'url', 'file', 'sha256', 'size', 'self']);
+export const ITEM_KEYS = Object.freeze(['id', 'group', 'detect', 'version', 'url', 'file', 'sha256', 'size', 'self', 'mirrors']);
 
 // More products than any catalog needs; the entries after these are not read,
 // so a document of millions costs no more than this many.
@@ -82,6 +82,24 @@ function packageUrl(value) {
   return url.href;
 }
 
+// Further addresses of the same file, each held to the rule of the first; one
+// that fails it is left out, the package is not. The native side tries a few
+// at most, so the rest are not carried.
+const MAX_MIRRORS = 4;
+function packageMirrors(value) {
+  if (value === undefined) return [];
+  if (!Array.isArray(value)) reject('"mirrors" must be a list of addresses');
+  const mirrors = [];
+  for (const entry of value) {
+    try {
+      mirrors.push(packageUrl(entry));
+    } catch (err) {
+      if (!(err instanceof Rejected)) throw err;
+    }
+  }
+  return mirrors.slice(0, MAX_MIRRORS);
+}
+
 function packageFile(value, kind) {
   if (typeof value !== 'string' || !PACKAGE_FILE[kind].test(value)) {
     reject(`"file" must be a bare file name ending in ".${kind}": ${JSON.stringify(value)}`);
@@ -137,6 +155,7 @@ function readPackage(raw, kind) {
     file,
     sha256: raw.sha256.toLowerCase(),
     size: raw.size,
+    mirrors: packageMirrors(raw.mirrors),
     detect: detectRules(raw.detect, kind),
   };
 }
@@ -293,5 +312,6 @@ export function catalogItem(product) {
     // Bounds the download: the native side stops one that runs well past it.
     size: product.size,
     self: product.self === true,
+    ...(product.mirrors?.length ? { mirrors: [...product.mirrors] } : {}),
   };
 }

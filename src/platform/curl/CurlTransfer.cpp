@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -32,6 +33,26 @@ bool hasHeader(const HttpHeaders& headers, std::string_view name) {
                        [&](const auto& header) { return equalsIgnoringCase(header.first, name); });
 }
 
+// The first byte a 206 carries, from "Content-Range: bytes FIRST-LAST/LENGTH".
+std::optional<std::uint64_t> rangeStart(const std::optional<std::string>& contentRange) {
+    if (!contentRange) return std::nullopt;
+    std::string_view text(*contentRange);
+    constexpr std::string_view kUnit = "bytes ";
+    if (!text.starts_with(kUnit)) return std::nullopt;
+    text.remove_prefix(kUnit.size());
+    std::uint64_t first = 0;
+    std::size_t digits = 0;
+    for (; digits < text.size() && std::isdigit(static_cast<unsigned char>(text[digits]));
+         ++digits) {
+        if (first > (UINT64_MAX - 9) / 10) return std::nullopt;
+        first = first * 10 + static_cast<std::uint64_t>(text[digits] - '0');
+    }
+    if (digits == 0 || digits == text.size() || text[digits] != '-') return std::nullopt;
+    return first;
+}
+
+bool isFileFull(int error) { return error == ENOSPC || error == EFBIG || error == EDQUOT; }
+
 std::uint64_t nonNegative(curl_off_t value) {
     return value > 0 ? static_cast<std::uint64_t>(value) : 0;
 }
@@ -59,12 +80,20 @@ CurlTransfer::CurlTransfer(HttpRequest request, std::shared_ptr<TransferDelivery
     : request_(std::move(request)),
       delivery_(std::move(delivery)),
       options_(options),
-      sink_(request_.responseFile) {}
+      sink_(request_.responseFile, request_.responseFile.empty() ? 0 : request_.resumeFrom,
+            request_.responseFile.empty() ? nullptr : request_.responseDigest) {}
 
-std::optional<std::string> CurlTransfer::prepare() {
+std::optional<std::pair<TransportError, std::string>> CurlTransfer::prepare() {
     if (auto refusal = refusalForUrl(request_.url, options_.allowPlainHttpToLoopback)) {
-        return refusal;
+        return std::pair(TransportError::Refused, std::move(*refusal));
     }
+    if (auto failure = prepareHandle()) {
+        return std::pair(TransportError::Other, std::move(*failure));
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> CurlTransfer::prepareHandle() {
     easy_.reset(curl_easy_init());
     if (!easy_) return "cannot create a curl handle";
 
@@ -126,6 +155,13 @@ std::optional<std::string> CurlTransfer::prepare() {
         const auto largest = static_cast<std::uint64_t>(std::numeric_limits<curl_off_t>::max());
         const auto limit = std::min(request_.maxBodyBytes, largest);
         set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limit));
+    }
+    if (sink_.toFile() && request_.resumeFrom > 0) {
+        // A plain Range, not curl's resume: curl would refuse a 200 instead of letting the file
+        // start again, and the If-Range decides which of the two the server sends.
+        const std::string range = std::to_string(request_.resumeFrom) + "-";
+        set(CURLOPT_RANGE, range.c_str());
+        if (!request_.ifRange.empty()) request_.headers.emplace_back("If-Range", request_.ifRange);
     }
     if (!set.ok()) return "curl refused one of the client's rules";
 
@@ -213,6 +249,13 @@ std::optional<CurlTransfer::Clock::time_point> CurlTransfer::idleDeadline() cons
 
 bool CurlTransfer::takeHeaderLine(std::string_view line) {
     if (!headers_.take(line)) return true;
+    const int status = headers_.status();
+    const bool followed =
+        status >= 300 && status <= 399 && !headers_.find("Location").value_or("").empty();
+    if (status >= 200 && !followed) {
+        finalStatus_ = status;
+        finalHeaders_ = std::make_shared<const HttpHeaders>(headers_.all());
+    }
     // The headers of one response are complete. curl follows any 3xx with a Location, so this is
     // the last moment to judge where it is about to go.
     if (headers_.status() < 300 || headers_.status() > 399) return true;
@@ -222,9 +265,39 @@ bool CurlTransfer::takeHeaderLine(std::string_view line) {
     curl_easy_getinfo(easy_.get(), CURLINFO_EFFECTIVE_URL, &current);
     if (auto refusal = refusalForRedirect(current ? current : "", *location,
                                           options_.allowPlainHttpToLoopback)) {
-        localFailure_ = *refusal;
+        failLocally(TransportError::RedirectRefused, *refusal);
         return false;
     }
+    return true;
+}
+
+void CurlTransfer::failLocally(TransportError error, std::string message) {
+    if (!localFailure_.empty()) return;  // the first reason is the one that stopped it
+    localError_ = error;
+    localFailure_ = std::move(message);
+}
+
+void CurlTransfer::failFile() {
+    failLocally(isFileFull(sink_.errorNumber()) ? TransportError::DiskFull : TransportError::Other,
+                sink_.failure());
+}
+
+bool CurlTransfer::beginBody() {
+    bodyBegun_ = true;
+    if (!sink_.toFile()) return true;
+    const int status = headers_.status();
+    keepBody_ = status == 200 || status == 206;
+    if (!keepBody_) return true;
+    const bool continues = status == 206 && request_.resumeFrom > 0;
+    if (status == 206 && rangeStart(headers_.find("Content-Range")) != request_.resumeFrom) {
+        failLocally(TransportError::Other, "the server sent another part of the file than asked");
+        return false;
+    }
+    if (!sink_.begin(continues)) {
+        failFile();
+        return false;
+    }
+    if (continues) keptBytes_ = bodyBytes_ = request_.resumeFrom;
     return true;
 }
 
@@ -245,18 +318,20 @@ std::size_t CurlTransfer::onBody(char* data, std::size_t size, std::size_t count
     const std::size_t length = size * count;
     try {
         transfer.lastActivity_ = Clock::now();
+        if (!transfer.bodyBegun_ && !transfer.beginBody()) return 0;
         const std::uint64_t limit = transfer.request_.maxBodyBytes;
         if (limit > 0 && length > limit - std::min(limit, transfer.bodyBytes_)) {
-            transfer.tooLarge_ = true;
-            transfer.localFailure_ =
-                "the answer is longer than " + std::to_string(limit) + " bytes";
+            transfer.failLocally(TransportError::TooLarge,
+                                 "the answer is longer than " + std::to_string(limit) + " bytes");
             return 0;
         }
         transfer.bodyBytes_ += length;
+        // Another answer's body (an error page) is read to its end and dropped.
+        if (transfer.sink_.toFile() && !transfer.keepBody_) return length;
         if (transfer.sink_.write(data, length)) return length;
-        transfer.localFailure_ = transfer.sink_.failure();
+        transfer.failFile();
     } catch (...) {
-        transfer.localFailure_ = "cannot keep the response body";
+        transfer.failLocally(TransportError::Other, "cannot keep the response body");
     }
     return 0;
 }
@@ -293,8 +368,10 @@ int CurlTransfer::onProgress(void* self, curl_off_t totalDown, curl_off_t down, 
         HttpProgress progress;
         progress.sent = nonNegative(up);
         progress.totalToSend = transfer.body_ ? transfer.body_->size() : 0;
-        progress.received = nonNegative(down);
-        if (totalDown > 0) progress.totalToReceive = nonNegative(totalDown);
+        progress.received = nonNegative(down) + transfer.keptBytes_;
+        if (totalDown > 0) progress.totalToReceive = nonNegative(totalDown) + transfer.keptBytes_;
+        progress.status = transfer.finalStatus_;
+        progress.headers = transfer.finalHeaders_;
         transfer.delivery_->reportProgress(progress);
     } catch (...) {
         // A progress report that could not be posted is simply skipped; the final one still comes.
@@ -312,23 +389,27 @@ HttpProgress CurlTransfer::progressAtEnd() const {
     HttpProgress progress;
     progress.sent = nonNegative(sent);
     progress.totalToSend = body_ ? body_->size() : 0;
-    progress.received = nonNegative(received);
-    if (expected >= 0) progress.totalToReceive = static_cast<std::uint64_t>(expected);
+    progress.received = nonNegative(received) + keptBytes_;
+    if (expected >= 0) progress.totalToReceive = static_cast<std::uint64_t>(expected) + keptBytes_;
+    progress.status = finalStatus_;
+    progress.headers = finalHeaders_;
     return progress;
 }
 
 void CurlTransfer::finish(CURLcode code) {
     const bool answered = code == CURLE_OK;
-    const bool kept = sink_.finish(answered);
-    if (answered && !kept) return report(TransportError::Other, sink_.failure());
-    if (tooLarge_) return report(TransportError::TooLarge, localFailure_);
-    if (!localFailure_.empty()) return report(TransportError::Other, localFailure_);
+    // An answer without a body still opens the file: a 200 empties it, so it never shows an
+    // older download's bytes as this answer, and a 206 has its kept bytes hashed.
+    const int status = headers_.status();
+    if (answered && !bodyBegun_ && (status == 200 || status == 206)) beginBody();
+    if (!sink_.finish()) failFile();
+    if (!localFailure_.empty()) return report(localError_, localFailure_);
     if (answered) return report(TransportError::None, {});
     report(transportErrorFrom(code), curlMessage_[0] ? curlMessage_ : curl_easy_strerror(code));
 }
 
 void CurlTransfer::stop(TransportError error, std::string message) {
-    sink_.finish(false);
+    sink_.finish();
     report(error, std::move(message));
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "platform/HttpClient.h"
 #include "platform/curl/CurlClientOptions.h"
@@ -28,8 +29,9 @@ class CurlTransfer {
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
 
-    // Builds the easy handle. On failure returns why; nothing has touched the network then.
-    std::optional<std::string> prepare();
+    // Builds the easy handle. On failure returns what kind and why; nothing has touched the
+    // network then.
+    std::optional<std::pair<TransportError, std::string>> prepare();
 
     CURL* easy() const { return easy_.get(); }
     TransferDelivery& delivery() const { return *delivery_; }
@@ -50,9 +52,14 @@ class CurlTransfer {
     static int onProgress(void* self, curl_off_t totalDown, curl_off_t down, curl_off_t totalUp,
                           curl_off_t up);
 
+    std::optional<std::string> prepareHandle();
     std::optional<std::string> setMethodAndBody();
     std::optional<std::string> setHeaders();
     bool takeHeaderLine(std::string_view line);
+    // The body of the final answer begins: whether and how the response file takes it.
+    bool beginBody();
+    void failLocally(TransportError error, std::string message);
+    void failFile();
     HttpProgress progressAtEnd() const;
     void report(TransportError error, std::string message);
 
@@ -66,10 +73,15 @@ class CurlTransfer {
     std::optional<RequestBodySource> body_;
     ResponseBodySink sink_;
     char curlMessage_[CURL_ERROR_SIZE] = {};
-    // Set by our own callbacks when they stop the transfer; wins over curl's generic message.
+    // Set by our own callbacks when they stop the transfer; wins over curl's generic verdict.
     std::string localFailure_;
-    std::uint64_t bodyBytes_ = 0;  // of the final answer, as it arrived
-    bool tooLarge_ = false;        // the body passed the request's limit
+    TransportError localError_ = TransportError::Other;
+    std::uint64_t bodyBytes_ = 0;  // of the final answer as it arrived, plus the kept bytes
+    bool bodyBegun_ = false;
+    bool keepBody_ = false;        // the final answer's body goes into the response file
+    std::uint64_t keptBytes_ = 0;  // of a continued response file, counted as received
+    int finalStatus_ = 0;
+    std::shared_ptr<const HttpHeaders> finalHeaders_;
 
     std::optional<std::chrono::milliseconds> idleLimit_;
     Clock::time_point lastActivity_;

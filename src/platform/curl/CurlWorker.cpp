@@ -119,7 +119,7 @@ void CurlWorker::admit(std::vector<Submission> submissions) {
             continue;
         }
         if (auto failure = transfer->prepare()) {
-            transfer->stop(TransportError::Other, *failure);
+            transfer->stop(failure->first, std::move(failure->second));
             continue;
         }
         if (curl_multi_add_handle(multi_, transfer->easy()) != CURLM_OK) {

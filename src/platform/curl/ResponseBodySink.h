@@ -1,43 +1,62 @@
 #pragma once
-// Where a response body goes: into memory, or into a file that is created (or truncated) when the
-// first byte arrives. Whatever arrived stays in the file, also when the transfer fails.
+// Where a response body goes: into memory, or into a file. The file is opened when the body of
+// the final answer begins: continued after the bytes it already keeps, or created (or truncated)
+// from its start. Whatever arrived stays in the file, also when the transfer fails. A digest, when
+// given, sees every byte the file ends up holding, in file order, as it is written: the kept
+// bytes are read once when the file is continued, and nothing written is ever read back.
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
+
+#include "platform/Digest.h"
 
 namespace suite::curl {
 
 class ResponseBodySink {
   public:
     static constexpr std::size_t kWriteBuffer = 1 << 20;
-    // An empty `file` keeps the body in memory.
-    explicit ResponseBodySink(std::filesystem::path file) : path_(std::move(file)) {}
+    // An empty `file` keeps the body in memory. `kept`: how many bytes at the file's start a
+    // continued answer follows on from.
+    explicit ResponseBodySink(std::filesystem::path file, std::uint64_t kept = 0,
+                              std::shared_ptr<Sha256> digest = nullptr)
+        : path_(std::move(file)), kept_(kept), digest_(std::move(digest)) {}
+
+    bool toFile() const { return !path_.empty(); }
+    // Opens the file for the final answer's body: after its kept bytes when `continues`, else
+    // from nothing. Once only; false when the file cannot be opened or its kept bytes read.
+    bool begin(bool continues);
+    bool begun() const { return opened_; }
 
     // False when the bytes could not be kept (the reason is then in `failure`).
     bool write(const char* data, std::size_t size);
 
-    // Closes the file. When the server answered (`answered`) without a body, the file is still
-    // created or emptied, so it never shows an older download's bytes as this answer. False when
-    // the file could not be written out.
-    bool finish(bool answered);
+    // Closes the file; false when it could not be written out.
+    bool finish();
 
     std::string takeMemoryBody() { return std::move(memory_); }
     const std::string& failure() const { return failure_; }
+    // The errno of the failed file operation, 0 when none failed.
+    int errorNumber() const { return errno_; }
 
   private:
     struct FileCloser {
         void operator()(std::FILE* file) const { std::fclose(file); }
     };
 
-    bool open();
+    bool fail(const std::string& what, int error);
+    bool hashKeptBytes(int fd);
 
     std::filesystem::path path_;
+    std::uint64_t kept_;
+    std::shared_ptr<Sha256> digest_;
     std::unique_ptr<char[]> buffer_;  // stdio's buffer for `file_`; must outlive it
     std::unique_ptr<std::FILE, FileCloser> file_;
     bool opened_ = false;
     std::string memory_;
     std::string failure_;
+    int errno_ = 0;
 };
 
 }  // namespace suite::curl

@@ -22,6 +22,7 @@ class ResponseHeaders {
     int status() const { return status_; }
     // The value of the first header called `name` (in any case), if there is one.
     std::optional<std::string> find(std::string_view name) const;
+    const HttpHeaders& all() const { return headers_; }
     HttpHeaders release() { return std::move(headers_); }
 
   private:

@@ -14,6 +14,17 @@ TransportError transportErrorFrom(CURLcode code) {
             return TransportError::TimedOut;
         case CURLE_FILESIZE_EXCEEDED:
             return TransportError::TooLarge;
+        case CURLE_SSL_CONNECT_ERROR:
+        case CURLE_PEER_FAILED_VERIFICATION:
+        case CURLE_SSL_CERTPROBLEM:
+        case CURLE_SSL_CIPHER:
+        case CURLE_SSL_ISSUER_ERROR:
+        case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        case CURLE_SSL_INVALIDCERTSTATUS:
+        case CURLE_USE_SSL_FAILED:
+            return TransportError::Tls;
+        case CURLE_TOO_MANY_REDIRECTS:
+            return TransportError::RedirectRefused;
         case CURLE_RECV_ERROR:
         case CURLE_SEND_ERROR:
         case CURLE_GOT_NOTHING:

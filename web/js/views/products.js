@@ -13,7 +13,7 @@ import { checkStatus } from '../check.js';
 import { formatPct, formatSize, formatWhen, t } from '../i18n.js';
 import { batchPosition, batchSummary, itemProgress } from '../install.js';
 import { pendingUpdates, productRows } from '../inventory.js';
-import { failureMessage, updateAllLabel, updatesHeadline, windowTitle } from '../messages.js';
+import { failureMessage, hostOf, updateAllLabel, updatesHeadline, windowTitle } from '../messages.js';
 import { lastCheckOf } from '../schedule.js';
 import { langOf } from '../state.js';
 
@@ -144,7 +144,7 @@ function progressWords(lang, progress, product) {
     const version = isolateLtr(progress.version || product.version);
     return t(lang, product.self ? 'install.okSelf' : 'install.ok', { version });
   }
-  if (progress.state === 'failed') return failureMessage(lang, progress);
+  if (progress.state === 'failed') return failureMessage(lang, progress, product.size);
   if (progress.state === 'lost') return t(lang, 'install.lost');
   if (progress.phase === 'download') {
     const pct = formatPct(lang, progress.pct);
@@ -158,7 +158,7 @@ function progressWords(lang, progress, product) {
 
 const OUTCOME_ICONS = { ok: 'i-check', failed: 'i-alert', lost: 'i-clock' };
 
-function renderProgress(parts, progress, words, lang, name, at) {
+function renderProgress(parts, progress, words, lang, name, at, host) {
   const active = progress?.state === 'active';
   parts.progress.hidden = !active;
   parts.outcome.hidden = !progress || active;
@@ -191,7 +191,8 @@ function renderProgress(parts, progress, words, lang, name, at) {
   parts.details.hidden = !failed;
   if (failed) {
     setText(parts.detailsTitle, t(lang, 'install.details'));
-    setText(parts.detailsCode, t(lang, 'install.detailsCode', { code: `\u2066${progress.reason ?? progress.error}\u2069` }));
+    const code = t(lang, 'install.detailsCode', { code: `\u2066${progress.reason ?? progress.error}\u2069` });
+    setText(parts.detailsCode, host ? `${code} · ${t(lang, 'install.detailsHost', { host: `\u2066${host}\u2069` })}` : code);
     setText(parts.detailsTime, t(lang, 'install.detailsTime', { when: formatWhen(lang, at) }));
     setText(parts.openLog, t(lang, 'install.openLog'));
   } else {
@@ -206,7 +207,7 @@ function renderRow(parts, row, lang, progress, at) {
   parts.li.dataset.state = row.state;
 
   parts.pick.hidden = !row.selectable;
-  renderProgress(parts, progress, progressWords(lang, progress, product), lang, name, at);
+  renderProgress(parts, progress, progressWords(lang, progress, product), lang, name, at, hostOf(product.url));
   parts.box.disabled = !row.selectable;
   parts.box.checked = row.selected;
   parts.box.setAttribute('aria-label', t(lang, 'product.select', { name }));

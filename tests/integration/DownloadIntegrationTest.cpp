@@ -1,0 +1,121 @@
+// The downloader on the real libcurl client, over TLS, against the local vendor service and its
+// fault routes: what each fault costs in requests, what those requests carried, and that the
+// package arrives whole or the failure says why.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <thread>
+
+#include "download/Downloader.h"
+#include "fakes/TempDir.h"
+#include "flows/VendorService.h"
+#include "platform/ManualMainQueue.h"
+#include "platform/curl/CurlHttpClient.h"
+
+namespace suite {
+namespace {
+
+using namespace std::chrono_literals;
+constexpr const char* kUserAgent = "TALVEN Suite/9.9.9 (Linux)";
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::vector<Json> linesOf(const std::filesystem::path& path) {
+    std::vector<Json> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) lines.push_back(Json::parse(line));
+    return lines;
+}
+
+struct Outcome {
+    bool done = false;
+    std::optional<std::filesystem::path> file;
+    std::string reason;
+};
+
+// One run of the program's download of `job`: its own client and downloader, as after a start.
+Outcome download(const CurlClientOptions& options, const DownloadJob& job,
+                 std::vector<double> retryDelays) {
+    ManualMainQueue queue;
+    CurlHttpClient client(queue, options);
+    Outcome outcome;
+    auto downloader = Downloader::create(
+        client, queue,
+        {.timeoutSeconds = 1, .retryDelays = std::move(retryDelays), .userAgent = kUserAgent});
+    downloader->onDone = [&](auto file, auto error) {
+        outcome = {true, file, error ? error->reason : ""};
+    };
+    downloader->start(job);
+    // The virtual clock follows real time, so retries wait about as long as they would.
+    for (const auto limit = std::chrono::steady_clock::now() + 30s;
+         !outcome.done && std::chrono::steady_clock::now() < limit;) {
+        queue.runReady();
+        std::this_thread::sleep_for(5ms);
+        queue.advance(0.005);
+    }
+    EXPECT_TRUE(outcome.done) << "no outcome in time";
+    return outcome;
+}
+
+TEST(DownloadIntegration, FaultsAreRetriedResumedOrReportedAndTheFileIsWhole) {
+    fakes::TempDir dir;
+    flows::VendorService vendor(dir / "vendor", {.largeMiB = 1, .stallSeconds = 3});
+    const Json item = vendor.product("talven.presenter", "pkg");
+    const std::string file = item["file"];
+    const std::string package = readFile(vendor.packageFile("talven.presenter"));
+    CurlClientOptions options;
+    options.caFile = vendor.caFile();
+    options.connectTo = {"::127.0.0.1:" + std::to_string(vendor.port())};
+    const std::filesystem::path log = dir / "vendor" / "requests.log";
+
+    const struct {
+        const char* name;
+        std::vector<std::string> routes;  // the catalog's address, then mirrors
+        bool restart;                     // the first run gives up after one try; a new one goes on
+        const char* reason;               // "": the package arrives
+        std::size_t requests;
+        bool resumes;  // the last request asks for the rest of the file, if it is still the same
+    } cases[] = {
+        {"dropped, then resumed by the next run", {"faults/drop-once"}, true, "", 2, true},
+        {"changed ETag starts over", {"faults/etag-changes"}, false, "", 2, true},
+        {"server ignoring Range starts over", {"faults/ignores-range"}, false, "", 2, true},
+        {"503 then 200", {"faults/503-once"}, false, "", 2, false},
+        {"429 with Retry-After", {"faults/429-once"}, false, "", 2, false},
+        {"stall, timeout, then the rest", {"faults/stall-once"}, false, "", 2, true},
+        {"404 is not retried", {"faults/404"}, false, "http-404", 1, false},
+        {"mirror after the first address fails", {"faults/404", "suite"}, false, "", 2, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto folder = dir / c.name;
+        std::filesystem::create_directories(folder);
+        DownloadJob job{{}, folder / file, item["size"].get<std::uint64_t>(), item["sha256"]};
+        for (const auto& route : c.routes) {
+            const std::string host = job.urls.empty() ? "downloads" : "mirror";
+            job.urls.push_back("https://" + host + ".brenlow.example/" + route + "/" + file);
+        }
+        const std::size_t before = linesOf(log).size();
+        if (c.restart) {
+            EXPECT_EQ(download(options, job, {}).reason, "offline");
+        }
+        const Outcome outcome = download(options, job, {0.2, 0.2, 0.2});
+
+        EXPECT_EQ(outcome.reason, c.reason);
+        if (!*c.reason) {
+            EXPECT_TRUE(readFile(job.dest) == package) << "the package is not whole";
+        }
+        std::vector<Json> requests = linesOf(log);
+        requests.erase(requests.begin(), requests.begin() + static_cast<std::ptrdiff_t>(before));
+        ASSERT_EQ(requests.size(), c.requests);
+        for (const auto& request : requests) EXPECT_EQ(request["userAgent"], kUserAgent);
+        const Json& last = requests.back();
+        EXPECT_EQ(last["range"].is_string() && last["range"] != "bytes=0-", c.resumes) << last;
+        EXPECT_EQ(last["ifRange"].is_string(), c.resumes) << last;
+    }
+}
+
+}  // namespace
+}  // namespace suite
