@@ -173,6 +173,7 @@ void FlowHarness::start(bool waitForCatalog) {
     config.hostTag = "Linux";
     config.catalogTimeoutSeconds = setup_.catalogTimeoutSeconds;
     config.downloadTimeoutSeconds = setup_.downloadTimeoutSeconds;
+    config.downloadRetryDelays = setup_.downloadRetryDelays;
     InstallPaths tools;
     tools.installer = (dir_ / "tools" / "installer").string();
     tools.pkill = (dir_ / "tools" / "pkill").string();

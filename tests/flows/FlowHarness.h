@@ -50,6 +50,9 @@ public:
 struct FlowSetup {
     double downloadTimeoutSeconds = 30;
     double catalogTimeoutSeconds = 12;
+    // Waits before a download is tried again; the 1, 4 and 16 s schedule is the unit tests' to
+    // check on a virtual clock, the flows only need retries to happen.
+    std::vector<double> downloadRetryDelays = {0.1, 0.2, 0.4};
     bool debian = false;                    // Debian packages for real, not the macOS stand-ins
     std::string pkexec = "/usr/bin/pkexec";  // Debian only
     std::string appVersion = "3.1.0";        // the running program's
