@@ -31,10 +31,19 @@ done
 
 if [ "${#missing[@]}" -eq 0 ]; then
   echo "install-deps: all packages present"
-  exit 0
+else
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  "${SUDO[@]}" apt-get update -qq
+  "${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-echo "install-deps: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-"${SUDO[@]}" apt-get update -qq
-"${SUDO[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# The accessibility checker the host tests inject into the page. It is test-only and fetched, so
+# it lives in a git-ignored folder under tests/, pinned so every machine checks the same rules.
+axe_version=4.14.1
+axe_dir="$(cd "$(dirname "$0")/.." && pwd)/tests/.deps"
+if [ "$(node -p "require('$axe_dir/node_modules/axe-core/package.json').version" 2>/dev/null)" != "$axe_version" ]; then
+  echo "install-deps: installing axe-core $axe_version into $axe_dir"
+  mkdir -p "$axe_dir"
+  npm install --prefix "$axe_dir" --no-save --no-audit --no-fund --silent "axe-core@$axe_version"
+fi

@@ -10,7 +10,7 @@ namespace {
 
 class WindowStage final : public demo::Stage {
 public:
-    WindowStage(Window& window, Shell& shell) : window_(window), shell_(shell) {}
+    WindowStage(AppDelegate& app, Window& window, Shell& shell) : app_(app), window_(window), shell_(shell) {}
 
     void evaluateJavaScript(const std::string& source, std::function<void()> done) override {
         window_.webView().evaluateJavaScript(source, std::move(done));
@@ -18,12 +18,16 @@ public:
     void setContentSize(double width, double height) override {
         window_.setContentSize(width, height);
     }
+    void zoom(int direction) override {
+        app_.menuCommand(direction > 0 ? MenuCommand::ZoomIn : direction < 0 ? MenuCommand::ZoomOut : MenuCommand::ZoomReset);
+    }
     void snapshotPng(std::function<void(std::optional<std::string>)> done) override {
         window_.webView().snapshotPng(std::move(done));
     }
     void terminate() override { shell_.terminate(); }
 
 private:
+    AppDelegate& app_;
     Window& window_;
     Shell& shell_;
 };
@@ -37,7 +41,7 @@ void AppDelegate::webViewDidFinish() {
     if (!path) return;
     auto text = readWholeFile(*path);
     if (!text) return;
-    if (!demoStage_) demoStage_ = std::make_shared<WindowStage>(*window_, platform_.shell);
+    if (!demoStage_) demoStage_ = std::make_shared<WindowStage>(*this, *window_, platform_.shell);
     window_->orderFrontRegardless();
     demo::startDemoRun(platform_.queue, demoStage_, *text);
 }

@@ -69,6 +69,15 @@ private:
                 stage->setContentSize(size->first, size->second);
             }
             scheduleNext(kAfterResizeDelay);
+        } else if (step->command == "zoom") {
+            // "zoom in", "zoom out" or "zoom reset"; anything else is skipped like an unknown step.
+            const std::string& how = step->argument;
+            if (how == "in" || how == "out" || how == "reset") {
+                stage->zoom(how == "in" ? 1 : how == "out" ? -1 : 0);
+                scheduleNext(kAfterResizeDelay);
+            } else {
+                next();
+            }
         } else if (step->command == "shot") {
             takeShot(*stage, std::filesystem::path(step->argument));
         } else if (step->command == "quit") {

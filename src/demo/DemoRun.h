@@ -19,6 +19,9 @@ public:
     // `done` runs on the main thread once the evaluation has completed, whatever its outcome.
     virtual void evaluateJavaScript(const std::string& source, std::function<void()> done) = 0;
     virtual void setContentSize(double width, double height) = 0;
+    // The user's zoom one step larger (`direction` > 0), smaller (< 0), or back to 100 % (0), as
+    // the View menu does it.
+    virtual void zoom(int direction) = 0;
     // The visible page as PNG bytes, or nothing when no picture can be had.
     virtual void snapshotPng(std::function<void(std::optional<std::string> png)> done) = 0;
     virtual void terminate() = 0;

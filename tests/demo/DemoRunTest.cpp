@@ -42,6 +42,7 @@ public:
         std::snprintf(size, sizeof size, "size %gx%g", width, height);
         record(size);
     }
+    void zoom(int direction) override { record("zoom " + std::to_string(direction)); }
     void snapshotPng(std::function<void(std::optional<std::string>)> done) override {
         record("shot");
         for (int i = 0; i < (answerTwice ? 2 : 1); ++i) {
@@ -108,6 +109,8 @@ TEST_F(DemoRunTest, EachStepTakesItsTime) {
         {"wait nan\njs mark", {"js mark @1.5"}},
         {"size abc  1280 x 800 px  \njs mark", {"size 1280x800 @1.5", "js mark @2"}},
         {"size 0.5 16384\njs mark", {"size 0.5x16384 @1.5", "js mark @2"}},
+        // The View menu's three zoom commands; any other word is an unknown step.
+        {"zoom in\nzoom out\nzoom reset\nzoom 2\njs mark", {"zoom 1 @1.5", "zoom -1 @2", "zoom 0 @2.5", "js mark @3"}},
         {" \t \nJS bad()\nshout x\n\t\njs mark", {"js mark @1.5"}},
     };
     for (const auto& [steps, calls] : cases) EXPECT_EQ(play(steps), calls) << steps;

@@ -190,7 +190,8 @@ export function mountFeedback(app, doc = document) {
       outcome.dataset.state = fb.status;
       outcomeIcon.setAttribute('href', `#${OUTCOME_ICONS[fb.status]}`);
       setText(outcomeTitle, t(lang, `feedback.${key}.title`));
-      setText(outcomeBody, t(lang, `feedback.${key}.body`));
+      // A demo sends nothing, and must not say that something arrived.
+      setText(outcomeBody, t(lang, `feedback.${key}.${fb.status === 'sent' && state.demo ? 'demoBody' : 'body'}`));
       retry.hidden = fb.status === 'sent';
       // The outcome sits above the form, out of sight of the send button.
       if (appeared && progressHadFocus) outcome.focus();
