@@ -370,7 +370,7 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
     // Each view as a user gets to it, in the order the walk takes them; `ready` says it is on show.
     struct View {
         std::string name, js, ready;
-        Json event;
+        Json event = nullptr;
     };
     const std::vector<View> views = {
         {"products after a check", "Suite.receive({type: 'checkNow'})",
