@@ -382,7 +382,8 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
          {{"type", "result"}, {"id", "talven.capture"}, {"ok", false}, {"error", "download"}, {"reason", "timeout"}}},
         {"offline", "document.querySelector('[data-action=dismiss-batch]').click();"
                     "Suite.receive({type: 'checkNow'}); Suite.receive({type: 'catalog', ok: false, offline: true})",
-         "!Suite.snapshot().check.running && !document.querySelector('[data-catalog-notice]').hidden"},
+         "!Suite.snapshot().check.running && !document.querySelector('[data-catalog-notice]').hidden"
+         " && document.querySelector('[data-headline]').hidden"},
         {"settings", "document.querySelector('[data-view=settings]').click()", "true"},
         {"feedback, empty", "document.querySelector('[data-view=feedback]').click()", "true"},
         {"feedback, invalid", "(" + fields + ")('', 'nope'); document.querySelector('[data-action=send-feedback]').click()",

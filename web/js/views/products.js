@@ -411,8 +411,9 @@ export function mountProducts(app, doc = document) {
     const installing = state.packages !== '';
     const pending = pendingUpdates(list);
 
-    // What the list holds, said where the check's outcome is announced.
-    headline.hidden = !hasProducts || !installing;
+    // What the list holds, said where the check's outcome is announced; after a
+    // failed check the list may be an old one, and "up to date" would be a guess.
+    headline.hidden = !hasProducts || !installing || Boolean(catalog.error);
     setText(headline, headline.hidden ? '' : updatesHeadline(lang, pending));
 
     const error = catalog.error;
