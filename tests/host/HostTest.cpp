@@ -455,7 +455,9 @@ TEST_F(PageTest, EveryControlCanBeReachedAtEverySizeAndZoom) {
         return { tried: controls.length, missed };
     }))";
     GtkWidget* view = web().widget();
-    for (const auto& [width, height] : std::vector<std::pair<int, int>>{{900, 600}, {2400, 700}, {3840, 1000}, {1000, 2000}}) {
+    for (const auto& size : std::vector<std::pair<int, int>>{{900, 600}, {2400, 700}, {3840, 1000}, {1000, 2000}}) {
+        // Named copies: clang does not let the waits' lambdas capture structured bindings.
+        const int width = size.first, height = size.second;
         shell_.mainWindow()->setContentSize(width, height);
         for (const double userZoom : {1.0, 2.0}) {
             delegate_->menuCommand(MenuCommand::ZoomReset);
