@@ -14,7 +14,7 @@ packages=(
   desktop-file-utils shared-mime-info
   fonts-dejavu-core fonts-noto-core
   python3 procps openssl
-  pkexec polkitd iproute2 libglib2.0-bin
+  pkexec polkitd iproute2 libglib2.0-bin glib-networking gsettings-desktop-schemas
   librsvg2-bin appstream locales x11-utils
   clang libclang-rt-14-dev
 )

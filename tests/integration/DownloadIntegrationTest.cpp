@@ -1,6 +1,7 @@
 // The downloader on the real libcurl client, over TLS, against the local vendor service and its
 // fault routes: what each fault costs in requests, what those requests carried, and that the
 // package arrives whole or the failure says why.
+#include <gio/gio.h>
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -9,8 +10,10 @@
 #include "download/Downloader.h"
 #include "fakes/TempDir.h"
 #include "flows/VendorService.h"
+#include "integration/ConnectProxy.h"
 #include "platform/ManualMainQueue.h"
 #include "platform/curl/CurlHttpClient.h"
+#include "platform/gtk/GioProxyLookup.h"
 
 namespace suite {
 namespace {
@@ -115,6 +118,54 @@ TEST(DownloadIntegration, FaultsAreRetriedResumedOrReportedAndTheFileIsWhole) {
         EXPECT_EQ(last["range"].is_string() && last["range"] != "bytes=0-", c.resumes) << last;
         EXPECT_EQ(last["ifRange"].is_string(), c.resumes) << last;
     }
+}
+
+// GNOME's proxy settings (in memory here) carry the download through a proxy that the
+// environment knows nothing of.
+TEST(DownloadIntegration, GoesThroughTheDesktopsProxy) {
+    // Before GIO's first use in this process; ctest runs each test in its own.
+    g_setenv("GSETTINGS_BACKEND", "memory", TRUE);
+    g_setenv("XDG_CURRENT_DESKTOP", "GNOME", TRUE);
+    for (const char* name : {"http_proxy", "https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY",
+                             "no_proxy", "NO_PROXY"})
+        g_unsetenv(name);
+    GSettingsSchema* schema = g_settings_schema_source_lookup(
+        g_settings_schema_source_get_default(), "org.gnome.system.proxy", TRUE);
+    ASSERT_NE(schema, nullptr) << "the desktop's proxy settings (gsettings-desktop-schemas) are missing";
+    g_settings_schema_unref(schema);
+
+    fakes::TempDir dir;
+    flows::VendorService vendor(dir / "vendor", {.largeMiB = 1});
+    testing::ConnectProxy proxy(vendor.port());
+    ASSERT_GT(proxy.port(), 0);
+    GSettings* https = g_settings_new("org.gnome.system.proxy.https");
+    g_settings_set_string(https, "host", "127.0.0.1");
+    g_settings_set_int(https, "port", proxy.port());
+    GSettings* mode = g_settings_new("org.gnome.system.proxy");
+    g_settings_set_string(mode, "mode", "manual");
+
+    CurlClientOptions options;
+    options.caFile = vendor.caFile();
+    options.proxyFor = gtk::desktopProxyFor;
+    const Json item = vendor.product("talven.presenter", "pkg");
+    const std::string file = item["file"];
+    const DownloadJob job{{"https://downloads.brenlow.example/suite/" + file},
+                          dir / file,
+                          item["size"].get<std::uint64_t>(),
+                          item["sha256"]};
+    const Outcome outcome = download(options, job, {});
+
+    EXPECT_EQ(outcome.reason, "");
+    EXPECT_TRUE(readFile(job.dest) == readFile(vendor.packageFile("talven.presenter")));
+    EXPECT_EQ(proxy.asked(), std::vector<std::string>{"downloads.brenlow.example:443"});
+    g_object_unref(https);
+    g_object_unref(mode);
+
+    // What GIO may answer, in curl's terms.
+    EXPECT_EQ(gtk::curlProxyFrom({"direct://"}), "");
+    EXPECT_EQ(gtk::curlProxyFrom({"socks://proxy:1080"}), "socks5h://proxy:1080");
+    EXPECT_EQ(gtk::curlProxyFrom({"ftp://proxy:21", "http://proxy:3128"}), "http://proxy:3128");
+    EXPECT_EQ(gtk::curlProxyFrom({"gopher://proxy:70"}), std::nullopt);
 }
 
 }  // namespace

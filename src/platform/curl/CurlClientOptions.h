@@ -1,7 +1,10 @@
 #pragma once
 // What a CurlHttpClient is allowed to do beyond the program's fixed rules. Everything except the
-// User-Agent exists for tests against servers on this machine; the program sets none of it.
+// User-Agent and the proxy lookup exists for tests against servers on this machine; the program
+// sets none of it.
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -21,6 +24,10 @@ struct CurlClientOptions {
     std::vector<std::string> connectTo;
     // Sent as User-Agent when a request sets none; empty sends none.
     std::string userAgent;
+    // The proxy a request to this address goes through, as curl names proxies ("" for none),
+    // asked for every request on the client's thread, so it may block briefly (a PAC script).
+    // Nothing, or no lookup at all: curl's own choice from the environment.
+    std::function<std::optional<std::string>(const std::string& url)> proxyFor;
 };
 
 }  // namespace suite

@@ -129,6 +129,14 @@ std::optional<std::string> CurlTransfer::prepareHandle() {
         }
         set(CURLOPT_RESOLVE, resolveLines_.get());
     }
+    if (options_.proxyFor) {
+        if (const auto proxy = options_.proxyFor(request_.url)) {
+            set(CURLOPT_PROXY, proxy->c_str());
+            // The lookup has already weighed the desktop's exceptions; curl's reading of
+            // no_proxy must not overrule it.
+            set(CURLOPT_NOPROXY, "");
+        }
+    }
     if (!options_.connectTo.empty()) {
         for (const auto& entry : options_.connectTo) {
             if (!connectToLines_.append(entry.c_str())) return "out of memory";

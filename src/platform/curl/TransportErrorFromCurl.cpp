@@ -7,6 +7,7 @@ TransportError transportErrorFrom(CURLcode code) {
         case CURLE_OK:
             return TransportError::None;
         case CURLE_COULDNT_RESOLVE_HOST:
+        case CURLE_COULDNT_RESOLVE_PROXY:
             return TransportError::HostNotFound;
         case CURLE_COULDNT_CONNECT:
             return TransportError::NoConnection;

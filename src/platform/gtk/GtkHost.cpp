@@ -20,6 +20,7 @@
 #include "platform/gtk/GioFileTypes.h"
 #include "platform/gtk/GioLauncher.h"
 #include "platform/gtk/GioNotifier.h"
+#include "platform/gtk/GioProxyLookup.h"
 #include "platform/gtk/GtkFilePicker.h"
 #include "platform/gtk/GtkMainQueue.h"
 #include "platform/gtk/GtkShell.h"
@@ -80,7 +81,9 @@ void onActivate(GtkApplication* app, gpointer data) {
     gtk_window_set_default_icon_name(SUITE_APP_ID);
     program->shell = std::make_unique<GtkShell>(app);
     program->notifier = std::make_unique<GioNotifier>(G_APPLICATION(app), SUITE_APP_ID);
-    program->http = std::make_unique<CurlHttpClient>(program->queue);
+    CurlClientOptions httpOptions;
+    httpOptions.proxyFor = desktopProxyFor;
+    program->http = std::make_unique<CurlHttpClient>(program->queue, std::move(httpOptions));
     program->system = std::make_unique<GtkSystemSettings>(program->env);
     program->packages = packageSystemForThisHost(executablePath());
 
