@@ -5,18 +5,17 @@
 // given, sees every byte the file ends up holding, in file order, as it is written: the kept
 // bytes are read once when the file is continued, and nothing written is ever read back.
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 
 #include "platform/Digest.h"
+#include "platform/curl/HashingFileWriter.h"
 
 namespace suite::curl {
 
 class ResponseBodySink {
   public:
-    static constexpr std::size_t kWriteBuffer = 1 << 20;
     // An empty `file` keeps the body in memory. `kept`: how many bytes at the file's start a
     // continued answer follows on from.
     explicit ResponseBodySink(std::filesystem::path file, std::uint64_t kept = 0,
@@ -41,18 +40,13 @@ class ResponseBodySink {
     int errorNumber() const { return errno_; }
 
   private:
-    struct FileCloser {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
-
     bool fail(const std::string& what, int error);
     bool hashKeptBytes(int fd);
 
     std::filesystem::path path_;
     std::uint64_t kept_;
     std::shared_ptr<Sha256> digest_;
-    std::unique_ptr<char[]> buffer_;  // stdio's buffer for `file_`; must outlive it
-    std::unique_ptr<std::FILE, FileCloser> file_;
+    std::unique_ptr<HashingFileWriter> file_;
     bool opened_ = false;
     std::string memory_;
     std::string failure_;
