@@ -78,8 +78,9 @@ bool AppDelegate::reduceMotion() const { return platform_.system.reduceMotion();
 void AppDelegate::saveSettings(const Json& settings) {
     const std::string before = lang();
     settings_ = settings;
-    // A failed write is not reported: the change holds in memory until the program ends.
-    suite::saveSettings(launch_.supportDir / kSettingsFileName, settings_);
+    // A failed write is not reported: the change holds in memory until the program ends. A
+    // showcase writes nothing, but its window follows the page's language like any other.
+    if (!launch_.isDemo) suite::saveSettings(launch_.supportDir / kSettingsFileName, settings_);
     if (lang() != before) buildMenu();
 }
 

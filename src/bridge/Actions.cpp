@@ -24,7 +24,7 @@ std::optional<Action> decodeAction(const Json& body, bool isDemo) {
         return Link{*url};
     }
     if (t == "save") {
-        if (isDemo) return std::nullopt;
+        // A showcase keeps the change in memory only (see AppDelegate::saveSettings).
         auto settings = body.find("settings");
         if (settings == body.end() || !settings->is_object()) return std::nullopt;
         return Save{*settings};

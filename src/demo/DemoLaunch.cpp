@@ -21,8 +21,13 @@ public:
     void zoom(int direction) override {
         app_.menuCommand(direction > 0 ? MenuCommand::ZoomIn : direction < 0 ? MenuCommand::ZoomOut : MenuCommand::ZoomReset);
     }
-    void snapshotPng(std::function<void(std::optional<std::string>)> done) override {
-        window_.webView().snapshotPng(std::move(done));
+    void snapshotPng(bool wholeWindow,
+                     std::function<void(std::optional<std::string>)> done) override {
+        if (wholeWindow) {
+            done(window_.snapshotPng());
+        } else {
+            window_.webView().snapshotPng(std::move(done));
+        }
     }
     void terminate() override { shell_.terminate(); }
 

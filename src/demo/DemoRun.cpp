@@ -78,8 +78,8 @@ private:
             } else {
                 next();
             }
-        } else if (step->command == "shot") {
-            takeShot(*stage, std::filesystem::path(step->argument));
+        } else if (step->command == "shot" || step->command == "window-shot") {
+            takeShot(*stage, step->command == "window-shot", std::filesystem::path(step->argument));
         } else if (step->command == "quit") {
             stage->terminate();
         } else {
@@ -87,9 +87,9 @@ private:
         }
     }
 
-    void takeShot(Stage& stage, std::filesystem::path target) {
+    void takeShot(Stage& stage, bool wholeWindow, std::filesystem::path target) {
         auto answered = std::make_shared<bool>(false);
-        stage.snapshotPng([self = shared_from_this(), answered,
+        stage.snapshotPng(wholeWindow, [self = shared_from_this(), answered,
                            target = std::move(target)](std::optional<std::string> png) {
             if (std::exchange(*answered, true)) return;
             // Written beside the target and renamed into place, so a failed write never leaves a

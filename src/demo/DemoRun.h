@@ -22,8 +22,10 @@ public:
     // The user's zoom one step larger (`direction` > 0), smaller (< 0), or back to 100 % (0), as
     // the View menu does it.
     virtual void zoom(int direction) = 0;
-    // The visible page as PNG bytes, or nothing when no picture can be had.
-    virtual void snapshotPng(std::function<void(std::optional<std::string> png)> done) = 0;
+    // The visible page, or with `wholeWindow` the window as drawn (its native strip too), as PNG
+    // bytes; nothing when no picture can be had.
+    virtual void snapshotPng(bool wholeWindow,
+                             std::function<void(std::optional<std::string> png)> done) = 0;
     virtual void terminate() = 0;
 };
 

@@ -2,6 +2,7 @@
 // The one main window: the web page fills it, a drag strip lies over its top band.
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/Json.h"
@@ -79,6 +80,9 @@ public:
     virtual void showReloadNotice(const ReloadNotice& notice) = 0;
 
     virtual WebView& webView() = 0;
+    // The window as it is drawn now, the native parts with the page, as PNG bytes; nothing when
+    // it cannot be drawn (not shown, say).
+    virtual std::optional<std::string> snapshotPng() const = 0;
 
     // The user's zoom factor, kept with the window's size for the next start (1: none kept).
     virtual double rememberedUserZoom() const = 0;

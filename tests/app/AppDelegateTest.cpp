@@ -37,14 +37,16 @@ TEST(AppDelegateLaunch, BackgroundStartBuildsButDoesNotShow) {
     EXPECT_EQ(h.shell.policies.back(), ActivationPolicy::Regular);
 }
 
-TEST(AppDelegateLaunch, DemoNeitherReadsNorWritesSettings) {
+TEST(AppDelegateLaunch, DemoNeitherReadsNorWritesSettingsButItsMenusFollowTheLanguage) {
     Harness h(true);
-    saveSettings(h.settingsFile(), {{"lang", "ar"}});
+    saveSettings(h.settingsFile(), {{"lang", "en"}, {"x", 1}});
     auto& app = h.start();
     app.userContentController({{"type", "ready"}});
     EXPECT_TRUE(h.events().at(0)["settings"].is_null());
-    app.userContentController({{"type", "save"}, {"settings", {{"lang", "en"}}}});
-    EXPECT_EQ(loadSettings(h.settingsFile()), Json({{"lang", "ar"}}));
+    app.userContentController({{"type", "save"}, {"settings", {{"lang", "ar"}}}});
+    EXPECT_EQ(loadSettings(h.settingsFile()), Json({{"lang", "en"}, {"x", 1}}));
+    ASSERT_FALSE(h.shell.menuBars.empty());
+    EXPECT_TRUE(h.shell.menuBars.back().rightToLeft);
 }
 
 TEST(AppDelegateSettings, SaveRebuildsTheMenuOnlyWhenTheLanguageChanges) {

@@ -48,13 +48,13 @@ TEST(DecodeAction, FallbacksForMissingOrMistypedMembers) {
 TEST(DecodeAction, DemoModeIgnoresActionsThatTouchTheMachine) {
     const Json full = {{"url", "https://brenlow.example/"}, {"settings", Json::object()},
                        {"on", true},  {"urls", Json::array()}};
-    for (const char* ignored : {"install", "open", "save", "notify", "setLoginItem", "sendFeedback", "openLog"}) {
+    for (const char* ignored : {"install", "open", "notify", "setLoginItem", "sendFeedback", "openLog"}) {
         Json body = full;
         body["type"] = ignored;
         EXPECT_FALSE(decodeAction(body, true)) << ignored;
         EXPECT_TRUE(decodeAction(body, false)) << ignored;
     }
-    for (const char* carried : {"ready", "fetchCatalog", "scan", "link", "pickFiles"}) {
+    for (const char* carried : {"ready", "fetchCatalog", "scan", "link", "pickFiles", "save"}) {
         Json body = full;
         body["type"] = carried;
         EXPECT_TRUE(decodeAction(body, true)) << carried;

@@ -43,8 +43,9 @@ public:
         record(size);
     }
     void zoom(int direction) override { record("zoom " + std::to_string(direction)); }
-    void snapshotPng(std::function<void(std::optional<std::string>)> done) override {
-        record("shot");
+    void snapshotPng(bool wholeWindow,
+                     std::function<void(std::optional<std::string>)> done) override {
+        record(wholeWindow ? "window-shot" : "shot");
         for (int i = 0; i < (answerTwice ? 2 : 1); ++i) {
             if (answerInsideTheCall) done(picture);
             else queue_.post([done, png = picture] { done(png); });
@@ -124,9 +125,9 @@ TEST_F(DemoRunTest, ShotReplacesTheFileWholeAndAFailedOneLeavesNoFileAndGoesOnAt
     const fs::path picture = dir / "a.png";
     std::ofstream(picture) << "an old and much longer picture than the new one will be";
     fs::create_directory(dir / "taken");
-    EXPECT_EQ(play("shot " + picture.string() + "\nshot " + (dir / "missing" / "b.png").string() +
+    EXPECT_EQ(play("window-shot " + picture.string() + "\nshot " + (dir / "missing" / "b.png").string() +
                    "\nshot " + (dir / "taken").string() + "\nquit"),
-              (Calls{"shot @1.5", "shot @1.5", "shot @1.5", "terminate @1.5"}));
+              (Calls{"window-shot @1.5", "shot @1.5", "shot @1.5", "terminate @1.5"}));
     EXPECT_EQ(readWholeFile(picture), kPng);
     configure = [](FakeStage& stage) { stage.picture.reset(); };
     EXPECT_EQ(play("shot " + (dir / "c.png").string() + "\nquit"), (Calls{"shot @1.5", "terminate @1.5"}));

@@ -60,6 +60,7 @@ public:
     void setBackgroundColor(const Rgba& color) override { background = color; }
     void showReloadNotice(const ReloadNotice& notice) override { reloadNotices.push_back(notice); }
     WebView& webView() override { return web; }
+    std::optional<std::string> snapshotPng() const override { return web.snapshot; }
     double rememberedUserZoom() const override { return userZoom; }
     void rememberUserZoom(double zoom) override { userZoom = zoom; }
 

@@ -170,6 +170,35 @@ std::string windowCss(const Rgba& color) {
     return result;
 }
 
+std::optional<std::string> GtkMainWindow::snapshotPng() const {
+    // The window's child: the page and the strip over it (the window itself adds only its frame).
+    GtkWidget* widget = gtk_window_get_child(window_);
+    const int width = gtk_widget_get_width(widget);
+    const int height = gtk_widget_get_height(widget);
+    GskRenderer* renderer = gtk_native_get_renderer(GTK_NATIVE(window_));
+    if (!widget || !gtk_widget_get_mapped(widget) || !renderer || width <= 0 || height <= 0) return std::nullopt;
+    // A widget's paintable draws what the widget draws, the web view's last frame within.
+    GdkPaintable* paintable = gtk_widget_paintable_new(widget);
+    GtkSnapshot* snapshot = gtk_snapshot_new();
+    gdk_paintable_snapshot(paintable, snapshot, width, height);
+    g_object_unref(paintable);
+    GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
+    if (!node) return std::nullopt;
+    const graphene_rect_t bounds = GRAPHENE_RECT_INIT(0, 0, static_cast<float>(width),
+                                                      static_cast<float>(height));
+    GdkTexture* texture = gsk_renderer_render_texture(renderer, node, &bounds);
+    gsk_render_node_unref(node);
+    std::optional<std::string> png;
+    if (GBytes* bytes = gdk_texture_save_to_png_bytes(texture)) {
+        gsize size = 0;
+        const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
+        png = std::string(data, size);
+        g_bytes_unref(bytes);
+    }
+    g_object_unref(texture);
+    return png;
+}
+
 void GtkMainWindow::setBackgroundColor(const Rgba& color) {
     gtk_css_provider_load_from_data(css_, windowCss(color).c_str(), -1);
 }

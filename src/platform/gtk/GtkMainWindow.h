@@ -26,6 +26,7 @@ public:
     void setBackgroundColor(const Rgba& color) override;
     void showReloadNotice(const ReloadNotice& notice) override;
     WebView& webView() override { return *web_; }
+    std::optional<std::string> snapshotPng() const override;
     double rememberedUserZoom() const override { return userZoom_; }
     void rememberUserZoom(double zoom) override { userZoom_ = zoom; }
 
