@@ -21,6 +21,7 @@
 #include "platform/gtk/GioLauncher.h"
 #include "platform/gtk/GioNotifier.h"
 #include "platform/gtk/GioProxyLookup.h"
+#include "platform/gtk/GpuProbe.h"
 #include "platform/gtk/GtkFilePicker.h"
 #include "platform/gtk/GtkMainQueue.h"
 #include "platform/gtk/GtkShell.h"
@@ -119,15 +120,7 @@ namespace {
 // own choice always stands.
 void preferCairoWithoutGpu() {
     if (g_getenv("GSK_RENDERER") != nullptr) return;
-    GDir* devices = g_dir_open("/dev/dri", 0, nullptr);
-    bool renderNode = false;
-    if (devices != nullptr) {
-        while (const gchar* name = g_dir_read_name(devices)) {
-            if (g_str_has_prefix(name, "renderD")) renderNode = true;
-        }
-        g_dir_close(devices);
-    }
-    if (!renderNode) g_setenv("GSK_RENDERER", "cairo", FALSE);
+    if (!hasGpuRenderNode()) g_setenv("GSK_RENDERER", "cairo", FALSE);
 }
 
 // Help, the version or a complaint about the command line, in the interface language, without

@@ -3,6 +3,7 @@
 #include <libsoup/soup.h>
 
 #include "common/Json.h"
+#include "platform/gtk/GpuProbe.h"
 
 namespace suite::gtk {
 
@@ -32,6 +33,10 @@ GtkWebView::GtkWebView(WindowDelegate& delegate, SchemeResponder scheme)
                                          "network-session", session, "user-content-manager",
                                          content, nullptr));
     g_object_ref_sink(view_);
+    if (!hasGpuRenderNode()) {
+        webkit_settings_set_hardware_acceleration_policy(
+            webkit_web_view_get_settings(view_), WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    }
 
     WebKitSecurityManager* security = webkit_web_context_get_security_manager(context);
     webkit_security_manager_register_uri_scheme_as_secure(security, kScheme);

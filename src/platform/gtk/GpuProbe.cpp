@@ -1,0 +1,18 @@
+#include "platform/gtk/GpuProbe.h"
+
+#include <glib.h>
+
+namespace suite::gtk {
+
+bool hasGpuRenderNode() {
+    GDir* devices = g_dir_open("/dev/dri", 0, nullptr);
+    if (devices == nullptr) return false;
+    bool found = false;
+    while (const gchar* name = g_dir_read_name(devices)) {
+        if (g_str_has_prefix(name, "renderD")) found = true;
+    }
+    g_dir_close(devices);
+    return found;
+}
+
+}  // namespace suite::gtk
