@@ -111,3 +111,33 @@ test('status line texts follow the check state and language', () => {
   assert.match(failed, /^failed .*2025/);
   assert.doesNotMatch(failed, /[\u0660-\u0669]/, 'Latin digits in Arabic too');
 });
+
+test('download shares are drawn at most every PROGRESS_REDRAW_MS, the latest one, and never after the result', () => {
+  let clock = 0;
+  const due = [];
+  const { app, receive } = startApp({ now: () => clock, later: (ms, fn) => due.push([clock + ms, fn]) });
+  let draws = 0;
+  app.store.subscribe(() => { draws += 1; });
+  const share = () => app.snapshot().install.items['talven.presenter']?.pct;
+  const progress = (pct) => receive({ type: 'progress', id: 'talven.presenter', phase: 'download', pct });
+  const advance = (ms) => {
+    clock += ms;
+    const ready = due.filter(([at]) => at <= clock);
+    due.splice(0, due.length, ...due.filter(([at]) => at > clock));
+    for (const [, fn] of ready) fn();
+  };
+
+  progress(10);
+  assert.deepEqual([share(), draws], [10, 1], 'the first share shows at once');
+  progress(20);
+  advance(150);
+  progress(30);
+  assert.deepEqual([share(), draws], [10, 1], 'later ones wait');
+  advance(350);
+  assert.deepEqual([share(), draws], [30, 2], 'then the latest is drawn, once');
+  progress(40);
+  receive({ type: 'result', id: 'talven.presenter', ok: true, version: '4.2.0' });
+  advance(500);
+  assert.equal(share(), 40, 'a held share goes in before the result');
+  assert.equal(app.snapshot().install.items['talven.presenter'].result.ok, true);
+});

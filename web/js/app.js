@@ -29,6 +29,9 @@ const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 // that should have come by now.
 export const TICK_MS = 15_000;
 
+// The least time between two drawings of a download's share.
+export const PROGRESS_REDRAW_MS = 500;
+
 // `runCheck` stands in for the whole check and `loadSample` for the bundled
 // sample catalog; `timers` drive the bounded waits for native answers,
 // `later` the demo's played events and `every` the clock tick; `isAway` says
@@ -281,7 +284,39 @@ export function createApp({
     showView('products');
     checkForUpdates();
   });
-  const onInstallEvent = (event) => store.update((state) => withInstallEvent(state, event, now()));
+  // A download reports its share every 150 ms; drawn that often it costs a
+  // machine without a GPU most of a core and tells the user nothing more. So
+  // the share is drawn at most every PROGRESS_REDRAW_MS, with the latest
+  // figure per item; anything else (a new phase, a result) shows at once,
+  // after the shares held back before it.
+  const heldShares = new Map();
+  let sharesDrawnAt = -Infinity;
+  let drawScheduled = false;
+  const applyInstallEvents = (events) => store.update((state) => events.reduce(
+    (next, event) => withInstallEvent(next, event, now()), state));
+  function drawHeldShares() {
+    drawScheduled = false;
+    if (heldShares.size === 0) return;
+    const events = [...heldShares.values()];
+    heldShares.clear();
+    sharesDrawnAt = now();
+    applyInstallEvents(events);
+  }
+  function onInstallEvent(event) {
+    if (event?.type === 'progress' && event.phase === 'download') {
+      heldShares.set(event.id, event);
+      const wait = sharesDrawnAt + PROGRESS_REDRAW_MS - now();
+      if (wait <= 0) drawHeldShares();
+      else if (!drawScheduled) {
+        drawScheduled = true;
+        later(wait, drawHeldShares);
+      }
+      return;
+    }
+    const events = [...heldShares.values(), event];
+    heldShares.clear();
+    applyInstallEvents(events);
+  }
   router.on('progress', onInstallEvent);
   router.on('result', onInstallEvent);
   router.on('notifAction', (event) => {
