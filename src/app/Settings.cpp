@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "common/Ascii.h"
 #include "common/Files.h"
-#include "common/Utf8.h"
 
 namespace suite {
 

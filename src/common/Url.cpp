@@ -1,5 +1,7 @@
 #include "common/Url.h"
 
+#include "common/Ascii.h"
+
 #include <algorithm>
 
 #include <cstddef>
@@ -21,16 +23,6 @@ int hexValue(char c) {
     if (isDigit(c)) return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return c - 'A' + 10;
-}
-
-char toLowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string lowerAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = toLowerAscii(c);
-    return out;
 }
 
 bool isUnreserved(char c) {
@@ -279,6 +271,41 @@ bool hostIsWithin(std::string_view host, std::string_view vendorHost) {
     // At least one character of a label, then '.', then the vendor host.
     if (h.size() < v.size() + 2) return false;
     return h.compare(h.size() - v.size(), v.size(), v) == 0 && h[h.size() - v.size() - 1] == '.';
+}
+
+namespace {
+
+bool isLoopbackIpv4(std::string_view host) {
+    int parts = 0;
+    std::size_t start = 0;
+    while (start <= host.size()) {
+        std::size_t end = host.find('.', start);
+        if (end == std::string_view::npos) end = host.size();
+        const std::string_view part = host.substr(start, end - start);
+        if (part.empty() || part.size() > 3) return false;
+        int value = 0;
+        for (char c : part) {
+            if (!isDigit(c)) return false;
+            value = value * 10 + (c - '0');
+        }
+        if (value > 255 || (parts == 0 && value != 127)) return false;
+        ++parts;
+        start = end + 1;
+    }
+    return parts == 4;
+}
+
+}  // namespace
+
+bool isLoopbackHost(std::string_view host) {
+    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
+        host = host.substr(1, host.size() - 2);
+    }
+    const std::string lower = lowerAscii(host);
+    if (lower == "localhost" || lower == "::1") return true;
+    constexpr std::string_view kMapped = "::ffff:";
+    return isLoopbackIpv4(lower.starts_with(kMapped) ? std::string_view(lower).substr(kMapped.size())
+                                                     : std::string_view(lower));
 }
 
 }  // namespace suite

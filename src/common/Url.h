@@ -31,6 +31,12 @@ std::optional<Url> parseUrl(std::string_view text);
 // hex digits. '+' is left alone. The result may hold any byte, NUL included.
 std::optional<std::string> percentDecode(std::string_view text);
 
+// True for "localhost" (in any case), a dotted-decimal 127.0.0.0/8 address, "::1" and
+// "::ffff:" followed by such an address, the last two with or without brackets: the spellings
+// this program's URL reader keeps and curl's reader writes. Other spellings of these addresses
+// are not loopback here, which only ever refuses something.
+bool isLoopbackHost(std::string_view host);
+
 // True when `host` is `vendorHost` or a name under it ("downloads." + vendor host), ignoring
 // ASCII case, and is written as DNS names are (letters, digits, "-", "."). "evil" + vendor host is
 // refused, and so is an empty host or vendor host.

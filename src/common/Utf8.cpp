@@ -40,13 +40,3 @@ bool isValidUtf8(std::string_view text) {
 
 }  // namespace suite
 
-namespace suite {
-
-std::string lowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
-}  // namespace suite

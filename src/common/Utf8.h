@@ -9,7 +9,4 @@ namespace suite {
 // Whether `text` is well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
 bool isValidUtf8(std::string_view text);
 
-// `text` with A-Z turned into a-z and every other byte as it is, whatever the process locale.
-std::string lowerAscii(std::string text);
-
 }  // namespace suite

@@ -6,7 +6,7 @@
 #include <limits>
 #include <system_error>
 
-#include "common/Utf8.h"
+#include "common/Ascii.h"
 #include "download/FailureReason.h"
 #include "download/RetryPolicy.h"
 

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <system_error>
 
-#include "common/Utf8.h"
+#include "common/Ascii.h"
 #include "platform/Digest.h"
 #include "platform/InstallerRecords.h"
 

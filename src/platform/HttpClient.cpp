@@ -1,16 +1,14 @@
 #include "platform/HttpClient.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "common/Ascii.h"
 
 namespace suite {
 
 std::optional<std::string> findHeader(const HttpHeaders& headers, std::string_view name) {
     const auto found = std::find_if(headers.begin(), headers.end(), [&](const auto& header) {
-        return std::equal(header.first.begin(), header.first.end(), name.begin(), name.end(),
-                          [](unsigned char a, unsigned char b) {
-                              return std::tolower(a) == std::tolower(b);
-                          });
+        return equalsIgnoringAsciiCase(header.first, name);
     });
     if (found == headers.end()) return std::nullopt;
     return found->second;

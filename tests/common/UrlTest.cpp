@@ -90,3 +90,14 @@ TEST(UrlHostIsWithin, HostAndSubdomainsButNoLookalikes) {
 
 }  // namespace
 }  // namespace suite
+
+// The one loopback rule, for the page's download addresses and for the HTTP client's hosts as
+// curl writes them.
+TEST(UrlLoopback, CanonicalSpellingsOfThisMachineOnly) {
+    for (const char* host : {"localhost", "LocalHost", "127.0.0.1", "127.255.0.9", "[::1]", "::1",
+                             "[::ffff:127.0.0.1]", "::FFFF:127.1.2.3"})
+        EXPECT_TRUE(suite::isLoopbackHost(host)) << host;
+    for (const char* host : {"", "127.0.1", "127.0.0.256", "127.0.0.1.evil", "128.0.0.1", "0127.0.0.1",
+                             "localhost.evil", "[::2]", "[::1", "::ffff:10.0.0.1", "[[::1]]"})
+        EXPECT_FALSE(suite::isLoopbackHost(host)) << host;
+}

@@ -5,8 +5,8 @@
 
 #include <memory>
 
+#include "common/Ascii.h"
 #include "common/Url.h"
-#include "common/Utf8.h"
 #include "download/DownloadPolicy.h"
 #include "fuzz/FuzzInput.h"
 

@@ -30,7 +30,7 @@ bool isSafeHeaderValue(std::string_view text) {
 
 bool hasHeader(const HttpHeaders& headers, std::string_view name) {
     return std::any_of(headers.begin(), headers.end(),
-                       [&](const auto& header) { return equalsIgnoringCase(header.first, name); });
+                       [&](const auto& header) { return equalsIgnoringAsciiCase(header.first, name); });
 }
 
 // The first byte a 206 carries, from "Content-Range: bytes FIRST-LAST/LENGTH".

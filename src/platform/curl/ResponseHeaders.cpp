@@ -1,7 +1,6 @@
 #include "platform/curl/ResponseHeaders.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace suite::curl {
 
@@ -19,13 +18,6 @@ bool isDigit(char c) {
 }
 
 }  // namespace
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 bool ResponseHeaders::take(std::string_view line) {
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
@@ -59,7 +51,7 @@ bool ResponseHeaders::take(std::string_view line) {
 
 std::optional<std::string> ResponseHeaders::find(std::string_view name) const {
     const auto found = std::find_if(headers_.begin(), headers_.end(), [&](const auto& header) {
-        return equalsIgnoringCase(header.first, name);
+        return equalsIgnoringAsciiCase(header.first, name);
     });
     if (found == headers_.end()) return std::nullopt;
     return found->second;

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "common/Ascii.h"
 #include "platform/HttpClient.h"
 
 namespace suite::curl {
@@ -30,6 +31,5 @@ class ResponseHeaders {
     HttpHeaders headers_;
 };
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
 }  // namespace suite::curl

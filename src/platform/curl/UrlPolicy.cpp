@@ -1,22 +1,12 @@
 #include "platform/curl/UrlPolicy.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-
-#include <algorithm>
-#include <cctype>
-
+#include "common/Ascii.h"
+#include "common/Url.h"
 #include "platform/curl/CurlHandles.h"
 
 namespace suite::curl {
 
 namespace {
-
-std::string lowerAscii(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 std::optional<std::string> part(CURLU* url, CURLUPart which) {
     char* raw = nullptr;
@@ -38,24 +28,6 @@ std::optional<std::string> refusalForParsed(CURLU* url, bool allowPlainHttpToLoo
 }
 
 }  // namespace
-
-bool isLoopbackHost(std::string host) {
-    host = lowerAscii(std::move(host));
-    if (host == "localhost") return true;
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
-        host = host.substr(1, host.size() - 2);
-    }
-    in_addr v4{};
-    if (inet_pton(AF_INET, host.c_str(), &v4) == 1) {
-        return (ntohl(v4.s_addr) >> 24) == 127;
-    }
-    in6_addr v6{};
-    if (inet_pton(AF_INET6, host.c_str(), &v6) == 1) {
-        if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
-        return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
-    }
-    return false;
-}
 
 std::optional<std::string> refusalForUrl(const std::string& url, bool allowPlainHttpToLoopback) {
     UrlHandle parsed(curl_url());

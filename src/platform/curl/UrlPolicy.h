@@ -16,7 +16,4 @@ std::optional<std::string> refusalForRedirect(const std::string& currentUrl,
                                               const std::string& location,
                                               bool allowPlainHttpToLoopback);
 
-// True for "localhost", 127.0.0.0/8, ::1 and ::ffff:127.0.0.0/104 (brackets allowed).
-bool isLoopbackHost(std::string host);
-
 }  // namespace suite::curl

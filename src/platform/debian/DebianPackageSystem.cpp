@@ -4,8 +4,8 @@
 
 #include <set>
 
+#include "common/Ascii.h"
 #include "common/Process.h"
-#include "common/Utf8.h"
 #include "install/InstallLog.h"
 #include "platform/InstallerRecords.h"
 #include "platform/debian/InstallHelper.h"

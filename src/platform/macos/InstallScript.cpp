@@ -3,7 +3,7 @@
 #include <array>
 
 #include "common/Json.h"
-#include "common/Utf8.h"
+#include "common/Ascii.h"
 #include "platform/InstallerRecords.h"
 
 namespace suite {

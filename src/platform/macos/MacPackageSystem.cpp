@@ -3,7 +3,7 @@
 #include <ctime>
 
 #include "catalog/VersionCompare.h"
-#include "common/Utf8.h"
+#include "common/Ascii.h"
 #include "platform/InstallerRecords.h"
 #include "install/InstallLog.h"
 #include "platform/macos/InstallScript.h"

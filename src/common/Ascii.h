@@ -1,0 +1,18 @@
+#pragma once
+// Letter case the way protocols mean it: only A-Z and a-z, whatever the process locale (a
+// Turkish locale would make std::tolower turn "I" into something else), every other byte as it
+// is.
+#include <string>
+#include <string_view>
+
+namespace suite {
+
+constexpr char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string lowerAscii(std::string_view text);
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+}  // namespace suite
