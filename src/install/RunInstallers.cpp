@@ -26,15 +26,15 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
         for (const auto& package : *packages) send_(progressEvent(itemId(package.item), "install"));
     }));
 
-    auto deliver = lifetime_.guard<BatchOutcome>([this, packages, handled](BatchOutcome outcome) {
-        *handled = true;
-        finishRun(*packages, outcome);
-    });
-    services_.background.run([&queue = services_.queue, &system = services_.packages, packages,
-                              prompt = prompt_(), deliver = std::move(deliver)] {
-        BatchOutcome outcome = system.installBatch(*packages, prompt);
-        queue.post([deliver, outcome = std::move(outcome)] { deliver(outcome); });
-    });
+    onBackground<BatchOutcome>(
+        services_.background, services_.queue,
+        [&system = services_.packages, packages, prompt = prompt_()] {
+            return system.installBatch(*packages, prompt);
+        },
+        lifetime_.guard<BatchOutcome>([this, packages, handled](BatchOutcome outcome) {
+            *handled = true;
+            finishRun(*packages, outcome);
+        }));
 }
 
 void InstallFlow::finishRun(const std::vector<VerifiedPackage>& packages,
