@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "catalog/Scan.h"
-#include "common/Process.h"
+#include "platform/Process.h"
 #include "platform/debian/DebianPackageSystem.h"
 #include "platform/macos/MacPackageSystem.h"
 #include "platform/macos/OsascriptRunner.h"

@@ -4,7 +4,7 @@
 #include <array>
 
 #include "common/Ascii.h"
-#include "common/Files.h"
+#include "platform/Files.h"
 
 namespace suite {
 

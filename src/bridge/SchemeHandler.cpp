@@ -5,7 +5,7 @@
 #include <system_error>
 #include <vector>
 
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "common/Url.h"
 
 namespace suite {

@@ -4,7 +4,7 @@
 #include <system_error>
 
 #include "BuildConfig.h"
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "common/Json.h"
 #include "platform/Random.h"
 #include "platform/Signature.h"

@@ -1,7 +1,7 @@
 // The end of every page load: fit the zoom, and in demo mode play the steps file against the
 // window and the page.
 #include "app/AppDelegate.h"
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "demo/DemoRun.h"
 
 namespace suite {

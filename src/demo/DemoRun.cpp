@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "demo/Steps.h"
 
 namespace suite::demo {

@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "catalog/Scan.h"
-#include "common/Process.h"
+#include "platform/Process.h"
 #include "download/Downloader.h"
 #include "install/InstallLog.h"
 #include "install/InstallResults.h"

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "common/Utf8.h"
 
 namespace suite {

@@ -1,6 +1,6 @@
 // The "setLoginItem" and "open" actions.
 #include "app/AppDelegate.h"
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "notify/LoginItem.h"
 
 namespace suite {

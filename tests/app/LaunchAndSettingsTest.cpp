@@ -4,7 +4,7 @@
 
 #include "app/LaunchValues.h"
 #include "app/Settings.h"
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/TempDir.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "catalog/CatalogTrust.h"
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "fakes/SigningKey.h"
 #include "fakes/TempDir.h"
 

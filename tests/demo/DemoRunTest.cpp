@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "fakes/TempDir.h"
 #include "platform/ManualMainQueue.h"
 

@@ -9,8 +9,8 @@
 
 #include <cstdlib>
 
-#include "common/Files.h"
-#include "common/Process.h"
+#include "platform/Files.h"
+#include "platform/Process.h"
 #include "flows/FlowHarness.h"
 #include "flows/PageSteps.h"
 

@@ -6,7 +6,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-#include "common/Process.h"
+#include "platform/Process.h"
 #include "flows/FlowHarness.h"
 #include "flows/PageSteps.h"
 

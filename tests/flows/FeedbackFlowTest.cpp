@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "flows/FlowHarness.h"
 #include "flows/PageSteps.h"
 

@@ -4,8 +4,8 @@
 #include <fstream>
 #include <memory>
 
-#include "common/Files.h"
-#include "common/Process.h"
+#include "platform/Files.h"
+#include "platform/Process.h"
 
 namespace suite::flows {
 

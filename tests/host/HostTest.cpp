@@ -15,7 +15,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/WindowRules.h"
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "fakes/CommaLocale.h"
 #include "fakes/TempDir.h"
 #include "host/HostLoop.h"

@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "fakes/TempDir.h"
 #include "host/HostLoop.h"
 #include "notify/LoginItem.h"

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <thread>
 
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "fakes/TempDir.h"
 #include "install/InstallLog.h"
 

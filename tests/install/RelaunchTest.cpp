@@ -13,8 +13,8 @@
 #include <sstream>
 #include <thread>
 
-#include "common/Files.h"
-#include "common/Process.h"
+#include "platform/Files.h"
+#include "platform/Process.h"
 #include "fakes/AppHarness.h"
 #include "install/InstallResults.h"
 

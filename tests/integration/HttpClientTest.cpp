@@ -6,7 +6,7 @@
 #include <fstream>
 #include <map>
 
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "fakes/TempDir.h"
 #include "integration/LoopbackServer.h"
 

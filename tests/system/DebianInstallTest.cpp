@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "common/Process.h"
+#include "platform/Process.h"
 #include "fakes/TempDir.h"
 #include "platform/Digest.h"
 #include "platform/debian/DebianPackageSystem.h"

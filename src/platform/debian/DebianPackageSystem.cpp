@@ -5,7 +5,7 @@
 #include <set>
 
 #include "common/Ascii.h"
-#include "common/Process.h"
+#include "platform/Process.h"
 #include "install/InstallLog.h"
 #include "platform/InstallerRecords.h"
 #include "platform/debian/InstallHelper.h"

@@ -10,7 +10,7 @@
 #include <optional>
 #include <string_view>
 
-#include "common/Process.h"
+#include "platform/Process.h"
 #include "platform/Digest.h"
 #include "platform/debian/DpkgDatabase.h"
 #include "platform/InstallerRecords.h"

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "common/Files.h"
+#include "platform/Files.h"
 
 namespace suite::gtk {
 

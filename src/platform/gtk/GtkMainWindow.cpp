@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "common/Json.h"
 
 namespace suite::gtk {

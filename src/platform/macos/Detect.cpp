@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "common/Files.h"
-#include "common/Process.h"
+#include "platform/Files.h"
+#include "platform/Process.h"
 #include "platform/macos/PropertyList.h"
 
 namespace suite {

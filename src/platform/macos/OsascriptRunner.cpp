@@ -1,6 +1,6 @@
 #include "platform/macos/OsascriptRunner.h"
 
-#include "common/Process.h"
+#include "platform/Process.h"
 #include "common/Utf8.h"
 #include "platform/macos/InstallScript.h"
 

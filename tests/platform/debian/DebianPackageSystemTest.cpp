@@ -5,7 +5,7 @@
 
 #include <fstream>
 
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "fakes/TempDir.h"
 #include "platform/debian/DebianPackageSystem.h"
 #include "platform/InstallerRecords.h"

@@ -5,7 +5,7 @@
 #include <fstream>
 
 #include "common/Json.h"
-#include "common/Process.h"
+#include "platform/Process.h"
 #include "fakes/TempDir.h"
 #include "platform/debian/DpkgDatabase.h"
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "fakes/TempDir.h"
 #include "platform/Digest.h"
 #include "platform/InstallerRecords.h"

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "common/Process.h"
+#include "platform/Process.h"
 #include "fakes/TempDir.h"
 #include "platform/macos/InstallScript.h"
 

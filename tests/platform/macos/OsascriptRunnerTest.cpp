@@ -3,7 +3,7 @@
 
 #include <fstream>
 
-#include "common/Files.h"
+#include "platform/Files.h"
 #include "fakes/TempDir.h"
 #include "platform/macos/OsascriptRunner.h"
 

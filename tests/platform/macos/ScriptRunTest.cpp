@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "common/Files.h"
-#include "common/Process.h"
+#include "platform/Files.h"
+#include "platform/Process.h"
 #include "fakes/TempDir.h"
 #include "platform/Digest.h"
 #include "platform/InstallerRecords.h"

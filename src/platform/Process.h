@@ -1,6 +1,7 @@
 #pragma once
 // Starting a command-line tool and collecting what it prints: the one way this program runs
-// another program. No shell is involved, so arguments reach the tool exactly as given.
+// another program. No shell is involved, so arguments reach the tool exactly as given. The
+// implementation is POSIX (platform/posix), as on both hosts the program knows.
 #include <cstddef>
 #include <limits>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "common/Files.h"
+#include "platform/Files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,5 +1,6 @@
 #pragma once
-// Whole-file reads and crash-safe whole-file writes.
+// Whole-file reads and crash-safe whole-file writes. The implementation is POSIX
+// (platform/posix): the crash safety rests on fsync and rename.
 #include <filesystem>
 #include <optional>
 #include <string>

@@ -9,7 +9,7 @@
 #include <sstream>
 #include <thread>
 
-#include "common/Process.h"
+#include "platform/Process.h"
 #include "fakes/TempDir.h"
 
 namespace suite {

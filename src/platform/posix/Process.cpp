@@ -1,4 +1,4 @@
-#include "common/Process.h"
+#include "platform/Process.h"
 
 #include <fcntl.h>
 #include <poll.h>
