@@ -115,6 +115,9 @@ public:
 
     // Download, verification and installation: the install flow's.
     void install(std::vector<Json> items) { installFlow_.install(std::move(items)); }
+    // The page's "cancel": the item with this id, or without one every item not yet being
+    // installed; an id that is not text is only logged.
+    void cancelInstall(const std::optional<Json>& id);
     void runInstallers(std::vector<VerifiedPackage> packages) {
         installFlow_.runInstallers(std::move(packages));
     }

@@ -14,6 +14,12 @@ std::optional<Action> decodeAction(const Json& body, bool isDemo) {
         if (isDemo) return std::nullopt;
         return Install{objectListMember(body, "items")};
     }
+    if (t == "cancel") {
+        // The demo's installs are the page's own; so are their cancellations.
+        if (isDemo) return std::nullopt;
+        const auto id = body.find("id");
+        return Cancel{id == body.end() ? std::nullopt : std::optional<Json>(*id)};
+    }
     if (t == "open") {
         if (isDemo) return std::nullopt;
         return Open{objectMemberOrEmpty(body, "detect")};

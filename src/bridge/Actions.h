@@ -14,6 +14,9 @@ struct Ready {};
 struct FetchCatalog { std::vector<std::string> urls; };
 struct Scan { std::vector<Json> apps; };
 struct Install { std::vector<Json> items; };
+// Without an "id": every item not yet being installed. The "id" travels as it came, so one that
+// is not text can be refused where it is logged.
+struct Cancel { std::optional<Json> id; };
 struct Open { Json detect; };
 struct Link { std::string url; };
 struct Save { Json settings; };
@@ -23,7 +26,7 @@ struct PickFiles {};
 struct SendFeedback { Json body; };
 struct OpenLog {};
 
-using Action = std::variant<Ready, FetchCatalog, Scan, Install, Open, Link, Save, Notify,
+using Action = std::variant<Ready, FetchCatalog, Scan, Install, Cancel, Open, Link, Save, Notify,
                             SetLoginItem, PickFiles, SendFeedback, OpenLog>;
 
 // The action `body` asks for, or nothing when the body is not an object with a string "type",

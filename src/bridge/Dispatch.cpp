@@ -26,6 +26,8 @@ void AppDelegate::userContentController(const Json& body) {
                 scan(std::move(a.apps));
             } else if constexpr (std::is_same_v<A, bridge::Install>) {
                 install(std::move(a.items));
+            } else if constexpr (std::is_same_v<A, bridge::Cancel>) {
+                cancelInstall(a.id);
             } else if constexpr (std::is_same_v<A, bridge::Open>) {
                 openApp(a.detect);
             } else if constexpr (std::is_same_v<A, bridge::SetLoginItem>) {

@@ -98,6 +98,11 @@ void Downloader::progressed(const HttpProgress& progress) {
         if (progress.status == 200 || progress.status == 206) {
             partial_->noteValidator(validatorOf(*progress.headers));
         }
+        // A 206 that does not start at the kept bytes ends the transfer; any other goes on.
+        if (progress.status == 206 && resumedFrom_ > 0 && job_.size > 0 && onResumed) {
+            onResumed(std::min(100.0, static_cast<double>(resumedFrom_) /
+                                          static_cast<double>(job_.size) * 100.0));
+        }
     }
     if (!progress.totalToReceive || *progress.totalToReceive == 0) return;
     // The length is known once the header is in, before any of the body: the first report
@@ -117,6 +122,7 @@ void Downloader::cancel() {
     cancelled_ = true;
     onDone = nullptr;
     onProgress = nullptr;
+    onResumed = nullptr;
     if (transfer_) transfer_->cancel();
 }
 

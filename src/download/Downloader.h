@@ -74,6 +74,9 @@ class Downloader final : public std::enable_shared_from_this<Downloader> {
     // long the body is, and never less than an earlier report (a retry that has to start over
     // stays silent until it has caught up). The last report may be below 100.
     std::function<void(double pct)> onProgress;
+    // An answer goes on from the bytes an earlier attempt (or run) kept: the percentage of the
+    // package they make. Before that answer's first `onProgress`.
+    std::function<void(double pct)> onResumed;
     // Called once per `start`: the checked package at its destination, or why there is none.
     std::function<void(std::optional<std::filesystem::path> file,
                        std::optional<DownloadError> error)>
@@ -85,7 +88,7 @@ class Downloader final : public std::enable_shared_from_this<Downloader> {
     // A downloader serves one job; later calls are ignored.
     void start(DownloadJob job);
     // Stops the transfer and every retry still to come, keeping the partial file for a later
-    // attempt; `onDone` is not called.
+    // attempt; no callback is called any more.
     void cancel();
 
   private:

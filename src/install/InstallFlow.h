@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,14 @@ class InstallFlow {
     // joins it: still one prompt, and every item exactly one result. While a batch is being
     // installed, a new request waits and becomes the next batch: one privileged run at a time.
     void install(std::vector<Json> items);
+    // The user changed their mind about the item `id`: stopped wherever it is short of the
+    // privileged run (waiting, downloading, verified and waiting for the rest of its batch, or
+    // waiting for the next batch), with one "cancelled" result. Bytes downloaded so far stay for
+    // the next install to go on from. An item already handed to the privileged run or to the
+    // desktop's installer is not interrupted; that, like an id nothing has, is only logged.
+    void cancel(const std::string& id);
+    // Every item not yet handed to the privileged run, as `cancel` stops one.
+    void cancelAll();
     // Installs a batch of verified downloads in one privileged run.
     void runInstallers(std::vector<VerifiedPackage> packages);
     // The user is back: packages handed to the desktop's installer are looked at again.
@@ -87,7 +96,11 @@ class InstallFlow {
     const std::map<std::string, HandOff>& handOff() const { return handOff_; }
 
   private:
-    struct Batch;
+    // The packages verified so far in the batch being downloaded, and the names their files have.
+    struct Batch {
+        std::vector<VerifiedPackage> verified;
+        std::set<std::string> files;
+    };
     // More mirrors than any vendor needs are not tried: a catalog cannot make one item take
     // hours of retries.
     static constexpr std::size_t kMaxMirrors = 4;
@@ -96,6 +109,9 @@ class InstallFlow {
     void next(std::shared_ptr<Batch> batch);
     void downloaded(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
                     std::optional<std::filesystem::path> file, std::optional<DownloadError> error);
+    // What `cancel` and `cancelAll` share: each item `chosen` picks is stopped; the batch goes on
+    // with the rest. Returns how many were stopped.
+    std::size_t cancelWhere(const std::function<bool(const std::string& id)>& chosen);
     void finishRun(const std::vector<VerifiedPackage>& packages, const BatchOutcome& outcome);
     // A batch has ended: the request that waited for it starts, or a relaunch that waited for
     // both.
@@ -116,6 +132,7 @@ class InstallFlow {
     std::vector<Json> waiting_;     // asked for while a batch was being installed
     bool relaunchPending_ = false;  // this program was updated; it restarts once all is done
     std::shared_ptr<Downloader> downloader_;
+    std::optional<std::string> downloading_;  // the id `downloader_` is working for, until it ends
     std::map<std::string, HandOff> handOff_;
     bool relaunching_ = false;  // a relaunch has been requested; the program is about to quit
     Lifetime lifetime_;  // declared last, so it goes first: no callback sees a half-gone flow

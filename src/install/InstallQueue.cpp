@@ -15,12 +15,6 @@
 
 namespace suite {
 
-// The packages verified so far in the batch being downloaded, and the names their files have.
-struct InstallFlow::Batch {
-    std::vector<VerifiedPackage> verified;
-    std::set<std::string> files;
-};
-
 namespace {
 
 // The package's size in bytes as the catalog gives it: what bounds its download.
@@ -121,12 +115,18 @@ void InstallFlow::next(std::shared_ptr<Batch> batch) {
              .userAgent = settings_.userAgent});
         downloader_->onProgress = lifetime_.guard<double>(
             [this, id](double pct) { send_(progressEvent(id, "download", pct)); });
+        downloader_->onResumed = lifetime_.guard<double>([this, id](double pct) {
+            Json event = progressEvent(id, "download", pct);
+            event["resumedAt"] = pct;
+            send_(event);
+        });
         downloader_->onDone =
             lifetime_.guard<std::optional<std::filesystem::path>, std::optional<DownloadError>>(
                 [this, batch, id, item](std::optional<std::filesystem::path> file,
                                         std::optional<DownloadError> error) {
                     downloaded(batch, id, item, std::move(file), std::move(error));
                 });
+        downloading_ = id;
         const std::string name = unusedName(*file, batch->files);
         batch->files.insert(name);
         downloader_->start({.urls = *urls,
@@ -144,6 +144,7 @@ void InstallFlow::next(std::shared_ptr<Batch> batch) {
 void InstallFlow::downloaded(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
                              std::optional<std::filesystem::path> file,
                              std::optional<DownloadError> error) {
+    downloading_.reset();
     if (!file) {
         const std::string reason = error ? error->reason : "other";
         log("download: " + id + " failed (" + reason + ")" +

@@ -48,7 +48,7 @@ TEST(DecodeAction, FallbacksForMissingOrMistypedMembers) {
 TEST(DecodeAction, DemoModeIgnoresActionsThatTouchTheMachine) {
     const Json full = {{"url", "https://brenlow.example/"}, {"settings", Json::object()},
                        {"on", true},  {"urls", Json::array()}};
-    for (const char* ignored : {"install", "open", "notify", "setLoginItem", "sendFeedback", "openLog"}) {
+    for (const char* ignored : {"install", "cancel", "open", "notify", "setLoginItem", "sendFeedback", "openLog"}) {
         Json body = full;
         body["type"] = ignored;
         EXPECT_FALSE(decodeAction(body, true)) << ignored;

@@ -41,6 +41,7 @@ struct Download : ::testing::Test {
     std::vector<std::pair<std::optional<std::filesystem::path>, std::optional<DownloadError>>>
         outcomes;
     std::vector<double> reports;
+    std::vector<double> resumed;
 
     std::shared_ptr<Downloader> start(std::vector<std::string> urls = {kUrl},
                                       std::optional<std::string> sha256 = kDigest) {
@@ -50,23 +51,17 @@ struct Download : ::testing::Test {
                                               .now = [this] { return queue.now(); },
                                               .freeSpace = [this](auto&) { return free; }});
         downloader->onProgress = [this](double pct) { reports.push_back(pct); };
+        downloader->onResumed = [this](double pct) { resumed.push_back(pct); };
         downloader->onDone = [this](auto file, auto error) { outcomes.emplace_back(file, error); };
         downloader->start({std::move(urls), dest, 1000, std::move(sha256)});
         return downloader;
     }
     const HttpRequest& request(std::size_t call) { return http.calls.at(call)->request; }
-    // The client has the answer's headers: the downloader notes the validator.
-    void headersIn(std::size_t call, int status, HttpHeaders headers) {
-        HttpProgress progress;
-        progress.status = status;
-        progress.headers = std::make_shared<const HttpHeaders>(std::move(headers));
-        http.calls.at(call)->onProgress(progress);
-    }
     // The program goes down mid-transfer, after `bytes` of an answer with `etag`: its client
     // drops the handlers, no completion ever comes.
     void dropAfter(const std::string& bytes, const std::string& etag) {
         start();
-        headersIn(0, 200, {{"ETag", etag}});
+        http.headersIn(0, 200, {{"ETag", etag}});
         std::ofstream(request(0).responseFile, std::ios::binary) << bytes;
         http.calls.clear();
     }
@@ -115,32 +110,35 @@ TEST_F(Download, PartialFileIsContinuedOnlyWhileItsValidatorStillHolds) {
         HttpResponse second;
         std::string secondBody;
         std::uint64_t expectedFrom;
+        std::vector<double> resumedAt;  // what the downloader says it went on from
         const char* expectedIfRange;
         std::string expectedFile;  // at the destination; empty: nothing yet
         std::size_t calls;
     } cases[] = {
-        {"206 continues", {{"ETag", "\"v1\""}}, answer(206), "bytes", 8, "\"v1\"",
+        {"206 continues", {{"ETag", "\"v1\""}}, answer(206), "bytes", 8, {0.8}, "\"v1\"",
          "package bytes", 2},
         {"date when the ETag is weak", {{"ETag", "W/\"v1\""}, {"Last-Modified", "Mon, 07 Dec"}},
-         answer(206), "bytes", 8, "Mon, 07 Dec", "package bytes", 2},
-        {"200 starts again", {{"ETag", "\"v1\""}}, answer(200), "package bytes", 8, "\"v1\"",
+         answer(206), "bytes", 8, {0.8}, "Mon, 07 Dec", "package bytes", 2},
+        {"200 starts again", {{"ETag", "\"v1\""}}, answer(200), "package bytes", 8, {}, "\"v1\"",
          "package bytes", 2},
         // The range does not fit the file the server has now: once more from nothing, at once.
-        {"416 starts again", {{"ETag", "\"v1\""}}, answer(416), "", 8, "\"v1\"", "", 3},
+        {"416 starts again", {{"ETag", "\"v1\""}}, answer(416), "", 8, {}, "\"v1\"", "", 3},
         // Without a validator nobody can tell whether the kept bytes are still the file's.
-        {"no validator", {}, answer(200), "package bytes", 0, "", "package bytes", 2},
+        {"no validator", {}, answer(200), "package bytes", 0, {}, "", "package bytes", 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         outcomes.clear();
         start();
-        headersIn(0, 200, c.firstHeaders);
+        http.headersIn(0, 200, c.firstHeaders);
         http.stream(0, "package ", answer(200, {}, TransportError::ConnectionLost));
         EXPECT_TRUE(outcomes.empty());
         queue.advance(1);  // the first retry's wait
         ASSERT_EQ(http.calls.size(), 2u);
         EXPECT_EQ(request(1).resumeFrom, c.expectedFrom);
         EXPECT_EQ(request(1).ifRange, c.expectedIfRange);
+        http.headersIn(1, c.second.status, {});
+        EXPECT_EQ(std::exchange(resumed, {}), c.resumedAt);
         http.stream(1, c.secondBody, c.second);
         EXPECT_EQ(http.calls.size(), c.calls);
         if (c.calls == 3) {

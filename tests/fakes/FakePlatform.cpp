@@ -80,6 +80,13 @@ void FakeHttpClient::answer(std::size_t index, HttpResponse response) {
     call->onDone(std::move(response));
 }
 
+void FakeHttpClient::headersIn(std::size_t index, int status, HttpHeaders headers) {
+    HttpProgress progress;
+    progress.status = status;
+    progress.headers = std::make_shared<const HttpHeaders>(std::move(headers));
+    calls.at(index)->onProgress(progress);
+}
+
 void FakeHttpClient::stream(std::size_t index, const std::string& body, HttpResponse response) {
     const HttpRequest& request = calls.at(index)->request;
     // As the real client: a 206 continues the kept bytes, a 200 starts the file again, and the

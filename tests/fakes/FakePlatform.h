@@ -233,6 +233,8 @@ public:
 
     // Answers call `index` (each call once).
     void answer(std::size_t index, HttpResponse response);
+    // The call's answer has its headers in: the caller may note a validator.
+    void headersIn(std::size_t index, int status, HttpHeaders headers);
     // Writes `body` into the call's response file as the real client would, then answers.
     void stream(std::size_t index, const std::string& body, HttpResponse response);
     static HttpResponse reply(int status, std::string body);

@@ -1,7 +1,7 @@
-// Downloads that go wrong half-way, and a vendor that cannot be reached or serves an expired
-// catalog: each download ends with its result and reason after its retries, keeps only the part
-// a later attempt can go on from, and the rest of the batch goes on; the page says why there is
-// no new catalog.
+// Downloads that go wrong half-way or that the user cancels, and a vendor that cannot be reached
+// or serves an expired catalog: each download ends with its result and reason, keeps only the
+// part a later attempt can go on from, and the rest of the batch goes on; the page says why there
+// is no new catalog.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -59,6 +59,42 @@ TEST(FaultFlow, BrokenDownloadsFailAloneAndKeepOnlyTheirResumablePart) {
         EXPECT_EQ(packagesIn(h.downloads()),
                   (std::vector<std::string>{digest + ".part", digest + ".part.validator"}));
     }
+}
+
+// Cancel in the middle of a download that has gone quiet: the row says the part is kept and
+// offers Install again, and the next install asks the server only for the rest of that file.
+TEST(FaultFlow, CancelledDownloadKeepsItsPartAndTheNextInstallGoesOnFromIt) {
+    FlowHarness h(sharedVendor());
+    h.start();
+    const std::string row = "[data-product=\"talven.board\"]", cancel = row + " [data-cancel]";
+    const Json package = h.vendor().product("talven.board", "pkg");
+    const std::string part = package["sha256"].get<std::string>() + ".part";
+    const std::string entry = "Suite.snapshot().install.items['talven.board']?.";
+    ASSERT_TRUE(h.click(row + " [data-install]"));
+    ASSERT_TRUE(h.waitFor(entry + "pct > 0")) << "the first bytes, then the server goes quiet";
+    ASSERT_TRUE(h.waitFor("document.querySelector('" + cancel + "').checkVisibility()", 5));
+    ASSERT_TRUE(h.click(cancel));
+    EXPECT_EQ(waitForResults(h, 1, 10).back().value("reason", ""), "cancelled");
+    EXPECT_TRUE(h.waitFor("document.activeElement === document.querySelector('" + row +
+                          " [data-install]')", 5));
+    EXPECT_NE(rowText(h, "talven.board").find("the part already downloaded is kept"),
+              std::string::npos);
+    // The transfer's file is closed once the client has stopped it.
+    EXPECT_TRUE(h.turnUntil([&] {
+        std::error_code error;
+        return packagesIn(h.downloads()) == std::vector<std::string>{part, part + ".validator"} &&
+               fs::file_size(h.downloads() / part, error) == 1000;
+    }, 5)) << packagesIn(h.downloads()).size();
+
+    ASSERT_TRUE(h.click(row + " [data-install]"));
+    ASSERT_TRUE(h.waitFor(entry + "resumedAt > 0"));
+    const Json last = h.vendor().requests().back();  // the catalog's requests are not logged
+    EXPECT_TRUE(last["path"].get<std::string>().ends_with(package["file"].get<std::string>()));
+    EXPECT_EQ(last.value("range", Json()), "bytes=1000-") << last;
+    EXPECT_TRUE(last.value("ifRange", Json()).is_string()) << last;
+    EXPECT_TRUE(h.waitFor("document.querySelector('" + row + "').innerText.includes('resumed')"));
+    ASSERT_TRUE(h.click(cancel));
+    EXPECT_EQ(waitForResults(h, 2, 10).size(), 2u);
 }
 
 TEST(FaultFlow, ExpiredCatalogIsOutOfDateAndAVendorOutOfReachOffline) {

@@ -109,6 +109,13 @@ void VendorService::stop() {
     stdinWriter_ = -1;
 }
 
+std::vector<Json> VendorService::requests() const {
+    std::vector<Json> lines;
+    std::ifstream in(folder_ / "requests.log");
+    for (std::string line; std::getline(in, line);) lines.push_back(Json::parse(line));
+    return lines;
+}
+
 Json VendorService::product(const std::string& id) const {
     for (const auto& item : catalog_["products"]) {
         if (item["id"] != id) continue;

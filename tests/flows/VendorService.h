@@ -32,6 +32,8 @@ public:
     int port() const { return port_; }
     const std::filesystem::path& caFile() const { return ca_; }
     const std::filesystem::path& received() const { return received_; }
+    // Every package request so far, in order: {path, range, ifRange, userAgent}.
+    std::vector<Json> requests() const;
     const Json& catalog() const { return catalog_; }
     // The catalog's entry for `id` as pages before the Debian packages read it: the pkg variant
     // at the top level (null when there is none).

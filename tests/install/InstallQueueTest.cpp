@@ -3,6 +3,7 @@
 
 #include <fstream>
 
+#include "platform/Files.h"
 #include "download/Downloader.h"
 #include "fakes/AppHarness.h"
 
@@ -39,6 +40,35 @@ std::vector<std::string> handedOver(fakes::AppHarness& h) {
     return ids;
 }
 
+// Keeps each background task until the test runs it: the privileged run waits at its prompt.
+struct HeldBackground : Background {
+    void run(Task task) override { tasks.push_back(std::move(task)); }
+    // Runs the oldest task held and what it posted; false when none is held.
+    bool runFirst(ManualMainQueue& queue) {
+        if (tasks.empty()) return false;
+        Task task = std::move(tasks.front());
+        tasks.erase(tasks.begin());
+        task();
+        queue.runReady();
+        return true;
+    }
+    std::vector<Task> tasks;
+};
+
+// The package "one" arrives, hashed as it does: nothing is left for a thread.
+void serveOne(fakes::AppHarness& h, std::size_t call) {
+    h.http.stream(call, "one", FakeHttpClient::reply(200, ""));
+    h.queue.runReady();
+}
+
+std::vector<std::string> filesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 struct InstallQueue : ::testing::Test {
     fakes::AppHarness h;
     AppDelegate* app = nullptr;
@@ -54,16 +84,10 @@ struct InstallQueue : ::testing::Test {
         }
         return out;
     }
+    std::vector<std::string> downloads() { return filesIn(h.launch.cacheDir); }
     void serve(std::size_t call, const std::string& body, int status = 200) {
         h.http.stream(call, body, FakeHttpClient::reply(status, ""));
         h.queue.runReady();
-    }
-    std::vector<std::string> downloads() {
-        std::vector<std::string> names;
-        for (const auto& entry : std::filesystem::directory_iterator(h.launch.cacheDir))
-            names.push_back(entry.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
     }
 };
 
@@ -148,22 +172,10 @@ TEST_F(InstallQueue, SecondRequestDuringARunJoinsItAndAnEmptyOneEndsAtOnce) {
 // downloading is the test above's.)
 TEST(InstallQueueBatches, ARequestDuringTheInstallWaitsAndTheRelaunchWaitsForIt) {
     fakes::AppHarness h;
-    struct : Background {
-        void run(Task task) override { tasks.push_back(std::move(task)); }
-        std::vector<Task> tasks;
-    } held;
+    HeldBackground held;
     auto& app = h.startWith([](AppConfig&) {}, h.http, &held);
-    auto runFirstHeld = [&] {
-        ASSERT_FALSE(held.tasks.empty());
-        Task task = std::move(held.tasks.front());
-        held.tasks.erase(held.tasks.begin());
-        task();
-        h.queue.runReady();
-    };
-    auto serve = [&](std::size_t call) {  // hashed as it arrives: nothing left for a thread
-        h.http.stream(call, "one", FakeHttpClient::reply(200, ""));
-        h.queue.runReady();
-    };
+    auto serve = [&](std::size_t call) { serveOne(h, call); };
+    auto runFirstHeld = [&] { ASSERT_TRUE(held.runFirst(h.queue)); };
     Json self = item("suite", "suite.pkg", kOne);
     self["self"] = true;
 
@@ -186,6 +198,79 @@ TEST(InstallQueueBatches, ARequestDuringTheInstallWaitsAndTheRelaunchWaitsForIt)
     EXPECT_EQ(handedOver(h), (std::vector<std::string>{"a", "suite", "c"}));
     h.queue.advance(1.2);
     EXPECT_EQ(h.shell.terminations, 1);
+}
+
+// A cancel stops an item wherever it is short of the privileged run, with exactly one result,
+// and keeps what was downloaded of it; what the run already has is not interrupted.
+TEST(InstallCancel, StopsItemsShortOfThePrivilegedRunWithOneResultEach) {
+    auto cancel = [](fakes::AppHarness& h, Json body) {
+        body["type"] = "cancel";
+        h.delegate->userContentController(body);
+    };
+    const std::string part = std::string(kOne) + ".part";
+    const struct {
+        const char* name;
+        std::function<void(fakes::AppHarness&)> act;  // while "a" downloads and "b" waits
+        std::vector<std::string> results;  // in the order they came
+        std::vector<std::string> kept;     // in the download folder at the end
+        std::vector<const char*> logged;
+    } cases[] = {
+        {"waiting", [&](auto& h) { cancel(h, {{"id", "b"}}); }, {"b cancelled", "a ok"}, {},
+         {"cancel: \"b\" cancelled while waiting"}},
+        {"downloading",
+         [&](auto& h) {
+             h.http.headersIn(0, 200, {{"ETag", "\"v\""}});
+             std::ofstream(h.http.calls[0]->request.responseFile) << "on";
+             cancel(h, {{"id", "a"}});
+             EXPECT_TRUE(h.http.calls[0]->cancelled);
+         },
+         {"a cancelled", "b ok"}, {part, part + ".validator"}, {"what it downloaded is kept"}},
+        {"verifying", [&](auto& h) { serveOne(h, 0); cancel(h, {{"id", "a"}}); },
+         {"a cancelled", "b ok"}, {}, {"cancel: \"a\" cancelled after its download was checked"}},
+        // Nothing left to install: no password prompt at all.
+        {"everything", [&](auto& h) { cancel(h, {}); }, {"b cancelled", "a cancelled"}, {},
+         {"while downloading"}},
+        {"the run goes on, the next batch stops",
+         [&](auto& h) {
+             serveOne(h, 0), serveOne(h, 1);
+             h.delegate->install({item("c", "c.pkg", kOne)});  // waits for the run
+             cancel(h, {});
+             cancel(h, {{"id", "a"}});
+             cancel(h, {{"id", 7}});
+         },
+         {"c cancelled", "a ok", "b ok"}, {},
+         {"cancel: \"a\" is not waiting or downloading", "cancel: ignored, its id is not text"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakes::AppHarness h;
+        HeldBackground held;
+        h.startWith([](AppConfig&) {}, h.http, &held);
+        h.privileged.outcome = {true, false, "OK:0\nOK:1\n", ""};
+        h.delegate->install({item("a", "a.pkg", kOne), item("b", "b.pkg")});
+        c.act(h);
+        // Whatever is still under way runs to its end.
+        for (bool busy = true; busy;) {
+            busy = held.runFirst(h.queue);
+            for (std::size_t i = 0; i < h.http.calls.size(); ++i) {
+                if (h.http.calls[i]->answered || h.http.calls[i]->cancelled) continue;
+                serveOne(h, i);
+                busy = true;
+            }
+        }
+        std::vector<std::string> results;
+        for (const auto& e : h.events()) {
+            if (e["type"] != "result") continue;
+            const std::string id = e["id"];
+            const bool cancelled = e == failed(id, "cancelled", "cancelled");
+            results.push_back(id + (cancelled ? " cancelled" : e["ok"] == true ? " ok" : e.dump()));
+        }
+        EXPECT_EQ(results, c.results);
+        EXPECT_EQ(h.privileged.scripts.size(), c.results.back().ends_with("ok") ? 1u : 0u);
+        EXPECT_EQ(filesIn(h.launch.cacheDir), c.kept);
+        const auto log = readWholeFile(h.launch.logDir / "install.log").value_or("");
+        for (const char* line : c.logged) EXPECT_NE(log.find(line), std::string::npos) << log;
+    }
 }
 
 TEST_F(InstallQueue, ItemsThatNameOneFileKeepTheirOwnDownloads) {

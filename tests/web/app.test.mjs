@@ -129,12 +129,13 @@ test('download shares are drawn at most every PROGRESS_REDRAW_MS, the latest one
 
   progress(10);
   assert.deepEqual([share(), draws], [10, 1], 'the first share shows at once');
-  progress(20);
+  receive({ type: 'progress', id: 'talven.presenter', phase: 'download', pct: 20, resumedAt: 20 });
   advance(150);
   progress(30);
   assert.deepEqual([share(), draws], [10, 1], 'later ones wait');
   advance(350);
   assert.deepEqual([share(), draws], [30, 2], 'then the latest is drawn, once');
+  assert.equal(app.snapshot().install.items['talven.presenter'].resumedAt, 20, 'with where it went on from');
   progress(40);
   receive({ type: 'result', id: 'talven.presenter', ok: true, version: '4.2.0' });
   advance(500);

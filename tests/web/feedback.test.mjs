@@ -1,13 +1,12 @@
 // The feedback form from the first word to the service's answer, and the
-// demo's played runs of install and feedback.
+// demo's played run of it.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
-import { installScript } from '../../web/js/demo.js';
 import {
   FEEDBACK_QUIET_MS, emptyFeedback, feedbackEvent, feedbackStalled, sending, validate, withField, withPicked,
 } from '../../web/js/feedback.js';
-import { parsed, product, startApp } from './fixtures.mjs';
+import { startApp } from './fixtures.mjs';
 
 const shot = { id: 'A', name: 'shot.png', size: 1200, type: 'image/png', thumb: 'data:image/jpeg;base64,AAAA' };
 const clip = { id: 'B', name: 'clip.mov', size: 9000, type: 'video/quicktime' };
@@ -110,24 +109,8 @@ test('sending posts the record and the attachment ids, and a failure keeps every
   assert.deepEqual([env.fb().status, env.fb().error], ['failed', 'noAnswer']);
 });
 
-test('in demo mode the page plays the native events of an install and a submission to their end', () => {
+test('in demo mode the page plays the native events of a submission to its end', () => {
   const env = app({ demo: true });
-  env.app.store.update((s) => ({
-    ...s,
-    catalog: { ...s.catalog, products: parsed(...['a', 'b'].map((id) => product({ id, version: '2.0' }))) },
-  }));
-  env.app.installProduct('a');
-  env.app.installProduct('b');
-  assert.deepEqual(env.posts.map((m) => m.type), ['install', 'install'], 'the request still goes out');
-  env.runTimers();
-  const { items } = env.app.store.get().install;
-  assert.deepEqual([items.get('a').result, items.get('b').result], [{ ok: true, version: '2.0' }, { ok: true, version: '2.0' }]);
-  assert.deepEqual(env.app.store.get().catalog.installed, new Map([['a', '2.0'], ['b', '2.0']]));
-  // The played phases come in the native order: every download is checked before the one prompt.
-  const order = [...new Set(installScript([{ id: 'a' }, { id: 'b' }]).map(([, e]) => `${e.id}:${e.phase ?? e.type}`))];
-  assert.deepEqual(order, ['a:download', 'a:verify', 'b:download', 'b:verify', 'a:password', 'b:password',
-    'a:install', 'b:install', 'a:result', 'b:result']);
-
   env.app.setFeedbackField('message', 'Hi');
   env.receive({ type: 'picked', files: [shot] });
   env.app.sendFeedback();

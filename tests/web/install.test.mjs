@@ -6,13 +6,17 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
 import {
-  QUIET_LIMIT_MS, batchSummary, dismissBatch, emptyInstall, installEvent, installRequested, installStalled,
-  itemProgress,
+  QUIET_LIMIT_MS, batchSummary, cancellableIds, dismissBatch, emptyInstall, failedIds, installEvent, installRequested,
+  installStalled, itemProgress,
 } from '../../web/js/install.js';
 
 const progress = (id, phase, pct = 100) => ({ type: 'progress', id, phase, pct });
 const ok = (id, version = '2.0') => ({ type: 'result', id, ok: true, version });
 const failed = (id, error) => ({ type: 'result', id, ok: false, error });
+const cancelled = (id) => ({ ...failed(id, 'cancelled'), reason: 'cancelled' });
+// What a row shows while it runs; Cancel only until the password.
+const active = (phase, pct, bytes = null, more = {}) =>
+  ({ state: 'active', phase, pct, bytes, resumedAt: null, cancellable: ['queued', 'download', 'verify'].includes(phase), ...more });
 
 // Plays `events` after a request for `asked`, one second apart.
 function play(asked, events) {
@@ -26,17 +30,21 @@ const view = (state, id, size = 1000) => itemProgress(state.items.get(id), size)
 test('each sequence ends in the state a user should see', () => {
   const cases = [
     // name, events, expected view of "a"
-    ['a late download report after verify', [progress('a', 'verify'), progress('a', 'download', 40)],
-      { state: 'active', phase: 'verify', pct: 100, bytes: null }],
+    ['a late download report after verify', [progress('a', 'verify'), progress('a', 'download', 40)], active('verify', 100)],
     ['download reports out of order', [progress('a', 'download', 60), progress('a', 'download', 20)],
-      { state: 'active', phase: 'download', pct: 60, bytes: { done: 600, total: 1000 } }],
-    ['phases skipped', [progress('a', 'install')], { state: 'active', phase: 'install', pct: 100, bytes: null }],
+      active('download', 60, { done: 600, total: 1000 })],
+    ['a download that went on from a kept part', [{ ...progress('a', 'download', 48), resumedAt: 48 }, progress('a', 'download', 60)],
+      active('download', 60, { done: 600, total: 1000 }, { resumedAt: 48 })],
+    ['phases skipped', [progress('a', 'install')], active('install', 100)],
     ['hand-off to the installer', [progress('a', 'password'), progress('a', 'install'), progress('a', 'installer')],
-      { state: 'active', phase: 'installer', pct: 100, bytes: null }],
+      active('installer', 100)],
+    // The user's cancel, unlike the dismissed password, says whether a part was kept.
+    ['cancelled while downloading', [progress('a', 'download', 30), cancelled('a'), ok('a')],
+      { state: 'cancelled', ok: false, error: 'cancelled', reason: 'cancelled', kept: true }],
+    ['cancelled while waiting', [cancelled('a')], { state: 'cancelled', ok: false, error: 'cancelled', reason: 'cancelled', kept: false }],
     ['result with no progress before it', [failed('a', 'download')], { state: 'failed', ok: false, error: 'download' }],
     ['progress after the result', [failed('a', 'check'), progress('a', 'install')],
       { state: 'failed', ok: false, error: 'check' }],
-    ['a second result', [failed('a', 'cancelled'), ok('a')], { state: 'failed', ok: false, error: 'cancelled' }],
     ['an unknown error code', [failed('a', 'disk')], { state: 'failed', ok: false, error: 'unknown' }],
     ['a reason', [{ ...failed('a', 'download'), reason: 'http-503' }],
       { state: 'failed', ok: false, error: 'download', reason: 'http-503' }],
@@ -46,9 +54,9 @@ test('each sequence ends in the state a user should see', () => {
     ['"ok" that is not true', [{ type: 'result', id: 'a', ok: 'yes', error: 'install' }],
       { state: 'failed', ok: false, error: 'install' }],
     ['malformed events', [progress('a', 'queued'), progress('a', 'fly'), { type: 'progress', phase: 'install' },
-      progress(7, 'install'), { type: 'other', id: 'a' }, null], { state: 'active', phase: 'queued', pct: 0, bytes: null }],
+      progress(7, 'install'), { type: 'other', id: 'a' }, null], active('queued', 0)],
     ['pct out of range or missing', [progress('a', 'download', 250), progress('a', 'download', Number.NaN)],
-      { state: 'active', phase: 'download', pct: 100, bytes: { done: 1000, total: 1000 } }],
+      active('download', 100, { done: 1000, total: 1000 })],
   ];
   for (const [name, events, expected] of cases) {
     assert.deepEqual(view(play(['a'], events), 'a'), expected, name);
@@ -59,7 +67,7 @@ test('asking again restarts a finished product but not one on its way; events fo
   let state = play(['a', 'b'], [failed('a', 'download'), progress('b', 'download', 50), progress('c', 'installer'), ok('c')]);
   assert.deepEqual([state.batch, view(state, 'c').state], [['a', 'b', 'c'], 'ok']);
   state = installRequested(state, ['a', 'b'], 9000);
-  assert.deepEqual(view(state, 'a'), { state: 'active', phase: 'queued', pct: 0, bytes: null });
+  assert.deepEqual(view(state, 'a'), active('queued', 0));
   assert.equal(view(state, 'b').pct, 50, 'the running download keeps its place');
   assert.deepEqual(state.batch, ['a', 'b', 'c'], 'the running batch is joined, not replaced');
   assert.equal(installRequested(state, ['a', 'b'], 9500), state, 'nothing new to ask for');
@@ -88,17 +96,23 @@ test('silence ends the wait only where an answer is due', () => {
 });
 
 test('the batch bar counts every product the same and ends when all are done', () => {
-  let state = play(['a', 'b', 'c', 'd'], [progress('a', 'download', 50), ok('b'), failed('c', 'cancelled')]);
+  let state = play(['a', 'b', 'c', 'd', 'e'],
+    [progress('a', 'download', 50), ok('b'), failed('c', 'cancelled'), progress('e', 'password')]);
   let summary = batchSummary(state);
-  assert.deepEqual({ ...summary, fraction: undefined },
-    { total: 4, ok: 1, failed: 1, active: 2, done: false, fraction: undefined });
-  assert.ok(Math.abs(summary.fraction - (0.35 + 1 + 1 + 0) / 4) < 1e-9);
+  assert.deepEqual({ ...summary, fraction: undefined }, {
+    total: 5, ok: 1, failed: 1, active: 3, cancelled: 0, cancellable: 2, installing: 1, done: false, fraction: undefined,
+  });
+  assert.ok(Math.abs(summary.fraction - (0.35 + 1 + 1 + 0 + 0.8) / 5) < 1e-9);
   assert.equal(dismissBatch(state), state, 'a running batch stays');
+  assert.deepEqual(cancellableIds(state), ['a', 'd']);
 
-  state = installEvent(state, ok('a'), 9000);
+  // A cancelled item is not installed, but "Retry failed" leaves it alone.
+  state = installEvent(state, cancelled('a'), 9000);
   state = installEvent(state, failed('d', 'check'), 9500);
+  state = installEvent(state, ok('e'), 9600);
   summary = batchSummary(state);
-  assert.deepEqual([summary.done, summary.fraction, summary.ok, summary.failed], [true, 1, 2, 2]);
+  assert.deepEqual([summary.done, summary.fraction, summary.ok, summary.failed, summary.cancelled], [true, 1, 2, 3, 1]);
+  assert.deepEqual(failedIds(state), ['c', 'd']);
 
   // A new batch after this one; closing it also clears the older outcomes.
   state = installEvent(installRequested(state, ['e'], 10_000), ok('e'), 11_000);

@@ -3,10 +3,11 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
-import { batchPosition, batchSummary } from '../../web/js/install.js';
+import { installScript } from '../../web/js/demo.js';
+import { batchPosition, batchSummary, itemProgress } from '../../web/js/install.js';
 import { pendingUpdates, productRows } from '../../web/js/inventory.js';
 import { failureMessage, updateAllLabel, updatesHeadline, windowTitle } from '../../web/js/messages.js';
-import { parsed, product, startApp } from './fixtures.mjs';
+import { INIT, parsed, product, startApp } from './fixtures.mjs';
 
 const CATALOG = parsed(
   product({ id: 'a', version: '2.0', size: 1_500_000 }),
@@ -17,8 +18,8 @@ const CATALOG = parsed(
 );
 
 // The app after a check that found `installed`.
-async function checked(installed, now = () => 0) {
-  const env = startApp({ now, runCheck: async () => ({ ok: true, products: CATALOG, installed: new Map(Object.entries(installed)) }) });
+async function checked(installed, now = () => 0, options = {}) {
+  const env = startApp({ now, runCheck: async () => ({ ok: true, products: CATALOG, installed: new Map(Object.entries(installed)) }), ...options });
   await env.app.checkForUpdates();
   env.posts.length = 0;
   return env;
@@ -47,7 +48,7 @@ test('the header and "Update all" count the updates and their size in both langu
 });
 
 test('a failure reads as its reason in both languages, and as its kind without one', () => {
-  const codes = ['offline', 'dns', 'tls', 'timeout', 'redirect', 'space', 'refused', 'digest', 'size', 'http-503'];
+  const codes = ['offline', 'dns', 'tls', 'timeout', 'redirect', 'space', 'refused', 'digest', 'size', 'cancelled', 'http-503'];
   for (const lang of ['en', 'ar']) {
     const generic = failureMessage(lang, { error: 'download' });
     const sentences = codes.map((reason) => failureMessage(lang, { error: 'download', reason }));
@@ -56,6 +57,44 @@ test('a failure reads as its reason in both languages, and as its kind without o
     assert.match(sentences.at(-1), /\u2066503\u2069/);
   }
   assert.equal(failureMessage('en', { error: 'cancelled', reason: 'http-5O3' }), failureMessage('en', { error: 'cancelled' }));
+  // Only a stop that kept a part says so.
+  assert.deepEqual([true, false].map((kept) => failureMessage('en', { error: 'cancelled', reason: 'cancelled', kept })),
+    ['Cancelled — the part already downloaded is kept for next time.', 'Cancelled. Nothing was installed.']);
+});
+
+test('Cancel asks the native side only before the password; in demo mode the page answers and the next install resumes', async () => {
+  const env = await checked({ a: '1.0', b: '1.0' });
+  env.app.updateAll();
+  env.receive({ type: 'progress', id: 'a', phase: 'password', pct: 100 });
+  const answers = [env.app.cancelInstall('a'), env.app.cancelInstall('x'), env.app.cancelInstall('b'), env.app.cancelAll()];
+  assert.deepEqual(answers, [false, false, true, true]);
+  assert.deepEqual(env.posts.slice(1), [{ type: 'cancel', id: 'b' }, { type: 'cancel' }]);
+
+  const timers = [];
+  const demo = await checked({ a: '1.0' }, () => 0, { init: { ...INIT, demo: true }, later: (ms, fn) => timers.push([ms, fn]) });
+  const entry = () => itemProgress(demo.app.store.get().install.items.get('a'), 1000);
+  // Until nothing due is left: a held download share is drawn by a timer of its own.
+  const runUntil = (ms) => {
+    while (timers.some(([at]) => at <= ms)) timers.splice(0).forEach(([at, fn]) => (at <= ms ? fn() : timers.push([at, fn])));
+  };
+  demo.app.installProduct('a');
+  runUntil(1000);
+  const reached = entry().pct;
+  assert.ok(reached > 0 && reached < 100, reached);
+  assert.deepEqual([demo.app.cancelInstall('a'), entry().state, entry().kept], [true, 'cancelled', true]);
+  const stale = timers.splice(0);
+  demo.app.installProduct('a');
+  stale.forEach(([, fn]) => fn());
+  assert.equal(entry().phase, 'queued', 'the cancelled run plays no more');
+  runUntil(800);
+  assert.deepEqual([entry().phase, entry().resumedAt], ['download', reached]);
+  runUntil(Infinity);
+  assert.deepEqual([entry().state, demo.app.store.get().catalog.installed.get('a')], ['ok', '2.0']);
+  assert.deepEqual(demo.posts.map((m) => m.type), ['install', 'cancel', 'install'], 'the requests still go out');
+  // The played phases come in the native order: every download is checked before the one prompt.
+  const order = [...new Set(installScript([{ id: 'a' }, { id: 'b' }]).map(([, e]) => `${e.id}:${e.phase ?? e.type}`))];
+  assert.deepEqual(order, ['a:download', 'a:verify', 'b:download', 'b:verify', 'a:password', 'b:password',
+    'a:install', 'b:install', 'a:result', 'b:result']);
 });
 
 test('"Retry failed" asks again for the failed and the silent items of the batch only', async () => {

@@ -11,7 +11,9 @@ import {
   withoutFile,
 } from './feedback.js';
 import { t } from './i18n.js';
-import { dismissBatch, failedIds, installRequested, installStalled } from './install.js';
+import {
+  cancellableIds, dismissBatch, failedIds, installRequested, installStalled, isCancellable,
+} from './install.js';
 import {
   applyCheckResult, installBatch, productRows, selectedProducts, updatableProducts, withInstallEvent,
   withSelection, withoutSelection,
@@ -118,6 +120,34 @@ export function createApp({
     store.update((state) => withSelection(state, id, on === true));
   }
 
+  // Demo mode: which played run each product's events belong to (a cancel
+  // or a new request silences the older one), and how far a cancelled played
+  // download had come, for the next one to go on from, as a real one would.
+  const demoRuns = new Map();
+  const demoKept = new Map();
+  let demoRun = 0;
+
+  function playDemoInstall(items) {
+    const run = ++demoRun;
+    const kept = new Map();
+    for (const { id } of items) {
+      demoRuns.set(id, run);
+      if (demoKept.has(id)) kept.set(id, demoKept.get(id));
+      demoKept.delete(id);
+    }
+    play(installScript(items, kept), { emit: router.receive, later, alive: (event) => demoRuns.get(event.id) === run });
+  }
+
+  // The native side's answer to a cancel, played: a stopped download keeps
+  // its part, a checked one is removed, a waiting one had nothing yet.
+  function cancelDemoInstall(id) {
+    const entry = store.get().install.items.get(id);
+    demoRuns.delete(id);
+    if (entry.phase === 'download' && entry.pct > 0) demoKept.set(id, entry.pct);
+    if (entry.phase === 'verify') demoKept.delete(id);
+    router.receive({ type: 'result', id, ok: false, error: 'cancelled', reason: 'cancelled' });
+  }
+
   // The native side reports each item later with "progress" and "result"
   // events; in demo mode it ignores the request, and the page plays the
   // events itself. Only products this host can install are asked for, as
@@ -134,7 +164,27 @@ export function createApp({
     store.update((s) => withoutSelection({
       ...s, install: installRequested(s.install, items.map((i) => i.id), now()),
     }));
-    if (state.demo) play(installScript(items), { emit: router.receive, later });
+    if (state.demo) playDemoInstall(items);
+    return true;
+  }
+
+  // Stops items short of the privileged run; the native side answers each
+  // with a "cancelled" result, or, when one has just gone on to the password,
+  // with nothing but its real outcome later. Nothing changes here until then.
+  function cancelInstall(id) {
+    const { demo, install } = store.get();
+    if (!isCancellable(install.items.get(id))) return false;
+    if (post({ type: 'cancel', id }) === false && !demo) return false;
+    if (demo) cancelDemoInstall(id);
+    return true;
+  }
+
+  function cancelAll() {
+    const { demo, install } = store.get();
+    const ids = cancellableIds(install);
+    if (ids.length === 0) return false;
+    if (post({ type: 'cancel' }) === false && !demo) return false;
+    if (demo) ids.forEach(cancelDemoInstall);
     return true;
   }
 
@@ -304,7 +354,10 @@ export function createApp({
   }
   function onInstallEvent(event) {
     if (event?.type === 'progress' && event.phase === 'download') {
-      heldShares.set(event.id, event);
+      // A held report that said where the download went on from keeps saying it.
+      const held = heldShares.get(event.id);
+      const resumed = held && 'resumedAt' in held && !('resumedAt' in event);
+      heldShares.set(event.id, resumed ? { ...event, resumedAt: held.resumedAt } : event);
       const wait = sharesDrawnAt + PROGRESS_REDRAW_MS - now();
       if (wait <= 0) drawHeldShares();
       else if (!drawScheduled) {
@@ -363,6 +416,8 @@ export function createApp({
     installSelected,
     updateAll,
     installProduct,
+    cancelInstall,
+    cancelAll,
     retryFailed,
     openLog,
     dismissInstalls,

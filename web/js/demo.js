@@ -8,8 +8,9 @@ const STEP_MS = 280;
 
 // → [delay in ms from now, event] for one batch, in native order: each item
 // downloads and is verified in turn, then the whole batch waits for the one
-// password prompt, installs, and reports.
-export function installScript(items) {
+// password prompt, installs, and reports. `kept` maps an id to the percentage
+// an earlier, cancelled download of it reached: that one goes on from there.
+export function installScript(items, kept = new Map()) {
   const script = [];
   let at = 0;
   const emit = (after, event) => {
@@ -18,8 +19,10 @@ export function installScript(items) {
   };
   for (const { id } of items) {
     emit(200, { type: 'progress', id, phase: 'download', pct: 0 });
+    const from = kept.get(id) ?? 0;
+    if (from > 0) emit(STEP_MS, { type: 'progress', id, phase: 'download', pct: from, resumedAt: from });
     for (let step = 1; step <= DOWNLOAD_STEPS; step++) {
-      emit(STEP_MS, { type: 'progress', id, phase: 'download', pct: (step * 100) / DOWNLOAD_STEPS });
+      emit(STEP_MS, { type: 'progress', id, phase: 'download', pct: from + ((100 - from) * step) / DOWNLOAD_STEPS });
     }
     emit(350, { type: 'progress', id, phase: 'verify', pct: 100 });
   }
@@ -42,11 +45,12 @@ export function feedbackScript(fileCount) {
   return script;
 }
 
-// Plays a script; `alive` lets a newer run make an older one fall silent.
+// Plays a script; `alive(event)` lets a newer run, or a cancel, make an
+// older one fall silent.
 export function play(script, { emit, later, alive = () => true }) {
   for (const [at, event] of script) {
     later(at, () => {
-      if (alive()) emit(event);
+      if (alive(event)) emit(event);
     });
   }
 }

@@ -18,9 +18,14 @@ export const PHASES = Object.freeze(['queued', 'download', 'verify', 'password',
 export const ERRORS = Object.freeze(['download', 'check', 'install', 'cancelled']);
 // Why an item failed, when the native side could tell: a code for the
 // transfer or the check that went wrong, or "http-" and the status code.
-export const REASONS = Object.freeze(['offline', 'dns', 'tls', 'timeout', 'redirect', 'space', 'refused', 'digest', 'size']);
+// "cancelled" is the user's own stop, unlike the "cancelled" error alone (the
+// administrator password was not given).
+export const REASONS = Object.freeze(['offline', 'dns', 'tls', 'timeout', 'redirect', 'space', 'refused', 'digest', 'size', 'cancelled']);
 export const isReason = (value) => REASONS.includes(value) || (typeof value === 'string' && /^http-[1-5]\d\d$/.test(value));
 const RANK = Object.fromEntries(PHASES.map((phase, index) => [phase, index]));
+// Up to here the native side can still stop an item; from the password on it
+// belongs to the package system, which is not interrupted half-way.
+const CANCELLABLE = Object.freeze(['queued', 'download', 'verify']);
 
 // How long each phase may go without a word before the page stops waiting.
 // A download reports at least every few seconds, and the native side gives
@@ -52,6 +57,8 @@ export function emptyInstall() {
 
 export const isFinished = (entry) => Boolean(entry && (entry.result || entry.lost));
 export const isActive = (entry) => Boolean(entry) && !isFinished(entry);
+export const isCancellable = (entry) => isActive(entry) && CANCELLABLE.includes(entry.phase);
+const isCancelled = (entry) => entry?.result?.reason === 'cancelled';
 
 export function activeIds(install) {
   return [...install.items].filter(([, entry]) => isActive(entry)).map(([id]) => id);
@@ -76,14 +83,16 @@ export function installRequested(install, ids, now) {
   return { items, batch: joinBatch(install, fresh), heardAt: now };
 }
 
-function progressed(entry, phase, pct, now) {
-  if (!entry) return { phase, pct: phase === 'download' ? pct : 100, at: now, result: null, lost: false };
+// `resumedAt`: where a download went on from bytes an earlier attempt kept.
+function progressed(entry, phase, pct, resumedAt, now) {
+  const resumed = phase === 'download' && Number.isFinite(resumedAt) ? { resumedAt: clampPct(resumedAt) } : {};
+  if (!entry) return { phase, pct: phase === 'download' ? pct : 100, at: now, result: null, lost: false, ...resumed };
   // A result stands until the user asks again; anything after it is stale.
   if (entry.result) return entry;
   if (RANK[phase] < RANK[entry.phase]) return entry;
   const next = phase === entry.phase && phase === 'download' ? Math.max(entry.pct, pct)
     : phase === 'download' ? pct : 100;
-  return { ...entry, phase, pct: next, at: now, lost: false };
+  return { ...entry, phase, pct: next, at: now, lost: false, ...resumed };
 }
 
 function finished(entry, event, now) {
@@ -93,6 +102,8 @@ function finished(entry, event, now) {
       ok: false,
       error: ERRORS.includes(event.error) ? event.error : 'unknown',
       ...(isReason(event.reason) ? { reason: event.reason } : {}),
+      // A download stopped by the user keeps what it had for the next install.
+      ...(event.reason === 'cancelled' ? { kept: entry?.phase === 'download' && entry.pct > 0 } : {}),
     };
   return { phase: entry?.phase ?? 'queued', pct: entry?.pct ?? 0, at: now, result, lost: false };
 }
@@ -106,7 +117,7 @@ export function installEvent(install, event, now) {
   let next;
   if (event.type === 'progress') {
     if (!Object.hasOwn(RANK, event.phase) || event.phase === 'queued') return install;
-    next = progressed(entry, event.phase, clampPct(event.pct), now);
+    next = progressed(entry, event.phase, clampPct(event.pct), event.resumedAt, now);
   } else if (event.type === 'result') {
     // One request, one result: a repeated or late second one changes nothing.
     if (entry?.result) return install;
@@ -139,11 +150,16 @@ export function installStalled(install, now, limits = QUIET_LIMIT_MS) {
 // download how many bytes of `size`.
 export function itemProgress(entry, size) {
   if (!entry) return null;
-  if (entry.result) return { state: entry.result.ok ? 'ok' : 'failed', ...entry.result };
+  if (entry.result) {
+    const state = entry.result.ok ? 'ok' : isCancelled(entry) ? 'cancelled' : 'failed';
+    return { state, ...entry.result };
+  }
   if (entry.lost) return { state: 'lost' };
-  const bytes = entry.phase === 'download' && Number.isFinite(size) && size > 0
+  const downloading = entry.phase === 'download';
+  const bytes = downloading && Number.isFinite(size) && size > 0
     ? { done: Math.round((size * entry.pct) / 100), total: size } : null;
-  return { state: 'active', phase: entry.phase, pct: entry.pct, bytes };
+  const resumedAt = downloading ? entry.resumedAt ?? null : null;
+  return { state: 'active', phase: entry.phase, pct: entry.pct, bytes, resumedAt, cancellable: isCancellable(entry) };
 }
 
 function share(entry) {
@@ -153,6 +169,10 @@ function share(entry) {
 }
 
 // The overall bar: every product counts the same, finished ones fully.
+// Cancelled products count among the failed (they were not installed), and
+// on their own, since "Retry failed" leaves them alone; `cancellable` and
+// `installing` say whether the batch can still be stopped, and whether part
+// of it no longer can.
 export function batchSummary(install) {
   const entries = install.batch.map((id) => install.items.get(id)).filter(Boolean);
   if (entries.length === 0) return null;
@@ -162,18 +182,27 @@ export function batchSummary(install) {
     ok: count((e) => e.result?.ok === true),
     failed: count((e) => (e.result && !e.result.ok) || (!e.result && e.lost)),
     active: count(isActive),
+    cancelled: count(isCancelled),
+    cancellable: count(isCancellable),
+    installing: count((e) => isActive(e) && !isCancellable(e)),
     fraction: entries.reduce((sum, e) => sum + share(e), 0) / entries.length,
   };
   summary.done = summary.active === 0;
   return summary;
 }
 
-// The batch's items that did not install, in batch order, for one retry.
+// The batch's items that did not install, in batch order, for one retry; not
+// those the user cancelled.
 export function failedIds(install) {
   return install.batch.filter((id) => {
     const entry = install.items.get(id);
-    return Boolean(entry) && ((entry.result && !entry.result.ok) || (!entry.result && entry.lost));
+    return Boolean(entry) && !isCancelled(entry) && ((entry.result && !entry.result.ok) || (!entry.result && entry.lost));
   });
+}
+
+// The batch's items that can still be stopped, in batch order.
+export function cancellableIds(install) {
+  return install.batch.filter((id) => isCancellable(install.items.get(id)));
 }
 
 // Which item of a running batch is being worked on: the first not finished,

@@ -18,11 +18,13 @@ export function updateAllLabel(lang, { count, bytes }) {
 }
 
 // A failed item's sentence: the reason's own when the native side gave one,
-// otherwise the one for the kind of failure. A full disk says how much room
+// otherwise the one for the kind of failure. One the user cancelled says
+// whether the part already downloaded waits for the next install. A full disk says how much room
 // the package needs: its size and a twentieth more, as the native check counts.
 export function failureMessage(lang, result, packageSize = 0) {
   const reason = result?.reason;
   if (!isReason(reason)) return t(lang, `install.error.${result?.error ?? 'unknown'}`);
+  if (reason === 'cancelled') return t(lang, result.kept ? 'install.cancelledKept' : 'install.cancelled');
   if (reason.startsWith('http-')) return t(lang, 'install.reason.http', { code: `\u2066${reason.slice(5)}\u2069` });
   return t(lang, `install.reason.${reason}`, { size: formatSize(lang, Math.ceil(packageSize * 1.05)) });
 }

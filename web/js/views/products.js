@@ -125,16 +125,26 @@ function buildRow(doc, product, app) {
   badge.append(badgeIcon, badgeText);
   const install = el(doc, 'button', 'btn btn-primary btn-small', { type: 'button', 'data-install': '' });
   install.addEventListener('click', startInstall);
+  // Stands where Install was while the item can still be stopped. The row
+  // keeps focus on its status until the stop is confirmed, then hands it to
+  // Install, which is back by then (see renderRow).
+  const cancel = el(doc, 'button', 'btn btn-secondary btn-small', { type: 'button', 'data-cancel': '' });
+  const parts = {};
+  cancel.addEventListener('click', () => {
+    if (!app.cancelInstall(product.id)) return;
+    parts.focusInstall = true;
+    status.focus();
+  });
   const open = el(doc, 'button', 'btn btn-secondary btn-small', { type: 'button', 'data-open': '' });
   open.addEventListener('click', () => app.openProduct(product.id));
-  side.append(badge, install, open);
+  side.append(badge, install, cancel, open);
 
   li.append(pick, mark, main, side);
-  return {
+  return Object.assign(parts, {
     li, pick, box, pickText, name, self, desc, facts, installed, available, size, notes, notesTitle, notesText,
-    badge, badgeIcon, badgeText, install, open, status, progress, progressText, bar, outcome, outcomeIcon,
-    outcomeText, retry, details, detailsTitle, detailsCode, detailsTime, openLog,
-  };
+    badge, badgeIcon, badgeText, install, cancel, open, status, progress, progressText, bar, outcome, outcomeIcon,
+    outcomeText, retry, details, detailsTitle, detailsCode, detailsTime, openLog, focusInstall: false,
+  });
 }
 
 // The words for where one product's install stands, or null for none.
@@ -144,19 +154,20 @@ function progressWords(lang, progress, product) {
     const version = isolateLtr(progress.version || product.version);
     return t(lang, product.self ? 'install.okSelf' : 'install.ok', { version });
   }
-  if (progress.state === 'failed') return failureMessage(lang, progress, product.size);
+  if (progress.state === 'failed' || progress.state === 'cancelled') return failureMessage(lang, progress, product.size);
   if (progress.state === 'lost') return t(lang, 'install.lost');
   if (progress.phase === 'download') {
     const pct = formatPct(lang, progress.pct);
-    if (!progress.bytes) return t(lang, 'install.download', { pct });
-    return t(lang, 'install.downloadBytes', {
+    const words = progress.bytes ? t(lang, 'install.downloadBytes', {
       pct, done: formatSize(lang, progress.bytes.done), total: formatSize(lang, progress.bytes.total),
-    });
+    }) : t(lang, 'install.download', { pct });
+    if (progress.resumedAt === null) return words;
+    return `${words} · ${t(lang, 'install.resumed', { pct: formatPct(lang, progress.resumedAt) })}`;
   }
   return t(lang, `install.${progress.phase}`);
 }
 
-const OUTCOME_ICONS = { ok: 'i-check', failed: 'i-alert', lost: 'i-clock' };
+const OUTCOME_ICONS = { ok: 'i-check', failed: 'i-alert', lost: 'i-clock', cancelled: 'i-close' };
 
 function renderProgress(parts, progress, words, lang, name, at, host) {
   const active = progress?.state === 'active';
@@ -183,7 +194,8 @@ function renderProgress(parts, progress, words, lang, name, at, host) {
     parts.outcome.dataset.state = progress.state;
     setIcon(parts.outcomeIcon, OUTCOME_ICONS[progress.state]);
     setText(parts.outcomeText, words);
-    parts.retry.hidden = progress.state === 'ok';
+    // A cancelled row offers its own Install or Update again, not a retry.
+    parts.retry.hidden = progress.state === 'ok' || progress.state === 'cancelled';
     setText(parts.retry, t(lang, 'install.retry'));
     parts.retry.setAttribute('aria-label', t(lang, 'install.retryName', { name }));
   }
@@ -218,6 +230,17 @@ function renderRow(parts, row, lang, progress, at) {
     const verb = row.state === 'update' ? 'update' : 'install';
     setText(parts.install, t(lang, `product.${verb}`));
     parts.install.setAttribute('aria-label', t(lang, `product.${verb}Name`, { name }));
+  }
+  parts.cancel.hidden = !progress?.cancellable;
+  if (progress?.cancellable) {
+    setText(parts.cancel, t(lang, 'install.cancel'));
+    parts.cancel.setAttribute('aria-label', t(lang, 'install.cancelName', { name }));
+  }
+  // A stop the native side refused (the item had just reached the password)
+  // ends like any other install; focus moves only if nobody moved it since.
+  if (parts.focusInstall && progress?.state !== 'active') {
+    parts.focusInstall = false;
+    if (parts.li.ownerDocument.activeElement === parts.status && row.selectable) parts.install.focus();
   }
 
   setText(parts.name, name);
@@ -285,6 +308,8 @@ export function mountProducts(app, doc = document) {
   const batchBar = $('[data-batch-bar]', batch);
   const batchClose = $('[data-action="dismiss-batch"]', batch);
   const retryFailed = $('[data-action="retry-failed"]', batch);
+  const cancelAll = $('[data-action="cancel-all"]', batch);
+  const batchNote = $('[data-batch-note]', batch);
   const openLog = $('[data-action="open-log"]', batch);
   const live = $('[data-live]', doc);
 
@@ -308,6 +333,7 @@ export function mountProducts(app, doc = document) {
   installSelected.addEventListener('click', () => toBatch(app.installSelected()));
   updateAll.addEventListener('click', () => toBatch(app.updateAll()));
   retryFailed.addEventListener('click', () => toBatch(app.retryFailed()));
+  cancelAll.addEventListener('click', () => toBatch(app.cancelAll()));
   openLog.addEventListener('click', () => app.openLog());
   batchClose.addEventListener('click', () => {
     app.dismissInstalls();
@@ -347,7 +373,8 @@ export function mountProducts(app, doc = document) {
   function renderBatch(summary, lang) {
     batch.hidden = summary === null;
     if (!summary) return;
-    batch.dataset.state = summary.done ? (summary.failed > 0 ? 'failed' : 'ok') : 'running';
+    const failed = summary.failed - summary.cancelled;
+    batch.dataset.state = summary.done ? (failed > 0 ? 'failed' : summary.cancelled > 0 ? 'cancelled' : 'ok') : 'running';
     const finished = summary.total - summary.active;
     let key = 'batch.running';
     if (summary.done) key = summary.failed > 0 ? 'batch.someFailed' : 'batch.allOk';
@@ -356,8 +383,12 @@ export function mountProducts(app, doc = document) {
     batchBar.setAttribute('aria-valuenow', String(pct));
     batchBar.firstElementChild.style.inlineSize = `${summary.fraction * 100}%`;
     batchClose.hidden = !summary.done;
-    retryFailed.hidden = !summary.done || summary.failed === 0;
-    openLog.hidden = !summary.done || summary.failed === 0;
+    retryFailed.hidden = !summary.done || failed === 0;
+    openLog.hidden = !summary.done || failed === 0;
+    cancelAll.hidden = summary.done || summary.cancellable === 0;
+    // Part of the batch is with the package system: no Cancel there, and why.
+    batchNote.hidden = summary.done || summary.installing === 0;
+    setText(batchNote, t(lang, 'batch.noCancel'));
   }
 
   let installs = new Map();
