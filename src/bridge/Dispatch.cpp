@@ -51,6 +51,7 @@ void AppDelegate::replyToReady() {
     values.version = launch_.appVersion;
     values.demo = launch_.isDemo;
     values.packages = platform_.packages.kind();
+    values.vendorHost = config_.vendorHost;
     values.settings = settings_;
     values.preferredLanguages = platform_.system.preferredLanguages();
     values.osDark = isDark();

@@ -85,7 +85,7 @@ TEST(AppDelegateBridge, ReadyRepliesEveryTimeWithTheSystemValues) {
     auto events = h.events();
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(events[1], Json({{"type", "init"}, {"platform", "linux"}, {"version", "3.1.0"},
-                               {"demo", false}, {"packages", "pkg"}, {"settings", nullptr}, {"osLang", "ar-EG"},
+                               {"demo", false}, {"packages", "pkg"}, {"vendorHost", "brenlow.example"}, {"settings", nullptr}, {"osLang", "ar-EG"},
                                {"osDark", true}, {"reduceMotion", false}}));
 }
 

@@ -189,6 +189,7 @@ protected:
     // `packages`, as a native side from before the package kinds.
     void reinit(const std::string& lang, bool dark, bool demo, const Json& packages = nullptr) {
         Json init = {{"type", "init"}, {"platform", "linux"}, {"version", "9.8.7"}, {"demo", demo},
+                     {"vendorHost", "brenlow.example"},
                      {"settings", Json{{"lang", lang}}}, {"osLang", "en"}, {"osDark", false},
                      {"reduceMotion", false}};
         if (!packages.is_null()) init["packages"] = packages;

@@ -3,7 +3,7 @@ import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 
 import { catalogItem, parseCatalog, productFor } from '../../web/js/catalog.js';
-import { DEB, HEX, PKG, doc, product } from './fixtures.mjs';
+import { DEB, HEX, PKG, VENDOR, doc, product } from './fixtures.mjs';
 
 test('a valid document gives products with native keys normalised, display fields kept, and items for the native side', () => {
   const result = parseCatalog(doc([
@@ -15,7 +15,7 @@ test('a valid document gives products with native keys normalised, display field
     product({ id: 'b', url: 'https://brenlow.example/b.pkg' }),
     // With "packages", the members beside it are not this product's package; unknown kinds are ignored.
     product({ id: 'c', version: '0.1', packages: { pkg: { ...PKG, version: '5.0' }, deb: { ...DEB, file: 'c.DEB' }, rpm: 1 } }),
-  ]));
+  ]), VENDOR);
   assert.deepEqual([result.ok, result.problems, result.products.length], [true, [], 5]);
   const [app, addin, , bare, both] = result.products.map((p) => productFor(p, 'pkg'));
   assert.deepEqual(
@@ -43,13 +43,15 @@ test('a valid document gives products with native keys normalised, display field
   });
   // ... and opened by the desktop entry it names, when it names one.
   const launched = parseCatalog(doc([product({ packages: { deb: {
-    ...DEB, detect: { receipts: ['talven-presenter'], desktop: 'com.brenlow.Presenter.desktop' } } } })]));
+    ...DEB, detect: { receipts: ['talven-presenter'], desktop: 'com.brenlow.Presenter.desktop' } } } })]), VENDOR);
   assert.deepEqual(catalogItem(productFor(launched.products[0], 'deb')).detect,
     { apps: [], receipts: ['talven-presenter'], desktop: 'com.brenlow.Presenter.desktop' });
   // Mirrors go with the item, each held to the vendor rule of its first address.
   const mirrored = parseCatalog(doc([product({ packages: { deb: { ...DEB, mirrors: [
-    'https://mirror.brenlow.example/c.deb', 'https://evil.example/c.deb', 'http://brenlow.example/c.deb', 7] } } })]));
+    'https://mirror.brenlow.example/c.deb', 'https://evil.example/c.deb', 'http://brenlow.example/c.deb', 7] } } })]), VENDOR);
   assert.deepEqual(catalogItem(productFor(mirrored.products[0], 'deb')).mirrors, ['https://mirror.brenlow.example/c.deb']);
+  // The vendor host is the native side's: without one, or with another, no package is trusted.
+  assert.deepEqual([undefined, '', 'other.example'].map((host) => parseCatalog(doc([product()]), host).products.length), [0, 0, 0]);
 });
 
 test('documents that cannot be used as a whole are reported as one failure', () => {
@@ -66,14 +68,14 @@ test('documents that cannot be used as a whole are reported as one failure', () 
     [doc([{ id: 'x' }, 5]), /no product in the catalog could be read/],
   ];
   for (const [text, reason] of cases) {
-    const result = parseCatalog(text);
+    const result = parseCatalog(text, VENDOR);
     assert.equal(result.ok, false, text);
     assert.deepEqual(result.products, [], text);
     assert.match(result.problems.join('\n'), reason, text);
   }
   // A missing format number reads as the first format; an empty list is a valid catalog.
-  assert.equal(parseCatalog(JSON.stringify({ products: [product()] })).ok, true);
-  assert.equal(parseCatalog(doc([])).ok, true);
+  assert.equal(parseCatalog(JSON.stringify({ products: [product()] }), VENDOR).ok, true);
+  assert.equal(parseCatalog(doc([]), VENDOR).ok, true);
 });
 
 test('each malformed product is skipped with its reason and the others are kept', () => {
@@ -105,7 +107,7 @@ test('each malformed product is skipped with its reason and the others are kept'
     ['notes half done', product({ notes: { en: 'x' } }), /"notes\.ar"/],
   ];
   for (const [label, raw, reason] of bad) {
-    const result = parseCatalog(doc([product({ id: 'good.one' }), raw, product({ id: 'good.two' })]));
+    const result = parseCatalog(doc([product({ id: 'good.one' }), raw, product({ id: 'good.two' })]), VENDOR);
     assert.equal(result.ok, true, label);
     assert.deepEqual(result.products.map((p) => p.id), ['good.one', 'good.two'], label);
     assert.equal(result.problems.length, 1, label);
@@ -126,7 +128,7 @@ test('a broken package is dropped with its reason, and its product stays for the
     ['Debian package from another host', { deb: { ...DEB, url: 'https://example.com/a.deb' } }, /on brenlow/],
   ];
   for (const [label, broken, reason] of bad) {
-    const result = parseCatalog(doc([product({ packages: { pkg: PKG, deb: DEB, ...broken } })]));
+    const result = parseCatalog(doc([product({ packages: { pkg: PKG, deb: DEB, ...broken } })]), VENDOR);
     const [kind] = Object.keys(broken);
     assert.deepEqual(Object.keys(result.products[0].packages), ['pkg', 'deb'].filter((k) => k !== kind), label);
     assert.equal(result.problems.length, 1, label);
@@ -136,7 +138,7 @@ test('a broken package is dropped with its reason, and its product stays for the
   // Nothing usable left: the product is left out.
   for (const [packages, reason] of [[{ deb: { ...DEB, sha256: 'x' } }, /no usable package/], [{ rpm: DEB }, /no usable/],
     [[DEB], /"packages" must be an object/]]) {
-    const result = parseCatalog(doc([product({ packages }), product({ id: 'other' })]));
+    const result = parseCatalog(doc([product({ packages }), product({ id: 'other' })]), VENDOR);
     assert.deepEqual(result.products.map((p) => p.id), ['other'], JSON.stringify(packages));
     assert.match(result.problems.at(-1), /^product 1 \("talven.presenter"\) skipped: /);
     assert.match(result.problems.at(-1), reason);
@@ -146,7 +148,7 @@ test('a broken package is dropped with its reason, and its product stays for the
 test('a repeated id keeps the first product', () => {
   const result = parseCatalog(doc([
     product({ version: '1.0' }), product({ id: 'other' }), product({ version: '2.0' }),
-  ]));
+  ]), VENDOR);
   assert.deepEqual(result.products.map((p) => [p.id, p.packages.pkg.version]), [['talven.presenter', '1.0'], ['other', '4.2.0']]);
   assert.match(result.problems[0], /product 3 \("talven\.presenter"\) skipped: the id is already used/);
 });
@@ -154,16 +156,16 @@ test('a repeated id keeps the first product', () => {
 test('demo installed versions are read only for products of the document', () => {
   const result = parseCatalog(doc([product()], {
     demoInstalled: { 'talven.presenter': '4.1', ghost: '1.0', 'talven.x': 3 },
-  }));
+  }), VENDOR);
   assert.deepEqual(result.demoInstalled, new Map([['talven.presenter', '4.1']]));
   assert.equal(result.problems.length, 2);
-  assert.deepEqual(parseCatalog(doc([product()], { demoInstalled: [1] })).demoInstalled, new Map());
+  assert.deepEqual(parseCatalog(doc([product()], { demoInstalled: [1] }), VENDOR).demoInstalled, new Map());
 });
 
 test('the documented example is a valid catalog', () => {
   const docs = readFileSync(new URL('../../docs/catalog-format.md', import.meta.url), 'utf8');
   const blocks = [...docs.matchAll(/```json\n([\s\S]*?)```/g)].map((m) => m[1]);
-  const example = parseCatalog(blocks.at(-1));
+  const example = parseCatalog(blocks.at(-1), VENDOR);
   assert.deepEqual(example.problems, []);
   assert.deepEqual(example.products.map((p) => [p.group, Object.keys(p.packages)]),
     [['app', ['pkg', 'deb']], ['app', ['pkg', 'deb']], ['addin', ['pkg']]]);

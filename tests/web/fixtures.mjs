@@ -27,10 +27,11 @@ export function product(overrides = {}) {
 export const doc = (products, extra = {}) => JSON.stringify({ version: 1, products, ...extra });
 
 // Products as a check hands them to the app.
-export const parsed = (...products) => parseCatalog(doc(products)).products;
+export const VENDOR = 'brenlow.example';
+export const parsed = (...products) => parseCatalog(doc(products), VENDOR).products;
 
 export const INIT = {
-  type: 'init', platform: 'linux', version: '1.0.0', demo: false, settings: null,
+  type: 'init', platform: 'linux', version: '1.0.0', demo: false, vendorHost: 'brenlow.example', settings: null,
   osLang: 'en', osDark: false, reduceMotion: false,
 };
 

@@ -6,13 +6,13 @@ import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 
 import { MAX_PRODUCTS } from '../../web/js/catalog.js';
-import { CATALOG_URLS } from '../../web/js/config.js';
+import { catalogUrls } from '../../web/js/config.js';
 import { productRows } from '../../web/js/inventory.js';
 import { DEB, HEX, INIT, PKG, doc, product, startApp } from './fixtures.mjs';
 
 const SAMPLE = readFileSync(new URL('../../web/data/sample-catalog.json', import.meta.url), 'utf8');
 const DEMO = { ...INIT, demo: true };
-const fetched = (text, url = CATALOG_URLS[0]) => ({ type: 'catalog', ok: true, url, text });
+const fetched = (text, url = catalogUrls('brenlow.example')[0]) => ({ type: 'catalog', ok: true, url, text });
 const offline = { type: 'catalog', ok: false, offline: true };
 const scanned = (installed) => ({ type: 'scanned', installed });
 const FETCHED = fetched(doc([
@@ -74,8 +74,8 @@ test('offline or unusable catalogs keep the last known products and say why', as
     [{ type: 'catalog', ok: false, offline: false, reason: 'signature' }, 'unavailable'],
     [{ type: 'catalog', ok: false, offline: false, reason: 'rollback' }, 'outdated'],
     [{ type: 'catalog', ok: false, offline: false, reason: 'expired' }, 'outdated'],
-    [fetched('{"products": "none"}', CATALOG_URLS[1]), 'unavailable'],
-    [fetched(undefined, CATALOG_URLS[1]), 'unavailable'],
+    [fetched('{"products": "none"}', catalogUrls('brenlow.example')[1]), 'unavailable'],
+    [fetched(undefined, catalogUrls('brenlow.example')[1]), 'unavailable'],
   ]) {
     assert.equal(await env.check(event), false, JSON.stringify(event));
     assert.deepEqual([env.state().catalog.error, states(env).presenter], [error, 'current'], JSON.stringify(event));

@@ -53,6 +53,7 @@ export function createApp({
   const savedList = () => (store.get().catalog.products.length > 0 ? null : savedListOf(store.get().settings));
   const liveCheck = () => runUpdateCheck({
     post, expect, loadSample, saved: savedList, isDemo: () => store.get().demo, packageKind: () => store.get().packages,
+    vendorHost: () => store.get().vendorHost,
   });
   const run = runCheck ?? liveCheck;
 

@@ -7,7 +7,6 @@
 // the rest of the document is used. Likewise one bad package of a product: the
 // product stays, and is unavailable on hosts that install that kind.
 
-import { VENDOR_HOST } from './config.js';
 
 export const FORMAT_VERSION = 1;
 export const GROUPS = Object.freeze(['app', 'addin']);
@@ -46,9 +45,12 @@ function isText(value) {
   return typeof value === 'string' && value.trim() !== '';
 }
 
-export function isVendorHost(hostname) {
+// `vendorHost` comes from the native side ("init"), which downloads only from
+// there too; without one, no address is the vendor's.
+export function isVendorHost(hostname, vendorHost) {
   const host = String(hostname).toLowerCase();
-  return host === VENDOR_HOST || host.endsWith(`.${VENDOR_HOST}`);
+  const vendor = String(vendorHost ?? '').toLowerCase();
+  return vendor !== '' && (host === vendor || host.endsWith(`.${vendor}`));
 }
 
 // A product that fails a rule throws this; the message becomes its reason.
@@ -68,7 +70,7 @@ function localized(value, key) {
 // Normalised to the address the URL parser understands, so the native side
 // parses exactly what was checked here (no "\" or odd case slipping past one
 // parser and not the other).
-function packageUrl(value) {
+function packageUrl(value, vendorHost) {
   if (typeof value !== 'string') reject('"url" must be a text');
   let url;
   try {
@@ -78,7 +80,7 @@ function packageUrl(value) {
   }
   if (url.protocol !== 'https:') reject(`"url" must use https: ${value}`);
   if (url.username || url.password) reject(`"url" must not carry a user name or password: ${value}`);
-  if (!isVendorHost(url.hostname)) reject(`"url" must be on ${VENDOR_HOST}: ${value}`);
+  if (!isVendorHost(url.hostname, vendorHost)) reject(`"url" must be on ${vendorHost}: ${value}`);
   return url.href;
 }
 
@@ -86,13 +88,13 @@ function packageUrl(value) {
 // that fails it is left out, the package is not. The native side tries a few
 // at most, so the rest are not carried.
 const MAX_MIRRORS = 4;
-function packageMirrors(value) {
+function packageMirrors(value, vendorHost) {
   if (value === undefined) return [];
   if (!Array.isArray(value)) reject('"mirrors" must be a list of addresses');
   const mirrors = [];
   for (const entry of value) {
     try {
-      mirrors.push(packageUrl(entry));
+      mirrors.push(packageUrl(entry, vendorHost));
     } catch (err) {
       if (!(err instanceof Rejected)) throw err;
     }
@@ -140,10 +142,10 @@ function detectRules(value, kind) {
 
 // The package of one kind: what to download, how to check it, how to find
 // it installed.
-function readPackage(raw, kind) {
+function readPackage(raw, kind, vendorHost) {
   if (!isObject(raw)) reject('not an object');
   if (!isText(raw.version)) reject('"version" must be a non-empty text');
-  const url = packageUrl(raw.url);
+  const url = packageUrl(raw.url, vendorHost);
   const file = packageFile(raw.file, kind);
   if (typeof raw.sha256 !== 'string' || !SHA256.test(raw.sha256)) {
     reject('"sha256" must be 64 hexadecimal digits');
@@ -155,7 +157,7 @@ function readPackage(raw, kind) {
     file,
     sha256: raw.sha256.toLowerCase(),
     size: raw.size,
-    mirrors: packageMirrors(raw.mirrors),
+    mirrors: packageMirrors(raw.mirrors, vendorHost),
     detect: detectRules(raw.detect, kind),
   };
 }
@@ -163,14 +165,14 @@ function readPackage(raw, kind) {
 // Each kind's package, the broken ones dropped with their reasons. Without a
 // "packages" object the product's own members are its installer package, as
 // in catalogs published before there was more than one kind.
-function readPackages(raw, dropped) {
-  if (raw.packages === undefined) return { pkg: readPackage(raw, 'pkg') };
+function readPackages(raw, dropped, vendorHost) {
+  if (raw.packages === undefined) return { pkg: readPackage(raw, 'pkg', vendorHost) };
   if (!isObject(raw.packages)) reject('"packages" must be an object of package kinds');
   const packages = {};
   for (const kind of PACKAGE_KINDS) {
     if (raw.packages[kind] === undefined) continue;
     try {
-      packages[kind] = readPackage(raw.packages[kind], kind);
+      packages[kind] = readPackage(raw.packages[kind], kind, vendorHost);
     } catch (err) {
       if (!(err instanceof Rejected)) throw err;
       dropped(`package "${kind}" dropped: ${err.message}`);
@@ -180,7 +182,7 @@ function readPackages(raw, dropped) {
   return packages;
 }
 
-function readProduct(raw, dropped) {
+function readProduct(raw, dropped, vendorHost) {
   if (!isObject(raw)) reject('not an object');
   if (typeof raw.id !== 'string' || !ID.test(raw.id)) {
     reject('"id" must be a text of a-z, 0-9, "." and "-"');
@@ -198,7 +200,7 @@ function readProduct(raw, dropped) {
     name,
     description,
     notes,
-    packages: readPackages(raw, dropped),
+    packages: readPackages(raw, dropped, vendorHost),
   };
 }
 
@@ -240,8 +242,9 @@ const failure = (problem) => ({ ok: false, products: [], problems: [problem], de
 
 // → { ok, products, problems, demoInstalled, leftOut }. `ok` is false when the
 // document as a whole cannot be used; then `products` is empty. `leftOut`
-// counts the entries after the first MAX_PRODUCTS, which are not read.
-export function parseCatalog(text) {
+// counts the entries after the first MAX_PRODUCTS, which are not read. Package
+// addresses must be on `vendorHost` or a name under it.
+export function parseCatalog(text, vendorHost) {
   let doc;
   try {
     doc = JSON.parse(text);
@@ -267,7 +270,7 @@ export function parseCatalog(text) {
   doc.products.slice(0, MAX_PRODUCTS).forEach((raw, index) => {
     let product;
     try {
-      product = readProduct(raw, (reason) => problems.push(`${label(raw, index)} ${reason}`));
+      product = readProduct(raw, (reason) => problems.push(`${label(raw, index)} ${reason}`), vendorHost);
     } catch (err) {
       if (!(err instanceof Rejected)) throw err;
       problems.push(`${label(raw, index)} skipped: ${err.message}`);

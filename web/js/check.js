@@ -8,7 +8,7 @@
 // bounded: a lost answer ends the run instead of leaving it spinning.
 
 import { catalogItem, parseCatalog, productFor } from './catalog.js';
-import { CATALOG_URLS, SAMPLE_CATALOG_PATH, SCAN_WAIT_MS, catalogWaitMs } from './config.js';
+import { SAMPLE_CATALOG_PATH, SCAN_WAIT_MS, catalogUrls, catalogWaitMs } from './config.js';
 import { formatWhen, t } from './i18n.js';
 
 const delay = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -91,10 +91,10 @@ async function scanInstalled({ post, expect, products, waitMs }) {
 // check (`saved` → { text, at } or null), read again, with installed versions
 // from a fresh scan (which needs no network) or else those the last good
 // check found.
-async function savedList({ saved, kind, post, expect, scanWait }) {
+async function savedList({ saved, kind, post, expect, scanWait, vendorHost }) {
   const copy = saved();
   if (!copy) return null;
-  const parsed = parseCatalog(copy.text);
+  const parsed = parseCatalog(copy.text, vendorHost);
   if (!parsed.ok) return null;
   const offered = parsed.products.map((p) => productFor(p, kind)).filter(Boolean);
   const installed = await scanInstalled({ post, expect, products: offered, waitMs: scanWait }) ?? copy.installed;
@@ -112,7 +112,8 @@ export async function runUpdateCheck({
   isDemo = () => false,
   packageKind = () => 'pkg',
   loadSample = loadSampleCatalog,
-  urls = CATALOG_URLS,
+  vendorHost = () => '',
+  urls = catalogUrls(vendorHost()),
   catalogWait = catalogWaitMs(urls),
   scanWait = SCAN_WAIT_MS,
   warn = (...args) => console.warn(...args),
@@ -124,7 +125,7 @@ export async function runUpdateCheck({
   const fetched = await fetchCatalogText({ post, expect, urls, waitMs: catalogWait });
   let error = fetched.ok ? null : fetched.error;
   if (fetched.ok) {
-    parsed = parseCatalog(fetched.text);
+    parsed = parseCatalog(fetched.text, vendorHost());
     problems = parsed.problems;
     if (!parsed.ok) error = 'unavailable';
   }
@@ -133,7 +134,7 @@ export async function runUpdateCheck({
   // been on its way when the check started.
   if (error && isDemo()) {
     try {
-      const sample = parseCatalog(await loadSample());
+      const sample = parseCatalog(await loadSample(), vendorHost());
       if (sample.ok) {
         parsed = sample;
         problems = sample.problems;
@@ -152,7 +153,7 @@ export async function runUpdateCheck({
   // package of its kind has nothing the native side could find.
   const kind = packageKind();
   if (error) {
-    const list = await savedList({ saved, kind, post, expect, scanWait });
+    const list = await savedList({ saved, kind, post, expect, scanWait, vendorHost: vendorHost() });
     return list ? { ok: false, error, problems, saved: list } : { ok: false, error, problems };
   }
 

@@ -1,15 +1,12 @@
 // Where the page looks for its catalog and how long it waits for the native
 // side. One place, so a mirror or a host change is one edit.
 
-// The vendor's web host. Installer packages must come from it or one of its
-// sub-domains; the native side checks the same before it downloads.
-export const VENDOR_HOST = 'brenlow.example';
-
-// Tried in this order by the native side; the first usable answer wins.
-export const CATALOG_URLS = Object.freeze([
-  'https://brenlow.example/suite/catalog.json',
-  'https://mirror.brenlow.example/suite/catalog.json',
-]);
+// Where the catalog of `vendorHost` (the native side's, from "init") is
+// published, tried in this order by the native side; the first usable answer
+// wins. Installer packages must come from the same host or a name under it.
+export function catalogUrls(vendorHost) {
+  return [`https://${vendorHost}/suite/catalog.json`, `https://mirror.${vendorHost}/suite/catalog.json`];
+}
 
 // Shipped with the page and served by the resource scheme; used only in demo
 // mode when no catalog can be fetched.
@@ -21,7 +18,7 @@ export const SAMPLE_CATALOG_PATH = 'data/sample-catalog.json';
 const PER_ADDRESS_MS = 12_000;
 const SLACK_MS = 6_000;
 
-export function catalogWaitMs(urls = CATALOG_URLS) {
+export function catalogWaitMs(urls) {
   return Math.max(1, urls.length) * PER_ADDRESS_MS + SLACK_MS;
 }
 

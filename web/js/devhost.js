@@ -13,6 +13,8 @@ export function browserInit(win = globalThis) {
     platform: 'browser',
     version: params.get('version') ?? 'dev',
     demo: params.has('demo'),
+    // The host the bundled sample catalog names, as a native build of it would say.
+    vendorHost: params.get('vendorHost') ?? 'brenlow.example',
     ...(params.has('packages') ? { packages: params.get('packages') } : {}),
     settings: lang ? { lang } : null,
     osLang: win.navigator?.language || 'en',

@@ -92,6 +92,7 @@ export function initialState() {
     version: '',
     demo: false,
     packages: 'pkg',
+    vendorHost: '',     // the host catalogs and packages come from; "init" says which
     settings: {},
     osLang: 'en',
     osDark: false,
@@ -105,6 +106,10 @@ export function initialState() {
   };
 }
 
+// A DNS name as the native side writes its vendor host; anything else leaves
+// the page without one, so it trusts no address at all.
+const HOST_NAME = /^[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?(\.[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?)*$/;
+
 // Members of the wrong type fall back instead of failing: the page must come
 // up even if a native build sends something unexpected.
 export function applyInit(state, event) {
@@ -116,6 +121,7 @@ export function applyInit(state, event) {
     version: typeof ev.version === 'string' ? ev.version : '',
     demo: ev.demo === true,
     packages: packageKindOf(ev.packages),
+    vendorHost: typeof ev.vendorHost === 'string' && HOST_NAME.test(ev.vendorHost) ? ev.vendorHost.toLowerCase() : '',
     settings: normalizeSettings(ev.settings),
     osLang: typeof ev.osLang === 'string' && ev.osLang !== '' ? ev.osLang : 'en',
     osDark: ev.osDark === true,
