@@ -1,5 +1,6 @@
 // The main window, the menu bar, appearance, zoom and the close and reopen rules.
 #include "app/AppDelegate.h"
+#include "bridge/Events.h"
 #include "app/Menus.h"
 #include "app/Settings.h"
 #include "app/WindowRules.h"
@@ -53,7 +54,7 @@ void AppDelegate::showWindow() {
 
 void AppDelegate::sendAppearance() {
     if (window_) window_->setBackgroundColor(backgroundFor(isDark()));
-    send(Json{{"type", "appearance"}, {"osDark", isDark()}, {"reduceMotion", reduceMotion()}});
+    send(bridge::appearanceEvent(isDark(), reduceMotion()));
 }
 
 void AppDelegate::fitZoom() {
@@ -76,7 +77,7 @@ void AppDelegate::about() {
 
 void AppDelegate::checkNow() {
     showWindow();
-    send(Json{{"type", "checkNow"}});
+    send(bridge::checkNowEvent());
 }
 
 void AppDelegate::openSettings() {

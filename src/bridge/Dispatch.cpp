@@ -1,5 +1,5 @@
 // The page's actions, each handed to the operation its "type" names, and the events going back.
-#include <type_traits>
+#include <variant>
 
 #include "app/AppDelegate.h"
 #include "bridge/Actions.h"
@@ -8,41 +8,38 @@
 
 namespace suite {
 
+namespace {
+
+// One handler per action type: std::visit refuses to compile a dispatch that leaves an action of
+// the variant without one.
+template <typename... Handlers>
+struct Handle : Handlers... {
+    using Handlers::operator()...;
+};
+template <typename... Handlers>
+Handle(Handlers...) -> Handle<Handlers...>;
+
+}  // namespace
+
 void AppDelegate::userContentController(const Json& body) {
     auto action = bridge::decodeAction(body, launch_.isDemo);
     if (!action) return;
-    std::visit(
-        [this](auto& a) {
-            using A = std::decay_t<decltype(a)>;
-            if constexpr (std::is_same_v<A, bridge::Ready>) {
-                replyToReady();
-            } else if constexpr (std::is_same_v<A, bridge::Link>) {
-                openLink(a.url);
-            } else if constexpr (std::is_same_v<A, bridge::Save>) {
-                saveSettings(a.settings);
-            } else if constexpr (std::is_same_v<A, bridge::FetchCatalog>) {
-                fetchCatalog(std::move(a.urls), true);
-            } else if constexpr (std::is_same_v<A, bridge::Scan>) {
-                scan(std::move(a.apps));
-            } else if constexpr (std::is_same_v<A, bridge::Install>) {
-                install(std::move(a.items));
-            } else if constexpr (std::is_same_v<A, bridge::Cancel>) {
-                cancelInstall(a.id);
-            } else if constexpr (std::is_same_v<A, bridge::Open>) {
-                openApp(a.detect);
-            } else if constexpr (std::is_same_v<A, bridge::SetLoginItem>) {
-                setLoginItem(a.on);
-            } else if constexpr (std::is_same_v<A, bridge::Notify>) {
-                notify(a.body);
-            } else if constexpr (std::is_same_v<A, bridge::PickFiles>) {
-                pickFeedbackFiles();
-            } else if constexpr (std::is_same_v<A, bridge::SendFeedback>) {
-                sendFeedback(a.body);
-            } else if constexpr (std::is_same_v<A, bridge::OpenLog>) {
-                openInstallLog();
-            }
-        },
-        *action);
+    std::visit(Handle{
+                   [this](bridge::Ready&) { replyToReady(); },
+                   [this](bridge::Link& a) { openLink(a.url); },
+                   [this](bridge::Save& a) { saveSettings(a.settings); },
+                   [this](bridge::FetchCatalog& a) { fetchCatalog(std::move(a.urls), true); },
+                   [this](bridge::Scan& a) { scan(std::move(a.apps)); },
+                   [this](bridge::Install& a) { install(std::move(a.items)); },
+                   [this](bridge::Cancel& a) { cancelInstall(a.id); },
+                   [this](bridge::Open& a) { openApp(a.detect); },
+                   [this](bridge::SetLoginItem& a) { setLoginItem(a.on); },
+                   [this](bridge::Notify& a) { notify(a.body); },
+                   [this](bridge::PickFiles&) { pickFeedbackFiles(); },
+                   [this](bridge::SendFeedback& a) { sendFeedback(a.body); },
+                   [this](bridge::OpenLog&) { openInstallLog(); },
+               },
+               *action);
 }
 
 void AppDelegate::replyToReady() {

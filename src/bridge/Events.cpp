@@ -19,6 +19,62 @@ Json initEvent(const InitValues& values) {
     return event;
 }
 
+Json catalogEvent(const std::string& url, const std::string& text) {
+    return {{"type", "catalog"}, {"ok", true}, {"url", url}, {"text", text}};
+}
+
+Json catalogFailedEvent(bool offline, const std::string& reason) {
+    Json event = {{"type", "catalog"}, {"ok", false}, {"offline", offline}};
+    if (!reason.empty()) event["reason"] = reason;
+    return event;
+}
+
+Json scannedEvent(Json installed) {
+    return {{"type", "scanned"}, {"installed", std::move(installed)}};
+}
+
+Json progressEvent(const std::string& id, const std::string& phase, Json pct) {
+    return {{"type", "progress"}, {"id", id}, {"phase", phase}, {"pct", std::move(pct)}};
+}
+
+Json resumedEvent(const std::string& id, double pct) {
+    Json event = progressEvent(id, "download", pct);
+    event["resumedAt"] = pct;
+    return event;
+}
+
+Json successEvent(const std::string& id, const Json& item) {
+    Json version = "";
+    if (item.is_object()) {
+        if (auto it = item.find("version"); it != item.end()) version = *it;
+    }
+    return {{"type", "result"}, {"id", id}, {"ok", true}, {"version", version}};
+}
+
+Json failureEvent(const std::string& id, const std::string& error, const std::string& reason) {
+    Json event = {{"type", "result"}, {"id", id}, {"ok", false}, {"error", error}};
+    if (!reason.empty()) event["reason"] = reason;
+    return event;
+}
+
+Json appearanceEvent(bool osDark, bool reduceMotion) {
+    return {{"type", "appearance"}, {"osDark", osDark}, {"reduceMotion", reduceMotion}};
+}
+
+Json checkNowEvent() { return {{"type", "checkNow"}}; }
+
+Json notifActionEvent(const std::string& action) {
+    return {{"type", "notifAction"}, {"action", action}};
+}
+
+Json pickedEvent(Json files) { return {{"type", "picked"}, {"files", std::move(files)}}; }
+
+Json feedbackProgressEvent(double pct) { return {{"type", "feedbackProgress"}, {"pct", pct}}; }
+
+Json feedbackResultEvent(bool ok, const std::string& error) {
+    return {{"type", "feedbackResult"}, {"ok", ok}, {"error", error}};
+}
+
 std::optional<std::string> eventScript(const Json& event) {
     auto text = compactJson(event);
     if (!text) return std::nullopt;

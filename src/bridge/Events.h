@@ -1,5 +1,6 @@
 #pragma once
-// Events for the page: the "init" reply and the script that hands an event to the page.
+// Every event the native side sends the page, each built by one function here so it has one
+// shape wherever it is sent, and the script that hands an event to the page.
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,37 @@ struct InitValues {
 };
 
 Json initEvent(const InitValues& values);
+
+// {"type": "catalog", "ok": true, "url", "text"}: a document that passed the native checks.
+Json catalogEvent(const std::string& url, const std::string& text);
+// {"type": "catalog", "ok": false, "offline"}, with "reason" when there is one.
+Json catalogFailedEvent(bool offline, const std::string& reason);
+// {"type": "scanned", "installed": {id: version}}
+Json scannedEvent(Json installed);
+
+// {"type": "progress", "id", "phase", "pct"}
+Json progressEvent(const std::string& id, const std::string& phase, Json pct = 100);
+// A download's progress that goes on from kept bytes: "resumedAt" is where it went on from.
+Json resumedEvent(const std::string& id, double pct);
+// {"type": "result", "id", "ok": true, "version": the item's "version" as it is, or ""}
+Json successEvent(const std::string& id, const Json& item);
+// {"type": "result", "id", "ok": false, "error"}, with "reason" when one is given
+Json failureEvent(const std::string& id, const std::string& error,
+                  const std::string& reason = {});
+
+// {"type": "appearance", "osDark", "reduceMotion"}
+Json appearanceEvent(bool osDark, bool reduceMotion);
+// {"type": "checkNow"}: the user asked for a check outside the page (the menu).
+Json checkNowEvent();
+// {"type": "notifAction", "action"}: the answer to an update notification.
+Json notifActionEvent(const std::string& action);
+
+// {"type": "picked", "files": [attachment records]}
+Json pickedEvent(Json files);
+// {"type": "feedbackProgress", "pct"}
+Json feedbackProgressEvent(double pct);
+// {"type": "feedbackResult", "ok", "error"}
+Json feedbackResultEvent(bool ok, const std::string& error);
 
 // The JavaScript that delivers `event` to the page's `Suite.receive`, or nothing when the event
 // cannot travel as JSON. A page without `Suite` yet simply loses the event.

@@ -1,6 +1,7 @@
 // Fetching the catalog text for the page: the addresses strictly one after another, each answer
 // with its signature; the first document that passes the trust check wins.
 #include "app/AppDelegate.h"
+#include "bridge/Events.h"
 #include "catalog/CatalogFetch.h"
 #include "download/FailureReason.h"
 #include "common/Url.h"
@@ -10,12 +11,9 @@ namespace suite {
 void AppDelegate::fetchCatalog(std::vector<std::string> urls, bool offline, std::string refusal,
                                std::string networkReason) {
     auto fail = [&] {
-        Json event = {{"type", "catalog"}, {"ok", false}, {"offline", offline}};
         // Why the last document that came was refused, when one came; else why the last address
         // gave none.
-        const std::string& reason = refusal.empty() ? networkReason : refusal;
-        if (!reason.empty()) event["reason"] = reason;
-        send(event);
+        send(bridge::catalogFailedEvent(offline, refusal.empty() ? networkReason : refusal));
     };
     if (urls.empty()) return fail();
     std::string url = urls.front();
@@ -50,7 +48,7 @@ void AppDelegate::fetchSignedCatalog(std::string url, std::string text,
                                         AppDelegate& self, HttpResponse response) mutable {
             const auto refusal = self.catalogTrust_.admit(text, acceptedSignatureText(response));
             if (!refusal) {
-                self.send({{"type", "catalog"}, {"ok", true}, {"url", url}, {"text", text}});
+                self.send(bridge::catalogEvent(url, text));
                 return;
             }
             // Like an answer that is no catalog: the next address may serve a good one.

@@ -1,4 +1,5 @@
 #include "catalog/Scan.h"
+#include "bridge/Events.h"
 
 namespace suite {
 
@@ -9,7 +10,7 @@ Json scannedEvent(const std::vector<Json>& items, const PackageSystem& packages)
         auto id = stringMember(items[i], "id");
         if (id && versions[i]) installed[*id] = *versions[i];
     }
-    return Json{{"type", "scanned"}, {"installed", std::move(installed)}};
+    return bridge::scannedEvent(std::move(installed));
 }
 
 std::optional<bool> installedAtCatalogVersion(const Json& item, const PackageSystem& packages) {

@@ -1,6 +1,7 @@
 // The "pickFiles" and "sendFeedback" actions: attachments with thumbnails, then the submission,
 // one upload per attachment and the done request, all on the shared HTTP client.
 #include "app/AppDelegate.h"
+#include "bridge/Events.h"
 #include "catalog/CatalogFetch.h"
 #include "common/Url.h"
 #include "feedback/Feedback.h"
@@ -31,7 +32,7 @@ void AppDelegate::pickFeedbackFiles() {
                 records.push_back(attachmentRecord(id, file, self.platform_.fileTypes,
                                                    self.platform_.thumbnailer));
             }
-            self.send({{"type", "picked"}, {"files", std::move(records)}});
+            self.send(bridge::pickedEvent(std::move(records)));
         }));
 }
 
@@ -54,7 +55,7 @@ void AppDelegate::sendFeedback(const Json& message) {
             if (ok) {
                 for (const auto& id : ids) picked.erase(id);
             }
-            (*self)->send({{"type", "feedbackResult"}, {"ok", ok}, {"error", error}});
+            (*self)->send(bridge::feedbackResultEvent(ok, error));
         });
     };
 
@@ -121,8 +122,7 @@ void AppDelegate::upload(std::vector<std::filesystem::path> files, std::size_t i
                                     static_cast<double>(*progress.totalToSend);
             if (fraction == *lastFraction) return;
             *lastFraction = fraction;
-            self.send({{"type", "feedbackProgress"},
-                       {"pct", feedbackPct(sent, fraction, size, total)}});
+            self.send(bridge::feedbackProgressEvent(feedbackPct(sent, fraction, size, total)));
         });
     // The client reports no progress after the completion, so none follows for this file.
     platform_.http.start(

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <utility>
 
+#include "bridge/Events.h"
 #include "app/AppDelegate.h"
 #include "install/InstallFlow.h"
 #include "install/InstallLog.h"
@@ -33,7 +34,7 @@ std::size_t InstallFlow::cancelWhere(const std::function<bool(const std::string&
     std::size_t stopped = 0;
     auto stop = [&](const std::string& id, const std::string& where) {
         log("cancel: " + quotedForLog(id) + " cancelled " + where);
-        send_(failureEvent(id, "cancelled", "cancelled"));
+        send_(bridge::failureEvent(id, "cancelled", "cancelled"));
         ++stopped;
     };
     auto dropFrom = [&](std::vector<Json>& items, const std::string& where) {

@@ -2,6 +2,7 @@
 // each time the user comes back to the program.
 #include <filesystem>
 
+#include "bridge/Events.h"
 #include "catalog/Scan.h"
 #include "install/InstallFlow.h"
 #include "install/InstallResults.h"
@@ -14,11 +15,11 @@ void InstallFlow::handOffPackage(const std::string& id, const Json& item,
         services_.launcher.openWithHandlerFor(file.string(), services_.packages.handOffType());
     if (!handler) {
         // No installer window opened, so the page must not say one did.
-        send_(failureEvent(id, "install"));
+        send_(bridge::failureEvent(id, "install"));
         return;
     }
     handOff_.insert_or_assign(id, HandOff{item, file, std::move(handler)});
-    send_(progressEvent(id, "installer"));
+    send_(bridge::progressEvent(id, "installer"));
 }
 
 bool InstallFlow::handedOffIsInstalled(const HandOff& entry, bool installerRunning) const {
@@ -43,7 +44,7 @@ void InstallFlow::applicationDidBecomeActive() {
             handOff_.erase(id);
             std::error_code ignored;
             std::filesystem::remove(entry.file, ignored);
-            send_(successEvent(id, entry.item));
+            send_(bridge::successEvent(id, entry.item));
             if (boolMember(entry.item, "self") == true) {
                 // The entries not reached yet go with the quitting process.
                 reopen();
@@ -51,7 +52,7 @@ void InstallFlow::applicationDidBecomeActive() {
             }
         } else if (!running) {
             handOff_.erase(id);
-            send_(failureEvent(id, "install"));
+            send_(bridge::failureEvent(id, "install"));
         }
     }
 }

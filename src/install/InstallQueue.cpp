@@ -7,6 +7,7 @@
 #include <set>
 #include <system_error>
 
+#include "bridge/Events.h"
 #include "download/DownloadPolicy.h"
 #include "download/Downloader.h"
 #include "download/PartialDownload.h"
@@ -46,7 +47,7 @@ void InstallFlow::install(std::vector<Json> items) {
         if (!items.empty()) {
             log("installer: this system has no package installer the program can use");
         }
-        for (const auto& item : items) send_(failureEvent(itemId(item), "install"));
+        for (const auto& item : items) send_(bridge::failureEvent(itemId(item), "install"));
         return;
     }
     if (batch_ || runInProgress_) {
@@ -95,7 +96,7 @@ void InstallFlow::next(std::shared_ptr<Batch> batch) {
         // Without a size the download could not be bounded: it is not started.
         const auto size = sizeMember(item);
         if (!urls || !file || !isAcceptableFileName(*file) || !size) {
-            send_(failureEvent(id, "download", "refused"));
+            send_(bridge::failureEvent(id, "download", "refused"));
             continue;
         }
         queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(taken));
@@ -107,19 +108,16 @@ void InstallFlow::next(std::shared_ptr<Batch> batch) {
                                          ignored);
         }
 
-        send_(progressEvent(id, "download", 0));
+        send_(bridge::progressEvent(id, "download", 0));
         downloader_ = Downloader::create(
             services_.http, services_.queue,
             {.timeoutSeconds = settings_.downloadTimeoutSeconds,
              .retryDelays = settings_.downloadRetryDelays,
              .userAgent = settings_.userAgent});
         downloader_->onProgress = lifetime_.guard<double>(
-            [this, id](double pct) { send_(progressEvent(id, "download", pct)); });
-        downloader_->onResumed = lifetime_.guard<double>([this, id](double pct) {
-            Json event = progressEvent(id, "download", pct);
-            event["resumedAt"] = pct;
-            send_(event);
-        });
+            [this, id](double pct) { send_(bridge::progressEvent(id, "download", pct)); });
+        downloader_->onResumed = lifetime_.guard<double>(
+            [this, id](double pct) { send_(bridge::resumedEvent(id, pct)); });
         downloader_->onDone =
             lifetime_.guard<std::optional<std::filesystem::path>, std::optional<DownloadError>>(
                 [this, batch, id, item](std::optional<std::filesystem::path> file,
@@ -150,11 +148,11 @@ void InstallFlow::downloaded(std::shared_ptr<Batch> batch, const std::string& id
         log("download: " + id + " failed (" + reason + ")" +
             (error && error->message != reason ? ": " + error->message : ""));
         // A package that is not the catalog's is the check's failure, not the network's.
-        send_(failureEvent(id, reason == "digest" ? "check" : "download", reason));
+        send_(bridge::failureEvent(id, reason == "digest" ? "check" : "download", reason));
         return next(batch);
     }
     // The digest was taken as the bytes arrived; the phase still shows, however briefly.
-    send_(progressEvent(id, "verify"));
+    send_(bridge::progressEvent(id, "verify"));
     batch->verified.push_back({item, *file});
     next(batch);
 }

@@ -50,24 +50,6 @@ PackageSelection selectPackages(const std::vector<VerifiedPackage>& input,
     return selection;
 }
 
-Json progressEvent(const std::string& id, const std::string& phase, Json pct) {
-    return Json{{"type", "progress"}, {"id", id}, {"phase", phase}, {"pct", std::move(pct)}};
-}
-
-Json successEvent(const std::string& id, const Json& item) {
-    Json version = "";
-    if (item.is_object()) {
-        if (auto it = item.find("version"); it != item.end()) version = *it;
-    }
-    return Json{{"type", "result"}, {"id", id}, {"ok", true}, {"version", version}};
-}
-
-Json failureEvent(const std::string& id, const std::string& error, const std::string& reason) {
-    Json event = {{"type", "result"}, {"id", id}, {"ok", false}, {"error", error}};
-    if (!reason.empty()) event["reason"] = reason;
-    return event;
-}
-
 std::string installPrompt(bool arabic) {
     return arabic ? "يريد TALVEN™ Suite تثبيت تطبيقات TALVEN."
                   : "TALVEN™ Suite wants to install TALVEN apps.";

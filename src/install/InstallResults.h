@@ -27,14 +27,6 @@ struct PackageSelection {
 PackageSelection selectPackages(const std::vector<VerifiedPackage>& input,
                                 const PackageSystem& system);
 
-// {"type": "progress", "id", "phase", "pct"}
-Json progressEvent(const std::string& id, const std::string& phase, Json pct = 100);
-// {"type": "result", "id", "ok": true, "version": the item's "version" as it is, or ""}
-Json successEvent(const std::string& id, const Json& item);
-// {"type": "result", "id", "ok": false, "error"}, with "reason" when one is given
-Json failureEvent(const std::string& id, const std::string& error,
-                  const std::string& reason = {});
-
 // The text of the request for administrator rights, where the host lets the program choose it.
 std::string installPrompt(bool arabic);
 

@@ -2,6 +2,7 @@
 // every package.
 #include <memory>
 
+#include "bridge/Events.h"
 #include "install/InstallFlow.h"
 #include "install/InstallResults.h"
 
@@ -9,10 +10,10 @@ namespace suite {
 
 void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
     PackageSelection selection = selectPackages(input, services_.packages);
-    for (const auto& id : selection.withoutPackage) send_(failureEvent(id, "install"));
+    for (const auto& id : selection.withoutPackage) send_(bridge::failureEvent(id, "install"));
     if (selection.packages.empty()) return;
     for (const auto& package : selection.packages) {
-        send_(progressEvent(itemId(package.item), "password"));
+        send_(bridge::progressEvent(itemId(package.item), "password"));
     }
 
     runInProgress_ = true;
@@ -23,7 +24,7 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
     auto handled = std::make_shared<bool>(false);
     services_.queue.postAfter(0.4, lifetime_.guard([this, packages, handled] {
         if (*handled) return;
-        for (const auto& package : *packages) send_(progressEvent(itemId(package.item), "install"));
+        for (const auto& package : *packages) send_(bridge::progressEvent(itemId(package.item), "install"));
     }));
 
     onBackground<BatchOutcome>(
@@ -49,19 +50,19 @@ void InstallFlow::finishRun(const std::vector<VerifiedPackage>& packages,
         const bool installed = isInstalled(item).value_or(report == PackageReport::Installed);
         std::error_code ignored;
         if (installed) {
-            send_(successEvent(id, item));
+            send_(bridge::successEvent(id, item));
             std::filesystem::remove(file, ignored);
             // It comes last in its batch; the new version starts once nothing else is due.
             if (boolMember(item, "self") == true) relaunchPending_ = true;
         } else if (report == PackageReport::Refused) {
             // Not the package the catalog describes: nobody should be offered to install it.
             std::filesystem::remove(file, ignored);
-            send_(failureEvent(id, "check"));
+            send_(bridge::failureEvent(id, "check"));
         } else if (outcome.run == BatchOutcome::Run::Cancelled) {
-            send_(failureEvent(id, "cancelled"));
+            send_(bridge::failureEvent(id, "cancelled"));
         } else if (outcome.run == BatchOutcome::Run::Unavailable) {
             // Nothing ran, and another installer would meet the same wall.
-            send_(failureEvent(id, "install"));
+            send_(bridge::failureEvent(id, "install"));
         } else {
             handOffPackage(id, item, file);
         }

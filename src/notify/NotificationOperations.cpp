@@ -1,5 +1,6 @@
 // The "notify" action and the user's answer to the notification.
 #include "app/AppDelegate.h"
+#include "bridge/Events.h"
 #include "notify/UpdateNotification.h"
 
 namespace suite {
@@ -13,12 +14,12 @@ void AppDelegate::notify(const Json& message) {
 
 void AppDelegate::notificationAnswered(const std::string& action) {
     if (action == kLaterAction) {
-        send(Json{{"type", "notifAction"}, {"action", kLaterAction}});
+        send(bridge::notifActionEvent(kLaterAction));
         return;
     }
     showWindow();
     // A click on the notification itself only brings the window forward.
-    if (action == kUpdateAction) send(Json{{"type", "notifAction"}, {"action", kUpdateAction}});
+    if (action == kUpdateAction) send(bridge::notifActionEvent(kUpdateAction));
 }
 
 }  // namespace suite
