@@ -113,7 +113,7 @@ class SinkServer {
 
 // One feedback with the file attached, through the delegate; the queue runs as the tests run it.
 std::optional<double> uploadWithProgram(suite::fakes::AppHarness& h, const fs::path& file) {
-    suite::AppDelegate::picked["A"] = file;
+    h.delegate->feedback().picked()["A"] = file;
     const std::size_t before = h.events().size();
     const auto start = Clock::now();
     h.delegate->sendFeedback({{"type", "sendFeedback"}, {"data", {{"text", "bench"}}}, {"files", {"A"}}});

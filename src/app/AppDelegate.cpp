@@ -30,6 +30,18 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
                           platform_.launcher, platform_.shell, platform_.packages},
           [this](const Json& event) { send(event); },
           [this] { return installPrompt(isArabic(lang())); }),
+      feedbackFlow_(
+          FeedbackSettings{.origin = config_.feedbackOriginForTests.empty()
+                                         ? "https://" + config_.vendorHost
+                                         : config_.feedbackOriginForTests,
+                           .userAgent = catalogUserAgent(launch_.appVersion, config_.hostTag),
+                           .deviceDescription = config_.deviceDescription,
+                           .submitTimeoutSeconds = config_.feedbackSubmitTimeoutSeconds,
+                           .fileTimeoutSeconds = config_.feedbackFileTimeoutSeconds,
+                           .doneTimeoutSeconds = config_.feedbackDoneTimeoutSeconds},
+          FeedbackServices{platform_.queue, platform_.http, platform_.filePicker,
+                           platform_.fileTypes, platform_.thumbnailer},
+          [this](const Json& event) { send(event); }),
       alive_(std::make_shared<AppDelegate*>(this)) {}
 
 AppDelegate::~AppDelegate() = default;

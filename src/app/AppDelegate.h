@@ -14,6 +14,7 @@
 #include "app/LaunchValues.h"
 #include "catalog/CatalogTrust.h"
 #include "common/Json.h"
+#include "feedback/FeedbackFlow.h"
 #include "install/InstallFlow.h"
 #include "platform/Background.h"
 #include "platform/FilePicker.h"
@@ -139,10 +140,12 @@ public:
     void setLoginItem(bool on);
     void openApp(const Json& detect);
 
-    // Feedback: attachment ids of this run, main thread only.
-    static std::map<std::string, std::filesystem::path> picked;
-    void pickFeedbackFiles();
-    void sendFeedback(const Json& message);
+    // Feedback: the feedback flow's.
+    void pickFeedbackFiles() {
+        feedbackFlow_.pickFiles(window_.get(), lang() == "ar" ? "إضافة" : "Add");
+    }
+    void sendFeedback(const Json& message) { feedbackFlow_.send(message); }
+    FeedbackFlow& feedback() { return feedbackFlow_; }
 
     // Navigation policy and links.
     bool decidePolicyFor(const std::string& uri) const;
@@ -176,10 +179,6 @@ private:
     void replyToReady();
     // The signature of the document `text` fetched from `url`, then the trust check's verdict.
     void fetchSignedCatalog(std::string url, std::string text, std::vector<std::string> rest);
-    // The feedback upload chain: file `index` of `files`, or the done request after the last.
-    using FeedbackFinish = std::function<void(bool ok, std::string error)>;
-    void upload(std::vector<std::filesystem::path> files, std::size_t index, std::string id,
-                std::string token, std::int64_t sent, std::int64_t total, FeedbackFinish finish);
     // Runs `task` later only if this delegate still exists then.
     Task guarded(std::function<void(AppDelegate&)> task);
     template <class Result>
@@ -198,10 +197,10 @@ private:
     int reloadsInLastMinute_ = 0;  // page loads after its content process ended
     double userZoom_ = 1.0;
     Json settings_ = Json::object();
-    bool feedbackSending_ = false;  // from "sendFeedback" until its "feedbackResult"
     std::shared_ptr<demo::Stage> demoStage_;
     CatalogTrust catalogTrust_;
     InstallFlow installFlow_;
+    FeedbackFlow feedbackFlow_;
     std::shared_ptr<AppDelegate*> alive_;
 };
 

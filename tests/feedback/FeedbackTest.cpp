@@ -58,9 +58,6 @@ TEST(FeedbackLogic, OutcomeOfEachAnswer) {
 }
 
 struct Feedback : ::testing::Test {
-    void SetUp() override { AppDelegate::picked.clear(); }
-    void TearDown() override { AppDelegate::picked.clear(); }
-
     fs::path file(const std::string& name, const std::string& content) {
         std::ofstream(h.dir / name, std::ios::binary) << content;
         return h.dir / name;
@@ -110,13 +107,13 @@ TEST_F(Feedback, PickedFilesAreDescribedAndRemembered) {
         EXPECT_EQ(files[i].size(), expected[i].thumb ? 5u : 4u);
     }
     EXPECT_NE(files[0]["id"], files[5]["id"]);  // the same file twice: two ids
-    EXPECT_EQ(AppDelegate::picked.size(), 6u);
-    EXPECT_EQ(AppDelegate::picked.at(files[5]["id"]), photo);
+    EXPECT_EQ(app.feedback().picked().size(), 6u);
+    EXPECT_EQ(app.feedback().picked().at(files[5]["id"]), photo);
 }
 
 TEST_F(Feedback, RecordSetsOsOnlyForDeviceTrueAndReplacesFiles) {
     auto& app = start();
-    AppDelegate::picked = {{"A", file("a.png", "1234")}, {"B", file("b.mov", "12")}};
+    app.feedback().picked() = {{"A", file("a.png", "1234")}, {"B", file("b.mov", "12")}};
     struct { Json device; bool os; } cases[] = {{true, true}, {false, false}, {"true", false}, {nullptr, false}};
     for (const auto& c : cases) {
         Json data = {{"text", "hi"}, {"files", "page's own"}};
@@ -149,7 +146,7 @@ TEST_F(Feedback, RecordSetsOsOnlyForDeviceTrueAndReplacesFiles) {
 // A delivered submission forgetting its ids is the feedback flow's; here the ids outlive a failure.
 TEST_F(Feedback, ChainSendsFilesInOrderWithProgressAndKeepsIdsOnFailure) {
     auto& app = start();
-    AppDelegate::picked = {{"1", file("one.png", std::string(100, 'a'))},
+    app.feedback().picked() = {{"1", file("one.png", std::string(100, 'a'))},
                            {"2", file("two.mov", std::string(200, 'b'))},
                            {"3", file("three", std::string(700, 'c'))}};
     const Json message = {{"type", "sendFeedback"}, {"data", Json::object()}, {"files", {"1", "2", "3", "4"}}};
@@ -161,7 +158,7 @@ TEST_F(Feedback, ChainSendsFilesInOrderWithProgressAndKeepsIdsOnFailure) {
         EXPECT_EQ(call.request.method, "PUT");
         EXPECT_EQ(call.request.url, "https://brenlow.example/api/feedback/file?id=i%2Fd&n=" +
                                         std::to_string(n) + "&t=t%2Bk%3D");
-        EXPECT_EQ(call.request.bodyFile, AppDelegate::picked.at(std::to_string(n)));
+        EXPECT_EQ(call.request.bodyFile, app.feedback().picked().at(std::to_string(n)));
         EXPECT_EQ(call.request.headers, (HttpHeaders{{"Content-Type", types[n - 1]},
                                                      {"User-Agent", "TALVEN-Suite/3.1.0 (Linux)"}}));
         const std::uint64_t size = fs::file_size(call.request.bodyFile);
@@ -180,12 +177,12 @@ TEST_F(Feedback, ChainSendsFilesInOrderWithProgressAndKeepsIdsOnFailure) {
     EXPECT_EQ(done.headers, (HttpHeaders{{"User-Agent", "TALVEN-Suite/3.1.0 (Linux)"}}));
     h.http.answer(4, FakeHttpClient::reply(500, ""));  // not delivered: ids stay
     EXPECT_EQ(events("feedbackResult"), (std::vector<Json>{{{"type", "feedbackResult"}, {"ok", false}, {"error", "send"}}}));
-    EXPECT_EQ(AppDelegate::picked.size(), 3u);
+    EXPECT_EQ(app.feedback().picked().size(), 3u);
 }
 
 TEST_F(Feedback, SendingAgainWhileASubmissionRunsStartsNoSecondOne) {
     auto& app = start();
-    AppDelegate::picked = {{"A", file("a.png", "x")}};
+    app.feedback().picked() = {{"A", file("a.png", "x")}};
     const Json message = {{"type", "sendFeedback"}, {"data", Json::object()}, {"files", {"A"}}};
     app.userContentController(message);
     app.userContentController(message);  // while the submission is asked for
@@ -201,20 +198,20 @@ TEST_F(Feedback, SendingAgainWhileASubmissionRunsStartsNoSecondOne) {
 
 TEST_F(Feedback, EarlyEndsOfTheChain) {
     auto& app = start();
-    AppDelegate::picked = {{"A", file("a.png", "x")}};
+    app.feedback().picked() = {{"A", file("a.png", "x")}};
     struct { std::vector<HttpResponse> answers; bool ok; std::string error; std::size_t requests; } cases[] = {
         {{FakeHttpClient::reply(200, R"({"ok":true})")}, true, "", 1},  // no id: files stay home
         {{FakeHttpClient::failure(TransportError::TimedOut)}, false, "offline", 1},
         {{FakeHttpClient::reply(200, R"({"ok":true,"id":"x"})"), FakeHttpClient::failure(TransportError::TimedOut)}, false, "send", 2},
         {{FakeHttpClient::reply(200, R"({"ok":true,"id":"x"})"), FakeHttpClient::failure(TransportError::ConnectionLost)}, false, "offline", 2}};
     for (const auto& c : cases) {
-        AppDelegate::picked["A"] = h.dir / "a.png";
+        app.feedback().picked()["A"] = h.dir / "a.png";
         const std::size_t first = h.http.calls.size();
         app.userContentController({{"type", "sendFeedback"}, {"files", {"A"}}});
         for (std::size_t i = 0; i < c.answers.size(); ++i) h.http.answer(first + i, c.answers[i]);
         EXPECT_EQ(h.http.calls.size() - first, c.requests);
         EXPECT_EQ(events("feedbackResult").back(), (Json{{"type", "feedbackResult"}, {"ok", c.ok}, {"error", c.error}}));
-        EXPECT_EQ(AppDelegate::picked.count("A"), c.ok ? 0u : 1u);
+        EXPECT_EQ(app.feedback().picked().count("A"), c.ok ? 0u : 1u);
     }
     // Demo mode never sends feedback.
     fakes::AppHarness demo(true);

@@ -80,7 +80,7 @@ TEST(FeedbackFlow, ThreeAttachmentsReachTheServiceWhole) {
     EXPECT_EQ(picked[0]["files"][0].value("thumb", "").rfind("data:image/jpeg;base64,", 0), 0u);
     EXPECT_TRUE(h.waitFor("document.querySelectorAll('[data-files] img').length === 1"))
         << "the picture's thumbnail is shown";
-    EXPECT_EQ(AppDelegate::picked.size(), 3u);
+    EXPECT_EQ(h.delegate().feedback().picked().size(), 3u);
 
     ASSERT_TRUE(h.click("[data-action=\"send-feedback\"]"));
     ASSERT_TRUE(h.turnUntil([&] { return !h.events("feedbackResult").empty(); }, 60));
@@ -94,7 +94,7 @@ TEST(FeedbackFlow, ThreeAttachmentsReachTheServiceWhole) {
         last = pct;
     }
     EXPECT_GT(last, 0) << "no progress was shown";
-    EXPECT_TRUE(AppDelegate::picked.empty()) << "a delivered feedback forgets its attachments";
+    EXPECT_TRUE(h.delegate().feedback().picked().empty()) << "a delivered feedback forgets its attachments";
     EXPECT_TRUE(h.waitFor("!document.querySelector('[data-feedback-outcome]').hidden"));
 
     // The service has the record, every file byte for byte in order, and the done mark.
@@ -126,13 +126,12 @@ TEST(FeedbackFlow, ServiceOutOfReachIsOfflineAndKeepsTheAttachments) {
     gone.stop();
     FlowHarness h(gone);
     h.start(false);
-    AppDelegate::picked.clear();
     fillForm(h, {makeAttachments(h.root())[2]});
     ASSERT_TRUE(h.click("[data-action=\"send-feedback\"]"));
     ASSERT_TRUE(h.turnUntil([&] { return !h.events("feedbackResult").empty(); }, 40));
     EXPECT_EQ(h.events("feedbackResult")[0],
               (Json{{"type", "feedbackResult"}, {"ok", false}, {"error", "offline"}}));
-    EXPECT_EQ(AppDelegate::picked.size(), 1u) << "the user can send the same attachments again";
+    EXPECT_EQ(h.delegate().feedback().picked().size(), 1u) << "the user can send the same attachments again";
     EXPECT_TRUE(h.waitFor("!document.querySelector('[data-feedback-outcome]').hidden"));
 }
 
