@@ -11,11 +11,18 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
     : launch_(std::move(launch)),
       config_(std::move(config)),
       platform_(platform),
-      // A showcase saves nothing, not even the catalog it saw.
-      catalogTrust_(
-          config_.catalogKeys,
-          launch_.isDemo ? std::filesystem::path() : launch_.logDir / kCatalogStateFileName,
-          config_.wallClock),
+      catalogFlow_(
+          CatalogSettings{
+              .userAgent = catalogUserAgent(launch_.appVersion, config_.hostTag),
+              .timeoutSeconds = config_.catalogTimeoutSeconds,
+              .keys = config_.catalogKeys,
+              // A showcase saves nothing, not even the catalog it saw.
+              .trustStateFile = launch_.isDemo ? std::filesystem::path()
+                                               : launch_.logDir / kCatalogStateFileName,
+              .wallClock = config_.wallClock},
+          CatalogServices{platform_.queue, platform_.background, platform_.http,
+                          platform_.packages},
+          [this](const Json& event) { send(event); }),
       installFlow_(
           InstallSettings{.downloadDir = launch_.cacheDir,
                           .logDir = launch_.logDir,

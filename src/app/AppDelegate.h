@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/LaunchValues.h"
-#include "catalog/CatalogTrust.h"
+#include "catalog/CatalogFlow.h"
 #include "common/Json.h"
 #include "feedback/FeedbackFlow.h"
 #include "install/InstallFlow.h"
@@ -108,11 +108,9 @@ public:
     void userContentController(const Json& body);
     void send(const Json& event);
 
-    // Catalog and detection. `offline`, `refusal` and `networkReason` travel with the addresses
-    // still to try.
-    void fetchCatalog(std::vector<std::string> urls, bool offline = true, std::string refusal = {},
-                      std::string networkReason = {});
-    void scan(std::vector<Json> apps);
+    // Catalog and detection: the catalog flow's.
+    void fetchCatalog(std::vector<std::string> urls) { catalogFlow_.fetch(std::move(urls)); }
+    void scan(std::vector<Json> apps) { catalogFlow_.scan(std::move(apps)); }
 
     // Download, verification and installation: the install flow's.
     void install(std::vector<Json> items) { installFlow_.install(std::move(items)); }
@@ -177,8 +175,6 @@ public:
 
 private:
     void replyToReady();
-    // The signature of the document `text` fetched from `url`, then the trust check's verdict.
-    void fetchSignedCatalog(std::string url, std::string text, std::vector<std::string> rest);
     // Runs `task` later only if this delegate still exists then.
     Task guarded(std::function<void(AppDelegate&)> task);
     template <class Result>
@@ -198,7 +194,7 @@ private:
     double userZoom_ = 1.0;
     Json settings_ = Json::object();
     std::shared_ptr<demo::Stage> demoStage_;
-    CatalogTrust catalogTrust_;
+    CatalogFlow catalogFlow_;
     InstallFlow installFlow_;
     FeedbackFlow feedbackFlow_;
     std::shared_ptr<AppDelegate*> alive_;

@@ -28,7 +28,7 @@ void AppDelegate::userContentController(const Json& body) {
                    [this](bridge::Ready&) { replyToReady(); },
                    [this](bridge::Link& a) { openLink(a.url); },
                    [this](bridge::Save& a) { saveSettings(a.settings); },
-                   [this](bridge::FetchCatalog& a) { fetchCatalog(std::move(a.urls), true); },
+                   [this](bridge::FetchCatalog& a) { fetchCatalog(std::move(a.urls)); },
                    [this](bridge::Scan& a) { scan(std::move(a.apps)); },
                    [this](bridge::Install& a) { install(std::move(a.items)); },
                    [this](bridge::Cancel& a) { cancelInstall(a.id); },

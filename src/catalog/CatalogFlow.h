@@ -1,0 +1,63 @@
+#pragma once
+// The page's catalog and what is installed: the catalog addresses tried strictly one after
+// another, each document with its signature, the first that passes the trust check handed to the
+// page; and the installed versions of the page's products, read off the main thread. Main thread
+// only; every answer comes through the main queue.
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "catalog/CatalogTrust.h"
+#include "common/Json.h"
+#include "common/Lifetime.h"
+#include "platform/Background.h"
+#include "platform/HttpClient.h"
+#include "platform/MainQueue.h"
+#include "platform/PackageSystem.h"
+
+namespace suite {
+
+struct CatalogSettings {
+    std::string userAgent;
+    double timeoutSeconds = 12;  // time without data before an address is given up
+    std::vector<std::string> keys;  // any of them may sign the catalog (see CatalogTrust)
+    std::filesystem::path trustStateFile;  // empty: remembered for this run only
+    WallClock wallClock = systemSeconds;
+};
+
+struct CatalogServices {
+    MainQueue& queue;
+    Background& background;
+    HttpClient& http;
+    PackageSystem& packages;
+};
+
+class CatalogFlow {
+  public:
+    using Send = std::function<void(const Json&)>;
+
+    CatalogFlow(CatalogSettings settings, CatalogServices services, Send send);
+    CatalogFlow(const CatalogFlow&) = delete;
+    CatalogFlow& operator=(const CatalogFlow&) = delete;
+
+    // Answers with one "catalog" event. `offline`, `refusal` and `networkReason` travel with the
+    // addresses still to try: whether no server has answered yet, why the last document that came
+    // was refused, and why the last address gave none.
+    void fetch(std::vector<std::string> urls, bool offline = true, std::string refusal = {},
+               std::string networkReason = {});
+    // Answers with one "scanned" event for the page's products.
+    void scan(std::vector<Json> apps);
+
+  private:
+    // The signature of the document `text` fetched from `url`, then the trust check's verdict.
+    void fetchSignature(std::string url, std::string text, std::vector<std::string> rest);
+
+    const CatalogSettings settings_;
+    CatalogServices services_;
+    Send send_;
+    CatalogTrust trust_;
+    Lifetime lifetime_;
+};
+
+}  // namespace suite
