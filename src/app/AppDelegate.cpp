@@ -4,6 +4,7 @@
 #include "catalog/CatalogFetch.h"
 #include "demo/DemoRun.h"
 #include "install/InstallResults.h"
+#include "notify/LoginItem.h"
 
 namespace suite {
 
@@ -49,6 +50,16 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
           FeedbackServices{platform_.queue, platform_.http, platform_.filePicker,
                            platform_.fileTypes, platform_.thumbnailer},
           [this](const Json& event) { send(event); }),
+      presence_(
+          PresenceSettings{
+              .autostartFile = launch_.autostartDir / autostartFileName(launch_.agentPlist),
+              .ownExecutable = config_.ownExecutable},
+          PresenceServices{platform_.notifier, platform_.shell, platform_.launcher,
+                           platform_.packages},
+          PresenceWindow{
+              .userIsLooking = [this] { return window_ && window_->isVisible() && window_->isActive(); },
+              .show = [this] { showWindow(); },
+              .send = [this](const Json& event) { send(event); }}),
       alive_(std::make_shared<AppDelegate*>(this)) {}
 
 AppDelegate::~AppDelegate() = default;

@@ -16,6 +16,7 @@
 #include "common/Json.h"
 #include "feedback/FeedbackFlow.h"
 #include "install/InstallFlow.h"
+#include "notify/Presence.h"
 #include "platform/Background.h"
 #include "platform/FilePicker.h"
 #include "platform/FileTypes.h"
@@ -116,14 +117,14 @@ public:
     void install(std::vector<Json> items) { installFlow_.install(std::move(items)); }
     // The page's "cancel": the item with this id, or without one every item not yet being
     // installed; an id that is not text is only logged.
-    void cancelInstall(const std::optional<Json>& id);
+    void cancelInstall(const std::optional<Json>& id) { installFlow_.cancelRequested(id); }
     void runInstallers(std::vector<VerifiedPackage> packages) {
         installFlow_.runInstallers(std::move(packages));
     }
     void log(const std::string& message) const { installFlow_.log(message); }
     void applicationDidBecomeActive() { installFlow_.applicationDidBecomeActive(); }
     // Shows the install log in the desktop's program for it; nothing while there is none.
-    void openInstallLog();
+    void openInstallLog() { installFlow_.openLog(); }
     void reopen() { installFlow_.reopen(); }
     std::optional<bool> isInstalled(const Json& item) const {
         return installFlow_.isInstalled(item);
@@ -131,12 +132,14 @@ public:
 
     // Update notifications: raising one, and the user's answer ("update", "later", or a click
     // on the notification itself).
-    void notify(const Json& message);
-    void notificationAnswered(const std::string& action);
+    void notify(const Json& message) { presence_.notify(message); }
+    void notificationAnswered(const std::string& action) {
+        presence_.notificationAnswered(action);
+    }
 
     // Start at login and opening products.
-    void setLoginItem(bool on);
-    void openApp(const Json& detect);
+    void setLoginItem(bool on) { presence_.setLoginItem(on); }
+    void openApp(const Json& detect) { presence_.openApp(detect); }
 
     // Feedback: the feedback flow's.
     void pickFeedbackFiles() {
@@ -197,6 +200,7 @@ private:
     CatalogFlow catalogFlow_;
     InstallFlow installFlow_;
     FeedbackFlow feedbackFlow_;
+    Presence presence_;
     std::shared_ptr<AppDelegate*> alive_;
 };
 

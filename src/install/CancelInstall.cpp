@@ -6,17 +6,16 @@
 #include <utility>
 
 #include "bridge/Events.h"
-#include "app/AppDelegate.h"
 #include "install/InstallFlow.h"
 #include "install/InstallLog.h"
 #include "install/InstallResults.h"
 
 namespace suite {
 
-void AppDelegate::cancelInstall(const std::optional<Json>& id) {
-    if (!id) return installFlow_.cancelAll();
+void InstallFlow::cancelRequested(const std::optional<Json>& id) {
+    if (!id) return cancelAll();
     if (!id->is_string()) return log("cancel: ignored, its id is not text");
-    installFlow_.cancel(id->get<std::string>());
+    cancel(id->get<std::string>());
 }
 
 void InstallFlow::cancel(const std::string& id) {

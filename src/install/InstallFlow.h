@@ -72,6 +72,9 @@ class InstallFlow {
     void cancel(const std::string& id);
     // Every item not yet handed to the privileged run, as `cancel` stops one.
     void cancelAll();
+    // The page's "cancel": the item with this id, or without one every item; an id that is not
+    // text is only logged.
+    void cancelRequested(const std::optional<Json>& id);
     // Installs a batch of verified downloads in one privileged run.
     void runInstallers(std::vector<VerifiedPackage> packages);
     // The user is back: packages handed to the desktop's installer are looked at again.
@@ -86,6 +89,8 @@ class InstallFlow {
     std::optional<bool> isInstalled(const Json& item) const;
     // One line in the install log.
     void log(const std::string& message) const;
+    // Shows the install log in the desktop's program for it; nothing while there is none.
+    void openLog() const;
 
     // A package handed to the desktop's installer and not yet examined.
     struct HandOff {
