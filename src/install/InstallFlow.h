@@ -112,6 +112,12 @@ class InstallFlow {
     std::optional<std::vector<std::string>> addressesOf(const Json& item) const;
     // The next item of the batch being downloaded, or the privileged run when none is left.
     void next(std::shared_ptr<Batch> batch);
+    // The download of `item` under a name of its own in the batch, or nothing when it cannot be
+    // downloaded safely: no usable address, no file name that stays in the download folder, or
+    // no size to bound the download by.
+    std::optional<DownloadJob> jobFor(const Json& item, Batch& batch) const;
+    void startDownload(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
+                       DownloadJob job);
     void downloaded(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
                     std::optional<std::filesystem::path> file, std::optional<DownloadError> error);
     // What `cancel` and `cancelAll` share: each item `chosen` picks is stopped; the batch goes on

@@ -91,52 +91,58 @@ void InstallFlow::next(std::shared_ptr<Batch> batch) {
     while (taken < queue_.size()) {
         Json item = std::move(queue_[taken++]);
         const std::string id = itemId(item);
-        const auto urls = addressesOf(item);
-        const auto file = stringMember(item, "file");
-        // Without a size the download could not be bounded: it is not started.
-        const auto size = sizeMember(item);
-        if (!urls || !file || !isAcceptableFileName(*file) || !size) {
+        auto job = jobFor(item, *batch);
+        if (!job) {
             send_(bridge::failureEvent(id, "download", "refused"));
             continue;
         }
         queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(taken));
-
-        // The cache folder is the desktop's to clear at any time; a missing one is not a failure.
-        std::error_code ignored;
-        if (std::filesystem::create_directories(settings_.downloadDir, ignored)) {
-            std::filesystem::permissions(settings_.downloadDir, std::filesystem::perms::owner_all,
-                                         ignored);
-        }
-
-        send_(bridge::progressEvent(id, "download", 0));
-        downloader_ = Downloader::create(
-            services_.http, services_.queue,
-            {.timeoutSeconds = settings_.downloadTimeoutSeconds,
-             .retryDelays = settings_.downloadRetryDelays,
-             .userAgent = settings_.userAgent});
-        downloader_->onProgress = lifetime_.guard<double>(
-            [this, id](double pct) { send_(bridge::progressEvent(id, "download", pct)); });
-        downloader_->onResumed = lifetime_.guard<double>(
-            [this, id](double pct) { send_(bridge::resumedEvent(id, pct)); });
-        downloader_->onDone =
-            lifetime_.guard<std::optional<std::filesystem::path>, std::optional<DownloadError>>(
-                [this, batch, id, item](std::optional<std::filesystem::path> file,
-                                        std::optional<DownloadError> error) {
-                    downloaded(batch, id, item, std::move(file), std::move(error));
-                });
-        downloading_ = id;
-        const std::string name = unusedName(*file, batch->files);
-        batch->files.insert(name);
-        downloader_->start({.urls = *urls,
-                            .dest = settings_.downloadDir / name,
-                            .size = *size,
-                            .sha256 = stringMember(item, "sha256")});
-        return;
+        return startDownload(std::move(batch), id, item, std::move(*job));
     }
     queue_.clear();
     batch_.reset();
     runInstallers(std::move(batch->verified));
     if (!runInProgress_) afterRun();
+}
+
+std::optional<DownloadJob> InstallFlow::jobFor(const Json& item, Batch& batch) const {
+    const auto urls = addressesOf(item);
+    const auto file = stringMember(item, "file");
+    const auto size = sizeMember(item);
+    if (!urls || !file || !isAcceptableFileName(*file) || !size) return std::nullopt;
+    const std::string name = unusedName(*file, batch.files);
+    batch.files.insert(name);
+    return DownloadJob{.urls = *urls,
+                       .dest = settings_.downloadDir / name,
+                       .size = *size,
+                       .sha256 = stringMember(item, "sha256")};
+}
+
+void InstallFlow::startDownload(std::shared_ptr<Batch> batch, const std::string& id,
+                                const Json& item, DownloadJob job) {
+    // The cache folder is the desktop's to clear at any time; a missing one is not a failure.
+    std::error_code ignored;
+    if (std::filesystem::create_directories(settings_.downloadDir, ignored)) {
+        std::filesystem::permissions(settings_.downloadDir, std::filesystem::perms::owner_all,
+                                     ignored);
+    }
+    send_(bridge::progressEvent(id, "download", 0));
+    downloader_ = Downloader::create(services_.http, services_.queue,
+                                     {.timeoutSeconds = settings_.downloadTimeoutSeconds,
+                                      .retryDelays = settings_.downloadRetryDelays,
+                                      .userAgent = settings_.userAgent});
+    downloader_->onProgress = lifetime_.guard<double>(
+        [this, id](double pct) { send_(bridge::progressEvent(id, "download", pct)); });
+    downloader_->onResumed = lifetime_.guard<double>(
+        [this, id](double pct) { send_(bridge::resumedEvent(id, pct)); });
+    downloader_->onDone =
+        lifetime_.guard<std::optional<std::filesystem::path>, std::optional<DownloadError>>(
+            [this, batch, id, item](std::optional<std::filesystem::path> file,
+                                    std::optional<DownloadError> error) {
+                downloaded(batch, id, item, std::move(file), std::move(error));
+            });
+    downloading_ = id;
+    downloader_->start(std::move(job));
 }
 
 void InstallFlow::downloaded(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
