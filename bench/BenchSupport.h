@@ -39,7 +39,9 @@ inline long statusKiB(const std::string& field) {
 }
 
 // Starts the peak-RSS mark afresh at the current RSS (Linux 4.0 and later).
-inline void resetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+inline void resetPeak() {
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 // `bytes` of data no compressor or deduplicator can shortcut.
 inline void writeFile(const fs::path& path, std::uint64_t bytes) {

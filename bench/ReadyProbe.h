@@ -19,7 +19,7 @@ using Evaluate = std::function<void(const std::string& source,
                                     std::function<void(std::optional<std::string> json)> done)>;
 
 class ReadyProbe {
-public:
+  public:
     explicit ReadyProbe(Evaluate evaluate) : evaluate_(std::move(evaluate)) {}
     ~ReadyProbe() {
         if (timer_ != 0) g_source_remove(timer_);
@@ -31,7 +31,7 @@ public:
         if (timer_ == 0 && !reported_) timer_ = g_timeout_add(kPollMs, &ReadyProbe::onTick, this);
     }
 
-private:
+  private:
     static constexpr guint kPollMs = 5;
 
     static std::int64_t monotonicNs() {

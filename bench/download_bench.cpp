@@ -36,7 +36,6 @@
 #include "platform/ManualMainQueue.h"
 #include "platform/curl/CurlHttpClient.h"
 
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -106,14 +105,14 @@ class SendfileServer {
         ::fstat(fd, &info);
         off_t offset = std::min(rangeStart(head), info.st_size);
         const std::string status =
-            offset > 0 ? "206 Partial Content\r\nContent-Range: bytes " + std::to_string(offset) +
-                             "-" + std::to_string(info.st_size - 1) + "/" +
-                             std::to_string(info.st_size)
-                       : std::string("200 OK");
-        const std::string header = "HTTP/1.1 " + status +
-                                   "\r\nContent-Type: application/octet-stream\r\nETag: " +
-                                   kETag + "\r\nConnection: close\r\nContent-Length: " +
-                                   std::to_string(info.st_size - offset) + "\r\n\r\n";
+            offset > 0
+                ? "206 Partial Content\r\nContent-Range: bytes " + std::to_string(offset) + "-" +
+                      std::to_string(info.st_size - 1) + "/" + std::to_string(info.st_size)
+                : std::string("200 OK");
+        const std::string header =
+            "HTTP/1.1 " + status + "\r\nContent-Type: application/octet-stream\r\nETag: " + kETag +
+            "\r\nConnection: close\r\nContent-Length: " + std::to_string(info.st_size - offset) +
+            "\r\n\r\n";
         ::send(connection, header.data(), header.size(), MSG_NOSIGNAL);
         const off_t end = cutNext_.exchange(false) ? info.st_size / 2 : info.st_size;
         while (offset < end) {
@@ -225,8 +224,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the cut download did not complete\n");
         return 1;
     }
-    std::printf("cut at 50 %%, resumed  %.3f s, %.4f GiB fetched in all (target <= 1.02 GiB for 1 GiB)\n",
-                *resumed, fetched / (1 << 30));
+    std::printf(
+        "cut at 50 %%, resumed  %.3f s, %.4f GiB fetched in all (target <= 1.02 GiB for 1 GiB)\n",
+        *resumed, fetched / (1 << 30));
     std::printf("fetched / file size  %.4f\n", fetched / static_cast<double>(mib << 20));
     std::printf("peak RSS growth      %.2f MiB (target <= 16 MiB)\n",
                 static_cast<double>(growthKiB) / 1024.0);

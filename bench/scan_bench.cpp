@@ -196,8 +196,8 @@ void BM_ScanReceipts(benchmark::State& state) {
         if (event["installed"].size() != kReceipts) state.SkipWithError("receipts not answered");
         state.PauseTiming();
         trueSeconds += secondsFor(kReceipts, "/bin/true", {});
-        utilitySeconds += secondsFor(kReceipts, f.pkgutil.string(),
-                                     {"--pkg-info-plist", "com.brenlow.addin0"});
+        utilitySeconds +=
+            secondsFor(kReceipts, f.pkgutil.string(), {"--pkg-info-plist", "com.brenlow.addin0"});
         state.ResumeTiming();
     }
     state.counters["ms_per_item"] = msPerItem(scanSeconds, state, kReceipts);
@@ -222,7 +222,9 @@ struct DebianFixture {
         for (int i = 0; i < items; ++i) {
             const std::string name = "talven-bench-" + std::to_string(i);
             names.push_back(name);
-            this->items.push_back({{"id", name}, {"group", "app"}, {"version", "2.0"},
+            this->items.push_back({{"id", name},
+                                   {"group", "app"},
+                                   {"version", "2.0"},
                                    {"detect", {{"receipts", {name}}}}});
             if (i % 2 == 1) continue;
             status << "Package: " << name << "\nStatus: install ok installed\nPriority: optional\n"
@@ -260,8 +262,7 @@ void BM_ScanDebian(benchmark::State& state) {
         querySeconds += secondsFor(1, "/usr/bin/dpkg-query", query);
         state.ResumeTiming();
     }
-    state.counters["ms_per_scan"] =
-        scanSeconds * 1000 / static_cast<double>(state.iterations());
+    state.counters["ms_per_scan"] = scanSeconds * 1000 / static_cast<double>(state.iterations());
     state.counters["ms_per_dpkg_query"] =
         querySeconds * 1000 / static_cast<double>(state.iterations());
     state.counters["x_dpkg_query"] = scanSeconds / querySeconds;

@@ -22,7 +22,6 @@
 #include "feedback/Feedback.h"
 #include "platform/gtk/GioFileTypes.h"
 
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -43,7 +42,8 @@ bool writePhoto(const fs::path& file, int seed) {
             row[3 * x + 2] = static_cast<guchar>(((x ^ y) + seed * 40) & 255);
         }
     }
-    const bool saved = gdk_pixbuf_save(photo, file.c_str(), "jpeg", nullptr, "quality", "90", nullptr);
+    const bool saved =
+        gdk_pixbuf_save(photo, file.c_str(), "jpeg", nullptr, "quality", "90", nullptr);
     g_object_unref(photo);
     return saved;
 }

@@ -29,7 +29,6 @@
 #include "fakes/AppHarness.h"
 #include "platform/curl/CurlHttpClient.h"
 
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -97,9 +96,10 @@ class SinkServer {
         }
         if (head.rfind("PUT ", 0) == 0) lastPut_ = read;
         const std::string body = R"({"ok":true,"id":"bench","token":"t"})";
-        const std::string reply = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
-                                  "Connection: close\r\nContent-Length: " +
-                                  std::to_string(body.size()) + "\r\n\r\n" + body;
+        const std::string reply =
+            "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
+            "Connection: close\r\nContent-Length: " +
+            std::to_string(body.size()) + "\r\n\r\n" + body;
         ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL);
     }
 
@@ -116,7 +116,8 @@ std::optional<double> uploadWithProgram(suite::fakes::AppHarness& h, const fs::p
     h.delegate->feedback().picked()["A"] = file;
     const std::size_t before = h.events().size();
     const auto start = Clock::now();
-    h.delegate->sendFeedback({{"type", "sendFeedback"}, {"data", {{"text", "bench"}}}, {"files", {"A"}}});
+    h.delegate->sendFeedback(
+        {{"type", "sendFeedback"}, {"data", {{"text", "bench"}}}, {"files", {"A"}}});
     for (;;) {
         if (h.queue.runReady() == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
         auto& scripts = h.window().web.scripts;

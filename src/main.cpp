@@ -1,3 +1,5 @@
 #include "platform/gtk/GtkHost.h"
 
-int main(int argc, char** argv) { return suite::gtk::runProgram(argc, argv); }
+int main(int argc, char** argv) {
+    return suite::gtk::runProgram(argc, argv);
+}

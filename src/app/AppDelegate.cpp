@@ -13,29 +13,28 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
       config_(std::move(config)),
       platform_(platform),
       catalogFlow_(
-          CatalogSettings{
-              .userAgent = catalogUserAgent(launch_.appVersion, config_.hostTag),
-              .timeoutSeconds = config_.catalogTimeoutSeconds,
-              .keys = config_.catalogKeys,
-              // A showcase saves nothing, not even the catalog it saw.
-              .trustStateFile = launch_.isDemo ? std::filesystem::path()
-                                               : launch_.logDir / kCatalogStateFileName,
-              .wallClock = config_.wallClock},
+          CatalogSettings{.userAgent = catalogUserAgent(launch_.appVersion, config_.hostTag),
+                          .timeoutSeconds = config_.catalogTimeoutSeconds,
+                          .keys = config_.catalogKeys,
+                          // A showcase saves nothing, not even the catalog it saw.
+                          .trustStateFile = launch_.isDemo ? std::filesystem::path()
+                                                           : launch_.logDir / kCatalogStateFileName,
+                          .wallClock = config_.wallClock},
           CatalogServices{platform_.queue, platform_.background, platform_.http,
                           platform_.packages},
           [this](const Json& event) { send(event); }),
       installFlow_(
-          InstallSettings{.downloadDir = launch_.cacheDir,
-                          .logDir = launch_.logDir,
-                          .vendorHost = config_.vendorHost,
-                          .downloadTimeoutSeconds = config_.downloadTimeoutSeconds,
-                          .downloadRetryDelays = config_.downloadRetryDelays,
-                          .userAgent = catalogUserAgent(launch_.appVersion, config_.hostTag),
-                          .allowPlainHttpDownloadsToLoopback =
-                              config_.allowPlainHttpDownloadsToLoopback,
-                          .ownExecutable = config_.ownExecutable},
-          InstallServices{platform_.queue, platform_.background, platform_.http,
-                          platform_.launcher, platform_.shell, platform_.packages},
+          InstallSettings{
+              .downloadDir = launch_.cacheDir,
+              .logDir = launch_.logDir,
+              .vendorHost = config_.vendorHost,
+              .downloadTimeoutSeconds = config_.downloadTimeoutSeconds,
+              .downloadRetryDelays = config_.downloadRetryDelays,
+              .userAgent = catalogUserAgent(launch_.appVersion, config_.hostTag),
+              .allowPlainHttpDownloadsToLoopback = config_.allowPlainHttpDownloadsToLoopback,
+              .ownExecutable = config_.ownExecutable},
+          InstallServices{platform_.queue, platform_.background, platform_.http, platform_.launcher,
+                          platform_.shell, platform_.packages},
           [this](const Json& event) { send(event); },
           [this] { return installPrompt(isArabic(lang())); }),
       feedbackFlow_(
@@ -50,16 +49,16 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
           FeedbackServices{platform_.queue, platform_.http, platform_.filePicker,
                            platform_.fileTypes, platform_.thumbnailer},
           [this](const Json& event) { send(event); }),
-      presence_(
-          PresenceSettings{
-              .autostartFile = launch_.autostartDir / autostartFileName(launch_.agentPlist),
-              .ownExecutable = config_.ownExecutable},
-          PresenceServices{platform_.notifier, platform_.shell, platform_.launcher,
-                           platform_.packages},
-          PresenceWindow{
-              .userIsLooking = [this] { return window_ && window_->isVisible() && window_->isActive(); },
-              .show = [this] { showWindow(); },
-              .send = [this](const Json& event) { send(event); }}),
+      presence_(PresenceSettings{.autostartFile =
+                                     launch_.autostartDir / autostartFileName(launch_.agentPlist),
+                                 .ownExecutable = config_.ownExecutable},
+                PresenceServices{platform_.notifier, platform_.shell, platform_.launcher,
+                                 platform_.packages},
+                PresenceWindow{
+                    .userIsLooking =
+                        [this] { return window_ && window_->isVisible() && window_->isActive(); },
+                    .show = [this] { showWindow(); },
+                    .send = [this](const Json& event) { send(event); }}),
       alive_(std::make_shared<AppDelegate*>(this)) {}
 
 AppDelegate::~AppDelegate() = default;
@@ -89,7 +88,8 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
     // Observers may fire after the delegate is gone in a test; they must not reach it then.
     platform_.system.observeAppearance(guarded([](AppDelegate& self) { self.sendAppearance(); }));
-    platform_.system.observeAccessibility(guarded([](AppDelegate& self) { self.sendAppearance(); }));
+    platform_.system.observeAccessibility(
+        guarded([](AppDelegate& self) { self.sendAppearance(); }));
     // A showcase run never raises notifications, so it need not hear their answers either.
     if (!launch_.isDemo) {
         platform_.notifier.setAnswerHandler(guardedResult<std::string>(
@@ -101,9 +101,13 @@ std::string AppDelegate::lang() const {
     return interfaceLanguage(settings_, platform_.system.preferredLanguages());
 }
 
-bool AppDelegate::isDark() const { return platform_.system.isDark(); }
+bool AppDelegate::isDark() const {
+    return platform_.system.isDark();
+}
 
-bool AppDelegate::reduceMotion() const { return platform_.system.reduceMotion(); }
+bool AppDelegate::reduceMotion() const {
+    return platform_.system.reduceMotion();
+}
 
 void AppDelegate::saveSettings(const Json& settings) {
     const std::string before = lang();

@@ -45,7 +45,7 @@ struct Platform {
     PackageSystem& packages;  // what this host installs, and how
     Launcher& launcher;
     Notifier& notifier;
-    FilePicker& filePicker;    // feedback attachments
+    FilePicker& filePicker;  // feedback attachments
     FileTypes& fileTypes;
     Thumbnailer& thumbnailer;
 };
@@ -53,10 +53,10 @@ struct Platform {
 struct AppConfig {
     std::filesystem::path webRoot;  // the page's files
     std::string vendorHost;
-    std::string platformName;       // "linux" on this host
-    std::string hostTag;            // "Linux" on this host, in the User-Agent
+    std::string platformName;               // "linux" on this host
+    std::string hostTag;                    // "Linux" on this host, in the User-Agent
     std::filesystem::path windowFrameFile;  // where the window size is remembered; empty: nowhere
-    double catalogTimeoutSeconds = 12;  // time without data before a catalog address is given up
+    double catalogTimeoutSeconds = 12;   // time without data before a catalog address is given up
     double downloadTimeoutSeconds = 30;  // time without data before a download is given up
     std::vector<double> downloadRetryDelays = {1, 4, 16};  // waits before retrying an address
     // Plain http downloads from a loopback vendor host: tests' local servers only, never set by
@@ -77,7 +77,7 @@ struct AppConfig {
 };
 
 class AppDelegate final : public WindowDelegate, public MenuDelegate {
-public:
+  public:
     AppDelegate(LaunchValues launch, AppConfig config, Platform platform);
     ~AppDelegate() override;
 
@@ -133,9 +133,7 @@ public:
     // Update notifications: raising one, and the user's answer ("update", "later", or a click
     // on the notification itself).
     void notify(const Json& message) { presence_.notify(message); }
-    void notificationAnswered(const std::string& action) {
-        presence_.notificationAnswered(action);
-    }
+    void notificationAnswered(const std::string& action) { presence_.notificationAnswered(action); }
 
     // Start at login and opening products.
     void setLoginItem(bool on) { presence_.setLoginItem(on); }
@@ -176,7 +174,7 @@ public:
     using HandOff = InstallFlow::HandOff;
     const std::map<std::string, HandOff>& handOff() const { return installFlow_.handOff(); }
 
-private:
+  private:
     void replyToReady();
     // Runs `task` later only if this delegate still exists then.
     Task guarded(std::function<void(AppDelegate&)> task);

@@ -1,16 +1,17 @@
 // The end of every page load: fit the zoom, and in demo mode play the steps file against the
 // window and the page.
 #include "app/AppDelegate.h"
-#include "platform/Files.h"
 #include "demo/DemoRun.h"
+#include "platform/Files.h"
 
 namespace suite {
 
 namespace {
 
 class WindowStage final : public demo::Stage {
-public:
-    WindowStage(AppDelegate& app, Window& window, Shell& shell) : app_(app), window_(window), shell_(shell) {}
+  public:
+    WindowStage(AppDelegate& app, Window& window, Shell& shell)
+        : app_(app), window_(window), shell_(shell) {}
 
     void evaluateJavaScript(const std::string& source, std::function<void()> done) override {
         window_.webView().evaluateJavaScript(source, std::move(done));
@@ -19,7 +20,9 @@ public:
         window_.setContentSize(width, height);
     }
     void zoom(int direction) override {
-        app_.menuCommand(direction > 0 ? MenuCommand::ZoomIn : direction < 0 ? MenuCommand::ZoomOut : MenuCommand::ZoomReset);
+        app_.menuCommand(direction > 0   ? MenuCommand::ZoomIn
+                         : direction < 0 ? MenuCommand::ZoomOut
+                                         : MenuCommand::ZoomReset);
     }
     void snapshotPng(bool wholeWindow,
                      std::function<void(std::optional<std::string>)> done) override {
@@ -31,7 +34,7 @@ public:
     }
     void terminate() override { shell_.terminate(); }
 
-private:
+  private:
     AppDelegate& app_;
     Window& window_;
     Shell& shell_;

@@ -22,7 +22,8 @@ void createFolder(const std::filesystem::path& folder) {
 LaunchValues computeLaunchValues(const std::vector<std::string>& arguments, const Environment& env,
                                  std::string_view buildVersion, const UserFolders& folders) {
     LaunchValues values;
-    values.appVersion = buildVersion.empty() ? std::string(kFallbackVersion) : std::string(buildVersion);
+    values.appVersion =
+        buildVersion.empty() ? std::string(kFallbackVersion) : std::string(buildVersion);
     // The switch wins; the environment is only consulted without it.
     values.isDemo = hasArgument(arguments, "--demo") || env.get("TALVEN_SUITE_DEMO") == "1";
     values.startHidden = hasArgument(arguments, "--background");

@@ -21,9 +21,9 @@ struct LaunchValues {
     bool isDemo = false;
     bool startHidden = false;
     std::string agentPlist;
-    std::filesystem::path supportDir;  // settings.json
-    std::filesystem::path cacheDir;    // downloaded packages
-    std::filesystem::path logDir;      // install.log
+    std::filesystem::path supportDir;    // settings.json
+    std::filesystem::path cacheDir;      // downloaded packages
+    std::filesystem::path logDir;        // install.log
     std::filesystem::path autostartDir;  // the desktop's start-at-login entries
 };
 

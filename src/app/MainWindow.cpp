@@ -1,9 +1,9 @@
 // The main window, the menu bar, appearance, zoom and the close and reopen rules.
 #include "app/AppDelegate.h"
-#include "bridge/Events.h"
 #include "app/Menus.h"
 #include "app/Settings.h"
 #include "app/WindowRules.h"
+#include "bridge/Events.h"
 #include "bridge/SchemeHandler.h"
 
 namespace suite {
@@ -22,7 +22,9 @@ Rgba backgroundFor(bool dark) {
 
 }  // namespace
 
-void AppDelegate::buildMenu() { platform_.shell.setMenuBar(buildMenuBar(isArabic(lang())), *this); }
+void AppDelegate::buildMenu() {
+    platform_.shell.setMenuBar(buildMenuBar(isArabic(lang())), *this);
+}
 
 void AppDelegate::buildWindow() {
     WindowSpec spec;
@@ -90,17 +92,32 @@ void AppDelegate::openSettings() {
 
 void AppDelegate::menuCommand(MenuCommand command) {
     switch (command) {
-        case MenuCommand::About: about(); break;
-        case MenuCommand::CheckNow: checkNow(); break;
-        case MenuCommand::OpenSettings: openSettings(); break;
-        case MenuCommand::ZoomIn: zoom(1); break;
-        case MenuCommand::ZoomOut: zoom(-1); break;
-        case MenuCommand::ZoomReset: zoom(0); break;
-        default: break;  // the platform's own commands never reach the delegate
+        case MenuCommand::About:
+            about();
+            break;
+        case MenuCommand::CheckNow:
+            checkNow();
+            break;
+        case MenuCommand::OpenSettings:
+            openSettings();
+            break;
+        case MenuCommand::ZoomIn:
+            zoom(1);
+            break;
+        case MenuCommand::ZoomOut:
+            zoom(-1);
+            break;
+        case MenuCommand::ZoomReset:
+            zoom(0);
+            break;
+        default:
+            break;  // the platform's own commands never reach the delegate
     }
 }
 
-void AppDelegate::windowDidResize() { fitZoom(); }
+void AppDelegate::windowDidResize() {
+    fitZoom();
+}
 
 // The page asks for its state again with "ready" once it has loaded, as at start.
 void AppDelegate::webContentProcessDidTerminate() {

@@ -9,39 +9,42 @@ MenuItem item(const char* english, const char* arabic, bool useArabic, MenuComma
     return MenuItem{useArabic ? arabic : english, command, key, false, otherKey};
 }
 
-MenuItem separator() { return MenuItem{"", MenuCommand::About, "", true, ""}; }
+MenuItem separator() {
+    return MenuItem{"", MenuCommand::About, "", true, ""};
+}
 
 }  // namespace
 
 MenuBar buildMenuBar(bool ar) {
     MenuBar bar;
     bar.rightToLeft = ar;
-    bar.menus.push_back(Menu{
-        "",
-        {
-            item("About TALVEN™ Suite", "حول TALVEN™ Suite", ar, MenuCommand::About, ""),
-            separator(),
-            item("Check for Updates", "ابحث عن التحديثات", ar, MenuCommand::CheckNow, "r"),
-            item("Settings…", "الإعدادات…", ar, MenuCommand::OpenSettings, ","),
-            separator(),
-            item("Hide TALVEN™ Suite", "إخفاء TALVEN™ Suite", ar, MenuCommand::Hide, "h"),
-            item("Quit TALVEN™ Suite", "إنهاء TALVEN™ Suite", ar, MenuCommand::Quit, "q"),
-        },
-        false});
+    bar.menus.push_back(
+        Menu{"",
+             {
+                 item("About TALVEN™ Suite", "حول TALVEN™ Suite", ar, MenuCommand::About, ""),
+                 separator(),
+                 item("Check for Updates", "ابحث عن التحديثات", ar, MenuCommand::CheckNow, "r"),
+                 item("Settings…", "الإعدادات…", ar, MenuCommand::OpenSettings, ","),
+                 separator(),
+                 item("Hide TALVEN™ Suite", "إخفاء TALVEN™ Suite", ar, MenuCommand::Hide, "h"),
+                 item("Quit TALVEN™ Suite", "إنهاء TALVEN™ Suite", ar, MenuCommand::Quit, "q"),
+             },
+             false});
     bar.menus.push_back(Menu{ar ? "تحرير" : "Edit",
                              {
                                  item("Copy", "نسخ", ar, MenuCommand::Copy, "c"),
                                  item("Select All", "تحديد الكل", ar, MenuCommand::SelectAll, "a"),
                              },
                              false});
-    bar.menus.push_back(Menu{ar ? "عرض" : "View",
-                             {
-                                 // "=" is the same key without Shift on most layouts.
-                                 item("Zoom In", "تكبير", ar, MenuCommand::ZoomIn, "+", "="),
-                                 item("Zoom Out", "تصغير العرض", ar, MenuCommand::ZoomOut, "-"),
-                                 item("Actual Size", "الحجم الفعلي", ar, MenuCommand::ZoomReset, "0"),
-                             },
-                             false});
+    bar.menus.push_back(
+        Menu{ar ? "عرض" : "View",
+             {
+                 // "=" is the same key without Shift on most layouts.
+                 item("Zoom In", "تكبير", ar, MenuCommand::ZoomIn, "+", "="),
+                 item("Zoom Out", "تصغير العرض", ar, MenuCommand::ZoomOut, "-"),
+                 item("Actual Size", "الحجم الفعلي", ar, MenuCommand::ZoomReset, "0"),
+             },
+             false});
     bar.menus.push_back(Menu{ar ? "نافذة" : "Window",
                              {
                                  item("Minimize", "تصغير", ar, MenuCommand::Minimize, "m"),

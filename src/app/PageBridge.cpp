@@ -63,7 +63,9 @@ void AppDelegate::send(const Json& event) {
     window_->webView().evaluateJavaScript(*script, nullptr);
 }
 
-bool AppDelegate::decidePolicyFor(const std::string& uri) const { return allowNavigation(uri); }
+bool AppDelegate::decidePolicyFor(const std::string& uri) const {
+    return allowNavigation(uri);
+}
 
 void AppDelegate::openLink(const std::string& url) {
     if (auto target = linkToOpen(url, config_.vendorHost)) platform_.shell.openUri(*target);

@@ -16,7 +16,8 @@ inline constexpr const char* kSettingsFileName = "settings.json";
 // holds anything but an object.
 Json loadSettings(const std::filesystem::path& file);
 
-// Writes `settings` human-readable and replaces the file atomically. Returns whether it was written.
+// Writes `settings` human-readable and replaces the file atomically. Returns whether it was
+// written.
 bool saveSettings(const std::filesystem::path& file, const Json& settings);
 
 // Whether a system language tag ("ar-EG", "arz", "ar_EG.UTF-8") names Arabic: its primary subtag
@@ -29,6 +30,8 @@ bool isArabicLanguageTag(std::string_view tag);
 std::string interfaceLanguage(const Json& settings, const std::vector<std::string>& preferred);
 
 // Native texts have two languages; only exactly "ar" selects Arabic.
-inline bool isArabic(const std::string& lang) { return lang == "ar"; }
+inline bool isArabic(const std::string& lang) {
+    return lang == "ar";
+}
 
 }  // namespace suite

@@ -9,7 +9,8 @@ namespace suite {
 namespace {
 
 // The steps browsers offer, so the user's zoom feels as it does elsewhere.
-constexpr double kUserZoomSteps[] = {0.5, 0.67, 0.75, 0.8, 0.9, 1.0, 1.1, 1.25, 1.5, 1.75, 2.0, 2.5, 3.0};
+constexpr double kUserZoomSteps[] = {0.5,  0.67, 0.75, 0.8, 0.9, 1.0, 1.1,
+                                     1.25, 1.5,  1.75, 2.0, 2.5, 3.0};
 
 double widthZoom(double width) {
     if (!(width > kDesignWidth)) return 1.0;
@@ -18,7 +19,9 @@ double widthZoom(double width) {
 
 }  // namespace
 
-double targetZoom(double width, double userZoom) { return widthZoom(width) * usableUserZoom(userZoom); }
+double targetZoom(double width, double userZoom) {
+    return widthZoom(width) * usableUserZoom(userZoom);
+}
 
 std::optional<double> zoomChange(double width, double currentZoom, double userZoom) {
     double target = targetZoom(width, userZoom);

@@ -11,19 +11,39 @@
 namespace suite::bridge {
 
 struct Ready {};
-struct FetchCatalog { std::vector<std::string> urls; };
-struct Scan { std::vector<Json> apps; };
-struct Install { std::vector<Json> items; };
+struct FetchCatalog {
+    std::vector<std::string> urls;
+};
+struct Scan {
+    std::vector<Json> apps;
+};
+struct Install {
+    std::vector<Json> items;
+};
 // Without an "id": every item not yet being installed. The "id" travels as it came, so one that
 // is not text can be refused where it is logged.
-struct Cancel { std::optional<Json> id; };
-struct Open { Json detect; };
-struct Link { std::string url; };
-struct Save { Json settings; };
-struct Notify { Json body; };
-struct SetLoginItem { bool on = false; };
+struct Cancel {
+    std::optional<Json> id;
+};
+struct Open {
+    Json detect;
+};
+struct Link {
+    std::string url;
+};
+struct Save {
+    Json settings;
+};
+struct Notify {
+    Json body;
+};
+struct SetLoginItem {
+    bool on = false;
+};
 struct PickFiles {};
-struct SendFeedback { Json body; };
+struct SendFeedback {
+    Json body;
+};
 struct OpenLog {};
 
 using Action = std::variant<Ready, FetchCatalog, Scan, Install, Cancel, Open, Link, Save, Notify,

@@ -12,8 +12,8 @@ Json initEvent(const InitValues& values) {
     event["vendorHost"] = values.vendorHost;
     bool hasSettings = values.settings.is_object() && !values.settings.empty();
     event["settings"] = hasSettings ? values.settings : Json(nullptr);
-    event["osLang"] = values.preferredLanguages.empty() ? std::string("en")
-                                                        : values.preferredLanguages.front();
+    event["osLang"] =
+        values.preferredLanguages.empty() ? std::string("en") : values.preferredLanguages.front();
     event["osDark"] = values.osDark;
     event["reduceMotion"] = values.reduceMotion;
     return event;
@@ -61,15 +61,21 @@ Json appearanceEvent(bool osDark, bool reduceMotion) {
     return {{"type", "appearance"}, {"osDark", osDark}, {"reduceMotion", reduceMotion}};
 }
 
-Json checkNowEvent() { return {{"type", "checkNow"}}; }
+Json checkNowEvent() {
+    return {{"type", "checkNow"}};
+}
 
 Json notifActionEvent(const std::string& action) {
     return {{"type", "notifAction"}, {"action", action}};
 }
 
-Json pickedEvent(Json files) { return {{"type", "picked"}, {"files", std::move(files)}}; }
+Json pickedEvent(Json files) {
+    return {{"type", "picked"}, {"files", std::move(files)}};
+}
 
-Json feedbackProgressEvent(double pct) { return {{"type", "feedbackProgress"}, {"pct", pct}}; }
+Json feedbackProgressEvent(double pct) {
+    return {{"type", "feedbackProgress"}, {"pct", pct}};
+}
 
 Json feedbackResultEvent(bool ok, const std::string& error) {
     return {{"type", "feedbackResult"}, {"ok", ok}, {"error", error}};

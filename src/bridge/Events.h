@@ -12,7 +12,7 @@ namespace suite::bridge {
 struct InitValues {
     std::string platform;
     std::string version;
-    std::string packages;  // the package kind this host installs: "deb", "pkg", or "" for none
+    std::string packages;    // the package kind this host installs: "deb", "pkg", or "" for none
     std::string vendorHost;  // catalogs and packages come from it or a name under it
     bool demo = false;
     Json settings;  // an object; empty means never saved
@@ -37,8 +37,7 @@ Json resumedEvent(const std::string& id, double pct);
 // {"type": "result", "id", "ok": true, "version": the item's "version" as it is, or ""}
 Json successEvent(const std::string& id, const Json& item);
 // {"type": "result", "id", "ok": false, "error"}, with "reason" when one is given
-Json failureEvent(const std::string& id, const std::string& error,
-                  const std::string& reason = {});
+Json failureEvent(const std::string& id, const std::string& error, const std::string& reason = {});
 
 // {"type": "appearance", "osDark", "reduceMotion"}
 Json appearanceEvent(bool osDark, bool reduceMotion);

@@ -5,8 +5,8 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/Files.h"
 #include "common/Url.h"
+#include "platform/Files.h"
 
 namespace suite {
 namespace {

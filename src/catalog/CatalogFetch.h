@@ -32,5 +32,4 @@ std::optional<std::string> acceptedCatalogText(const HttpResponse& response);
 // The body of a signature answer (200 or 206), unchanged, for the signature check to judge.
 std::optional<std::string> acceptedSignatureText(const HttpResponse& response);
 
-
 }  // namespace suite

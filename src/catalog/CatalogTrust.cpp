@@ -4,8 +4,8 @@
 #include <system_error>
 
 #include "BuildConfig.h"
-#include "platform/Files.h"
 #include "common/Json.h"
+#include "platform/Files.h"
 #include "platform/Random.h"
 #include "platform/Signature.h"
 

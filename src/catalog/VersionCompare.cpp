@@ -7,7 +7,9 @@ namespace suite {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 std::string_view digitRun(std::string_view text, std::size_t from) {
     std::size_t end = from;

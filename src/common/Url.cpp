@@ -304,8 +304,9 @@ bool isLoopbackHost(std::string_view host) {
     const std::string lower = lowerAscii(host);
     if (lower == "localhost" || lower == "::1") return true;
     constexpr std::string_view kMapped = "::ffff:";
-    return isLoopbackIpv4(lower.starts_with(kMapped) ? std::string_view(lower).substr(kMapped.size())
-                                                     : std::string_view(lower));
+    return isLoopbackIpv4(lower.starts_with(kMapped)
+                              ? std::string_view(lower).substr(kMapped.size())
+                              : std::string_view(lower));
 }
 
 }  // namespace suite

@@ -39,4 +39,3 @@ bool isValidUtf8(std::string_view text) {
 }
 
 }  // namespace suite
-

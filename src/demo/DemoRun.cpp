@@ -4,8 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Files.h"
 #include "demo/Steps.h"
+#include "platform/Files.h"
 
 namespace suite::demo {
 
@@ -21,13 +21,13 @@ constexpr double kAfterResizeDelay = 0.5;
 // One run of a steps file. It is owned only by the timer or callback that will continue it, so it
 // goes away on its own once nothing is left to continue it.
 class DemoRun : public std::enable_shared_from_this<DemoRun> {
-public:
+  public:
     DemoRun(MainQueue& queue, std::weak_ptr<Stage> stage, std::vector<std::string> steps)
         : queue_(queue), stage_(std::move(stage)), steps_(std::move(steps)) {}
 
     void start() { scheduleNext(kFirstStepDelay); }
 
-private:
+  private:
     // Runs the step at the front. A step that goes on at once calls `next` again, and when that
     // happens while a step is still being run (including a snapshot that completes before
     // `snapshotPng` returns), the request is only noted and this loop takes it up: a file of a
@@ -89,14 +89,16 @@ private:
 
     void takeShot(Stage& stage, bool wholeWindow, std::filesystem::path target) {
         auto answered = std::make_shared<bool>(false);
-        stage.snapshotPng(wholeWindow, [self = shared_from_this(), answered,
+        stage.snapshotPng(wholeWindow,
+                          [self = shared_from_this(), answered,
                            target = std::move(target)](std::optional<std::string> png) {
-            if (std::exchange(*answered, true)) return;
-            // Written beside the target and renamed into place, so a failed write never leaves a
-            // cut-off picture under the target's name. A failure is not reported: the run goes on.
-            if (png && !png->empty()) writeFileAtomically(target, *png);
-            self->next();
-        });
+                              if (std::exchange(*answered, true)) return;
+                              // Written beside the target and renamed into place, so a failed write
+                              // never leaves a cut-off picture under the target's name. A failure
+                              // is not reported: the run goes on.
+                              if (png && !png->empty()) writeFileAtomically(target, *png);
+                              self->next();
+                          });
     }
 
     // A completion that the web engine might, by mistake, call twice must not fork the run into

@@ -13,7 +13,7 @@ namespace suite::demo {
 
 // What a run acts on: the page, the window around it and the application.
 class Stage {
-public:
+  public:
     virtual ~Stage() = default;
 
     // `done` runs on the main thread once the evaluation has completed, whatever its outcome.

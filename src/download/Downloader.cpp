@@ -51,8 +51,8 @@ void Downloader::start(DownloadJob job) {
         // Through the queue like every other outcome, so a caller that starts the next download
         // from `onDone` never nests inside its own call.
         queue_.post([self = shared_from_this(), needed, free = *free] {
-            self->fail({"space", std::to_string(needed) + " bytes needed, " +
-                                     std::to_string(free) + " free"});
+            self->fail({"space", std::to_string(needed) + " bytes needed, " + std::to_string(free) +
+                                     " free"});
         });
         return;
     }
@@ -100,8 +100,8 @@ void Downloader::progressed(const HttpProgress& progress) {
         }
         // A 206 that does not start at the kept bytes ends the transfer; any other goes on.
         if (progress.status == 206 && resumedFrom_ > 0 && job_.size > 0 && onResumed) {
-            onResumed(std::min(100.0, static_cast<double>(resumedFrom_) /
-                                          static_cast<double>(job_.size) * 100.0));
+            onResumed(std::min(
+                100.0, static_cast<double>(resumedFrom_) / static_cast<double>(job_.size) * 100.0));
         }
     }
     if (!progress.totalToReceive || *progress.totalToReceive == 0) return;
@@ -174,8 +174,7 @@ void Downloader::failedAttempt(const HttpResponse& response) {
         partial_->discard();
     }
     if (next == AfterFailure::Retry && retries_ < settings_.retryDelays.size()) {
-        const double delay =
-            retryAfterSeconds(response).value_or(settings_.retryDelays[retries_]);
+        const double delay = retryAfterSeconds(response).value_or(settings_.retryDelays[retries_]);
         ++retries_;
         queue_.postAfter(delay, [self = shared_from_this()] {
             if (!self->cancelled_) self->attempt();

@@ -110,12 +110,12 @@ class Downloader final : public std::enable_shared_from_this<Downloader> {
     std::shared_ptr<HttpTransfer> transfer_;
     DownloadJob job_;
     std::optional<PartialDownload> partial_;
-    std::size_t address_ = 0;  // index into job_.urls
-    std::size_t retries_ = 0;  // of the current address so far
-    bool startedOver_ = false;    // the server refused the range once (416): no second time
-    bool digestRetried_ = false;  // a continued file failed the digest once: no second time
-    bool validatorNoted_ = false;     // for the current attempt
-    std::uint64_t resumedFrom_ = 0;   // of the current attempt
+    std::size_t address_ = 0;        // index into job_.urls
+    std::size_t retries_ = 0;        // of the current address so far
+    bool startedOver_ = false;       // the server refused the range once (416): no second time
+    bool digestRetried_ = false;     // a continued file failed the digest once: no second time
+    bool validatorNoted_ = false;    // for the current attempt
+    std::uint64_t resumedFrom_ = 0;  // of the current attempt
     std::shared_ptr<Sha256> digest_;
     double lastSent_;
     double highest_ = 0;  // the highest percentage reported

@@ -78,8 +78,8 @@ std::optional<std::string> thumbnailOf(const std::filesystem::path& file, Thumbn
 Json attachmentRecord(const std::string& id, const std::filesystem::path& file,
                       const FileTypes& types, Thumbnailer& pictures) {
     const std::string type = mimeTypeOf(file, types);
-    Json record = {{"id", id}, {"name", displayName(file)}, {"size", fileSizeOf(file)},
-                   {"type", type}};
+    Json record = {
+        {"id", id}, {"name", displayName(file)}, {"size", fileSizeOf(file)}, {"type", type}};
     if (type.rfind("image/", 0) == 0) {
         if (auto thumb = thumbnailOf(file, pictures)) record["thumb"] = *thumb;
     }
@@ -105,7 +105,8 @@ std::string enc(std::string_view text) {
 
 FeedbackSubmission feedbackSubmission(const Json& message,
                                       const std::map<std::string, std::filesystem::path>& picked,
-                                      const std::string& deviceDescription, const FileTypes& types) {
+                                      const std::string& deviceDescription,
+                                      const FileTypes& types) {
     FeedbackSubmission submission;
     submission.record = objectMemberOrEmpty(message, "data");
     submission.ids = stringListMember(message, "files");
@@ -129,7 +130,9 @@ FeedbackSubmission feedbackSubmission(const Json& message,
     return submission;
 }
 
-std::string submitUrl(const std::string& base) { return base + "/api/feedback"; }
+std::string submitUrl(const std::string& base) {
+    return base + "/api/feedback";
+}
 
 std::string fileUrl(const std::string& base, const std::string& id, std::size_t n,
                     const std::string& token) {
@@ -170,7 +173,8 @@ std::string fileUploadError(const HttpResponse& response) {
 }
 
 double feedbackPct(std::int64_t sent, double fraction, std::int64_t size, std::int64_t total) {
-    const double bytes = std::trunc(static_cast<double>(sent) + fraction * static_cast<double>(size));
+    const double bytes =
+        std::trunc(static_cast<double>(sent) + fraction * static_cast<double>(size));
     return std::min(bytes * 100.0 / static_cast<double>(total), 99.0);
 }
 

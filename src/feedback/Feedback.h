@@ -42,10 +42,10 @@ std::string enc(std::string_view text);
 
 // What a "sendFeedback" message asks for, resolved against the picked files.
 struct FeedbackSubmission {
-    Json record;                                  // the page's "data" with "os" and "files" set
-    std::vector<std::filesystem::path> files;     // the attachments in sending order
-    std::vector<std::string> ids;                 // "files" as sent, known or not
-    std::int64_t total = 1;                       // bytes of all attachments, at least 1
+    Json record;                               // the page's "data" with "os" and "files" set
+    std::vector<std::filesystem::path> files;  // the attachments in sending order
+    std::vector<std::string> ids;              // "files" as sent, known or not
+    std::int64_t total = 1;                    // bytes of all attachments, at least 1
 };
 FeedbackSubmission feedbackSubmission(const Json& message,
                                       const std::map<std::string, std::filesystem::path>& picked,

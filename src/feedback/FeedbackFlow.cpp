@@ -23,19 +23,22 @@ FeedbackFlow::FeedbackFlow(FeedbackSettings settings, FeedbackServices services,
 
 void FeedbackFlow::pickFiles(Window* parent, const std::string& acceptLabel) {
     using Chosen = std::optional<std::vector<std::filesystem::path>>;
-    services_.filePicker.pickFiles(parent, acceptLabel, lifetime_.guard<Chosen>([this](Chosen chosen) {
-        if (!chosen) return;  // cancelled: no event
-        Json records = Json::array();
-        for (const auto& file : *chosen) {
-            const std::string id = newAttachmentId();
-            picked_[id] = file;
-            records.push_back(attachmentRecord(id, file, services_.fileTypes, services_.thumbnailer));
-        }
-        send_(bridge::pickedEvent(std::move(records)));
-    }));
+    services_.filePicker.pickFiles(
+        parent, acceptLabel, lifetime_.guard<Chosen>([this](Chosen chosen) {
+            if (!chosen) return;  // cancelled: no event
+            Json records = Json::array();
+            for (const auto& file : *chosen) {
+                const std::string id = newAttachmentId();
+                picked_[id] = file;
+                records.push_back(
+                    attachmentRecord(id, file, services_.fileTypes, services_.thumbnailer));
+            }
+            send_(bridge::pickedEvent(std::move(records)));
+        }));
 }
 
-HttpRequest FeedbackFlow::request(std::string method, std::string url, double timeoutSeconds) const {
+HttpRequest FeedbackFlow::request(std::string method, std::string url,
+                                  double timeoutSeconds) const {
     HttpRequest request;
     request.method = std::move(method);
     request.url = std::move(url);
@@ -47,8 +50,8 @@ HttpRequest FeedbackFlow::request(std::string method, std::string url, double ti
 void FeedbackFlow::send(const Json& message) {
     if (sending_) return;
     sending_ = true;
-    auto submission = feedbackSubmission(message, picked_, settings_.deviceDescription,
-                                         services_.fileTypes);
+    auto submission =
+        feedbackSubmission(message, picked_, settings_.deviceDescription, services_.fileTypes);
     auto upload = std::make_shared<Upload>();
     upload->files = std::move(submission.files);
     upload->ids = std::move(submission.ids);
@@ -81,21 +84,20 @@ void FeedbackFlow::uploadNext(std::shared_ptr<Upload> upload) {
                                    settings_.doneTimeoutSeconds);
         if (!parseUrl(done.url)) return finish(upload, false, "send");
         // A delivered feedback with attachments reports "send" too: the page reads "ok".
-        services_.http.start(std::move(done), nullptr,
-                             lifetime_.guard<HttpResponse>([this, upload](HttpResponse response) {
-                                 finish(upload,
-                                        response.error == TransportError::None &&
-                                            response.status == 200,
-                                        "send");
-                             }));
+        services_.http.start(
+            std::move(done), nullptr,
+            lifetime_.guard<HttpResponse>([this, upload](HttpResponse response) {
+                finish(upload, response.error == TransportError::None && response.status == 200,
+                       "send");
+            }));
         return;
     }
 
     const auto& file = upload->files[upload->next];
     const std::int64_t size = fileSizeOf(file);
-    HttpRequest put = request("PUT",
-                              fileUrl(settings_.origin, upload->id, upload->next + 1, upload->token),
-                              settings_.fileTimeoutSeconds);
+    HttpRequest put =
+        request("PUT", fileUrl(settings_.origin, upload->id, upload->next + 1, upload->token),
+                settings_.fileTimeoutSeconds);
     if (!parseUrl(put.url)) return finish(upload, false, "send");
     put.headers.emplace(put.headers.begin(), "Content-Type", mimeTypeOf(file, services_.fileTypes));
     put.totalSeconds = ceilingForBytes(static_cast<std::uint64_t>(std::max<std::int64_t>(size, 0)));
@@ -103,11 +105,11 @@ void FeedbackFlow::uploadNext(std::shared_ptr<Upload> upload) {
 
     // Like a progress object's observer: only changes count, none for the start.
     auto lastFraction = std::make_shared<double>(0);
-    auto onProgress = lifetime_.guard<HttpProgress>(
-        [this, upload, size, lastFraction](HttpProgress progress) {
+    auto onProgress =
+        lifetime_.guard<HttpProgress>([this, upload, size, lastFraction](HttpProgress progress) {
             if (!progress.totalToSend || *progress.totalToSend == 0) return;
-            const double fraction = static_cast<double>(progress.sent) /
-                                    static_cast<double>(*progress.totalToSend);
+            const double fraction =
+                static_cast<double>(progress.sent) / static_cast<double>(*progress.totalToSend);
             if (fraction == *lastFraction) return;
             *lastFraction = fraction;
             send_(bridge::feedbackProgressEvent(

@@ -5,10 +5,10 @@
 #include <ctime>
 
 #include "catalog/Scan.h"
-#include "platform/Process.h"
 #include "download/Downloader.h"
 #include "install/InstallLog.h"
 #include "install/InstallResults.h"
+#include "platform/Process.h"
 
 namespace suite {
 

@@ -26,14 +26,13 @@
 
 namespace suite {
 
-
 struct InstallSettings {
     std::filesystem::path downloadDir;
     std::filesystem::path logDir;  // install.log
     std::string vendorHost;
     double downloadTimeoutSeconds = 30;  // time without data before a download is given up
     std::vector<double> downloadRetryDelays = {1, 4, 16};  // tests make them short
-    std::string userAgent;  // sent with every download
+    std::string userAgent;                                 // sent with every download
     // Plain http downloads from a loopback vendor host: tests' local servers only, never set by
     // the program (the HTTP client must allow it too).
     bool allowPlainHttpDownloadsToLoopback = false;

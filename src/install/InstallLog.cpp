@@ -139,9 +139,9 @@ void appendInstallLog(const std::filesystem::path& folder, const std::string& me
     // points. O_NONBLOCK: a FIFO in the log's place must not stall the caller (the main thread).
     int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dir < 0) return;
-    int fd = ::openat(dir, kInstallLogName,
-                      O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW,
-                      0644);
+    int fd = ::openat(
+        dir, kInstallLogName,
+        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW, 0644);
     ::close(dir);
     if (fd < 0) return;
     struct stat info {};

@@ -133,8 +133,8 @@ void InstallFlow::startDownload(std::shared_ptr<Batch> batch, const std::string&
                                       .userAgent = settings_.userAgent});
     downloader_->onProgress = lifetime_.guard<double>(
         [this, id](double pct) { send_(bridge::progressEvent(id, "download", pct)); });
-    downloader_->onResumed = lifetime_.guard<double>(
-        [this, id](double pct) { send_(bridge::resumedEvent(id, pct)); });
+    downloader_->onResumed =
+        lifetime_.guard<double>([this, id](double pct) { send_(bridge::resumedEvent(id, pct)); });
     downloader_->onDone =
         lifetime_.guard<std::optional<std::filesystem::path>, std::optional<DownloadError>>(
             [this, batch, id, item](std::optional<std::filesystem::path> file,

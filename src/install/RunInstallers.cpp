@@ -24,7 +24,8 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
     auto handled = std::make_shared<bool>(false);
     services_.queue.postAfter(0.4, lifetime_.guard([this, packages, handled] {
         if (*handled) return;
-        for (const auto& package : *packages) send_(bridge::progressEvent(itemId(package.item), "install"));
+        for (const auto& package : *packages)
+            send_(bridge::progressEvent(itemId(package.item), "install"));
     }));
 
     onBackground<BatchOutcome>(

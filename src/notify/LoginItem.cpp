@@ -4,8 +4,8 @@
 #include <cstring>
 #include <system_error>
 
-#include "platform/Files.h"
 #include "common/Utf8.h"
+#include "platform/Files.h"
 
 namespace suite {
 
@@ -55,7 +55,9 @@ std::optional<std::string> autostartEntry(const std::string& executable) {
            "Type=Application\n"
            "Name=TALVEN™ Suite\n"
            "Comment=Checks for updates of TALVEN apps and add-ins in the background\n"
-           "Exec=" + execCommand(executable) + " --background\n"
+           "Exec=" +
+           execCommand(executable) +
+           " --background\n"
            "Terminal=false\n"
            "NoDisplay=true\n"
            "X-GNOME-Autostart-enabled=true\n";

@@ -33,8 +33,9 @@ void Presence::setLoginItem(bool on) {
         if (readWholeFile(file) != entry) failure = writeAutostartEntry(file, *entry);
     } else {
         // The path itself stays out of the line: it would carry its control characters along.
-        failure = "no autostart entry: the program's path holds a control character or bytes "
-                  "that are not UTF-8";
+        failure =
+            "no autostart entry: the program's path holds a control character or bytes "
+            "that are not UTF-8";
     }
     if (!failure.empty()) services_.shell.logToSystem("login item: " + failure);
 }

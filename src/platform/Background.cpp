@@ -4,6 +4,8 @@
 
 namespace suite {
 
-void ThreadBackground::run(Task task) { std::thread(std::move(task)).detach(); }
+void ThreadBackground::run(Task task) {
+    std::thread(std::move(task)).detach();
+}
 
 }  // namespace suite

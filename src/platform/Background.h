@@ -9,7 +9,7 @@
 namespace suite {
 
 class Background {
-public:
+  public:
     virtual ~Background() = default;
     // Runs `task` on some other thread. The task must not touch main-thread state.
     virtual void run(Task task) = 0;
@@ -29,13 +29,13 @@ void onBackground(Background& background, MainQueue& queue, std::function<Result
 // A new thread for each task: the program's background work is a handful of long, independent
 // jobs, not a stream of small ones.
 class ThreadBackground final : public Background {
-public:
+  public:
     void run(Task task) override;
 };
 
 // Runs each task at once on the caller's thread: deterministic unit tests.
 class InlineBackground final : public Background {
-public:
+  public:
     void run(Task task) override { task(); }
 };
 

@@ -17,7 +17,7 @@ std::optional<std::string> sha256Of(const std::filesystem::path& path);
 
 // SHA-256 over bytes given piece by piece, for data that is hashed while it passes (a copy).
 class Sha256 {
-public:
+  public:
     Sha256();
     ~Sha256();
     Sha256(const Sha256&) = delete;
@@ -28,7 +28,7 @@ public:
     // The 64 lower-case hex digits of everything added; call once.
     std::optional<std::string> hex();
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -12,14 +12,14 @@
 namespace suite {
 
 class FilePicker {
-public:
+  public:
     virtual ~FilePicker() = default;
     // Shows the dialog attached to `parent` (may be null) with `acceptLabel` on its default button
     // and returns at once. `done` runs later on the main thread, once: the chosen files in the
     // dialog's order, or nothing when the user cancelled.
-    virtual void pickFiles(Window* parent, const std::string& acceptLabel,
-                           std::function<void(std::optional<std::vector<std::filesystem::path>>)>
-                               done) = 0;
+    virtual void pickFiles(
+        Window* parent, const std::string& acceptLabel,
+        std::function<void(std::optional<std::vector<std::filesystem::path>>)> done) = 0;
 };
 
 }  // namespace suite

@@ -12,7 +12,7 @@ struct PixelSize {
 };
 
 class FileTypes {
-public:
+  public:
     virtual ~FileTypes() = default;
     // The registry's MIME type for a file of this name, judged by the name alone; nothing when it
     // knows none.
@@ -20,7 +20,7 @@ public:
 };
 
 class Thumbnailer {
-public:
+  public:
     virtual ~Thumbnailer() = default;
     // The picture's size as stored in the file, or nothing when it is not a picture the codec
     // reads. Cheap: reads the file's header only.

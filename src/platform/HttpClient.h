@@ -17,22 +17,22 @@ class Sha256;
 
 // Why a transfer got no (complete) answer from a server.
 enum class TransportError {
-    None,            // the server answered; look at the status
-    NoConnection,    // no route to the server, or it refused the connection
-    ConnectionLost,  // the connection broke during the exchange
-    HostNotFound,    // the host name does not resolve
-    TimedOut,        // no data moved for longer than the request's timeout, or the whole
-                     // transfer took longer than its ceiling
-    Cancelled,       // the program cancelled the transfer
-    Other,           // anything else, local file errors among them
-    TooLarge,        // the server answered, but with a body longer than the request allows
-    Tls,             // a server answered, but the secure connection could not be made with it
-                     // (its certificate, its name, the handshake)
-    RedirectRefused, // the server redirected to an address the client may not follow, or
-                     // redirected too often
-    Refused,         // the client's rules refused the address before anything was sent
-    DiskFull,        // the response file could not grow: the disk, the user's quota or the
-                     // process's file size limit is full
+    None,             // the server answered; look at the status
+    NoConnection,     // no route to the server, or it refused the connection
+    ConnectionLost,   // the connection broke during the exchange
+    HostNotFound,     // the host name does not resolve
+    TimedOut,         // no data moved for longer than the request's timeout, or the whole
+                      // transfer took longer than its ceiling
+    Cancelled,        // the program cancelled the transfer
+    Other,            // anything else, local file errors among them
+    TooLarge,         // the server answered, but with a body longer than the request allows
+    Tls,              // a server answered, but the secure connection could not be made with it
+                      // (its certificate, its name, the handshake)
+    RedirectRefused,  // the server redirected to an address the client may not follow, or
+                      // redirected too often
+    Refused,          // the client's rules refused the address before anything was sent
+    DiskFull,         // the response file could not grow: the disk, the user's quota or the
+                      // process's file size limit is full
 };
 
 // The most response body any request accepts unless it says otherwise: far beyond every answer
@@ -108,7 +108,7 @@ struct HttpResponse {
 std::optional<std::string> findHeader(const HttpHeaders& headers, std::string_view name);
 
 class HttpTransfer {
-public:
+  public:
     virtual ~HttpTransfer() = default;
     // Stops the transfer; its completion still comes, once, with `TransportError::Cancelled`
     // (unless it had already finished).
@@ -119,7 +119,7 @@ using HttpProgressHandler = std::function<void(const HttpProgress&)>;
 using HttpCompletion = std::function<void(HttpResponse)>;
 
 class HttpClient {
-public:
+  public:
     virtual ~HttpClient() = default;
 
     // Starts `request` and returns at once. `onProgress` (may be empty) runs on the main queue as

@@ -40,7 +40,7 @@ std::string outputRecord(std::size_t index, std::string_view line) {
 std::string resultRecord(std::size_t index, InstallerResult result) {
     std::string_view prefix = result == InstallerResult::Installed ? kOk
                               : result == InstallerResult::Refused ? kCheck
-                                                                : kFail;
+                                                                   : kFail;
     return std::string(prefix) + std::to_string(index);
 }
 

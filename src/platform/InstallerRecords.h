@@ -31,8 +31,8 @@ std::string resultRecord(std::size_t index, InstallerResult result);
 struct InstallerReport {
     bool started = false;
     std::vector<InstallerResult> results;  // one per package; None where it reported nothing
-    std::vector<std::string> outputs;   // one per package: its output lines, each ending in \n
-    std::string resultLines;            // the HELPER and result records, as printed
+    std::vector<std::string> outputs;      // one per package: its output lines, each ending in \n
+    std::string resultLines;               // the HELPER and result records, as printed
 };
 InstallerReport readInstallerRecords(std::string_view text, std::size_t packages);
 

@@ -7,14 +7,14 @@
 namespace suite {
 
 class LaunchedHandler {
-public:
+  public:
     virtual ~LaunchedHandler() = default;
     // Whether the program started for the file is still running.
     virtual bool isRunning() const = 0;
 };
 
 class Launcher {
-public:
+  public:
     virtual ~Launcher() = default;
     // Opens `path` with its default handler. Nothing when no handler could be started.
     std::shared_ptr<LaunchedHandler> openWithDefaultHandler(const std::string& path) {

@@ -8,7 +8,7 @@ namespace suite {
 using Task = std::function<void()>;
 
 class MainQueue {
-public:
+  public:
     virtual ~MainQueue() = default;
 
     // Runs `task` on the main thread as soon as it is free. Callable from any thread.

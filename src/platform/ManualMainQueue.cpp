@@ -4,7 +4,9 @@
 
 namespace suite {
 
-void ManualMainQueue::post(Task task) { postAfter(0, std::move(task)); }
+void ManualMainQueue::post(Task task) {
+    postAfter(0, std::move(task));
+}
 
 void ManualMainQueue::postAfter(double seconds, Task task) {
     if (std::isnan(seconds) || seconds < 0) seconds = 0;

@@ -3,8 +3,8 @@
 // "1.5 s after the load" exactly and instantly.
 #include <cstdint>
 #include <map>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <utility>
 
 #include "platform/MainQueue.h"
@@ -12,7 +12,7 @@
 namespace suite {
 
 class ManualMainQueue final : public MainQueue {
-public:
+  public:
     void post(Task task) override;
     void postAfter(double seconds, Task task) override;
 
@@ -36,7 +36,7 @@ public:
     // Due time of the earliest waiting task, if any.
     std::optional<double> nextDueTime() const;
 
-private:
+  private:
     bool popDue(double until, Task& task);
 
     mutable std::mutex mutex_;  // background threads in tests post here too

@@ -22,7 +22,7 @@ struct Notification {
 inline constexpr const char* kNotificationClicked = "";
 
 class Notifier {
-public:
+  public:
     virtual ~Notifier() = default;
     // Shows `notification` under `id`. Nothing happens, and nothing fails, where the desktop has
     // no notification service.

@@ -82,7 +82,9 @@ class PackageSystem {
 
     // The desktop entry (a desktop file id) that starts an installed product, for its "detect"
     // object, where the host launches products by their entries; nothing: open productToOpen.
-    virtual std::optional<std::string> applicationToLaunch(const Json&) const { return std::nullopt; }
+    virtual std::optional<std::string> applicationToLaunch(const Json&) const {
+        return std::nullopt;
+    }
 };
 
 // A host without a package system the program can drive: nothing is a package, nothing is found

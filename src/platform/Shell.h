@@ -15,7 +15,18 @@ enum class ActivationPolicy {
 };
 
 enum class MenuCommand {
-    About, CheckNow, OpenSettings, Hide, Quit, Copy, SelectAll, Minimize, Close, ZoomIn, ZoomOut, ZoomReset
+    About,
+    CheckNow,
+    OpenSettings,
+    Hide,
+    Quit,
+    Copy,
+    SelectAll,
+    Minimize,
+    Close,
+    ZoomIn,
+    ZoomOut,
+    ZoomReset
 };
 
 struct MenuItem {
@@ -23,7 +34,8 @@ struct MenuItem {
     MenuCommand command = MenuCommand::About;
     std::string key;  // accelerator letter or sign with the primary modifier; empty: none
     bool separator = false;
-    std::string otherKey;  // a second accelerator for the same command ("=" beside "+"); empty: none
+    std::string
+        otherKey;  // a second accelerator for the same command ("=" beside "+"); empty: none
 };
 
 struct Menu {
@@ -46,13 +58,13 @@ struct AboutInfo {
 
 // Receives the program's own menu commands (about, check for updates, settings, zoom).
 class MenuDelegate {
-public:
+  public:
     virtual ~MenuDelegate() = default;
     virtual void menuCommand(MenuCommand command) = 0;
 };
 
 class Shell {
-public:
+  public:
     virtual ~Shell() = default;
 
     virtual std::unique_ptr<Window> createWindow(const WindowSpec& spec, WindowDelegate& delegate,

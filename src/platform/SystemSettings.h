@@ -9,7 +9,7 @@
 namespace suite {
 
 class SystemSettings {
-public:
+  public:
     virtual ~SystemSettings() = default;
 
     // The user's preferred languages as language tags ("ar-EG", "en"), most preferred first.
@@ -33,7 +33,7 @@ inline bool darkFromColorScheme(std::optional<std::uint32_t> colorScheme, bool t
 }
 
 class Environment {
-public:
+  public:
     virtual ~Environment() = default;
     virtual std::optional<std::string> get(const std::string& name) const = 0;
 };

@@ -19,7 +19,7 @@ struct SchemeResponse {
 using SchemeResponder = std::function<SchemeResponse(const std::string& uri)>;
 
 class WebView {
-public:
+  public:
     virtual ~WebView() = default;
 
     virtual void loadUri(const std::string& uri) = 0;

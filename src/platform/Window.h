@@ -38,7 +38,7 @@ struct ReloadNotice {
 
 // What the window and its web view report; the application delegate answers.
 class WindowDelegate {
-public:
+  public:
     virtual ~WindowDelegate() = default;
 
     // The user asked to close the window. False refuses the close.
@@ -62,7 +62,7 @@ public:
 };
 
 class Window {
-public:
+  public:
     virtual ~Window() = default;
 
     // Shows the window and makes it the key window.

@@ -84,9 +84,16 @@ TEST(AppDelegateBridge, ReadyRepliesEveryTimeWithTheSystemValues) {
     app.userContentController({{"type", "ready"}});
     auto events = h.events();
     ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[1], Json({{"type", "init"}, {"platform", "linux"}, {"version", "3.1.0"},
-                               {"demo", false}, {"packages", "pkg"}, {"vendorHost", "brenlow.example"}, {"settings", nullptr}, {"osLang", "ar-EG"},
-                               {"osDark", true}, {"reduceMotion", false}}));
+    EXPECT_EQ(events[1], Json({{"type", "init"},
+                               {"platform", "linux"},
+                               {"version", "3.1.0"},
+                               {"demo", false},
+                               {"packages", "pkg"},
+                               {"vendorHost", "brenlow.example"},
+                               {"settings", nullptr},
+                               {"osLang", "ar-EG"},
+                               {"osDark", true},
+                               {"reduceMotion", false}}));
 }
 
 TEST(AppDelegateBridge, LinksAndNavigationFollowTheirPolicies) {
@@ -118,8 +125,8 @@ TEST(AppDelegateBridge, OpenLogOpensTheInstallLogOnlyWhenItIsThere) {
 // The desktop's own answer wins over the toolkit's dark flag; without one the flag stands.
 TEST(AppDelegateWindow, PortalColourSchemeDecidesDarkBeforeTheToolkit) {
     const std::tuple<std::optional<std::uint32_t>, bool, bool> cases[] = {
-        {1u, false, true}, {2u, true, false}, {0u, true, true}, {0u, false, false},
-        {std::nullopt, true, true}, {7u, false, false}};
+        {1u, false, true},  {2u, true, false},          {0u, true, true},
+        {0u, false, false}, {std::nullopt, true, true}, {7u, false, false}};
     for (auto [scheme, toolkit, dark] : cases) {
         EXPECT_EQ(darkFromColorScheme(scheme, toolkit), dark) << scheme.value_or(99) << toolkit;
     }
@@ -131,7 +138,8 @@ TEST(AppDelegateWindow, AppearanceChangesRecolourTheWindowAndReachThePage) {
     const double lightRed = h.window().spec.background.red;
     h.system.changeAppearance(true);
     EXPECT_LT(h.window().background.red, lightRed);
-    EXPECT_EQ(h.events().back(), Json({{"type", "appearance"}, {"osDark", true}, {"reduceMotion", false}}));
+    EXPECT_EQ(h.events().back(),
+              Json({{"type", "appearance"}, {"osDark", true}, {"reduceMotion", false}}));
     // Observers outliving the delegate do nothing.
     h.delegate.reset();
     h.system.changeAppearance(false);
@@ -144,7 +152,8 @@ TEST(AppDelegateWindow, MenuCommands) {
     EXPECT_TRUE(h.window().visible);
     EXPECT_EQ(h.events().back(), Json({{"type", "checkNow"}}));
     app.menuCommand(MenuCommand::OpenSettings);  // the page's settings view answers to this
-    EXPECT_EQ(h.window().web.scripts.back(), "document.querySelector('[data-view=settings]')?.click()");
+    EXPECT_EQ(h.window().web.scripts.back(),
+              "document.querySelector('[data-view=settings]')?.click()");
     app.menuCommand(MenuCommand::About);
     ASSERT_EQ(h.shell.abouts.size(), 1u);
     EXPECT_EQ(h.shell.abouts[0].version, "3.1.0");
@@ -170,8 +179,8 @@ TEST(AppDelegateWindow, ZoomFollowsTheWidthInSteps) {
     Harness h;
     auto& app = h.start();
     auto& web = h.window().web;
-    const std::pair<double, double> cases[] = {{1180, 1.0}, {1190, 1.0}, {1205, 1.02}, {1475, 1.24},
-                                               {3000, 2.5}, {900, 1.0}};
+    const std::pair<double, double> cases[] = {{1180, 1.0},  {1190, 1.0}, {1205, 1.02},
+                                               {1475, 1.24}, {3000, 2.5}, {900, 1.0}};
     for (auto [width, zoom] : cases) {
         web.viewWidth = width;
         app.windowDidResize();
@@ -196,9 +205,11 @@ TEST(AppDelegateWindow, UserZoomStepsWithinItsBoundsOnTopOfTheWidthAndIsKeptWith
     web.viewWidth = 1475;  // 1.24 from the width
     app.windowDidResize();
     EXPECT_NEAR(web.zoomLevel, 1.24 * 3.0, 1e-9);
-    const std::tuple<MenuCommand, int, double> steps[] = {
-        {MenuCommand::ZoomOut, 1, 2.5}, {MenuCommand::ZoomReset, 1, 1.0}, {MenuCommand::ZoomIn, 1, 1.1},
-        {MenuCommand::ZoomIn, 12, 3.0}, {MenuCommand::ZoomOut, 20, 0.5}};
+    const std::tuple<MenuCommand, int, double> steps[] = {{MenuCommand::ZoomOut, 1, 2.5},
+                                                          {MenuCommand::ZoomReset, 1, 1.0},
+                                                          {MenuCommand::ZoomIn, 1, 1.1},
+                                                          {MenuCommand::ZoomIn, 12, 3.0},
+                                                          {MenuCommand::ZoomOut, 20, 0.5}};
     for (auto [command, times, kept] : steps) {
         for (int i = 0; i < times; ++i) app.menuCommand(command);
         EXPECT_DOUBLE_EQ(h.window().userZoom, kept);
@@ -241,7 +252,8 @@ TEST(AppDelegateDemo, StepsRunAfterEveryLoadOnlyInDemoMode) {
         bool demo;
         const char* file;
         bool runs;
-    } cases[] = {{true, "steps.txt", true}, {false, "steps.txt", false}, {true, "absent.txt", false}};
+    } cases[] = {
+        {true, "steps.txt", true}, {false, "steps.txt", false}, {true, "absent.txt", false}};
     for (const auto& c : cases) {
         Harness h(c.demo);
         std::ofstream(h.dir / "steps.txt") << "size 1280 800\nquit\n";

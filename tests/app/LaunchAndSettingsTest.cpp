@@ -4,9 +4,9 @@
 
 #include "app/LaunchValues.h"
 #include "app/Settings.h"
-#include "platform/Files.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/TempDir.h"
+#include "platform/Files.h"
 
 namespace suite {
 namespace {
@@ -28,7 +28,8 @@ TEST(LaunchValues, SwitchesAreWholeCaseSensitiveArguments) {
     EXPECT_TRUE(both.isDemo);
     EXPECT_TRUE(both.startHidden);
 
-    auto lookalikes = launchWith({"talven-suite", "--demo=1", "--Demo", "--backgrounds", "-demo"}, {}, dir);
+    auto lookalikes =
+        launchWith({"talven-suite", "--demo=1", "--Demo", "--backgrounds", "-demo"}, {}, dir);
     EXPECT_FALSE(lookalikes.isDemo || lookalikes.startHidden);
 }
 
@@ -55,7 +56,8 @@ TEST(LaunchValues, FoldersAreCreatedAndVersionFallsBack) {
     // An impossible folder is not fatal.
     std::ofstream(dir / "blocker") << "x";
     FakeEnvironment env;
-    auto blocked = computeLaunchValues({"p"}, env, "1", UserFolders{dir / "blocker", dir / "blocker", dir / "blocker"});
+    auto blocked = computeLaunchValues(
+        {"p"}, env, "1", UserFolders{dir / "blocker", dir / "blocker", dir / "blocker"});
     EXPECT_FALSE(std::filesystem::exists(blocked.supportDir));
 }
 
@@ -77,9 +79,10 @@ TEST(Settings, BadFilesLoadAsEmpty) {
     TempDir dir;
     EXPECT_EQ(loadSettings(dir / "missing.json"), Json::object());
     // Valid JSON nested far deeper than any settings: refused like a broken file, not read.
-    const std::string deep = "{\"lang\":\"ar\",\"x\":" + std::string(100000, '[') +
-                             std::string(100000, ']') + "}";
-    for (const std::string content : {"[1,2]", "42", "\"text\"", "{broken", "", "null", deep.c_str()}) {
+    const std::string deep =
+        "{\"lang\":\"ar\",\"x\":" + std::string(100000, '[') + std::string(100000, ']') + "}";
+    for (const std::string content :
+         {"[1,2]", "42", "\"text\"", "{broken", "", "null", deep.c_str()}) {
         std::ofstream(dir / "settings.json", std::ios::trunc) << content;
         EXPECT_EQ(loadSettings(dir / "settings.json"), Json::object()) << content.substr(0, 20);
     }

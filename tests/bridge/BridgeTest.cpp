@@ -15,9 +15,9 @@ const T* as(const std::optional<Action>& action) {
 }
 
 TEST(DecodeAction, MalformedBodiesAreIgnored) {
-    for (const Json& body : {Json("ready"), Json::array({"ready"}), Json::object(), Json(nullptr),
-                             Json{{"type", 1}}, Json{{"type", "Ready"}}, Json{{"type", "nope"}},
-                             Json{{"kind", "ready"}}}) {
+    for (const Json& body :
+         {Json("ready"), Json::array({"ready"}), Json::object(), Json(nullptr), Json{{"type", 1}},
+          Json{{"type", "Ready"}}, Json{{"type", "nope"}}, Json{{"kind", "ready"}}}) {
         EXPECT_FALSE(decodeAction(body, false)) << body;
     }
 }
@@ -25,7 +25,8 @@ TEST(DecodeAction, MalformedBodiesAreIgnored) {
 // Well-formed lists reach the catalog and the scan in every flow; here what a mistyped one becomes.
 TEST(DecodeAction, FallbacksForMissingOrMistypedMembers) {
     auto decode = [](Json body) { return decodeAction(body, false); };
-    EXPECT_TRUE(as<FetchCatalog>(decode({{"type", "fetchCatalog"}, {"urls", {"a", 1}}}))->urls.empty());
+    EXPECT_TRUE(
+        as<FetchCatalog>(decode({{"type", "fetchCatalog"}, {"urls", {"a", 1}}}))->urls.empty());
     EXPECT_TRUE(as<Scan>(decode({{"type", "scan"}, {"apps", {{{"id", "x"}}, 3}}}))->apps.empty());
     EXPECT_TRUE(as<Install>(decode({{"type", "install"}, {"items", "x"}}))->items.empty());
     EXPECT_EQ(as<Open>(decode({{"type", "open"}, {"detect", {1}}}))->detect, Json::object());
@@ -36,7 +37,8 @@ TEST(DecodeAction, FallbacksForMissingOrMistypedMembers) {
     for (const Json& body : {Json{{"type", "link"}, {"url", 5}}, Json{{"type", "save"}},
                              Json{{"type", "save"}, {"settings", {1, 2}}}})
         EXPECT_FALSE(decode(body)) << body;
-    EXPECT_EQ(as<Save>(decode({{"type", "save"}, {"settings", Json::object()}}))->settings, Json::object());
+    EXPECT_EQ(as<Save>(decode({{"type", "save"}, {"settings", Json::object()}}))->settings,
+              Json::object());
 
     // The whole body travels for these, "type" included.
     Json notify = {{"type", "notify"}, {"title", "T"}};
@@ -46,9 +48,12 @@ TEST(DecodeAction, FallbacksForMissingOrMistypedMembers) {
 }
 
 TEST(DecodeAction, DemoModeIgnoresActionsThatTouchTheMachine) {
-    const Json full = {{"url", "https://brenlow.example/"}, {"settings", Json::object()},
-                       {"on", true},  {"urls", Json::array()}};
-    for (const char* ignored : {"install", "cancel", "open", "notify", "setLoginItem", "sendFeedback", "openLog"}) {
+    const Json full = {{"url", "https://brenlow.example/"},
+                       {"settings", Json::object()},
+                       {"on", true},
+                       {"urls", Json::array()}};
+    for (const char* ignored :
+         {"install", "cancel", "open", "notify", "setLoginItem", "sendFeedback", "openLog"}) {
         Json body = full;
         body["type"] = ignored;
         EXPECT_FALSE(decodeAction(body, true)) << ignored;
@@ -80,7 +85,8 @@ TEST(Events, ScriptWrapsCompactJsonOrDropsTheEvent) {
     EXPECT_EQ(back["text"], "a\"b</script>\u2028");
 
     EXPECT_FALSE(eventScript({{"type", "x"}, {"v", std::numeric_limits<double>::quiet_NaN()}}));
-    EXPECT_FALSE(eventScript({{"type", "x"}, {"v", {1.0, std::numeric_limits<double>::infinity()}}}));
+    EXPECT_FALSE(
+        eventScript({{"type", "x"}, {"v", {1.0, std::numeric_limits<double>::infinity()}}}));
     EXPECT_FALSE(eventScript({{"type", "x"}, {"v", std::string("\xc3\x28")}}));
 }
 

@@ -62,11 +62,16 @@ class SchemeHandlerTest : public ::testing::Test {
         base_ = makeTemp();
         ASSERT_FALSE(base_.empty());
         root_ = base_ / "web";
-        for (auto [name, body] : std::vector<std::pair<std::string, std::string>>{
-                 {"index.html", kIndex}, {"app.js", "export const x = 1;\n"},
-                 {"style.css", "body{}"}, {"LOGO.PNG", kPng}, {"Makefile", "all:"},
-                 {"empty.css", ""}, {"my page.html", "blank in name"},
-                 {"100%.html", "literal percent"}, {"sub/page.html", "sub page"}})
+        for (auto [name, body] :
+             std::vector<std::pair<std::string, std::string>>{{"index.html", kIndex},
+                                                              {"app.js", "export const x = 1;\n"},
+                                                              {"style.css", "body{}"},
+                                                              {"LOGO.PNG", kPng},
+                                                              {"Makefile", "all:"},
+                                                              {"empty.css", ""},
+                                                              {"my page.html", "blank in name"},
+                                                              {"100%.html", "literal percent"},
+                                                              {"sub/page.html", "sub page"}})
             writeFile(root_ / name, body);
         fs::create_directories(root_ / "folder.js");
         writeFile(base_ / "web2" / "secret.html", "sibling");
@@ -84,7 +89,11 @@ class SchemeHandlerTest : public ::testing::Test {
 };
 
 TEST_F(SchemeHandlerTest, ServesFilesWithTypeLengthAndNoStore) {
-    struct Case { const char* uri; std::string body; const char* type; };
+    struct Case {
+        const char* uri;
+        std::string body;
+        const char* type;
+    };
     // Types for the kinds of file the page ships, matched without regard to case; anything else
     // is plain bytes the engine will not run.
     const Case cases[] = {
@@ -171,7 +180,8 @@ TEST_F(SchemeHandlerTest, RootIsStandardised) {
 TEST_F(SchemeHandlerTest, WithoutAFolderNothingIsServed) {
     for (const fs::path& root : {fs::path(), fs::path("/"), fs::path("/..")}) {
         SchemeHandler none(root);
-        for (const std::string uri : {"suite://app/etc/hostname", "suite://app/", "suite://app/../etc/hostname"})
+        for (const std::string uri :
+             {"suite://app/etc/hostname", "suite://app/", "suite://app/../etc/hostname"})
             expectNotFound(none.respond(uri), root.string() + " " + uri);
     }
 }

@@ -124,10 +124,10 @@ TEST_F(CatalogFetch, OfflineOnlyWhenNoServerAnsweredAtAllAndTheReasonSaysWhy) {
         app->fetchCatalog({"https://a.example/c", "https://b.example/c"});
         h.http.answer(h.http.calls.size() - 1, FakeHttpClient::failure(c.first));
         h.http.answer(h.http.calls.size() - 1, c.last);
-        EXPECT_EQ(catalogEvents().back(), Json({{"type", "catalog"},
-                                                {"ok", false},
-                                                {"offline", c.offline},
-                                                {"reason", c.reason}}))
+        EXPECT_EQ(
+            catalogEvents().back(),
+            Json(
+                {{"type", "catalog"}, {"ok", false}, {"offline", c.offline}, {"reason", c.reason}}))
             << c.reason;
     }
 }
@@ -136,7 +136,8 @@ TEST_F(CatalogFetch, EmptyListOrUnparseableAddressEndsTheFetchWithoutTraffic) {
     app->userContentController({{"type", "fetchCatalog"}});
     app->fetchCatalog({"not a url", "https://b.example/c"});
     EXPECT_TRUE(h.http.calls.empty());
-    EXPECT_EQ(catalogEvents(), std::vector<Json>(2, Json({{"type", "catalog"}, {"ok", false}, {"offline", true}})));
+    EXPECT_EQ(catalogEvents(),
+              std::vector<Json>(2, Json({{"type", "catalog"}, {"ok", false}, {"offline", true}})));
     // The flag that travels with the retries is what the failure reports.
     app->fetchCatalog({"https://a.example/c", "::"});
     h.http.answer(0, FakeHttpClient::reply(500, ""));

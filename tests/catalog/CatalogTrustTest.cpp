@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "catalog/CatalogTrust.h"
-#include "platform/Files.h"
 #include "fakes/SigningKey.h"
 #include "fakes/TempDir.h"
+#include "platform/Files.h"
 
 namespace suite {
 namespace {

@@ -27,7 +27,7 @@ Json appItem(const std::string& id, const std::string& bundle, Json version = "3
 }
 
 class ScanTest : public ::testing::Test {
-protected:
+  protected:
     ScanTest() {
         paths.appDirs = {apps.string()};
         paths.pkgutil = (dir / "no-pkgutil").string();
@@ -46,7 +46,7 @@ protected:
     fs::path apps = dir / "Applications";
     DetectPaths paths;
 
-private:
+  private:
     fakes::FakePrivilegedRunner runner_;
     std::unique_ptr<MacPackageSystem> mac_;
 };
@@ -81,7 +81,7 @@ TEST_F(ScanTest, InstalledCheckComparesWithTheCatalogVersion) {
     std::vector<Case> cases = {
         {appItem("a", "Current.app", "3.2"), true},
         {appItem("a", "Older.app", "3.2"), false},
-        {appItem("a", "Newer.app", "3.9"), true},    // 3.10 is newer than 3.9
+        {appItem("a", "Newer.app", "3.9"), true},  // 3.10 is newer than 3.9
         {appItem("a", "Current.app", "3.2.0"), false},
         {appItem("a", "Missing.app", "3.2"), false},
         {appItem("a", "Current.app", ""), std::nullopt},
@@ -116,7 +116,8 @@ TEST_F(ScanTest, DelegateAnswersOnTheMainQueueEvenFromAnotherThread) {
     ASSERT_TRUE(postedInTime());
     EXPECT_TRUE(h.events().empty());  // nothing is sent off the main queue
     h.queue.runReady();
-    EXPECT_EQ(h.events(), std::vector<Json>{Json({{"type", "scanned"}, {"installed", {{"older", "3.1.9"}}}})});
+    EXPECT_EQ(h.events(),
+              std::vector<Json>{Json({{"type", "scanned"}, {"installed", {{"older", "3.1.9"}}}})});
 
     // A delegate gone before its scan ends is not touched.
     app.scan({appItem("newer", "Newer.app")});

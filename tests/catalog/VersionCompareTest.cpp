@@ -8,7 +8,9 @@
 namespace suite {
 namespace {
 
-int sign(int value) { return (value > 0) - (value < 0); }
+int sign(int value) {
+    return (value > 0) - (value < 0);
+}
 
 // The page checks its own rule against the same table (tests/fixtures/version-order.json).
 TEST(VersionCompare, OrdersAsPeopleReadVersions) {

@@ -18,7 +18,8 @@ TEST(ParseJson, NestingBeyondTheLimitIsMalformed) {
         {nested(kMaxJsonDepth + 1), false},
         {"{\"a\":" + nested(kMaxJsonDepth) + ",\"b\":2}", false},
         {nested(100000), false},
-        {nested(2, std::string("\"") + std::string(500, '[') + "\\\"{\""), true},  // in a string: text
+        {nested(2, std::string("\"") + std::string(500, '[') + "\\\"{\""),
+         true},  // in a string: text
         {"{\"lang\":\"ar\"", false},
     };
     for (const auto& [text, read] : cases) {

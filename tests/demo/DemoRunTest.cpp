@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Files.h"
 #include "fakes/TempDir.h"
+#include "platform/Files.h"
 #include "platform/ManualMainQueue.h"
 
 namespace suite::demo {
@@ -23,8 +23,9 @@ const std::string kPng = std::string("\x89PNG\r\n\x1a\n", 8) + "picture bytes";
 // Records what it was asked to do and when, as "what argument @seconds", in a list that
 // outlives it.
 class FakeStage final : public Stage {
-public:
-    FakeStage(ManualMainQueue& queue, std::vector<std::string>& calls) : queue_(queue), calls_(calls) {}
+  public:
+    FakeStage(ManualMainQueue& queue, std::vector<std::string>& calls)
+        : queue_(queue), calls_(calls) {}
 
     double scriptSeconds = 0;  // how long an evaluation takes before it reports completion
     std::optional<std::string> picture = kPng;
@@ -47,13 +48,15 @@ public:
                      std::function<void(std::optional<std::string>)> done) override {
         record(wholeWindow ? "window-shot" : "shot");
         for (int i = 0; i < (answerTwice ? 2 : 1); ++i) {
-            if (answerInsideTheCall) done(picture);
-            else queue_.post([done, png = picture] { done(png); });
+            if (answerInsideTheCall)
+                done(picture);
+            else
+                queue_.post([done, png = picture] { done(png); });
         }
     }
     void terminate() override { record("terminate"); }
 
-private:
+  private:
     void record(const std::string& what) {
         char at[32];
         std::snprintf(at, sizeof at, " @%g", queue_.now());
@@ -66,7 +69,7 @@ private:
 using Calls = std::vector<std::string>;
 
 class DemoRunTest : public ::testing::Test {
-protected:
+  protected:
     // Plays `steps` to the end (bounded in virtual time) on a clock of its own, so that every
     // time seen counts from zero, and returns what the stage saw.
     Calls play(std::string_view steps) {
@@ -81,7 +84,8 @@ protected:
     }
     std::vector<std::string> folderEntries() const {
         std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(dir.path())) names.push_back(entry.path().filename());
+        for (const auto& entry : fs::directory_iterator(dir.path()))
+            names.push_back(entry.path().filename());
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -111,13 +115,15 @@ TEST_F(DemoRunTest, EachStepTakesItsTime) {
         {"size abc  1280 x 800 px  \njs mark", {"size 1280x800 @1.5", "js mark @2"}},
         {"size 0.5 16384\njs mark", {"size 0.5x16384 @1.5", "js mark @2"}},
         // The View menu's three zoom commands; any other word is an unknown step.
-        {"zoom in\nzoom out\nzoom reset\nzoom 2\njs mark", {"zoom 1 @1.5", "zoom -1 @2", "zoom 0 @2.5", "js mark @3"}},
+        {"zoom in\nzoom out\nzoom reset\nzoom 2\njs mark",
+         {"zoom 1 @1.5", "zoom -1 @2", "zoom 0 @2.5", "js mark @3"}},
         {" \t \nJS bad()\nshout x\n\t\njs mark", {"js mark @1.5"}},
     };
     for (const auto& [steps, calls] : cases) EXPECT_EQ(play(steps), calls) << steps;
-    for (const char* step : {"size 1280", "size 1280 800 600", "size", "size 1280x800", "size 1280\t800",
-                             "size 1280,800", "size nan 800", "size 1280 inf", "size -1280 800",
-                             "size 1e300 1", "size 1280 0", "size 1280 16384.000000000004"})
+    for (const char* step :
+         {"size 1280", "size 1280 800 600", "size", "size 1280x800", "size 1280\t800",
+          "size 1280,800", "size nan 800", "size 1280 inf", "size -1280 800", "size 1e300 1",
+          "size 1280 0", "size 1280 16384.000000000004"})
         EXPECT_EQ(play(step + std::string("\njs mark")), Calls{"js mark @2"}) << step;
 }
 
@@ -125,12 +131,14 @@ TEST_F(DemoRunTest, ShotReplacesTheFileWholeAndAFailedOneLeavesNoFileAndGoesOnAt
     const fs::path picture = dir / "a.png";
     std::ofstream(picture) << "an old and much longer picture than the new one will be";
     fs::create_directory(dir / "taken");
-    EXPECT_EQ(play("window-shot " + picture.string() + "\nshot " + (dir / "missing" / "b.png").string() +
-                   "\nshot " + (dir / "taken").string() + "\nquit"),
-              (Calls{"window-shot @1.5", "shot @1.5", "shot @1.5", "terminate @1.5"}));
+    EXPECT_EQ(
+        play("window-shot " + picture.string() + "\nshot " + (dir / "missing" / "b.png").string() +
+             "\nshot " + (dir / "taken").string() + "\nquit"),
+        (Calls{"window-shot @1.5", "shot @1.5", "shot @1.5", "terminate @1.5"}));
     EXPECT_EQ(readWholeFile(picture), kPng);
     configure = [](FakeStage& stage) { stage.picture.reset(); };
-    EXPECT_EQ(play("shot " + (dir / "c.png").string() + "\nquit"), (Calls{"shot @1.5", "terminate @1.5"}));
+    EXPECT_EQ(play("shot " + (dir / "c.png").string() + "\nquit"),
+              (Calls{"shot @1.5", "terminate @1.5"}));
     EXPECT_TRUE(fs::is_directory(dir / "taken"));
     EXPECT_EQ(folderEntries(), (std::vector<std::string>{"a.png", "taken"}));
 }

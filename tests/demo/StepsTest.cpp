@@ -36,9 +36,18 @@ TEST(StepLines, CutAtLineEndsDroppingEmptyLinesCarriageReturnsAndTheByteOrderMar
 
 TEST(NumberReading, ExactlyOneWholeNumeralIsRead) {
     const double inf = std::numeric_limits<double>::infinity();
-    for (auto [text, value] : {std::pair{"2", 2.0}, {"1e1", 10.0}, {"1E-1", 0.1}, {"0x10", 16.0},
-                               {"0x1p3", 8.0}, {"+2", 2.0}, {"-0.5", -0.5}, {".5", 0.5},
-                               {"5.", 5.0}, {"inf", inf}, {"-Infinity", -inf}, {"1e999", inf}})
+    for (auto [text, value] : {std::pair{"2", 2.0},
+                               {"1e1", 10.0},
+                               {"1E-1", 0.1},
+                               {"0x10", 16.0},
+                               {"0x1p3", 8.0},
+                               {"+2", 2.0},
+                               {"-0.5", -0.5},
+                               {".5", 0.5},
+                               {"5.", 5.0},
+                               {"inf", inf},
+                               {"-Infinity", -inf},
+                               {"1e999", inf}})
         EXPECT_EQ(parseNumber(text), value) << text;
     auto notANumber = parseNumber("nan");
     ASSERT_TRUE(notANumber);

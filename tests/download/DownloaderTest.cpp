@@ -115,12 +115,33 @@ TEST_F(Download, PartialFileIsContinuedOnlyWhileItsValidatorStillHolds) {
         std::string expectedFile;  // at the destination; empty: nothing yet
         std::size_t calls;
     } cases[] = {
-        {"206 continues", {{"ETag", "\"v1\""}}, answer(206), "bytes", 8, {0.8}, "\"v1\"",
-         "package bytes", 2},
-        {"date when the ETag is weak", {{"ETag", "W/\"v1\""}, {"Last-Modified", "Mon, 07 Dec"}},
-         answer(206), "bytes", 8, {0.8}, "Mon, 07 Dec", "package bytes", 2},
-        {"200 starts again", {{"ETag", "\"v1\""}}, answer(200), "package bytes", 8, {}, "\"v1\"",
-         "package bytes", 2},
+        {"206 continues",
+         {{"ETag", "\"v1\""}},
+         answer(206),
+         "bytes",
+         8,
+         {0.8},
+         "\"v1\"",
+         "package bytes",
+         2},
+        {"date when the ETag is weak",
+         {{"ETag", "W/\"v1\""}, {"Last-Modified", "Mon, 07 Dec"}},
+         answer(206),
+         "bytes",
+         8,
+         {0.8},
+         "Mon, 07 Dec",
+         "package bytes",
+         2},
+        {"200 starts again",
+         {{"ETag", "\"v1\""}},
+         answer(200),
+         "package bytes",
+         8,
+         {},
+         "\"v1\"",
+         "package bytes",
+         2},
         // The range does not fit the file the server has now: once more from nothing, at once.
         {"416 starts again", {{"ETag", "\"v1\""}}, answer(416), "", 8, {}, "\"v1\"", "", 3},
         // Without a validator nobody can tell whether the kept bytes are still the file's.
@@ -187,28 +208,58 @@ TEST_F(Download, TransientFailuresAreRetriedOnScheduleThenTheMirrorThenItFails) 
         std::vector<std::string> hosts;     // of each attempt: 'm' the mirror
         const char* reason;                 // "none": the package arrived
     } cases[] = {
-        {"three retries, 1 s, 4 s, 16 s", {kUrl}, {reset, unavailable, reset, unavailable},
-         {0, 1, 5, 21}, {"", "", "", ""}, "http-503"},
+        {"three retries, 1 s, 4 s, 16 s",
+         {kUrl},
+         {reset, unavailable, reset, unavailable},
+         {0, 1, 5, 21},
+         {"", "", "", ""},
+         "http-503"},
         {"a retry that works", {kUrl}, {answer(502), answer(200)}, {0, 1}, {"", ""}, "none"},
-        {"timeout", {kUrl}, {answer(0, {}, TransportError::TimedOut), answer(200)}, {0, 1},
-         {"", ""}, "none"},
-        {"Retry-After honoured", {kUrl}, {answer(429, {{"Retry-After", "30"}}), answer(200)},
-         {0, 30}, {"", ""}, "none"},
-        {"Retry-After capped at 60 s", {kUrl},
-         {answer(429, {{"Retry-After", "3600"}}), answer(200)}, {0, 60}, {"", ""}, "none"},
+        {"timeout",
+         {kUrl},
+         {answer(0, {}, TransportError::TimedOut), answer(200)},
+         {0, 1},
+         {"", ""},
+         "none"},
+        {"Retry-After honoured",
+         {kUrl},
+         {answer(429, {{"Retry-After", "30"}}), answer(200)},
+         {0, 30},
+         {"", ""},
+         "none"},
+        {"Retry-After capped at 60 s",
+         {kUrl},
+         {answer(429, {{"Retry-After", "3600"}}), answer(200)},
+         {0, 60},
+         {"", ""},
+         "none"},
         {"404 at once", {kUrl}, {answer(404)}, {0}, {""}, "http-404"},
         {"403 at once", {kUrl}, {answer(403)}, {0}, {""}, "http-403"},
         {"TLS at once", {kUrl}, {answer(0, {}, TransportError::Tls)}, {0}, {""}, "tls"},
-        {"full disk: no address helps", {kUrl, kMirror},
-         {answer(200, {}, TransportError::DiskFull)}, {0}, {""}, "space"},
-        {"404, then the mirror at once", {kUrl, kMirror}, {answer(404), answer(200)}, {0, 0},
-         {"", "m"}, "none"},
-        {"the mirror after the retries", {kUrl, kMirror},
-         {reset, reset, reset, reset, answer(200)}, {0, 1, 5, 21, 21}, {"", "", "", "", "m"},
+        {"full disk: no address helps",
+         {kUrl, kMirror},
+         {answer(200, {}, TransportError::DiskFull)},
+         {0},
+         {""},
+         "space"},
+        {"404, then the mirror at once",
+         {kUrl, kMirror},
+         {answer(404), answer(200)},
+         {0, 0},
+         {"", "m"},
+         "none"},
+        {"the mirror after the retries",
+         {kUrl, kMirror},
+         {reset, reset, reset, reset, answer(200)},
+         {0, 1, 5, 21, 21},
+         {"", "", "", "", "m"},
          "none"},
         {"every address fails: the last reason",
          {kUrl, kMirror},
-         {answer(404), answer(0, {}, TransportError::HostNotFound)}, {0, 0}, {"", "m"}, "dns"},
+         {answer(404), answer(0, {}, TransportError::HostNotFound)},
+         {0, 0},
+         {"", "m"},
+         "dns"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -294,13 +345,13 @@ TEST_F(Download, NewRunKeepsRecentPartialDownloadsAndRemovesEverythingElse) {
     write("old.part", 8);
     write("old.part.validator", 1);
     write("orphan.part.validator", 0);
-    write("talven-board-5.0.0.pkg", 0);       // a package an earlier run left
-    write("Suite.pkg.part-Ab12Cd", 0);        // an older program's temporary file
+    write("talven-board-5.0.0.pkg", 0);  // a package an earlier run left
+    write("Suite.pkg.part-Ab12Cd", 0);   // an older program's temporary file
     std::filesystem::create_directory(dir / "kept folder");
     std::filesystem::permissions(dir.path(), std::filesystem::perms::all);
     tidyDownloadFolder(dir.path(), std::chrono::hours(7 * 24));
-    EXPECT_EQ(folder(), (std::vector<std::string>{"kept folder", "recent.part",
-                                                  "recent.part.validator"}));
+    EXPECT_EQ(folder(),
+              (std::vector<std::string>{"kept folder", "recent.part", "recent.part.validator"}));
     EXPECT_EQ(std::filesystem::status(dir.path()).permissions() & std::filesystem::perms::all,
               std::filesystem::perms::owner_all);
 }

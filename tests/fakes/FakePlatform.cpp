@@ -54,11 +54,11 @@ std::optional<std::string> FakeFileTypes::jpegOf(const std::filesystem::path& fi
 namespace {
 
 class FakeTransfer final : public HttpTransfer {
-public:
+  public:
     explicit FakeTransfer(std::shared_ptr<FakeHttpClient::Call> call) : call_(std::move(call)) {}
     void cancel() override { call_->cancelled = true; }
 
-private:
+  private:
     std::shared_ptr<FakeHttpClient::Call> call_;
 };
 
@@ -67,8 +67,8 @@ private:
 std::shared_ptr<HttpTransfer> FakeHttpClient::start(HttpRequest request,
                                                     HttpProgressHandler onProgress,
                                                     HttpCompletion onDone) {
-    auto call = std::make_shared<Call>(Call{std::move(request), std::move(onProgress),
-                                            std::move(onDone), false, false});
+    auto call = std::make_shared<Call>(
+        Call{std::move(request), std::move(onProgress), std::move(onDone), false, false});
     calls.push_back(call);
     return std::make_shared<FakeTransfer>(call);
 }

@@ -19,7 +19,7 @@
 namespace suite::fakes {
 
 class FakeWebView final : public WebView {
-public:
+  public:
     void loadUri(const std::string& uri) override { loaded.push_back(uri); }
     void evaluateJavaScript(const std::string& source, std::function<void()> done) override {
         scripts.push_back(source);
@@ -47,7 +47,7 @@ public:
 };
 
 class FakeWindow final : public Window {
-public:
+  public:
     void present() override {
         visible = true;
         ++presented;
@@ -78,7 +78,7 @@ public:
 };
 
 class FakeShell final : public Shell {
-public:
+  public:
     std::unique_ptr<Window> createWindow(const WindowSpec& spec, WindowDelegate&,
                                          SchemeResponder scheme) override;
     void setActivationPolicy(ActivationPolicy p) override { policies.push_back(p); }
@@ -101,7 +101,7 @@ public:
 };
 
 class FakeSystemSettings final : public SystemSettings {
-public:
+  public:
     std::vector<std::string> preferredLanguages() const override { return languages; }
     bool isDark() const override { return dark; }
     bool reduceMotion() const override { return motionReduced; }
@@ -122,7 +122,7 @@ public:
 };
 
 class FakeEnvironment final : public Environment {
-public:
+  public:
     std::optional<std::string> get(const std::string& name) const override {
         auto it = values.find(name);
         if (it == values.end()) return std::nullopt;
@@ -133,7 +133,7 @@ public:
 
 // Answers every privileged run with `outcome` and records the scripts it was given.
 class FakePrivilegedRunner final : public PrivilegedRunner {
-public:
+  public:
     PrivilegedOutcome run(const std::string& script, const std::string& prompt) override {
         scripts.push_back(script);
         prompts.push_back(prompt);
@@ -147,14 +147,14 @@ public:
 };
 
 class FakeHandler final : public LaunchedHandler {
-public:
+  public:
     bool isRunning() const override { return running; }
     bool running = true;
 };
 
 // Records what was opened, and as what; every opened file gets a handler the test can stop.
 class FakeLauncher final : public Launcher {
-public:
+  public:
     std::shared_ptr<LaunchedHandler> openWithHandlerFor(const std::string& path,
                                                         const std::string& contentType) override {
         opened.push_back(path);
@@ -176,7 +176,7 @@ public:
 
 // Keeps what was shown under each id, as a notification server does; the test answers.
 class FakeNotifier final : public Notifier {
-public:
+  public:
     void show(const std::string& id, const Notification& notification) override {
         shown[id] = notification;
         ++shows;
@@ -191,7 +191,7 @@ public:
 
 // Holds each dialog open until the test answers it.
 class FakeFilePicker final : public FilePicker {
-public:
+  public:
     using Done = std::function<void(std::optional<std::vector<std::filesystem::path>>)>;
     void pickFiles(Window* parent, const std::string& acceptLabel, Done done) override {
         parents.push_back(parent);
@@ -205,21 +205,22 @@ public:
 
 // MIME types by extension from a table; pictures are files whose first line is "W H".
 class FakeFileTypes final : public FileTypes, public Thumbnailer {
-public:
+  public:
     std::optional<std::string> mimeTypeForName(const std::string& fileName) const override;
     std::optional<PixelSize> pictureSize(const std::filesystem::path& file) override;
     // "jpeg WxH q<quality>" in place of the JPEG bytes.
     std::optional<std::string> jpegOf(const std::filesystem::path& file, PixelSize size,
                                       int quality) override;
 
-    std::map<std::string, std::string> types = {
-        {"png", "image/png"}, {"jpg", "image/jpeg"}, {"mov", "video/quicktime"},
-        {"txt", "text/plain"}};
+    std::map<std::string, std::string> types = {{"png", "image/png"},
+                                                {"jpg", "image/jpeg"},
+                                                {"mov", "video/quicktime"},
+                                                {"txt", "text/plain"}};
 };
 
 // Records every request; the test answers each one when it likes.
 class FakeHttpClient final : public HttpClient {
-public:
+  public:
     struct Call {
         HttpRequest request;
         HttpProgressHandler onProgress;

@@ -7,7 +7,7 @@
 namespace suite::fakes {
 
 class TempDir {
-public:
+  public:
     TempDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "talven-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data());
@@ -22,7 +22,7 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -15,9 +15,14 @@ using fakes::FakeHttpClient;
 
 TEST(FeedbackLogic, ThumbnailSizeEncAndPct) {
     // A photo's own scale-down is the picked-files test's; here the edges of the rule.
-    struct { double w, h; std::optional<PixelSize> size; } sizes[] = {
-        {60, 30, PixelSize{120, 60}}, {1000, 1, PixelSize{120, 1}}, {13, 13, PixelSize{119, 119}},
-        {0, 30, std::nullopt},        {30, -1, std::nullopt}};
+    struct {
+        double w, h;
+        std::optional<PixelSize> size;
+    } sizes[] = {{60, 30, PixelSize{120, 60}},
+                 {1000, 1, PixelSize{120, 1}},
+                 {13, 13, PixelSize{119, 119}},
+                 {0, 30, std::nullopt},
+                 {30, -1, std::nullopt}};
     for (const auto& c : sizes) EXPECT_EQ(thumbnailSize(c.w, c.h), c.size) << c.w << "x" << c.h;
 
     EXPECT_EQ(enc("a/B+9=z"), "a%2FB%2B9%3Dz");
@@ -35,24 +40,27 @@ TEST(FeedbackLogic, ThumbnailSizeEncAndPct) {
 }
 
 TEST(FeedbackLogic, OutcomeOfEachAnswer) {
-    struct { HttpResponse response; std::string submit, file; } cases[] = {
-        {FakeHttpClient::failure(TransportError::NoConnection), "offline", "offline"},
-        {FakeHttpClient::failure(TransportError::ConnectionLost), "offline", "offline"},
-        {FakeHttpClient::failure(TransportError::HostNotFound), "offline", "send"},
-        {FakeHttpClient::failure(TransportError::TimedOut), "offline", "send"},
-        {FakeHttpClient::failure(TransportError::Other), "send", "send"},
-        {FakeHttpClient::reply(201, R"({"ok":true,"id":"x"})"), "send", "send"},
-        {FakeHttpClient::reply(500, ""), "send", "send"},
-        {FakeHttpClient::reply(200, "not json"), "send", ""},
-        {FakeHttpClient::reply(200, "{}"), "send", ""},
-        {FakeHttpClient::reply(200, R"({"ok":false,"id":"x"})"), "send", ""},
-        {FakeHttpClient::reply(200, R"({"ok":"true","id":"x"})"), "send", ""},
-        {FakeHttpClient::reply(200, R"({"ok":true,"id":7})"), "", ""}};
+    struct {
+        HttpResponse response;
+        std::string submit, file;
+    } cases[] = {{FakeHttpClient::failure(TransportError::NoConnection), "offline", "offline"},
+                 {FakeHttpClient::failure(TransportError::ConnectionLost), "offline", "offline"},
+                 {FakeHttpClient::failure(TransportError::HostNotFound), "offline", "send"},
+                 {FakeHttpClient::failure(TransportError::TimedOut), "offline", "send"},
+                 {FakeHttpClient::failure(TransportError::Other), "send", "send"},
+                 {FakeHttpClient::reply(201, R"({"ok":true,"id":"x"})"), "send", "send"},
+                 {FakeHttpClient::reply(500, ""), "send", "send"},
+                 {FakeHttpClient::reply(200, "not json"), "send", ""},
+                 {FakeHttpClient::reply(200, "{}"), "send", ""},
+                 {FakeHttpClient::reply(200, R"({"ok":false,"id":"x"})"), "send", ""},
+                 {FakeHttpClient::reply(200, R"({"ok":"true","id":"x"})"), "send", ""},
+                 {FakeHttpClient::reply(200, R"({"ok":true,"id":7})"), "", ""}};
     for (const auto& c : cases) {
         EXPECT_EQ(readSubmitAnswer(c.response).error, c.submit) << c.response.body;
         EXPECT_EQ(fileUploadError(c.response), c.file) << c.response.body;
     }
-    auto accepted = readSubmitAnswer(FakeHttpClient::reply(200, R"({"ok":true,"id":"a/b","token":"t+="})"));
+    auto accepted =
+        readSubmitAnswer(FakeHttpClient::reply(200, R"({"ok":true,"id":"a/b","token":"t+="})"));
     EXPECT_EQ(accepted.id, "a/b");
     EXPECT_EQ(accepted.token, "t+=");
 }
@@ -63,13 +71,15 @@ struct Feedback : ::testing::Test {
         return h.dir / name;
     }
     AppDelegate& start() {
-        return h.startWith([](AppConfig& c) { c.deviceDescription = "Linux 6.1.0, x86_64"; }, h.http);
+        return h.startWith([](AppConfig& c) { c.deviceDescription = "Linux 6.1.0, x86_64"; },
+                           h.http);
     }
     // Runs the queue and returns the events of one type.
     std::vector<Json> events(const std::string& type) {
         h.queue.runReady();
         std::vector<Json> out;
-        for (auto& e : h.events()) if (e["type"] == type) out.push_back(e);
+        for (auto& e : h.events())
+            if (e["type"] == type) out.push_back(e);
         return out;
     }
     fakes::AppHarness h;
@@ -89,16 +99,24 @@ TEST_F(Feedback, PickedFilesAreDescribedAndRemembered) {
     app.saveSettings({{"lang", "ar"}});
     app.userContentController({{"type", "pickFiles"}});
     EXPECT_EQ(h.filePicker.labels[1], "إضافة");
-    h.filePicker.pending[0](std::vector<fs::path>{photo, movie, bare, broken, h.dir / "gone.png", photo});
+    h.filePicker.pending[0](
+        std::vector<fs::path>{photo, movie, bare, broken, h.dir / "gone.png", photo});
     auto picked = events("picked");
     ASSERT_EQ(picked.size(), 1u);
     const Json& files = picked[0]["files"];
     ASSERT_EQ(files.size(), 6u);
     EXPECT_EQ(files[0]["thumb"], "data:image/jpeg;base64," + base64("jpeg 120x90 q70"));
-    struct { const char* name; int size; const char* type; bool thumb; } expected[] = {
-        {"photo.png", 9, "image/png", true},         {"clip.mov", 9, "video/quicktime", false},
-        {"README", 1, "application/octet-stream", false}, {"bad\uFFFD.jpg", 13, "image/jpeg", false},  // not UTF-8: still listed
-        {"gone.png", 0, "image/png", false},         {"photo.png", 9, "image/png", true}};
+    struct {
+        const char* name;
+        int size;
+        const char* type;
+        bool thumb;
+    } expected[] = {{"photo.png", 9, "image/png", true},
+                    {"clip.mov", 9, "video/quicktime", false},
+                    {"README", 1, "application/octet-stream", false},
+                    {"bad\uFFFD.jpg", 13, "image/jpeg", false},  // not UTF-8: still listed
+                    {"gone.png", 0, "image/png", false},
+                    {"photo.png", 9, "image/png", true}};
     for (std::size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(files[i]["name"], expected[i].name);
         EXPECT_EQ(files[i]["size"], expected[i].size);
@@ -114,11 +132,15 @@ TEST_F(Feedback, PickedFilesAreDescribedAndRemembered) {
 TEST_F(Feedback, RecordSetsOsOnlyForDeviceTrueAndReplacesFiles) {
     auto& app = start();
     app.feedback().picked() = {{"A", file("a.png", "1234")}, {"B", file("b.mov", "12")}};
-    struct { Json device; bool os; } cases[] = {{true, true}, {false, false}, {"true", false}, {nullptr, false}};
+    struct {
+        Json device;
+        bool os;
+    } cases[] = {{true, true}, {false, false}, {"true", false}, {nullptr, false}};
     for (const auto& c : cases) {
         Json data = {{"text", "hi"}, {"files", "page's own"}};
         if (!c.device.is_null()) data["device"] = c.device;
-        app.userContentController({{"type", "sendFeedback"}, {"data", data}, {"files", {"B", "X", "A"}}});
+        app.userContentController(
+            {{"type", "sendFeedback"}, {"data", data}, {"files", {"B", "X", "A"}}});
         const auto& request = h.http.calls.back()->request;
         Json record = Json::parse(request.body);
         EXPECT_EQ(record.contains("os"), c.os);
@@ -127,7 +149,8 @@ TEST_F(Feedback, RecordSetsOsOnlyForDeviceTrueAndReplacesFiles) {
         }
         EXPECT_EQ(record["text"], "hi");
         EXPECT_EQ(record["device"], data.value("device", Json()));
-        EXPECT_EQ(record["files"], Json::parse(R"([{"name":"b.mov","size":2,"type":"video/quicktime"},
+        EXPECT_EQ(record["files"],
+                  Json::parse(R"([{"name":"b.mov","size":2,"type":"video/quicktime"},
                                                    {"name":"a.png","size":4,"type":"image/png"}])"));
         h.http.answer(h.http.calls.size() - 1, FakeHttpClient::reply(500, ""));  // ends it
         h.queue.runReady();
@@ -147,9 +170,10 @@ TEST_F(Feedback, RecordSetsOsOnlyForDeviceTrueAndReplacesFiles) {
 TEST_F(Feedback, ChainSendsFilesInOrderWithProgressAndKeepsIdsOnFailure) {
     auto& app = start();
     app.feedback().picked() = {{"1", file("one.png", std::string(100, 'a'))},
-                           {"2", file("two.mov", std::string(200, 'b'))},
-                           {"3", file("three", std::string(700, 'c'))}};
-    const Json message = {{"type", "sendFeedback"}, {"data", Json::object()}, {"files", {"1", "2", "3", "4"}}};
+                               {"2", file("two.mov", std::string(200, 'b'))},
+                               {"3", file("three", std::string(700, 'c'))}};
+    const Json message = {
+        {"type", "sendFeedback"}, {"data", Json::object()}, {"files", {"1", "2", "3", "4"}}};
     app.userContentController(message);
     h.http.answer(0, FakeHttpClient::reply(200, R"({"ok":true,"id":"i/d","token":"t+k="})"));
     const char* types[] = {"image/png", "video/quicktime", "application/octet-stream"};
@@ -159,8 +183,9 @@ TEST_F(Feedback, ChainSendsFilesInOrderWithProgressAndKeepsIdsOnFailure) {
         EXPECT_EQ(call.request.url, "https://brenlow.example/api/feedback/file?id=i%2Fd&n=" +
                                         std::to_string(n) + "&t=t%2Bk%3D");
         EXPECT_EQ(call.request.bodyFile, app.feedback().picked().at(std::to_string(n)));
-        EXPECT_EQ(call.request.headers, (HttpHeaders{{"Content-Type", types[n - 1]},
-                                                     {"User-Agent", "TALVEN-Suite/3.1.0 (Linux)"}}));
+        EXPECT_EQ(call.request.headers,
+                  (HttpHeaders{{"Content-Type", types[n - 1]},
+                               {"User-Agent", "TALVEN-Suite/3.1.0 (Linux)"}}));
         const std::uint64_t size = fs::file_size(call.request.bodyFile);
         EXPECT_EQ(call.request.totalSeconds, ceilingForBytes(size));
         for (std::uint64_t sent : {std::uint64_t{0}, std::uint64_t{0}, size / 2, size}) {
@@ -170,13 +195,15 @@ TEST_F(Feedback, ChainSendsFilesInOrderWithProgressAndKeepsIdsOnFailure) {
     }
     std::vector<double> pcts;
     for (auto& e : events("feedbackProgress")) pcts.push_back(e["pct"]);
-    EXPECT_EQ(pcts, (std::vector<double>{5, 10, 20, 30, 65, 99}));  // unchanged reports are not sent
+    EXPECT_EQ(pcts,
+              (std::vector<double>{5, 10, 20, 30, 65, 99}));  // unchanged reports are not sent
 
     auto& done = h.http.calls[4]->request;
     EXPECT_EQ(done.url, "https://brenlow.example/api/feedback/done?id=i%2Fd&t=t%2Bk%3D");
     EXPECT_EQ(done.headers, (HttpHeaders{{"User-Agent", "TALVEN-Suite/3.1.0 (Linux)"}}));
     h.http.answer(4, FakeHttpClient::reply(500, ""));  // not delivered: ids stay
-    EXPECT_EQ(events("feedbackResult"), (std::vector<Json>{{{"type", "feedbackResult"}, {"ok", false}, {"error", "send"}}}));
+    EXPECT_EQ(events("feedbackResult"),
+              (std::vector<Json>{{{"type", "feedbackResult"}, {"ok", false}, {"error", "send"}}}));
     EXPECT_EQ(app.feedback().picked().size(), 3u);
 }
 
@@ -199,18 +226,32 @@ TEST_F(Feedback, SendingAgainWhileASubmissionRunsStartsNoSecondOne) {
 TEST_F(Feedback, EarlyEndsOfTheChain) {
     auto& app = start();
     app.feedback().picked() = {{"A", file("a.png", "x")}};
-    struct { std::vector<HttpResponse> answers; bool ok; std::string error; std::size_t requests; } cases[] = {
+    struct {
+        std::vector<HttpResponse> answers;
+        bool ok;
+        std::string error;
+        std::size_t requests;
+    } cases[] = {
         {{FakeHttpClient::reply(200, R"({"ok":true})")}, true, "", 1},  // no id: files stay home
         {{FakeHttpClient::failure(TransportError::TimedOut)}, false, "offline", 1},
-        {{FakeHttpClient::reply(200, R"({"ok":true,"id":"x"})"), FakeHttpClient::failure(TransportError::TimedOut)}, false, "send", 2},
-        {{FakeHttpClient::reply(200, R"({"ok":true,"id":"x"})"), FakeHttpClient::failure(TransportError::ConnectionLost)}, false, "offline", 2}};
+        {{FakeHttpClient::reply(200, R"({"ok":true,"id":"x"})"),
+          FakeHttpClient::failure(TransportError::TimedOut)},
+         false,
+         "send",
+         2},
+        {{FakeHttpClient::reply(200, R"({"ok":true,"id":"x"})"),
+          FakeHttpClient::failure(TransportError::ConnectionLost)},
+         false,
+         "offline",
+         2}};
     for (const auto& c : cases) {
         app.feedback().picked()["A"] = h.dir / "a.png";
         const std::size_t first = h.http.calls.size();
         app.userContentController({{"type", "sendFeedback"}, {"files", {"A"}}});
         for (std::size_t i = 0; i < c.answers.size(); ++i) h.http.answer(first + i, c.answers[i]);
         EXPECT_EQ(h.http.calls.size() - first, c.requests);
-        EXPECT_EQ(events("feedbackResult").back(), (Json{{"type", "feedbackResult"}, {"ok", c.ok}, {"error", c.error}}));
+        EXPECT_EQ(events("feedbackResult").back(),
+                  (Json{{"type", "feedbackResult"}, {"ok", c.ok}, {"error", c.error}}));
         EXPECT_EQ(app.feedback().picked().count("A"), c.ok ? 0u : 1u);
     }
     // Demo mode never sends feedback.

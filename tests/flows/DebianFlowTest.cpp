@@ -9,10 +9,10 @@
 
 #include <cstdlib>
 
-#include "platform/Files.h"
-#include "platform/Process.h"
 #include "flows/FlowHarness.h"
 #include "flows/PageSteps.h"
+#include "platform/Files.h"
+#include "platform/Process.h"
 
 namespace suite::flows {
 namespace {

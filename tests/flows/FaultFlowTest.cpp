@@ -6,9 +6,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-#include "platform/Process.h"
 #include "flows/FlowHarness.h"
 #include "flows/PageSteps.h"
+#include "platform/Process.h"
 
 namespace suite::flows {
 namespace {
@@ -24,7 +24,10 @@ struct FaultCase {
 TEST(FaultFlow, BrokenDownloadsFailAloneAndKeepOnlyTheirResumablePart) {
     const FaultCase cases[] = {
         {"connection reset half-way", "talven.stream", {}, RLIM_INFINITY, "offline"},
-        {"server stops sending", "talven.board", {.downloadTimeoutSeconds = 1.5}, RLIM_INFINITY,
+        {"server stops sending",
+         "talven.board",
+         {.downloadTimeoutSeconds = 1.5},
+         RLIM_INFINITY,
          "timeout"},
         // The kernel refuses to let a file grow past the limit, as a full disk would: no retry.
         {"disk full", "talven.capture", {}, 4 << 20, "space"},
@@ -44,8 +47,10 @@ TEST(FaultFlow, BrokenDownloadsFailAloneAndKeepOnlyTheirResumablePart) {
 
         ::setrlimit(RLIMIT_FSIZE, &before);
         ::signal(SIGXFSZ, previous);
-        EXPECT_EQ(resultFor(h, c.faulty), (Json{{"type", "result"}, {"id", c.faulty},
-                                                {"ok", false}, {"error", "download"},
+        EXPECT_EQ(resultFor(h, c.faulty), (Json{{"type", "result"},
+                                                {"id", c.faulty},
+                                                {"ok", false},
+                                                {"error", "download"},
                                                 {"reason", c.reason}}));
         EXPECT_EQ(resultFor(h, "talven.presenter").value("ok", false), true);
         // The row says why in words, and its details name the reason and the server.
@@ -75,16 +80,20 @@ TEST(FaultFlow, CancelledDownloadKeepsItsPartAndTheNextInstallGoesOnFromIt) {
     ASSERT_TRUE(h.waitFor("document.querySelector('" + cancel + "').checkVisibility()", 5));
     ASSERT_TRUE(h.click(cancel));
     EXPECT_EQ(waitForResults(h, 1, 10).back().value("reason", ""), "cancelled");
-    EXPECT_TRUE(h.waitFor("document.activeElement === document.querySelector('" + row +
-                          " [data-install]')", 5));
+    EXPECT_TRUE(h.waitFor(
+        "document.activeElement === document.querySelector('" + row + " [data-install]')", 5));
     EXPECT_NE(rowText(h, "talven.board").find("the part already downloaded is kept"),
               std::string::npos);
     // The transfer's file is closed once the client has stopped it.
-    EXPECT_TRUE(h.turnUntil([&] {
-        std::error_code error;
-        return packagesIn(h.downloads()) == std::vector<std::string>{part, part + ".validator"} &&
-               fs::file_size(h.downloads() / part, error) == 1000;
-    }, 5)) << packagesIn(h.downloads()).size();
+    EXPECT_TRUE(h.turnUntil(
+        [&] {
+            std::error_code error;
+            return packagesIn(h.downloads()) ==
+                       std::vector<std::string>{part, part + ".validator"} &&
+                   fs::file_size(h.downloads() / part, error) == 1000;
+        },
+        5))
+        << packagesIn(h.downloads()).size();
 
     ASSERT_TRUE(h.click(row + " [data-install]"));
     ASSERT_TRUE(h.waitFor(entry + "resumedAt > 0"));
@@ -128,13 +137,15 @@ TEST(FaultFlow, CatalogSignedByAnUnknownKeyIsRefusedAndNothingCanBeInstalled) {
     FlowHarness h(forged);
     h.start(false);
     ASSERT_TRUE(h.turnUntil([&] { return !h.events("catalog").empty(); }, 40));
-    EXPECT_EQ(h.events("catalog").back(),
-              (Json{{"type", "catalog"}, {"ok", false}, {"offline", false}, {"reason", "signature"}}));
+    EXPECT_EQ(
+        h.events("catalog").back(),
+        (Json{{"type", "catalog"}, {"ok", false}, {"offline", false}, {"reason", "signature"}}));
     EXPECT_TRUE(h.waitFor("!document.querySelector('[data-catalog-notice]').hidden", 10));
     EXPECT_EQ(h.eval("document.querySelectorAll('[data-product]').length"), 0);
-    EXPECT_EQ(h.eval("document.querySelectorAll('[data-action=\"install-selected\"]:not([disabled])')"
-                     ".length"),
-              0);
+    EXPECT_EQ(
+        h.eval("document.querySelectorAll('[data-action=\"install-selected\"]:not([disabled])')"
+               ".length"),
+        0);
 }
 
 }  // namespace

@@ -5,9 +5,9 @@
 
 #include <fstream>
 
-#include "platform/Files.h"
 #include "flows/FlowHarness.h"
 #include "flows/PageSteps.h"
+#include "platform/Files.h"
 
 namespace suite::flows {
 namespace {
@@ -48,9 +48,10 @@ bool chooseInDialog(FlowHarness& h, const fs::path& file) {
 // A form with `attachments` added one by one through the dialog, as a user adds them.
 void fillForm(FlowHarness& h, const std::vector<fs::path>& attachments) {
     ASSERT_TRUE(h.click("[data-view=\"feedback\"]"));
-    h.eval("(() => { const m = document.querySelector('[data-field=\"message\"]'); "
-           "m.value = 'The charts add-in forgets its colours.'; "
-           "m.dispatchEvent(new Event('input', { bubbles: true })); return true; })()");
+    h.eval(
+        "(() => { const m = document.querySelector('[data-field=\"message\"]'); "
+        "m.value = 'The charts add-in forgets its colours.'; "
+        "m.dispatchEvent(new Event('input', { bubbles: true })); return true; })()");
     for (std::size_t i = 0; i < attachments.size(); ++i) {
         ASSERT_TRUE(h.click("[data-action=\"pick-files\"]"));
         ASSERT_TRUE(chooseInDialog(h, attachments[i])) << attachments[i];
@@ -94,7 +95,8 @@ TEST(FeedbackFlow, ThreeAttachmentsReachTheServiceWhole) {
         last = pct;
     }
     EXPECT_GT(last, 0) << "no progress was shown";
-    EXPECT_TRUE(h.delegate().feedback().picked().empty()) << "a delivered feedback forgets its attachments";
+    EXPECT_TRUE(h.delegate().feedback().picked().empty())
+        << "a delivered feedback forgets its attachments";
     EXPECT_TRUE(h.waitFor("!document.querySelector('[data-feedback-outcome]').hidden"));
 
     // The service has the record, every file byte for byte in order, and the done mark.
@@ -131,7 +133,8 @@ TEST(FeedbackFlow, ServiceOutOfReachIsOfflineAndKeepsTheAttachments) {
     ASSERT_TRUE(h.turnUntil([&] { return !h.events("feedbackResult").empty(); }, 40));
     EXPECT_EQ(h.events("feedbackResult")[0],
               (Json{{"type", "feedbackResult"}, {"ok", false}, {"error", "offline"}}));
-    EXPECT_EQ(h.delegate().feedback().picked().size(), 1u) << "the user can send the same attachments again";
+    EXPECT_EQ(h.delegate().feedback().picked().size(), 1u)
+        << "the user can send the same attachments again";
     EXPECT_TRUE(h.waitFor("!document.querySelector('[data-feedback-outcome]').hidden"));
 }
 

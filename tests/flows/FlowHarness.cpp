@@ -41,10 +41,15 @@ std::string plist(const std::string& key, const std::string& value) {
 std::string installFromPackage(const fs::path& apps, const fs::path& receipts) {
     return std::string(kReadPackage) +
            "case \"$kind\" in\n"
-           "app) mkdir -p " + quoted(apps) + "/\"$bundle\"/Contents &&\n"
-           "  printf '" + plist("CFBundleShortVersionString", "%s") + "' \"$version\" > " +
-           quoted(apps) + "/\"$bundle\"/Contents/Info.plist ;;\n"
-           "addin) printf '%s' \"$version\" > " + quoted(receipts) + "/\"$receipt\" ;;\n"
+           "app) mkdir -p " +
+           quoted(apps) +
+           "/\"$bundle\"/Contents &&\n"
+           "  printf '" +
+           plist("CFBundleShortVersionString", "%s") + "' \"$version\" > " + quoted(apps) +
+           "/\"$bundle\"/Contents/Info.plist ;;\n"
+           "addin) printf '%s' \"$version\" > " +
+           quoted(receipts) +
+           "/\"$receipt\" ;;\n"
            "*) echo \"not a package: $1\" >&2; exit 1 ;;\n"
            "esac\n";
 }
@@ -137,7 +142,8 @@ void FlowHarness::registerSystemInstaller() {
 }
 
 void FlowHarness::setDebInstaller(const std::string& commands) {
-    writeExecutable(fs::path(g_get_user_data_dir()) / "talven-flow-tools" / "current-deb", commands + "\n");
+    writeExecutable(fs::path(g_get_user_data_dir()) / "talven-flow-tools" / "current-deb",
+                    commands + "\n");
 }
 
 void FlowHarness::installApp(const std::string& bundle, const std::string& version) {
@@ -201,9 +207,10 @@ void FlowHarness::start(bool waitForCatalog) {
         throw std::runtime_error("the page never defined Suite");
     // Every event the page receives is kept, so a flow can check the order they came in. The
     // page's own Suite object is frozen; the global name is not, so a recorder stands in front.
-    eval("(() => { if (window.__seen) return true; window.__seen = []; const page = window.Suite; "
-         "window.Suite = Object.freeze({ ...page, receive(e) { window.__seen.push(e); "
-         "return page.receive(e); } }); return true; })()");
+    eval(
+        "(() => { if (window.__seen) return true; window.__seen = []; const page = window.Suite; "
+        "window.Suite = Object.freeze({ ...page, receive(e) { window.__seen.push(e); "
+        "return page.receive(e); } }); return true; })()");
     if (waitForCatalog &&
         !waitFor("document.querySelectorAll('[data-product][data-state]').length > 0", 40))
         throw std::runtime_error("the page never showed the catalog");

@@ -23,6 +23,7 @@
 #include "flows/VendorService.h"
 #include "platform/Background.h"
 #include "platform/curl/CurlHttpClient.h"
+#include "platform/debian/DebianPackageSystem.h"
 #include "platform/gtk/GioFileTypes.h"
 #include "platform/gtk/GioLauncher.h"
 #include "platform/gtk/GioNotifier.h"
@@ -31,7 +32,6 @@
 #include "platform/gtk/GtkMainWindow.h"
 #include "platform/gtk/GtkShell.h"
 #include "platform/gtk/GtkSystemSettings.h"
-#include "platform/debian/DebianPackageSystem.h"
 #include "platform/gtk/UserEnvironment.h"
 #include "platform/macos/MacPackageSystem.h"
 
@@ -41,7 +41,7 @@ extern GtkApplication* gApp;
 
 // Runs the administrator's script as the current user; the test may play a dismissed prompt.
 class ShellScriptRunner final : public PrivilegedRunner {
-public:
+  public:
     PrivilegedOutcome run(const std::string& script, const std::string& prompt) override;
     std::atomic<bool> dismissPrompt{false};
     std::atomic<int> runs{0};
@@ -53,14 +53,14 @@ struct FlowSetup {
     // Waits before a download is tried again; the 1, 4 and 16 s schedule is the unit tests' to
     // check on a virtual clock, the flows only need retries to happen.
     std::vector<double> downloadRetryDelays = {0.1, 0.2, 0.4};
-    bool debian = false;                    // Debian packages for real, not the macOS stand-ins
-    std::string pkexec = "/usr/bin/pkexec";  // Debian only
-    std::string appVersion = "3.1.0";        // the running program's
+    bool debian = false;                       // Debian packages for real, not the macOS stand-ins
+    std::string pkexec = "/usr/bin/pkexec";    // Debian only
+    std::string appVersion = "3.1.0";          // the running program's
     std::filesystem::path ownExecutable = {};  // what a relaunch starts; empty: a marker script
 };
 
 class FlowHarness {
-public:
+  public:
     FlowHarness(VendorService& vendor, FlowSetup setup = {});
     ~FlowHarness();
 
@@ -97,7 +97,7 @@ public:
     std::filesystem::path installLog() const { return launch_.logDir / "install.log"; }
     std::filesystem::path relaunchMarker() const { return dir_ / "relaunched"; }
 
-private:
+  private:
     void writeTools();
     void registerSystemInstaller();
 

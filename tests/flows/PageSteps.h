@@ -56,7 +56,8 @@ inline std::vector<std::string> phases(FlowHarness& h, const std::string& id) {
 
 inline std::vector<std::string> packagesIn(const fs::path& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename());
     std::sort(names.begin(), names.end());
     return names;
 }

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
-#include "platform/Files.h"
 #include "flows/FlowHarness.h"
 #include "flows/PageSteps.h"
+#include "platform/Files.h"
 
 namespace suite::flows {
 namespace {
@@ -15,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class UpdateFlow : public ::testing::Test {
-protected:
+  protected:
     VendorService* service = &sharedVendor();
 };
 

@@ -36,7 +36,8 @@ std::string readLine(int fd, std::chrono::steady_clock::time_point deadline) {
 }  // namespace
 
 VendorService::VendorService(const fs::path& folder, Options options) : folder_(folder) {
-    const std::string program = std::string(SUITE_SOURCE_DIR) + "/tools/vendor-server/vendor-server";
+    const std::string program =
+        std::string(SUITE_SOURCE_DIR) + "/tools/vendor-server/vendor-server";
     std::vector<std::string> args = {program,
                                      "--dir",
                                      folder.string(),
@@ -62,7 +63,8 @@ VendorService::VendorService(const fs::path& folder, Options options) : folder_(
     // Its standard input stays open for as long as this process lives, so the service also goes
     // when a test crashes instead of holding the test's output open.
     int out[2], in[2];
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(in, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(in, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe");
     stdinWriter_ = in[1];
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -93,7 +95,9 @@ VendorService::VendorService(const fs::path& folder, Options options) : folder_(
     catalog_ = Json::parse(std::ifstream(ready["catalog"].get<std::string>()), nullptr, false);
 }
 
-VendorService::~VendorService() { stop(); }
+VendorService::~VendorService() {
+    stop();
+}
 
 void VendorService::stop() {
     if (pid_ <= 0) return;

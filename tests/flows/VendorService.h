@@ -11,10 +11,10 @@
 namespace suite::flows {
 
 class VendorService {
-public:
+  public:
     struct Options {
-        int largeMiB = 24;          // the large package
-        double stallSeconds = 20;   // how long the stalling download stays silent
+        int largeMiB = 24;         // the large package
+        double stallSeconds = 20;  // how long the stalling download stays silent
         // The program's own .deb, offered as the suite's deb variant (none when empty).
         std::filesystem::path suiteDeb = {};
         long catalogExpiresIn = 7 * 86400;  // seconds; negative: the catalog has expired
@@ -44,7 +44,7 @@ public:
     // The file the service sends for the `kind` variant of `id` (it may be missing on purpose).
     std::filesystem::path packageFile(const std::string& id, const std::string& kind = "pkg") const;
 
-private:
+  private:
     pid_t pid_ = -1;
     int stdinWriter_ = -1;
     int port_ = 0;

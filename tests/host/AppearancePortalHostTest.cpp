@@ -1,7 +1,7 @@
 // The desktop's dark style as the settings portal tells it, over the real session bus: a stand-in
 // portal owns the portal's name, answers "ReadOne" and announces a change.
-#include <gtest/gtest.h>
 #include <gio/gio.h>
+#include <gtest/gtest.h>
 
 #include "host/HostLoop.h"
 #include "platform/gtk/GtkSystemSettings.h"
@@ -25,12 +25,14 @@ TEST(AppearancePortal, DarkStyleIsReadAndFollowed) {
     GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kSettingsXml, nullptr);
     static std::uint32_t scheme = 1;  // prefer dark
     GDBusInterfaceVTable vtable{};
-    vtable.method_call = [](GDBusConnection*, const gchar*, const gchar*, const gchar*, const gchar*,
-                            GVariant*, GDBusMethodInvocation* call, gpointer) {
-        g_dbus_method_invocation_return_value(call, g_variant_new("(v)", g_variant_new_uint32(scheme)));
+    vtable.method_call = [](GDBusConnection*, const gchar*, const gchar*, const gchar*,
+                            const gchar*, GVariant*, GDBusMethodInvocation* call, gpointer) {
+        g_dbus_method_invocation_return_value(call,
+                                              g_variant_new("(v)", g_variant_new_uint32(scheme)));
     };
-    const guint object = g_dbus_connection_register_object(
-        bus, "/org/freedesktop/portal/desktop", node->interfaces[0], &vtable, nullptr, nullptr, nullptr);
+    const guint object =
+        g_dbus_connection_register_object(bus, "/org/freedesktop/portal/desktop",
+                                          node->interfaces[0], &vtable, nullptr, nullptr, nullptr);
     const guint name = g_bus_own_name_on_connection(bus, "org.freedesktop.portal.Desktop",
                                                     G_BUS_NAME_OWNER_FLAGS_NONE, nullptr, nullptr,
                                                     nullptr, nullptr);
@@ -45,8 +47,8 @@ TEST(AppearancePortal, DarkStyleIsReadAndFollowed) {
     scheme = 2;  // prefer light, announced as the portal does
     g_dbus_connection_emit_signal(bus, nullptr, "/org/freedesktop/portal/desktop",
                                   "org.freedesktop.portal.Settings", "SettingChanged",
-                                  g_variant_new("(ssv)", "org.freedesktop.appearance", "color-scheme",
-                                                g_variant_new_uint32(scheme)),
+                                  g_variant_new("(ssv)", "org.freedesktop.appearance",
+                                                "color-scheme", g_variant_new_uint32(scheme)),
                                   nullptr);
     EXPECT_TRUE(spinUntil([&] { return !settings.isDark(); })) << "the change was not followed";
     EXPECT_EQ(changes, 2);

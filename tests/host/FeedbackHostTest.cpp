@@ -18,7 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void writePicture(const fs::path& file, int width, int height, const char* format, bool alpha = false) {
+void writePicture(const fs::path& file, int width, int height, const char* format,
+                  bool alpha = false) {
     GdkPixbuf* picture = gdk_pixbuf_new(GDK_COLORSPACE_RGB, alpha, 8, width, height);
     gdk_pixbuf_fill(picture, 0x3366ccff);
     ASSERT_TRUE(gdk_pixbuf_save(picture, file.c_str(), format, nullptr, nullptr));
@@ -35,7 +36,8 @@ std::optional<PixelSize> thumbSize(const Json& record) {
     guchar* jpeg = g_base64_decode(thumb.c_str() + prefix.size(), &length);
     GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("jpeg", nullptr);
     std::optional<PixelSize> size;
-    if (gdk_pixbuf_loader_write(loader, jpeg, length, nullptr) && gdk_pixbuf_loader_close(loader, nullptr)) {
+    if (gdk_pixbuf_loader_write(loader, jpeg, length, nullptr) &&
+        gdk_pixbuf_loader_close(loader, nullptr)) {
         GdkPixbuf* picture = gdk_pixbuf_loader_get_pixbuf(loader);
         size = PixelSize{gdk_pixbuf_get_width(picture), gdk_pixbuf_get_height(picture)};
     }
@@ -55,12 +57,18 @@ TEST(AttachmentRecords, ThumbnailsAndTypesFromGioAndGdkPixbuf) {
     std::ofstream(dir / "noextension") << "\x89PNG";
     std::ofstream(dir / "odd.zzqqx") << "x";
 
-    const struct { const char* name; const char* type; std::optional<PixelSize> thumb; } cases[] = {
-        {"photo.jpg", "image/jpeg", PixelSize{120, 90}}, {"wide.png", "image/png", PixelSize{120, 60}},
-        {"line.png", "image/png", PixelSize{120, 1}},    {"small.png", "image/png", PixelSize{119, 119}},
-        {"clip.mp4", "video/mp4", std::nullopt},         {"fake.png", "image/png", std::nullopt},
-        {"noextension", "application/octet-stream", std::nullopt},
-        {"odd.zzqqx", "application/octet-stream", std::nullopt}};
+    const struct {
+        const char* name;
+        const char* type;
+        std::optional<PixelSize> thumb;
+    } cases[] = {{"photo.jpg", "image/jpeg", PixelSize{120, 90}},
+                 {"wide.png", "image/png", PixelSize{120, 60}},
+                 {"line.png", "image/png", PixelSize{120, 1}},
+                 {"small.png", "image/png", PixelSize{119, 119}},
+                 {"clip.mp4", "video/mp4", std::nullopt},
+                 {"fake.png", "image/png", std::nullopt},
+                 {"noextension", "application/octet-stream", std::nullopt},
+                 {"odd.zzqqx", "application/octet-stream", std::nullopt}};
     GioFileTypes types;
     PixbufThumbnailer pictures;
     for (const auto& c : cases) {
@@ -84,9 +92,11 @@ void writeTurnedPhoto(const fs::path& file, int width, int height, int orientati
     ASSERT_TRUE(gdk_pixbuf_save_to_buffer(picture, &jpeg, &length, "jpeg", nullptr, nullptr));
     g_object_unref(picture);
     // APP1 "Exif": a big-endian TIFF header and one IFD entry, Orientation (0x0112), a SHORT.
-    const unsigned char exif[] = {0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42,
-                                  0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0,
-                                  static_cast<unsigned char>(orientation), 0, 0, 0, 0, 0, 0};
+    const unsigned char exif[] = {
+        0xFF, 0xE1, 0x00, 0x22, 'E', 'x', 'i', 'f', 0, 0,
+        'M',  'M',  0,    42,   0,   0,   0,   8,   0, 1,
+        0x01, 0x12, 0,    3,    0,   0,   0,   1,   0, static_cast<unsigned char>(orientation),
+        0,    0,    0,    0,    0,   0};
     std::ofstream out(file, std::ios::binary);
     out.write(jpeg, 2);  // SOI
     out.write(reinterpret_cast<const char*>(exif), sizeof exif);
@@ -109,7 +119,8 @@ TEST(AttachmentThumbnails, FollowTheOrientationAndLayTransparencyOnWhite) {
     auto decode = [](const std::optional<std::string>& jpeg) -> GdkPixbuf* {
         if (!jpeg) return nullptr;
         GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("jpeg", nullptr);
-        gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(jpeg->data()), jpeg->size(), nullptr);
+        gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(jpeg->data()), jpeg->size(),
+                                nullptr);
         gdk_pixbuf_loader_close(loader, nullptr);
         GdkPixbuf* picture = gdk_pixbuf_loader_get_pixbuf(loader);
         if (picture != nullptr) g_object_ref(picture);

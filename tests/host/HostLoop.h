@@ -19,6 +19,8 @@ inline bool spinUntil(const std::function<bool()>& done, double seconds = 10) {
 }
 
 // Lets the loop run for `seconds` so that whatever is under way can happen.
-inline void spinFor(double seconds) { spinUntil([] { return false; }, seconds); }
+inline void spinFor(double seconds) {
+    spinUntil([] { return false; }, seconds);
+}
 
 }  // namespace suite::gtk

@@ -10,15 +10,15 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <set>
 #include <memory>
+#include <set>
 
 #include "app/AppDelegate.h"
 #include "app/WindowRules.h"
-#include "platform/Files.h"
 #include "fakes/CommaLocale.h"
 #include "fakes/TempDir.h"
 #include "host/HostLoop.h"
+#include "platform/Files.h"
 #include "platform/curl/CurlHttpClient.h"
 #include "platform/gtk/GioFileTypes.h"
 #include "platform/gtk/GioLauncher.h"
@@ -53,7 +53,7 @@ std::filesystem::path axeScriptPath() {
 }
 
 class HostTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         start(SUITE_WEB_DIR);
         ASSERT_TRUE(spinUntil([&] { return pageState("typeof window.Suite") == "\"object\""; }, 20))
@@ -84,7 +84,8 @@ protected:
     std::string pageState(const std::string& expression) {
         // Shared with the callback, which may still come after this has given up waiting.
         auto result = std::make_shared<std::optional<std::optional<std::string>>>();
-        web().evaluateForResult(expression, [result](std::optional<std::string> json) { *result = json; });
+        web().evaluateForResult(expression,
+                                [result](std::optional<std::string> json) { *result = json; });
         if (!spinUntil([&] { return result->has_value(); }, 30)) return "";
         return (*result)->value_or("");
     }
@@ -120,7 +121,9 @@ TEST_F(HostTest, SchemeNavigationPolicyAndZoomAreWiredIntoTheEngine) {
     EXPECT_EQ(pageState("window.__fetched"), R"([200,"text/html; charset=utf-8","no-store"])");
 
     // Messages that are not actions reach the native side and change nothing.
-    pageState("for (const m of ['ready', [1], {}, {type: 5}, null]) window.webkit.messageHandlers.suite.postMessage(m); true");
+    pageState(
+        "for (const m of ['ready', [1], {}, {type: 5}, null]) "
+        "window.webkit.messageHandlers.suite.postMessage(m); true");
     pageState("window.__marker = 42; location.href = 'https://brenlow.example/'; true");
     pageState("window.open('suite://app/index.html'); true");
     spinFor(0.1);  // time for a navigation to happen
@@ -130,7 +133,9 @@ TEST_F(HostTest, SchemeNavigationPolicyAndZoomAreWiredIntoTheEngine) {
     // The user's zoom comes back with the window at the next start (the size sweep below checks
     // how it combines with the width's).
     delegate_->menuCommand(MenuCommand::ZoomIn);
-    ASSERT_TRUE(spinUntil([&] { return std::abs(web().zoom() - targetZoom(web().width(), 1.1)) < 1e-9; })) << web().zoom();
+    ASSERT_TRUE(spinUntil([&] {
+        return std::abs(web().zoom() - targetZoom(web().width(), 1.1)) < 1e-9;
+    })) << web().zoom();
     shell_.mainWindow()->rememberFrame();
     WindowSpec spec;
     spec.frameFile = scratch_ / "frame.json";
@@ -138,7 +143,8 @@ TEST_F(HostTest, SchemeNavigationPolicyAndZoomAreWiredIntoTheEngine) {
     GMenu* noMenus = g_menu_new();
     {
         GtkMainWindow next(gApp, spec, *delegate_, nullptr, G_MENU_MODEL(noMenus));
-        EXPECT_DOUBLE_EQ(next.rememberedUserZoom(), 1.1) << readWholeFile(spec.frameFile).value_or("");
+        EXPECT_DOUBLE_EQ(next.rememberedUserZoom(), 1.1)
+            << readWholeFile(spec.frameFile).value_or("");
     }
     g_object_unref(noMenus);
     delegate_->menuCommand(MenuCommand::ZoomReset);
@@ -148,7 +154,7 @@ TEST_F(HostTest, SchemeNavigationPolicyAndZoomAreWiredIntoTheEngine) {
 // Without the page's files the scheme serves nothing, not even other files on the machine, and
 // the window itself says what to do, in the interface language.
 class MissingPageTest : public HostTest, public ::testing::WithParamInterface<std::string> {
-protected:
+  protected:
     void SetUp() override {
         env_.values = {{"LANGUAGE", GetParam()}};
         start("");
@@ -156,19 +162,26 @@ protected:
 };
 
 TEST_P(MissingPageTest, SchemeServesNothingAndTheWindowSaysToReinstall) {
-    ASSERT_TRUE(spinUntil([&] { return pageState("location.href") == "\"suite://app/index.html\""; }));
-    pageState("window.__got = []; for (const p of ['index.html', 'etc/hostname', '../../etc/hostname'])"
-              " fetch('suite://app/' + p).then(r => window.__got.push(r.status)); true");
-    EXPECT_TRUE(spinUntil([&] { return pageState("window.__got") == "[404,404,404]"; })) << pageState("window.__got");
+    ASSERT_TRUE(
+        spinUntil([&] { return pageState("location.href") == "\"suite://app/index.html\""; }));
+    pageState(
+        "window.__got = []; for (const p of ['index.html', 'etc/hostname', '../../etc/hostname'])"
+        " fetch('suite://app/' + p).then(r => window.__got.push(r.status)); true");
+    EXPECT_TRUE(spinUntil([&] { return pageState("window.__got") == "[404,404,404]"; }))
+        << pageState("window.__got");
 
     std::vector<GtkWidget*> notices, widgets = {GTK_WIDGET(shell_.mainWindow()->gtkWindow())};
     for (std::size_t i = 0; i < widgets.size(); ++i) {
         if (gtk_widget_has_css_class(widgets[i], "talven-notice")) notices.push_back(widgets[i]);
-        for (GtkWidget* c = gtk_widget_get_first_child(widgets[i]); c; c = gtk_widget_get_next_sibling(c)) widgets.push_back(c);
+        for (GtkWidget* c = gtk_widget_get_first_child(widgets[i]); c;
+             c = gtk_widget_get_next_sibling(c))
+            widgets.push_back(c);
     }
     ASSERT_EQ(notices.size(), 1u);
     const bool ar = GetParam() == "ar";
-    EXPECT_NE(std::string(gtk_label_get_text(GTK_LABEL(notices[0]))).find(ar ? "إعادة تثبيت" : "reinstall"), std::string::npos);
+    EXPECT_NE(std::string(gtk_label_get_text(GTK_LABEL(notices[0])))
+                  .find(ar ? "إعادة تثبيت" : "reinstall"),
+              std::string::npos);
     EXPECT_EQ(gtk_widget_get_direction(notices[0]), ar ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
     EXPECT_TRUE(gtk_widget_is_visible(notices[0]));
 }
@@ -178,25 +191,36 @@ INSTANTIATE_TEST_SUITE_P(InterfaceLanguages, MissingPageTest, ::testing::Values(
 // The page with the demo's sample products; every event below is the test's, since outside demo
 // mode the page plays nothing itself and the native side, still in demo mode, acts on nothing.
 class PageTest : public HostTest {
-protected:
+  protected:
     void SetUp() override {
         HostTest::SetUp();
-        ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelectorAll('[data-product]').length > 0") == "true"; }, 60))
+        ASSERT_TRUE(spinUntil(
+            [&] {
+                return pageState("document.querySelectorAll('[data-product]').length > 0") ==
+                       "true";
+            },
+            60))
             << "the products never appeared";
     }
 
     // Plays "init" again in `lang`, as a restart would, then the system's appearance. Without
     // `packages`, as a native side from before the package kinds.
     void reinit(const std::string& lang, bool dark, bool demo, const Json& packages = nullptr) {
-        Json init = {{"type", "init"}, {"platform", "linux"}, {"version", "9.8.7"}, {"demo", demo},
+        Json init = {{"type", "init"},
+                     {"platform", "linux"},
+                     {"version", "9.8.7"},
+                     {"demo", demo},
                      {"vendorHost", "brenlow.example"},
-                     {"settings", Json{{"lang", lang}}}, {"osLang", "en"}, {"osDark", false},
+                     {"settings", Json{{"lang", lang}}},
+                     {"osLang", "en"},
+                     {"osDark", false},
                      {"reduceMotion", false}};
         if (!packages.is_null()) init["packages"] = packages;
         delegate_->send(init);
         delegate_->send({{"type", "appearance"}, {"osDark", dark}, {"reduceMotion", dark}});
         ASSERT_TRUE(spinUntil([&] {
-            return pageState("document.documentElement.lang + document.documentElement.dataset.theme") ==
+            return pageState(
+                       "document.documentElement.lang + document.documentElement.dataset.theme") ==
                    "\"" + lang + (dark ? "dark" : "light") + "\"";
         }));
     }
@@ -217,7 +241,8 @@ protected:
                     nodes: rule.nodes.map((n) => `${n.target.join(' ')}: ${n.failureSummary ?? ''}`) }));
                 window.__axe = { violations: brief(r.violations), incomplete: brief(r.incomplete) };
             }, (e) => { window.__axe = { violations: [String(e)], incomplete: [] }; }); true)");
-        if (!spinUntil([&] { return pageState("window.__axe !== null") == "true"; }, 60)) return {{"violations", "axe never answered"}};
+        if (!spinUntil([&] { return pageState("window.__axe !== null") == "true"; }, 60))
+            return {{"violations", "axe never answered"}};
         return Json::parse(pageState("window.__axe"));
     }
 
@@ -231,15 +256,18 @@ protected:
         for (const auto& step : steps) {
             if (!step.click.empty()) click(step.click);
             if (!step.event.is_null()) delegate_->send(step.event);
-            EXPECT_TRUE(spinUntil([&] { return text(step.selector).find(step.expected) != std::string::npos; }))
-                << step.expected << " — shown: " << text(step.selector);
+            EXPECT_TRUE(spinUntil([&] {
+                return text(step.selector).find(step.expected) != std::string::npos;
+            })) << step.expected
+                << " — shown: " << text(step.selector);
         }
     }
 };
 
 TEST_F(PageTest, InstallShowsEveryPhaseAndOutcome) {
     reinit("en", false, false);
-    const std::string row = "[data-product=\"talven.capture\"]", poll = "[data-product=\"talven.addin.poll\"]";
+    const std::string row = "[data-product=\"talven.capture\"]",
+                      poll = "[data-product=\"talven.addin.poll\"]";
     auto progress = [](const std::string& phase, double pct) {
         return Json{{"type", "progress"}, {"id", "talven.capture"}, {"phase", phase}, {"pct", pct}};
     };
@@ -253,38 +281,47 @@ TEST_F(PageTest, InstallShowsEveryPhaseAndOutcome) {
         {"", progress("download", 37.5), row + " .progress-text", "38% · 36.3 MB of 96.9 MB"},
         {"", progress("password", 100), row + " .progress-text", "administrator password"},
         {"", Json(), "title", "Installing 1 of 1 — TALVEN™ Suite"},
-        {"", result("talven.capture", true, "2.0.1"), row + " .product-outcome", "Installed version \u20662.0.1\u2069."},
+        {"", result("talven.capture", true, "2.0.1"), row + " .product-outcome",
+         "Installed version \u20662.0.1\u2069."},
         {"", Json(), "[data-batch-text]", "everything was installed (1 of 1)"},
         // A result from a hand-off that ends after this page forgot the batch starts a new one.
-        {"", result("talven.addin.poll", false, "cancelled"), poll + " .product-outcome", "Cancelled"},
+        {"", result("talven.addin.poll", false, "cancelled"), poll + " .product-outcome",
+         "Cancelled"},
         {"", Json(), "[data-batch-text]", "0 of 1 installed, 1 not installed"},
         {poll + " [data-retry]", Json(), poll + " .progress-text", "Waiting to start"},
     });
     EXPECT_EQ(pageState("document.querySelector('" + row + " [data-progress]').hidden"), "true");
     // The retry runs: the window's own title, which the task switcher shows, counts it.
     EXPECT_TRUE(spinUntil([&] {
-        return std::string(gtk_window_get_title(shell_.mainWindow()->gtkWindow())) == "Installing 1 of 1 — TALVEN™ Suite";
+        return std::string(gtk_window_get_title(shell_.mainWindow()->gtkWindow())) ==
+               "Installing 1 of 1 — TALVEN™ Suite";
     })) << gtk_window_get_title(shell_.mainWindow()->gtkWindow());
 }
 
 // What this system cannot install says so on its row and offers nothing to select or install.
 TEST_F(PageTest, ProductsThisSystemCannotInstallOfferNoInstallControls) {
-    const std::string timer = "[data-product=\"talven.addin.timer\"]", presenter = "[data-product=\"talven.presenter\"]";
+    const std::string timer = "[data-product=\"talven.addin.timer\"]",
+                      presenter = "[data-product=\"talven.presenter\"]";
     // The install buttons above the list, and the row's own controls, that are on screen.
     auto visibleControls = [&](const std::string& id) {
-        return pageState("[...document.querySelectorAll('[data-product-toolbar], [data-product=\"" + id +
-                         "\"] :is([data-select], [data-retry], [data-open])')].filter(e => e.checkVisibility()).length");
+        return pageState("[...document.querySelectorAll('[data-product-toolbar], [data-product=\"" +
+                         id +
+                         "\"] :is([data-select], [data-retry], [data-open])')].filter(e => "
+                         "e.checkVisibility()).length");
     };
     reinit("en", false, false, "deb");
     play({{"", Json(), timer + " [data-state-badge]", "Not available for this system"}});
-    EXPECT_EQ(visibleControls("talven.addin.timer"), "1") << "only the toolbar, for the other products";
-    EXPECT_EQ(pageState("document.querySelector('" + timer + " .product-facts').checkVisibility()"), "false");
+    EXPECT_EQ(visibleControls("talven.addin.timer"), "1")
+        << "only the toolbar, for the other products";
+    EXPECT_EQ(pageState("document.querySelector('" + timer + " .product-facts').checkVisibility()"),
+              "false");
 
     reinit("ar", false, false, "");
     play({{"", Json(), presenter + " [data-state-badge]", "التثبيت غير مدعوم على هذا النظام"},
           {"", Json(), "[data-unsupported-notice]", "التثبيت غير مدعوم على هذا النظام"}});
     EXPECT_EQ(visibleControls("talven.presenter"), "0");
-    EXPECT_EQ(pageState("document.querySelector('[data-unsupported-notice]').checkVisibility()"), "true");
+    EXPECT_EQ(pageState("document.querySelector('[data-unsupported-notice]').checkVisibility()"),
+              "true");
 }
 
 // A catalog longer than the page reads: its first products are listed, and a notice says so.
@@ -300,8 +337,11 @@ TEST_F(PageTest, LongCatalogIsCutWithANotice) {
         Suite.receive({ type: 'catalog', ok: true, text: JSON.stringify({ version: 1, products }) });
         return true; })())");
     delegate_->send({{"type", "scanned"}, {"installed", Json::object()}});
-    ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelectorAll('[data-product]').length") == "2000"; }, 60));
-    EXPECT_EQ(pageState("document.querySelector('[data-capped-notice]').checkVisibility()"), "true");
+    ASSERT_TRUE(spinUntil(
+        [&] { return pageState("document.querySelectorAll('[data-product]').length") == "2000"; },
+        60));
+    EXPECT_EQ(pageState("document.querySelector('[data-capped-notice]').checkVisibility()"),
+              "true");
     EXPECT_NE(text("[data-capped-notice]").find("تُعرض أول 2000 منتج فقط"), std::string::npos);
 }
 
@@ -310,17 +350,32 @@ TEST_F(PageTest, FeedbackShowsAttachmentsProgressAndEachOutcome) {
     click("[data-view=feedback]");
     // A 1x1 PNG as the picture's thumbnail.
     const std::string png =
-        "data:image/png;base64,iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwAFBQIAX8jx0gAAAABJRU5ErkJggg==";
-    delegate_->send({{"type", "picked"},
-                     {"files", Json::array({{{"id", "P1"}, {"name", "shot.png"}, {"size", 2048}, {"type", "image/png"},
-                                             {"thumb", png}},
-                                            {{"id", "P2"}, {"name", "clip.mov"}, {"size", 5000000}, {"type", "video/quicktime"}},
-                                            {{"id", "P3"}, {"name", "gone.png"}, {"size", 1}, {"type", "image/png"}}})}});
-    ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelectorAll('[data-file]').length") == "3"; }));
+        "data:image/"
+        "png;base64,"
+        "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwAFBQIAX8jx0gAAAABJRU5Erk"
+        "Jggg==";
+    delegate_->send(
+        {{"type", "picked"},
+         {"files",
+          Json::array(
+              {{{"id", "P1"},
+                {"name", "shot.png"},
+                {"size", 2048},
+                {"type", "image/png"},
+                {"thumb", png}},
+               {{"id", "P2"}, {"name", "clip.mov"}, {"size", 5000000}, {"type", "video/quicktime"}},
+               {{"id", "P3"}, {"name", "gone.png"}, {"size", 1}, {"type", "image/png"}}})}});
+    ASSERT_TRUE(spinUntil(
+        [&] { return pageState("document.querySelectorAll('[data-file]').length") == "3"; }));
     // Decoded, so the page's content policy let the data address through.
-    EXPECT_TRUE(spinUntil([&] { return pageState("document.querySelector('[data-file=P1] img').naturalWidth") == "1"; }, 5));
+    EXPECT_TRUE(spinUntil(
+        [&] {
+            return pageState("document.querySelector('[data-file=P1] img').naturalWidth") == "1";
+        },
+        5));
     click("[data-file=P3] [data-remove]");
-    ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelectorAll('[data-file]').length") == "2"; }));
+    ASSERT_TRUE(spinUntil(
+        [&] { return pageState("document.querySelectorAll('[data-file]').length") == "2"; }));
 
     pageState(
         "(() => { const m = document.querySelector('[data-field=message]'); m.value = 'Hello';"
@@ -331,7 +386,8 @@ TEST_F(PageTest, FeedbackShowsAttachmentsProgressAndEachOutcome) {
     };
     // A retry that was not sent would leave the earlier outcome: a late result changes nothing.
     play({
-        {"[data-action=send-feedback]", Json{{"type", "feedbackProgress"}, {"pct", 42.4}}, "[data-send-text]", "Sending… 42%"},
+        {"[data-action=send-feedback]", Json{{"type", "feedbackProgress"}, {"pct", 42.4}},
+         "[data-send-text]", "Sending… 42%"},
         {"", result(false, "offline"), outcome, "You seem to be offline"},
         {"[data-action=feedback-retry]", result(false, "send"), outcome, "could not be sent"},
     });
@@ -348,8 +404,9 @@ TEST_F(PageTest, FeedbackShowsAttachmentsProgressAndEachOutcome) {
 TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
     const std::filesystem::path axePath = axeScriptPath();
     const std::string axe = readWholeFile(axePath).value_or("");
-    ASSERT_FALSE(axe.empty()) << "axe-core is missing at " << axePath
-                              << ": run scripts/install-deps.sh (or set SUITE_AXE_JS to axe.min.js)";
+    ASSERT_FALSE(axe.empty())
+        << "axe-core is missing at " << axePath
+        << ": run scripts/install-deps.sh (or set SUITE_AXE_JS to axe.min.js)";
     pageState(axe + "\n;true");
     ASSERT_EQ(pageState("typeof axe.run"), "\"function\"");
     const std::string probe = R"((() => {
@@ -365,9 +422,10 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
                  dir: document.documentElement.dir, background: getComputedStyle(document.body).backgroundColor };
     })())";
     const std::string capture = "[data-product=\"talven.capture\"]";
-    const std::string fields = "(m, e) => { for (const [f, v] of [['message', m], ['email', e]]) {"
-                               " const el = document.querySelector(`[data-field=${f}]`); el.value = v;"
-                               " el.dispatchEvent(new Event('input')); } }";
+    const std::string fields =
+        "(m, e) => { for (const [f, v] of [['message', m], ['email', e]]) {"
+        " const el = document.querySelector(`[data-field=${f}]`); el.value = v;"
+        " el.dispatchEvent(new Event('input')); } }";
     // Each view as a user gets to it, in the order the walk takes them; `ready` says it is on show.
     struct View {
         std::string name, js, ready;
@@ -376,20 +434,36 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
     const std::vector<View> views = {
         {"products after a check", "Suite.receive({type: 'checkNow'})",
          "!Suite.snapshot().check.running && Suite.snapshot().catalog.error === null"},
-        {"installing", "document.querySelector('" + capture + " [data-install]').click()",
+        {"installing",
+         "document.querySelector('" + capture + " [data-install]').click()",
          "document.querySelector('" + capture + "').dataset.install === 'download'",
          {{"type", "progress"}, {"id", "talven.capture"}, {"phase", "download"}, {"pct", 37.5}}},
-        {"results with failures", "", "(d => !d.hidden && (d.open = true))(document.querySelector('" + capture + " [data-failure-details]'))",
-         {{"type", "result"}, {"id", "talven.capture"}, {"ok", false}, {"error", "download"}, {"reason", "timeout"}}},
-        {"offline", "document.querySelector('[data-action=dismiss-batch]').click();"
-                    "Suite.receive({type: 'checkNow'}); Suite.receive({type: 'catalog', ok: false, offline: true})",
-         "!Suite.snapshot().check.running && !document.querySelector('[data-catalog-notice]').hidden"
+        {"results with failures",
+         "",
+         "(d => !d.hidden && (d.open = true))(document.querySelector('" + capture +
+             " [data-failure-details]'))",
+         {{"type", "result"},
+          {"id", "talven.capture"},
+          {"ok", false},
+          {"error", "download"},
+          {"reason", "timeout"}}},
+        {"offline",
+         "document.querySelector('[data-action=dismiss-batch]').click();"
+         "Suite.receive({type: 'checkNow'}); Suite.receive({type: 'catalog', ok: false, offline: "
+         "true})",
+         "!Suite.snapshot().check.running && "
+         "!document.querySelector('[data-catalog-notice]').hidden"
          " && document.querySelector('[data-headline]').hidden"},
         {"settings", "document.querySelector('[data-view=settings]').click()", "true"},
         {"feedback, empty", "document.querySelector('[data-view=feedback]').click()", "true"},
-        {"feedback, invalid", "(" + fields + ")('', 'nope'); document.querySelector('[data-action=send-feedback]').click()",
+        {"feedback, invalid",
+         "(" + fields +
+             ")('', 'nope'); document.querySelector('[data-action=send-feedback]').click()",
          "!document.querySelector('[data-error=email]').hidden"},
-        {"feedback, sending", "(" + fields + ")('Hello', 'lina@example.com'); document.querySelector('[data-action=send-feedback]').click()",
+        {"feedback, sending",
+         "(" + fields +
+             ")('Hello', 'lina@example.com'); "
+             "document.querySelector('[data-action=send-feedback]').click()",
          "!document.querySelector('[data-send-progress]').hidden"},
     };
     std::map<std::string, std::set<std::string>> incomplete;  // rule → where
@@ -405,15 +479,24 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
                 if (!view.js.empty()) pageState(view.js + "; true");
                 if (!view.event.is_null()) delegate_->send(view.event);
                 // Colours in the middle of a transition are neither the old nor the new ones.
-                ASSERT_TRUE(spinUntil([&] {
-                    return pageState("!!(" + view.ready + ") && !document.getAnimations().some(a => a instanceof CSSTransition)") == "true";
-                }, 20));
+                ASSERT_TRUE(spinUntil(
+                    [&] {
+                        return pageState("!!(" + view.ready +
+                                         ") && !document.getAnimations().some(a => a instanceof "
+                                         "CSSTransition)") == "true";
+                    },
+                    20));
                 const Json found = axeFindings();
                 EXPECT_EQ(found["violations"], Json::array()) << found["violations"].dump(1);
-                for (const auto& rule : found["incomplete"]) incomplete[rule["id"].get<std::string>()].insert(where);
+                for (const auto& rule : found["incomplete"])
+                    incomplete[rule["id"].get<std::string>()].insert(where);
                 EXPECT_EQ(Json::parse(pageState(probe)),
-                          (Json{{"key", ""}, {"braces", false}, {"underStrip", 0}, {"dir", lang == "ar" ? "rtl" : "ltr"},
-                                {"sidebarRight", lang == "ar"}, {"background", dark ? "rgb(10, 15, 26)" : "rgb(246, 247, 249)"}}));
+                          (Json{{"key", ""},
+                                {"braces", false},
+                                {"underStrip", 0},
+                                {"dir", lang == "ar" ? "rtl" : "ltr"},
+                                {"sidebarRight", lang == "ar"},
+                                {"background", dark ? "rgb(10, 15, 26)" : "rgb(246, 247, 249)"}}));
             }
             // The sending form ends, so the next round starts from an empty one.
             delegate_->send({{"type", "feedbackResult"}, {"ok", true}, {"error", ""}});
@@ -421,8 +504,8 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
         }
     }
     for (const auto& [rule, where] : incomplete) {
-        std::cout << "[ axe     ] incomplete (for a person to judge): " << rule << " in " << where.size() << " views, e.g. "
-                  << *where.begin() << "\n";
+        std::cout << "[ axe     ] incomplete (for a person to judge): " << rule << " in "
+                  << where.size() << " views, e.g. " << *where.begin() << "\n";
     }
 }
 
@@ -433,9 +516,15 @@ TEST_F(PageTest, EveryControlCanBeReachedAtEverySizeAndZoom) {
     // A failed row, so that its retry, details and log link are among the controls.
     const std::string capture = "[data-product=\"talven.capture\"]";
     click(capture + " [data-install]");
-    delegate_->send({{"type", "result"}, {"id", "talven.capture"}, {"ok", false}, {"error", "download"}, {"reason", "timeout"}});
-    ASSERT_TRUE(spinUntil([&] { return pageState("(d => !d.hidden && (d.open = true))(document.querySelector('" + capture +
-                                                 " [data-failure-details]'))") == "true"; }));
+    delegate_->send({{"type", "result"},
+                     {"id", "talven.capture"},
+                     {"ok", false},
+                     {"error", "download"},
+                     {"reason", "timeout"}});
+    ASSERT_TRUE(spinUntil([&] {
+        return pageState("(d => !d.hidden && (d.open = true))(document.querySelector('" + capture +
+                         " [data-failure-details]'))") == "true";
+    }));
     // → how many controls were tried, and those missed. `band` is the native drag strip's height in
     // the page's pixels: it lies over the page and takes the clicks there.
     const std::string reach = R"(((band) => {
@@ -456,24 +545,32 @@ TEST_F(PageTest, EveryControlCanBeReachedAtEverySizeAndZoom) {
         return { tried: controls.length, missed };
     }))";
     GtkWidget* view = web().widget();
-    for (const auto& size : std::vector<std::pair<int, int>>{{900, 600}, {2400, 700}, {3840, 1000}, {1000, 2000}}) {
+    for (const auto& size :
+         std::vector<std::pair<int, int>>{{900, 600}, {2400, 700}, {3840, 1000}, {1000, 2000}}) {
         // Named copies: clang does not let the waits' lambdas capture structured bindings.
         const int width = size.first, height = size.second;
         shell_.mainWindow()->setContentSize(width, height);
         for (const double userZoom : {1.0, 2.0}) {
             delegate_->menuCommand(MenuCommand::ZoomReset);
             // 110, 125, 150, 175, 200 %
-            for (int step = 0; step < 5 && userZoom > 1; ++step) delegate_->menuCommand(MenuCommand::ZoomIn);
+            for (int step = 0; step < 5 && userZoom > 1; ++step)
+                delegate_->menuCommand(MenuCommand::ZoomIn);
             const double zoom = targetZoom(width, userZoom);
             ASSERT_TRUE(spinUntil([&] {
-                return gtk_widget_get_width(view) == width && gtk_widget_get_height(view) == height &&
+                return gtk_widget_get_width(view) == width &&
+                       gtk_widget_get_height(view) == height &&
                        std::abs(web().zoom() - zoom) < 1e-3 &&
-                       pageState("Math.abs(innerWidth * " + std::to_string(zoom) + " - " + std::to_string(width) + ") < 2") == "true";
-            })) << width << "x" << height << " zoom " << web().zoom() << " of " << zoom << ", page " << pageState("[innerWidth, innerHeight]");
+                       pageState("Math.abs(innerWidth * " + std::to_string(zoom) + " - " +
+                                 std::to_string(width) + ") < 2") == "true";
+            })) << width
+                << "x" << height << " zoom " << web().zoom() << " of " << zoom << ", page "
+                << pageState("[innerWidth, innerHeight]");
             for (const std::string panel : {"products", "feedback", "settings"}) {
-                SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " at " + std::to_string(zoom) + ", " + panel);
+                SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " at " +
+                             std::to_string(zoom) + ", " + panel);
                 click("[data-view=" + panel + "]");
-                const Json found = Json::parse(pageState(reach + "(" + std::to_string(28 / zoom) + ")"));
+                const Json found =
+                    Json::parse(pageState(reach + "(" + std::to_string(28 / zoom) + ")"));
                 EXPECT_GE(found["tried"].get<int>(), 10);
                 EXPECT_EQ(found["missed"], Json::array()) << found["missed"].dump(1);
             }
@@ -485,9 +582,14 @@ TEST_F(PageTest, EveryControlCanBeReachedAtEverySizeAndZoom) {
 // and pressed with Enter; after each step the focus is on a visible control, never on the page.
 TEST_F(PageTest, KeyboardWalkLeavesTheFocusOnAVisibleControl) {
     auto failed = [](const std::string& reason) {
-        return Json{{"type", "result"}, {"id", "talven.capture"}, {"ok", false}, {"error", "download"}, {"reason", reason}};
+        return Json{{"type", "result"},
+                    {"id", "talven.capture"},
+                    {"ok", false},
+                    {"error", "download"},
+                    {"reason", reason}};
     };
-    const Json installed = {{"type", "result"}, {"id", "talven.capture"}, {"ok", true}, {"version", "2.0.1"}};
+    const Json installed = {
+        {"type", "result"}, {"id", "talven.capture"}, {"ok", true}, {"version", "2.0.1"}};
     const std::string capture = "[data-product=\"talven.capture\"]";
     struct Press {
         std::string key, control;
@@ -495,33 +597,55 @@ TEST_F(PageTest, KeyboardWalkLeavesTheFocusOnAVisibleControl) {
         std::string shown, focus;  // waits until `shown` is on screen; `focus` is where it must be
     };
     const std::vector<Press> walk = {
-        {"Enter", "[data-action=check]", Json(), "[data-action=check]:not([aria-busy=true])", "[data-action=check]"},
-        {"Enter", capture + " [data-install]", Json(), capture + " [data-progress]", capture + " .product-status"},
+        {"Enter", "[data-action=check]", Json(), "[data-action=check]:not([aria-busy=true])",
+         "[data-action=check]"},
+        {"Enter", capture + " [data-install]", Json(), capture + " [data-progress]",
+         capture + " .product-status"},
         {"", "", failed("timeout"), "[data-action=retry-failed]", capture + " .product-status"},
-        {" ", "[data-action=retry-failed]", installed, "[data-batch][data-state=ok]", "[data-batch]"},
-        {"Enter", "[data-action=dismiss-batch]", Json(), "[data-product-toolbar]", ":is([data-action=update-all], [data-action=check])"},
+        {" ", "[data-action=retry-failed]", installed, "[data-batch][data-state=ok]",
+         "[data-batch]"},
+        {"Enter", "[data-action=dismiss-batch]", Json(), "[data-product-toolbar]",
+         ":is([data-action=update-all], [data-action=check])"},
         {"Enter", "[data-view=feedback]", Json(), "[data-panel=feedback]", "[data-view=feedback]"},
-        {"Enter", "[data-action=send-feedback]", Json(), "[data-error=message]", "[data-field=message]"},
-        {"Enter", "[data-action=send-feedback]", Json(), "[data-send-progress]", "[data-send-progress]"},
-        {"", "", {{"type", "feedbackResult"}, {"ok", true}, {"error", ""}}, "[data-feedback-outcome]", "[data-feedback-outcome]"},
+        {"Enter", "[data-action=send-feedback]", Json(), "[data-error=message]",
+         "[data-field=message]"},
+        {"Enter", "[data-action=send-feedback]", Json(), "[data-send-progress]",
+         "[data-send-progress]"},
+        {"",
+         "",
+         {{"type", "feedbackResult"}, {"ok", true}, {"error", ""}},
+         "[data-feedback-outcome]",
+         "[data-feedback-outcome]"},
     };
     reinit("en", false, false);
     for (const auto& press : walk) {
         SCOPED_TRACE(press.control + " then " + press.shown);
-        if (press.control == "[data-action=send-feedback]" && press.shown == "[data-send-progress]") {
-            pageState("(m => { m.value = 'Hello'; m.dispatchEvent(new Event('input')); })(document.querySelector('[data-field=message]')); true");
+        if (press.control == "[data-action=send-feedback]" &&
+            press.shown == "[data-send-progress]") {
+            pageState(
+                "(m => { m.value = 'Hello'; m.dispatchEvent(new Event('input')); "
+                "})(document.querySelector('[data-field=message]')); true");
         }
         if (!press.control.empty()) {
             // A synthetic key event moves nothing by itself: the focus goes where Tab would put
             // it, and the key's activation is the click the engine makes of Enter or Space.
-            pageState("(e => { e.focus(); if (e.dispatchEvent(new KeyboardEvent('keydown', {key: '" + press.key +
-                      "', bubbles: true, cancelable: true}))) e.click(); })(document.querySelector('" + press.control + "')); true");
+            pageState(
+                "(e => { e.focus(); if (e.dispatchEvent(new KeyboardEvent('keydown', {key: '" +
+                press.key +
+                "', bubbles: true, cancelable: true}))) e.click(); })(document.querySelector('" +
+                press.control + "')); true");
         }
         if (!press.event.is_null()) delegate_->send(press.event);
-        ASSERT_TRUE(spinUntil([&] { return pageState("document.querySelector('" + press.shown + "')?.checkVisibility() === true") == "true"; }));
+        ASSERT_TRUE(spinUntil([&] {
+            return pageState("document.querySelector('" + press.shown +
+                             "')?.checkVisibility() === true") == "true";
+        }));
         spinFor(0.05);  // the views move the focus after the state has rendered
-        EXPECT_EQ(pageState("(a => a.matches('" + press.focus + "') && a.checkVisibility() && a.getBoundingClientRect().bottom > 0 "
-                            "&& a.getBoundingClientRect().top < innerHeight)(document.activeElement)"), "true")
+        EXPECT_EQ(
+            pageState("(a => a.matches('" + press.focus +
+                      "') && a.checkVisibility() && a.getBoundingClientRect().bottom > 0 "
+                      "&& a.getBoundingClientRect().top < innerHeight)(document.activeElement)"),
+            "true")
             << "focus on " << pageState("document.activeElement.outerHTML.slice(0, 120)");
     }
 }
@@ -560,10 +684,14 @@ TEST_F(PageTest, PageWhoseProcessIsKilledComesBackWithItsStateFromInit) {
     ASSERT_FALSE(processes.empty()) << "no content process of this test was found";
     for (pid_t pid : processes) kill(pid, SIGKILL);
     // A new page asked again with "ready", got "init", and checked again: the products are back.
-    EXPECT_TRUE(spinUntil([&] {
-        return pageState("window.__marker === undefined && "
-                         "document.querySelectorAll('[data-product]').length > 0") == "true";
-    }, 60)) << "the page did not come back";
+    EXPECT_TRUE(spinUntil(
+        [&] {
+            return pageState(
+                       "window.__marker === undefined && "
+                       "document.querySelectorAll('[data-product]').length > 0") == "true";
+        },
+        60))
+        << "the page did not come back";
     EXPECT_EQ(pageState("document.documentElement.lang"), "\"en\"");
 }
 
@@ -651,7 +779,8 @@ TEST(PreferredLanguages, ComeFromTheLocaleVariablesGLibReads) {
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    suite::gtk::gApp = gtk_application_new("com.brenlow.talven.suite.hosttest", G_APPLICATION_NON_UNIQUE);
+    suite::gtk::gApp =
+        gtk_application_new("com.brenlow.talven.suite.hosttest", G_APPLICATION_NON_UNIQUE);
     if (!g_application_register(G_APPLICATION(suite::gtk::gApp), nullptr, nullptr)) return 1;
     const int status = RUN_ALL_TESTS();
     g_object_unref(suite::gtk::gApp);

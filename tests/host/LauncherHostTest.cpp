@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/Files.h"
 #include "fakes/TempDir.h"
 #include "host/HostLoop.h"
+#include "platform/Files.h"
 #include "platform/debian/DebianPackageSystem.h"
 #include "platform/gtk/GioLauncher.h"
 
@@ -60,7 +60,8 @@ TEST(OpenWithDefaultHandler, GivesTheInstallLogToTheDesktopsTextProgram) {
         << "[Default Applications]\ntext/plain=com.brenlow.HostTestReader.desktop\n"
            "text/x-log=com.brenlow.HostTestReader.desktop\n";
     GioLauncher launcher;
-    ASSERT_TRUE(spinUntil([&] { return launcher.openWithDefaultHandler(log.string()) != nullptr; }, 10));
+    ASSERT_TRUE(
+        spinUntil([&] { return launcher.openWithDefaultHandler(log.string()) != nullptr; }, 10));
     EXPECT_TRUE(spinUntil([&] { return readWholeFile(said).value_or("") == log.string() + "\n"; }))
         << readWholeFile(said).value_or("(nothing)");
 }

@@ -5,10 +5,10 @@
 
 #include <fstream>
 
-#include "platform/Files.h"
 #include "fakes/TempDir.h"
 #include "host/HostLoop.h"
 #include "notify/LoginItem.h"
+#include "platform/Files.h"
 
 namespace suite::gtk {
 namespace {

@@ -1,7 +1,7 @@
 // Notifications through GIO for real, shown by a small notification server of our own on the
 // test's private session bus.
-#include <gtk/gtk.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
 
 #include <string>
 #include <vector>
@@ -31,7 +31,7 @@ constexpr const char* kServerXml = R"(<node><interface name="org.freedesktop.Not
 // The desktop notification service as far as GIO uses it: it numbers what it is asked to show,
 // keeps what it was told, and can press a button or the notification itself.
 class FakeNotificationServer {
-public:
+  public:
     struct Shown {
         guint32 id = 0;
         guint32 replaces = 0;
@@ -43,8 +43,9 @@ public:
         gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
         // A connection of its own, so that GIO's calls really travel through the bus.
         connection_ = g_dbus_connection_new_for_address_sync(
-            address, GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            address,
+            GDBusConnectionFlags(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                 G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
             nullptr, nullptr, nullptr);
         g_free(address);
         if (connection_ == nullptr) return;
@@ -82,7 +83,7 @@ public:
     std::vector<Shown> shown;
     bool owned = false;  // the service's name is ours
 
-private:
+  private:
     static void onCall(GDBusConnection*, const gchar*, const gchar*, const gchar*,
                        const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation,
                        gpointer data) {

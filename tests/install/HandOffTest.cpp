@@ -60,7 +60,9 @@ TEST(HandOff, ReturnCheckSettlesEachEntryByItsProductAndItsOwnInstaller) {
     auto unjudged = h.handOver({{"id", "c"}, {"group", "font"}, {"version", 7}}, "c.pkg");
     auto closed = h.handOver(appItem("d", "D.app"), "d.pkg");
     // Not an application, but with something to look for: its installer closing proves nothing.
-    h.handOver({{"id", "e"}, {"group", "addin"}, {"version", "1.0"},
+    h.handOver({{"id", "e"},
+                {"group", "addin"},
+                {"version", "1.0"},
                 {"detect", {{"receipts", {"com.brenlow.e"}}}}},
                "e.pkg");
     ASSERT_EQ(h.launcher.handlers.size(), 6u);

@@ -10,9 +10,9 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/Files.h"
 #include "fakes/TempDir.h"
 #include "install/InstallLog.h"
+#include "platform/Files.h"
 
 namespace suite {
 namespace {
@@ -95,7 +95,10 @@ TEST(QuotedForLog, EscapesQuotesBackslashesAndControls) {
         // Printable text beyond ASCII, the line separator included, stays as it is.
         {"يريد ™ \xC2\xA0\xE2\x80\xA8", "\"يريد ™ \xC2\xA0\xE2\x80\xA8\""},
         // A byte that is not UTF-8 becomes the replacement character.
-        {"a\xff" "b\xC2", "\"a\xEF\xBF\xBD" "b\xEF\xBF\xBD\""},
+        {"a\xff"
+         "b\xC2",
+         "\"a\xEF\xBF\xBD"
+         "b\xEF\xBF\xBD\""},
     };
     for (const auto& [in, out] : cases) EXPECT_EQ(quotedForLog(in), out) << in;
 }
@@ -104,11 +107,20 @@ TEST(OutputLines, SplitAtEveryLineBreakAndTrimmed) {
     using Lines = std::set<std::string>;
     EXPECT_TRUE(outputLines(" \n\t\r\n").empty());
     // CR, LF, CRLF, U+000B, U+000C, U+0085, U+2028, U+2029 break lines; U+2027 does not.
-    EXPECT_EQ(outputLines("A\r\nB\rC\x0B" "D\x0C" "E\xC2\x85" "F\xE2\x80\xA8" "G\xE2\x80\xA9" "H\n"
-                          "I\xE2\x80\xA7" "J"),
-              (Lines{"A", "B", "C", "D", "E", "F", "G", "H", "I\xE2\x80\xA7" "J"}));
+    EXPECT_EQ(outputLines("A\r\nB\rC\x0B"
+                          "D\x0C"
+                          "E\xC2\x85"
+                          "F\xE2\x80\xA8"
+                          "G\xE2\x80\xA9"
+                          "H\n"
+                          "I\xE2\x80\xA7"
+                          "J"),
+              (Lines{"A", "B", "C", "D", "E", "F", "G", "H",
+                     "I\xE2\x80\xA7"
+                     "J"}));
     // Blanks, tabs and Unicode spaces go from both ends; inner ones stay.
-    EXPECT_EQ(outputLines(" \tOK:3 \xC2\xA0\xE2\x80\x80\xE3\x80\x80\n\xE2\x80\x8A" "a b\t"),
+    EXPECT_EQ(outputLines(" \tOK:3 \xC2\xA0\xE2\x80\x80\xE3\x80\x80\n\xE2\x80\x8A"
+                          "a b\t"),
               (Lines{"OK:3", "a b"}));
     // Text that is not UTF-8 is split where it can be and does not break anything.
     EXPECT_EQ(outputLines("\xff OK:4\n\xE2\x80"), (Lines{"\xff OK:4", "\xE2\x80"}));

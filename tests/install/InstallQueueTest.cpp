@@ -3,9 +3,9 @@
 
 #include <fstream>
 
-#include "platform/Files.h"
 #include "download/Downloader.h"
 #include "fakes/AppHarness.h"
+#include "platform/Files.h"
 
 namespace suite {
 namespace {
@@ -26,8 +26,12 @@ Json item(const std::string& id, const std::string& file, std::optional<Json> sh
 Json step(const std::string& id, const std::string& phase, Json pct) {
     return {{"type", "progress"}, {"id", id}, {"phase", phase}, {"pct", pct}};
 }
-Json started(const std::string& id) { return step(id, "download", 0); }
-Json verifying(const std::string& id) { return step(id, "verify", 100); }
+Json started(const std::string& id) {
+    return step(id, "download", 0);
+}
+Json verifying(const std::string& id) {
+    return step(id, "verify", 100);
+}
 Json failed(const std::string& id, const std::string& error, const std::string& reason) {
     return {{"type", "result"}, {"id", id}, {"ok", false}, {"error", error}, {"reason", reason}};
 }
@@ -94,8 +98,8 @@ struct InstallQueue : ::testing::Test {
 // Which addresses and file names pass is the download policy's table; one refusal of each
 // shows the queue applies it.
 TEST_F(InstallQueue, RefusedItemsAreReportedBackToBackWithoutTraffic) {
-    std::vector<Json> items = {item("no-url", "a.pkg"), item("number-url", "a.pkg"),
-                               item("lookalike", "a.pkg"), item("no-file", "a.pkg"),
+    std::vector<Json> items = {item("no-url", "a.pkg"),        item("number-url", "a.pkg"),
+                               item("lookalike", "a.pkg"),     item("no-file", "a.pkg"),
                                item("sub/a.pkg", "sub/a.pkg"), item("", "..")};
     items[0].erase("url");
     items[1]["url"] = 7;
@@ -155,10 +159,10 @@ TEST_F(InstallQueue, SecondRequestDuringARunJoinsItAndAnEmptyOneEndsAtOnce) {
     EXPECT_EQ(downloads(), (std::vector<std::string>{"a.pkg", "b.pkg"}));
     serve(3, "three");  // an upper-case digest matches
     EXPECT_EQ(h.http.calls.size(), 4u);
-    EXPECT_EQ(queueEvents(), (std::vector<Json>{started("a"), verifying("a"), started("b"),
-                                                verifying("b"), failed("c", "download", "refused"),
-                                                started("d"), failed("d", "check", "digest"),
-                                                started("e"), verifying("e")}));
+    EXPECT_EQ(queueEvents(),
+              (std::vector<Json>{started("a"), verifying("a"), started("b"), verifying("b"),
+                                 failed("c", "download", "refused"), started("d"),
+                                 failed("d", "check", "digest"), started("e"), verifying("e")}));
     // One batch: one script, one password prompt for both requests' packages.
     EXPECT_EQ(handedOver(h), (std::vector<std::string>{"a", "b", "e"}));
     EXPECT_EQ(h.privileged.scripts.size(), 1u);
@@ -211,11 +215,16 @@ TEST(InstallCancel, StopsItemsShortOfThePrivilegedRunWithOneResultEach) {
     const struct {
         const char* name;
         std::function<void(fakes::AppHarness&)> act;  // while "a" downloads and "b" waits
-        std::vector<std::string> results;  // in the order they came
-        std::vector<std::string> kept;     // in the download folder at the end
+        std::vector<std::string> results;             // in the order they came
+        std::vector<std::string> kept;                // in the download folder at the end
         std::vector<const char*> logged;
     } cases[] = {
-        {"waiting", [&](auto& h) { cancel(h, {{"id", "b"}}); }, {"b cancelled", "a ok"}, {},
+        {"waiting",
+         [&](auto& h) {
+             cancel(h, {{"id", "b"}});
+         },
+         {"b cancelled", "a ok"},
+         {},
          {"cancel: \"b\" cancelled while waiting"}},
         {"downloading",
          [&](auto& h) {
@@ -224,11 +233,22 @@ TEST(InstallCancel, StopsItemsShortOfThePrivilegedRunWithOneResultEach) {
              cancel(h, {{"id", "a"}});
              EXPECT_TRUE(h.http.calls[0]->cancelled);
          },
-         {"a cancelled", "b ok"}, {part, part + ".validator"}, {"what it downloaded is kept"}},
-        {"verifying", [&](auto& h) { serveOne(h, 0); cancel(h, {{"id", "a"}}); },
-         {"a cancelled", "b ok"}, {}, {"cancel: \"a\" cancelled after its download was checked"}},
+         {"a cancelled", "b ok"},
+         {part, part + ".validator"},
+         {"what it downloaded is kept"}},
+        {"verifying",
+         [&](auto& h) {
+             serveOne(h, 0);
+             cancel(h, {{"id", "a"}});
+         },
+         {"a cancelled", "b ok"},
+         {},
+         {"cancel: \"a\" cancelled after its download was checked"}},
         // Nothing left to install: no password prompt at all.
-        {"everything", [&](auto& h) { cancel(h, {}); }, {"b cancelled", "a cancelled"}, {},
+        {"everything",
+         [&](auto& h) { cancel(h, {}); },
+         {"b cancelled", "a cancelled"},
+         {},
          {"while downloading"}},
         {"the run goes on, the next batch stops",
          [&](auto& h) {
@@ -238,7 +258,8 @@ TEST(InstallCancel, StopsItemsShortOfThePrivilegedRunWithOneResultEach) {
              cancel(h, {{"id", "a"}});
              cancel(h, {{"id", 7}});
          },
-         {"c cancelled", "a ok", "b ok"}, {},
+         {"c cancelled", "a ok", "b ok"},
+         {},
          {"cancel: \"a\" is not waiting or downloading", "cancel: ignored, its id is not text"}},
     };
     for (const auto& c : cases) {

@@ -13,10 +13,10 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/Files.h"
-#include "platform/Process.h"
 #include "fakes/AppHarness.h"
 #include "install/InstallResults.h"
+#include "platform/Files.h"
+#include "platform/Process.h"
 
 extern char** environ;
 
@@ -121,7 +121,8 @@ TEST(Relaunch, ReopenStartsOneDetachedShellAndQuitsAfterTheDelay) {
     auto& app = h.startWith([&](AppConfig& config) { config.ownExecutable = program; }, h.http);
     app.reopen();
     app.reopen();  // a second request before quitting starts no second program
-    const std::vector<std::string> argv = {"/bin/sh", "-c", relaunchScript(::getpid()), program.string()};
+    const std::vector<std::string> argv = {"/bin/sh", "-c", relaunchScript(::getpid()),
+                                           program.string()};
     // Arguments become readable a moment after the start; a second shell would show by then too.
     for (const auto end = Clock::now() + 5s; childrenRunning(argv).empty() && Clock::now() < end;)
         std::this_thread::sleep_for(10ms);

@@ -21,7 +21,9 @@ struct HeldBackground final : Background {
 };
 
 struct RunHarness : AppHarness {
-    AppDelegate& startHeld() { return startWith([](AppConfig&) {}, http, &held); }
+    AppDelegate& startHeld() {
+        return startWith([](AppConfig&) {}, http, &held);
+    }
     // A verified package file in the download folder.
     VerifiedPackage package(Json item, const std::string& fileName) {
         std::ofstream(launch.cacheDir / fileName) << "package " << fileName;
@@ -70,11 +72,11 @@ TEST(RunInstallersSelection, OnlyPackagesRunAndTheRestFailFirst) {
                        h.package({{"id", "p"}}, "pkg")});
 
     // Failures in input order, then one "password" per package; none for the id a package carries.
-    EXPECT_EQ(h.events(), (std::vector<Json>{result("d", false, "error", "install"),
-                                             result("n", false, "error", "install"),
-                                             result("", false, "error", "install"),
-                                             result("p", false, "error", "install"),
-                                             progress("a", "password"), progress("b", "password")}));
+    EXPECT_EQ(h.events(),
+              (std::vector<Json>{
+                  result("d", false, "error", "install"), result("n", false, "error", "install"),
+                  result("", false, "error", "install"), result("p", false, "error", "install"),
+                  progress("a", "password"), progress("b", "password")}));
 
     // One run for the batch, asked for in the interface language. (The packages carry no
     // digest, so the script only reports them as unchecked: what it does with checked ones is the

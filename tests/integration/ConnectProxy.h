@@ -92,7 +92,8 @@ class ConnectProxy {
         const std::string verb = "CONNECT ";
         const auto end = head.find(' ', verb.size());
         if (head.rfind(verb, 0) != 0 || end == std::string::npos) {
-            const std::string refusal = "HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\n\r\n";
+            const std::string refusal =
+                "HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\n\r\n";
             sendAll(client, refusal.data(), refusal.size());
             ::close(client);
             return;
@@ -104,7 +105,8 @@ class ConnectProxy {
         const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in target = loopback(targetPort_);
         const bool connected =
-            server >= 0 && ::connect(server, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
+            server >= 0 &&
+            ::connect(server, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
         const std::string answer = connected ? "HTTP/1.1 200 Connection established\r\n\r\n"
                                              : "HTTP/1.1 502 Bad Gateway\r\n\r\n";
         if (sendAll(client, answer.data(), answer.size()) && connected) relay(client, server);
@@ -117,7 +119,8 @@ class ConnectProxy {
     void relay(int client, int server) const {
         char buffer[65536];
         auto quietSince = std::chrono::steady_clock::now();
-        while (!stopping_ && std::chrono::steady_clock::now() - quietSince < std::chrono::seconds(10)) {
+        while (!stopping_ &&
+               std::chrono::steady_clock::now() - quietSince < std::chrono::seconds(10)) {
             pollfd ends[] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
             if (::poll(ends, 2, 50) <= 0) continue;
             for (int i = 0; i < 2; ++i) {

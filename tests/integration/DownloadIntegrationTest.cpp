@@ -118,7 +118,8 @@ TEST(DownloadIntegration, GoesThroughTheDesktopsProxy) {
         g_unsetenv(name);
     GSettingsSchema* schema = g_settings_schema_source_lookup(
         g_settings_schema_source_get_default(), "org.gnome.system.proxy", TRUE);
-    ASSERT_NE(schema, nullptr) << "the desktop's proxy settings (gsettings-desktop-schemas) are missing";
+    ASSERT_NE(schema, nullptr)
+        << "the desktop's proxy settings (gsettings-desktop-schemas) are missing";
     g_settings_schema_unref(schema);
 
     fakes::TempDir dir;

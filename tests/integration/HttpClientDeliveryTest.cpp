@@ -32,7 +32,10 @@ struct Log {
     HttpResponse last;
     std::shared_ptr<TransferDelivery> delivery(MainQueue& queue) {
         return std::make_shared<TransferDelivery>(
-            queue, [this](const HttpProgress& p) { events.push_back("progress " + std::to_string(p.received)); },
+            queue,
+            [this](const HttpProgress& p) {
+                events.push_back("progress " + std::to_string(p.received));
+            },
             [this](HttpResponse r) {
                 events.push_back("done " + std::to_string(r.status));
                 last = std::move(r);

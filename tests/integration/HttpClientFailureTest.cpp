@@ -25,9 +25,14 @@ RawLoopbackServer::Script replyThen(std::string reply, bool quiet) {
 }
 
 struct HttpClientFailureTest : ::testing::Test {
-    HttpResponse fetch(HttpRequest r) { return testing::fetch(*client, queue, std::move(r), nullptr, 5s); }
+    HttpResponse fetch(HttpRequest r) {
+        return testing::fetch(*client, queue, std::move(r), nullptr, 5s);
+    }
     // Nothing more arrives within a short while.
-    void settle() { runUntil(queue, [] { return false; }, 100ms); }
+    void settle() {
+        runUntil(
+            queue, [] { return false; }, 100ms);
+    }
 
     ManualMainQueue queue;
     std::unique_ptr<CurlHttpClient> client =
@@ -103,10 +108,12 @@ TEST_F(HttpClientFailureTest, CancelEndsARunningTransferOnceAndIsIgnoredAfterwar
 
     Recorded cancelled;
     auto transfer = startRecorded(*client, request(silent.url("/"), "GET", 0), cancelled);
-    ASSERT_TRUE(runUntil(queue, [&] { return silent.connections() > 0; }, 5s));
+    ASSERT_TRUE(runUntil(
+        queue, [&] { return silent.connections() > 0; }, 5s));
     transfer->cancel();
     transfer->cancel();
-    ASSERT_TRUE(runUntil(queue, [&] { return cancelled.completions > 0; }, 5s));
+    ASSERT_TRUE(runUntil(
+        queue, [&] { return cancelled.completions > 0; }, 5s));
     settle();
     EXPECT_EQ(cancelled.completions, 1);
     EXPECT_EQ(cancelled.response.error, TransportError::Cancelled);
@@ -126,7 +133,8 @@ TEST_F(HttpClientFailureTest, DestroyingTheClientCancelsWhatIsRunning) {
     Recorded running, waiting, justStarted;
     auto transfer = startRecorded(*client, request(silent.url("/a"), "GET", 0), running);
     startRecorded(*client, request(silent.url("/b"), "GET", 0), waiting);
-    ASSERT_TRUE(runUntil(queue, [&] { return silent.connections() > 0; }, 5s));
+    ASSERT_TRUE(runUntil(
+        queue, [&] { return silent.connections() > 0; }, 5s));
     // Likely not yet picked up by the worker.
     startRecorded(*client, request(silent.url("/c"), "GET", 0), justStarted);
     client.reset();

@@ -48,13 +48,15 @@ TEST(HttpClientPolicyTest, PlainHttpGoesOnlyToThisMachineAndOnlyWhenAllowedAlsoB
     loopback.allowPlainHttpToLoopback = true;
     CurlHttpClient loopbackClient(queue, loopback);
     auto redirectTo = [&](const std::string& target) {
-        return fetchOnce(loopbackClient, queue, first.server.url("/away"), {{"X-Redirect-To", target}});
+        return fetchOnce(loopbackClient, queue, first.server.url("/away"),
+                         {{"X-Redirect-To", target}});
     };
 
-    for (const auto& refused : {fetchOnce(strictClient, queue, elsewhere.server.url("/")),
-                                fetchOnce(strictClient, queue, "ftp://127.0.0.1:" + port + "/"),
-                                fetchOnce(loopbackClient, queue, "http://plain.example:" + port + "/"),
-                                fetchOnce(loopbackClient, queue, "http://example.invalid/")})
+    for (const auto& refused :
+         {fetchOnce(strictClient, queue, elsewhere.server.url("/")),
+          fetchOnce(strictClient, queue, "ftp://127.0.0.1:" + port + "/"),
+          fetchOnce(loopbackClient, queue, "http://plain.example:" + port + "/"),
+          fetchOnce(loopbackClient, queue, "http://example.invalid/")})
         EXPECT_EQ(refused.error, TransportError::Refused) << refused.errorMessage;
     for (const auto& refused : {redirectTo("http://plain.example:" + port + "/"),
                                 redirectTo("ftp://127.0.0.1:" + port + "/")})
@@ -73,8 +75,9 @@ bool writeSelfSignedCertificate(const std::filesystem::path& folder) {
     const std::string command =
         "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 1 "
         "-subj /CN=brenlow.example -addext subjectAltName=DNS:brenlow.example,DNS:localhost "
-        "-keyout '" + (folder / "server.key").string() + "' -out '" +
-        (folder / "server.pem").string() + "' 2>/dev/null";
+        "-keyout '" +
+        (folder / "server.key").string() + "' -out '" + (folder / "server.pem").string() +
+        "' 2>/dev/null";
     return std::system(command.c_str()) == 0;
 }
 
@@ -82,8 +85,8 @@ TEST(HttpClientPolicyTest, HttpsServerIsTrustedOnlyThroughItsCertificate) {
     fakes::TempDir temp;
     ASSERT_TRUE(writeSelfSignedCertificate(temp.path()));
     const std::filesystem::path certificate = temp / "server.pem";
-    LoopbackServer server(std::make_unique<httplib::SSLServer>(certificate.c_str(),
-                                                               (temp / "server.key").c_str()));
+    LoopbackServer server(
+        std::make_unique<httplib::SSLServer>(certificate.c_str(), (temp / "server.key").c_str()));
     std::atomic<int> hits{0};
     server.http().Get("/catalog", [&](const httplib::Request&, httplib::Response& res) {
         ++hits;

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <map>
 
-#include "platform/Files.h"
 #include "fakes/TempDir.h"
 #include "integration/LoopbackServer.h"
+#include "platform/Files.h"
 
 namespace suite {
 namespace {
@@ -179,7 +179,8 @@ TEST_F(HttpClientTest, UploadsAFileWithPutAndReportsWhatWasSent) {
         // "Expect: 100-continue" would cost every upload a round trip (or a stall, with servers
         // that never answer it).
         verdict = std::string(req.get_header_value("Content-Length") == std::to_string(kSize)
-                                  ? "length ok" : "length wrong") +
+                                  ? "length ok"
+                                  : "length wrong") +
                   (req.body == pattern(0, kSize) ? ", bytes ok" : ", bytes wrong") +
                   (req.has_header("Expect") ? ", Expect sent" : "");
         res.status = 201;
@@ -221,12 +222,9 @@ TEST_F(HttpClientTest, PostFromMemorySendsExactlyTheCallersHeaders) {
 
     std::lock_guard lock(receivedMutex);
     std::multimap<std::string, std::string> expected = {
-        {"body", r.body},
-        {"host", "127.0.0.1:" + std::to_string(server.port())},
-        {"content-length", "19"},
-        {"content-type", "application/json"},
-        {"x-feedback-id", "42"},
-        {"user-agent", "TalvenSuite/1.0 (Linux)"},
+        {"body", r.body},         {"host", "127.0.0.1:" + std::to_string(server.port())},
+        {"content-length", "19"}, {"content-type", "application/json"},
+        {"x-feedback-id", "42"},  {"user-agent", "TalvenSuite/1.0 (Linux)"},
     };
     ASSERT_EQ(received.size(), 2u);
     EXPECT_EQ(received[0], expected);
@@ -243,7 +241,8 @@ TEST_F(HttpClientTest, TwoTransfersRunAtTheSameTime) {
         std::unique_lock lock(mutex);
         ++waiting;
         arrived.notify_all();
-        const bool both = arrived.wait_for(lock, std::chrono::seconds(5), [&] { return waiting >= 2; });
+        const bool both =
+            arrived.wait_for(lock, std::chrono::seconds(5), [&] { return waiting >= 2; });
         res.set_content(both ? "both" : "alone", "text/plain");
     });
     testing::Recorded first, second;

@@ -27,10 +27,10 @@ namespace suite {
 
 // Readable failure messages for gtest.
 inline void PrintTo(TransportError error, std::ostream* out) {
-    static constexpr const char* kNames[] = {"None",         "NoConnection", "ConnectionLost",
-                                             "HostNotFound", "TimedOut",     "Cancelled",
-                                             "Other",        "TooLarge",     "Tls",
-                                             "RedirectRefused", "Refused",   "DiskFull"};
+    static constexpr const char* kNames[] = {
+        "None",     "NoConnection",    "ConnectionLost", "HostNotFound",
+        "TimedOut", "Cancelled",       "Other",          "TooLarge",
+        "Tls",      "RedirectRefused", "Refused",        "DiskFull"};
     *out << kNames[static_cast<int>(error)];
 }
 
@@ -140,7 +140,8 @@ class RawLoopbackServer {
 
     static bool sendAll(int socket, const std::string& bytes) {
         for (std::size_t sent = 0; sent < bytes.size();) {
-            const ssize_t wrote = ::send(socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            const ssize_t wrote =
+                ::send(socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
             if (wrote <= 0) return false;
             sent += static_cast<std::size_t>(wrote);
         }
@@ -223,7 +224,8 @@ inline HttpResponse fetch(HttpClient& client, ManualMainQueue& queue, HttpReques
     Recorded local;
     Recorded& recorded = into ? *into : local;
     startRecorded(client, std::move(request), recorded);
-    EXPECT_TRUE(runUntil(queue, [&] { return recorded.completions > 0; }, limit))
+    EXPECT_TRUE(runUntil(
+        queue, [&] { return recorded.completions > 0; }, limit))
         << "no completion in time";
     EXPECT_EQ(recorded.completions, 1);
     return recorded.response;

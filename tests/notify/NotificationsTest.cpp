@@ -41,10 +41,19 @@ TEST(Notifications, ContentComesFromTheMessageWithFallbacks) {
     } cases[] = {
         {{{"type", "notify"}}, "TALVEN™ Suite", "", "Update", "Later"},
         {{{"type", "notify"}, {"title", 3}, {"body", nullptr}, {"update", true}, {"later", {1}}},
-         "TALVEN™ Suite", "", "Update", "Later"},
-        {{{"type", "notify"}, {"title", "تحديثات"}, {"body", "3 updates"}, {"update", "تحديث"},
+         "TALVEN™ Suite",
+         "",
+         "Update",
+         "Later"},
+        {{{"type", "notify"},
+          {"title", "تحديثات"},
+          {"body", "3 updates"},
+          {"update", "تحديث"},
           {"later", "لاحقًا"}},
-         "تحديثات", "3 updates", "تحديث", "لاحقًا"},
+         "تحديثات",
+         "3 updates",
+         "تحديث",
+         "لاحقًا"},
     };
     for (const auto& c : cases) {
         BackgroundApp b;
@@ -52,8 +61,10 @@ TEST(Notifications, ContentComesFromTheMessageWithFallbacks) {
         ASSERT_EQ(b.h.notifier.shown.count("suite-update"), 1u) << c.message.dump();
         const auto& shown = b.h.notifier.shown["suite-update"];
         std::vector<std::string> seen = {shown.title, shown.body};
-        for (const auto& button : shown.buttons) seen.insert(seen.end(), {button.action, button.title});
-        EXPECT_EQ(seen, (std::vector<std::string>{c.title, c.body, "update", c.update, "later", c.later}));
+        for (const auto& button : shown.buttons)
+            seen.insert(seen.end(), {button.action, button.title});
+        EXPECT_EQ(seen, (std::vector<std::string>{c.title, c.body, "update", c.update, "later",
+                                                  c.later}));
     }
 }
 

@@ -9,8 +9,8 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/Process.h"
 #include "fakes/TempDir.h"
+#include "platform/Process.h"
 
 namespace suite {
 namespace {
@@ -35,8 +35,9 @@ TEST(Process, ExitStatusAndOutputAsTheChildLeftThem) {
               std::string("a\0b\xff\r\ntail", 10));
 
     // Arguments are not interpreted by anything; argv[0] is the executable's path.
-    EXPECT_EQ(run("/usr/bin/printf", {"%s|", "a b", "$HOME", "'q'", "\"d\"", "*", ""}).standardOutput,
-              "a b|$HOME|'q'|\"d\"|*||");
+    EXPECT_EQ(
+        run("/usr/bin/printf", {"%s|", "a b", "$HOME", "'q'", "\"d\"", "*", ""}).standardOutput,
+        "a b|$HOME|'q'|\"d\"|*||");
     EXPECT_EQ(run("/bin/cat", {"/proc/self/cmdline"}).standardOutput,
               std::string("/bin/cat\0/proc/self/cmdline\0", 28));
 
@@ -91,7 +92,8 @@ TEST(Process, ChildGetsNothingOfOursButItsStandardStreams) {
     EXPECT_FALSE(input.timedOut);
 
     // An ignored SIGPIPE and a blocked SIGTERM here must not reach the child.
-    struct sigaction ignore {}, previous {};
+    struct sigaction ignore {
+    }, previous{};
     ignore.sa_handler = SIG_IGN;
     ::sigaction(SIGPIPE, &ignore, &previous);
     sigset_t term, oldMask;

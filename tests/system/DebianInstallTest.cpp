@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "platform/Process.h"
 #include "fakes/TempDir.h"
 #include "platform/Digest.h"
+#include "platform/Process.h"
 #include "platform/debian/DebianPackageSystem.h"
 
 namespace suite::debian {

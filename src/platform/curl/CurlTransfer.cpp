@@ -29,8 +29,9 @@ bool isSafeHeaderValue(std::string_view text) {
 }
 
 bool hasHeader(const HttpHeaders& headers, std::string_view name) {
-    return std::any_of(headers.begin(), headers.end(),
-                       [&](const auto& header) { return equalsIgnoringAsciiCase(header.first, name); });
+    return std::any_of(headers.begin(), headers.end(), [&](const auto& header) {
+        return equalsIgnoringAsciiCase(header.first, name);
+    });
 }
 
 // The first byte a 206 carries, from "Content-Range: bytes FIRST-LAST/LENGTH".
@@ -51,7 +52,9 @@ std::optional<std::uint64_t> rangeStart(const std::optional<std::string>& conten
     return first;
 }
 
-bool isFileFull(int error) { return error == ENOSPC || error == EFBIG || error == EDQUOT; }
+bool isFileFull(int error) {
+    return error == ENOSPC || error == EFBIG || error == EDQUOT;
+}
 
 std::uint64_t nonNegative(curl_off_t value) {
     return value > 0 ? static_cast<std::uint64_t>(value) : 0;

@@ -14,8 +14,8 @@
 #include "platform/curl/CurlClientOptions.h"
 #include "platform/curl/CurlHandles.h"
 #include "platform/curl/RequestBodySource.h"
-#include "platform/curl/ResponseHeaders.h"
 #include "platform/curl/ResponseBodySink.h"
+#include "platform/curl/ResponseHeaders.h"
 #include "platform/curl/TransferDelivery.h"
 
 namespace suite::curl {

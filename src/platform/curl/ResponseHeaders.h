@@ -31,5 +31,4 @@ class ResponseHeaders {
     HttpHeaders headers_;
 };
 
-
 }  // namespace suite::curl

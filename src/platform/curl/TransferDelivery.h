@@ -46,8 +46,8 @@ class TransferDelivery final : public std::enable_shared_from_this<TransferDeliv
 
     std::mutex mutex_;  // guards the three fields below, shared by the worker and main thread
     HttpProgress latest_;
-    bool fresh_ = false;           // `latest_` has not reached the handler yet
-    bool progressPosted_ = false;  // a progress task is waiting on the queue
+    bool fresh_ = false;                              // `latest_` has not reached the handler yet
+    bool progressPosted_ = false;                     // a progress task is waiting on the queue
     std::chrono::steady_clock::time_point lastPost_;  // when the last progress task was posted
     static constexpr std::chrono::milliseconds kProgressInterval{20};
 

@@ -5,9 +5,9 @@
 #include <set>
 
 #include "common/Ascii.h"
-#include "platform/Process.h"
 #include "install/InstallLog.h"
 #include "platform/InstallerRecords.h"
+#include "platform/Process.h"
 #include "platform/debian/InstallHelper.h"
 
 namespace suite::debian {

@@ -10,10 +10,10 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/Process.h"
 #include "platform/Digest.h"
-#include "platform/debian/DpkgDatabase.h"
 #include "platform/InstallerRecords.h"
+#include "platform/Process.h"
+#include "platform/debian/DpkgDatabase.h"
 
 namespace suite::debian {
 
@@ -164,7 +164,7 @@ bool isNotInstalledStatus(const std::string& status) {
 }
 
 InstallerResult installCopy(const std::string& copy, std::size_t index, std::FILE* out,
-                         const HelperTools& tools) {
+                            const HelperTools& tools) {
     const std::string name = packageNameOf(copy, tools);
     const bool wasInstalled = !name.empty() && isInstalledStatus(statusOf(name, tools));
     const ProcessOptions options = toolOptions(tools.installTimeoutSeconds);

@@ -29,7 +29,8 @@ namespace {
 int orientationOf(const std::filesystem::path& file) {
     GdkPixbufFormat* format = gdk_pixbuf_get_file_info(file.c_str(), nullptr, nullptr);
     gchar* name = format != nullptr ? gdk_pixbuf_format_get_name(format) : nullptr;
-    const bool mayCarryOne = name != nullptr && (g_str_equal(name, "jpeg") || g_str_equal(name, "tiff"));
+    const bool mayCarryOne =
+        name != nullptr && (g_str_equal(name, "jpeg") || g_str_equal(name, "tiff"));
     g_free(name);
     if (!mayCarryOne) return 1;
     GdkPixbuf* small = gdk_pixbuf_new_from_file_at_scale(file.c_str(), 8, 8, TRUE, nullptr);
@@ -41,7 +42,9 @@ int orientationOf(const std::filesystem::path& file) {
 }
 
 // Orientations 5 to 8 turn the picture a quarter: its width is stored as its height.
-bool turnsAQuarter(int orientation) { return orientation >= 5; }
+bool turnsAQuarter(int orientation) {
+    return orientation >= 5;
+}
 
 }  // namespace
 

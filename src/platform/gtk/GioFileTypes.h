@@ -6,12 +6,12 @@
 namespace suite::gtk {
 
 class GioFileTypes final : public FileTypes {
-public:
+  public:
     std::optional<std::string> mimeTypeForName(const std::string& fileName) const override;
 };
 
 class PixbufThumbnailer final : public Thumbnailer {
-public:
+  public:
     std::optional<PixelSize> pictureSize(const std::filesystem::path& file) override;
     std::optional<std::string> jpegOf(const std::filesystem::path& file, PixelSize size,
                                       int quality) override;

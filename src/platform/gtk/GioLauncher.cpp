@@ -55,9 +55,9 @@ bool GioLauncher::launchApplication(const std::string& desktopId) {
     if (entry == nullptr) return false;
     // The display's context carries the startup notification, so the desktop shows the start.
     GdkDisplay* display = gdk_display_get_default();
-    GAppLaunchContext* context = display != nullptr
-                                     ? G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display))
-                                     : g_app_launch_context_new();
+    GAppLaunchContext* context =
+        display != nullptr ? G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display))
+                           : g_app_launch_context_new();
     const gboolean launched = g_app_info_launch(G_APP_INFO(entry), nullptr, context, nullptr);
     g_object_unref(context);
     g_object_unref(entry);

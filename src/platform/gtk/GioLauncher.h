@@ -8,7 +8,7 @@
 namespace suite::gtk {
 
 class GioLauncher final : public Launcher {
-public:
+  public:
     std::shared_ptr<LaunchedHandler> openWithHandlerFor(const std::string& path,
                                                         const std::string& contentType) override;
     bool launchApplication(const std::string& desktopId) override;
@@ -18,11 +18,11 @@ public:
 // was not yet reaped counts as gone). A handler activated over D-Bus has no process of ours to
 // watch (pid 0) and counts as not running.
 class ProcessHandler final : public LaunchedHandler {
-public:
+  public:
     explicit ProcessHandler(pid_t pid) : pid_(pid) {}
     bool isRunning() const override;
 
-private:
+  private:
     pid_t pid_;
 };
 

@@ -35,7 +35,7 @@ void GioNotifier::show(const std::string& id, const Notification& notification) 
         g_object_unref(icon);
     }
     g_notification_set_default_action_and_target(shown, kDetailedAnswerAction, "s",
-                                                  kNotificationClicked);
+                                                 kNotificationClicked);
     for (const auto& button : notification.buttons) {
         g_notification_add_button_with_target(shown, button.title.c_str(), kDetailedAnswerAction,
                                               "s", button.action.c_str());

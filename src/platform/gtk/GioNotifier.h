@@ -11,7 +11,7 @@
 namespace suite::gtk {
 
 class GioNotifier final : public Notifier {
-public:
+  public:
     // `iconName` is the themed icon shown with each notification (the desktop entry's icon).
     GioNotifier(GApplication* app, std::string iconName);
     ~GioNotifier() override;
@@ -22,7 +22,7 @@ public:
     void show(const std::string& id, const Notification& notification) override;
     void setAnswerHandler(std::function<void(const std::string& action)> handler) override;
 
-private:
+  private:
     static void onAnswer(GSimpleAction* action, GVariant* parameter, gpointer self);
 
     GApplication* app_;

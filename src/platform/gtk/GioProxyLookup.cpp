@@ -7,7 +7,7 @@
 namespace suite::gtk {
 
 std::optional<std::string> curlProxyFrom(const std::vector<std::string>& answers) {
-    static constexpr std::string_view kSpoken[] = {"http://",   "https://",  "socks4://",
+    static constexpr std::string_view kSpoken[] = {"http://",    "https://",  "socks4://",
                                                    "socks4a://", "socks5://", "socks5h://"};
     for (const auto& answer : answers) {
         const std::string_view text = answer;

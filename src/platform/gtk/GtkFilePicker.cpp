@@ -36,9 +36,9 @@ void onResponse(GtkNativeDialog* dialog, int response, gpointer data) {
 
 void GtkFilePicker::pickFiles(Window* parent, const std::string& acceptLabel, Done done) {
     auto* main = dynamic_cast<GtkMainWindow*>(parent);
-    GtkFileChooserNative* dialog = gtk_file_chooser_native_new(
-        nullptr, main ? main->gtkWindow() : nullptr, GTK_FILE_CHOOSER_ACTION_OPEN,
-        acceptLabel.c_str(), nullptr);
+    GtkFileChooserNative* dialog =
+        gtk_file_chooser_native_new(nullptr, main ? main->gtkWindow() : nullptr,
+                                    GTK_FILE_CHOOSER_ACTION_OPEN, acceptLabel.c_str(), nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_select_multiple(chooser, TRUE);
     GtkFileFilter* filter = gtk_file_filter_new();

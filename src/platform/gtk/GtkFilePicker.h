@@ -6,10 +6,10 @@
 namespace suite::gtk {
 
 class GtkFilePicker final : public FilePicker {
-public:
-    void pickFiles(Window* parent, const std::string& acceptLabel,
-                   std::function<void(std::optional<std::vector<std::filesystem::path>>)> done)
-        override;
+  public:
+    void pickFiles(
+        Window* parent, const std::string& acceptLabel,
+        std::function<void(std::optional<std::vector<std::filesystem::path>>)> done) override;
 };
 
 }  // namespace suite::gtk

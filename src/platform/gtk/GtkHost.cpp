@@ -104,9 +104,8 @@ void onActivate(GtkApplication* app, gpointer data) {
     program->delegate = std::make_unique<AppDelegate>(
         program->launch, config,
         Platform{program->queue, *program->shell, *program->system, program->env, *program->http,
-                 program->background, *program->packages, program->launcher,
-                 *program->notifier, program->filePicker, program->fileTypes,
-                 program->thumbnailer});
+                 program->background, *program->packages, program->launcher, *program->notifier,
+                 program->filePicker, program->fileTypes, program->thumbnailer});
     program->delegate->applicationDidFinishLaunching();
     if (program->onLaunched) program->onLaunched(*program->delegate, *program->shell);
 }
@@ -127,8 +126,9 @@ void preferCairoWithoutGpu() {
 // starting anything; the status the program ends with.
 int answerCommandLine(const CommandLine& line, const UserFolders& folders) {
     ProcessEnvironment env;
-    const bool arabic = isArabic(interfaceLanguage(
-        loadSettings(folders.config / kFolderName / kSettingsFileName), preferredLanguagesFrom(env)));
+    const bool arabic =
+        isArabic(interfaceLanguage(loadSettings(folders.config / kFolderName / kSettingsFileName),
+                                   preferredLanguagesFrom(env)));
     switch (line.request) {
         case CommandLine::Request::Help:
             std::fputs(usageText(arabic).c_str(), stdout);

@@ -13,11 +13,15 @@ gboolean runTask(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
-void deleteTask(gpointer data) { delete static_cast<Task*>(data); }
+void deleteTask(gpointer data) {
+    delete static_cast<Task*>(data);
+}
 
 }  // namespace
 
-void GtkMainQueue::post(Task task) { postAfter(0, std::move(task)); }
+void GtkMainQueue::post(Task task) {
+    postAfter(0, std::move(task));
+}
 
 void GtkMainQueue::postAfter(double seconds, Task task) {
     if (std::isnan(seconds) || seconds < 0) seconds = 0;

@@ -5,7 +5,7 @@
 namespace suite::gtk {
 
 class GtkMainQueue final : public MainQueue {
-public:
+  public:
     void post(Task task) override;
     void postAfter(double seconds, Task task) override;
 };

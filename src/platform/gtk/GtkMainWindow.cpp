@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/Files.h"
 #include "common/Json.h"
+#include "platform/Files.h"
 
 namespace suite::gtk {
 
@@ -31,7 +31,9 @@ void setDirectionOfTree(GtkWidget* widget, GtkTextDirection direction) {
 
 GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, WindowDelegate& delegate,
                              SchemeResponder scheme, GMenuModel* menuBar)
-    : spec_(spec), delegate_(delegate), web_(std::make_unique<GtkWebView>(delegate, std::move(scheme))) {
+    : spec_(spec),
+      delegate_(delegate),
+      web_(std::make_unique<GtkWebView>(delegate, std::move(scheme))) {
     window_ = GTK_WINDOW(gtk_application_window_new(app));
     g_object_ref(window_);
     gtk_window_set_title(window_, spec.title.c_str());
@@ -54,7 +56,8 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
     if (!spec.notice.empty()) {
         GtkWidget* notice = gtk_label_new(spec.notice.c_str());
         gtk_widget_add_css_class(notice, "talven-notice");
-        gtk_widget_set_direction(notice, spec.noticeRightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
+        gtk_widget_set_direction(notice,
+                                 spec.noticeRightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
         gtk_label_set_wrap(GTK_LABEL(notice), TRUE);
         gtk_label_set_max_width_chars(GTK_LABEL(notice), 48);
         gtk_label_set_justify(GTK_LABEL(notice), GTK_JUSTIFY_CENTER);
@@ -118,19 +121,27 @@ GtkMainWindow::~GtkMainWindow() {
     g_object_unref(window_);
 }
 
-void GtkMainWindow::present() { gtk_window_present(window_); }
+void GtkMainWindow::present() {
+    gtk_window_present(window_);
+}
 
 // GTK has no way to raise a window over the active program's; presenting is the closest thing.
-void GtkMainWindow::orderFrontRegardless() { gtk_window_present(window_); }
+void GtkMainWindow::orderFrontRegardless() {
+    gtk_window_present(window_);
+}
 
 void GtkMainWindow::hide() {
     rememberFrame();
     gtk_widget_set_visible(GTK_WIDGET(window_), FALSE);
 }
 
-bool GtkMainWindow::isVisible() const { return gtk_widget_get_visible(GTK_WIDGET(window_)); }
+bool GtkMainWindow::isVisible() const {
+    return gtk_widget_get_visible(GTK_WIDGET(window_));
+}
 
-bool GtkMainWindow::isActive() const { return gtk_window_is_active(window_); }
+bool GtkMainWindow::isActive() const {
+    return gtk_window_is_active(window_);
+}
 
 void GtkMainWindow::setContentSize(double width, double height) {
     if (!std::isfinite(width) || !std::isfinite(height)) return;
@@ -148,23 +159,23 @@ std::string windowCss(const Rgba& color) {
     char alpha[G_ASCII_DTOSTR_BUF_SIZE];
     g_ascii_formatd(alpha, sizeof alpha, "%.3f", color.alpha);
     gchar* css = g_strdup_printf(
-               "window.talven-main { background-color: rgba(%d, %d, %d, %s); }"
-               " window.talven-main.solid-csd { padding: 0; border-width: 0; }"
-               " .talven-drag-strip { background: transparent; }"
-               " .talven-drag-strip popovermenubar { background: transparent; box-shadow: none;"
-               "   border: none; min-height: 0; padding: 0; }"
-               // The theme's paddings would make the strip taller than the page's free band.
-               " .talven-drag-strip popovermenubar > item { min-height: 0; padding-top: 3px;"
-               "   padding-bottom: 3px; }"
-               " .talven-drag-strip windowcontrols { margin: 0; }"
-               " .talven-drag-strip windowcontrols button { min-height: 0; min-width: 0;"
-               "   padding: 2px; margin: 0 2px; }"
-               " .talven-drag-strip popovermenubar > item,"
-               " .talven-drag-strip windowcontrols button, .talven-notice { color: %s; }"
-               " .talven-notice { font-size: 15px; }",
-               static_cast<int>(std::lround(color.red * 255)),
-               static_cast<int>(std::lround(color.green * 255)),
-               static_cast<int>(std::lround(color.blue * 255)), alpha, text);
+        "window.talven-main { background-color: rgba(%d, %d, %d, %s); }"
+        " window.talven-main.solid-csd { padding: 0; border-width: 0; }"
+        " .talven-drag-strip { background: transparent; }"
+        " .talven-drag-strip popovermenubar { background: transparent; box-shadow: none;"
+        "   border: none; min-height: 0; padding: 0; }"
+        // The theme's paddings would make the strip taller than the page's free band.
+        " .talven-drag-strip popovermenubar > item { min-height: 0; padding-top: 3px;"
+        "   padding-bottom: 3px; }"
+        " .talven-drag-strip windowcontrols { margin: 0; }"
+        " .talven-drag-strip windowcontrols button { min-height: 0; min-width: 0;"
+        "   padding: 2px; margin: 0 2px; }"
+        " .talven-drag-strip popovermenubar > item,"
+        " .talven-drag-strip windowcontrols button, .talven-notice { color: %s; }"
+        " .talven-notice { font-size: 15px; }",
+        static_cast<int>(std::lround(color.red * 255)),
+        static_cast<int>(std::lround(color.green * 255)),
+        static_cast<int>(std::lround(color.blue * 255)), alpha, text);
     std::string result = css;
     g_free(css);
     return result;
@@ -176,7 +187,8 @@ std::optional<std::string> GtkMainWindow::snapshotPng() const {
     const int width = gtk_widget_get_width(widget);
     const int height = gtk_widget_get_height(widget);
     GskRenderer* renderer = gtk_native_get_renderer(GTK_NATIVE(window_));
-    if (!widget || !gtk_widget_get_mapped(widget) || !renderer || width <= 0 || height <= 0) return std::nullopt;
+    if (!widget || !gtk_widget_get_mapped(widget) || !renderer || width <= 0 || height <= 0)
+        return std::nullopt;
     // A widget's paintable draws what the widget draws, the web view's last frame within.
     GdkPaintable* paintable = gtk_widget_paintable_new(widget);
     GtkSnapshot* snapshot = gtk_snapshot_new();
@@ -184,8 +196,8 @@ std::optional<std::string> GtkMainWindow::snapshotPng() const {
     g_object_unref(paintable);
     GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
     if (!node) return std::nullopt;
-    const graphene_rect_t bounds = GRAPHENE_RECT_INIT(0, 0, static_cast<float>(width),
-                                                      static_cast<float>(height));
+    const graphene_rect_t bounds =
+        GRAPHENE_RECT_INIT(0, 0, static_cast<float>(width), static_cast<float>(height));
     GdkTexture* texture = gsk_renderer_render_texture(renderer, node, &bounds);
     gsk_render_node_unref(node);
     std::optional<std::string> png;
@@ -206,7 +218,8 @@ void GtkMainWindow::setBackgroundColor(const Rgba& color) {
 void GtkMainWindow::showReloadNotice(const ReloadNotice& notice) {
     if (reloadNotice_ != nullptr) return;
     reloadNotice_ = gtk_box_new(GTK_ORIENTATION_VERTICAL, 12);
-    gtk_widget_set_direction(reloadNotice_, notice.rightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
+    gtk_widget_set_direction(reloadNotice_,
+                             notice.rightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
     gtk_widget_set_halign(reloadNotice_, GTK_ALIGN_CENTER);
     gtk_widget_set_valign(reloadNotice_, GTK_ALIGN_CENTER);
     GtkWidget* text = gtk_label_new(notice.text.c_str());
@@ -235,9 +248,13 @@ void GtkMainWindow::setMenuBar(GMenuModel* model, bool rightToLeft) {
     setDirectionOfTree(strip_, rightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
 }
 
-void GtkMainWindow::minimize() { gtk_window_minimize(window_); }
+void GtkMainWindow::minimize() {
+    gtk_window_minimize(window_);
+}
 
-void GtkMainWindow::close() { gtk_window_close(window_); }
+void GtkMainWindow::close() {
+    gtk_window_close(window_);
+}
 
 void GtkMainWindow::rememberFrame() const {
     if (spec_.frameFile.empty() || !gtk_widget_get_visible(GTK_WIDGET(window_))) return;
@@ -282,7 +299,8 @@ gboolean GtkMainWindow::onCloseRequest(GtkWindow*, gpointer data) {
 
 void GtkMainWindow::onTitleChanged(GObject* view, GParamSpec*, gpointer data) {
     const char* title = webkit_web_view_get_title(WEBKIT_WEB_VIEW(view));
-    if (title != nullptr && *title != '\0') gtk_window_set_title(static_cast<GtkMainWindow*>(data)->window_, title);
+    if (title != nullptr && *title != '\0')
+        gtk_window_set_title(static_cast<GtkMainWindow*>(data)->window_, title);
 }
 
 void GtkMainWindow::onActiveChanged(GObject*, GParamSpec*, gpointer data) {

@@ -12,7 +12,7 @@
 namespace suite::gtk {
 
 class GtkMainWindow final : public Window {
-public:
+  public:
     GtkMainWindow(GtkApplication* app, const WindowSpec& spec, WindowDelegate& delegate,
                   SchemeResponder scheme, GMenuModel* menuBar);
     ~GtkMainWindow() override;
@@ -39,7 +39,7 @@ public:
     // Stores the current size for the next start.
     void rememberFrame() const;
 
-private:
+  private:
     void restoreFrame();
     static gboolean onCloseRequest(GtkWindow*, gpointer self);
     static void onResize(GtkDrawingArea*, int, int, gpointer self);

@@ -18,12 +18,18 @@ struct CommandAction {
 };
 
 constexpr CommandAction kActions[] = {
-    {MenuCommand::About, "about"},       {MenuCommand::CheckNow, "check-now"},
-    {MenuCommand::OpenSettings, "settings"}, {MenuCommand::Hide, "hide"},
-    {MenuCommand::Quit, "quit"},         {MenuCommand::Copy, "copy"},
-    {MenuCommand::SelectAll, "select-all"},  {MenuCommand::Minimize, "minimize"},
-    {MenuCommand::Close, "close"},        {MenuCommand::ZoomIn, "zoom-in"},
-    {MenuCommand::ZoomOut, "zoom-out"},  {MenuCommand::ZoomReset, "zoom-reset"},
+    {MenuCommand::About, "about"},
+    {MenuCommand::CheckNow, "check-now"},
+    {MenuCommand::OpenSettings, "settings"},
+    {MenuCommand::Hide, "hide"},
+    {MenuCommand::Quit, "quit"},
+    {MenuCommand::Copy, "copy"},
+    {MenuCommand::SelectAll, "select-all"},
+    {MenuCommand::Minimize, "minimize"},
+    {MenuCommand::Close, "close"},
+    {MenuCommand::ZoomIn, "zoom-in"},
+    {MenuCommand::ZoomOut, "zoom-out"},
+    {MenuCommand::ZoomReset, "zoom-reset"},
 };
 
 const char* actionName(MenuCommand command) {
@@ -126,7 +132,8 @@ void GtkShell::setMenuBar(const MenuBar& bar, MenuDelegate& delegate) {
             if (!item.key.empty()) {
                 std::string accel = accelerator(item.key);
                 std::string other = item.otherKey.empty() ? "" : accelerator(item.otherKey);
-                const char* accels[] = {accel.c_str(), other.empty() ? nullptr : other.c_str(), nullptr};
+                const char* accels[] = {accel.c_str(), other.empty() ? nullptr : other.c_str(),
+                                        nullptr};
                 gtk_application_set_accels_for_action(app_, action.c_str(), accels);
             }
         }
@@ -158,7 +165,8 @@ void GtkShell::showAbout(const AboutInfo& info) {
     gtk_about_dialog_set_version(about, info.version.c_str());
     gtk_about_dialog_set_comments(about, info.credits.c_str());
     gtk_about_dialog_set_copyright(about, info.rights.c_str());
-    // The installed icon's name, as the desktop entry's; see useIconsBesideProgram for the build tree.
+    // The installed icon's name, as the desktop entry's; see useIconsBesideProgram for the build
+    // tree.
     gtk_about_dialog_set_logo_icon_name(about, SUITE_APP_ID);
     if (window_ != nullptr) gtk_window_set_transient_for(GTK_WINDOW(dialog), window_->gtkWindow());
     gtk_window_present(GTK_WINDOW(dialog));
@@ -194,20 +202,30 @@ void GtkShell::runCommand(MenuCommand command) {
         case MenuCommand::ZoomReset:
             if (menuDelegate_ != nullptr) menuDelegate_->menuCommand(command);
             return;
-        case MenuCommand::Quit: terminate(); return;
-        default: break;
+        case MenuCommand::Quit:
+            terminate();
+            return;
+        default:
+            break;
     }
     if (window_ == nullptr) return;
     switch (command) {
         // Hiding a program has no desktop-wide meaning here; minimising is what users expect.
         case MenuCommand::Hide:
-        case MenuCommand::Minimize: window_->minimize(); break;
-        case MenuCommand::Copy: window_->gtkWebView().runEditingCommand(WEBKIT_EDITING_COMMAND_COPY); break;
+        case MenuCommand::Minimize:
+            window_->minimize();
+            break;
+        case MenuCommand::Copy:
+            window_->gtkWebView().runEditingCommand(WEBKIT_EDITING_COMMAND_COPY);
+            break;
         case MenuCommand::SelectAll:
             window_->gtkWebView().runEditingCommand(WEBKIT_EDITING_COMMAND_SELECT_ALL);
             break;
-        case MenuCommand::Close: window_->close(); break;
-        default: break;
+        case MenuCommand::Close:
+            window_->close();
+            break;
+        default:
+            break;
     }
 }
 

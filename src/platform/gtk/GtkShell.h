@@ -15,7 +15,7 @@ namespace suite::gtk {
 class GtkMainWindow;
 
 class GtkShell final : public Shell {
-public:
+  public:
     explicit GtkShell(GtkApplication* app);
     ~GtkShell() override;
 
@@ -32,7 +32,7 @@ public:
     // The window most recently created, for tests that drive the page.
     GtkMainWindow* mainWindow() const { return window_; }
 
-private:
+  private:
     static void onAction(GSimpleAction* action, GVariant*, gpointer self);
     static void onSessionEnding(GtkApplication*, gpointer self);
     void runCommand(MenuCommand command);

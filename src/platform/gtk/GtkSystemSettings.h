@@ -13,7 +13,7 @@
 namespace suite::gtk {
 
 class GtkSystemSettings final : public SystemSettings {
-public:
+  public:
     explicit GtkSystemSettings(const Environment& env);
     ~GtkSystemSettings() override;
 
@@ -23,7 +23,7 @@ public:
     void observeAppearance(std::function<void()> onChange) override;
     void observeAccessibility(std::function<void()> onChange) override;
 
-private:
+  private:
     void askPortal(const char* method);
     void setColorScheme(GVariant* value);
     static void onPortalAnswer(GObject* bus, GAsyncResult* result, gpointer self);
@@ -39,7 +39,7 @@ private:
     std::vector<std::function<void()>> accessibilityObservers_;
     GDBusConnection* bus_ = nullptr;
     guint portalSubscription_ = 0;
-    GCancellable* portalCalls_ = nullptr;  // cancelled with this object
+    GCancellable* portalCalls_ = nullptr;       // cancelled with this object
     std::optional<std::uint32_t> colorScheme_;  // until the portal answers: none
 };
 

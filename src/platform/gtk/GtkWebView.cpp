@@ -34,8 +34,8 @@ GtkWebView::GtkWebView(WindowDelegate& delegate, SchemeResponder scheme)
                                          content, nullptr));
     g_object_ref_sink(view_);
     if (!hasGpuRenderNode()) {
-        webkit_settings_set_hardware_acceleration_policy(
-            webkit_web_view_get_settings(view_), WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+        webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(view_),
+                                                         WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
     }
 
     WebKitSecurityManager* security = webkit_web_context_get_security_manager(context);
@@ -45,10 +45,9 @@ GtkWebView::GtkWebView(WindowDelegate& delegate, SchemeResponder scheme)
     // registration therefore points at a binding that forgets the view when it goes and lives
     // as long as the context does.
     schemeBinding_ = new SchemeBinding{this};
-    webkit_web_context_register_uri_scheme(context, kScheme, onSchemeRequest, schemeBinding_,
-                                           [](gpointer binding) {
-                                               delete static_cast<SchemeBinding*>(binding);
-                                           });
+    webkit_web_context_register_uri_scheme(
+        context, kScheme, onSchemeRequest, schemeBinding_,
+        [](gpointer binding) { delete static_cast<SchemeBinding*>(binding); });
 
     webkit_user_content_manager_register_script_message_handler(content, "suite", nullptr);
     g_signal_connect(content, "script-message-received::suite", G_CALLBACK(onScriptMessage), this);
@@ -83,7 +82,9 @@ GtkWebView::~GtkWebView() {
     g_object_unref(view_);
 }
 
-void GtkWebView::loadUri(const std::string& uri) { webkit_web_view_load_uri(view_, uri.c_str()); }
+void GtkWebView::loadUri(const std::string& uri) {
+    webkit_web_view_load_uri(view_, uri.c_str());
+}
 
 void GtkWebView::evaluateJavaScript(const std::string& source, std::function<void()> done) {
     auto* completion = new Completion{std::move(done)};
@@ -150,11 +151,17 @@ void GtkWebView::snapshotPng(std::function<void(std::optional<std::string>)> don
         completion);
 }
 
-double GtkWebView::width() const { return gtk_widget_get_width(GTK_WIDGET(view_)); }
+double GtkWebView::width() const {
+    return gtk_widget_get_width(GTK_WIDGET(view_));
+}
 
-double GtkWebView::zoom() const { return webkit_web_view_get_zoom_level(view_); }
+double GtkWebView::zoom() const {
+    return webkit_web_view_get_zoom_level(view_);
+}
 
-void GtkWebView::setZoom(double zoom) { webkit_web_view_set_zoom_level(view_, zoom); }
+void GtkWebView::setZoom(double zoom) {
+    webkit_web_view_set_zoom_level(view_, zoom);
+}
 
 void GtkWebView::runEditingCommand(const char* command) {
     webkit_web_view_execute_editing_command(view_, command);
@@ -289,8 +296,9 @@ gboolean GtkWebView::onContextMenu(WebKitWebView*, WebKitContextMenu* menu, WebK
         if (!webkit_context_menu_item_is_separator(item)) continue;
         const guint count = webkit_context_menu_get_n_items(menu);
         const bool atEnd = i == 0 || i + 1 == count;
-        const bool doubled = i + 1 < count && webkit_context_menu_item_is_separator(
-                                                  webkit_context_menu_get_item_at_position(menu, i + 1));
+        const bool doubled =
+            i + 1 < count && webkit_context_menu_item_is_separator(
+                                 webkit_context_menu_get_item_at_position(menu, i + 1));
         if (atEnd || doubled) webkit_context_menu_remove(menu, item);
     }
     return webkit_context_menu_get_n_items(menu) == 0;  // nothing left: no menu at all

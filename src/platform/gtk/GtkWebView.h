@@ -13,7 +13,7 @@
 namespace suite::gtk {
 
 class GtkWebView final : public WebView {
-public:
+  public:
     GtkWebView(WindowDelegate& delegate, SchemeResponder scheme);
     ~GtkWebView() override;
 
@@ -33,7 +33,7 @@ public:
 
     void runEditingCommand(const char* command);
 
-private:
+  private:
     static void onSchemeRequest(WebKitURISchemeRequest* request, gpointer self);
     static void onScriptMessage(WebKitUserContentManager*, JSCValue* value, gpointer self);
     static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,

@@ -12,7 +12,7 @@ namespace suite::gtk {
 
 // The process environment.
 class ProcessEnvironment final : public Environment {
-public:
+  public:
     std::optional<std::string> get(const std::string& name) const override;
 };
 

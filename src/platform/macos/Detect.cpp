@@ -68,7 +68,9 @@ const DetectPaths& defaultPaths() {
     return paths;
 }
 
-const std::vector<std::string>& appDirs() { return defaultPaths().appDirs; }
+const std::vector<std::string>& appDirs() {
+    return defaultPaths().appDirs;
+}
 
 std::optional<std::string> bundleVersion(const std::string& name, const DetectPaths& paths) {
     if (!isPlainName(name)) return std::nullopt;
@@ -95,8 +97,7 @@ std::optional<std::string> appPath(const std::string& name, const DetectPaths& p
     return std::nullopt;
 }
 
-std::optional<std::string> receiptVersion(const std::string& identifier,
-                                          const DetectPaths& paths) {
+std::optional<std::string> receiptVersion(const std::string& identifier, const DetectPaths& paths) {
     // The identifier is the utility's last argument; one starting with "-" would be read as an
     // option instead.
     if (identifier.empty() || identifier.front() == '-') return std::nullopt;

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "common/Json.h"
 #include "common/Ascii.h"
+#include "common/Json.h"
 #include "platform/InstallerRecords.h"
 
 namespace suite {
@@ -90,9 +90,9 @@ std::vector<std::string> moveAsideCommands(const Json& item, const InstallPaths&
             // "--": a bundle name may start with a dash, which pkill would read as an option.
             commands.push_back(
                 "if [ -d " + shellQuote(target) + " ]; then " + toolWord(paths.pkill) + " -x -- " +
-                shellQuote(exactProcessPattern(bare)) + " 2>/dev/null; " + toolWord(paths.sleep) + " 1; " +
-                toolWord(paths.mkdir) + " -p " + shellQuote(trash) + "; " + toolWord(paths.mv) +
-                " " + shellQuote(target) + " " + shellQuote(old) + "; fi");
+                shellQuote(exactProcessPattern(bare)) + " 2>/dev/null; " + toolWord(paths.sleep) +
+                " 1; " + toolWord(paths.mkdir) + " -p " + shellQuote(trash) + "; " +
+                toolWord(paths.mv) + " " + shellQuote(target) + " " + shellQuote(old) + "; fi");
         }
     }
     return commands;
@@ -118,14 +118,16 @@ std::string packageCommand(std::size_t index, const VerifiedPackage& package,
     std::vector<std::string> install = moveAsideCommands(package.item, paths, stamp);
     install.push_back("if out=$(" + toolWord(paths.installer) + " -pkg " + copy +
                       " -target / 2>&1); then r=OK; else r=FAIL; fi");
-    install.push_back("[ -z \"$out\" ] || printf '%s\\n' \"$out\" | while IFS= read -r line; do "
-                      "printf 'OUT:" + i + ":%s\\n' \"$line\"; done");
+    install.push_back(
+        "[ -z \"$out\" ] || printf '%s\\n' \"$out\" | while IFS= read -r line; do "
+        "printf 'OUT:" +
+        i + ":%s\\n' \"$line\"; done");
     install.push_back("echo \"$r:" + i + "\"");
     return "if [ -z \"$work\" ] || ! " + toolWord(paths.cp) + " -- " +
            shellQuote(package.file.string()) + " " + copy + "; then echo FAIL:" + i +
-           "; elif d=$(" + toolWord(paths.shasum) + " -a 256 < " + copy + "); [ \"${d%% *}\" != " +
-           shellQuote(digest) + " ]; then echo CHECK:" + i + "; else " + join(install, "; ") +
-           "; fi";
+           "; elif d=$(" + toolWord(paths.shasum) + " -a 256 < " + copy +
+           "); [ \"${d%% *}\" != " + shellQuote(digest) + " ]; then echo CHECK:" + i + "; else " +
+           join(install, "; ") + "; fi";
 }
 
 std::string buildInstallScript(const std::vector<VerifiedPackage>& packages,
@@ -141,8 +143,7 @@ std::string buildInstallScript(const std::vector<VerifiedPackage>& packages,
     commands.push_back("(set -C; : > " + marker + ") 2>/dev/null");
     // A new folder only root can enter, for the copies that are checked and installed.
     commands.push_back("work=$(" + toolWord(paths.mktemp) + " -d " +
-                       shellQuote(paths.tempFolder + "/talven-suite-run.XXXXXX") +
-                       ") || work=");
+                       shellQuote(paths.tempFolder + "/talven-suite-run.XXXXXX") + ") || work=");
     for (std::size_t i = 0; i < packages.size(); ++i) {
         commands.push_back(packageCommand(i, packages[i], paths, stamp));
     }

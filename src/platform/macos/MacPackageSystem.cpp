@@ -4,8 +4,8 @@
 
 #include "catalog/VersionCompare.h"
 #include "common/Ascii.h"
-#include "platform/InstallerRecords.h"
 #include "install/InstallLog.h"
+#include "platform/InstallerRecords.h"
 #include "platform/macos/InstallScript.h"
 
 namespace suite {
@@ -56,7 +56,8 @@ BatchOutcome MacPackageSystem::installBatch(const std::vector<VerifiedPackage>& 
                                             const std::string& prompt) {
     // One time stamp for the whole run, taken before the user is asked for anything.
     const std::string stamp = installTimeStamp(std::time(nullptr));
-    const PrivilegedOutcome ran = runner_.run(buildInstallScript(packages, install_, stamp), prompt);
+    const PrivilegedOutcome ran =
+        runner_.run(buildInstallScript(packages, install_, stamp), prompt);
     const InstallerReport report = readInstallerRecords(ran.output, packages.size());
 
     BatchOutcome outcome;
@@ -64,9 +65,10 @@ BatchOutcome MacPackageSystem::installBatch(const std::vector<VerifiedPackage>& 
     outcome.log.push_back(runLogLine(report.resultLines, ran.error));
     for (std::size_t i = 0; i < packages.size(); ++i) {
         if (auto line = packageOutputLogLine(i, report.outputs[i])) outcome.log.push_back(*line);
-        outcome.reports.push_back(report.results[i] == InstallerResult::Installed ? PackageReport::Installed
-                                  : report.results[i] == InstallerResult::Refused ? PackageReport::Refused
-                                                                                  : PackageReport::Failed);
+        outcome.reports.push_back(
+            report.results[i] == InstallerResult::Installed ? PackageReport::Installed
+            : report.results[i] == InstallerResult::Refused ? PackageReport::Refused
+                                                            : PackageReport::Failed);
     }
     return outcome;
 }

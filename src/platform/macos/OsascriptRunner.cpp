@@ -1,7 +1,7 @@
 #include "platform/macos/OsascriptRunner.h"
 
-#include "platform/Process.h"
 #include "common/Utf8.h"
+#include "platform/Process.h"
 #include "platform/macos/InstallScript.h"
 
 namespace suite {

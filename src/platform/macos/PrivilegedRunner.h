@@ -13,7 +13,7 @@ struct PrivilegedOutcome {
 };
 
 class PrivilegedRunner {
-public:
+  public:
     virtual ~PrivilegedRunner() = default;
     // `prompt` is the text shown with the request where the desktop lets the program choose it.
     virtual PrivilegedOutcome run(const std::string& script, const std::string& prompt) = 0;

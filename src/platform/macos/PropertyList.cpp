@@ -18,7 +18,9 @@ namespace {
 constexpr std::size_t kMaxDepth = 256;
 constexpr std::uint32_t kMaxNodes = 200'000;
 
-bool isXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool isXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 int twoDigits(std::string_view text, std::size_t at) {
     char tens = text[at], ones = text[at + 1];
@@ -50,7 +52,7 @@ bool isListDate(std::string_view text) {
 // counted. Markup whose end two readings could place differently (a quoted ">" or "?>", an
 // internal document type) and anything the library would refuse anyway are refused.
 class XmlShape {
-public:
+  public:
     explicit XmlShape(std::string_view data) : data_(data) {}
 
     bool withinLimits() {
@@ -77,7 +79,7 @@ public:
         }
     }
 
-private:
+  private:
     // Moves past `word` when the text goes on with it.
     bool skipping(std::string_view word) {
         if (!data_.substr(at_).starts_with(word)) return false;
@@ -173,7 +175,7 @@ std::uint64_t bigEndian(std::string_view bytes) {
 
 // The object graph of a binary list, read only as far as needed to bound its expanded size.
 class BinaryShape {
-public:
+  public:
     explicit BinaryShape(std::string_view data) : data_(data) {}
 
     bool withinLimits() {
@@ -200,7 +202,7 @@ public:
         return visit(static_cast<std::size_t>(top));
     }
 
-private:
+  private:
     static constexpr std::uint8_t kUnseen = 0, kOpen = 1, kDone = 2;
 
     struct Children {
@@ -299,7 +301,9 @@ private:
     std::vector<std::uint16_t> depth_;
 };
 
-bool isBinaryPlist(std::string_view data) { return data.starts_with("bplist00"); }
+bool isBinaryPlist(std::string_view data) {
+    return data.starts_with("bplist00");
+}
 
 }  // namespace
 

@@ -11,7 +11,6 @@ namespace suite {
 
 namespace {
 
-
 bool writeAll(int fd, std::string_view content) {
     while (!content.empty()) {
         ssize_t written = ::write(fd, content.data(), content.size());
@@ -74,8 +73,8 @@ bool writeFileAtomically(const std::filesystem::path& path, std::string_view con
     int fd = ::mkstemp(pattern.data());
     if (fd < 0) return false;
     // mkstemp makes the file private; a replaced file gets the permissions a new one would.
-    bool ok = ::fchmod(fd, 0666 & ~currentUmask()) == 0 && writeAll(fd, content) &&
-              ::fsync(fd) == 0;
+    bool ok =
+        ::fchmod(fd, 0666 & ~currentUmask()) == 0 && writeAll(fd, content) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) ok = ::rename(pattern.c_str(), path.c_str()) == 0;
     if (!ok) {

@@ -24,7 +24,7 @@ namespace {
 
 // Closes on every way out, so an early return cannot leak a pipe end into later children.
 class Descriptor {
-public:
+  public:
     Descriptor() = default;
     explicit Descriptor(int fd) : fd_(fd) {}
     ~Descriptor() { reset(); }
@@ -38,7 +38,7 @@ public:
         fd_ = fd;
     }
 
-private:
+  private:
     int fd_ = -1;
 };
 
@@ -59,7 +59,9 @@ bool makePipe(Descriptor& readEnd, Descriptor& writeEnd) {
     return readEnd.valid() && writeEnd.valid();
 }
 
-bool passable(std::string_view text) { return text.find('\0') == std::string_view::npos; }
+bool passable(std::string_view text) {
+    return text.find('\0') == std::string_view::npos;
+}
 
 std::vector<std::string> childEnvironment(const ProcessOptions& options) {
     std::vector<std::string> entries;
@@ -108,9 +110,8 @@ struct SpawnSetup {
         ::sigfillset(&all);
         ::posix_spawnattr_setsigmask(&attributes, &none);
         ::posix_spawnattr_setsigdefault(&attributes, &all);
-        ::posix_spawnattr_setflags(&attributes,
-                                   static_cast<short>(POSIX_SPAWN_SETSIGMASK |
-                                                      POSIX_SPAWN_SETSIGDEF | flags));
+        ::posix_spawnattr_setflags(&attributes, static_cast<short>(POSIX_SPAWN_SETSIGMASK |
+                                                                   POSIX_SPAWN_SETSIGDEF | flags));
     }
 
     posix_spawn_file_actions_t actions;
@@ -143,7 +144,9 @@ void drain(Stream& stream, std::size_t limit, bool& truncated) {
 
 using Clock = std::chrono::steady_clock;
 
-int exitStatusFrom(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+int exitStatusFrom(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
 
 int waitForExit(pid_t pid) {
     int status = 0;
@@ -213,8 +216,7 @@ std::optional<ProcessResult> runProcess(const std::string& executable,
     } else if (captureError) {
         ::posix_spawn_file_actions_adddup2(&setup.actions, errWrite.get(), STDERR_FILENO);
     } else {
-        ::posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY,
-                                           0);
+        ::posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     }
     short flags = 0;
     // With a time limit the child leads its own process group, so that a kill at the limit also

@@ -5,10 +5,10 @@
 
 #include <fstream>
 
-#include "platform/Files.h"
 #include "fakes/TempDir.h"
-#include "platform/debian/DebianPackageSystem.h"
+#include "platform/Files.h"
 #include "platform/InstallerRecords.h"
+#include "platform/debian/DebianPackageSystem.h"
 
 namespace suite::debian {
 namespace {
@@ -77,10 +77,11 @@ TEST_F(DebianBackend, OpenLaunchesOnlyADesktopFileIdTheCatalogNames) {
     EXPECT_EQ(debian.applicationToLaunch({{"desktop", "com.brenlow.Presenter.desktop"}}),
               "com.brenlow.Presenter.desktop");
     for (const Json& detect :
-         {Json{{"desktop", "../../bin/sh.desktop"}}, Json{{"desktop", "/usr/share/applications/a.desktop"}},
+         {Json{{"desktop", "../../bin/sh.desktop"}},
+          Json{{"desktop", "/usr/share/applications/a.desktop"}},
           Json{{"desktop", "a.desktop --evil"}}, Json{{"desktop", "a.desktop\n"}},
-          Json{{"desktop", ".desktop"}}, Json{{"desktop", "-a.desktop"}}, Json{{"desktop", "talven"}},
-          Json{{"desktop", 7}}, Json{{"receipts", {"talven-a"}}}}) {
+          Json{{"desktop", ".desktop"}}, Json{{"desktop", "-a.desktop"}},
+          Json{{"desktop", "talven"}}, Json{{"desktop", 7}}, Json{{"receipts", {"talven-a"}}}}) {
         EXPECT_EQ(debian.applicationToLaunch(detect), std::nullopt) << detect.dump();
     }
 }

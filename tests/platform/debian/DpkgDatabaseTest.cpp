@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "common/Json.h"
-#include "platform/Process.h"
 #include "fakes/TempDir.h"
+#include "platform/Process.h"
 #include "platform/debian/DpkgDatabase.h"
 
 namespace suite::debian {

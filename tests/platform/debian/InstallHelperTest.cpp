@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <fstream>
 
-#include "platform/Files.h"
 #include "fakes/TempDir.h"
 #include "platform/Digest.h"
+#include "platform/Files.h"
 #include "platform/InstallerRecords.h"
 #include "platform/debian/InstallHelper.h"
 
@@ -126,8 +126,8 @@ TEST_F(InstallHelper, InstallsPrivateCopiesThatMatchTheirDigestAndRelaysTheOutpu
     const auto report = readInstallerRecords(printed.out, 6);
     EXPECT_EQ(report.results,
               (std::vector<InstallerResult>{InstallerResult::Installed, InstallerResult::Failed,
-                                         InstallerResult::Refused, InstallerResult::Failed,
-                                         InstallerResult::Failed, InstallerResult::Failed}));
+                                            InstallerResult::Refused, InstallerResult::Failed,
+                                            InstallerResult::Failed, InstallerResult::Failed}));
     EXPECT_NE(report.outputs[2].find("refused: its SHA-256 is " + digestOf(swapped)),
               std::string::npos);
     EXPECT_NE(report.outputs[3].find("cannot read"), std::string::npos) << "a link is not followed";

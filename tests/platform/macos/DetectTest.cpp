@@ -11,8 +11,8 @@
 #include <functional>
 #include <thread>
 
-#include "platform/macos/Detect.h"
 #include "fakes/TempDir.h"
+#include "platform/macos/Detect.h"
 
 namespace suite {
 namespace {
@@ -100,7 +100,7 @@ std::string inChild(const std::function<bool()>& body) {
 }
 
 class DetectTest : public ::testing::Test {
-protected:
+  protected:
     DetectTest() {
         std::string d = dir.path().string();
         writeFile(dir / "known.plist",
@@ -110,19 +110,28 @@ protected:
         writeFile(dir / "number.plist", serialize(dict({{"pkg-version", plist_new_uint(3)}})));
         writeFile(dir / "array.plist", serialize(plist_new_array()));
         // Answers as the system's tool does for a few identifiers and records each one asked.
-        writeFile(pkgutil, "#!/bin/sh\nprintf '%s\\n' \"$2\" >> '" + d + "/calls'\n"
-                           "[ \"$1\" = --pkg-info-plist ] && [ $# -eq 2 ] || exit 64\n"
-                           "case \"$2\" in\n"
-                           "  com.brenlow.known|-*) cat '" + d + "/known.plist' ;;\n"
-                           "  com.brenlow.failing) cat '" + d + "/known.plist'; exit 2 ;;\n"
-                           "  com.brenlow.garbage) echo 'garbage <dict>' ;;\n"
-                           "  com.brenlow.huge) head -c 50000000 /dev/zero ;;\n"
-                           "  com.brenlow.padded) cat '" + d + "/known.plist';"
-                           " head -c 9000000 /dev/zero | tr '\\0' ' ' ;;\n"
-                           "  com.brenlow.slow) sleep 30 ;;\n"
-                           "  com.brenlow.*) cat \"" + d + "/${2#com.brenlow.}.plist\" ;;\n"
-                           "  *) echo \"No receipt for '$2' found at '/'.\" >&2; exit 1 ;;\n"
-                           "esac\n");
+        writeFile(pkgutil, "#!/bin/sh\nprintf '%s\\n' \"$2\" >> '" + d +
+                               "/calls'\n"
+                               "[ \"$1\" = --pkg-info-plist ] && [ $# -eq 2 ] || exit 64\n"
+                               "case \"$2\" in\n"
+                               "  com.brenlow.known|-*) cat '" +
+                               d +
+                               "/known.plist' ;;\n"
+                               "  com.brenlow.failing) cat '" +
+                               d +
+                               "/known.plist'; exit 2 ;;\n"
+                               "  com.brenlow.garbage) echo 'garbage <dict>' ;;\n"
+                               "  com.brenlow.huge) head -c 50000000 /dev/zero ;;\n"
+                               "  com.brenlow.padded) cat '" +
+                               d +
+                               "/known.plist';"
+                               " head -c 9000000 /dev/zero | tr '\\0' ' ' ;;\n"
+                               "  com.brenlow.slow) sleep 30 ;;\n"
+                               "  com.brenlow.*) cat \"" +
+                               d +
+                               "/${2#com.brenlow.}.plist\" ;;\n"
+                               "  *) echo \"No receipt for '$2' found at '/'.\" >&2; exit 1 ;;\n"
+                               "esac\n");
         fs::permissions(pkgutil, fs::perms::owner_all);
         paths = {{system.string(), user.string()}, pkgutil.string(), 20};
     }
@@ -143,15 +152,25 @@ protected:
 };
 
 TEST_F(DetectTest, ShortVersionThenBundleVersionFromEitherFormat) {
-    struct Case { const char* name; plist_t info; std::optional<std::string> expected; };
+    struct Case {
+        const char* name;
+        plist_t info;
+        std::optional<std::string> expected;
+    };
     std::vector<Case> cases = {
-        {"Both.app", dict({{"CFBundleShortVersionString", plist_new_string("3.2")},
-                           {"CFBundleVersion", plist_new_string("3200")}}), "3.2"},
+        {"Both.app",
+         dict({{"CFBundleShortVersionString", plist_new_string("3.2")},
+               {"CFBundleVersion", plist_new_string("3200")}}),
+         "3.2"},
         {"OnlyBuild.app", dict({{"CFBundleVersion", plist_new_string("77")}}), "77"},
-        {"NumericShort.app", dict({{"CFBundleShortVersionString", plist_new_real(3.2)},
-                                   {"CFBundleVersion", plist_new_string("3.2.1")}}), "3.2.1"},
-        {"EmptyShort.app", dict({{"CFBundleShortVersionString", plist_new_string("")},
-                                 {"CFBundleVersion", plist_new_string("5")}}), ""},
+        {"NumericShort.app",
+         dict({{"CFBundleShortVersionString", plist_new_real(3.2)},
+               {"CFBundleVersion", plist_new_string("3.2.1")}}),
+         "3.2.1"},
+        {"EmptyShort.app",
+         dict({{"CFBundleShortVersionString", plist_new_string("")},
+               {"CFBundleVersion", plist_new_string("5")}}),
+         ""},
     };
     for (auto format : {Format::Xml, Format::Binary})
         for (auto& c : cases) {
@@ -191,8 +210,9 @@ TEST_F(DetectTest, FirstFolderWinsUnlessItsBundleHasNoUsableVersion) {
 TEST_F(DetectTest, HostileListsAreRefusedWithoutCrashingOrHanging) {
     // Version "1.0" followed by `repeat` copies of `unit`, then `closers` closing tags.
     auto xml = [](const std::string& unit, int repeat, int closers, const std::string& tail = "") {
-        std::string out = "<plist version=\"1.0\"><dict><key>CFBundleShortVersionString</key>"
-                          "<string>1.0</string>";
+        std::string out =
+            "<plist version=\"1.0\"><dict><key>CFBundleShortVersionString</key>"
+            "<string>1.0</string>";
         if (repeat > 0) out += "<key>x</key>";
         for (int i = 0; i < repeat; ++i) out += unit;
         for (int i = 0; i < closers; ++i) out += "</array>";
@@ -204,15 +224,16 @@ TEST_F(DetectTest, HostileListsAreRefusedWithoutCrashingOrHanging) {
     writeInfo(system, "HiddenClosers.app",
               xml("<array><?x </array>?><string><![CDATA[</array>]]></string>", 300, 300));
     // A month the date reader has no entry for.
-    writeInfo(system, "BadDate.app", xml("", 0, 0, "<key>d</key><date>2024-00-10T08:00:00Z</date>"));
+    writeInfo(system, "BadDate.app",
+              xml("", 0, 0, "<key>d</key><date>2024-00-10T08:00:00Z</date>"));
     std::vector<std::vector<uint64_t>> chain, doubling;
     for (uint64_t i = 4; i < 150004; ++i) chain.push_back({i + 1});
     for (uint64_t i = 4; i < 64; ++i) doubling.push_back({i + 1, i + 1});  // 2^60 once expanded
     writeInfo(system, "DeepBinary.app", binaryWithPayload(chain, "leaf"));
     writeInfo(system, "Expanding.app", binaryWithPayload(doubling, "leaf"));
 
-    for (const char* name :
-         {"CommentedDeep.app", "HiddenClosers.app", "BadDate.app", "DeepBinary.app", "Expanding.app"}) {
+    for (const char* name : {"CommentedDeep.app", "HiddenClosers.app", "BadDate.app",
+                             "DeepBinary.app", "Expanding.app"}) {
         writeInfo(user, name, serialize(shortVersion("fallback")));
         EXPECT_EQ(inChild([&] { return Detect::bundleVersion(name, paths) == "fallback"; }),
                   "exit 0")
@@ -224,15 +245,17 @@ TEST_F(DetectTest, HostileListsAreRefusedWithoutCrashingOrHanging) {
     plist_t nested = plist_new_string("deep");
     for (int i = 0; i < 40; ++i) nested = dict({{"inner", nested}});
     writeInfo(system, "Wide.app",
-              serialize(dict({{"Types", types}, {"Nested", nested},
+              serialize(dict({{"Types", types},
+                              {"Nested", nested},
                               {"CFBundleShortVersionString", plist_new_string("6.1")}}),
                         Format::Binary));
     EXPECT_EQ(Detect::bundleVersion("Wide.app", paths), "6.1");
-    writeInfo(system, "Annotated.app",
-              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST"
-              " 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n" +
-                  xml("<array><!-- a note --><string><![CDATA[</array>]]></string>", 200, 200,
-                      "<key>d</key><date> 2024-02-29T23:59:60Z </date><key>e</key><date/>"));
+    writeInfo(
+        system, "Annotated.app",
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!DOCTYPE plist PUBLIC \"-//Apple//DTD PLIST"
+        " 1.0//EN\" \"http://www.apple.com/DTDs/PropertyList-1.0.dtd\">\n" +
+            xml("<array><!-- a note --><string><![CDATA[</array>]]></string>", 200, 200,
+                "<key>d</key><date> 2024-02-29T23:59:60Z </date><key>e</key><date/>"));
     EXPECT_EQ(Detect::bundleVersion("Annotated.app", paths), "1.0");
 }
 
@@ -288,7 +311,11 @@ TEST_F(DetectTest, VersionUsesAppsWhenListedAndReceiptsOtherwise) {
     writeInfo(system, "Blank.app", serialize(shortVersion("")));
     const std::string known = "com.brenlow.known";
     // `asked`: what the package utility was asked, in order.
-    struct Case { Json detect; std::optional<std::string> expected; std::vector<std::string> asked; };
+    struct Case {
+        Json detect;
+        std::optional<std::string> expected;
+        std::vector<std::string> asked;
+    };
     std::vector<Case> cases = {
         {{{"apps", {"Missing.app", "Second.app", "First.app"}}}, "2.2", {}},
         {{{"apps", {"Blank.app", "First.app"}}}, "", {}},
@@ -296,7 +323,8 @@ TEST_F(DetectTest, VersionUsesAppsWhenListedAndReceiptsOtherwise) {
         {{{"apps", Json::array()}, {"receipts", {known}}}, "2.4.1", {known}},
         {{{"apps", "First.app"}, {"receipts", {known}}}, "2.4.1", {known}},
         {{{"apps", {"First.app", 3}}, {"receipts", {known}}}, "2.4.1", {known}},
-        {{{"receipts", {"other", "com.brenlow.binary", known}}}, "7.0b3",
+        {{{"receipts", {"other", "com.brenlow.binary", known}}},
+         "7.0b3",
          {"other", "com.brenlow.binary"}},
         {{{"receipts", {known, 7}}}, std::nullopt, {}},
         {Json::object(), std::nullopt, {}},

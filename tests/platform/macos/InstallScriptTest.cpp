@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "platform/Process.h"
 #include "fakes/TempDir.h"
+#include "platform/Process.h"
 #include "platform/macos/InstallScript.h"
 
 namespace suite {

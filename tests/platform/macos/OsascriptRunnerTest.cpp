@@ -3,8 +3,8 @@
 
 #include <fstream>
 
-#include "platform/Files.h"
 #include "fakes/TempDir.h"
+#include "platform/Files.h"
 #include "platform/macos/OsascriptRunner.h"
 
 namespace suite {
@@ -31,9 +31,10 @@ TEST(OsascriptRunner, ScriptAndPromptReachTheHostAndADismissedDialogIsACancel) {
     EXPECT_FALSE(ran.cancelled);
     EXPECT_EQ(ran.output, "OK:0\n");
     EXPECT_EQ(ran.error, "note\n");
-    EXPECT_EQ(readWholeFile(dir / "source"),
-              "do shell script \"echo \\\"it's\\\" \\\\\\\" OK:0\" with prompt \"TALVEN™ Suite wants "
-              "to install \\\"TALVEN\\\" apps.\" with administrator privileges");
+    EXPECT_EQ(
+        readWholeFile(dir / "source"),
+        "do shell script \"echo \\\"it's\\\" \\\\\\\" OK:0\" with prompt \"TALVEN™ Suite wants "
+        "to install \\\"TALVEN\\\" apps.\" with administrator privileges");
 
     fake("echo '0:93: execution error: User canceled. (-128)' >&2\nexit 1\n");
     auto dismissed = OsascriptRunner(osascript.string()).run(script, prompt);

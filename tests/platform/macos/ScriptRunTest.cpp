@@ -5,11 +5,11 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/Files.h"
-#include "platform/Process.h"
 #include "fakes/TempDir.h"
 #include "platform/Digest.h"
+#include "platform/Files.h"
 #include "platform/InstallerRecords.h"
+#include "platform/Process.h"
 #include "platform/macos/InstallScript.h"
 
 namespace suite {
@@ -26,11 +26,15 @@ class ScriptRun : public ::testing::Test {
     void SetUp() override {
         for (const char* sub : {"bin", "tmp", "Apps", "home/Applications", "pkgs"})
             fs::create_directories(root_ / sub);
-        for (auto [field, name] :
-             {std::pair{&InstallPaths::installer, "installer"}, {&InstallPaths::pkill, "pkill"},
-              {&InstallPaths::mkdir, "mkdir"}, {&InstallPaths::mv, "mv"}, {&InstallPaths::rm, "rm"},
-              {&InstallPaths::sleep, "sleep"}, {&InstallPaths::cp, "cp"},
-              {&InstallPaths::mktemp, "mktemp"}, {&InstallPaths::shasum, "shasum"}})
+        for (auto [field, name] : {std::pair{&InstallPaths::installer, "installer"},
+                                   {&InstallPaths::pkill, "pkill"},
+                                   {&InstallPaths::mkdir, "mkdir"},
+                                   {&InstallPaths::mv, "mv"},
+                                   {&InstallPaths::rm, "rm"},
+                                   {&InstallPaths::sleep, "sleep"},
+                                   {&InstallPaths::cp, "cp"},
+                                   {&InstallPaths::mktemp, "mktemp"},
+                                   {&InstallPaths::shasum, "shasum"}})
             paths_.*field = (root_ / "bin" / name).string();
         paths_.tempFolder = (root_ / "tmp").string();
         paths_.appDirs = {(root_ / "Apps").string(), (root_ / "home/Applications").string()};
@@ -156,14 +160,14 @@ TEST_F(ScriptRun, RootInstallsCheckedCopiesAndReportsEverythingOnItsOutput) {
     ASSERT_EQ(installs.size(), 3u);
     EXPECT_EQ(installs[0].at(2).rfind(paths_.tempFolder + "/talven-suite-run.", 0), 0u);
     EXPECT_TRUE(installs[0].at(2).ends_with("/0.pkg"));
-    EXPECT_EQ(calls("cp").at(0), (Call{"cp", "--", packages[0].file.string(),
-                                       installs[0].at(2)}));
+    EXPECT_EQ(calls("cp").at(0), (Call{"cp", "--", packages[0].file.string(), installs[0].at(2)}));
     std::vector<std::string> order;
     for (const auto& call : calls()) order.push_back(call.front());
     EXPECT_EQ(order, (std::vector<std::string>{
-                         "rm", "mktemp", "cp", "shasum", "pkill", "sleep", "mkdir", "mv", "pkill",
-                         "sleep", "mkdir", "mv", "installer", "cp", "shasum", "installer", "cp",
-                         "shasum", "installer", "cp", "shasum", "cp", "rm", "rm"}));
+                         "rm",        "mktemp", "cp",     "shasum",    "pkill", "sleep",
+                         "mkdir",     "mv",     "pkill",  "sleep",     "mkdir", "mv",
+                         "installer", "cp",     "shasum", "installer", "cp",    "shasum",
+                         "installer", "cp",     "shasum", "cp",        "rm",    "rm"}));
     EXPECT_TRUE(fs::is_regular_file(root_ / "Apps/File.app"));
     EXPECT_TRUE(fs::is_directory(root_ / "Apps/Swapped.app"));
     EXPECT_TRUE(fs::is_directory(moved1));
