@@ -16,7 +16,7 @@ packages=(
   python3 procps openssl
   pkexec polkitd iproute2 libglib2.0-bin glib-networking gsettings-desktop-schemas
   librsvg2-bin appstream locales x11-utils
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
 )
 
 SUDO=()
