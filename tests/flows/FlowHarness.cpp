@@ -226,12 +226,12 @@ bool FlowHarness::turnUntil(const std::function<bool()>& done, double seconds) {
     return true;
 }
 
-Json FlowHarness::eval(const std::string& expression) {
+Json FlowHarness::eval(const std::string& expression, double seconds) {
     // Shared with the callback, which may still come after this has given up waiting.
     auto result = std::make_shared<std::optional<std::optional<std::string>>>();
     shell_->mainWindow()->gtkWebView().evaluateForResult(
         expression, [result](std::optional<std::string> json) { *result = json; });
-    if (!turnUntil([&] { return result->has_value(); }, 10) || !**result) return nullptr;
+    if (!turnUntil([&] { return result->has_value(); }, seconds) || !**result) return nullptr;
     return Json::parse(***result, nullptr, false);
 }
 

@@ -75,8 +75,9 @@ class FlowHarness {
     // the page is up).
     void start(bool waitForCatalog = true);
 
-    // The page's value of `expression` (JSON null when it has none or the page did not answer).
-    Json eval(const std::string& expression);
+    // The page's value of `expression` (JSON null when it has none or the page did not answer
+    // within `seconds`; a later answer goes nowhere).
+    Json eval(const std::string& expression, double seconds = 10);
     // Turns the main loop until `expression` is true in the page, at most `seconds`.
     bool waitFor(const std::string& expression, double seconds = 20);
     // Turns the main loop until `done` holds, at most `seconds`.
