@@ -15,20 +15,15 @@
 #include <thread>
 #include <vector>
 
+#include "integration/LoopbackListener.h"
+
 namespace suite::testing {
 
 class ConnectProxy {
   public:
     explicit ConnectProxy(int targetPort) : targetPort_(targetPort) {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address = loopback(0);
-        socklen_t length = sizeof address;
-        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) ||
-            ::listen(listener_, 8) ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length))
-            return;
-        port_ = ntohs(address.sin_port);
-        acceptor_ = std::thread([this] { accept(); });
+        listener_ = listenOnLoopback(port_);
+        if (listener_ >= 0) acceptor_ = std::thread([this] { accept(); });
     }
     ~ConnectProxy() {
         stopping_ = true;
@@ -52,15 +47,6 @@ class ConnectProxy {
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         address.sin_port = htons(static_cast<std::uint16_t>(port));
         return address;
-    }
-
-    static bool sendAll(int socket, const char* bytes, std::size_t size) {
-        for (std::size_t sent = 0; sent < size;) {
-            const ssize_t wrote = ::send(socket, bytes + sent, size - sent, MSG_NOSIGNAL);
-            if (wrote <= 0) return false;
-            sent += static_cast<std::size_t>(wrote);
-        }
-        return true;
     }
 
     void accept() {

@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include "integration/LoopbackListener.h"
 #include "platform/HttpClient.h"
 #include "platform/ManualMainQueue.h"
 #include "platform/curl/CurlHttpClient.h"
@@ -111,17 +112,8 @@ class RawLoopbackServer {
     using Script = std::function<void(int socket, ReleaseGate& gate)>;
 
     explicit RawLoopbackServer(Script script) : script_(std::move(script)) {
-        listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) ||
-            ::listen(listener_, 8) ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length))
-            return;
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { serve(); });
+        listener_ = listenOnLoopback(port_);
+        if (listener_ >= 0) thread_ = std::thread([this] { serve(); });
     }
     ~RawLoopbackServer() {
         stopping_ = true;
@@ -139,13 +131,7 @@ class RawLoopbackServer {
     ReleaseGate gate;
 
     static bool sendAll(int socket, const std::string& bytes) {
-        for (std::size_t sent = 0; sent < bytes.size();) {
-            const ssize_t wrote =
-                ::send(socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-            if (wrote <= 0) return false;
-            sent += static_cast<std::size_t>(wrote);
-        }
-        return true;
+        return testing::sendAll(socket, bytes.data(), bytes.size());
     }
 
   private:
