@@ -2,38 +2,39 @@
 
 namespace suite {
 
+Utf8Char decodeUtf8At(std::string_view text, std::size_t at) {
+    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    if (lead < 0x80) return {lead, 1};
+    std::size_t length = 0;
+    char32_t code = 0;
+    char32_t minimum = 0;
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2, code = lead & 0x1F, minimum = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, code = lead & 0x0F, minimum = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, code = lead & 0x07, minimum = 0x10000;
+    } else {
+        return {kInvalidCodePoint, 1};
+    }
+    if (at + length > text.size()) return {kInvalidCodePoint, 1};
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned char next = byte(at + i);
+        if ((next & 0xC0) != 0x80) return {kInvalidCodePoint, 1};
+        code = (code << 6) | (next & 0x3F);
+    }
+    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
+        return {kInvalidCodePoint, 1};
+    }
+    return {code, length};
+}
+
 bool isValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    while (i < n) {
-        auto byte = static_cast<unsigned char>(text[i]);
-        if (byte < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t length;
-        unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-        if (byte >= 0xC2 && byte <= 0xDF) {
-            length = 2;
-        } else if (byte >= 0xE0 && byte <= 0xEF) {
-            length = 3;
-            if (byte == 0xE0) low = 0xA0;   // overlong
-            if (byte == 0xED) high = 0x9F;  // surrogates
-        } else if (byte >= 0xF0 && byte <= 0xF4) {
-            length = 4;
-            if (byte == 0xF0) low = 0x90;   // overlong
-            if (byte == 0xF4) high = 0x8F;  // above U+10FFFF
-        } else {
-            return false;
-        }
-        if (n - i < length) return false;
-        auto second = static_cast<unsigned char>(text[i + 1]);
-        if (second < low || second > high) return false;
-        for (std::size_t k = 2; k < length; ++k) {
-            auto next = static_cast<unsigned char>(text[i + k]);
-            if (next < 0x80 || next > 0xBF) return false;
-        }
-        i += length;
+    for (std::size_t at = 0; at < text.size();) {
+        const Utf8Char decoded = decodeUtf8At(text, at);
+        if (decoded.code == kInvalidCodePoint) return false;
+        at += decoded.length;
     }
     return true;
 }

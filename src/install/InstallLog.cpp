@@ -15,43 +15,6 @@ namespace suite {
 
 namespace {
 
-constexpr char32_t kInvalid = 0xFFFFFFFF;
-
-struct Decoded {
-    char32_t code;       // kInvalid for a byte that does not start a well-formed sequence
-    std::size_t length;  // bytes taken; 1 for an invalid byte
-};
-
-// One code point of `text` at `at`, by the same rules as the rest of the program's UTF-8 checks:
-// no overlong forms, no surrogates, nothing above U+10FFFF.
-Decoded decodeAt(std::string_view text, std::size_t at) {
-    auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
-    unsigned char lead = byte(at);
-    if (lead < 0x80) return {lead, 1};
-    std::size_t length = 0;
-    char32_t code = 0;
-    char32_t minimum = 0;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, code = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, code = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, code = lead & 0x07, minimum = 0x10000;
-    } else {
-        return {kInvalid, 1};
-    }
-    if (at + length > text.size()) return {kInvalid, 1};
-    for (std::size_t i = 1; i < length; ++i) {
-        unsigned char next = byte(at + i);
-        if ((next & 0xC0) != 0x80) return {kInvalid, 1};
-        code = (code << 6) | (next & 0x3F);
-    }
-    if (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
-        return {kInvalid, 1};
-    }
-    return {code, length};
-}
-
 bool isControl(char32_t c) {
     return c <= 0x1F || (c >= 0x7F && c <= 0x9F);
 }
@@ -72,15 +35,15 @@ std::string trimmed(std::string_view piece) {
     std::size_t end = piece.size();
     // UTF-8 only decodes forwards: the end is where the last character that is not blank ends.
     while (begin < end) {
-        Decoded d = decodeAt(piece, begin);
-        if (d.code == kInvalid || !isBlank(d.code)) break;
+        Utf8Char d = decodeUtf8At(piece, begin);
+        if (d.code == kInvalidCodePoint || !isBlank(d.code)) break;
         begin += d.length;
     }
     std::size_t lastEnd = begin;
     for (std::size_t at = begin; at < end;) {
-        Decoded d = decodeAt(piece, at);
+        Utf8Char d = decodeUtf8At(piece, at);
         at += d.length;
-        if (d.code == kInvalid || !isBlank(d.code)) lastEnd = at;
+        if (d.code == kInvalidCodePoint || !isBlank(d.code)) lastEnd = at;
     }
     return std::string(piece.substr(begin, lastEnd - begin));
 }
@@ -166,10 +129,10 @@ std::string quotedForLog(std::string_view text) {
     out.reserve(text.size() + 2);
     out += '"';
     for (std::size_t at = 0; at < text.size();) {
-        Decoded d = decodeAt(text, at);
+        Utf8Char d = decodeUtf8At(text, at);
         if (const char* escape = namedEscape(d.code)) {
             out += escape;
-        } else if (d.code == kInvalid) {
+        } else if (d.code == kInvalidCodePoint) {
             // The log is UTF-8 text; a stray byte stands as the replacement character.
             out += "\xEF\xBF\xBD";
         } else if (isControl(d.code)) {
@@ -191,8 +154,8 @@ std::set<std::string> outputLines(std::string_view text) {
         if (!line.empty()) lines.insert(std::move(line));
     };
     for (std::size_t at = 0; at < text.size();) {
-        Decoded d = decodeAt(text, at);
-        if (d.code != kInvalid && isLineBreak(d.code)) {
+        Utf8Char d = decodeUtf8At(text, at);
+        if (d.code != kInvalidCodePoint && isLineBreak(d.code)) {
             take(at);
             start = at + d.length;
         }
