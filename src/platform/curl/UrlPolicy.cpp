@@ -1,6 +1,5 @@
 #include "platform/curl/UrlPolicy.h"
 
-#include "common/Ascii.h"
 #include "common/Url.h"
 #include "platform/curl/CurlHandles.h"
 
@@ -8,53 +7,51 @@ namespace suite::curl {
 
 namespace {
 
-std::optional<std::string> part(CURLU* url, CURLUPart which) {
-    char* raw = nullptr;
-    if (curl_url_get(url, which, &raw, 0) != CURLUE_OK || !raw) return std::nullopt;
-    CurlString owned(raw);
-    return std::string(owned.get());
+std::optional<std::string> refusalFor(const Url& url, bool allowPlainHttpToLoopback) {
+    if (url.scheme == "https") return std::nullopt;
+    if (url.scheme == "http") {
+        if (!allowPlainHttpToLoopback) return "plain http is not allowed";
+        if (isLoopbackHost(url.host)) return std::nullopt;
+        return "plain http is allowed to this machine only, not to \"" + url.host + "\"";
+    }
+    return "the scheme \"" + url.scheme + "\" is not allowed";
 }
 
-std::optional<std::string> refusalForParsed(CURLU* url, bool allowPlainHttpToLoopback) {
-    const std::string scheme = lowerAscii(part(url, CURLUPART_SCHEME).value_or(""));
-    if (scheme == "https") return std::nullopt;
-    const std::string host = part(url, CURLUPART_HOST).value_or("");
-    if (scheme == "http") {
-        if (!allowPlainHttpToLoopback) return "plain http is not allowed";
-        if (isLoopbackHost(host)) return std::nullopt;
-        return "plain http is allowed to this machine only, not to \"" + host + "\"";
+// The absolute address curl goes to when it follows `location` from `currentUrl`: curl resolves
+// it, with the flags it uses itself when following, so the address judged is the one fetched.
+std::optional<std::string> redirectTarget(const std::string& currentUrl,
+                                          const std::string& location) {
+    UrlHandle parsed(curl_url());
+    if (!parsed) return std::nullopt;
+    const unsigned int followFlags = CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE | CURLU_ALLOW_SPACE;
+    if (curl_url_set(parsed.get(), CURLUPART_URL, currentUrl.c_str(), CURLU_NON_SUPPORT_SCHEME) !=
+            CURLUE_OK ||
+        curl_url_set(parsed.get(), CURLUPART_URL, location.c_str(), followFlags) != CURLUE_OK) {
+        return std::nullopt;
     }
-    return "the scheme \"" + scheme + "\" is not allowed";
+    char* raw = nullptr;
+    if (curl_url_get(parsed.get(), CURLUPART_URL, &raw, 0) != CURLUE_OK || !raw) {
+        return std::nullopt;
+    }
+    CurlString owned(raw);
+    return std::string(owned.get());
 }
 
 }  // namespace
 
 std::optional<std::string> refusalForUrl(const std::string& url, bool allowPlainHttpToLoopback) {
-    UrlHandle parsed(curl_url());
-    if (!parsed) return "out of memory";
-    // Without a scheme curl would guess one (and guess plain http), so a bare host is refused.
-    if (curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), CURLU_NON_SUPPORT_SCHEME) !=
-        CURLUE_OK) {
-        return "not an absolute URL";
-    }
-    return refusalForParsed(parsed.get(), allowPlainHttpToLoopback);
+    auto parsed = parseUrl(url);
+    // A bare host is refused too: curl would guess a scheme for it, and guess plain http.
+    if (!parsed || !parsed->hasAuthority) return "not an absolute URL";
+    return refusalFor(*parsed, allowPlainHttpToLoopback);
 }
 
 std::optional<std::string> refusalForRedirect(const std::string& currentUrl,
                                               const std::string& location,
                                               bool allowPlainHttpToLoopback) {
-    UrlHandle parsed(curl_url());
-    if (!parsed) return "out of memory";
-    if (curl_url_set(parsed.get(), CURLUPART_URL, currentUrl.c_str(), CURLU_NON_SUPPORT_SCHEME) !=
-        CURLUE_OK) {
-        return "the current URL cannot be read";
-    }
-    // The same flags curl uses when it follows a Location, so we judge the URL it would fetch.
-    const unsigned int followFlags = CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE | CURLU_ALLOW_SPACE;
-    if (curl_url_set(parsed.get(), CURLUPART_URL, location.c_str(), followFlags) != CURLUE_OK) {
-        return "the redirect target cannot be read";
-    }
-    if (auto refusal = refusalForParsed(parsed.get(), allowPlainHttpToLoopback)) {
+    auto target = redirectTarget(currentUrl, location);
+    if (!target) return "redirect refused: the redirect target cannot be read";
+    if (auto refusal = refusalForUrl(*target, allowPlainHttpToLoopback)) {
         return "redirect refused: " + *refusal;
     }
     return std::nullopt;

@@ -1,7 +1,8 @@
 #pragma once
 // Which addresses the client may talk to: https anywhere, plain http only to this machine and
-// only when a test asked for it. The URL is read by curl's own parser, so the host we judge is
-// the host curl would connect to ("127.1" and "2130706433" both read as 127.0.0.1).
+// only when a test asked for it. Addresses are read by the program's one strict URL reader, which
+// refuses anything two readers could take apart differently, so the host judged here is the host
+// curl connects to.
 #include <optional>
 #include <string>
 
