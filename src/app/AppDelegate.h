@@ -17,16 +17,7 @@
 #include "feedback/FeedbackFlow.h"
 #include "install/InstallFlow.h"
 #include "notify/Presence.h"
-#include "platform/Background.h"
-#include "platform/FilePicker.h"
-#include "platform/FileTypes.h"
-#include "platform/HttpClient.h"
-#include "platform/Launcher.h"
-#include "platform/MainQueue.h"
-#include "platform/Notifier.h"
-#include "platform/PackageSystem.h"
-#include "platform/Shell.h"
-#include "platform/SystemSettings.h"
+#include "platform/Platform.h"
 #include "platform/Window.h"
 
 namespace suite {
@@ -34,21 +25,6 @@ namespace suite {
 namespace demo {
 class Stage;
 }
-// The platform pieces the delegate works through; all outlive it.
-struct Platform {
-    MainQueue& queue;
-    Shell& shell;
-    SystemSettings& system;
-    const Environment& env;
-    HttpClient& http;
-    Background& background;
-    PackageSystem& packages;  // what this host installs, and how
-    Launcher& launcher;
-    Notifier& notifier;
-    FilePicker& filePicker;  // feedback attachments
-    FileTypes& fileTypes;
-    Thumbnailer& thumbnailer;
-};
 
 struct AppConfig {
     std::filesystem::path webRoot;  // the page's files

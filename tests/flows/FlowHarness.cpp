@@ -88,9 +88,7 @@ FlowHarness::FlowHarness(VendorService& vendor, FlowSetup setup) : vendor_(vendo
 FlowHarness::~FlowHarness() {
     delegate_.reset();
     http_.reset();
-    system_.reset();
-    notifier_.reset();
-    shell_.reset();
+    platform_.reset();
     // Let the window's last idle work run before the next test builds its own.
     turnUntil([] { return false; }, 0.05);
 }
@@ -164,13 +162,11 @@ std::string FlowHarness::installedAppVersion(const std::string& bundle) const {
 }
 
 void FlowHarness::start(bool waitForCatalog) {
-    shell_ = std::make_unique<gtk::GtkShell>(gApp);
-    notifier_ = std::make_unique<gtk::GioNotifier>(G_APPLICATION(gApp), "");
-    system_ = std::make_unique<gtk::GtkSystemSettings>(env_);
+    platform_ = std::make_unique<gtk::GtkPlatform>(gApp, "", env_);
     CurlClientOptions options;
     options.caFile = vendor_.caFile();
     options.connectTo = {"::127.0.0.1:" + std::to_string(vendor_.port())};
-    http_ = std::make_unique<CurlHttpClient>(queue_, options);
+    http_ = std::make_unique<CurlHttpClient>(platform_->queue, options);
 
     AppConfig config;
     config.webRoot = fs::path(SUITE_SOURCE_DIR) / "web";
@@ -197,10 +193,7 @@ void FlowHarness::start(bool waitForCatalog) {
     config.ownExecutable =
         setup_.ownExecutable.empty() ? dir_ / "relaunch-target" : setup_.ownExecutable;
     config.deviceDescription = gtk::deviceDescription();
-    delegate_ = std::make_unique<AppDelegate>(
-        launch_, config,
-        Platform{queue_, *shell_, *system_, env_, *http_, background_, *packages_, launcher_,
-                 *notifier_, filePicker_, fileTypes_, thumbnailer_});
+    delegate_ = std::make_unique<AppDelegate>(launch_, config, platform_->with(*http_, *packages_));
     delegate_->applicationDidFinishLaunching();
     // Every event the page receives is kept, so a flow can check the order they came in.
     if (!waitFor("typeof window.Suite === 'object' && typeof Suite.receive === 'function'", 20))
@@ -229,7 +222,7 @@ bool FlowHarness::turnUntil(const std::function<bool()>& done, double seconds) {
 Json FlowHarness::eval(const std::string& expression, double seconds) {
     // Shared with the callback, which may still come after this has given up waiting.
     auto result = std::make_shared<std::optional<std::optional<std::string>>>();
-    shell_->mainWindow()->gtkWebView().evaluateForResult(
+    platform_->shell.mainWindow()->gtkWebView().evaluateForResult(
         expression, [result](std::optional<std::string> json) { *result = json; });
     if (!turnUntil([&] { return result->has_value(); }, seconds) || !**result) return nullptr;
     return Json::parse(***result, nullptr, false);

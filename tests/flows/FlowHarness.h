@@ -21,17 +21,9 @@
 #include "common/Json.h"
 #include "fakes/TempDir.h"
 #include "flows/VendorService.h"
-#include "platform/Background.h"
 #include "platform/curl/CurlHttpClient.h"
 #include "platform/debian/DebianPackageSystem.h"
-#include "platform/gtk/GioFileTypes.h"
-#include "platform/gtk/GioLauncher.h"
-#include "platform/gtk/GioNotifier.h"
-#include "platform/gtk/GtkFilePicker.h"
-#include "platform/gtk/GtkMainQueue.h"
-#include "platform/gtk/GtkMainWindow.h"
-#include "platform/gtk/GtkShell.h"
-#include "platform/gtk/GtkSystemSettings.h"
+#include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/UserEnvironment.h"
 #include "platform/macos/MacPackageSystem.h"
 
@@ -106,19 +98,11 @@ class FlowHarness {
     FlowSetup setup_;
     fakes::TempDir dir_;
     LaunchValues launch_;
-    gtk::GtkMainQueue queue_;
     gtk::ProcessEnvironment env_;
-    ThreadBackground background_;
     ShellScriptRunner runner_;
     std::unique_ptr<PackageSystem> packages_;
-    gtk::GioLauncher launcher_;
-    gtk::GtkFilePicker filePicker_;
-    gtk::GioFileTypes fileTypes_;
-    gtk::PixbufThumbnailer thumbnailer_;
+    std::unique_ptr<gtk::GtkPlatform> platform_;
     std::unique_ptr<CurlHttpClient> http_;
-    std::unique_ptr<gtk::GtkShell> shell_;
-    std::unique_ptr<gtk::GioNotifier> notifier_;
-    std::unique_ptr<gtk::GtkSystemSettings> system_;
     std::unique_ptr<AppDelegate> delegate_;
 };
 

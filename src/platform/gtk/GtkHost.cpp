@@ -14,18 +14,11 @@
 #include "app/CommandLine.h"
 #include "app/Settings.h"
 #include "bridge/SchemeHandler.h"
-#include "platform/Background.h"
 #include "platform/curl/CurlHttpClient.h"
 #include "platform/debian/DebianPackageSystem.h"
-#include "platform/gtk/GioFileTypes.h"
-#include "platform/gtk/GioLauncher.h"
-#include "platform/gtk/GioNotifier.h"
 #include "platform/gtk/GioProxyLookup.h"
 #include "platform/gtk/GpuProbe.h"
-#include "platform/gtk/GtkFilePicker.h"
-#include "platform/gtk/GtkMainQueue.h"
-#include "platform/gtk/GtkShell.h"
-#include "platform/gtk/GtkSystemSettings.h"
+#include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/UserEnvironment.h"
 
 namespace suite::gtk {
@@ -54,17 +47,9 @@ struct Program {
     LaunchValues launch;
     UserFolders folders;
     ProcessEnvironment env;
-    GtkMainQueue queue;
-    ThreadBackground background;
+    std::unique_ptr<GtkPlatform> platform;
     std::unique_ptr<PackageSystem> packages;
-    GioLauncher launcher;
-    GtkFilePicker filePicker;
-    GioFileTypes fileTypes;
-    PixbufThumbnailer thumbnailer;
     std::unique_ptr<CurlHttpClient> http;
-    std::unique_ptr<GtkShell> shell;
-    std::unique_ptr<GioNotifier> notifier;
-    std::unique_ptr<GtkSystemSettings> system;
     std::unique_ptr<AppDelegate> delegate;
     LaunchObserver onLaunched;
 };
@@ -80,12 +65,11 @@ void onActivate(GtkApplication* app, gpointer data) {
     // from the build tree finds it among the icons built beside the program.
     useIconsBesideProgram(executablePath());
     gtk_window_set_default_icon_name(SUITE_APP_ID);
-    program->shell = std::make_unique<GtkShell>(app);
-    program->notifier = std::make_unique<GioNotifier>(G_APPLICATION(app), SUITE_APP_ID);
+    program->platform = std::make_unique<GtkPlatform>(app, SUITE_APP_ID, program->env);
     CurlClientOptions httpOptions;
     httpOptions.proxyFor = desktopProxyFor;
-    program->http = std::make_unique<CurlHttpClient>(program->queue, std::move(httpOptions));
-    program->system = std::make_unique<GtkSystemSettings>(program->env);
+    program->http =
+        std::make_unique<CurlHttpClient>(program->platform->queue, std::move(httpOptions));
     program->packages = packageSystemForThisHost(executablePath());
 
     AppConfig config;
@@ -102,12 +86,9 @@ void onActivate(GtkApplication* app, gpointer data) {
         config.windowFrameFile = program->folders.state / kFolderName / "window.json";
     }
     program->delegate = std::make_unique<AppDelegate>(
-        program->launch, config,
-        Platform{program->queue, *program->shell, *program->system, program->env, *program->http,
-                 program->background, *program->packages, program->launcher, *program->notifier,
-                 program->filePicker, program->fileTypes, program->thumbnailer});
+        program->launch, config, program->platform->with(*program->http, *program->packages));
     program->delegate->applicationDidFinishLaunching();
-    if (program->onLaunched) program->onLaunched(*program->delegate, *program->shell);
+    if (program->onLaunched) program->onLaunched(*program->delegate, program->platform->shell);
 }
 
 }  // namespace
@@ -181,9 +162,7 @@ int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
     int status = g_application_run(G_APPLICATION(app), 1, onlyProgramName);
     program.delegate.reset();
     program.http.reset();
-    program.system.reset();
-    program.notifier.reset();
-    program.shell.reset();
+    program.platform.reset();
     g_object_unref(app);
     return status;
 }

@@ -1,0 +1,32 @@
+#pragma once
+// The platform pieces the program works through, one per kind of service; each host composes
+// them once and they all outlive the program's delegate.
+#include "platform/Background.h"
+#include "platform/FilePicker.h"
+#include "platform/FileTypes.h"
+#include "platform/HttpClient.h"
+#include "platform/Launcher.h"
+#include "platform/MainQueue.h"
+#include "platform/Notifier.h"
+#include "platform/PackageSystem.h"
+#include "platform/Shell.h"
+#include "platform/SystemSettings.h"
+
+namespace suite {
+
+struct Platform {
+    MainQueue& queue;
+    Shell& shell;
+    SystemSettings& system;
+    const Environment& env;
+    HttpClient& http;
+    Background& background;
+    PackageSystem& packages;  // what this host installs, and how
+    Launcher& launcher;
+    Notifier& notifier;
+    FilePicker& filePicker;  // feedback attachments
+    FileTypes& fileTypes;
+    Thumbnailer& thumbnailer;
+};
+
+}  // namespace suite
