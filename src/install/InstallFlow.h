@@ -123,6 +123,8 @@ class InstallFlow {
     // with the rest. Returns how many were stopped.
     std::size_t cancelWhere(const std::function<bool(const std::string& id)>& chosen);
     void finishRun(const std::vector<VerifiedPackage>& packages, const BatchOutcome& outcome);
+    // One package's result once its run is over: installed, refused, cancelled, or handed off.
+    void settle(const VerifiedPackage& package, PackageReport report, BatchOutcome::Run run);
     // A batch has ended: the request that waited for it starts, or a relaunch that waited for
     // both.
     void afterRun();

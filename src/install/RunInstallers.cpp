@@ -43,35 +43,39 @@ void InstallFlow::finishRun(const std::vector<VerifiedPackage>& packages,
                             const BatchOutcome& outcome) {
     for (const auto& line : outcome.log) log(line);
     for (std::size_t i = 0; i < packages.size(); ++i) {
-        const auto& [item, file] = packages[i];
-        const std::string id = itemId(item);
-        const PackageReport report =
-            i < outcome.reports.size() ? outcome.reports[i] : PackageReport::Failed;
-        // The installed check decides where it can; otherwise the installer's own report.
-        const bool installed = isInstalled(item).value_or(report == PackageReport::Installed);
-        std::error_code ignored;
-        if (installed) {
-            send_(bridge::successEvent(id, item));
-            std::filesystem::remove(file, ignored);
-            // It comes last in its batch; the new version starts once nothing else is due.
-            if (boolMember(item, "self") == true) relaunchPending_ = true;
-        } else if (report == PackageReport::Refused) {
-            // Not the package the catalog describes: nobody should be offered to install it.
-            std::filesystem::remove(file, ignored);
-            send_(bridge::failureEvent(id, "check"));
-        } else if (outcome.run == BatchOutcome::Run::Cancelled) {
-            send_(bridge::failureEvent(id, "cancelled"));
-        } else if (outcome.run == BatchOutcome::Run::Unavailable) {
-            // Nothing ran, and another installer would meet the same wall.
-            send_(bridge::failureEvent(id, "install"));
-        } else {
-            handOffPackage(id, item, file);
-        }
+        settle(packages[i], i < outcome.reports.size() ? outcome.reports[i] : PackageReport::Failed,
+               outcome.run);
     }
     runInProgress_ = false;
     // With a package in the desktop's installer, that window stays in front.
     if (handOff_.empty()) services_.shell.activate();
     afterRun();
+}
+
+void InstallFlow::settle(const VerifiedPackage& package, PackageReport report,
+                         BatchOutcome::Run run) {
+    const auto& [item, file] = package;
+    const std::string id = itemId(item);
+    // The installed check decides where it can; otherwise the installer's own report.
+    const bool installed = isInstalled(item).value_or(report == PackageReport::Installed);
+    std::error_code ignored;
+    if (installed) {
+        send_(bridge::successEvent(id, item));
+        std::filesystem::remove(file, ignored);
+        // It comes last in its batch; the new version starts once nothing else is due.
+        if (boolMember(item, "self") == true) relaunchPending_ = true;
+    } else if (report == PackageReport::Refused) {
+        // Not the package the catalog describes: nobody should be offered to install it.
+        std::filesystem::remove(file, ignored);
+        send_(bridge::failureEvent(id, "check"));
+    } else if (run == BatchOutcome::Run::Cancelled) {
+        send_(bridge::failureEvent(id, "cancelled"));
+    } else if (run == BatchOutcome::Run::Unavailable) {
+        // Nothing ran, and another installer would meet the same wall.
+        send_(bridge::failureEvent(id, "install"));
+    } else {
+        handOffPackage(id, item, file);
+    }
 }
 
 void InstallFlow::afterRun() {
