@@ -67,6 +67,12 @@ export function mountShell(app, doc = document) {
     panel?.querySelector('h1')?.focus();
   }
 
+  // Until the native side says which appearance applies (and in a plain
+  // browser), the system's preference stands in.
+  if (!root.dataset.theme) {
+    root.dataset.theme = doc.defaultView?.matchMedia?.('(prefers-color-scheme: dark)').matches ? 'dark' : 'light';
+  }
+
   // If the native side never answers "ready", show the page anyway.
   const bootTimer = setTimeout(() => root.classList.remove('is-booting'), 1500);
 
