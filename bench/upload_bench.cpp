@@ -6,17 +6,20 @@
 //
 // bench_upload [MiB=1024] [rounds=3] [folder=$TMPDIR or /tmp]
 //
-// The server is a plain-http loop on 127.0.0.1 inside this process that reads and discards every
-// body into one buffer made before any measurement, so it costs both clients the same. The
+// The server is a plain-http loop on 127.0.0.1 in a process of its own (so its work never counts
+// against the program's process, nor competes with it for that process's scheduling) that reads
+// and discards every body into one buffer made before any measurement, so it costs both clients
+// the same. The
 // program's delegate runs on fake window pieces, and its client may use plain http to loopback
 // only for this.
+#include <fcntl.h>
 #include <netinet/in.h>
-#include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -44,34 +47,49 @@ class SinkServer {
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         socklen_t length = sizeof address;
+        int reports[2];
         if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
             ::listen(listener_, 8) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+            ::pipe2(reports, O_CLOEXEC) != 0) {
             return;
         }
-        port_ = ntohs(address.sin_port);
-        thread_ = std::thread([this] { serve(); });
+        // Forked before the program's client starts any thread.
+        child_ = ::fork();
+        if (child_ == 0) {
+            ::close(reports[0]);
+            reports_ = reports[1];
+            for (;;) serve();
+        }
+        ::close(reports[1]);
+        ::close(listener_);
+        reports_ = reports[0];
+        ::fcntl(reports_, F_SETFL, O_NONBLOCK);
+        if (child_ > 0) port_ = ntohs(address.sin_port);
     }
     ~SinkServer() {
-        stopping_ = true;
-        if (thread_.joinable()) thread_.join();
-        ::close(listener_);
+        if (child_ > 0) {
+            ::kill(child_, SIGTERM);
+            ::waitpid(child_, nullptr, 0);
+        }
+        ::close(reports_);
     }
     std::string origin() const { return "http://127.0.0.1:" + std::to_string(port_); }
     bool ok() const { return port_ != 0; }
-    // The body length of the last PUT, cleared by asking.
-    std::uint64_t takePut() { return lastPut_.exchange(0); }
+    // The body length of the last PUT since the last asking, 0 when there was none. The server
+    // reports it before it answers, so it is in once the client has its answer.
+    std::uint64_t takePut() {
+        std::uint64_t length = 0, last = 0;
+        while (::read(reports_, &length, sizeof length) == sizeof length) last = length;
+        return last;
+    }
 
   private:
     void serve() {
-        while (!stopping_) {
-            pollfd ready{listener_, POLLIN, 0};
-            if (::poll(&ready, 1, 50) <= 0) continue;
-            const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (connection < 0) continue;
-            answer(connection);
-            ::close(connection);
-        }
+        const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (connection < 0) return;
+        answer(connection);
+        ::close(connection);
     }
     void answer(int connection) {
         std::string head;
@@ -94,7 +112,8 @@ class SinkServer {
             if (got <= 0) return;
             read += static_cast<std::uint64_t>(got);
         }
-        if (head.rfind("PUT ", 0) == 0) lastPut_ = read;
+        if (head.rfind("PUT ", 0) == 0 && ::write(reports_, &read, sizeof read) != sizeof read)
+            return;
         const std::string body = R"({"ok":true,"id":"bench","token":"t"})";
         const std::string reply =
             "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\n"
@@ -106,9 +125,8 @@ class SinkServer {
     std::vector<char> buffer_;
     int listener_ = -1;
     int port_ = 0;
-    std::atomic<bool> stopping_{false};
-    std::atomic<std::uint64_t> lastPut_{0};
-    std::thread thread_;
+    pid_t child_ = -1;
+    int reports_ = -1;  // PUT body lengths, from the server to the bench
 };
 
 // One feedback with the file attached, through the delegate; the queue runs as the tests run it.
