@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes/TempDir.h"
+
 namespace suite {
 namespace {
 
@@ -24,12 +26,6 @@ using Headers = std::vector<std::pair<std::string, std::string>>;
 void writeFile(const fs::path& file, const std::string& content) {
     fs::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << content;
-}
-
-fs::path makeTemp() {
-    std::string pattern = (fs::temp_directory_path() / "suite-scheme-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) return {};
-    return fs::canonical(pattern);
 }
 
 constexpr const char* kIndex = "<!doctype html><title>Suite</title>";
@@ -59,8 +55,7 @@ void expectServed(const SchemeResponse& r, const std::string& body, const std::s
 class SchemeHandlerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        base_ = makeTemp();
-        ASSERT_FALSE(base_.empty());
+        base_ = fs::canonical(dir_.path());
         root_ = base_ / "web";
         for (auto [name, body] :
              std::vector<std::pair<std::string, std::string>>{{"index.html", kIndex},
@@ -78,12 +73,9 @@ class SchemeHandlerTest : public ::testing::Test {
         writeFile(base_ / "outside.txt", "outside");
         handler_ = std::make_unique<SchemeHandler>(root_);
     }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(base_, ec);
-    }
     SchemeResponse get(const std::string& uri) const { return handler_->respond(uri); }
 
+    fakes::TempDir dir_;
     fs::path base_, root_;
     std::unique_ptr<SchemeHandler> handler_;
 };

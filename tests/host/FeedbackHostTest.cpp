@@ -26,23 +26,30 @@ void writePicture(const fs::path& file, int width, int height, const char* forma
     g_object_unref(picture);
 }
 
+// The picture a JPEG decodes to (the caller unrefs it), or null when it does not decode.
+GdkPixbuf* decodeJpeg(const std::string& jpeg) {
+    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("jpeg", nullptr);
+    GdkPixbuf* picture = nullptr;
+    if (gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(jpeg.data()), jpeg.size(),
+                                nullptr) &&
+        gdk_pixbuf_loader_close(loader, nullptr))
+        picture = GDK_PIXBUF(g_object_ref(gdk_pixbuf_loader_get_pixbuf(loader)));
+    g_object_unref(loader);
+    return picture;
+}
+
 // The thumbnail's decoded pixel size, or nothing when the record has none.
 std::optional<PixelSize> thumbSize(const Json& record) {
     if (!record.contains("thumb")) return std::nullopt;
-    const std::string thumb = record["thumb"];
-    const std::string prefix = "data:image/jpeg;base64,";
+    const std::string thumb = record["thumb"], prefix = "data:image/jpeg;base64,";
     EXPECT_EQ(thumb.rfind(prefix, 0), 0u);
     gsize length = 0;
-    guchar* jpeg = g_base64_decode(thumb.c_str() + prefix.size(), &length);
-    GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("jpeg", nullptr);
-    std::optional<PixelSize> size;
-    if (gdk_pixbuf_loader_write(loader, jpeg, length, nullptr) &&
-        gdk_pixbuf_loader_close(loader, nullptr)) {
-        GdkPixbuf* picture = gdk_pixbuf_loader_get_pixbuf(loader);
-        size = PixelSize{gdk_pixbuf_get_width(picture), gdk_pixbuf_get_height(picture)};
-    }
-    g_object_unref(loader);
-    g_free(jpeg);
+    guchar* bytes = g_base64_decode(thumb.c_str() + prefix.size(), &length);
+    GdkPixbuf* picture = decodeJpeg(std::string(reinterpret_cast<char*>(bytes), length));
+    g_free(bytes);
+    if (picture == nullptr) return std::nullopt;
+    const PixelSize size{gdk_pixbuf_get_width(picture), gdk_pixbuf_get_height(picture)};
+    g_object_unref(picture);
     return size;
 }
 
@@ -116,16 +123,8 @@ TEST(AttachmentThumbnails, FollowTheOrientationAndLayTransparencyOnWhite) {
 
     PixbufThumbnailer pictures;
     EXPECT_EQ(pictures.pictureSize(dir / "turned.jpg"), (PixelSize{120, 240}));
-    auto decode = [](const std::optional<std::string>& jpeg) -> GdkPixbuf* {
-        if (!jpeg) return nullptr;
-        GdkPixbufLoader* loader = gdk_pixbuf_loader_new_with_type("jpeg", nullptr);
-        gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(jpeg->data()), jpeg->size(),
-                                nullptr);
-        gdk_pixbuf_loader_close(loader, nullptr);
-        GdkPixbuf* picture = gdk_pixbuf_loader_get_pixbuf(loader);
-        if (picture != nullptr) g_object_ref(picture);
-        g_object_unref(loader);
-        return picture;
+    auto decode = [](const std::optional<std::string>& jpeg) {
+        return jpeg ? decodeJpeg(*jpeg) : nullptr;
     };
     auto pixel = [](GdkPixbuf* picture, int x, int y) {
         const guchar* p = gdk_pixbuf_read_pixels(picture) + y * gdk_pixbuf_get_rowstride(picture) +
