@@ -41,14 +41,6 @@ class ConnectProxy {
   private:
     static constexpr std::size_t kMostTunnels = 16;
 
-    static sockaddr_in loopback(int port) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<std::uint16_t>(port));
-        return address;
-    }
-
     void accept() {
         while (!stopping_ && tunnels_.size() < kMostTunnels) {
             pollfd ready{listener_, POLLIN, 0};
@@ -58,44 +50,28 @@ class ConnectProxy {
         }
     }
 
-    // The request head, at most 64 KiB within two seconds; empty when it did not come.
-    std::string readHead(int socket) const {
-        std::string head;
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-        while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536 &&
-               std::chrono::steady_clock::now() < limit && !stopping_) {
-            pollfd ready{socket, POLLIN, 0};
-            if (::poll(&ready, 1, 50) <= 0) continue;
-            char byte;  // one at a time: nothing after the head may be taken from the tunnel
-            if (::recv(socket, &byte, 1, 0) != 1) return {};
-            head += byte;
-        }
-        return head.find("\r\n\r\n") == std::string::npos ? std::string() : head;
-    }
-
     void tunnel(int client) {
-        const std::string head = readHead(client);
+        const std::string head = readRequestHead(client);
         const std::string verb = "CONNECT ";
         const auto end = head.find(' ', verb.size());
-        if (head.rfind(verb, 0) != 0 || end == std::string::npos) {
-            const std::string refusal =
-                "HTTP/1.1 405 Method Not Allowed\r\nContent-Length: 0\r\n\r\n";
-            sendAll(client, refusal.data(), refusal.size());
-            ::close(client);
-            return;
+        int server = -1;
+        if (head.starts_with(verb) && end != std::string::npos) {
+            {
+                std::lock_guard lock(mutex_);
+                asked_.push_back(head.substr(verb.size(), end - verb.size()));
+            }
+            server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in target{};
+            target.sin_family = AF_INET;
+            target.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            target.sin_port = htons(static_cast<std::uint16_t>(targetPort_));
+            const bool connected =
+                server >= 0 &&
+                ::connect(server, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
+            const std::string answer = connected ? "HTTP/1.1 200 Connection established\r\n\r\n"
+                                                 : "HTTP/1.1 502 Bad Gateway\r\n\r\n";
+            if (sendAll(client, answer.data(), answer.size()) && connected) relay(client, server);
         }
-        {
-            std::lock_guard lock(mutex_);
-            asked_.push_back(head.substr(verb.size(), end - verb.size()));
-        }
-        const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in target = loopback(targetPort_);
-        const bool connected =
-            server >= 0 &&
-            ::connect(server, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
-        const std::string answer = connected ? "HTTP/1.1 200 Connection established\r\n\r\n"
-                                             : "HTTP/1.1 502 Bad Gateway\r\n\r\n";
-        if (sendAll(client, answer.data(), answer.size()) && connected) relay(client, server);
         if (server >= 0) ::close(server);
         ::close(client);
     }

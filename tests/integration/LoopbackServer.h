@@ -135,21 +135,6 @@ class RawLoopbackServer {
     }
 
   private:
-    // Reads up to the end of a request's header block (at most two seconds, 64 KiB).
-    static void readRequestHead(int socket) {
-        std::string head;
-        char buffer[4096];
-        const auto limit = std::chrono::steady_clock::now() + 2s;
-        while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536 &&
-               std::chrono::steady_clock::now() < limit) {
-            pollfd ready{socket, POLLIN, 0};
-            if (::poll(&ready, 1, 50) <= 0) continue;
-            const ssize_t got = ::recv(socket, buffer, sizeof buffer, 0);
-            if (got <= 0) break;
-            head.append(buffer, static_cast<std::size_t>(got));
-        }
-    }
-
     void serve() {
         while (!stopping_) {
             pollfd ready{listener_, POLLIN, 0};
