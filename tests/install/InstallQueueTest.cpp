@@ -295,6 +295,7 @@ TEST(InstallCancel, StopsItemsShortOfThePrivilegedRunWithOneResultEach) {
 }
 
 TEST_F(InstallQueue, ItemsThatNameOneFileKeepTheirOwnDownloads) {
+    std::filesystem::remove_all(h.launch.cacheDir);  // a missing folder is made again
     app->install({item("a", "x.pkg", kOne), item("b", "x.pkg", kOne), item("c", "x-2.pkg", kOne)});
     for (std::size_t call = 0; call < 3; ++call) serve(call, "one");
     EXPECT_EQ(downloads(), (std::vector<std::string>{"x-2-2.pkg", "x-2.pkg", "x.pkg"}));
@@ -302,18 +303,6 @@ TEST_F(InstallQueue, ItemsThatNameOneFileKeepTheirOwnDownloads) {
     for (const char* name : {"/x.pkg'", "/x-2.pkg'", "/x-2-2.pkg'"}) {
         EXPECT_NE(h.privileged.scripts[0].find(name), std::string::npos) << name;
     }
-}
-
-TEST_F(InstallQueue, ProgressOfTheDownloadReachesThePage) {
-    std::filesystem::remove_all(h.launch.cacheDir);  // a missing folder is made again
-    app->install({item("a", "a.pkg")});
-    HttpProgress progress;
-    progress.received = 3;
-    progress.totalToReceive = 8;
-    h.http.calls[0]->onProgress(progress);
-    serve(0, "12345678");
-    EXPECT_EQ(queueEvents(),
-              (std::vector<Json>{started("a"), step("a", "download", 37.5), verifying("a")}));
 }
 
 TEST_F(InstallQueue, DownloadIsBoundedByTheItemsSizeAndSaysWhenItRanPast) {
