@@ -72,7 +72,6 @@ class LoopbackServer {
         server_->set_keep_alive_timeout(1);
     }
     ~LoopbackServer() {
-        gate.release();
         server_->stop();
         if (thread_.joinable()) thread_.join();
     }
@@ -95,9 +94,6 @@ class LoopbackServer {
     std::string url(const std::string& path, const std::string& scheme = "http") const {
         return scheme + "://127.0.0.1:" + std::to_string(port_) + path;
     }
-
-    // Stalling handlers wait here; the server's end releases them.
-    ReleaseGate gate;
 
   private:
     std::unique_ptr<httplib::Server> server_;
