@@ -8,6 +8,7 @@
 #include "download/Downloader.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/TempDir.h"
+#include "platform/Files.h"
 #include "platform/ManualMainQueue.h"
 
 namespace suite {
@@ -18,11 +19,6 @@ constexpr const char* kUrl = "https://brenlow.example/Suite.pkg";
 constexpr const char* kMirror = "https://mirror.brenlow.example/Suite.pkg";
 // SHA-256 of "package bytes" (Python's hashlib).
 constexpr const char* kDigest = "2e547448dcd0f2fcd9dbc386d33f1553369883451898177559bcf3e3b1083d16";
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 HttpResponse answer(int status, HttpHeaders headers = {},
                     TransportError error = TransportError::None) {
@@ -90,7 +86,7 @@ TEST_F(Download, DigestIsTakenAsTheBytesArriveAndDecidesWhatReachesTheDestinatio
     EXPECT_EQ(request(0).responseFile, dir / (std::string(kDigest) + ".part"));
     http.stream(0, "not the package", answer(200));
     EXPECT_EQ(failure(), "digest");
-    EXPECT_EQ(readFile(dest), "last week's package");
+    EXPECT_EQ(readWholeFile(dest), "last week's package");
     EXPECT_EQ(folder(), std::vector<std::string>{"Suite.pkg"});
 
     outcomes.clear();
@@ -98,7 +94,7 @@ TEST_F(Download, DigestIsTakenAsTheBytesArriveAndDecidesWhatReachesTheDestinatio
     http.stream(1, "package bytes", answer(206, {{"Content-Range", "bytes 0-12/13"}}));
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_EQ(outcomes[0].first, dest);
-    EXPECT_EQ(readFile(dest), "package bytes");
+    EXPECT_EQ(readWholeFile(dest), "package bytes");
     EXPECT_EQ(folder(), std::vector<std::string>{"Suite.pkg"});
 }
 
@@ -143,7 +139,7 @@ TEST_F(Download, PartialFileIsContinuedOnlyWhileItsValidatorStillHolds) {
             EXPECT_EQ(request(2).resumeFrom, 0u);
             http.stream(2, "package bytes", answer(200));
         }
-        EXPECT_EQ(readFile(dest), "package bytes");
+        EXPECT_EQ(readWholeFile(dest), "package bytes");
         EXPECT_EQ(folder(), std::vector<std::string>{"Suite.pkg"});
         std::filesystem::remove(dest);
         http.calls.clear();
@@ -160,7 +156,7 @@ TEST_F(Download, ContinuedFileThatFailsTheDigestIsFetchedOnceMoreWholeAndKeptAcr
     ASSERT_EQ(http.calls.size(), 2u);
     EXPECT_EQ(request(1).resumeFrom, 0u);
     http.stream(1, "package bytes", answer(200));
-    EXPECT_EQ(readFile(dest), "package bytes");
+    EXPECT_EQ(readWholeFile(dest), "package bytes");
 
     // A whole fresh copy that fails is the catalog's problem: no third attempt.
     outcomes.clear();
