@@ -102,10 +102,11 @@ class LoopbackServer {
 };
 
 // A bare TCP listener on 127.0.0.1 that reads each request's head and runs `script` on the
-// connection, one at a time: for answers no well-behaved server library would give.
+// connection (given the head), one at a time: for answers no well-behaved server library would
+// give.
 class RawLoopbackServer {
   public:
-    using Script = std::function<void(int socket, ReleaseGate& gate)>;
+    using Script = std::function<void(int socket, const std::string& head, ReleaseGate& gate)>;
 
     explicit RawLoopbackServer(Script script) : script_(std::move(script)) {
         listener_ = listenOnLoopback(port_);
@@ -138,8 +139,7 @@ class RawLoopbackServer {
             const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
             if (connection < 0) continue;
             ++connections_;
-            readRequestHead(connection);
-            script_(connection, gate);
+            script_(connection, readRequestHead(connection), gate);
             ::close(connection);
         }
     }
