@@ -8,6 +8,7 @@
 #include "download/Downloader.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/TempDir.h"
+#include "platform/Files.h"
 #include "platform/ManualMainQueue.h"
 
 namespace suite {
@@ -18,11 +19,6 @@ constexpr const char* kUrl = "https://brenlow.example/Suite.pkg";
 constexpr const char* kMirror = "https://mirror.brenlow.example/Suite.pkg";
 // SHA-256 of "package bytes" (Python's hashlib).
 constexpr const char* kDigest = "2e547448dcd0f2fcd9dbc386d33f1553369883451898177559bcf3e3b1083d16";
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 HttpResponse answer(int status, HttpHeaders headers = {},
                     TransportError error = TransportError::None) {
@@ -90,7 +86,7 @@ TEST_F(Download, DigestIsTakenAsTheBytesArriveAndDecidesWhatReachesTheDestinatio
     EXPECT_EQ(request(0).responseFile, dir / (std::string(kDigest) + ".part"));
     http.stream(0, "not the package", answer(200));
     EXPECT_EQ(failure(), "digest");
-    EXPECT_EQ(readFile(dest), "last week's package");
+    EXPECT_EQ(readWholeFile(dest), "last week's package");
     EXPECT_EQ(folder(), std::vector<std::string>{"Suite.pkg"});
 
     outcomes.clear();
@@ -98,54 +94,31 @@ TEST_F(Download, DigestIsTakenAsTheBytesArriveAndDecidesWhatReachesTheDestinatio
     http.stream(1, "package bytes", answer(206, {{"Content-Range", "bytes 0-12/13"}}));
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_EQ(outcomes[0].first, dest);
-    EXPECT_EQ(readFile(dest), "package bytes");
+    EXPECT_EQ(readWholeFile(dest), "package bytes");
     EXPECT_EQ(folder(), std::vector<std::string>{"Suite.pkg"});
 }
 
 // What the next attempt asks for after a dropped transfer, and what it does with the answer.
 TEST_F(Download, PartialFileIsContinuedOnlyWhileItsValidatorStillHolds) {
+    const HttpHeaders v1 = {{"ETag", "\"v1\""}};
+    const HttpHeaders weak = {{"ETag", "W/\"v1\""}, {"Last-Modified", "Mon, 07 Dec"}};
     const struct {
         const char* name;
         HttpHeaders firstHeaders;  // of the answer that dropped
-        HttpResponse second;
+        int status;                // of the second answer
         std::string secondBody;
         std::uint64_t expectedFrom;
         std::vector<double> resumedAt;  // what the downloader says it went on from
         const char* expectedIfRange;
-        std::string expectedFile;  // at the destination; empty: nothing yet
         std::size_t calls;
     } cases[] = {
-        {"206 continues",
-         {{"ETag", "\"v1\""}},
-         answer(206),
-         "bytes",
-         8,
-         {0.8},
-         "\"v1\"",
-         "package bytes",
-         2},
-        {"date when the ETag is weak",
-         {{"ETag", "W/\"v1\""}, {"Last-Modified", "Mon, 07 Dec"}},
-         answer(206),
-         "bytes",
-         8,
-         {0.8},
-         "Mon, 07 Dec",
-         "package bytes",
-         2},
-        {"200 starts again",
-         {{"ETag", "\"v1\""}},
-         answer(200),
-         "package bytes",
-         8,
-         {},
-         "\"v1\"",
-         "package bytes",
-         2},
+        {"206 continues", v1, 206, "bytes", 8, {0.8}, "\"v1\"", 2},
+        {"date when the ETag is weak", weak, 206, "bytes", 8, {0.8}, "Mon, 07 Dec", 2},
+        {"200 starts again", v1, 200, "package bytes", 8, {}, "\"v1\"", 2},
         // The range does not fit the file the server has now: once more from nothing, at once.
-        {"416 starts again", {{"ETag", "\"v1\""}}, answer(416), "", 8, {}, "\"v1\"", "", 3},
+        {"416 starts again", v1, 416, "", 8, {}, "\"v1\"", 3},
         // Without a validator nobody can tell whether the kept bytes are still the file's.
-        {"no validator", {}, answer(200), "package bytes", 0, {}, "", "package bytes", 2},
+        {"no validator", {}, 200, "package bytes", 0, {}, "", 2},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -158,15 +131,15 @@ TEST_F(Download, PartialFileIsContinuedOnlyWhileItsValidatorStillHolds) {
         ASSERT_EQ(http.calls.size(), 2u);
         EXPECT_EQ(request(1).resumeFrom, c.expectedFrom);
         EXPECT_EQ(request(1).ifRange, c.expectedIfRange);
-        http.headersIn(1, c.second.status, {});
+        http.headersIn(1, c.status, {});
         EXPECT_EQ(std::exchange(resumed, {}), c.resumedAt);
-        http.stream(1, c.secondBody, c.second);
+        http.stream(1, c.secondBody, answer(c.status));
         EXPECT_EQ(http.calls.size(), c.calls);
         if (c.calls == 3) {
             EXPECT_EQ(request(2).resumeFrom, 0u);
             http.stream(2, "package bytes", answer(200));
         }
-        EXPECT_EQ(readFile(dest), "package bytes");
+        EXPECT_EQ(readWholeFile(dest), "package bytes");
         EXPECT_EQ(folder(), std::vector<std::string>{"Suite.pkg"});
         std::filesystem::remove(dest);
         http.calls.clear();
@@ -183,7 +156,7 @@ TEST_F(Download, ContinuedFileThatFailsTheDigestIsFetchedOnceMoreWholeAndKeptAcr
     ASSERT_EQ(http.calls.size(), 2u);
     EXPECT_EQ(request(1).resumeFrom, 0u);
     http.stream(1, "package bytes", answer(200));
-    EXPECT_EQ(readFile(dest), "package bytes");
+    EXPECT_EQ(readWholeFile(dest), "package bytes");
 
     // A whole fresh copy that fails is the catalog's problem: no third attempt.
     outcomes.clear();
@@ -198,80 +171,43 @@ TEST_F(Download, ContinuedFileThatFailsTheDigestIsFetchedOnceMoreWholeAndKeptAcr
 
 // When each attempt starts on the virtual clock, and how the download ends.
 TEST_F(Download, TransientFailuresAreRetriedOnScheduleThenTheMirrorThenItFails) {
-    const HttpResponse reset = answer(200, {}, TransportError::ConnectionLost);
-    const HttpResponse unavailable = answer(503);
+    const HttpResponse reset = answer(200, {}, TransportError::ConnectionLost), ok = answer(200);
+    const HttpResponse e503 = answer(503);
+    auto failed = [](TransportError error) { return answer(0, {}, error); };
+    auto busy = [](const char* seconds) { return answer(429, {{"Retry-After", seconds}}); };
+    using E = TransportError;
     const struct {
         const char* name;
-        std::vector<std::string> urls;
+        bool mirror;                        // a second address after the catalog's
         std::vector<HttpResponse> answers;  // one per attempt, in order
         std::vector<double> startedAt;      // of each attempt
-        std::vector<std::string> hosts;     // of each attempt: 'm' the mirror
+        std::string hosts;                  // of each attempt: 'm' the mirror, '.' the first
         const char* reason;                 // "none": the package arrived
     } cases[] = {
-        {"three retries, 1 s, 4 s, 16 s",
-         {kUrl},
-         {reset, unavailable, reset, unavailable},
-         {0, 1, 5, 21},
-         {"", "", "", ""},
-         "http-503"},
-        {"a retry that works", {kUrl}, {answer(502), answer(200)}, {0, 1}, {"", ""}, "none"},
-        {"timeout",
-         {kUrl},
-         {answer(0, {}, TransportError::TimedOut), answer(200)},
-         {0, 1},
-         {"", ""},
-         "none"},
-        {"Retry-After honoured",
-         {kUrl},
-         {answer(429, {{"Retry-After", "30"}}), answer(200)},
-         {0, 30},
-         {"", ""},
-         "none"},
-        {"Retry-After capped at 60 s",
-         {kUrl},
-         {answer(429, {{"Retry-After", "3600"}}), answer(200)},
-         {0, 60},
-         {"", ""},
-         "none"},
-        {"404 at once", {kUrl}, {answer(404)}, {0}, {""}, "http-404"},
-        {"403 at once", {kUrl}, {answer(403)}, {0}, {""}, "http-403"},
-        {"TLS at once", {kUrl}, {answer(0, {}, TransportError::Tls)}, {0}, {""}, "tls"},
-        {"full disk: no address helps",
-         {kUrl, kMirror},
-         {answer(200, {}, TransportError::DiskFull)},
-         {0},
-         {""},
-         "space"},
-        {"404, then the mirror at once",
-         {kUrl, kMirror},
-         {answer(404), answer(200)},
-         {0, 0},
-         {"", "m"},
-         "none"},
-        {"the mirror after the retries",
-         {kUrl, kMirror},
-         {reset, reset, reset, reset, answer(200)},
-         {0, 1, 5, 21, 21},
-         {"", "", "", "", "m"},
-         "none"},
-        {"every address fails: the last reason",
-         {kUrl, kMirror},
-         {answer(404), answer(0, {}, TransportError::HostNotFound)},
-         {0, 0},
-         {"", "m"},
-         "dns"},
+        {"retries", false, {reset, e503, reset, e503}, {0, 1, 5, 21}, "....", "http-503"},
+        {"a retry that works", false, {answer(502), ok}, {0, 1}, "..", "none"},
+        {"timeout", false, {failed(E::TimedOut), ok}, {0, 1}, "..", "none"},
+        {"Retry-After honoured", false, {busy("30"), ok}, {0, 30}, "..", "none"},
+        {"Retry-After capped at 60 s", false, {busy("3600"), ok}, {0, 60}, "..", "none"},
+        {"404 at once", false, {answer(404)}, {0}, ".", "http-404"},
+        {"403 at once", false, {answer(403)}, {0}, ".", "http-403"},
+        {"TLS at once", false, {failed(E::Tls)}, {0}, ".", "tls"},
+        {"full disk: no address helps", true, {failed(E::DiskFull)}, {0}, ".", "space"},
+        {"404, then the mirror at once", true, {answer(404), ok}, {0, 0}, ".m", "none"},
+        {"mirror", true, {reset, reset, reset, reset, ok}, {0, 1, 5, 21, 21}, "....m", "none"},
+        {"every one fails", true, {answer(404), failed(E::HostNotFound)}, {0, 0}, ".m", "dns"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         outcomes.clear();
         http.calls.clear();
         const double begin = queue.now();
-        start(c.urls);
+        start(c.mirror ? std::vector<std::string>{kUrl, kMirror} : std::vector<std::string>{kUrl});
         for (std::size_t i = 0; i < c.answers.size(); ++i) {
             queue.runUntilIdle(120);
             ASSERT_EQ(http.calls.size(), i + 1);
             EXPECT_DOUBLE_EQ(queue.now() - begin, c.startedAt[i]) << i;
-            EXPECT_EQ(request(i).url, c.hosts[i].empty() ? kUrl : kMirror) << i;
+            EXPECT_EQ(request(i).url, c.hosts[i] == 'm' ? kMirror : kUrl) << i;
             http.stream(i, "package bytes", c.answers[i]);
         }
         queue.runUntilIdle(120);

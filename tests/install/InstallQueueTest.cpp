@@ -212,55 +212,41 @@ TEST(InstallCancel, StopsItemsShortOfThePrivilegedRunWithOneResultEach) {
         h.delegate->userContentController(body);
     };
     const std::string part = std::string(kOne) + ".part";
-    const struct {
+    struct Case {
         const char* name;
-        std::function<void(fakes::AppHarness&)> act;  // while "a" downloads and "b" waits
-        std::vector<std::string> results;             // in the order they came
-        std::vector<std::string> kept;                // in the download folder at the end
+        std::vector<std::string> results;  // in the order they came
+        std::vector<std::string> kept;     // in the download folder at the end
         std::vector<const char*> logged;
-    } cases[] = {
-        {"waiting",
-         [&](auto& h) {
-             cancel(h, {{"id", "b"}});
-         },
-         {"b cancelled", "a ok"},
-         {},
-         {"cancel: \"b\" cancelled while waiting"}},
-        {"downloading",
-         [&](auto& h) {
-             h.http.headersIn(0, 200, {{"ETag", "\"v\""}});
-             std::ofstream(h.http.calls[0]->request.responseFile) << "on";
-             cancel(h, {{"id", "a"}});
-             EXPECT_TRUE(h.http.calls[0]->cancelled);
-         },
-         {"a cancelled", "b ok"},
-         {part, part + ".validator"},
-         {"what it downloaded is kept"}},
-        {"verifying",
-         [&](auto& h) {
-             serveOne(h, 0);
-             cancel(h, {{"id", "a"}});
-         },
-         {"a cancelled", "b ok"},
-         {},
-         {"cancel: \"a\" cancelled after its download was checked"}},
+        std::function<void(fakes::AppHarness&)> act;  // while "a" downloads and "b" waits
+    };
+    const Case cases[] = {
+        Case("waiting", {"b cancelled", "a ok"}, {}, {"cancel: \"b\" cancelled while waiting"},
+             [&](auto& h) {
+                 cancel(h, {{"id", "b"}});
+             }),
+        Case("downloading", {"a cancelled", "b ok"}, {part, part + ".validator"},
+             {"what it downloaded is kept"},
+             [&](auto& h) {
+                 h.http.headersIn(0, 200, {{"ETag", "\"v\""}});
+                 std::ofstream(h.http.calls[0]->request.responseFile) << "on";
+                 cancel(h, {{"id", "a"}});
+                 EXPECT_TRUE(h.http.calls[0]->cancelled);
+             }),
+        Case("verifying", {"a cancelled", "b ok"}, {},
+             {"cancel: \"a\" cancelled after its download was checked"},
+             [&](auto& h) {
+                 serveOne(h, 0), cancel(h, {{"id", "a"}});
+             }),
         // Nothing left to install: no password prompt at all.
-        {"everything",
-         [&](auto& h) { cancel(h, {}); },
-         {"b cancelled", "a cancelled"},
-         {},
-         {"while downloading"}},
-        {"the run goes on, the next batch stops",
-         [&](auto& h) {
-             serveOne(h, 0), serveOne(h, 1);
-             h.delegate->install({item("c", "c.pkg", kOne)});  // waits for the run
-             cancel(h, {});
-             cancel(h, {{"id", "a"}});
-             cancel(h, {{"id", 7}});
-         },
-         {"c cancelled", "a ok", "b ok"},
-         {},
-         {"cancel: \"a\" is not waiting or downloading", "cancel: ignored, its id is not text"}},
+        Case("everything", {"b cancelled", "a cancelled"}, {}, {"while downloading"},
+             [&](auto& h) { cancel(h, {}); }),
+        Case("the run goes on, the next batch stops", {"c cancelled", "a ok", "b ok"}, {},
+             {"cancel: \"a\" is not waiting or downloading", "cancel: ignored, its id is not text"},
+             [&](auto& h) {
+                 serveOne(h, 0), serveOne(h, 1);
+                 h.delegate->install({item("c", "c.pkg", kOne)});  // waits for the run
+                 cancel(h, {}), cancel(h, {{"id", "a"}}), cancel(h, {{"id", 7}});
+             }),
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -295,6 +281,7 @@ TEST(InstallCancel, StopsItemsShortOfThePrivilegedRunWithOneResultEach) {
 }
 
 TEST_F(InstallQueue, ItemsThatNameOneFileKeepTheirOwnDownloads) {
+    std::filesystem::remove_all(h.launch.cacheDir);  // a missing folder is made again
     app->install({item("a", "x.pkg", kOne), item("b", "x.pkg", kOne), item("c", "x-2.pkg", kOne)});
     for (std::size_t call = 0; call < 3; ++call) serve(call, "one");
     EXPECT_EQ(downloads(), (std::vector<std::string>{"x-2-2.pkg", "x-2.pkg", "x.pkg"}));
@@ -302,18 +289,6 @@ TEST_F(InstallQueue, ItemsThatNameOneFileKeepTheirOwnDownloads) {
     for (const char* name : {"/x.pkg'", "/x-2.pkg'", "/x-2-2.pkg'"}) {
         EXPECT_NE(h.privileged.scripts[0].find(name), std::string::npos) << name;
     }
-}
-
-TEST_F(InstallQueue, ProgressOfTheDownloadReachesThePage) {
-    std::filesystem::remove_all(h.launch.cacheDir);  // a missing folder is made again
-    app->install({item("a", "a.pkg")});
-    HttpProgress progress;
-    progress.received = 3;
-    progress.totalToReceive = 8;
-    h.http.calls[0]->onProgress(progress);
-    serve(0, "12345678");
-    EXPECT_EQ(queueEvents(),
-              (std::vector<Json>{started("a"), step("a", "download", 37.5), verifying("a")}));
 }
 
 TEST_F(InstallQueue, DownloadIsBoundedByTheItemsSizeAndSaysWhenItRanPast) {

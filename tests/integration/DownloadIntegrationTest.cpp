@@ -4,13 +4,13 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <thread>
 
 #include "download/Downloader.h"
 #include "fakes/TempDir.h"
 #include "flows/VendorService.h"
 #include "integration/ConnectProxy.h"
+#include "platform/Files.h"
 #include "platform/ManualMainQueue.h"
 #include "platform/curl/CurlHttpClient.h"
 #include "platform/gtk/GioProxyLookup.h"
@@ -20,11 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 constexpr const char* kUserAgent = "TALVEN Suite/9.9.9 (Linux)";
-
-std::string readFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
 
 struct Outcome {
     bool done = false;
@@ -61,7 +56,7 @@ TEST(DownloadIntegration, FaultsAreRetriedResumedOrReportedAndTheFileIsWhole) {
     flows::VendorService vendor(dir / "vendor", {.largeMiB = 1, .stallSeconds = 3});
     const Json item = vendor.product("talven.presenter", "pkg");
     const std::string file = item["file"];
-    const std::string package = readFile(vendor.packageFile("talven.presenter"));
+    const std::string package = readWholeFile(vendor.packageFile("talven.presenter")).value();
     CurlClientOptions options;
     options.caFile = vendor.caFile();
     options.connectTo = {"::127.0.0.1:" + std::to_string(vendor.port())};
@@ -95,7 +90,7 @@ TEST(DownloadIntegration, FaultsAreRetriedResumedOrReportedAndTheFileIsWhole) {
 
         EXPECT_EQ(outcome.reason, c.reason);
         if (!*c.reason) {
-            EXPECT_TRUE(readFile(job.dest) == package) << "the package is not whole";
+            EXPECT_TRUE(readWholeFile(job.dest) == package) << "the package is not whole";
         }
         std::vector<Json> requests = vendor.requests();
         requests.erase(requests.begin(), requests.begin() + static_cast<std::ptrdiff_t>(before));
@@ -144,7 +139,8 @@ TEST(DownloadIntegration, GoesThroughTheDesktopsProxy) {
     const Outcome outcome = download(options, job, {});
 
     EXPECT_EQ(outcome.reason, "");
-    EXPECT_TRUE(readFile(job.dest) == readFile(vendor.packageFile("talven.presenter")));
+    EXPECT_TRUE(readWholeFile(job.dest) ==
+                readWholeFile(vendor.packageFile("talven.presenter")).value());
     EXPECT_EQ(proxy.asked(), std::vector<std::string>{"downloads.brenlow.example:443"});
     g_object_unref(https);
     g_object_unref(mode);

@@ -18,7 +18,7 @@ using namespace std::chrono_literals;
 
 // Sends `reply`, then hangs up, or stays quiet until the test ends.
 RawLoopbackServer::Script replyThen(std::string reply, bool quiet) {
-    return [reply, quiet](int socket, ReleaseGate& gate) {
+    return [reply, quiet](int socket, const std::string&, ReleaseGate& gate) {
         RawLoopbackServer::sendAll(socket, reply);
         if (quiet) gate.wait(10s);
     };
@@ -82,7 +82,7 @@ TEST_F(HttpClientFailureTest, SilentAndBrokenServersEndTheTransfer) {
 
 TEST_F(HttpClientFailureTest, TricklingTransferOutlivesTheIdleTimeoutButNotItsCeiling) {
     // Eight bytes, one every 150 ms: 1.2 s in all, never 0.5 s without data.
-    RawLoopbackServer trickle([](int socket, ReleaseGate& gate) {
+    RawLoopbackServer trickle([](int socket, const std::string&, ReleaseGate& gate) {
         RawLoopbackServer::sendAll(socket, "HTTP/1.1 200 OK\r\nContent-Length: 8\r\n\r\n");
         for (char c : std::string("trickled")) {
             if (gate.wait(150ms)) return;

@@ -1,10 +1,13 @@
 #pragma once
 // The socket work the tests' own servers share.
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstddef>
+#include <string>
 
 namespace suite::testing {
 
@@ -34,6 +37,22 @@ inline bool sendAll(int socket, const char* bytes, std::size_t size) {
         sent += static_cast<std::size_t>(wrote);
     }
     return true;
+}
+
+// A request's head up to its blank line, at most 64 KiB within two seconds; empty when it did
+// not come. One byte at a time: what follows the head stays in the socket for whoever relays it.
+inline std::string readRequestHead(int socket) {
+    std::string head;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!head.ends_with("\r\n\r\n") && head.size() < 65536 &&
+           std::chrono::steady_clock::now() < limit) {
+        pollfd ready{socket, POLLIN, 0};
+        if (::poll(&ready, 1, 50) <= 0) continue;
+        char byte;
+        if (::recv(socket, &byte, 1, 0) != 1) return {};
+        head += byte;
+    }
+    return head.ends_with("\r\n\r\n") ? head : std::string();
 }
 
 }  // namespace suite::testing

@@ -72,7 +72,6 @@ class LoopbackServer {
         server_->set_keep_alive_timeout(1);
     }
     ~LoopbackServer() {
-        gate.release();
         server_->stop();
         if (thread_.joinable()) thread_.join();
     }
@@ -96,9 +95,6 @@ class LoopbackServer {
         return scheme + "://127.0.0.1:" + std::to_string(port_) + path;
     }
 
-    // Stalling handlers wait here; the server's end releases them.
-    ReleaseGate gate;
-
   private:
     std::unique_ptr<httplib::Server> server_;
     std::thread thread_;
@@ -106,10 +102,11 @@ class LoopbackServer {
 };
 
 // A bare TCP listener on 127.0.0.1 that reads each request's head and runs `script` on the
-// connection, one at a time: for answers no well-behaved server library would give.
+// connection (given the head), one at a time: for answers no well-behaved server library would
+// give.
 class RawLoopbackServer {
   public:
-    using Script = std::function<void(int socket, ReleaseGate& gate)>;
+    using Script = std::function<void(int socket, const std::string& head, ReleaseGate& gate)>;
 
     explicit RawLoopbackServer(Script script) : script_(std::move(script)) {
         listener_ = listenOnLoopback(port_);
@@ -135,21 +132,6 @@ class RawLoopbackServer {
     }
 
   private:
-    // Reads up to the end of a request's header block (at most two seconds, 64 KiB).
-    static void readRequestHead(int socket) {
-        std::string head;
-        char buffer[4096];
-        const auto limit = std::chrono::steady_clock::now() + 2s;
-        while (head.find("\r\n\r\n") == std::string::npos && head.size() < 65536 &&
-               std::chrono::steady_clock::now() < limit) {
-            pollfd ready{socket, POLLIN, 0};
-            if (::poll(&ready, 1, 50) <= 0) continue;
-            const ssize_t got = ::recv(socket, buffer, sizeof buffer, 0);
-            if (got <= 0) break;
-            head.append(buffer, static_cast<std::size_t>(got));
-        }
-    }
-
     void serve() {
         while (!stopping_) {
             pollfd ready{listener_, POLLIN, 0};
@@ -157,8 +139,7 @@ class RawLoopbackServer {
             const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
             if (connection < 0) continue;
             ++connections_;
-            readRequestHead(connection);
-            script_(connection, gate);
+            script_(connection, readRequestHead(connection), gate);
             ::close(connection);
         }
     }

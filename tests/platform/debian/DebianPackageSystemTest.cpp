@@ -121,18 +121,14 @@ TEST_F(DebianBackend, WhenNothingRanTheLogSaysWhyInOneLine) {
         BatchOutcome::Run run;
         std::string log;
     };
+    const std::string asRoot = "Error executing command as another user: ";
+    const std::string noAgent = asRoot + "No authentication agent found.";
     const Case cases[] = {
-        {"dismissed",
-         "echo 'Error executing command as another user: Request dismissed' >&2\nexit 126\n", true,
+        {"dismissed", "echo '" + asRoot + "Request dismissed' >&2\nexit 126\n", true,
          BatchOutcome::Run::Cancelled,
-         "installer: out=\"\" err=\"Error executing command as another user: Request "
-         "dismissed\\n\""},
-        {"no agent",
-         "echo 'Error executing command as another user: No authentication agent found.' >&2\nexit "
-         "127\n",
-         true, BatchOutcome::Run::Unavailable,
-         " did not run the install helper (exit 127): Error executing command as another user: "
-         "No authentication agent found."},
+         "installer: out=\"\" err=\"" + asRoot + "Request dismissed\\n\""},
+        {"no agent", "echo '" + noAgent + "' >&2\nexit 127\n", true, BatchOutcome::Run::Unavailable,
+         " did not run the install helper (exit 127): " + noAgent},
         {"no pkexec", std::nullopt, true, BatchOutcome::Run::Unavailable,
          " (the pkexec package is not installed)"},
         {"no helper", "exit 0\n", false, BatchOutcome::Run::Unavailable,

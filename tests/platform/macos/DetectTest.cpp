@@ -102,7 +102,6 @@ std::string inChild(const std::function<bool()>& body) {
 class DetectTest : public ::testing::Test {
   protected:
     DetectTest() {
-        std::string d = dir.path().string();
         writeFile(dir / "known.plist",
                   serialize(dict({{"pkg-version", plist_new_string("2.4.1")}})));
         writeFile(dir / "binary.plist",
@@ -110,28 +109,20 @@ class DetectTest : public ::testing::Test {
         writeFile(dir / "number.plist", serialize(dict({{"pkg-version", plist_new_uint(3)}})));
         writeFile(dir / "array.plist", serialize(plist_new_array()));
         // Answers as the system's tool does for a few identifiers and records each one asked.
-        writeFile(pkgutil, "#!/bin/sh\nprintf '%s\\n' \"$2\" >> '" + d +
-                               "/calls'\n"
-                               "[ \"$1\" = --pkg-info-plist ] && [ $# -eq 2 ] || exit 64\n"
-                               "case \"$2\" in\n"
-                               "  com.brenlow.known|-*) cat '" +
-                               d +
-                               "/known.plist' ;;\n"
-                               "  com.brenlow.failing) cat '" +
-                               d +
-                               "/known.plist'; exit 2 ;;\n"
-                               "  com.brenlow.garbage) echo 'garbage <dict>' ;;\n"
-                               "  com.brenlow.huge) head -c 50000000 /dev/zero ;;\n"
-                               "  com.brenlow.padded) cat '" +
-                               d +
-                               "/known.plist';"
-                               " head -c 9000000 /dev/zero | tr '\\0' ' ' ;;\n"
-                               "  com.brenlow.slow) sleep 30 ;;\n"
-                               "  com.brenlow.*) cat \"" +
-                               d +
-                               "/${2#com.brenlow.}.plist\" ;;\n"
-                               "  *) echo \"No receipt for '$2' found at '/'.\" >&2; exit 1 ;;\n"
-                               "esac\n");
+        writeFile(pkgutil, "#!/bin/sh\nD='" + dir.path().string() + R"('
+printf '%s\n' "$2" >> "$D/calls"
+[ "$1" = --pkg-info-plist ] && [ $# -eq 2 ] || exit 64
+case "$2" in
+  com.brenlow.known|-*) cat "$D/known.plist" ;;
+  com.brenlow.failing) cat "$D/known.plist"; exit 2 ;;
+  com.brenlow.garbage) echo 'garbage <dict>' ;;
+  com.brenlow.huge) head -c 50000000 /dev/zero ;;
+  com.brenlow.padded) cat "$D/known.plist"; head -c 9000000 /dev/zero | tr '\0' ' ' ;;
+  com.brenlow.slow) sleep 30 ;;
+  com.brenlow.*) cat "$D/${2#com.brenlow.}.plist" ;;
+  *) echo "No receipt for '$2' found at '/'." >&2; exit 1 ;;
+esac
+)");
         fs::permissions(pkgutil, fs::perms::owner_all);
         paths = {{system.string(), user.string()}, pkgutil.string(), 20};
     }
