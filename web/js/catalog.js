@@ -205,11 +205,19 @@ function readProduct(raw, dropped, vendorHost) {
 }
 
 // The product as a host that installs `kind` sees it: the shared members and
-// those of its package of that kind, or null when it has none.
+// those of its package of that kind, or null when it has none. A product is
+// never changed once read, and with thousands of them this is asked for after
+// every check, selection and install; so each is put together once and shared.
+const hostViews = new WeakMap();
 export function productFor(product, kind) {
   if (!Object.hasOwn(product.packages, kind)) return null;
-  const { packages, ...shared } = product;
-  return { ...shared, ...packages[kind] };
+  let views = hostViews.get(product);
+  if (!views) hostViews.set(product, (views = new Map()));
+  if (!views.has(kind)) {
+    const { packages, ...shared } = product;
+    views.set(kind, { ...shared, ...packages[kind] });
+  }
+  return views.get(kind);
 }
 
 function label(raw, index) {
