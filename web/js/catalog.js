@@ -20,7 +20,7 @@ export const ITEM_KEYS = Object.freeze(['id', 'group', 'detect', 'version', 'url
 
 // More products than any catalog needs; the entries after these are not read,
 // so a document of millions costs no more than this many.
-export const MAX_PRODUCTS = 2000;
+export const MAX_PRODUCTS = 20_000;
 
 const ID = /^[a-z0-9.-]{1,100}$/;
 const SHA256 = /^[0-9a-fA-F]{64}$/;
