@@ -345,10 +345,12 @@ TEST_F(PageTest, LongCatalogIsCutWithANoticeAndDrawnNearTheWindow) {
               "true");
     EXPECT_NE(text("[data-capped-notice]").find("تُعرض أول 20000 منتج فقط"), std::string::npos);
     EXPECT_EQ(pageState(rows + ".length < 100"), "true") << pageState(rows + ".length");
-    pageState("const body = document.querySelector('[data-panel=products] .panel-body'); "
-              "body.scrollTop = body.scrollHeight; true");
+    pageState(
+        "(() => { const body = document.querySelector('[data-panel=products] .panel-body'); "
+        "body.scrollTop = body.scrollHeight; return true; })()");
     EXPECT_TRUE(spinUntil([&] {
-        return pageState("document.querySelector('[data-product=p19999]')?.checkVisibility() ?? false") ==
+        return pageState(
+                   "document.querySelector('[data-product=p19999]')?.checkVisibility() ?? false") ==
                "true";
     })) << pageState(rows + ".length");
 }

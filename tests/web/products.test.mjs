@@ -191,15 +191,6 @@ test('the page checks once per load when asked to, and at once gives up without 
   assert.deepEqual([alone.state().catalog.error, alone.waits()], ['unavailable', 0]);
 });
 
-test('"Update all" asks for every product with an update, and none that is on its way', async () => {
-  const { app, posts } = await checked({ presenter: '4.1', timer: '1.6.0', suite: '1.0.0' });
-  assert.equal(app.updateAll(), true);
-  assert.deepEqual(posts.map((m) => [m.type, m.items.map((i) => i.id)]), [['install', ['presenter', 'suite']]]);
-  assert.equal(app.updateAll(), false);
-  app.setSelected('presenter', true);
-  assert.deepEqual([app.store.get().selected, posts.length], [[], 1]);
-});
-
 test('only installable products can be selected, and a selection that became current is dropped', async () => {
   const env = await checked({ presenter: '4.1', timer: '1.6.0' });
   const { app, posts } = env;

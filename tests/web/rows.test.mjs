@@ -150,7 +150,7 @@ test('a row\'s buttons act on their product, and its progress is written into th
   const lists = doc.querySelectorAll('[data-group-list]');
   const touched = doc.writes.filter((el) => lists.some((ul) => ul.contains(el)));
   assert.ok(touched.length > 0 && touched.every((el) => row(id).contains(el)));
-  // The bulk actions take every product, drawn or not.
+  // The bulk actions take every product, drawn or not, and none on its way.
   const box = row(other).querySelector('[data-select]');
   box.checked = true;
   box.dispatch('change');
