@@ -353,12 +353,13 @@ TEST_F(PageTest, ProductsThisSystemCannotInstallOfferNoInstallControls) {
     EXPECT_EQ(visible("[data-unsupported-notice]"), "true");
 }
 
-// A catalog longer than the page reads: its first products are listed, and a notice says so.
-TEST_F(PageTest, LongCatalogIsCutWithANotice) {
+// A catalog longer than the page reads: its first products are listed, and a notice says so. Only
+// the rows near the window are drawn, and scrolling to the end draws the last one.
+TEST_F(PageTest, LongCatalogIsCutWithANoticeAndDrawnNearTheWindow) {
     reinit("ar", false, false);
     ASSERT_TRUE(spinUntil([&] { return pageState("Suite.snapshot().check.running") == "false"; }));
     pageState(R"((() => {
-        const products = Array.from({ length: 2003 }, (_, i) => ({
+        const products = Array.from({ length: 20003 }, (_, i) => ({
             id: `p${i}`, group: 'app', name: { en: 'P', ar: 'P' }, description: { en: 'D', ar: 'D' },
             version: '1.0', url: 'https://brenlow.example/p.pkg', file: 'p.pkg', sha256: 'a'.repeat(64), size: 1,
             detect: { apps: ['P.app'] } }));
@@ -366,9 +367,20 @@ TEST_F(PageTest, LongCatalogIsCutWithANotice) {
         Suite.receive({ type: 'catalog', ok: true, text: JSON.stringify({ version: 1, products }) });
         return true; })())");
     delegate_->send({{"type", "scanned"}, {"installed", Json::object()}});
-    ASSERT_TRUE(spinUntil([&] { return count("[data-product]") == "2000"; }, 60));
+    const std::string rows = "document.querySelectorAll('[data-product]')";
+    ASSERT_TRUE(spinUntil(
+        [&] { return pageState(rows + "[0]?.getAttribute('aria-setsize')") == "\"20000\""; }, 60));
     EXPECT_EQ(visible("[data-capped-notice]"), "true");
-    EXPECT_NE(text("[data-capped-notice]").find("تُعرض أول 2000 منتج فقط"), std::string::npos);
+    EXPECT_NE(text("[data-capped-notice]").find("تُعرض أول 20000 منتج فقط"), std::string::npos);
+    EXPECT_EQ(pageState(rows + ".length < 100"), "true") << pageState(rows + ".length");
+    pageState(
+        "(() => { const body = document.querySelector('[data-panel=products] .panel-body'); "
+        "body.scrollTop = body.scrollHeight; return true; })()");
+    EXPECT_TRUE(spinUntil([&] {
+        return pageState(
+                   "document.querySelector('[data-product=p19999]')?.checkVisibility() ?? false") ==
+               "true";
+    })) << pageState(rows + ".length");
 }
 
 TEST_F(PageTest, FeedbackShowsAttachmentsProgressAndEachOutcome) {

@@ -7,6 +7,8 @@ import { installScript } from '../../web/js/demo.js';
 import { batchPosition, batchSummary, itemProgress } from '../../web/js/install.js';
 import { pendingUpdates, productRows } from '../../web/js/inventory.js';
 import { failureMessage, updateAllLabel, updatesHeadline, windowTitle } from '../../web/js/messages.js';
+import { mountProducts } from '../../web/js/views/products.js';
+import { pageDocument } from './dom.mjs';
 import { INIT, parsed, product, startApp } from './fixtures.mjs';
 
 const CATALOG = parsed(
@@ -111,4 +113,50 @@ test('"Retry failed" asks again for the failed and the silent items of the batch
   assert.deepEqual(env.posts.map((m) => m.items.map((i) => i.id)), [['a', 'b']]);
   assert.equal(env.app.openLog(), true);
   assert.deepEqual(env.posts.at(-1), { type: 'openLog' });
+});
+
+// The view on the page's markup with `n` products, every other one with an update.
+async function shown(n) {
+  const many = Array.from({ length: n }, (_, i) => product({ id: `p${i}`, version: '2.0' }));
+  const installed = new Map(many.map((p, i) => [p.id, i % 2 ? '2.0' : '1.0']));
+  const env = startApp({ runCheck: async () => ({ ok: true, products: parsed(...many), installed }) });
+  const doc = pageDocument();
+  env.app.store.subscribe(mountProducts(env.app, doc, (fn) => fn()));
+  await env.app.checkForUpdates();
+  const list = doc.querySelector('[data-group="app"]').querySelector('[data-group-list]');
+  const drawn = () => list.querySelectorAll('[data-product]');
+  return { ...env, doc, list, drawn, row: (id) => list.querySelector(`[data-product="${id}"]`) };
+}
+
+test('a long list draws the rows near the window and the focused one, with one listener per list', async () => {
+  const { doc, list, drawn } = await shown(1000);
+  const listening = doc.listening;
+  const at = () => drawn().map((li) => Number(li.getAttribute('aria-posinset')));
+  assert.deepEqual([at()[0], at().length < 30, drawn()[0].getAttribute('aria-setsize')], [1, true, '1000']);
+  drawn()[2].querySelector('[data-install]').focus();
+  list.top = -50_000;
+  doc.listeners.scroll.forEach((fn) => fn());
+  assert.ok(at().includes(3) && at().includes(501) && at().length < 30, String(at()));
+  assert.equal(doc.listening, listening, 'drawing rows adds no listeners');
+});
+
+test('a row\'s buttons act on their product, and its progress is written into that row alone', async () => {
+  const { app, doc, drawn, posts, receive, row } = await shown(1000);
+  const [id, other] = drawn().map((li) => li.dataset.product);
+  row(id).querySelector('[data-install]').click();
+  assert.deepEqual([posts.at(-1).items.map((i) => i.id), row(id).contains(doc.activeElement)], [[id], true]);
+  doc.writes.length = 0;
+  receive({ type: 'progress', id, phase: 'download', pct: 40 });
+  const lists = doc.querySelectorAll('[data-group-list]');
+  const touched = doc.writes.filter((el) => lists.some((ul) => ul.contains(el)));
+  assert.ok(touched.length > 0 && touched.every((el) => row(id).contains(el)));
+  // The bulk actions take every product, drawn or not, and none on its way.
+  const box = row(other).querySelector('[data-select]');
+  box.checked = true;
+  box.dispatch('change');
+  app.setSelected('p998', true);
+  assert.equal(app.installSelected(), true);
+  assert.deepEqual(posts.at(-1).items.map((i) => i.id), [other, 'p998']);
+  assert.equal(app.updateAll(), true);
+  assert.equal(posts.at(-1).items.length, 500 - 3);
 });

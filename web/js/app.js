@@ -156,7 +156,8 @@ export function createApp({
   function requestInstall(ids) {
     const state = store.get();
     if (state.catalog.source === 'cache') return false;
-    const wanted = productRows(state).filter((row) => row.available && !row.busy && ids.includes(row.product.id))
+    const asked = new Set(ids);
+    const wanted = productRows(state).filter((row) => row.available && !row.busy && asked.has(row.product.id))
       .map((row) => row.product);
     if (wanted.length === 0) return false;
     const items = installBatch(wanted);

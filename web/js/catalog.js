@@ -20,7 +20,7 @@ export const ITEM_KEYS = Object.freeze(['id', 'group', 'detect', 'version', 'url
 
 // More products than any catalog needs; the entries after these are not read,
 // so a document of millions costs no more than this many.
-export const MAX_PRODUCTS = 2000;
+export const MAX_PRODUCTS = 20_000;
 
 const ID = /^[a-z0-9.-]{1,100}$/;
 const SHA256 = /^[0-9a-fA-F]{64}$/;
@@ -205,11 +205,19 @@ function readProduct(raw, dropped, vendorHost) {
 }
 
 // The product as a host that installs `kind` sees it: the shared members and
-// those of its package of that kind, or null when it has none.
+// those of its package of that kind, or null when it has none. A product is
+// never changed once read, and with thousands of them this is asked for after
+// every check, selection and install; so each is put together once and shared.
+const hostViews = new WeakMap();
 export function productFor(product, kind) {
   if (!Object.hasOwn(product.packages, kind)) return null;
-  const { packages, ...shared } = product;
-  return { ...shared, ...packages[kind] };
+  let views = hostViews.get(product);
+  if (!views) hostViews.set(product, (views = new Map()));
+  if (!views.has(kind)) {
+    const { packages, ...shared } = product;
+    views.set(kind, { ...shared, ...packages[kind] });
+  }
+  return views.get(kind);
 }
 
 function label(raw, index) {

@@ -70,7 +70,8 @@ const batchDone = (install) => install.batch.every((id) => isFinished(install.it
 // the native side adds a second request to the queue it is working on.
 function joinBatch(install, ids) {
   const base = batchDone(install) ? [] : install.batch;
-  return [...base, ...ids.filter((id) => !base.includes(id))];
+  const known = new Set(base);
+  return [...base, ...ids.filter((id) => !known.has(id))];
 }
 
 // The user asked for `ids`: each starts again from "queued", whatever its

@@ -43,37 +43,72 @@ export const UNOFFERED = Object.freeze({ unsupported: 'unsupported', unavailable
 // or counted: it only shows its name and description.
 export function productRows(state) {
   const selected = new Set(state.selected);
+  return state.catalog.products.map((entry) => productRow(state, entry, selected));
+}
+
+function productRow(state, entry, selected) {
   const kind = state.packages;
-  return state.catalog.products.map((entry) => {
-    const product = productFor(entry, kind);
-    const busy = isActive(state.install.items.get(entry.id));
-    if (!product) {
-      const status = kind === '' ? UNOFFERED.unsupported : UNOFFERED.unavailable;
-      return {
-        product: entry, available: false, installed: null, state: status, busy, selectable: false, selected: false,
-        canOpen: false,
-      };
-    }
-    const installed = installedVersion(state, product);
-    const status = productState(installed, product.version, kind);
-    // A saved list is shown to tell what there is, not to install from: its
-    // packages may have moved on, and without network nothing can come.
-    const selectable = isInstallable(status) && !busy && state.catalog.source !== 'cache';
+  const product = productFor(entry, kind);
+  const busy = isActive(state.install.items.get(entry.id));
+  if (!product) {
+    const status = kind === '' ? UNOFFERED.unsupported : UNOFFERED.unavailable;
     return {
-      product,
-      available: true,
-      installed,
-      state: status,
-      busy,
-      selectable,
-      selected: selectable && selected.has(product.id),
-      // Opening finds the product by its application bundles, or on Debian
-      // starts its desktop entry; there is nothing to open for the window
-      // already in front.
-      canOpen: product.group === 'app' && !product.self && status !== STATES.missing &&
-        (product.detect.apps.length > 0 || product.detect.desktop !== undefined),
+      product: entry, available: false, installed: null, state: status, busy, selectable: false, selected: false,
+      canOpen: false,
     };
-  });
+  }
+  const installed = installedVersion(state, product);
+  const status = productState(installed, product.version, kind);
+  // A saved list is shown to tell what there is, not to install from: its
+  // packages may have moved on, and without network nothing can come.
+  const selectable = isInstallable(status) && !busy && state.catalog.source !== 'cache';
+  return {
+    product,
+    available: true,
+    installed,
+    state: status,
+    busy,
+    selectable,
+    selected: selectable && selected.has(product.id),
+    // Opening finds the product by its application bundles, or on Debian
+    // starts its desktop entry; there is nothing to open for the window
+    // already in front.
+    canOpen: product.group === 'app' && !product.self && status !== STATES.missing &&
+      (product.detect.apps.length > 0 || product.detect.desktop !== undefined),
+  };
+}
+
+// productRows for a view that asks after every state change: while the
+// catalog, the selection and the host stay the same, the last list comes back,
+// and an install event builds anew only the row of a product that started or
+// stopped being busy. A download's progress thus costs no walk over thousands
+// of products, and a row object that is not new needs no redrawing.
+export function createRowsMemo() {
+  let last = null;
+  return function rows(state) {
+    const { catalog, packages, selected, version, install } = state;
+    if (last?.catalog !== catalog || last.packages !== packages || last.selected !== selected ||
+      last.version !== version) {
+      const list = productRows(state);
+      last = { catalog, packages, selected, version, items: install.items, list, index: null };
+      return list;
+    }
+    if (last.items === install.items) return last.list;
+    const flipped = new Set();
+    for (const [id, entry] of install.items) if (isActive(entry) !== isActive(last.items.get(id))) flipped.add(id);
+    for (const [id, entry] of last.items) if (isActive(entry) && !install.items.has(id)) flipped.add(id);
+    last.items = install.items;
+    if (flipped.size === 0) return last.list;
+    last.index ??= new Map(catalog.products.map((entry, i) => [entry.id, i]));
+    const list = [...last.list];
+    const chosen = new Set(selected);
+    for (const id of flipped) {
+      const at = last.index.get(id);
+      if (at !== undefined) list[at] = productRow(state, catalog.products[at], chosen);
+    }
+    last.list = list;
+    return list;
+  };
 }
 
 export const selectedProducts = (state) =>

@@ -1,0 +1,256 @@
+// One product row of the products view: its elements, built once while the
+// row is drawn, and how a row of the inventory and its install progress are
+// written into them. No listeners here: the list answers its rows' buttons
+// with one listener of its own. Every catalog text goes in as text, never as
+// markup: the catalog is remote data.
+
+import { setText } from '../dom.js';
+import { formatPct, formatSize, formatWhen, t } from '../i18n.js';
+import { itemProgress } from '../install.js';
+import { failureMessage, hostOf } from '../messages.js';
+
+const SVG = 'http://www.w3.org/2000/svg';
+
+// Versions are Latin text inside possibly Arabic sentences; isolated, "1.2.0"
+// never gets reordered by the surrounding direction.
+const isolateLtr = (text) => `\u2066${text}\u2069`;
+
+const STATE_ICONS = {
+  missing: 'i-plus', update: 'i-update', current: 'i-check', unavailable: 'i-close', unsupported: 'i-close',
+};
+const GROUP_ICONS = { app: 'i-app', addin: 'i-slides' };
+
+function el(doc, tag, className, attrs = {}) {
+  const node = doc.createElement(tag);
+  if (className) node.className = className;
+  for (const [name, value] of Object.entries(attrs)) node.setAttribute(name, value);
+  return node;
+}
+
+function icon(doc, id, className = 'icon') {
+  const svg = doc.createElementNS(SVG, 'svg');
+  svg.setAttribute('class', className);
+  svg.setAttribute('aria-hidden', 'true');
+  const use = doc.createElementNS(SVG, 'use');
+  use.setAttribute('href', `#${id}`);
+  svg.append(use);
+  return svg;
+}
+
+function setIcon(svg, id) {
+  const use = svg.firstElementChild;
+  if (use.getAttribute('href') !== `#${id}`) use.setAttribute('href', `#${id}`);
+}
+
+function fact(doc) {
+  const wrap = el(doc, 'div', 'fact');
+  const term = el(doc, 'dt');
+  const value = el(doc, 'dd');
+  wrap.append(term, value);
+  return { wrap, term, value };
+}
+
+// One row's elements, built once per product id.
+export function buildRow(doc, product) {
+  const li = el(doc, 'li', 'product', { 'data-product': product.id });
+
+  // The tick adds the product to a batch; its visible word says so.
+  const pick = el(doc, 'label', 'product-pick');
+  const box = el(doc, 'input', 'check', { type: 'checkbox', 'data-select': '' });
+  const pickText = el(doc, 'span', 'pick-text');
+  pick.append(box, pickText);
+
+  const mark = el(doc, 'span', 'product-icon', { 'aria-hidden': 'true' });
+  mark.append(icon(doc, GROUP_ICONS[product.group] ?? 'i-app'));
+
+  const main = el(doc, 'div', 'product-main');
+  const head = el(doc, 'div', 'product-head');
+  // A name may be Latin inside the Arabic page ("TALVEN™ Suite"); its own
+  // first letter decides its direction, so the "™" stays where it belongs.
+  const name = el(doc, 'h3', 'product-name', { dir: 'auto' });
+  const self = el(doc, 'span', 'tag', { 'data-self': '' });
+  head.append(name, self);
+  const desc = el(doc, 'p', 'product-desc');
+  // What is offered and how big it is belong to a package; a product without
+  // one for this host has neither.
+  const facts = el(doc, 'dl', 'product-facts');
+  const installed = fact(doc);
+  const available = fact(doc);
+  const size = fact(doc);
+  facts.append(installed.wrap, available.wrap, size.wrap);
+  const notes = el(doc, 'details', 'product-notes');
+  const notesTitle = el(doc, 'summary');
+  const notesText = el(doc, 'p');
+  notes.append(notesTitle, notesText);
+  // Where the row's install stands; focus moves here from the buttons that
+  // start one, since they leave the row while it runs.
+  const status = el(doc, 'div', 'product-status', { tabindex: '-1' });
+  const progress = el(doc, 'div', 'product-progress', { 'data-progress': '' });
+  const progressText = el(doc, 'span', 'progress-text');
+  const bar = el(doc, 'div', 'bar', { role: 'progressbar', 'aria-valuemin': '0', 'aria-valuemax': '100' });
+  bar.append(el(doc, 'span', 'bar-fill'));
+  progress.append(progressText, bar);
+  const outcome = el(doc, 'div', 'product-outcome', { 'data-outcome': '' });
+  const outcomeIcon = icon(doc, 'i-check');
+  const outcomeText = el(doc, 'span', 'outcome-words');
+  const retry = el(doc, 'button', 'btn btn-secondary btn-small', { type: 'button', 'data-retry': '' });
+  outcome.append(outcomeIcon, outcomeText, retry);
+  const details = el(doc, 'details', 'failure-details', { 'data-failure-details': '' });
+  const detailsTitle = el(doc, 'summary');
+  const detailsCode = el(doc, 'p', 'failure-code');
+  const detailsTime = el(doc, 'p');
+  const openLog = el(doc, 'button', 'btn-link', { type: 'button', 'data-open-log': '' });
+  details.append(detailsTitle, detailsCode, detailsTime, openLog);
+  status.append(progress, outcome, details);
+  main.append(head, desc, facts, notes, status);
+
+  const side = el(doc, 'div', 'product-side');
+  const badge = el(doc, 'span', 'state-badge', { 'data-state-badge': '' });
+  const badgeIcon = icon(doc, 'i-check');
+  const badgeText = el(doc, 'span');
+  badge.append(badgeIcon, badgeText);
+  const install = el(doc, 'button', 'btn btn-primary btn-small', { type: 'button', 'data-install': '' });
+  // Stands where Install was while the item can still be stopped. The row
+  // keeps focus on its status until the stop is confirmed, then hands it to
+  // Install, which is back by then (see renderRow).
+  const cancel = el(doc, 'button', 'btn btn-secondary btn-small', { type: 'button', 'data-cancel': '' });
+  const open = el(doc, 'button', 'btn btn-secondary btn-small', { type: 'button', 'data-open': '' });
+  side.append(badge, install, cancel, open);
+
+  li.append(pick, mark, main, side);
+  return {
+    li, pick, box, pickText, name, self, desc, facts, installed, available, size, notes, notesTitle, notesText,
+    badge, badgeIcon, badgeText, install, cancel, open, status, progress, progressText, bar, outcome, outcomeIcon,
+    outcomeText, retry, details, detailsTitle, detailsCode, detailsTime, openLog, focusInstall: false, shown: null,
+  };
+}
+
+// The words for where one product's install stands, or null for none.
+export function progressWords(lang, progress, product) {
+  if (!progress) return null;
+  if (progress.state === 'ok') {
+    const version = isolateLtr(progress.version || product.version);
+    return t(lang, product.self ? 'install.okSelf' : 'install.ok', { version });
+  }
+  if (progress.state === 'failed' || progress.state === 'cancelled') return failureMessage(lang, progress, product.size);
+  if (progress.state === 'lost') return t(lang, 'install.lost');
+  if (progress.phase === 'download') {
+    const pct = formatPct(lang, progress.pct);
+    const words = progress.bytes ? t(lang, 'install.downloadBytes', {
+      pct, done: formatSize(lang, progress.bytes.done), total: formatSize(lang, progress.bytes.total),
+    }) : t(lang, 'install.download', { pct });
+    if (progress.resumedAt === null) return words;
+    return `${words} · ${t(lang, 'install.resumed', { pct: formatPct(lang, progress.resumedAt) })}`;
+  }
+  return t(lang, `install.${progress.phase}`);
+}
+
+const OUTCOME_ICONS = { ok: 'i-check', failed: 'i-alert', lost: 'i-clock', cancelled: 'i-close' };
+
+function renderProgress(parts, progress, words, lang, name, at, host) {
+  const active = progress?.state === 'active';
+  parts.progress.hidden = !active;
+  parts.outcome.hidden = !progress || active;
+  parts.li.dataset.install = progress ? (active ? progress.phase : progress.state) : '';
+  if (active) {
+    setText(parts.progressText, words);
+    parts.progress.dataset.phase = progress.phase;
+    // Only the download has a measurable share; the other phases wait on
+    // something the page cannot measure and show a moving bar instead.
+    const measured = progress.phase === 'download' || progress.phase === 'queued';
+    parts.bar.dataset.indeterminate = String(!measured);
+    parts.bar.setAttribute('aria-label', t(lang, 'install.status', { name, status: words }));
+    if (measured) {
+      const pct = Math.round(progress.pct);
+      parts.bar.setAttribute('aria-valuenow', String(pct));
+      parts.bar.firstElementChild.style.inlineSize = `${progress.pct}%`;
+    } else {
+      parts.bar.removeAttribute('aria-valuenow');
+      parts.bar.firstElementChild.style.inlineSize = '';
+    }
+  } else if (progress) {
+    parts.outcome.dataset.state = progress.state;
+    setIcon(parts.outcomeIcon, OUTCOME_ICONS[progress.state]);
+    setText(parts.outcomeText, words);
+    // A cancelled row offers its own Install or Update again, not a retry.
+    parts.retry.hidden = progress.state === 'ok' || progress.state === 'cancelled';
+    setText(parts.retry, t(lang, 'install.retry'));
+    parts.retry.setAttribute('aria-label', t(lang, 'install.retryName', { name }));
+  }
+  const failed = progress?.state === 'failed';
+  parts.details.hidden = !failed;
+  if (failed) {
+    setText(parts.detailsTitle, t(lang, 'install.details'));
+    const code = t(lang, 'install.detailsCode', { code: `\u2066${progress.reason ?? progress.error}\u2069` });
+    setText(parts.detailsCode, host ? `${code} · ${t(lang, 'install.detailsHost', { host: `\u2066${host}\u2069` })}` : code);
+    setText(parts.detailsTime, t(lang, 'install.detailsTime', { when: formatWhen(lang, at) }));
+    setText(parts.openLog, t(lang, 'install.openLog'));
+  } else {
+    parts.details.open = false;
+  }
+  parts.status.hidden = !progress;
+}
+
+export function renderRow(parts, row, lang, progress, at) {
+  const { product } = row;
+  const name = product.name[lang] ?? product.name.en;
+  parts.li.dataset.state = row.state;
+
+  parts.pick.hidden = !row.selectable;
+  renderProgress(parts, progress, progressWords(lang, progress, product), lang, name, at, hostOf(product.url));
+  parts.box.disabled = !row.selectable;
+  parts.box.checked = row.selected;
+  parts.box.setAttribute('aria-label', t(lang, 'product.select', { name }));
+  setText(parts.pickText, t(lang, 'product.selectShort'));
+
+  parts.install.hidden = !row.selectable;
+  if (row.selectable) {
+    const verb = row.state === 'update' ? 'update' : 'install';
+    setText(parts.install, t(lang, `product.${verb}`));
+    parts.install.setAttribute('aria-label', t(lang, `product.${verb}Name`, { name }));
+  }
+  parts.cancel.hidden = !progress?.cancellable;
+  if (progress?.cancellable) {
+    setText(parts.cancel, t(lang, 'install.cancel'));
+    parts.cancel.setAttribute('aria-label', t(lang, 'install.cancelName', { name }));
+  }
+  // A stop the native side refused (the item had just reached the password)
+  // ends like any other install; focus moves only if nobody moved it since.
+  if (parts.focusInstall && progress?.state !== 'active') {
+    parts.focusInstall = false;
+    if (parts.li.ownerDocument.activeElement === parts.status && row.selectable) parts.install.focus();
+  }
+
+  setText(parts.name, name);
+  parts.self.hidden = !product.self;
+  setText(parts.self, t(lang, 'product.self'));
+  setText(parts.desc, product.description[lang] ?? product.description.en);
+
+  parts.facts.hidden = !row.available;
+  if (row.available) {
+    setText(parts.installed.term, t(lang, 'product.installed'));
+    setText(parts.installed.value, row.installed === null ? t(lang, 'product.notInstalled') : isolateLtr(row.installed));
+    setText(parts.available.term, t(lang, 'product.available'));
+    setText(parts.available.value, isolateLtr(product.version));
+    setText(parts.size.term, t(lang, 'product.size'));
+    setText(parts.size.value, formatSize(lang, product.size));
+  }
+
+  parts.notes.hidden = !row.available || product.notes === null;
+  if (row.available && product.notes) {
+    setText(parts.notesTitle, t(lang, 'product.notes', { version: isolateLtr(product.version) }));
+    setText(parts.notesText, product.notes[lang] ?? product.notes.en);
+  }
+
+  parts.badge.dataset.state = row.state;
+  setIcon(parts.badgeIcon, STATE_ICONS[row.state]);
+  setText(parts.badgeText, t(lang, `product.state.${row.state}`));
+
+  parts.open.hidden = !row.canOpen;
+  setText(parts.open, t(lang, 'product.open'));
+  parts.open.setAttribute('aria-label', t(lang, 'product.openName', { name }));
+}
+
+// A product this host cannot install has nothing under way to show, even if
+// a stray event names it.
+export const progressOf = (row, installs) => (row.available ? itemProgress(installs.get(row.product.id), row.product.size) : null);
