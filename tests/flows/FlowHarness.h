@@ -23,6 +23,7 @@
 #include "flows/VendorService.h"
 #include "platform/curl/CurlHttpClient.h"
 #include "platform/debian/DebianPackageSystem.h"
+#include "platform/gtk/GtkMainWindow.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/UserEnvironment.h"
 #include "platform/macos/MacPackageSystem.h"
