@@ -18,14 +18,8 @@
 #include "host/HostLoop.h"
 #include "platform/Files.h"
 #include "platform/curl/CurlHttpClient.h"
-#include "platform/gtk/GioFileTypes.h"
-#include "platform/gtk/GioLauncher.h"
-#include "platform/gtk/GioNotifier.h"
-#include "platform/gtk/GtkFilePicker.h"
-#include "platform/gtk/GtkMainQueue.h"
 #include "platform/gtk/GtkMainWindow.h"
-#include "platform/gtk/GtkShell.h"
-#include "platform/gtk/GtkSystemSettings.h"
+#include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/UserEnvironment.h"
 #include "platform/macos/MacPackageSystem.h"
 #include "platform/macos/OsascriptRunner.h"
@@ -99,14 +93,12 @@ class HostTest : public ::testing::Test {
         config.platformName = "linux";
         config.hostTag = "Linux";
         config.windowFrameFile = scratch_ / "frame.json";
-        delegate_ = std::make_unique<AppDelegate>(
-            launch_, config,
-            Platform{queue_, shell_, system_, env_, http_, background_, packages_, launcher_,
-                     notifier_, filePicker_, fileTypes_, thumbnailer_});
+        delegate_ =
+            std::make_unique<AppDelegate>(launch_, config, platform_.with(http_, packages_));
         delegate_->applicationDidFinishLaunching();
     }
 
-    GtkWebView& web() { return shell_.mainWindow()->gtkWebView(); }
+    GtkWebView& web() { return platform_.shell.mainWindow()->gtkWebView(); }
 
     // The page's value of `expression` as JSON text ("" when it has none).
     std::string pageState(const std::string& expression) {
@@ -121,20 +113,12 @@ class HostTest : public ::testing::Test {
     // Declared in the order they are built; the program goes first, the folder last.
     fakes::TempDir scratch_;
     LaunchValues launch_;
-    GtkMainQueue queue_;
     FixedEnvironment env_;
-    ThreadBackground background_;
     // The page in demo mode never installs; it only needs a package kind to show.
     OsascriptRunner noRights_{"/nonexistent/osascript"};
     MacPackageSystem packages_{{}, {}, noRights_};
-    GioLauncher launcher_;
-    GioNotifier notifier_{G_APPLICATION(gApp), ""};
-    GtkFilePicker filePicker_;
-    GioFileTypes fileTypes_;
-    PixbufThumbnailer thumbnailer_;
-    GtkShell shell_{gApp};
-    GtkSystemSettings system_{env_};
-    CurlHttpClient http_{queue_};
+    GtkPlatform platform_{gApp, "", env_};
+    CurlHttpClient http_{platform_.queue};
     std::unique_ptr<AppDelegate> delegate_;
 };
 
@@ -164,7 +148,7 @@ TEST_F(HostTest, SchemeNavigationPolicyAndZoomAreWiredIntoTheEngine) {
     ASSERT_TRUE(spinUntil([&] {
         return std::abs(web().zoom() - targetZoom(web().width(), 1.1)) < 1e-9;
     })) << web().zoom();
-    shell_.mainWindow()->rememberFrame();
+    platform_.shell.mainWindow()->rememberFrame();
     WindowSpec spec;
     spec.frameFile = scratch_ / "frame.json";
     spec.startUri = "about:blank";
@@ -199,7 +183,7 @@ TEST_P(MissingPageTest, SchemeServesNothingAndTheWindowSaysToReinstall) {
         << pageState("window.__got");
 
     const auto notices =
-        widgetsWithClass(GTK_WIDGET(shell_.mainWindow()->gtkWindow()), "talven-notice");
+        widgetsWithClass(GTK_WIDGET(platform_.shell.mainWindow()->gtkWindow()), "talven-notice");
     ASSERT_EQ(notices.size(), 1u);
     const bool ar = GetParam() == "ar";
     EXPECT_NE(std::string(gtk_label_get_text(GTK_LABEL(notices[0])))
@@ -324,9 +308,9 @@ TEST_F(PageTest, InstallShowsEveryPhaseAndOutcome) {
     EXPECT_EQ(pageState("document.querySelector('" + row + " [data-progress]').hidden"), "true");
     // The retry runs: the window's own title, which the task switcher shows, counts it.
     EXPECT_TRUE(spinUntil([&] {
-        return std::string(gtk_window_get_title(shell_.mainWindow()->gtkWindow())) ==
+        return std::string(gtk_window_get_title(platform_.shell.mainWindow()->gtkWindow())) ==
                "Installing 1 of 1 — TALVEN™ Suite";
-    })) << gtk_window_get_title(shell_.mainWindow()->gtkWindow());
+    })) << gtk_window_get_title(platform_.shell.mainWindow()->gtkWindow());
 }
 
 // What this system cannot install says so on its row and offers nothing to select or install.
@@ -564,7 +548,7 @@ TEST_F(PageTest, EveryControlCanBeReachedAtEverySizeAndZoom) {
          std::vector<std::pair<int, int>>{{900, 600}, {2400, 700}, {3840, 1000}, {1000, 2000}}) {
         // Named copies: clang does not let the waits' lambdas capture structured bindings.
         const int width = size.first, height = size.second;
-        shell_.mainWindow()->setContentSize(width, height);
+        platform_.shell.mainWindow()->setContentSize(width, height);
         for (const double userZoom : {1.0, 2.0}) {
             delegate_->menuCommand(MenuCommand::ZoomReset);
             // 110, 125, 150, 175, 200 %
@@ -670,8 +654,8 @@ TEST_F(PageTest, PageWhoseProcessIsKilledComesBackWithItsStateFromInit) {
 // The strip lies over the page's free band, which is 28 px: a taller strip takes clicks meant for
 // the page's controls below it.
 TEST_F(HostTest, DragStripIsExactlyThePagesFreeBand) {
-    const auto strips =
-        widgetsWithClass(GTK_WIDGET(shell_.mainWindow()->gtkWindow()), "talven-drag-strip");
+    const auto strips = widgetsWithClass(GTK_WIDGET(platform_.shell.mainWindow()->gtkWindow()),
+                                         "talven-drag-strip");
     ASSERT_EQ(strips.size(), 1u);
     GtkWidget* strip = strips[0];
     GtkWidget* menus = gtk_widget_get_first_child(gtk_widget_get_first_child(strip));
