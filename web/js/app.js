@@ -19,7 +19,9 @@ import {
   withSelection, withoutSelection,
 } from './inventory.js';
 import { savedListOf, withSavedList } from './saved-list.js';
-import { AUTO_CHOICES, announceKeys, autoCheckChoice, isCheckDue, newUpdates } from './schedule.js';
+import {
+  AUTO_CHOICES, announceKeys, autoCheckChoice, isCheckDue, newUpdates, nextCheckAt,
+} from './schedule.js';
 import {
   LANG_CHOICES, VIEWS, applyAppearance, applyInit, createStore, initialState, langChoice, langOf,
   normalizeSettings, startsAtLogin, withLanguage, withStartLogin,
@@ -100,6 +102,19 @@ export function createApp({
       later: t(lang, 'notify.later'),
     });
   }
+
+  // While nobody looks and nothing is under way, the native side lets this page
+  // go and loads it again for the next automatic check; so it is told that
+  // time whenever it changes (null: there is none). A running check changes
+  // it when it ends.
+  let wakeSent;
+  store.subscribe((state) => {
+    if (!state.booted || state.check.running) return;
+    const at = nextCheckAt(state.settings, state.check);
+    if (at === wakeSent) return;
+    wakeSent = at;
+    post({ type: 'wakeAt', at });
+  });
 
   const checker = createChecker({
     run: checkAndApply,
@@ -376,7 +391,10 @@ export function createApp({
   router.on('notifAction', (event) => {
     if (event.action !== 'update') return;
     showView('products');
-    updateAll();
+    // A page loaded again for this answer is still checking: the updates are
+    // known once the check has ended.
+    if (store.get().check.running) checker.start().then(updateAll);
+    else updateAll();
   });
   router.on('picked', (event) => updateFeedback((fb) => withPicked(fb, event)));
   const onFeedbackEvent = (event) => updateFeedback((fb) => feedbackEvent(fb, event, now()));
