@@ -75,20 +75,22 @@ export function createApp({
   }
 
   // Updates seen once, on screen or in a notification, are not announced
-  // again; a newer version of the same product is.
+  // again; a newer version of the same product is. Kept in the settings
+  // ("announced", the pending updates' keys), since the page is loaded again
+  // for each check while the program waits in the background.
   const announced = new Set();
 
   function afterCheck(result) {
     const state = store.get();
-    if (state.booted) {
-      const at = now();
-      const settings = { ...state.settings, lastCheck: at };
-      saveSettings(typeof result.text === 'string' && result.installed instanceof Map
-        ? withSavedList(settings, result.text, result.installed, at) : settings);
-    }
     const updates = updatableProducts(state);
     const fresh = newUpdates(updates, announced);
     for (const key of announceKeys(updates)) announced.add(key);
+    if (state.booted) {
+      const at = now();
+      const settings = { ...state.settings, lastCheck: at, announced: announceKeys(updates) };
+      saveSettings(typeof result.text === 'string' && result.installed instanceof Map
+        ? withSavedList(settings, result.text, result.installed, at) : settings);
+    }
     if (fresh.length === 0 || !isAway()) return;
     const lang = langOf(state);
     const names = updates.map((p) => p.name[lang] ?? p.name.en);
@@ -342,6 +344,8 @@ export function createApp({
   router.on('init', (event) => {
     const first = !store.get().booted;
     store.update((state) => applyInit(state, event));
+    const kept = store.get().settings.announced;
+    if (Array.isArray(kept)) kept.filter((key) => typeof key === 'string').forEach((key) => announced.add(key));
     // Once per page load, as soon as demo mode and the version are known.
     if (first && checkOnStart) checkForUpdates();
   });
