@@ -5,8 +5,7 @@
 int main(int argc, char** argv) {
     GtkApplication* app =
         gtk_application_new("com.brenlow.talven.bench.idlefloor", G_APPLICATION_NON_UNIQUE);
-    g_signal_connect(app, "activate",
-                     G_CALLBACK(+[](GtkApplication* self, gpointer) {
+    g_signal_connect(app, "activate", G_CALLBACK(+[](GtkApplication* self, gpointer) {
                          g_application_hold(G_APPLICATION(self));
                      }),
                      nullptr);

@@ -35,24 +35,27 @@ void probeWindow(Watch& watch) {
 
 int main(int argc, char** argv) {
     Watch watch;
-    const int status =
-        suite::gtk::runProgram(argc, argv, [&watch](suite::AppDelegate& app, suite::gtk::GtkShell& shell) {
+    const int status = suite::gtk::runProgram(
+        argc, argv, [&watch](suite::AppDelegate& app, suite::gtk::GtkShell& shell) {
             watch.app = &app;
             watch.shell = &shell;
             if (!app.launch().startHidden) return probeWindow(watch);
             // Looks once a second whether the view has gone; then shows the window, as a second
             // start of the program does.
-            g_timeout_add_seconds(1, [](gpointer data) -> gboolean {
-                auto& watch = *static_cast<Watch*>(data);
-                if (watch.app->window() != nullptr) return G_SOURCE_CONTINUE;
-                timespec now{};
-                clock_gettime(CLOCK_MONOTONIC, &now);
-                std::printf("SHOW %lld\n", now.tv_sec * 1'000'000'000LL + now.tv_nsec);
-                std::fflush(stdout);
-                watch.app->applicationShouldHandleReopen();
-                probeWindow(watch);
-                return G_SOURCE_REMOVE;
-            }, &watch);
+            g_timeout_add_seconds(
+                1,
+                [](gpointer data) -> gboolean {
+                    auto& watch = *static_cast<Watch*>(data);
+                    if (watch.app->window() != nullptr) return G_SOURCE_CONTINUE;
+                    timespec now{};
+                    clock_gettime(CLOCK_MONOTONIC, &now);
+                    std::printf("SHOW %lld\n", now.tv_sec * 1'000'000'000LL + now.tv_nsec);
+                    std::fflush(stdout);
+                    watch.app->applicationShouldHandleReopen();
+                    probeWindow(watch);
+                    return G_SOURCE_REMOVE;
+                },
+                &watch);
         });
     watch.probe.reset();
     return status;
