@@ -2,12 +2,8 @@
 
 #include <glib-unix.h>
 #include <malloc.h>
-#include <sys/mman.h>
 
 #include <csignal>
-#include <cstdint>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "BuildConfig.h"
@@ -42,34 +38,6 @@ const char* actionName(MenuCommand command) {
         if (action.command == command) return action.name;
     }
     return "about";
-}
-
-// Code and constants of the web engine's own libraries, which nothing but a web view runs: the
-// engine, its JavaScript engine and the software renderer it brought in.
-bool isEngineLibrary(const std::string& path) {
-    for (const char* name : {"/libwebkitgtk-", "/libjavascriptcoregtk-", "/libLLVM", "_dri.so"}) {
-        if (path.find(name) != std::string::npos) return true;
-    }
-    return false;
-}
-
-// What a dropped web view leaves behind: glibc keeps the freed heap for later allocations, and
-// the engine's library pages stay resident though nothing runs them until the page comes back
-// (then they are read in again from the page cache or the disk).
-void releaseWhatTheViewLeft() {
-    malloc_trim(0);
-    std::ifstream maps("/proc/self/maps");
-    std::string line;
-    while (std::getline(maps, line)) {
-        std::istringstream fields(line);
-        std::string range, permissions, offset, device, inode, path;
-        fields >> range >> permissions >> offset >> device >> inode >> path;
-        if (permissions.size() < 2 || permissions[1] == 'w' || !isEngineLibrary(path)) continue;
-        const auto dash = range.find('-');
-        const std::uintptr_t start = std::stoull(range.substr(0, dash), nullptr, 16);
-        const std::uintptr_t end = std::stoull(range.substr(dash + 1), nullptr, 16);
-        madvise(reinterpret_cast<void*>(start), end - start, MADV_PAGEOUT);
-    }
 }
 
 std::string accelerator(const std::string& key) {
@@ -125,11 +93,13 @@ std::unique_ptr<Window> GtkShell::createWindow(const WindowSpec& spec, WindowDel
     window->setMenuBar(G_MENU_MODEL(menuModel_), rightToLeft_);
     window->whenGone([this, made = window.get()] {
         if (window_ == made) window_ = nullptr;
-        // Once GTK has finished taking the window down.
+        // glibc keeps what the web view freed for this process's next allocations; a program
+        // that lets its view go to wait lightly hands it back. The last of it is freed once GTK
+        // has finished taking the window down.
         g_timeout_add_seconds(
             1,
             [](gpointer) -> gboolean {
-                releaseWhatTheViewLeft();
+                malloc_trim(0);
                 return G_SOURCE_REMOVE;
             },
             nullptr);
