@@ -59,6 +59,12 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
                         [this] { return window_ && window_->isVisible() && window_->isActive(); },
                     .show = [this] { showWindow(); },
                     .send = [this](const Json& event) { send(event); }}),
+      viewLifetime_(platform_.queue, config_.wallClock, config_.viewQuietSeconds, launch_.isDemo,
+                    ViewLifetimeHooks{.loaded = [this] { return window_ != nullptr; },
+                                      .shown = [this] { return window_ && window_->isVisible(); },
+                                      .busy = [this] { return pageHasWork(); },
+                                      .drop = [this] { dropView(); },
+                                      .wake = [this] { wakeView(); }}),
       alive_(std::make_shared<AppDelegate*>(this)) {}
 
 AppDelegate::~AppDelegate() = default;
@@ -81,6 +87,7 @@ void AppDelegate::applicationDidFinishLaunching() {
     buildWindow();
     if (launch_.startHidden) {
         platform_.shell.setActivationPolicy(ActivationPolicy::Accessory);
+        viewLifetime_.activity();
     } else {
         platform_.shell.setActivationPolicy(ActivationPolicy::Regular);
         window_->present();

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/LaunchValues.h"
+#include "app/ViewLifetime.h"
 #include "catalog/CatalogFlow.h"
 #include "common/Json.h"
 #include "feedback/FeedbackFlow.h"
@@ -50,6 +51,9 @@ struct AppConfig {
     // clock its expiry is judged by.
     std::vector<std::string> catalogKeys = builtInCatalogKeys();
     WallClock wallClock = systemSeconds;
+    // Time without traffic to or from the page, while no window shows and nothing is under way,
+    // before the web view is let go.
+    double viewQuietSeconds = 30;
 };
 
 class AppDelegate final : public WindowDelegate, public MenuDelegate {
@@ -70,7 +74,11 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     // Window, menu and appearance.
     void buildMenu();
     void buildWindow();
+    // Builds the window again when its view was dropped, then shows it.
     void showWindow();
+    // Lets the window and its web view go while nobody sees them, and loads them again hidden.
+    void dropView();
+    void wakeView();
     void sendAppearance();
     void fitZoom();
     // The user's zoom one step in `direction` (0: back to 100 %), kept with the window.
@@ -152,6 +160,11 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
 
   private:
     void replyToReady();
+    // Runs `script` in the page; while a dropped page has not said "ready" again, the latest
+    // script of each `kind` waits for it instead.
+    void runInPage(const std::string& kind, const std::string& script);
+    // A check, install, hand-off or upload is under way, or the page has not loaded yet.
+    bool pageHasWork() const;
     // Runs `task` later only if this delegate still exists then.
     Task guarded(std::function<void(AppDelegate&)> task);
     template <class Result>
@@ -175,6 +188,10 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     InstallFlow installFlow_;
     FeedbackFlow feedbackFlow_;
     Presence presence_;
+    ViewLifetime viewLifetime_;
+    bool pageAway_ = false;   // dropped, or loading again since, until its "ready"
+    bool pageReady_ = false;  // the page in the window has said "ready"
+    std::vector<std::pair<std::string, std::string>> waitingForPage_;  // kind, script
     std::shared_ptr<AppDelegate*> alive_;
 };
 

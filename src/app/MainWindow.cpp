@@ -43,6 +43,7 @@ void AppDelegate::buildWindow() {
         spec.noticeRightToLeft = isArabic(lang());
     }
     auto handler = std::make_shared<SchemeHandler>(config_.webRoot);
+    pageReady_ = false;
     window_ = platform_.shell.createWindow(
         spec, *this, [handler](const std::string& uri) { return handler->respond(uri); });
     userZoom_ = usableUserZoom(window_->rememberedUserZoom());
@@ -50,8 +51,27 @@ void AppDelegate::buildWindow() {
 
 void AppDelegate::showWindow() {
     platform_.shell.setActivationPolicy(ActivationPolicy::Regular);
-    if (window_) window_->present();
+    if (!window_) buildWindow();
+    window_->present();
     platform_.shell.activate();
+}
+
+// The size and the user's zoom stay in the frame file, written when the window was hidden; what
+// the page knew comes back with "init", its saved list and a fresh scan.
+void AppDelegate::dropView() {
+    window_.reset();
+    pageAway_ = true;
+}
+
+void AppDelegate::wakeView() {
+    if (!window_) buildWindow();
+}
+
+bool AppDelegate::pageHasWork() const {
+    // A page still loading has not said when to wake it yet; one whose files are missing never
+    // will.
+    const bool loading = !pageReady_ && !config_.webRoot.empty();
+    return loading || catalogFlow_.busy() || installFlow_.busy() || feedbackFlow_.busy();
 }
 
 void AppDelegate::sendAppearance() {
@@ -84,10 +104,7 @@ void AppDelegate::checkNow() {
 
 void AppDelegate::openSettings() {
     showWindow();
-    if (window_) {
-        window_->webView().evaluateJavaScript(
-            "document.querySelector('[data-view=settings]')?.click()", nullptr);
-    }
+    runInPage("openSettings", "document.querySelector('[data-view=settings]')?.click()");
 }
 
 void AppDelegate::menuCommand(MenuCommand command) {
@@ -139,6 +156,7 @@ bool AppDelegate::windowShouldClose() {
     if (!keepsRunningWhenClosed(settings_, launch_.isDemo)) return true;
     window_->hide();
     platform_.shell.setActivationPolicy(ActivationPolicy::Accessory);
+    viewLifetime_.activity();
     return false;
 }
 

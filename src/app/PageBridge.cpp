@@ -1,4 +1,5 @@
 // The page's actions, each handed to the operation its "type" names, and the events going back.
+#include <algorithm>
 #include <variant>
 
 #include "app/AppDelegate.h"
@@ -24,6 +25,8 @@ Handle(Handlers...) -> Handle<Handlers...>;
 void AppDelegate::userContentController(const Json& body) {
     auto action = bridge::decodeAction(body, launch_.isDemo);
     if (!action) return;
+    // The page says when to wake it whenever it works the time out; that alone is no activity.
+    if (!std::holds_alternative<bridge::WakeAt>(*action)) viewLifetime_.activity();
     std::visit(Handle{
                    [this](bridge::Ready&) { replyToReady(); },
                    [this](bridge::Link& a) { openLink(a.url); },
@@ -38,6 +41,7 @@ void AppDelegate::userContentController(const Json& body) {
                    [this](bridge::PickFiles&) { pickFeedbackFiles(); },
                    [this](bridge::SendFeedback& a) { sendFeedback(a.body); },
                    [this](bridge::OpenLog&) { openInstallLog(); },
+                   [this](bridge::WakeAt& a) { viewLifetime_.wakeAt(a.at); },
                },
                *action);
 }
@@ -53,14 +57,28 @@ void AppDelegate::replyToReady() {
     values.preferredLanguages = platform_.system.preferredLanguages();
     values.osDark = isDark();
     values.reduceMotion = reduceMotion();
+    pageAway_ = false;
+    pageReady_ = true;
     send(bridge::initEvent(values));
+    for (const auto& [kind, script] : waitingForPage_) runInPage(kind, script);
+    waitingForPage_.clear();
 }
 
 void AppDelegate::send(const Json& event) {
-    if (!window_) return;
+    viewLifetime_.activity();
     auto script = bridge::eventScript(event);
-    if (!script) return;
-    window_->webView().evaluateJavaScript(*script, nullptr);
+    if (script) runInPage(stringMember(event, "type").value_or(""), *script);
+}
+
+void AppDelegate::runInPage(const std::string& kind, const std::string& script) {
+    if (pageAway_) {
+        auto same = std::find_if(waitingForPage_.begin(), waitingForPage_.end(),
+                                 [&](const auto& waiting) { return waiting.first == kind; });
+        if (same != waitingForPage_.end()) waitingForPage_.erase(same);
+        waitingForPage_.emplace_back(kind, script);
+        return;
+    }
+    if (window_) window_->webView().evaluateJavaScript(script, nullptr);
 }
 
 bool AppDelegate::decidePolicyFor(const std::string& uri) const {

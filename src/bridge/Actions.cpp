@@ -1,5 +1,7 @@
 #include "bridge/Actions.h"
 
+#include <cmath>
+
 namespace suite::bridge {
 
 std::optional<Action> decodeAction(const Json& body, bool isDemo) {
@@ -51,6 +53,15 @@ std::optional<Action> decodeAction(const Json& body, bool isDemo) {
     if (t == "openLog") {
         if (isDemo) return std::nullopt;
         return OpenLog{};
+    }
+    if (t == "wakeAt") {
+        // A showcase keeps its page; it has nothing to wake for.
+        if (isDemo) return std::nullopt;
+        const auto at = body.find("at");
+        if (at != body.end() && at->is_null()) return WakeAt{};
+        if (at == body.end() || !at->is_number() || !std::isfinite(at->get<double>()))
+            return std::nullopt;
+        return WakeAt{at->get<double>()};
     }
     return std::nullopt;
 }

@@ -14,10 +14,20 @@ CatalogFlow::CatalogFlow(CatalogSettings settings, CatalogServices services, Sen
       send_(std::move(send)),
       trust_(settings_.keys, settings_.trustStateFile, settings_.wallClock) {}
 
-void CatalogFlow::fetch(std::vector<std::string> urls, bool offline, std::string refusal,
-                        std::string networkReason) {
+void CatalogFlow::fetch(std::vector<std::string> urls) {
+    ++unanswered_;
+    fetchFrom(std::move(urls), true, {}, {});
+}
+
+void CatalogFlow::answer(const Json& event) {
+    --unanswered_;
+    send_(event);
+}
+
+void CatalogFlow::fetchFrom(std::vector<std::string> urls, bool offline, std::string refusal,
+                            std::string networkReason) {
     auto fail = [&] {
-        send_(bridge::catalogFailedEvent(offline, refusal.empty() ? networkReason : refusal));
+        answer(bridge::catalogFailedEvent(offline, refusal.empty() ? networkReason : refusal));
     };
     if (urls.empty()) return fail();
     std::string url = urls.front();
@@ -35,8 +45,8 @@ void CatalogFlow::fetch(std::vector<std::string> urls, bool offline, std::string
             // Any answer from a server means the network is there, for the rest of this fetch.
             const bool stillOffline = offline && !serverAnswered(response);
             std::string reason = failureReason(response);
-            fetch(std::move(rest), stillOffline, std::move(refusal),
-                  reason.empty() ? std::move(networkReason) : std::move(reason));
+            fetchFrom(std::move(rest), stillOffline, std::move(refusal),
+                      reason.empty() ? std::move(networkReason) : std::move(reason));
         }));
 }
 
@@ -46,20 +56,21 @@ void CatalogFlow::fetchSignature(std::string url, std::string text, std::vector<
         lifetime_.guard<HttpResponse>([this, url, text = std::move(text),
                                        rest = std::move(rest)](HttpResponse response) mutable {
             const auto refusal = trust_.admit(text, acceptedSignatureText(response));
-            if (!refusal) return send_(bridge::catalogEvent(url, text));
+            if (!refusal) return answer(bridge::catalogEvent(url, text));
             // Like an answer that is no catalog: the next address may serve a good one.
-            fetch(std::move(rest), false, reasonName(*refusal));
+            fetchFrom(std::move(rest), false, reasonName(*refusal), {});
         }));
 }
 
 void CatalogFlow::scan(std::vector<Json> apps) {
+    ++unanswered_;
     // The work may outlive this flow: it holds only the package system, which outlives both.
     onBackground<Json>(
         services_.background, services_.queue,
         [items = std::move(apps), &packages = services_.packages] {
             return scannedEvent(items, packages);
         },
-        lifetime_.guard<Json>([this](Json event) { send_(event); }));
+        lifetime_.guard<Json>([this](Json event) { answer(event); }));
 }
 
 }  // namespace suite

@@ -41,15 +41,20 @@ class CatalogFlow {
     CatalogFlow(const CatalogFlow&) = delete;
     CatalogFlow& operator=(const CatalogFlow&) = delete;
 
-    // Answers with one "catalog" event. `offline`, `refusal` and `networkReason` travel with the
-    // addresses still to try: whether no server has answered yet, why the last document that came
-    // was refused, and why the last address gave none.
-    void fetch(std::vector<std::string> urls, bool offline = true, std::string refusal = {},
-               std::string networkReason = {});
+    // Answers with one "catalog" event.
+    void fetch(std::vector<std::string> urls);
     // Answers with one "scanned" event for the page's products.
     void scan(std::vector<Json> apps);
+    // A fetch or a scan has not been answered yet.
+    bool busy() const { return unanswered_ > 0; }
 
   private:
+    // `offline`, `refusal` and `networkReason` travel with the addresses still to try: whether no
+    // server has answered yet, why the last document that came was refused, and why the last
+    // address gave none.
+    void fetchFrom(std::vector<std::string> urls, bool offline, std::string refusal,
+                   std::string networkReason);
+    void answer(const Json& event);
     // The signature of the document `text` fetched from `url`, then the trust check's verdict.
     void fetchSignature(std::string url, std::string text, std::vector<std::string> rest);
 
@@ -57,6 +62,7 @@ class CatalogFlow {
     CatalogServices services_;
     Send send_;
     CatalogTrust trust_;
+    int unanswered_ = 0;  // fetches and scans under way
     Lifetime lifetime_;
 };
 

@@ -51,6 +51,9 @@ class FeedbackFlow {
     // ignored: the page's "send again" after it gave up waiting belongs to the one still going.
     void send(const Json& message);
 
+    // A submission has not had its result yet.
+    bool busy() const { return sending_; }
+
     // The attachments picked in this run and not yet delivered, by id.
     std::map<std::string, std::filesystem::path>& picked() { return picked_; }
 

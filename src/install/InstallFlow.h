@@ -91,6 +91,13 @@ class InstallFlow {
     // Shows the install log in the desktop's program for it; nothing while there is none.
     void openLog() const;
 
+    // A batch is being downloaded or installed, a request waits for one, a package is with the
+    // desktop's installer, or a relaunch is due.
+    bool busy() const {
+        return batch_ || runInProgress_ || !waiting_.empty() || !handOff_.empty() ||
+               relaunchPending_;
+    }
+
     // A package handed to the desktop's installer and not yet examined.
     struct HandOff {
         Json item;

@@ -17,6 +17,9 @@ class MainQueue {
     // Runs `task` on the main thread `seconds` from now. A negative or NaN delay counts as none;
     // an infinite one never comes. Callable from any thread.
     virtual void postAfter(double seconds, Task task) = 0;
+
+    // Seconds on the clock the timers run by, from an arbitrary start; it never goes back.
+    virtual double now() const = 0;
 };
 
 }  // namespace suite

@@ -17,7 +17,7 @@ class ManualMainQueue final : public MainQueue {
     void postAfter(double seconds, Task task) override;
 
     // Seconds of virtual time since the queue was made.
-    double now() const;
+    double now() const override;
 
     // Runs every task that is due now, including those that running tasks post without delay.
     // Returns how many ran.

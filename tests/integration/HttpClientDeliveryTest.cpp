@@ -48,6 +48,7 @@ class ReversingQueue final : public MainQueue {
   public:
     void post(Task task) override { tasks_.push_front(std::move(task)); }
     void postAfter(double, Task task) override { post(std::move(task)); }
+    double now() const override { return 0; }
     void runAll() {
         while (!tasks_.empty()) {
             Task task = std::move(tasks_.front());

@@ -42,10 +42,12 @@ const idleTimers = { setTimer: () => 0, clearTimer: () => {} };
 // The app connected to a window, past `init` (none: not yet), with what it posts recorded.
 export function startApp({ init = INIT, ...options } = {}) {
   const posts = [];
+  const wakes = [];  // "wakeAt", kept apart: it follows every change of the schedule
   const win = {};
-  const app = createApp({ post: (m) => { posts.push(m); }, timers: idleTimers, ...options });
+  const post = (m) => { (m.type === 'wakeAt' ? wakes : posts).push(m); };
+  const app = createApp({ post, timers: idleTimers, ...options });
   app.connect(win);
   if (init) win.Suite.receive(structuredClone(init));
   posts.length = 0;
-  return { app, posts, win, receive: (event) => win.Suite.receive(event) };
+  return { app, posts, wakes, win, receive: (event) => win.Suite.receive(event) };
 }

@@ -90,7 +90,7 @@ test('the clock tick starts a due check and saves when it succeeded', async () =
   assert.equal(env.app.store.get().check.running, true);
   await new Promise((resolve) => setImmediate(resolve));
   const saved = env.posts.filter((m) => m.type === 'save').at(-1);
-  assert.deepEqual(saved.settings, { autoCheck: 'daily', lastCheck: NOW + DAY, x: 1 });
+  assert.deepEqual(saved.settings, { autoCheck: 'daily', lastCheck: NOW + DAY, x: 1, announced: [] });
 
   env.app.setAutoCheck('off');
   assert.equal(env.posts.at(-1).settings.autoCheck, 'off');

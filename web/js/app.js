@@ -19,7 +19,9 @@ import {
   withSelection, withoutSelection,
 } from './inventory.js';
 import { savedListOf, withSavedList } from './saved-list.js';
-import { AUTO_CHOICES, announceKeys, autoCheckChoice, isCheckDue, newUpdates } from './schedule.js';
+import {
+  AUTO_CHOICES, announceKeys, autoCheckChoice, isCheckDue, newUpdates, nextCheckAt,
+} from './schedule.js';
 import {
   LANG_CHOICES, VIEWS, applyAppearance, applyInit, createStore, initialState, langChoice, langOf,
   normalizeSettings, startsAtLogin, withLanguage, withStartLogin,
@@ -73,20 +75,22 @@ export function createApp({
   }
 
   // Updates seen once, on screen or in a notification, are not announced
-  // again; a newer version of the same product is.
+  // again; a newer version of the same product is. Kept in the settings
+  // ("announced", the pending updates' keys), since the page is loaded again
+  // for each check while the program waits in the background.
   const announced = new Set();
 
   function afterCheck(result) {
     const state = store.get();
-    if (state.booted) {
-      const at = now();
-      const settings = { ...state.settings, lastCheck: at };
-      saveSettings(typeof result.text === 'string' && result.installed instanceof Map
-        ? withSavedList(settings, result.text, result.installed, at) : settings);
-    }
     const updates = updatableProducts(state);
     const fresh = newUpdates(updates, announced);
     for (const key of announceKeys(updates)) announced.add(key);
+    if (state.booted) {
+      const at = now();
+      const settings = { ...state.settings, lastCheck: at, announced: announceKeys(updates) };
+      saveSettings(typeof result.text === 'string' && result.installed instanceof Map
+        ? withSavedList(settings, result.text, result.installed, at) : settings);
+    }
     if (fresh.length === 0 || !isAway()) return;
     const lang = langOf(state);
     const names = updates.map((p) => p.name[lang] ?? p.name.en);
@@ -100,6 +104,19 @@ export function createApp({
       later: t(lang, 'notify.later'),
     });
   }
+
+  // While nobody looks and nothing is under way, the native side lets this page
+  // go and loads it again for the next automatic check; so it is told that
+  // time whenever it changes (null: there is none). A running check changes
+  // it when it ends.
+  let wakeSent;
+  store.subscribe((state) => {
+    if (!state.booted || state.check.running) return;
+    const at = nextCheckAt(state.settings, state.check);
+    if (at === wakeSent) return;
+    wakeSent = at;
+    post({ type: 'wakeAt', at });
+  });
 
   const checker = createChecker({
     run: checkAndApply,
@@ -328,6 +345,8 @@ export function createApp({
   router.on('init', (event) => {
     const first = !store.get().booted;
     store.update((state) => applyInit(state, event));
+    const kept = store.get().settings.announced;
+    if (Array.isArray(kept)) kept.filter((key) => typeof key === 'string').forEach((key) => announced.add(key));
     // Once per page load, as soon as demo mode and the version are known.
     if (first && checkOnStart) checkForUpdates();
   });
@@ -377,7 +396,10 @@ export function createApp({
   router.on('notifAction', (event) => {
     if (event.action !== 'update') return;
     showView('products');
-    updateAll();
+    // A page loaded again for this answer is still checking: the updates are
+    // known once the check has ended.
+    if (store.get().check.running) checker.start().then(updateAll);
+    else updateAll();
   });
   router.on('picked', (event) => updateFeedback((fb) => withPicked(fb, event)));
   const onFeedbackEvent = (event) => updateFeedback((fb) => feedbackEvent(fb, event, now()));

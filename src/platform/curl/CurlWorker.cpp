@@ -17,6 +17,9 @@ void initializeCurlOnce() {
 // How long the loop may sleep with nothing to do. Submissions, cancels and stop all wake it at
 // once; the bound only limits how late a missed wake-up could be noticed.
 constexpr int kLongestPollMilliseconds = 1000;
+// With no transfer at all there is nothing to time out either: a program waiting in the
+// background should not wake every second for nothing (curl_multi_wakeup is never lost).
+constexpr int kIdlePollMilliseconds = 60'000;
 
 }  // namespace
 
@@ -180,6 +183,7 @@ void CurlWorker::end(CURL* easy, TransportError error, std::string message) {
 
 int CurlWorker::pollMilliseconds() const {
     using std::chrono::milliseconds;
+    if (running_.empty()) return kIdlePollMilliseconds;
     const auto now = CurlTransfer::Clock::now();
     auto wait = milliseconds(kLongestPollMilliseconds);
     for (const auto& [easy, transfer] : running_) {

@@ -34,4 +34,8 @@ void GtkMainQueue::postAfter(double seconds, Task task) {
                        new Task(std::move(task)), deleteTask);
 }
 
+double GtkMainQueue::now() const {
+    return static_cast<double>(g_get_monotonic_time()) / 1e6;
+}
+
 }  // namespace suite::gtk

@@ -8,6 +8,8 @@ class GtkMainQueue final : public MainQueue {
   public:
     void post(Task task) override;
     void postAfter(double seconds, Task task) override;
+    // GLib's monotonic clock, which its timers run by.
+    double now() const override;
 };
 
 }  // namespace suite::gtk

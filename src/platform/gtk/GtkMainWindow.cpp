@@ -119,6 +119,7 @@ GtkMainWindow::~GtkMainWindow() {
     g_object_unref(css_);
     gtk_window_destroy(window_);
     g_object_unref(window_);
+    if (gone_) gone_();
 }
 
 void GtkMainWindow::present() {

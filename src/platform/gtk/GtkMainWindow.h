@@ -3,6 +3,7 @@
 // and the window controls) lies over its top band, so the page reaches under the title area.
 #include <gtk/gtk.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -38,6 +39,8 @@ class GtkMainWindow final : public Window {
     void close();
     // Stores the current size for the next start.
     void rememberFrame() const;
+    // Runs `gone` when this window is destroyed.
+    void whenGone(std::function<void()> gone) { gone_ = std::move(gone); }
 
   private:
     void restoreFrame();
@@ -59,6 +62,7 @@ class GtkMainWindow final : public Window {
     GtkCssProvider* css_ = nullptr;
     guint resizeSource_ = 0;
     double userZoom_ = 1.0;
+    std::function<void()> gone_;
 };
 
 // The window's style sheet for a window of `color`: its background, and the strip's text in a

@@ -1,6 +1,7 @@
 #include "platform/gtk/GtkShell.h"
 
 #include <glib-unix.h>
+#include <malloc.h>
 
 #include <csignal>
 #include <string>
@@ -90,6 +91,19 @@ std::unique_ptr<Window> GtkShell::createWindow(const WindowSpec& spec, WindowDel
     auto window = std::make_unique<GtkMainWindow>(app_, spec, delegate, std::move(scheme),
                                                   G_MENU_MODEL(menuModel_));
     window->setMenuBar(G_MENU_MODEL(menuModel_), rightToLeft_);
+    window->whenGone([this, made = window.get()] {
+        if (window_ == made) window_ = nullptr;
+        // glibc keeps what the web view freed for this process's next allocations; a program
+        // that lets its view go to wait lightly hands it back. The last of it is freed once GTK
+        // has finished taking the window down.
+        g_timeout_add_seconds(
+            1,
+            [](gpointer) -> gboolean {
+                malloc_trim(0);
+                return G_SOURCE_REMOVE;
+            },
+            nullptr);
+    });
     window_ = window.get();
     return window;
 }

@@ -1,0 +1,71 @@
+#include "app/ViewLifetime.h"
+
+#include <algorithm>
+
+namespace suite {
+
+namespace {
+
+// The main queue's timers run on a clock that stands still while the machine sleeps; a long
+// wait is taken in steps, each measured against the wall clock again, so a wake-up comes at most
+// this late after a night in standby.
+constexpr double kLongestStep = 600;
+
+}  // namespace
+
+ViewLifetime::ViewLifetime(MainQueue& queue, WallClock wallClock, double quietSeconds,
+                           bool keepAlways, ViewLifetimeHooks hooks)
+    : queue_(queue),
+      wallClock_(std::move(wallClock)),
+      quietSeconds_(quietSeconds),
+      keepAlways_(keepAlways),
+      hooks_(std::move(hooks)) {}
+
+void ViewLifetime::activity() {
+    if (keepAlways_) return;
+    lastActivity_ = queue_.now();
+    // One timer at a time, however busy the bridge is; it looks at the latest activity when due.
+    if (!quietArmed_ && !hooks_.shown()) armQuiet(quietSeconds_);
+}
+
+void ViewLifetime::armQuiet(double seconds) {
+    quietArmed_ = true;
+    queue_.postAfter(seconds, lifetime_.guard<>([this] { quietEnded(); }));
+}
+
+void ViewLifetime::quietEnded() {
+    quietArmed_ = false;
+    // Hiding the window again counts as activity and starts the next spell.
+    if (!hooks_.loaded() || hooks_.shown()) return;
+    const double left = lastActivity_ + quietSeconds_ - queue_.now();
+    if (left > 0) return armQuiet(left);
+    // Work under way ends with an event for the page, which starts a new spell; looking again
+    // later keeps a flow that ends without one from holding the page for ever.
+    if (hooks_.busy()) return armQuiet(quietSeconds_);
+    hooks_.drop();
+}
+
+void ViewLifetime::wakeAt(std::optional<double> milliseconds) {
+    if (keepAlways_) return;
+    ++wakeGeneration_;
+    wakeAt_.reset();
+    if (milliseconds) wakeAt_ = *milliseconds / 1000;
+    if (wakeAt_) armWake(wakeGeneration_);
+}
+
+void ViewLifetime::armWake(std::uint64_t generation) {
+    const double wait = std::clamp(*wakeAt_ - static_cast<double>(wallClock_()), 0.0, kLongestStep);
+    queue_.postAfter(wait, lifetime_.guard<>([this, generation] { wakeDue(generation); }));
+}
+
+void ViewLifetime::wakeDue(std::uint64_t generation) {
+    if (generation != wakeGeneration_) return;  // a later time has replaced this one
+    if (*wakeAt_ > static_cast<double>(wallClock_())) return armWake(generation);
+    wakeAt_.reset();
+    // A page still loaded keeps its own schedule.
+    if (hooks_.loaded()) return;
+    hooks_.wake();
+    activity();
+}
+
+}  // namespace suite
