@@ -12,14 +12,8 @@
 #include "fakes/TempDir.h"
 #include "host/HostLoop.h"
 #include "platform/curl/CurlHttpClient.h"
-#include "platform/gtk/GioFileTypes.h"
-#include "platform/gtk/GioLauncher.h"
-#include "platform/gtk/GioNotifier.h"
-#include "platform/gtk/GtkFilePicker.h"
-#include "platform/gtk/GtkMainQueue.h"
 #include "platform/gtk/GtkMainWindow.h"
-#include "platform/gtk/GtkShell.h"
-#include "platform/gtk/GtkSystemSettings.h"
+#include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/UserEnvironment.h"
 #include "platform/macos/MacPackageSystem.h"
 #include "platform/macos/OsascriptRunner.h"
@@ -68,28 +62,18 @@ TEST(ViewLifetimeHost, DroppedViewEndsWebKitAndAWokenPageBootsAndChecks) {
     config.platformName = "linux";
     config.hostTag = "Linux";
     config.viewQuietSeconds = 1;
-    GtkMainQueue queue;
     ProcessEnvironment env;
-    ThreadBackground background;
     OsascriptRunner noRights{"/nonexistent/osascript"};
     MacPackageSystem packages{{}, {}, noRights};
-    GioLauncher launcher;
-    GioNotifier notifier{G_APPLICATION(gApp), ""};
-    GtkFilePicker filePicker;
-    GioFileTypes fileTypes;
-    PixbufThumbnailer thumbnailer;
-    GtkShell shell{gApp};
-    GtkSystemSettings system{env};
-    CurlHttpClient http{queue};
-    AppDelegate app(launch, config,
-                    Platform{queue, shell, system, env, http, background, packages, launcher,
-                             notifier, filePicker, fileTypes, thumbnailer});
+    GtkPlatform platform{gApp, "", env};
+    CurlHttpClient http{platform.queue};
+    AppDelegate app(launch, config, platform.with(http, packages));
     app.applicationDidFinishLaunching();
 
     auto page = [&](const std::string& expression) {
         auto result = std::make_shared<std::optional<std::string>>();
-        if (shell.mainWindow() == nullptr) return std::string();
-        shell.mainWindow()->gtkWebView().evaluateForResult(
+        if (platform.shell.mainWindow() == nullptr) return std::string();
+        platform.shell.mainWindow()->gtkWebView().evaluateForResult(
             expression, [result](std::optional<std::string> json) { *result = json.value_or(""); });
         spinUntil([&] { return result->has_value(); }, 10);
         return result->value_or("");
