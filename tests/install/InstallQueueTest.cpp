@@ -220,33 +220,45 @@ TEST(InstallCancel, StopsItemsShortOfThePrivilegedRunWithOneResultEach) {
         std::function<void(fakes::AppHarness&)> act;  // while "a" downloads and "b" waits
     };
     const Case cases[] = {
-        Case("waiting", {"b cancelled", "a ok"}, {}, {"cancel: \"b\" cancelled while waiting"},
+        Case{"waiting",
+             {"b cancelled", "a ok"},
+             {},
+             {"cancel: \"b\" cancelled while waiting"},
              [&](auto& h) {
                  cancel(h, {{"id", "b"}});
-             }),
-        Case("downloading", {"a cancelled", "b ok"}, {part, part + ".validator"},
+             }},
+        Case{"downloading",
+             {"a cancelled", "b ok"},
+             {part, part + ".validator"},
              {"what it downloaded is kept"},
              [&](auto& h) {
                  h.http.headersIn(0, 200, {{"ETag", "\"v\""}});
                  std::ofstream(h.http.calls[0]->request.responseFile) << "on";
                  cancel(h, {{"id", "a"}});
                  EXPECT_TRUE(h.http.calls[0]->cancelled);
-             }),
-        Case("verifying", {"a cancelled", "b ok"}, {},
+             }},
+        Case{"verifying",
+             {"a cancelled", "b ok"},
+             {},
              {"cancel: \"a\" cancelled after its download was checked"},
              [&](auto& h) {
                  serveOne(h, 0), cancel(h, {{"id", "a"}});
-             }),
+             }},
         // Nothing left to install: no password prompt at all.
-        Case("everything", {"b cancelled", "a cancelled"}, {}, {"while downloading"},
-             [&](auto& h) { cancel(h, {}); }),
-        Case("the run goes on, the next batch stops", {"c cancelled", "a ok", "b ok"}, {},
+        Case{"everything",
+             {"b cancelled", "a cancelled"},
+             {},
+             {"while downloading"},
+             [&](auto& h) { cancel(h, {}); }},
+        Case{"the run goes on, the next batch stops",
+             {"c cancelled", "a ok", "b ok"},
+             {},
              {"cancel: \"a\" is not waiting or downloading", "cancel: ignored, its id is not text"},
              [&](auto& h) {
                  serveOne(h, 0), serveOne(h, 1);
                  h.delegate->install({item("c", "c.pkg", kOne)});  // waits for the run
                  cancel(h, {}), cancel(h, {{"id", "a"}}), cancel(h, {{"id", 7}});
-             }),
+             }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -113,16 +113,24 @@ TEST(RunInstallersResults, EachPackageEndsAsTheOutcomeAndInstalledCheckSay) {
     const std::string ok = "ok", cancelled = "cancelled", off = "handed off";
     using C = ResultCase;
     const std::vector<ResultCase> cases = {
-        C("cancel, but installed still succeeds", {true, true, "", "Request dismissed"},
-          {{"A.app", "2.0"}}, {ok, cancelled, cancelled}),
-        C("not started", {false, false, "", ""}, {{"A.app", "2.1"}, {"B.app", "1.9"}},
-          {ok, off, off}),
-        C("error number alone", {true, false, "", "-128"}, {}, {off, off, off}),
-        C("trimmed OK lines", {true, false, "noise\n  OK:2\t\r\nFAIL:0\n", ""},
-          {{"A.app", "2.0"}, {"B.app", "3"}}, {ok, ok, ok}),
-        C("installed check overrides OK and FAIL", {true, false, "OK:0\nFAIL:1\nFAIL:2\n", ""},
-          {{"B.app", "2.0"}}, {off, ok, off}),
-        C("other index", {true, false, "OK:20\nOK:", ""}, {}, {off, off, off}),
+        C{"cancel, but installed still succeeds",
+          {true, true, "", "Request dismissed"},
+          {{"A.app", "2.0"}},
+          {ok, cancelled, cancelled}},
+        C{"not started",
+          {false, false, "", ""},
+          {{"A.app", "2.1"}, {"B.app", "1.9"}},
+          {ok, off, off}},
+        C{"error number alone", {true, false, "", "-128"}, {}, {off, off, off}},
+        C{"trimmed OK lines",
+          {true, false, "noise\n  OK:2\t\r\nFAIL:0\n", ""},
+          {{"A.app", "2.0"}, {"B.app", "3"}},
+          {ok, ok, ok}},
+        C{"installed check overrides OK and FAIL",
+          {true, false, "OK:0\nFAIL:1\nFAIL:2\n", ""},
+          {{"B.app", "2.0"}},
+          {off, ok, off}},
+        C{"other index", {true, false, "OK:20\nOK:", ""}, {}, {off, off, off}},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);
