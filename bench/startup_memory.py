@@ -90,26 +90,25 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
-def vm_rss_kib(pid):
+def proc_kib(pid, file, field):
+    """A "Field:  N kB" line of /proc/PID/<file>, in KiB; 0 once the process is gone (or for a
+    kernel thread or zombie, which have no resident set)."""
     try:
-        with open(f"/proc/{pid}/status") as f:
+        with open(f"/proc/{pid}/{file}") as f:
             for line in f:
-                if line.startswith("VmRSS:"):
-                    return int(line.split()[1])
-    except OSError:
-        pass
-    return 0  # gone, or a kernel thread / zombie without a resident set
-
-
-def pss_kib(pid):
-    try:
-        with open(f"/proc/{pid}/smaps_rollup") as f:
-            for line in f:
-                if line.startswith("Pss:"):
+                if line.startswith(field):
                     return int(line.split()[1])
     except OSError:
         pass
     return 0
+
+
+def vm_rss_kib(pid):
+    return proc_kib(pid, "status", "VmRSS:")
+
+
+def pss_kib(pid):
+    return proc_kib(pid, "smaps_rollup", "Pss:")
 
 
 def still_running(pid, started):
