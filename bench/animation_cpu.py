@@ -17,7 +17,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from startup_memory import REPO, Session, StartFailure, cpu_seconds, end_tree, process_tree  # noqa: E402
+from startup_memory import REPO, cpu_seconds, end_tree, process_tree, run_bench, Session, StartFailure  # noqa: E402
 
 TARGETS = {"idle": 0.5, "download progress": 5.0, "password wait": 5.0}
 SETTLE_S = 1.0
@@ -94,8 +94,4 @@ def main():
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except StartFailure as failure:
-        print(f"animation_cpu: {failure}", file=sys.stderr)
-        sys.exit(1)
+    run_bench(main, "animation_cpu")

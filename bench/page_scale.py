@@ -26,7 +26,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from startup_memory import REPO, Session, StartFailure, end_tree, process_tree, vm_rss_kib  # noqa: E402
+from startup_memory import REPO, end_tree, process_tree, run_bench, Session, StartFailure, vm_rss_kib  # noqa: E402
 
 SIZES = (100, 1000, 10000)
 # Per size: first paint (ms), web process RSS (MiB), one progress event (ms), worst frame (ms).
@@ -157,8 +157,4 @@ def main():
 
 
 if __name__ == "__main__":
-    try:
-        sys.exit(main())
-    except StartFailure as failure:
-        print(f"page_scale: {failure}", file=sys.stderr)
-        sys.exit(1)
+    run_bench(main, "page_scale")

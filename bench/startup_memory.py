@@ -226,6 +226,16 @@ class Session:
         return False
 
 
+def run_bench(main, name):
+    """Runs a bench's `main` as a program: its status, or 1 with the reason when a program under
+measurement did not come up."""
+    try:
+        sys.exit(main())
+    except StartFailure as failure:
+        print(f"{name}: {failure}", file=sys.stderr)
+        sys.exit(1)
+
+
 # --- one measurement -----------------------------------------------------------------------------
 
 def measure(name, command, env, log_dir, round_label):
