@@ -1,8 +1,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
-import { createApp } from '../../web/js/app.js';
-import { checkStatus, createChecker } from '../../web/js/check.js';
+import { checkStatus } from '../../web/js/check.js';
 import { startApp } from './fixtures.mjs';
 
 const INIT = {
@@ -11,23 +10,6 @@ const INIT = {
   osLang: 'ar-EG', osDark: false, reduceMotion: false,
 };
 const STORED = INIT.settings;
-
-function deferred() {
-  let resolve;
-  const promise = new Promise((r) => { resolve = r; });
-  return { promise, resolve };
-}
-
-test('Suite exists before "ready" goes out, so an immediate "init" is not lost', () => {
-  const win = {};
-  const post = (message) => {
-    // The native reply may arrive inside post().
-    if (message.type === 'ready') win.Suite.receive({ ...INIT });
-  };
-  const app = createApp({ post });
-  app.connect(win);
-  assert.deepEqual([app.snapshot().booted, app.snapshot().version], [true, '1.4.2']);
-});
 
 test('settings changes save the whole dictionary, unknown keys included, and only once there is one', () => {
   const { app, posts } = startApp({ init: INIT });
@@ -65,37 +47,6 @@ test('links go to the native side, and only web addresses; malformed events leav
   assert.deepEqual(posts, [{ type: 'link', url: 'https://brenlow.example/' }]);
 });
 
-test('checkNow shows the products view and records when the check ended', async () => {
-  const gate = deferred();
-  const { app, receive } = startApp({ init: INIT, runCheck: () => gate.promise });
-  app.showView('settings');
-  receive({ type: 'checkNow' });
-  const snap = app.snapshot();
-  assert.deepEqual([snap.view, snap.check.running, snap.check.lastAt], ['products', true, null]);
-  gate.resolve({ ok: true });
-  assert.equal(await app.checkForUpdates(), true);
-  const { running, lastOk, lastAt } = app.snapshot().check;
-  assert.deepEqual([running, lastOk, typeof lastAt], [false, true, 'number']);
-});
-
-test('a check that fails or throws is recorded as failed and can be retried; busy lasts the minimum', async (t) => {
-  t.mock.method(console, 'error', () => {});
-  const outcomes = [() => ({ ok: false }), () => { throw new Error('offline'); }, () => ({ ok: true })];
-  const checker = createChecker({ run: () => outcomes.shift()(), now: () => 1000 });
-  assert.deepEqual([await checker.start(), await checker.start()], [false, false]);
-  assert.deepEqual(checker.status(), { running: false, startedAt: null, lastAt: 1000, lastOk: false });
-  assert.equal(await checker.start(), true);
-
-  const pause = deferred();
-  const instant = createChecker({ run: async () => ({ ok: true }), minBusyMs: 900, wait: () => pause.promise });
-  const done = instant.start();
-  await new Promise((r) => setImmediate(r));
-  assert.equal(instant.status().running, true);
-  pause.resolve();
-  await done;
-  assert.equal(instant.status().running, false);
-});
-
 test('status line texts follow the check state and language', () => {
   const now = new Date(2025, 4, 6, 15, 0).getTime();
   const today = new Date(2025, 4, 6, 9, 5).getTime();
@@ -110,35 +61,4 @@ test('status line texts follow the check state and language', () => {
   const failed = line('ar', { running: false, lastAt: earlier, lastOk: false });
   assert.match(failed, /^failed .*2025/);
   assert.doesNotMatch(failed, /[\u0660-\u0669]/, 'Latin digits in Arabic too');
-});
-
-test('download shares are drawn at most every PROGRESS_REDRAW_MS, the latest one, and never after the result', () => {
-  let clock = 0;
-  const due = [];
-  const { app, receive } = startApp({ now: () => clock, later: (ms, fn) => due.push([clock + ms, fn]) });
-  let draws = 0;
-  app.store.subscribe(() => { draws += 1; });
-  const share = () => app.snapshot().install.items['talven.presenter']?.pct;
-  const progress = (pct) => receive({ type: 'progress', id: 'talven.presenter', phase: 'download', pct });
-  const advance = (ms) => {
-    clock += ms;
-    const ready = due.filter(([at]) => at <= clock);
-    due.splice(0, due.length, ...due.filter(([at]) => at > clock));
-    for (const [, fn] of ready) fn();
-  };
-
-  progress(10);
-  assert.deepEqual([share(), draws], [10, 1], 'the first share shows at once');
-  receive({ type: 'progress', id: 'talven.presenter', phase: 'download', pct: 20, resumedAt: 20 });
-  advance(150);
-  progress(30);
-  assert.deepEqual([share(), draws], [10, 1], 'later ones wait');
-  advance(350);
-  assert.deepEqual([share(), draws], [30, 2], 'then the latest is drawn, once');
-  assert.equal(app.snapshot().install.items['talven.presenter'].resumedAt, 20, 'with where it went on from');
-  progress(40);
-  receive({ type: 'result', id: 'talven.presenter', ok: true, version: '4.2.0' });
-  advance(500);
-  assert.equal(share(), 40, 'a held share goes in before the result');
-  assert.equal(app.snapshot().install.items['talven.presenter'].result.ok, true);
 });

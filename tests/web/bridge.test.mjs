@@ -1,28 +1,7 @@
-import { afterEach, test } from 'node:test';
+import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
-import { createRouter, hasNativeHost, post } from '../../web/js/bridge.js';
-
-afterEach(() => {
-  delete globalThis.window;
-});
-
-test('post reaches the "suite" handler installed after import, and is a quiet no-op without it', (t) => {
-  const logged = t.mock.method(console, 'error', () => {});
-  for (const win of [undefined, {}, { webkit: { messageHandlers: {} } }]) {
-    globalThis.window = win;
-    assert.deepEqual([hasNativeHost(), post({ type: 'ready' })], [false, false], JSON.stringify(win));
-  }
-  const seen = [];
-  globalThis.window = { webkit: { messageHandlers: { suite: { postMessage: (m) => seen.push(m) } } } };
-  assert.deepEqual([hasNativeHost(), post({ type: 'link', url: 'https://brenlow.example/' })], [true, true]);
-  assert.deepEqual(seen, [{ type: 'link', url: 'https://brenlow.example/' }]);
-
-  // A host that throws (a message it cannot clone) does not break the caller.
-  globalThis.window.webkit.messageHandlers.suite.postMessage = () => { throw new Error('DataCloneError'); };
-  assert.equal(post({ type: 'save', settings: {} }), false);
-  assert.equal(logged.mock.callCount(), 1);
-});
+import { createRouter } from '../../web/js/bridge.js';
 
 test('events reach the handlers of their type only, malformed ones none, and a failing handler stops no other', (t) => {
   const logged = t.mock.method(console, 'error', () => {});

@@ -3,9 +3,7 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
-import {
-  FEEDBACK_QUIET_MS, emptyFeedback, feedbackEvent, feedbackStalled, sending, validate, withField, withPicked,
-} from '../../web/js/feedback.js';
+import { FEEDBACK_QUIET_MS, emptyFeedback, withPicked } from '../../web/js/feedback.js';
 import { startApp } from './fixtures.mjs';
 
 const shot = { id: 'A', name: 'shot.png', size: 1200, type: 'image/png', thumb: 'data:image/jpeg;base64,AAAA' };
@@ -42,40 +40,6 @@ test('picked files are kept once each, with only image data URLs as thumbnails',
   }
   const odd = withPicked(emptyFeedback(), { files: [{ id: 'C', size: -5 }] }).files[0];
   assert.deepEqual(odd, { id: 'C', name: 'C', size: 0, type: 'application/octet-stream' });
-});
-
-test('a message is required and an email, if given, must look like one', () => {
-  const errors = [['', ''], ['  \n ', ''], ['Hi', 'lina@'], ['Hi', ' lina@example.com ']].map(([message, email]) =>
-    Object.values(validate(withField(withField(emptyFeedback(), 'message', message), 'email', email))));
-  assert.deepEqual(errors, [['required', null], ['required', null], [null, 'invalid'], [null, null]]);
-});
-
-test('a submission ends with its result, whatever comes before or after it', () => {
-  const start = sending(withPicked(withField(emptyFeedback(), 'message', 'Hi'), { files: [shot] }), 0);
-  const progress = (pct) => ({ type: 'feedbackProgress', pct });
-  const result = (ok, error) => ({ type: 'feedbackResult', ok, error });
-  const cases = [
-    // name, events, [status, error, pct, message kept]
-    ['delivered with attachments ("send")', [progress(40), result(true, 'send')], ['sent', null, 100, false]],
-    ['delivered without attachments ("")', [result(true, '')], ['sent', null, 100, false]],
-    ['offline', [progress(20), result(false, 'offline')], ['failed', 'offline', 20, true]],
-    ['refused', [result(false, 'send')], ['failed', 'send', 0, true]],
-    ['an unknown code counts as refused', [result(false, 'teapot')], ['failed', 'send', 0, true]],
-    ['progress never goes back or reaches 100', [progress(60), progress(30), progress(250)],
-      ['sending', null, 99, true]],
-    ['a second result changes nothing', [result(false, 'offline'), result(true, '')], ['failed', 'offline', 0, true]],
-    ['progress after the result', [result(false, 'send'), progress(50)], ['failed', 'send', 0, true]],
-  ];
-  for (const [name, events, expected] of cases) {
-    const fb = events.reduce((state, event) => feedbackEvent(state, event, 1), start);
-    assert.deepEqual([fb.status, fb.error, fb.pct, fb.message === 'Hi' && fb.files.length === 1], expected, name);
-  }
-
-  // No answer at all: the wait ends, and a late delivery still counts.
-  assert.equal(feedbackStalled(start, FEEDBACK_QUIET_MS), start);
-  const lost = feedbackStalled(start, FEEDBACK_QUIET_MS + 1);
-  assert.deepEqual([lost.status, lost.error], ['failed', 'noAnswer']);
-  assert.equal(feedbackEvent(lost, result(true, 'send'), 2).status, 'sent');
 });
 
 test('sending posts the record and the attachment ids, and a failure keeps everything for a retry', () => {

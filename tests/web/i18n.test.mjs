@@ -4,7 +4,7 @@ import { readFileSync, readdirSync } from 'node:fs';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
-import { dictionaries, formatSize, t } from '../../web/js/i18n.js';
+import { dictionaries, formatSize } from '../../web/js/i18n.js';
 
 const WEB = fileURLToPath(new URL('../../web/', import.meta.url));
 
@@ -26,15 +26,6 @@ test('English and Arabic have the same keys, each a real text in its language wi
     if (!shared.has(key)) assert.match(ar[key], /[\u0600-\u06ff]/, `ar:${key} has no Arabic`);
     assert.deepEqual(placeholders(ar[key]), placeholders(en[key]), key);
   }
-});
-
-test('lookup falls back to English, then to the key, and fills in parameters', () => {
-  // Prototype names are not texts, a missing parameter stays visible, "$&" is no pattern.
-  const looked = [['ar', 'nav.settings'], ['fr', 'nav.settings'], [undefined, 'nav.settings'], ['en', 'no.such.key'],
-    ['en', 'toString'], ['ar', 'app.version', { version: '2.0' }], ['en', 'app.version', {}],
-    ['en', 'app.version', { version: '$&' }]].map((args) => t(...args));
-  assert.deepEqual(looked, ['الإعدادات', 'Settings', 'Settings', 'no.such.key', 'toString', 'الإصدار 2.0',
-    'Version {version}', 'Version $&']);
 });
 
 test('every key the page uses exists, and every state it names by code has its text', async () => {

@@ -35,22 +35,17 @@ test('each sequence ends in the state a user should see', () => {
       active('download', 60, { done: 600, total: 1000 })],
     ['a download that went on from a kept part', [{ ...progress('a', 'download', 48), resumedAt: 48 }, progress('a', 'download', 60)],
       active('download', 60, { done: 600, total: 1000 }, { resumedAt: 48 })],
-    ['phases skipped', [progress('a', 'install')], active('install', 100)],
     ['hand-off to the installer', [progress('a', 'password'), progress('a', 'install'), progress('a', 'installer')],
       active('installer', 100)],
     // The user's cancel, unlike the dismissed password, says whether a part was kept.
     ['cancelled while downloading', [progress('a', 'download', 30), cancelled('a'), ok('a')],
       { state: 'cancelled', ok: false, error: 'cancelled', reason: 'cancelled', kept: true }],
     ['cancelled while waiting', [cancelled('a')], { state: 'cancelled', ok: false, error: 'cancelled', reason: 'cancelled', kept: false }],
-    ['result with no progress before it', [failed('a', 'download')], { state: 'failed', ok: false, error: 'download' }],
-    ['progress after the result', [failed('a', 'check'), progress('a', 'install')],
-      { state: 'failed', ok: false, error: 'check' }],
     ['an unknown error code', [failed('a', 'disk')], { state: 'failed', ok: false, error: 'unknown' }],
     ['a reason', [{ ...failed('a', 'download'), reason: 'http-503' }],
       { state: 'failed', ok: false, error: 'download', reason: 'http-503' }],
     ['a reason the page does not know', [{ ...failed('a', 'download'), reason: 'http-5033' }],
       { state: 'failed', ok: false, error: 'download' }],
-    ['success without a version', [{ type: 'result', id: 'a', ok: true }], { state: 'ok', ok: true, version: '' }],
     ['"ok" that is not true', [{ type: 'result', id: 'a', ok: 'yes', error: 'install' }],
       { state: 'failed', ok: false, error: 'install' }],
     ['malformed events', [progress('a', 'queued'), progress('a', 'fly'), { type: 'progress', phase: 'install' },
@@ -61,16 +56,6 @@ test('each sequence ends in the state a user should see', () => {
   for (const [name, events, expected] of cases) {
     assert.deepEqual(view(play(['a'], events), 'a'), expected, name);
   }
-});
-
-test('asking again restarts a finished product but not one on its way; events for others join the batch', () => {
-  let state = play(['a', 'b'], [failed('a', 'download'), progress('b', 'download', 50), progress('c', 'installer'), ok('c')]);
-  assert.deepEqual([state.batch, view(state, 'c').state], [['a', 'b', 'c'], 'ok']);
-  state = installRequested(state, ['a', 'b'], 9000);
-  assert.deepEqual(view(state, 'a'), active('queued', 0));
-  assert.equal(view(state, 'b').pct, 50, 'the running download keeps its place');
-  assert.deepEqual(state.batch, ['a', 'b', 'c'], 'the running batch is joined, not replaced');
-  assert.equal(installRequested(state, ['a', 'b'], 9500), state, 'nothing new to ask for');
 });
 
 test('silence ends the wait only where an answer is due', () => {

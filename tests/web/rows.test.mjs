@@ -6,7 +6,7 @@ import assert from 'node:assert/strict';
 import { installScript } from '../../web/js/demo.js';
 import { batchPosition, batchSummary, itemProgress } from '../../web/js/install.js';
 import { pendingUpdates, productRows } from '../../web/js/inventory.js';
-import { failureMessage, updateAllLabel, updatesHeadline, windowTitle } from '../../web/js/messages.js';
+import { updateAllLabel, updatesHeadline, windowTitle } from '../../web/js/messages.js';
 import { mountProducts } from '../../web/js/views/products.js';
 import { pageDocument } from './dom.mjs';
 import { INIT, parsed, product, startApp } from './fixtures.mjs';
@@ -28,14 +28,6 @@ async function checked(installed, now = () => 0, options = {}) {
 }
 const order = (env) => productRows(env.app.store.get()).map((r) => r.product.id).join(' ');
 
-test('updates come first within each group, and a row keeps its place when its update finishes', async () => {
-  const env = await checked({ a: '2.0', b: '1.0', c: '1.0', y: '0.9' });
-  assert.equal(order(env), 'b c y a x');
-  env.app.installProduct('c');
-  env.receive({ type: 'result', id: 'c', ok: true, version: '2.0' });
-  assert.equal(order(env), 'b c y a x');
-});
-
 test('the header and "Update all" count the updates and their size in both languages', async () => {
   const cases = [
     [{ a: '1.0', b: '1.0' }, 'en', '2 updates available · 3.5 MB', 'Update all (2 · 3.5 MB)'],
@@ -47,21 +39,6 @@ test('the header and "Update all" count the updates and their size in both langu
     const pending = pendingUpdates(productRows((await checked(installed)).app.store.get()));
     assert.deepEqual([updatesHeadline(lang, pending), updateAllLabel(lang, pending)], [headline, button]);
   }
-});
-
-test('a failure reads as its reason in both languages, and as its kind without one', () => {
-  const codes = ['offline', 'dns', 'tls', 'timeout', 'redirect', 'space', 'refused', 'digest', 'size', 'cancelled', 'http-503'];
-  for (const lang of ['en', 'ar']) {
-    const generic = failureMessage(lang, { error: 'download' });
-    const sentences = codes.map((reason) => failureMessage(lang, { error: 'download', reason }));
-    assert.equal(new Set([generic, ...sentences]).size, codes.length + 1, lang);
-    for (const s of sentences) assert.doesNotMatch(s, /install\.|\{/, lang);
-    assert.match(sentences.at(-1), /\u2066503\u2069/);
-  }
-  assert.equal(failureMessage('en', { error: 'cancelled', reason: 'http-5O3' }), failureMessage('en', { error: 'cancelled' }));
-  // Only a stop that kept a part says so.
-  assert.deepEqual([true, false].map((kept) => failureMessage('en', { error: 'cancelled', reason: 'cancelled', kept })),
-    ['Cancelled — the part already downloaded is kept for next time.', 'Cancelled. Nothing was installed.']);
 });
 
 test('Cancel asks the native side only before the password; in demo mode the page answers and the next install resumes', async () => {

@@ -3,7 +3,7 @@ import assert from 'node:assert/strict';
 import { readFileSync } from 'node:fs';
 
 import {
-  applyAppearance, applyInit, initialState, langChoice, resolveLang,
+  applyInit, initialState, langChoice, resolveLang,
 } from '../../web/js/state.js';
 
 // The native side checks its own rule against the same table.
@@ -44,10 +44,4 @@ test('init takes each member with a fallback for missing or mistyped values, det
   // A native side from before the choice installs installer packages.
   const older = applyInit(initialState(), { type: 'init', settings: null });
   assert.deepEqual([older.settings, older.packages], [{}, 'pkg']);
-});
-
-test('appearance changes only the members it carries as bools', () => {
-  const dark = applyAppearance(initialState(), { type: 'appearance', osDark: true, reduceMotion: true });
-  const partial = applyAppearance(dark, { type: 'appearance', osDark: false, reduceMotion: 'no' });
-  assert.deepEqual([dark.osDark, dark.reduceMotion, partial.osDark, partial.reduceMotion], [true, true, false, true]);
 });

@@ -37,31 +37,3 @@ test('"wakeAt" follows every change of the next check, and only a change', async
   env.app.setAutoCheck('off');
   assert.deepEqual(at().slice(2), [clock + DAY, clock + 7 * DAY, null]);
 });
-
-test('an "update" answer that reaches a page still checking installs once the check has ended, and a page loaded again does not announce it twice', async () => {
-  let release;
-  const env = startApp({
-    runCheck: () => new Promise((resolve) => { release = resolve; }),
-  });
-  const checking = env.app.checkForUpdates();
-  env.receive({ type: 'notifAction', action: 'update' });
-  assert.deepEqual(env.posts, [], 'the updates are not known yet');
-  release({
-    ok: true, source: 'live', problems: [], products: parsed(product({ version: '9.0' })),
-    installed: new Map([['talven.presenter', '1.0']]),
-  });
-  await checking;
-  await new Promise((resolve) => setImmediate(resolve));
-  assert.deepEqual(env.posts.filter((m) => m.type === 'install').map((m) => m.items.map((i) => i.id)),
-    [['talven.presenter']]);
-
-  // The next load (the next wake) knows what was announced before and says nothing new.
-  const saved = env.posts.find((m) => m.type === 'save').settings;
-  assert.deepEqual(saved.announced, ['talven.presenter@9.0']);
-  const next = startApp({
-    init: { ...INIT, settings: saved }, isAway: () => true,
-    runCheck: async () => ({ ok: true, source: 'live', problems: [], products: parsed(product({ version: '9.0' })), installed: new Map([['talven.presenter', '1.0']]) }),
-  });
-  await next.app.checkForUpdates();
-  assert.deepEqual(next.posts.filter((m) => m.type === 'notify'), []);
-});
