@@ -20,8 +20,8 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   # Xvfb picks a free display itself and tells us which (-displayfd): several of these may start
   # at once, and guessing a free number races.
   exec {displayfd}<> <(:)
-  # As large as the largest window the tests ask for (3840 wide, 2000 tall): the window system
-  # keeps a window within its screen.
+  # Larger than any window a test or a steps file asks for: the window system keeps a window
+  # within its screen.
   Xvfb -displayfd "$displayfd" -screen 0 3840x2160x24 -nolisten tcp >"$scratch/xvfb.log" 2>&1 &
   xvfb=$!
   trap 'kill "$xvfb" 2>/dev/null; wait "$xvfb" 2>/dev/null; rm -rf "$scratch"' EXIT

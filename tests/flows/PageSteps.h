@@ -23,14 +23,10 @@ inline std::string rowText(FlowHarness& h, const std::string& id) {
     return text.is_string() ? text.get<std::string>() : "";
 }
 
-inline void select(FlowHarness& h, const std::vector<std::string>& ids) {
+inline void installSelected(FlowHarness& h, const std::vector<std::string>& ids) {
     for (const auto& id : ids) {
         ASSERT_TRUE(h.click("[data-product=\"" + id + "\"] [data-select]")) << id;
     }
-}
-
-inline void installSelected(FlowHarness& h, const std::vector<std::string>& ids) {
-    select(h, ids);
     ASSERT_TRUE(h.click("[data-action=\"install-selected\"]"));
 }
 

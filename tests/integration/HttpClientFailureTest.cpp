@@ -1,5 +1,5 @@
-// How the libcurl client reports transfers that get no complete answer: refused and unknown
-// hosts, silent and broken servers, cancellation, and requests it refuses to send.
+// How the libcurl client reports transfers that get no complete answer: silent and broken
+// servers, cancellation, and requests it refuses to send.
 #include <gtest/gtest.h>
 
 #include "fakes/TempDir.h"
@@ -38,23 +38,6 @@ struct HttpClientFailureTest : ::testing::Test {
     std::unique_ptr<CurlHttpClient> client =
         std::make_unique<CurlHttpClient>(queue, testing::loopbackOptions());
 };
-
-TEST_F(HttpClientFailureTest, UnreachableServersAreToldApart) {
-    // Bound but not listening: the port stays ours, and connecting to it is refused.
-    const int closed = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(closed, reinterpret_cast<sockaddr*>(&address), length), 0);
-    ASSERT_EQ(::getsockname(closed, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    const HttpResponse refused =
-        fetch(request("http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/"));
-    ::close(closed);
-    EXPECT_EQ(refused.error, TransportError::NoConnection) << refused.errorMessage;
-    EXPECT_EQ(fetch(request("https://nonexistent.invalid/catalog")).error,
-              TransportError::HostNotFound);
-}
 
 TEST_F(HttpClientFailureTest, SilentAndBrokenServersEndTheTransfer) {
     const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n";

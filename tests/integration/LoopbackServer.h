@@ -11,35 +11,65 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "integration/LoopbackListener.h"
 #include "platform/HttpClient.h"
 #include "platform/ManualMainQueue.h"
 #include "platform/curl/CurlHttpClient.h"
 
-namespace suite {
-
-// Readable failure messages for gtest.
-inline void PrintTo(TransportError error, std::ostream* out) {
-    static constexpr const char* kNames[] = {
-        "None",     "NoConnection",    "ConnectionLost", "HostNotFound",
-        "TimedOut", "Cancelled",       "Other",          "TooLarge",
-        "Tls",      "RedirectRefused", "Refused",        "DiskFull"};
-    *out << kNames[static_cast<int>(error)];
-}
-
-}  // namespace suite
-
 namespace suite::testing {
 
 using namespace std::chrono_literals;
+
+// A listening TCP socket on 127.0.0.1 at a port the system picks (stored in `port`); -1 when
+// none could be had.
+inline int listenOnLoopback(int& port) {
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), length) ||
+        ::listen(listener, 8) ||
+        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length)) {
+        if (listener >= 0) ::close(listener);
+        return -1;
+    }
+    port = ntohs(address.sin_port);
+    return listener;
+}
+
+// Sends all of `size` bytes; false when the connection ended first.
+inline bool sendAll(int socket, const char* bytes, std::size_t size) {
+    for (std::size_t sent = 0; sent < size;) {
+        const ssize_t wrote = ::send(socket, bytes + sent, size - sent, MSG_NOSIGNAL);
+        if (wrote <= 0) return false;
+        sent += static_cast<std::size_t>(wrote);
+    }
+    return true;
+}
+
+// A request's head up to its blank line, at most 64 KiB within two seconds; empty when it did
+// not come. One byte at a time: what follows the head stays in the socket for whoever relays it.
+inline std::string readRequestHead(int socket) {
+    std::string head;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    while (!head.ends_with("\r\n\r\n") && head.size() < 65536 &&
+           std::chrono::steady_clock::now() < limit) {
+        pollfd ready{socket, POLLIN, 0};
+        if (::poll(&ready, 1, 50) <= 0) continue;
+        char byte;
+        if (::recv(socket, &byte, 1, 0) != 1) return {};
+        head += byte;
+    }
+    return head.ends_with("\r\n\r\n") ? head : std::string();
+}
 
 // Lets stalling handlers wait for the test to end instead of sleeping blindly, so that stopping
 // a server never waits for a handler's sleep to run out.
@@ -61,13 +91,11 @@ class ReleaseGate {
     bool released_ = false;
 };
 
-// An httplib server (plain or TLS) on an ephemeral port of 127.0.0.1, on its own thread.
+// An httplib server on an ephemeral port of 127.0.0.1, on its own thread.
 // Register routes on `http()` before `start()`.
 class LoopbackServer {
   public:
-    explicit LoopbackServer(
-        std::unique_ptr<httplib::Server> server = std::make_unique<httplib::Server>())
-        : server_(std::move(server)) {
+    LoopbackServer() {
         // A kept-alive connection holds a server thread; stop() should not wait long for it.
         server_->set_keep_alive_timeout(1);
     }
@@ -91,12 +119,12 @@ class LoopbackServer {
     }
 
     int port() const { return port_; }
-    std::string url(const std::string& path, const std::string& scheme = "http") const {
-        return scheme + "://127.0.0.1:" + std::to_string(port_) + path;
+    std::string url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
     }
 
   private:
-    std::unique_ptr<httplib::Server> server_;
+    std::unique_ptr<httplib::Server> server_ = std::make_unique<httplib::Server>();
     std::thread thread_;
     int port_ = 0;
 };

@@ -79,26 +79,6 @@ TEST_F(DebianInstall, ThePackageChangedAfterTheProgramsCheckIsRefusedAsRoot) {
     EXPECT_TRUE(fs::exists("/opt/talven-test/talven-test-good/VERSION"));
     ASSERT_GE(outcome.log.size(), 2u);
     EXPECT_TRUE(outcome.log[1].starts_with("package 0: refused: its SHA-256 is")) << outcome.log[1];
-
-    // An older version replaces a newer one when the catalog says so.
-    const auto older = build(dir / "older", {"talven-test-good", "1.5", ""});
-    outcome = system().installBatch({{item("talven-test-good", "1.5", older), older}}, "");
-    EXPECT_EQ(outcome.reports, std::vector<PackageReport>{PackageReport::Installed});
-    EXPECT_EQ(dpkgStatus("talven-test-good"), "install ok installed 1.5");
-    EXPECT_EQ(system().installedVersions({batch[1].item}).front(), "1.5");
-}
-
-TEST_F(DebianInstall, WithoutPolkitNothingRunsAndTheLogSaysWhy) {
-    const auto good = build(dir.path(), {"talven-test-unasked", "1.0", ""});
-    // A machine without polkit's daemon: the sandbox's system bus is hidden for a moment.
-    ASSERT_EQ(runProcess("/bin/mount", {"-t", "tmpfs", "tmpfs", "/run/dbus"})->exitStatus, 0);
-    auto outcome = system().installBatch({{item("talven-test-unasked", "1.0", good), good}}, "");
-    runProcess("/bin/umount", {"/run/dbus"});
-    EXPECT_EQ(outcome.run, BatchOutcome::Run::Unavailable);
-    ASSERT_EQ(outcome.log.size(), 1u);
-    EXPECT_NE(outcome.log[0].find("did not run the install helper (exit 127)"), std::string::npos)
-        << outcome.log[0];
-    EXPECT_EQ(dpkgStatus("talven-test-unasked"), "");
 }
 
 }  // namespace
