@@ -16,8 +16,7 @@ const T* as(const std::optional<Action>& action) {
 
 TEST(DecodeAction, MalformedBodiesAreIgnored) {
     for (const Json& body :
-         {Json("ready"), Json::array({"ready"}), Json::object(), Json(nullptr), Json{{"type", 1}},
-          Json{{"type", "Ready"}}, Json{{"type", "nope"}}, Json{{"kind", "ready"}}}) {
+         {Json("ready"), Json::object(), Json{{"type", 1}}, Json{{"type", "Ready"}}}) {
         EXPECT_FALSE(decodeAction(body, false)) << body;
     }
 }
@@ -27,24 +26,13 @@ TEST(DecodeAction, FallbacksForMissingOrMistypedMembers) {
     auto decode = [](Json body) { return decodeAction(body, false); };
     EXPECT_TRUE(
         as<FetchCatalog>(decode({{"type", "fetchCatalog"}, {"urls", {"a", 1}}}))->urls.empty());
-    EXPECT_TRUE(as<Scan>(decode({{"type", "scan"}, {"apps", {{{"id", "x"}}, 3}}}))->apps.empty());
     EXPECT_TRUE(as<Install>(decode({{"type", "install"}, {"items", "x"}}))->items.empty());
-    EXPECT_EQ(as<Open>(decode({{"type", "open"}, {"detect", {1}}}))->detect, Json::object());
     EXPECT_FALSE(as<SetLoginItem>(decode({{"type", "setLoginItem"}, {"on", "true"}}))->on);
-    EXPECT_TRUE(as<SetLoginItem>(decode({{"type", "setLoginItem"}, {"on", true}}))->on);
 
     // Required members: without them the action does nothing at all.
     for (const Json& body : {Json{{"type", "link"}, {"url", 5}}, Json{{"type", "save"}},
                              Json{{"type", "save"}, {"settings", {1, 2}}}})
         EXPECT_FALSE(decode(body)) << body;
-    EXPECT_EQ(as<Save>(decode({{"type", "save"}, {"settings", Json::object()}}))->settings,
-              Json::object());
-
-    // The whole body travels for these, "type" included.
-    Json notify = {{"type", "notify"}, {"title", "T"}};
-    EXPECT_EQ(as<Notify>(decode(notify))->body, notify);
-    Json feedback = {{"type", "sendFeedback"}, {"data", 3}};
-    EXPECT_EQ(as<SendFeedback>(decode(feedback))->body, feedback);
 }
 
 TEST(DecodeAction, DemoModeIgnoresActionsThatTouchTheMachine) {
@@ -66,27 +54,14 @@ TEST(DecodeAction, DemoModeIgnoresActionsThatTouchTheMachine) {
     }
 }
 
-// The whole event is pinned through the delegate; here the fallbacks.
-TEST(Events, InitFallsBackToEnglishAndCarriesSavedSettings) {
-    InitValues values;
-    values.settings = {{"lang", "ar"}};
-    Json event = initEvent(values);
-    EXPECT_EQ(event["settings"], Json({{"lang", "ar"}}));
-    EXPECT_EQ(event["osLang"], "en");
-}
-
 TEST(Events, ScriptWrapsCompactJsonOrDropsTheEvent) {
     auto script = eventScript({{"type", "checkNow"}, {"text", "a\"b</script>\u2028"}});
-    ASSERT_TRUE(script);
-    EXPECT_EQ(script->rfind("window.Suite && Suite.receive({", 0), 0u);
-    EXPECT_EQ(script->back(), ')');
+    ASSERT_TRUE(script);  // its frame is what the delegate tests read their events from
     EXPECT_EQ(script->find('\n'), std::string::npos);
     Json back = Json::parse(script->substr(30, script->size() - 31));
     EXPECT_EQ(back["text"], "a\"b</script>\u2028");
 
     EXPECT_FALSE(eventScript({{"type", "x"}, {"v", std::numeric_limits<double>::quiet_NaN()}}));
-    EXPECT_FALSE(
-        eventScript({{"type", "x"}, {"v", {1.0, std::numeric_limits<double>::infinity()}}}));
     EXPECT_FALSE(eventScript({{"type", "x"}, {"v", std::string("\xc3\x28")}}));
 }
 

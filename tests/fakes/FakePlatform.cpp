@@ -19,36 +19,12 @@ std::vector<Json> FakeWebView::events() const {
 }
 
 std::unique_ptr<Window> FakeShell::createWindow(const WindowSpec& spec, WindowDelegate&,
-                                                SchemeResponder scheme) {
+                                                SchemeResponder) {
     auto made = std::make_unique<FakeWindow>();
     made->spec = spec;
-    made->scheme = std::move(scheme);
-    made->userZoom = rememberedZoom;
     made->web.loadUri(spec.startUri);
     window = made.get();
     return made;
-}
-
-std::optional<std::string> FakeFileTypes::mimeTypeForName(const std::string& fileName) const {
-    auto dot = fileName.rfind('.');
-    if (dot == std::string::npos) return std::nullopt;
-    auto found = types.find(fileName.substr(dot + 1));
-    if (found == types.end()) return std::nullopt;
-    return found->second;
-}
-
-std::optional<PixelSize> FakeFileTypes::pictureSize(const std::filesystem::path& file) {
-    PixelSize size;
-    std::ifstream in(file);
-    if (!(in >> size.width >> size.height)) return std::nullopt;
-    return size;
-}
-
-std::optional<std::string> FakeFileTypes::jpegOf(const std::filesystem::path& file, PixelSize size,
-                                                 int quality) {
-    if (!pictureSize(file)) return std::nullopt;
-    return "jpeg " + std::to_string(size.width) + "x" + std::to_string(size.height) + " q" +
-           std::to_string(quality);
 }
 
 namespace {

@@ -26,7 +26,7 @@ class FakeWebView final : public WebView {
         if (done) done();
     }
     void snapshotPng(std::function<void(std::optional<std::string>)> done) override {
-        done(snapshot);
+        done(std::nullopt);
     }
     double width() const override { return viewWidth; }
     double zoom() const override { return zoomLevel; }
@@ -40,7 +40,6 @@ class FakeWebView final : public WebView {
 
     std::vector<std::string> loaded;
     std::vector<std::string> scripts;
-    std::optional<std::string> snapshot;
     double viewWidth = 1180;
     double zoomLevel = 1.0;
     int zoomChanges = 0;
@@ -48,10 +47,7 @@ class FakeWebView final : public WebView {
 
 class FakeWindow final : public Window {
   public:
-    void present() override {
-        visible = true;
-        ++presented;
-    }
+    void present() override { visible = true; }
     void orderFrontRegardless() override { ++orderedFront; }
     void hide() override { visible = false; }
     bool isVisible() const override { return visible; }
@@ -60,17 +56,15 @@ class FakeWindow final : public Window {
     void setBackgroundColor(const Rgba& color) override { background = color; }
     void showReloadNotice(const ReloadNotice& notice) override { reloadNotices.push_back(notice); }
     WebView& webView() override { return web; }
-    std::optional<std::string> snapshotPng() const override { return web.snapshot; }
+    std::optional<std::string> snapshotPng() const override { return std::nullopt; }
     double rememberedUserZoom() const override { return userZoom; }
     void rememberUserZoom(double zoom) override { userZoom = zoom; }
 
     WindowSpec spec;
     double userZoom = 1.0;  // as the frame file would keep it
-    SchemeResponder scheme;
     FakeWebView web;
     bool visible = false;
     bool focused = true;  // while visible: whether it is the active window
-    int presented = 0;
     int orderedFront = 0;
     std::optional<std::pair<double, double>> contentSize;
     Rgba background;
@@ -80,22 +74,20 @@ class FakeWindow final : public Window {
 class FakeShell final : public Shell {
   public:
     std::unique_ptr<Window> createWindow(const WindowSpec& spec, WindowDelegate&,
-                                         SchemeResponder scheme) override;
+                                         SchemeResponder) override;
     void setActivationPolicy(ActivationPolicy p) override { policies.push_back(p); }
     void activate() override { ++activations; }
     void terminate() override { ++terminations; }
     void setMenuBar(const MenuBar& bar, MenuDelegate&) override { menuBars.push_back(bar); }
-    void showAbout(const AboutInfo& info) override { abouts.push_back(info); }
+    void showAbout(const AboutInfo&) override {}
     void openUri(const std::string& uri) override { opened.push_back(uri); }
     void logToSystem(const std::string& line) override { systemLog.push_back(line); }
 
     FakeWindow* window = nullptr;  // the last window made (owned by the caller)
-    double rememberedZoom = 1.0;   // the user zoom a new window finds kept from the last run
     std::vector<ActivationPolicy> policies;
     int activations = 0;
     int terminations = 0;
     std::vector<MenuBar> menuBars;
-    std::vector<AboutInfo> abouts;
     std::vector<std::string> opened;
     std::vector<std::string> systemLog;
 };
@@ -104,11 +96,9 @@ class FakeSystemSettings final : public SystemSettings {
   public:
     std::vector<std::string> preferredLanguages() const override { return languages; }
     bool isDark() const override { return dark; }
-    bool reduceMotion() const override { return motionReduced; }
+    bool reduceMotion() const override { return false; }
     void observeAppearance(std::function<void()> fn) override { appearanceObservers.push_back(fn); }
-    void observeAccessibility(std::function<void()> fn) override {
-        accessibilityObservers.push_back(fn);
-    }
+    void observeAccessibility(std::function<void()>) override {}
     void changeAppearance(bool toDark) {
         dark = toDark;
         for (auto& observer : appearanceObservers) observer();
@@ -116,17 +106,14 @@ class FakeSystemSettings final : public SystemSettings {
 
     std::vector<std::string> languages = {"en-US"};
     bool dark = false;
-    bool motionReduced = false;
     std::vector<std::function<void()>> appearanceObservers;
-    std::vector<std::function<void()>> accessibilityObservers;
 };
 
 class FakeEnvironment final : public Environment {
   public:
     std::optional<std::string> get(const std::string& name) const override {
         auto it = values.find(name);
-        if (it == values.end()) return std::nullopt;
-        return it->second;
+        return it == values.end() ? std::nullopt : std::optional(it->second);
     }
     std::map<std::string, std::string> values;
 };
@@ -137,11 +124,9 @@ class FakePrivilegedRunner final : public PrivilegedRunner {
     PrivilegedOutcome run(const std::string& script, const std::string& prompt) override {
         scripts.push_back(script);
         prompts.push_back(prompt);
-        if (whileRunning) whileRunning();
         return outcome;
     }
     PrivilegedOutcome outcome{true, false, "", ""};
-    std::function<void()> whileRunning;  // what the script's commands would leave behind
     std::vector<std::string> scripts;
     std::vector<std::string> prompts;
 };
@@ -163,12 +148,8 @@ class FakeLauncher final : public Launcher {
         handlers.push_back(std::make_shared<FakeHandler>());
         return handlers.back();
     }
-    bool launchApplication(const std::string& desktopId) override {
-        launched.push_back(desktopId);
-        return canOpen;
-    }
+    bool launchApplication(const std::string&) override { return canOpen; }
     bool canOpen = true;
-    std::vector<std::string> launched;  // desktop file ids
     std::vector<std::string> opened;
     std::vector<std::string> openedAs;  // the content type asked for; "" for the file's own
     std::vector<std::shared_ptr<FakeHandler>> handlers;
@@ -193,29 +174,26 @@ class FakeNotifier final : public Notifier {
 class FakeFilePicker final : public FilePicker {
   public:
     using Done = std::function<void(std::optional<std::vector<std::filesystem::path>>)>;
-    void pickFiles(Window* parent, const std::string& acceptLabel, Done done) override {
+    void pickFiles(Window* parent, const std::string&, Done done) override {
         parents.push_back(parent);
-        labels.push_back(acceptLabel);
         pending.push_back(std::move(done));
     }
     std::vector<Window*> parents;
-    std::vector<std::string> labels;
     std::vector<Done> pending;
 };
 
-// MIME types by extension from a table; pictures are files whose first line is "W H".
+// Knows no type and draws no picture: what real files are is the host tests' (GIO, gdk-pixbuf).
 class FakeFileTypes final : public FileTypes, public Thumbnailer {
   public:
-    std::optional<std::string> mimeTypeForName(const std::string& fileName) const override;
-    std::optional<PixelSize> pictureSize(const std::filesystem::path& file) override;
-    // "jpeg WxH q<quality>" in place of the JPEG bytes.
-    std::optional<std::string> jpegOf(const std::filesystem::path& file, PixelSize size,
-                                      int quality) override;
-
-    std::map<std::string, std::string> types = {{"png", "image/png"},
-                                                {"jpg", "image/jpeg"},
-                                                {"mov", "video/quicktime"},
-                                                {"txt", "text/plain"}};
+    std::optional<std::string> mimeTypeForName(const std::string&) const override {
+        return std::nullopt;
+    }
+    std::optional<PixelSize> pictureSize(const std::filesystem::path&) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> jpegOf(const std::filesystem::path&, PixelSize, int) override {
+        return std::nullopt;
+    }
 };
 
 // Records every request; the test answers each one when it likes.

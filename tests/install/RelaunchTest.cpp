@@ -1,16 +1,13 @@
-#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <functional>
 #include <optional>
-#include <sstream>
 #include <thread>
 
 #include "fakes/AppHarness.h"
@@ -62,29 +59,6 @@ bool markerBecomes(const fs::path& marker, const std::string& text) {
     return true;
 }
 
-// Fields of /proc/<pid>/stat after the command name: state, parent, group, session.
-std::vector<long> statFields(const std::string& pid) {
-    auto stat = readWholeFile("/proc/" + pid + "/stat").value_or(")    ");
-    std::istringstream fields(stat.substr(stat.rfind(')') + 4));
-    std::vector<long> out(3);
-    fields >> out[0] >> out[1] >> out[2];
-    return out;
-}
-
-// Children of this process started with exactly `argv`.
-std::vector<pid_t> childrenRunning(const std::vector<std::string>& argv) {
-    std::string wanted;
-    for (const auto& arg : argv) wanted += arg + '\0';
-    std::vector<pid_t> found;
-    for (const auto& entry : fs::directory_iterator("/proc")) {
-        const std::string name = entry.path().filename().string();
-        if (name.find_first_not_of("0123456789") == std::string::npos &&
-            readWholeFile(entry.path() / "cmdline") == wanted && statFields(name)[0] == ::getpid())
-            found.push_back(std::stoi(name));
-    }
-    return found;
-}
-
 TEST(Relaunch, TheNewProgramStartsOnlyAfterTheOldProcessHasGoneWithItsPathIntact) {
     TempDir dir;
     const fs::path marker = dir / "started";
@@ -99,64 +73,12 @@ TEST(Relaunch, TheNewProgramStartsOnlyAfterTheOldProcessHasGoneWithItsPathIntact
     EXPECT_TRUE(markerBecomes(marker, program.string()));
 }
 
-TEST(Relaunch, ProgramIsTheInstalledOneWhenItCanBeExecuted) {
-    TempDir dir;
-    const fs::path installed = dir / kOwnBundleName;
-    const fs::path own = writeProgram(dir / "own", dir / "unused");
-    EXPECT_EQ(relaunchProgram(std::nullopt, own), own.string());  // nothing installed
-    fs::create_directories(installed / "Contents");  // a folder (a Mac bundle) cannot be executed
-    EXPECT_EQ(relaunchProgram(installed.string(), own), own.string());
-    fs::remove_all(installed);
-    std::ofstream(installed) << "#!/bin/sh\n";  // nor a file without execute permission
-    EXPECT_EQ(relaunchProgram(installed.string(), own), own.string());
-    fs::permissions(installed, fs::perms::owner_all);
-    EXPECT_EQ(relaunchProgram(installed.string(), own), installed.string());
-    EXPECT_EQ(relaunchProgram(std::nullopt, dir / "missing"), std::nullopt);
-    EXPECT_EQ(relaunchProgram(std::nullopt, ""), std::nullopt);
-}
-
-TEST(Relaunch, ReopenStartsOneDetachedShellAndQuitsAfterTheDelay) {
-    AppHarness h;
-    const fs::path program = writeProgram(h.dir / "new suite", h.dir / "started");
-    auto& app = h.startWith([&](AppConfig& config) { config.ownExecutable = program; }, h.http);
-    app.reopen();
-    app.reopen();  // a second request before quitting starts no second program
-    const std::vector<std::string> argv = {"/bin/sh", "-c", relaunchScript(::getpid()),
-                                           program.string()};
-    // Arguments become readable a moment after the start; a second shell would show by then too.
-    for (const auto end = Clock::now() + 5s; childrenRunning(argv).empty() && Clock::now() < end;)
-        std::this_thread::sleep_for(10ms);
-    std::this_thread::sleep_for(300ms);
-    auto shells = childrenRunning(argv);
-    ASSERT_EQ(shells.size(), 1u);
-    const std::string shell = std::to_string(shells[0]);
-    // Its own session, and nothing of ours on its standard streams.
-    EXPECT_EQ(statFields(shell)[2], shells[0]);
-    for (const char* fd : {"0", "1", "2"}) {
-        std::error_code error;
-        EXPECT_EQ(fs::read_symlink("/proc/" + shell + "/fd/" + fd, error), "/dev/null") << fd;
-    }
-    ::kill(shells[0], SIGKILL);
-
-    h.queue.advance(1.19);
-    EXPECT_EQ(h.shell.terminations, 0);
-    h.queue.runUntilIdle();
-    EXPECT_EQ(h.shell.terminations, 1);
-    EXPECT_FALSE(fs::exists(h.dir / "started"));  // the shell waits for this process
-}
-
-TEST(Relaunch, QuitsWithoutRelaunchingWhenNothingCanBeStartedButNotWithoutADelegate) {
+TEST(Relaunch, QuitsWithoutRelaunchingWhenNothingCanBeStarted) {
     AppHarness h;
     h.start().reopen();  // its own executable does not exist
     h.queue.runUntilIdle();
     EXPECT_EQ(h.shell.terminations, 1);
     EXPECT_FALSE(spawnDetached((h.dir / "missing").string(), {}));
-
-    AppHarness gone;
-    gone.start().reopen();
-    gone.delegate.reset();
-    gone.queue.runUntilIdle();
-    EXPECT_EQ(gone.shell.terminations, 0);
 }
 
 }  // namespace

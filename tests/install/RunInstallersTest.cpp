@@ -7,6 +7,7 @@
 #include "fakes/AppHarness.h"
 #include "install/InstallLog.h"
 #include "install/InstallResults.h"
+#include "platform/Files.h"
 
 namespace suite {
 namespace {
@@ -14,36 +15,12 @@ namespace {
 namespace fs = std::filesystem;
 using namespace fakes;
 
-// Keeps background jobs until the test runs them.
-struct HeldBackground final : Background {
-    void run(Task task) override { tasks.push_back(std::move(task)); }
-    std::vector<Task> tasks;
-};
-
 struct RunHarness : AppHarness {
     AppDelegate& startHeld() {
         return startWith([](AppConfig&) {}, http, &held);
     }
-    // A verified package file in the download folder.
-    VerifiedPackage package(Json item, const std::string& fileName) {
-        std::ofstream(launch.cacheDir / fileName) << "package " << fileName;
-        return {std::move(item), launch.cacheDir / fileName};
-    }
-    std::vector<std::string> logLines() {
-        std::vector<std::string> lines;
-        std::ifstream in(launch.logDir / kInstallLogName);
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-        return lines;
-    }
     HeldBackground held;
 };
-
-void writeBundle(const fs::path& appDir, const std::string& name, const std::string& version) {
-    fs::create_directories(appDir / name / "Contents");
-    std::ofstream(appDir / name / "Contents" / "Info.plist")
-        << "<plist version=\"1.0\"><dict><key>CFBundleShortVersionString</key><string>" << version
-        << "</string></dict></plist>\n";
-}
 
 Json appItem(const std::string& id, const std::string& bundle) {
     return {{"id", id}, {"group", "app"}, {"version", "2.0"}, {"detect", {{"apps", {bundle}}}}};
@@ -61,22 +38,14 @@ TEST(RunInstallersSelection, OnlyPackagesRunAndTheRestFailFirst) {
     RunHarness h;
     saveSettings(h.settingsFile(), {{"lang", "ar"}});
     auto& app = h.start();
-    // Nothing to install asks for nothing, and sets no timer for an "install" phase.
-    const auto pending = h.queue.pending();
-    app.runInstallers({});
-    app.runInstallers({h.package({{"id", "d"}}, "d.dmg")});
-    EXPECT_EQ(h.queue.pending(), pending);
     app.runInstallers({h.package({{"id", "n"}}, "notes.zip"),
                        h.package(appItem("a", "A.app"), "a.pkg"), h.package({{"id", "b"}}, "B.PKG"),
-                       h.package({{"id", "a"}}, "a.dmg"), h.package({{"group", "app"}}, "x.txt"),
-                       h.package({{"id", "p"}}, "pkg")});
+                       h.package({{"id", "a"}}, "a.dmg")});
 
-    // Failures in input order, then one "password" per package; none for the id a package carries.
+    // Failures first, then one "password" per package; none for the id a package carries.
     EXPECT_EQ(h.events(),
-              (std::vector<Json>{
-                  result("d", false, "error", "install"), result("n", false, "error", "install"),
-                  result("", false, "error", "install"), result("p", false, "error", "install"),
-                  progress("a", "password"), progress("b", "password")}));
+              (std::vector<Json>{result("n", false, "error", "install"), progress("a", "password"),
+                                 progress("b", "password")}));
 
     // One run for the batch, asked for in the interface language. (The packages carry no
     // digest, so the script only reports them as unchecked: what it does with checked ones is the
@@ -84,20 +53,6 @@ TEST(RunInstallersSelection, OnlyPackagesRunAndTheRestFailFirst) {
     h.queue.runUntilIdle();
     ASSERT_EQ(h.privileged.scripts.size(), 1u);
     EXPECT_EQ(h.privileged.prompts.at(0), installPrompt(true));
-}
-
-TEST(RunInstallersTiming, ADelegateGoneBeforeTheAnswerIsLeftAlone) {
-    RunHarness h;
-    auto& app = h.startHeld();
-    h.privileged.outcome = {true, false, "OK:0\n", ""};
-    auto a = h.package({{"id", "a"}}, "a.pkg");
-    app.runInstallers({a});
-    h.delegate.reset();
-    h.held.tasks[0]();
-    h.held.tasks.clear();
-    h.queue.runUntilIdle();
-    EXPECT_TRUE(fs::exists(a.file));
-    EXPECT_FALSE(fs::exists(h.launch.logDir / kInstallLogName));
 }
 
 // A.app and B.app at catalog version 2.0 can be judged installed; "c" only by the "OK:" lines.
@@ -117,11 +72,6 @@ TEST(RunInstallersResults, EachPackageEndsAsTheOutcomeAndInstalledCheckSay) {
           {true, true, "", "Request dismissed"},
           {{"A.app", "2.0"}},
           {ok, cancelled, cancelled}},
-        C{"not started",
-          {false, false, "", ""},
-          {{"A.app", "2.1"}, {"B.app", "1.9"}},
-          {ok, off, off}},
-        C{"error number alone", {true, false, "", "-128"}, {}, {off, off, off}},
         C{"trimmed OK lines",
           {true, false, "noise\n  OK:2\t\r\nFAIL:0\n", ""},
           {{"A.app", "2.0"}, {"B.app", "3"}},
@@ -130,13 +80,11 @@ TEST(RunInstallersResults, EachPackageEndsAsTheOutcomeAndInstalledCheckSay) {
           {true, false, "OK:0\nFAIL:1\nFAIL:2\n", ""},
           {{"B.app", "2.0"}},
           {off, ok, off}},
-        C{"other index", {true, false, "OK:20\nOK:", ""}, {}, {off, off, off}},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(test.name);
         RunHarness h;
-        for (const auto& [bundle, version] : test.bundles)
-            writeBundle(h.dir / "Applications", bundle, version);
+        for (const auto& [bundle, version] : test.bundles) h.installBundle(bundle, version);
         auto& app = h.start();
         const int activations = h.shell.activations;
         h.privileged.outcome = test.outcome;
@@ -175,14 +123,11 @@ TEST(RunInstallersResults, EachPackageEndsAsTheOutcomeAndInstalledCheckSay) {
     }
 }
 
-TEST(RunInstallersLog, InstallPhaseAfterFourTenthsThenOutcomeAndOutputsAreLogged) {
+TEST(RunInstallersLog, InstallPhaseAfterFourTenthsThenTheOutcomeIsLogged) {
     RunHarness h;
     auto& app = h.startHeld();
     // As osascript hands it back: line feeds turned into carriage returns.
-    h.privileged.outcome = {true, false,
-                            "OUT:0:installer: done\rOUT:0:line two\rOK:0\rOUT:1:bad \xff\xfe\r"
-                            "FAIL:1\r",
-                            "it's \"odd\"\n\tnoise\x01"};
+    h.privileged.outcome = {true, false, "OK:0\rFAIL:1\r", "it's \"odd\"\n\tnoise\x01"};
     app.runInstallers({h.package({{"id", "a"}}, "a.pkg"), h.package({{"id", "b"}}, "b.pkg"),
                        h.package({{"id", "c"}}, "c.pkg")});
     ASSERT_EQ(h.held.tasks.size(), 1u);  // the run itself is off the main thread
@@ -197,12 +142,12 @@ TEST(RunInstallersLog, InstallPhaseAfterFourTenthsThenOutcomeAndOutputsAreLogged
         EXPECT_EQ(events[i],
                   progress(std::string(1, "abc"[i % 3]), i < 3 ? "password" : "install"));
 
-    // After the time stamp: the results, then each package's output with its lines joined.
-    auto lines = h.logLines();
-    ASSERT_EQ(lines.size(), 2u);  // text that is not UTF-8 is left out
-    EXPECT_EQ(lines[0].substr(21), "installer: out=\"OK:0\\nFAIL:1\\n\" err=" +
-                                       quotedForLog(h.privileged.outcome.error));
-    EXPECT_EQ(lines[1].substr(21), "package 0: installer: done | line two");
+    // After the time stamp: the results; each package's own lines are the Debian backend's test's.
+    auto log = readWholeFile(h.launch.logDir / kInstallLogName).value_or("");
+    EXPECT_NE(log.find("installer: out=\"OK:0\\nFAIL:1\\n\" err=" +
+                       quotedForLog(h.privileged.outcome.error)),
+              std::string::npos)
+        << log;
 }
 
 }  // namespace
