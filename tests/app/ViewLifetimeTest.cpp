@@ -1,5 +1,5 @@
-// The page let go while nobody sees it and nothing is under way: the delegate on fakes and the
-// manual main queue. Dropping it and waking it for its next check, with WebKit, is the host test's.
+// The page let go while nobody sees it and nothing is under way, and loaded again for its next
+// check or for the user: the delegate on fakes and the manual main queue.
 #include <gtest/gtest.h>
 
 #include "fakes/AppHarness.h"
@@ -8,6 +8,7 @@ namespace suite {
 namespace {
 
 using fakes::AppHarness;
+using fakes::FakeHttpClient;
 
 constexpr std::int64_t kEpoch = 1'700'000'000;  // the wall clock at the queue's start
 
@@ -17,6 +18,46 @@ AppDelegate& startHidden(AppHarness& h) {
             config.wallClock = [&] { return kEpoch + static_cast<std::int64_t>(h.queue.now()); };
         },
         h.http);
+}
+
+std::vector<std::string> typesOf(const std::vector<Json>& events) {
+    std::vector<std::string> types;
+    for (const auto& event : events) types.push_back(event.value("type", ""));
+    return types;
+}
+
+TEST(ViewLifetime, DroppedWhenQuietLoadedHiddenAtTheWakeTimeAndShownForTheUser) {
+    AppHarness h(false, true);
+    AppDelegate& app = startHidden(h);
+    app.userContentController({{"type", "ready"}});
+    app.userContentController({{"type", "wakeAt"}, {"at", (kEpoch + 3600) * 1000.0}});
+    h.queue.advance(29.5);
+    ASSERT_NE(app.window(), nullptr) << "quiet for less than 30 s";
+    h.queue.advance(1);
+    EXPECT_EQ(app.window(), nullptr);
+
+    h.queue.advance(3600 - 31);
+    EXPECT_EQ(app.window(), nullptr) << "not time yet";
+    h.queue.advance(1);
+    ASSERT_NE(app.window(), nullptr);
+    EXPECT_FALSE(h.window().visible);
+    EXPECT_EQ(h.window().web.loaded, std::vector<std::string>{"suite://app/index.html"});
+    app.userContentController({{"type", "ready"}});
+    EXPECT_EQ(typesOf(h.events()), std::vector<std::string>{"init"});
+    h.queue.advance(30.5);
+    EXPECT_EQ(app.window(), nullptr) << "dropped again once the page went quiet";
+
+    // The user's answer to a notification shows the window and reaches the page once it is
+    // ready; a shown window keeps its page.
+    h.notifier.answer("update");
+    ASSERT_NE(app.window(), nullptr);
+    EXPECT_TRUE(h.window().visible);
+    EXPECT_TRUE(h.events().empty());
+    app.userContentController({{"type", "ready"}});
+    EXPECT_EQ(typesOf(h.events()), (std::vector<std::string>{"init", "notifAction"}));
+    EXPECT_EQ(h.events().back()["action"], "update");
+    h.queue.advance(600);
+    EXPECT_NE(app.window(), nullptr);
 }
 
 TEST(ViewLifetime, WorkUnderWayOrALoadingPageKeepsItAndAShowcaseNeverDropsIt) {
@@ -38,6 +79,9 @@ TEST(ViewLifetime, WorkUnderWayOrALoadingPageKeepsItAndAShowcaseNeverDropsIt) {
          [](AppHarness& h) {
              h.delegate->userContentController({{"type", "cancel"}});
          }},
+        {"feedback upload",
+         {ready, {{"type", "sendFeedback"}, {"data", Json::object()}}},
+         [](AppHarness& h) { h.http.answer(0, FakeHttpClient::failure(TransportError::Other)); }},
         {"showcase", {ready}, nullptr},
     };
     for (auto& c : cases) {
