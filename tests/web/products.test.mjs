@@ -98,18 +98,6 @@ test('a Debian host looks for, orders and installs each product by its Debian pa
     [['install', [['presenter', '4.2.0-1'], ['suite', '1.1.0-1']]]]);
 });
 
-test('a product whose id every object has as a member ("constructor") is a product like any other', async () => {
-  const env = started();
-  const catalog = fetched(doc([product({ id: 'constructor' })]));
-  assert.equal(await env.check(catalog, scanned({ constructor: '4.1' })), true);
-  const rows = () => productRows(env.state()).map((r) => [r.product.id, r.state, r.busy, r.selectable]);
-  assert.deepEqual(rows(), [['constructor', 'update', false, true]]);
-  env.app.setSelected('constructor', true);
-  assert.equal(env.app.installSelected(), true);
-  await env.receive({ type: 'result', id: 'constructor', ok: true, version: '4.2.0' });
-  assert.deepEqual(rows()[0], ['constructor', 'current', false, false]);
-});
-
 test('of a longer catalog only the first products are read and scanned, and how many were left out is kept', async (t) => {
   const warned = t.mock.method(console, 'warn', () => {});
   const env = started();
