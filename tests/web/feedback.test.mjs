@@ -1,5 +1,4 @@
-// The feedback form from the first word to the service's answer, and the
-// demo's played run of it.
+// The feedback form from the first word to the service's answer.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
@@ -9,19 +8,13 @@ import { startApp } from './fixtures.mjs';
 const shot = { id: 'A', name: 'shot.png', size: 1200, type: 'image/png', thumb: 'data:image/jpeg;base64,AAAA' };
 const clip = { id: 'B', name: 'clip.mov', size: 9000, type: 'video/quicktime' };
 
-function app({ demo = false } = {}) {
-  const timers = [];
+function app() {
   let clock = 1000;
-  const env = startApp({
-    init: { type: 'init', version: '3.1', demo, settings: null, osLang: 'en' },
-    now: () => clock,
-    later: (ms, fn) => timers.push({ ms, fn }),
-  });
+  const env = startApp({ init: { type: 'init', version: '3.1', demo: false, settings: null, osLang: 'en' }, now: () => clock });
   return {
     ...env,
     fb: () => env.app.store.get().feedback,
     advance: (ms) => { clock += ms; },
-    runTimers: () => timers.splice(0).sort((a, b) => a.ms - b.ms).forEach((t) => t.fn()),
   };
 }
 
@@ -71,16 +64,4 @@ test('sending posts the record and the attachment ids, and a failure keeps every
   env.advance(FEEDBACK_QUIET_MS + 1);
   env.app.tick();
   assert.deepEqual([env.fb().status, env.fb().error], ['failed', 'noAnswer']);
-});
-
-test('in demo mode the page plays the native events of a submission to its end', () => {
-  const env = app({ demo: true });
-  env.app.setFeedbackField('message', 'Hi');
-  env.receive({ type: 'picked', files: [shot] });
-  env.app.sendFeedback();
-  // A result that arrives first (the showcase forces one) silences the played run.
-  env.receive({ type: 'feedbackResult', ok: false, error: 'offline' });
-  env.app.sendFeedback();
-  env.runTimers();
-  assert.equal(env.fb().status, 'sent');
 });

@@ -1,7 +1,5 @@
-// The install reducer against event sequences as the native side may really
-// deliver them: in order, late, twice, for products never asked for, or not
-// at all. The host's page test shows the common run (queued, download with
-// bytes, success, a stray result after the batch) as the user sees it.
+// The install reducer when the native side goes quiet, and the batch it sums
+// up. What a row shows for each event is the row tests' (rows.test.mjs).
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
@@ -14,9 +12,6 @@ const progress = (id, phase, pct = 100) => ({ type: 'progress', id, phase, pct }
 const ok = (id, version = '2.0') => ({ type: 'result', id, ok: true, version });
 const failed = (id, error) => ({ type: 'result', id, ok: false, error });
 const cancelled = (id) => ({ ...failed(id, 'cancelled'), reason: 'cancelled' });
-// What a row shows while it runs; Cancel only until the password.
-const active = (phase, pct, bytes = null, more = {}) =>
-  ({ state: 'active', phase, pct, bytes, resumedAt: null, cancellable: ['queued', 'download', 'verify'].includes(phase), ...more });
 
 // Plays `events` after a request for `asked`, one second apart.
 function play(asked, events) {
@@ -26,37 +21,6 @@ function play(asked, events) {
 }
 
 const view = (state, id, size = 1000) => itemProgress(state.items.get(id), size);
-
-test('each sequence ends in the state a user should see', () => {
-  const cases = [
-    // name, events, expected view of "a"
-    ['a late download report after verify', [progress('a', 'verify'), progress('a', 'download', 40)], active('verify', 100)],
-    ['download reports out of order', [progress('a', 'download', 60), progress('a', 'download', 20)],
-      active('download', 60, { done: 600, total: 1000 })],
-    ['a download that went on from a kept part', [{ ...progress('a', 'download', 48), resumedAt: 48 }, progress('a', 'download', 60)],
-      active('download', 60, { done: 600, total: 1000 }, { resumedAt: 48 })],
-    ['hand-off to the installer', [progress('a', 'password'), progress('a', 'install'), progress('a', 'installer')],
-      active('installer', 100)],
-    // The user's cancel, unlike the dismissed password, says whether a part was kept.
-    ['cancelled while downloading', [progress('a', 'download', 30), cancelled('a'), ok('a')],
-      { state: 'cancelled', ok: false, error: 'cancelled', reason: 'cancelled', kept: true }],
-    ['cancelled while waiting', [cancelled('a')], { state: 'cancelled', ok: false, error: 'cancelled', reason: 'cancelled', kept: false }],
-    ['an unknown error code', [failed('a', 'disk')], { state: 'failed', ok: false, error: 'unknown' }],
-    ['a reason', [{ ...failed('a', 'download'), reason: 'http-503' }],
-      { state: 'failed', ok: false, error: 'download', reason: 'http-503' }],
-    ['a reason the page does not know', [{ ...failed('a', 'download'), reason: 'http-5033' }],
-      { state: 'failed', ok: false, error: 'download' }],
-    ['"ok" that is not true', [{ type: 'result', id: 'a', ok: 'yes', error: 'install' }],
-      { state: 'failed', ok: false, error: 'install' }],
-    ['malformed events', [progress('a', 'queued'), progress('a', 'fly'), { type: 'progress', phase: 'install' },
-      progress(7, 'install'), { type: 'other', id: 'a' }, null], active('queued', 0)],
-    ['pct out of range or missing', [progress('a', 'download', 250), progress('a', 'download', Number.NaN)],
-      active('download', 100, { done: 1000, total: 1000 })],
-  ];
-  for (const [name, events, expected] of cases) {
-    assert.deepEqual(view(play(['a'], events), 'a'), expected, name);
-  }
-});
 
 test('silence ends the wait only where an answer is due', () => {
   const quiet = QUIET_LIMIT_MS.download;

@@ -80,19 +80,3 @@ test('updates found while the user is away are announced once, in their language
   assert.deepEqual(env.posts.map((m) => [m.type, m.items.map((i) => i.id)]), [['install', ['c']]]);
   assert.equal(env.app.store.get().view, 'products');
 });
-
-test('the clock tick starts a due check and saves when it succeeded', async () => {
-  const env = appWith({ away: { value: false }, settings: { autoCheck: 'daily', lastCheck: NOW - HOUR, x: 1 } });
-  env.app.tick();
-  assert.equal(env.app.store.get().check.running, false, 'not due yet');
-  env.advance(DAY);
-  env.app.tick();
-  assert.equal(env.app.store.get().check.running, true);
-  await new Promise((resolve) => setImmediate(resolve));
-  const saved = env.posts.filter((m) => m.type === 'save').at(-1);
-  assert.deepEqual(saved.settings, { autoCheck: 'daily', lastCheck: NOW + DAY, x: 1, announced: [] });
-
-  env.app.setAutoCheck('off');
-  assert.equal(env.posts.at(-1).settings.autoCheck, 'off');
-  assert.equal(env.app.setAutoCheck('hourly'), false, 'only the offered choices');
-});
