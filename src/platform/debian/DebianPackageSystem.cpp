@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <set>
 
 #include "common/Ascii.h"
@@ -142,42 +143,59 @@ BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage
                                                const std::string&) {
     BatchOutcome outcome;
     outcome.reports.assign(packages.size(), PackageReport::Failed);
-    std::vector<std::string> arguments;
-    std::vector<std::size_t> batchIndex;  // the helper's package k is the batch's batchIndex[k]
+    outcome.run = BatchOutcome::Run::Ran;
+    std::vector<std::size_t> checkable;  // the batch's packages that have a digest, in order
     for (std::size_t i = 0; i < packages.size(); ++i) {
-        const std::string digest =
-            lowerAscii(stringMember(packages[i].item, "sha256").value_or(""));
-        if (!isSha256Hex(digest) || batchIndex.size() == kMaxHelperPackages) {
+        if (isSha256Hex(lowerAscii(stringMember(packages[i].item, "sha256").value_or("")))) {
+            checkable.push_back(i);
+        } else {
             outcome.reports[i] = PackageReport::Refused;
             outcome.log.push_back(packageLogLine(i, "no digest to check as root; not installed"));
-            continue;
         }
-        std::error_code error;
-        arguments.push_back(std::filesystem::absolute(packages[i].file, error).string());
-        arguments.push_back(digest);
-        batchIndex.push_back(i);
     }
-    if (batchIndex.empty()) {
-        outcome.run = BatchOutcome::Run::Ran;
-        return outcome;
-    }
+    if (checkable.empty()) return outcome;
     if (paths_.helper.empty()) {
+        outcome.run = BatchOutcome::Run::Unavailable;
         outcome.log.push_back("installer: the install helper is missing; reinstall TALVEN Suite");
         return outcome;
     }
-    arguments.insert(arguments.begin(), paths_.helper);
+    // The helper takes a bounded number of packages, so a longer batch asks for rights once per
+    // part; a part that does not run (the prompt dismissed) ends the batch there, and what is left
+    // settles as that part does.
+    for (std::size_t start = 0; start < checkable.size(); start += kMaxHelperPackages) {
+        const std::size_t end = std::min(start + kMaxHelperPackages, checkable.size());
+        if (start > 0) {
+            outcome.log.push_back("installer: packages " + std::to_string(start + 1) + " to " +
+                                  std::to_string(end) + " of " + std::to_string(checkable.size()) +
+                                  " in another run (the install helper takes " +
+                                  std::to_string(kMaxHelperPackages) + " at a time)");
+        }
+        runHelper(packages, {checkable.begin() + start, checkable.begin() + end}, outcome);
+        if (outcome.run != BatchOutcome::Run::Ran) break;
+    }
+    return outcome;
+}
 
+void DebianPackageSystem::runHelper(const std::vector<VerifiedPackage>& packages,
+                                    const std::vector<std::size_t>& batchIndex,
+                                    BatchOutcome& outcome) const {
+    std::vector<std::string> arguments = {paths_.helper};
+    for (std::size_t i : batchIndex) {
+        std::error_code error;
+        arguments.push_back(std::filesystem::absolute(packages[i].file, error).string());
+        arguments.push_back(lowerAscii(stringMember(packages[i].item, "sha256").value_or("")));
+    }
     ProcessOptions options;
     options.captureStandardError = true;
     options.outputLimit = 16u << 20;
     auto run = runProcess(paths_.pkexec, arguments, options);
     if (!run) {
+        outcome.run = BatchOutcome::Run::Unavailable;
         outcome.log.push_back("installer: cannot start " + paths_.pkexec +
                               " (the pkexec package is not installed)");
-        return outcome;
+        return;
     }
     readRun(*run, batchIndex, paths_.pkexec, outcome);
-    return outcome;
 }
 
 std::optional<std::string> DebianPackageSystem::applicationToLaunch(const Json& detect) const {

@@ -55,6 +55,10 @@ class DebianPackageSystem final : public PackageSystem {
     std::optional<std::string> applicationToLaunch(const Json& detect) const override;
 
   private:
+    // One pkexec run of the helper for the batch's packages at `batchIndex`, read into `outcome`.
+    void runHelper(const std::vector<VerifiedPackage>& packages,
+                   const std::vector<std::size_t>& batchIndex, BatchOutcome& outcome) const;
+
     DebianPaths paths_;
 };
 

@@ -3,12 +3,15 @@
 // apt-get are the system tests' (tests/system).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <sstream>
 
 #include "fakes/TempDir.h"
 #include "platform/Files.h"
 #include "platform/InstallerRecords.h"
 #include "platform/debian/DebianPackageSystem.h"
+#include "platform/debian/InstallHelper.h"
 
 namespace suite::debian {
 namespace {
@@ -96,6 +99,31 @@ TEST_F(DebianBackend, OneHelperRunReportsEachPackageAndItsOutput) {
                                                (dir / "c.deb").string() + "\n" + kDigest + "\n");
     ASSERT_EQ(outcome.log.size(), 4u);
     EXPECT_EQ(outcome.log[2], "package 0: Setting up talven-a (2.0) | done");
+}
+
+// The helper takes a bounded number of packages: a longer batch runs it again for the rest, and a
+// prompt dismissed for a later part leaves that part and what follows it not installed.
+TEST_F(DebianBackend, ABatchLongerThanTheHelperTakesRunsInPartsUntilAPromptIsDismissed) {
+    const std::string runs = (dir / "runs").string(), allowed = (dir / "allowed").string();
+    std::ostringstream body;  // counts its packages, refuses past `allowed` runs, installs all
+    body << "echo $(( ($# - 1) / 2 )) >> '" << runs << "'\n[ $(wc -l < '" << runs
+         << "') -le $(cat '" << allowed << "') ] || exit 126\necho HELPER:1\ni=0\n"
+         << "while [ $i -lt $(( ($# - 1) / 2 )) ]; do echo OK:$i; i=$((i + 1)); done\n";
+    fakePkexec(body.str());
+    std::vector<VerifiedPackage> batch;
+    for (std::size_t i = 0; i <= 2 * kMaxHelperPackages; ++i)
+        batch.push_back(package(item(std::to_string(i), {"talven-p"})));
+    for (int parts : {3, 1}) {
+        SCOPED_TRACE(parts);
+        std::ofstream(allowed) << parts;
+        fs::remove(runs);
+        const auto outcome = DebianPackageSystem(paths).installBatch(batch, "");
+        EXPECT_EQ(readWholeFile(runs), parts == 3 ? "512\n512\n1\n" : "512\n512\n");
+        EXPECT_EQ(outcome.run, parts == 3 ? BatchOutcome::Run::Ran : BatchOutcome::Run::Cancelled);
+        EXPECT_EQ(
+            std::count(outcome.reports.begin(), outcome.reports.end(), PackageReport::Installed),
+            parts == 3 ? 1025 : 512);
+    }
 }
 
 // Without polkit or pkexec nothing runs: the system tests' and the Debian flow's.
