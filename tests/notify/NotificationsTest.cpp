@@ -34,22 +34,6 @@ TEST(Notifications, ShownOnlyWhenTheUserIsNotLookingAtTheWindow) {
     EXPECT_TRUE(h.notifier.shown.count("suite-update"));
 }
 
-TEST(Notifications, ContentComesFromTheMessageWithFallbacks) {
-    BackgroundApp b;
-    const auto& shown = b.h.notifier.shown["suite-update"];
-    auto seen = [&] {
-        std::string out = shown.title + "|" + shown.body;
-        for (const auto& button : shown.buttons) out += "|" + button.action + "=" + button.title;
-        return out;
-    };
-    b.app().userContentController(
-        {{"type", "notify"}, {"title", 3}, {"body", nullptr}, {"update", true}, {"later", {1}}});
-    EXPECT_EQ(seen(), "TALVEN™ Suite||update=Update|later=Later");
-    b.app().userContentController(
-        {{"type", "notify"}, {"title", "T"}, {"body", "B"}, {"update", "U"}, {"later", "L"}});
-    EXPECT_EQ(seen(), "T|B|update=U|later=L");
-}
-
 TEST(Notifications, AnswersReachThePageAndTheWindow) {
     struct Case {
         std::string action;

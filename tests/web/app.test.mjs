@@ -1,7 +1,6 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
-import { checkStatus } from '../../web/js/check.js';
 import { startApp } from './fixtures.mjs';
 
 const INIT = {
@@ -45,20 +44,4 @@ test('links go to the native side, and only web addresses; malformed events leav
     app.openLink(url);
   }
   assert.deepEqual(posts, [{ type: 'link', url: 'https://brenlow.example/' }]);
-});
-
-test('status line texts follow the check state and language', () => {
-  const now = new Date(2025, 4, 6, 15, 0).getTime();
-  const today = new Date(2025, 4, 6, 9, 5).getTime();
-  const earlier = new Date(2025, 3, 28, 9, 5).getTime();
-  const line = (lang, check) => { const s = checkStatus(lang, check, now); return `${s.state} ${s.text}`; };
-
-  assert.equal(line('en', { running: true, lastAt: null }), 'running Checking for updates…');
-  assert.match(line('en', { running: true, lastAt: today, lastOk: true }),
-    /^running Checking for updates… Last checked today at 9:05\sAM\.$/);
-  assert.match(line('en', { running: false, lastAt: today, lastOk: true }), /^done Last checked today at 9:05\sAM\.$/);
-  assert.match(line('ar', { running: false, lastAt: null }), /^idle /);
-  const failed = line('ar', { running: false, lastAt: earlier, lastOk: false });
-  assert.match(failed, /^failed .*2025/);
-  assert.doesNotMatch(failed, /[\u0660-\u0669]/, 'Latin digits in Arabic too');
 });

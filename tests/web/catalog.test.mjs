@@ -63,13 +63,11 @@ test('each malformed product is skipped with its reason and the others are kept'
     ['other host', product({ url: 'https://example.com/a.pkg' }), /on brenlow\.example/],
     ['look-alike host', product({ url: 'https://evilbrenlow.example/a.pkg' }), /on brenlow\.example/],
     ['credentials', product({ url: 'https://me:pw@brenlow.example/a.pkg' }), /user name/],
-    ['no address', product({ url: 'downloads/a.pkg' }), /not an address/],
     ['file with folder', product({ file: 'x/a.pkg' }), /"file"/],
     ['file with backslash', product({ file: 'x\\a.pkg' }), /"file"/],
     ['file dot-dot', product({ file: '..' }), /"file"/],
     ['file not a package', product({ file: 'a.dmg' }), /"file"/],
     ['short digest', product({ sha256: 'abc' }), /"sha256"/],
-    ['negative size', product({ size: -1 }), /"size"/],
     ['detect empty', product({ detect: { apps: [], receipts: [] } }), /names no application/],
   ];
   for (const [label, raw, reason] of bad) {

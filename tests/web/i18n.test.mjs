@@ -4,7 +4,7 @@ import { readFileSync, readdirSync } from 'node:fs';
 import { join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
-import { dictionaries, formatSize } from '../../web/js/i18n.js';
+import { dictionaries } from '../../web/js/i18n.js';
 
 const WEB = fileURLToPath(new URL('../../web/', import.meta.url));
 
@@ -52,21 +52,4 @@ test('every key the page uses exists, and every state it names by code has its t
     ...[...Object.values(STATES), ...Object.values(UNOFFERED)].map((state) => `product.state.${state}`),
   ];
   assert.deepEqual(keys.filter((key) => !Object.hasOwn(dictionaries.en, key)), []);
-});
-
-test('sizes use decimal units, Latin digits and each language\'s unit names', () => {
-  const cases = [
-    // bytes, English, Arabic
-    [1, '1 byte', '1 بايت'],
-    [999, '999 bytes', '999 بايت'],
-    [999_499, '999 KB', '999 كيلوبايت'],
-    // Rounded up to the next unit, never "1000 KB".
-    [999_999, '1 MB', '1 ميغابايت'],
-    [48_213_504, '48.2 MB', '48.2 ميغابايت'],
-    [999_960_000, '1 GB', '1 غيغابايت'],
-  ];
-  for (const [bytes, en, ar] of cases) {
-    assert.deepEqual([formatSize('en', bytes), formatSize('ar', bytes)], [en, ar], String(bytes));
-  }
-  assert.deepEqual([formatSize('en', -1), formatSize('en', Number.NaN)], ['', '']);
 });

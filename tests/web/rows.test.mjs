@@ -1,15 +1,15 @@
-// The products list as a user reads it: its order, what the header and the
-// buttons say, why an item failed, and what "Retry failed" asks for.
+// The products list as a user reads it: what the header and the buttons say,
+// what Cancel and "Retry failed" ask for, and a long list drawn near the window.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
 import { installScript } from '../../web/js/demo.js';
-import { batchPosition, batchSummary, itemProgress } from '../../web/js/install.js';
+import { batchPosition, batchSummary } from '../../web/js/install.js';
 import { pendingUpdates, productRows } from '../../web/js/inventory.js';
 import { updateAllLabel, updatesHeadline, windowTitle } from '../../web/js/messages.js';
 import { mountProducts } from '../../web/js/views/products.js';
 import { pageDocument } from './dom.mjs';
-import { INIT, parsed, product, startApp } from './fixtures.mjs';
+import { parsed, product, startApp } from './fixtures.mjs';
 
 const CATALOG = parsed(
   product({ id: 'a', version: '2.0', size: 1_500_000 }),
@@ -41,7 +41,7 @@ test('the header and "Update all" count the updates and their size in both langu
   }
 });
 
-test('Cancel asks the native side only before the password; in demo mode the page answers and the next install resumes', async () => {
+test('Cancel asks the native side only before the password, and the demo plays the native order', async () => {
   const env = await checked({ a: '1.0', b: '1.0' });
   env.app.updateAll();
   env.receive({ type: 'progress', id: 'a', phase: 'password', pct: 100 });
@@ -49,27 +49,6 @@ test('Cancel asks the native side only before the password; in demo mode the pag
   assert.deepEqual(answers, [false, false, true, true]);
   assert.deepEqual(env.posts.slice(1), [{ type: 'cancel', id: 'b' }, { type: 'cancel' }]);
 
-  const timers = [];
-  const demo = await checked({ a: '1.0' }, () => 0, { init: { ...INIT, demo: true }, later: (ms, fn) => timers.push([ms, fn]) });
-  const entry = () => itemProgress(demo.app.store.get().install.items.get('a'), 1000);
-  // Until nothing due is left: a held download share is drawn by a timer of its own.
-  const runUntil = (ms) => {
-    while (timers.some(([at]) => at <= ms)) timers.splice(0).forEach(([at, fn]) => (at <= ms ? fn() : timers.push([at, fn])));
-  };
-  demo.app.installProduct('a');
-  runUntil(1000);
-  const reached = entry().pct;
-  assert.ok(reached > 0 && reached < 100, reached);
-  assert.deepEqual([demo.app.cancelInstall('a'), entry().state, entry().kept], [true, 'cancelled', true]);
-  const stale = timers.splice(0);
-  demo.app.installProduct('a');
-  stale.forEach(([, fn]) => fn());
-  assert.equal(entry().phase, 'queued', 'the cancelled run plays no more');
-  runUntil(800);
-  assert.deepEqual([entry().phase, entry().resumedAt], ['download', reached]);
-  runUntil(Infinity);
-  assert.deepEqual([entry().state, demo.app.store.get().catalog.installed.get('a')], ['ok', '2.0']);
-  assert.deepEqual(demo.posts.map((m) => m.type), ['install', 'cancel', 'install'], 'the requests still go out');
   // The played phases come in the native order: every download is checked before the one prompt.
   const order = [...new Set(installScript([{ id: 'a' }, { id: 'b' }]).map(([, e]) => `${e.id}:${e.phase ?? e.type}`))];
   assert.deepEqual(order, ['a:download', 'a:verify', 'b:download', 'b:verify', 'a:password', 'b:password',
@@ -88,8 +67,6 @@ test('"Retry failed" asks again for the failed and the silent items of the batch
   env.posts.length = 0;
   assert.equal(env.app.retryFailed(), true);
   assert.deepEqual(env.posts.map((m) => m.items.map((i) => i.id)), [['a', 'b']]);
-  assert.equal(env.app.openLog(), true);
-  assert.deepEqual(env.posts.at(-1), { type: 'openLog' });
 });
 
 // The view on the page's markup with `n` products, every other one with an update.
