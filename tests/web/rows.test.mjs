@@ -3,7 +3,6 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
-import { installScript } from '../../web/js/demo.js';
 import { batchPosition, batchSummary } from '../../web/js/install.js';
 import { pendingUpdates, productRows } from '../../web/js/inventory.js';
 import { updateAllLabel, updatesHeadline, windowTitle } from '../../web/js/messages.js';
@@ -41,18 +40,13 @@ test('the header and "Update all" count the updates and their size in both langu
   }
 });
 
-test('Cancel asks the native side only before the password, and the demo plays the native order', async () => {
+test('Cancel asks the native side only before the password', async () => {
   const env = await checked({ a: '1.0', b: '1.0' });
   env.app.updateAll();
   env.receive({ type: 'progress', id: 'a', phase: 'password', pct: 100 });
   const answers = [env.app.cancelInstall('a'), env.app.cancelInstall('x'), env.app.cancelInstall('b'), env.app.cancelAll()];
   assert.deepEqual(answers, [false, false, true, true]);
   assert.deepEqual(env.posts.slice(1), [{ type: 'cancel', id: 'b' }, { type: 'cancel' }]);
-
-  // The played phases come in the native order: every download is checked before the one prompt.
-  const order = [...new Set(installScript([{ id: 'a' }, { id: 'b' }]).map(([, e]) => `${e.id}:${e.phase ?? e.type}`))];
-  assert.deepEqual(order, ['a:download', 'a:verify', 'b:download', 'b:verify', 'a:password', 'b:password',
-    'a:install', 'b:install', 'a:result', 'b:result']);
 });
 
 test('"Retry failed" asks again for the failed and the silent items of the batch only', async () => {
