@@ -17,6 +17,8 @@ VendorService::VendorService(const fs::path& folder, Options options) : folder_(
                                      std::to_string(options.largeMiB),
                                      "--stall-seconds",
                                      std::to_string(options.stallSeconds),
+                                     "--batch",
+                                     std::to_string(options.batch),
                                      "--exit-with-stdin"};
     if (!options.suiteDeb.empty()) {
         args.push_back("--suite-deb");

@@ -18,6 +18,7 @@ class VendorService {
         double stallSeconds = 20;  // how long the stalling download stays silent
         // The program's own .deb, offered as the suite's deb variant (none when empty).
         std::filesystem::path suiteDeb = {};
+        int batch = 0;  // extra applications of largeMiB each (talven.batch.1 ...), for a bench
     };
     VendorService(const std::filesystem::path& folder, Options options);
     ~VendorService();
