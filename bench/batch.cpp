@@ -87,12 +87,14 @@ double workFloor(const VendorService& vendor, const std::vector<Json>& packages,
         std::fclose(sink.file);
         whole = whole && result == CURLE_OK &&
                 hex(digest, length) == package["sha256"].get<std::string>();
-        fs::remove(path);
     }
     curl_slist_free_all(connectTo);
     curl_easy_cleanup(curl);
     const std::chrono::duration<double, std::milli> took =
         std::chrono::steady_clock::now() - started;
+    // Kept until the end, as the program keeps its downloads for the install: a file removed at
+    // once would never be written back to the disk, and the program's files are.
+    for (const Json& package : packages) fs::remove(folder / package["file"].get<std::string>());
     return whole ? took.count() : -1;
 }
 
@@ -120,7 +122,12 @@ double program(VendorService& vendor, std::size_t count) {
                      clicked.dump().c_str(), count);
         return -1;
     }
-    if (!h.waitFor("window.__password !== null", 600)) return -1;
+    // Looked at four times a second: the harness's own wait asks the page fifty times a second,
+    // which would load the web process the program's batch is timed in.
+    for (int quarter = 0; h.eval("window.__password === null") == true; ++quarter) {
+        if (quarter == 4 * 600) return -1;
+        h.turnUntil([] { return false; }, 0.25);
+    }
     return h.eval("window.__password - window.__clicked").get<double>();
 }
 
