@@ -182,7 +182,7 @@ class FakeFilePicker final : public FilePicker {
     std::vector<Done> pending;
 };
 
-// Knows no type and draws no picture: what real files are is the host tests' (GIO, gdk-pixbuf).
+// Knows no type and draws no picture: what real files are is the feedback flow's (GIO, gdk-pixbuf).
 class FakeFileTypes final : public FileTypes, public Thumbnailer {
   public:
     std::optional<std::string> mimeTypeForName(const std::string&) const override {

@@ -1,5 +1,5 @@
-// Feedback on the delegate with fakes. Types, sizes and thumbnails of real files, and a whole
-// submission against the vendor service, are the host and flow tests'.
+// Feedback on the delegate with fakes. Types and thumbnails of real files through the real file
+// dialog, and a whole submission against the vendor service, are the feedback flow's.
 #include <gtest/gtest.h>
 
 #include <fstream>
