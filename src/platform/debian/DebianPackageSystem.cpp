@@ -145,8 +145,10 @@ BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage
     outcome.reports.assign(packages.size(), PackageReport::Failed);
     outcome.run = BatchOutcome::Run::Ran;
     std::vector<std::size_t> checkable;  // the batch's packages that have a digest, in order
+    std::vector<std::string> digests(packages.size());
     for (std::size_t i = 0; i < packages.size(); ++i) {
-        if (isSha256Hex(lowerAscii(stringMember(packages[i].item, "sha256").value_or("")))) {
+        digests[i] = lowerAscii(stringMember(packages[i].item, "sha256").value_or(""));
+        if (isSha256Hex(digests[i])) {
             checkable.push_back(i);
         } else {
             outcome.reports[i] = PackageReport::Refused;
@@ -170,20 +172,21 @@ BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage
                                   " in another run (the install helper takes " +
                                   std::to_string(kMaxHelperPackages) + " at a time)");
         }
-        runHelper(packages, {checkable.begin() + start, checkable.begin() + end}, outcome);
+        runHelper(packages, digests, {checkable.begin() + start, checkable.begin() + end}, outcome);
         if (outcome.run != BatchOutcome::Run::Ran) break;
     }
     return outcome;
 }
 
 void DebianPackageSystem::runHelper(const std::vector<VerifiedPackage>& packages,
+                                    const std::vector<std::string>& digests,
                                     const std::vector<std::size_t>& batchIndex,
                                     BatchOutcome& outcome) const {
     std::vector<std::string> arguments = {paths_.helper};
     for (std::size_t i : batchIndex) {
         std::error_code error;
         arguments.push_back(std::filesystem::absolute(packages[i].file, error).string());
-        arguments.push_back(lowerAscii(stringMember(packages[i].item, "sha256").value_or("")));
+        arguments.push_back(digests[i]);
     }
     ProcessOptions options;
     options.captureStandardError = true;

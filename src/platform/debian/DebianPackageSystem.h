@@ -55,8 +55,10 @@ class DebianPackageSystem final : public PackageSystem {
     std::optional<std::string> applicationToLaunch(const Json& detect) const override;
 
   private:
-    // One pkexec run of the helper for the batch's packages at `batchIndex`, read into `outcome`.
+    // One pkexec run of the helper for the batch's packages at `batchIndex` (with their digests in
+    // lower case), read into `outcome`.
     void runHelper(const std::vector<VerifiedPackage>& packages,
+                   const std::vector<std::string>& digests,
                    const std::vector<std::size_t>& batchIndex, BatchOutcome& outcome) const;
 
     DebianPaths paths_;
