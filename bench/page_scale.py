@@ -47,7 +47,7 @@ const products = Array.from({ length: N }, (_, i) => ({ id: `bench.p${i}`, group
 const text = JSON.stringify({ version: 1, products });
 let asked = null; let answered = null;
 const handler = window.webkit.messageHandlers.suite; const send = handler.postMessage.bind(handler);
-handler.postMessage = (m) => { if (m?.type === 'scan') asked = performance.now(); return send(m); };
+handler.postMessage = (m) => { if (String(m).startsWith('{"type":"scan"')) asked = performance.now(); return send(m); };
 const suite = window.Suite;
 window.Suite = { ...suite, receive: (e) => { if (e?.type === 'scanned') answered = performance.now(); suite.receive(e); } };
 Suite.receive({ type: 'checkNow' });

@@ -24,7 +24,7 @@ import {
 } from './schedule.js';
 import {
   LANG_CHOICES, VIEWS, applyAppearance, applyInit, createStore, initialState, langChoice, langOf,
-  normalizeSettings, startsAtLogin, withLanguage, withStartLogin,
+  startsAtLogin, withLanguage, withStartLogin,
 } from './state.js';
 
 const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -297,10 +297,13 @@ export function createApp({
     return true;
   }
 
-  // The page owns the whole dictionary, so every change sends all of it.
+  // The page owns the whole dictionary, so every change sends all of it. The
+  // bridge sends it as JSON text, which is the detached, JSON-only copy the
+  // native side needs; copying the kept list once more here cost a check of a
+  // long catalog a tenth of a second before its list was drawn.
   function saveSettings(settings) {
     store.update({ settings });
-    post({ type: 'save', settings: normalizeSettings(settings) });
+    post({ type: 'save', settings });
   }
 
   // Before "init" the page does not know the stored settings yet; saving then

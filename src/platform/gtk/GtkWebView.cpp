@@ -200,7 +200,9 @@ void GtkWebView::onSchemeRequest(WebKitURISchemeRequest* request, gpointer data)
 
 void GtkWebView::onScriptMessage(WebKitUserContentManager*, JSCValue* value, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
-    gchar* text = jsc_value_to_json(value, 0);
+    // The page sends its actions as JSON text; an object is taken as well.
+    gchar* text =
+        jsc_value_is_string(value) ? jsc_value_to_string(value) : jsc_value_to_json(value, 0);
     if (text == nullptr) return;  // undefined, functions: not a message
     Json body = parseJson(text);
     g_free(text);
