@@ -74,16 +74,23 @@ void onSchemeRequest(WebKitURISchemeRequest* request, gpointer data) {
     g_free(file);
 }
 
-bool isReady(JSCValue* message) {
-    if (!jsc_value_is_object(message)) return false;
-    JSCValue* type = jsc_value_object_get_property(message, "type");
+// The page posts its actions as JSON text.
+bool isReady(JSCValue* posted) {
+    if (!jsc_value_is_string(posted)) return false;
+    gchar* json = jsc_value_to_string(posted);
+    JSCValue* message = jsc_value_new_from_json(jsc_value_get_context(posted), json);
+    g_free(json);
     bool ready = false;
-    if (jsc_value_is_string(type)) {
-        gchar* text = jsc_value_to_string(type);
-        ready = g_strcmp0(text, "ready") == 0;
-        g_free(text);
+    if (message != nullptr && jsc_value_is_object(message)) {
+        JSCValue* type = jsc_value_object_get_property(message, "type");
+        if (jsc_value_is_string(type)) {
+            gchar* text = jsc_value_to_string(type);
+            ready = g_strcmp0(text, "ready") == 0;
+            g_free(text);
+        }
+        g_object_unref(type);
     }
-    g_object_unref(type);
+    g_clear_object(&message);
     return ready;
 }
 
