@@ -44,7 +44,7 @@ void InstallFlow::finishRun(const std::vector<VerifiedPackage>& packages,
     for (const auto& line : outcome.log) log(line);
     for (std::size_t i = 0; i < packages.size(); ++i) {
         settle(packages[i], i < outcome.reports.size() ? outcome.reports[i] : PackageReport::Failed,
-               outcome.run);
+               i < outcome.ranBefore ? BatchOutcome::Run::Ran : outcome.run);
     }
     runInProgress_ = false;
     // With a package in the desktop's installer, that window stays in front.

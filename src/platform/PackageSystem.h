@@ -35,6 +35,9 @@ struct BatchOutcome {
     Run run = Run::Unavailable;
     std::vector<PackageReport> reports;  // per package of the batch, in order
     std::vector<std::string> log;        // lines for the install log, in order
+    // An installer that takes the batch in parts: the packages before this index were in parts
+    // that ran, whatever `run` says of the part that ended the batch.
+    std::size_t ranBefore = 0;
 };
 
 class PackageSystem {

@@ -163,7 +163,7 @@ BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage
     }
     // The helper takes a bounded number of packages, so a longer batch asks for rights once per
     // part; a part that does not run (the prompt dismissed) ends the batch there, and what is left
-    // settles as that part does.
+    // settles as that part does, while the parts that ran settle as after a run.
     for (std::size_t start = 0; start < checkable.size(); start += kMaxHelperPackages) {
         const std::size_t end = std::min(start + kMaxHelperPackages, checkable.size());
         if (start > 0) {
@@ -174,6 +174,7 @@ BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage
         }
         runHelper(packages, digests, {checkable.begin() + start, checkable.begin() + end}, outcome);
         if (outcome.run != BatchOutcome::Run::Ran) break;
+        outcome.ranBefore = checkable[end - 1] + 1;
     }
     return outcome;
 }

@@ -120,6 +120,7 @@ TEST_F(DebianBackend, ABatchLongerThanTheHelperTakesRunsInPartsUntilAPromptIsDis
         const auto outcome = DebianPackageSystem(paths).installBatch(batch, "");
         EXPECT_EQ(readWholeFile(runs), parts == 3 ? "512\n512\n1\n" : "512\n512\n");
         EXPECT_EQ(outcome.run, parts == 3 ? BatchOutcome::Run::Ran : BatchOutcome::Run::Cancelled);
+        EXPECT_EQ(outcome.ranBefore, parts == 3 ? 1025u : 512u) << "the parts that did run";
         EXPECT_EQ(
             std::count(outcome.reports.begin(), outcome.reports.end(), PackageReport::Installed),
             parts == 3 ? 1025 : 512);
