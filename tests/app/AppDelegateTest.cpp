@@ -111,9 +111,6 @@ TEST(AppDelegateWindow, MenuCommands) {
     app.menuCommand(MenuCommand::CheckNow);
     EXPECT_TRUE(h.window().visible);
     EXPECT_EQ(h.events().back(), Json({{"type", "checkNow"}}));
-    app.menuCommand(MenuCommand::OpenSettings);  // the page's settings view answers to this
-    EXPECT_EQ(h.window().web.scripts.back(),
-              "document.querySelector('[data-view=settings]')?.click()");
 }
 
 TEST(AppDelegateWindow, EndedPageLoadsAgainAtMostThreeTimesAMinuteThenAsksTheUser) {
