@@ -81,18 +81,19 @@ test('offline or unusable catalogs keep the last known products and say why', as
 test('a Debian host looks for, orders and installs each product by its Debian package', async () => {
   const env = started({ init: { ...INIT, packages: 'deb' } });
   assert.equal(await env.check(FETCHED, scanned({ presenter: '4.2.0~rc1', board: '4.2.0-1', timer: '1.0' })), true);
-  const [item, ...others] = env.posts.find((m) => m.type === 'scan').apps;
-  assert.deepEqual(item, {
-    id: 'suite', group: 'app', detect: { apps: [], receipts: ['talven-presenter'] }, version: '1.1.0-1', url: DEB.url,
-    file: DEB.file, sha256: HEX, size: DEB.size, self: true,
-  });
-  assert.deepEqual(others.map((i) => [i.id, i.file]), [['presenter', DEB.file], ['board', DEB.file]]);
+  const scan = env.posts.find((m) => m.type === 'scan').apps;
+  assert.deepEqual(scan[0], { id: 'suite', group: 'app', detect: { apps: [], receipts: ['talven-presenter'] } });
+  assert.deepEqual(scan.map((i) => i.id), ['suite', 'presenter', 'board']);
   assert.deepEqual(states(env),
     { suite: 'update', presenter: 'update', capture: 'unavailable', timer: 'unavailable', board: 'current' });
   env.posts.length = 0;
   assert.deepEqual([env.app.installProduct('capture'), env.app.updateAll()], [false, true]);
   assert.deepEqual(env.posts.map((m) => [m.type, m.items.map((i) => [i.id, i.version])]),
     [['install', [['presenter', '4.2.0-1'], ['suite', '1.1.0-1']]]]);
+  assert.deepEqual(env.posts[0].items[1], {
+    id: 'suite', group: 'app', detect: { apps: [], receipts: ['talven-presenter'] }, version: '1.1.0-1', url: DEB.url,
+    file: DEB.file, sha256: HEX, size: DEB.size, self: true,
+  });
 });
 
 test('of a longer catalog only the first products are read and scanned, and how many were left out is kept', async (t) => {

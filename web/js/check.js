@@ -7,7 +7,7 @@
 // The bridge has no request ids and no acknowledgements, so every wait is
 // bounded: a lost answer ends the run instead of leaving it spinning.
 
-import { catalogItem, parseCatalog, productFor } from './catalog.js';
+import { parseCatalog, productFor, scanItem } from './catalog.js';
 import { SAMPLE_CATALOG_PATH, SCAN_WAIT_MS, catalogUrls, catalogWaitMs } from './config.js';
 import { formatWhen, t } from './i18n.js';
 
@@ -71,7 +71,7 @@ async function scanInstalled({ post, expect, products, waitMs }) {
   // Nothing to look for: the native answer would be an empty map anyway.
   if (products.length === 0) return new Map();
   const pending = expect('scanned', waitMs);
-  if (post({ type: 'scan', apps: products.map(catalogItem) }) === false) {
+  if (post({ type: 'scan', apps: products.map(scanItem) }) === false) {
     pending.cancel();
     return null;
   }
