@@ -309,14 +309,6 @@ export function parseCatalog(text, vendorHost) {
 // which takes a tenth of a second less at ten thousand products without the
 // members only an install reads.
 export function scanItem(product) {
-  const { id, group, detect } = catalogItem(product);
-  return { id, group, detect };
-}
-
-// The item handed to the native side for "install" and (its "detect") "open":
-// exactly the members it reads, detached from the product as the host sees it
-// (see productFor).
-export function catalogItem(product) {
   return {
     id: product.id,
     group: product.group,
@@ -324,6 +316,15 @@ export function catalogItem(product) {
       apps: [...product.detect.apps], receipts: [...product.detect.receipts],
       ...(product.detect.desktop === undefined ? {} : { desktop: product.detect.desktop }),
     },
+  };
+}
+
+// The item handed to the native side for "install" and (its "detect") "open":
+// exactly the members it reads, detached from the product as the host sees it
+// (see productFor).
+export function catalogItem(product) {
+  return {
+    ...scanItem(product),
     version: product.version,
     url: product.url,
     file: product.file,
