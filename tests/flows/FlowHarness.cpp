@@ -106,7 +106,7 @@ bool FlowHarness::turnUntil(const std::function<bool()>& done, double seconds) {
     // The loop sleeps until something is due, without spinning a core the program under test
     // would otherwise have; a wake-up every 2 ms looks at `done` in between.
     const guint tick = g_timeout_add(
-        2, [](gpointer) -> gboolean { return TRUE; }, nullptr);
+        2, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
     // `done` is asked once per turn and its answer kept: a second look could see another state.
     bool met = done();
     for (; !met && std::chrono::steady_clock::now() < deadline; met = done())

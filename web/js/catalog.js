@@ -305,9 +305,9 @@ export function parseCatalog(text, vendorHost) {
   return { ok: true, products, problems, demoInstalled, leftOut };
 }
 
-// What "scan" reads of an item: a long catalog's scan goes in one message,
-// which takes a tenth of a second less at ten thousand products without the
-// members only an install reads.
+// What "scan" reads of an item. A long catalog's scan goes in one message,
+// and without the members only an install reads, ten thousand products were
+// drawn a fifth of a second sooner.
 export function scanItem(product) {
   return {
     id: product.id,
