@@ -95,19 +95,15 @@ TEST(AppDelegateBridge, OpenLogOpensTheInstallLogOnlyWhenItIsThere) {
     EXPECT_EQ(h.launcher.openedAs, (std::vector<std::string>{""}));
 }
 
-TEST(AppDelegateWindow, AppearanceChangesRecolourTheWindowAndReachThePage) {
-    Harness h;
-    h.start();
+// A window started hidden follows the appearance all the same; "Check now" shows it.
+TEST(AppDelegateWindow, AppearanceChangesReachTheHiddenWindowAndThePageAndCheckNowShowsIt) {
+    Harness h(false, true);
+    auto& app = h.start();
     const double lightRed = h.window().spec.background.red;
     h.system.changeAppearance(true);
     EXPECT_LT(h.window().background.red, lightRed);
     EXPECT_EQ(h.events().back(),
               Json({{"type", "appearance"}, {"osDark", true}, {"reduceMotion", false}}));
-}
-
-TEST(AppDelegateWindow, MenuCommands) {
-    Harness h(false, true);
-    auto& app = h.start();
     app.menuCommand(MenuCommand::CheckNow);
     EXPECT_TRUE(h.window().visible);
     EXPECT_EQ(h.events().back(), Json({{"type", "checkNow"}}));

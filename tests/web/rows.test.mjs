@@ -45,22 +45,29 @@ test('Cancel asks the native side only before the password', async () => {
   env.app.updateAll();
   env.receive({ type: 'progress', id: 'a', phase: 'password', pct: 100 });
   const answers = [env.app.cancelInstall('a'), env.app.cancelInstall('x'), env.app.cancelInstall('b'), env.app.cancelAll()];
-  assert.deepEqual(answers, [false, false, true, true]);
-  assert.deepEqual(env.posts.slice(1), [{ type: 'cancel', id: 'b' }, { type: 'cancel' }]);
+  assert.deepEqual([answers, env.posts.slice(1)], [[false, false, true, true], [{ type: 'cancel', id: 'b' }, { type: 'cancel' }]]);
 });
 
-test('"Retry failed" asks again for the failed and the silent items of the batch only', async () => {
+test('install events within half a second of a drawn one show together at its end; "Retry failed" asks again for the failed and the silent items only', async () => {
   let clock = 0;
-  const env = await checked({ a: '1.0', b: '1.0', c: '1.0' }, () => clock);
+  const timers = [];
+  const env = await checked({ a: '1.0', b: '1.0', c: '1.0' }, () => clock, { later: (ms, fn) => timers.push([ms, fn]) });
   env.app.updateAll();
   assert.deepEqual(windowTitle('en', batchPosition(batchSummary(env.app.store.get().install))), 'Installing 1 of 3 — TALVEN™ Suite');
   env.receive({ type: 'result', id: 'b', ok: false, error: 'download', reason: 'dns' });
+  clock = 100;
+  env.receive({ type: 'progress', id: 'a', phase: 'download', pct: 50, resumedAt: 40 });
   env.receive({ type: 'result', id: 'c', ok: true, version: '2.0' });
+  env.receive({ type: 'progress', id: 'c', phase: 'download', pct: 20 });
+  env.receive({ type: 'progress', id: 'a', phase: 'download', pct: 90 });
+  const item = (id) => env.app.store.get().install.items.get(id);
+  assert.deepEqual([item('a').phase, item('c').result, timers.map(([ms]) => ms)], ['queued', null, [400]]);
+  clock = 500;
+  timers[0][1]();
+  assert.deepEqual([item('a').pct, item('a').resumedAt, item('a').at, item('c').result.ok], [90, 40, 100, true]);
   clock = 200_000;
   env.app.tick();
-  env.posts.length = 0;
-  assert.equal(env.app.retryFailed(), true);
-  assert.deepEqual(env.posts.map((m) => m.items.map((i) => i.id)), [['a', 'b']]);
+  assert.deepEqual([env.app.retryFailed(), env.posts.at(-1).items.map((i) => i.id)], [true, ['a', 'b']]);
 });
 
 // The view on the page's markup with `n` products, every other one with an update.
@@ -103,8 +110,7 @@ test('a row\'s buttons act on their product, and its progress is written into th
   box.checked = true;
   box.dispatch('change');
   app.setSelected('p998', true);
-  assert.equal(app.installSelected(), true);
-  assert.deepEqual(posts.at(-1).items.map((i) => i.id), [other, 'p998']);
+  assert.deepEqual([app.installSelected(), posts.at(-1).items.map((i) => i.id)], [true, [other, 'p998']]);
   assert.equal(app.updateAll(), true);
   assert.equal(posts.at(-1).items.length, 500 - 3);
 });
