@@ -89,9 +89,15 @@ test('a long list draws the rows near the window and the focused one, with one l
   const at = () => drawn().map((li) => Number(li.getAttribute('aria-posinset')));
   assert.deepEqual([at()[0], at().length < 30, drawn()[0].getAttribute('aria-setsize')], [1, true, '1000']);
   drawn()[2].querySelector('[data-install]').focus();
+  const idsBefore = new Map(drawn().map((li) => [li, li.dataset.product]));
+  drawn()[5].querySelector('[data-failure-details]').open = true;
   list.top = -50_000;
   doc.listeners.scroll.forEach((fn) => fn());
   assert.ok(at().includes(3) && at().includes(501) && at().length < 30, String(at()));
+  // The rows that left the window are those drawn for the ones that came in, closed again.
+  const moved = drawn().filter((li) => idsBefore.has(li) && idsBefore.get(li) !== li.dataset.product);
+  assert.equal(moved.length, idsBefore.size - 1);
+  assert.ok(moved.every((li) => !li.querySelector('[data-failure-details]').open));
   assert.equal(doc.listening, listening, 'drawing rows adds no listeners');
 });
 

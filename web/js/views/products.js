@@ -18,7 +18,7 @@ import { createRowsMemo, pendingUpdates } from '../inventory.js';
 import { updateAllLabel, updatesHeadline, windowTitle } from '../messages.js';
 import { lastCheckOf } from '../schedule.js';
 import { langOf } from '../state.js';
-import { buildRow, progressOf, progressWords, renderRow } from './product-row.js';
+import { buildRow, progressOf, progressWords, renderRow, reuseRow } from './product-row.js';
 import { createWindowedList } from './windowed-list.js';
 
 const NOTICE_KEYS = { offline: 'offline', unavailable: 'unavailable', outdated: 'outdated' };
@@ -80,7 +80,11 @@ export function mountProducts(app, doc = document, frame = (fn) => doc.defaultVi
   const lists = new Map(groups.map((group) => {
     const ul = $('[data-group-list]', group);
     const rows = createWindowedList({
-      list: ul, frame, draw: drawRow, build: (id) => buildRow(doc, shown.byId.get(id).product),
+      list: ul, frame, draw: drawRow,
+      build: (id, spare) => {
+        const { product } = shown.byId.get(id);
+        return spare ? reuseRow(spare, product) : buildRow(doc, product);
+      },
     });
     listenToRows(ul, rows);
     return [group.dataset.group, rows];

@@ -16,7 +16,8 @@ export const DRAWN_WHOLE = 100;
 export const MARGIN_PX = 800;
 const FIRST_ESTIMATE_PX = 120;
 
-// `build(key)` makes a row's parts (with the row element as `li`) and
+// `build(key, spare)` makes a row's parts (with the row element as `li`),
+// taking over the parts of a row that left the window when there is one, and
 // `draw(key, parts)` writes the row; `frame(fn)` runs fn before the next
 // paint, when the layout can be read.
 export function createWindowedList({ list, build, draw, frame }) {
@@ -89,10 +90,15 @@ export function createWindowedList({ list, build, draw, frame }) {
     const wanted = new Set(keys.slice(first, end));
     const focused = focusedKey();
     if (focused !== null) wanted.add(focused);
-    for (const key of drawn.keys()) if (!wanted.has(key)) drawn.delete(key);
+    const spares = [];
+    for (const [key, parts] of drawn) {
+      if (wanted.has(key)) continue;
+      drawn.delete(key);
+      spares.push(parts);
+    }
     for (const key of wanted) {
       if (drawn.has(key)) continue;
-      const parts = build(key);
+      const parts = build(key, spares.pop());
       draw(key, parts);
       drawn.set(key, parts);
     }
