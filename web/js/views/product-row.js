@@ -171,7 +171,7 @@ function renderProgress(parts, progress, words, lang, name, at, host) {
     setText(parts.progressText, words);
     parts.progress.dataset.phase = progress.phase;
     // Only the download has a measurable share; the other phases wait on
-    // something the page cannot measure and show a moving bar instead.
+    // something the page cannot measure and show a full, dimmed bar instead.
     const measured = progress.phase === 'download' || progress.phase === 'queued';
     parts.bar.dataset.indeterminate = String(!measured);
     parts.bar.setAttribute('aria-label', t(lang, 'install.status', { name, status: words }));
