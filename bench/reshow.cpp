@@ -1,13 +1,11 @@
-// The real program, started in the background, timed from the moment the window is asked for
-// again after its web view was dropped to the moment the page has taken "init" once more; or,
-// without --background, from the spawn (cold start). Prints "SHOW <ns>" when it asks and the
-// probe's "READY <ns>", both on CLOCK_MONOTONIC.
+// The real program, timed to the moment its page has taken "init": without --background from the
+// spawn (a cold start); with --background it starts hidden and, once its web view has gone, makes
+// way for the waiting program built beside the real one, which starts this program again (without
+// --background, so probed as before) when the driver starts it a second time. Prints the probe's
+// "READY <ns>" on CLOCK_MONOTONIC.
 //
 //   bench_reshow [--background]
-#include <glib.h>
-#include <time.h>
-
-#include <cstdio>
+#include <filesystem>
 #include <memory>
 
 #include "ReadyProbe.h"
@@ -16,47 +14,21 @@
 #include "platform/gtk/GtkMainWindow.h"
 #include "platform/gtk/GtkShell.h"
 
-namespace {
-
-struct Watch {
-    suite::AppDelegate* app = nullptr;
-    suite::gtk::GtkShell* shell = nullptr;
-    std::unique_ptr<bench::ReadyProbe> probe;
-};
-
-void probeWindow(Watch& watch) {
-    suite::gtk::GtkWebView* web = &watch.shell->mainWindow()->gtkWebView();
-    watch.probe = std::make_unique<bench::ReadyProbe>(
-        [web](const std::string& source, auto done) { web->evaluateForResult(source, done); });
-    watch.probe->start();
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
-    Watch watch;
+    std::unique_ptr<bench::ReadyProbe> probe;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe");
     const int status = suite::gtk::runProgram(
-        argc, argv, [&watch](suite::AppDelegate& app, suite::gtk::GtkShell& shell) {
-            watch.app = &app;
-            watch.shell = &shell;
-            if (!app.launch().startHidden) return probeWindow(watch);
-            // Looks once a second whether the view has gone; then shows the window, as a second
-            // start of the program does.
-            g_timeout_add_seconds(
-                1,
-                [](gpointer data) -> gboolean {
-                    auto& watch = *static_cast<Watch*>(data);
-                    if (watch.app->window() != nullptr) return G_SOURCE_CONTINUE;
-                    timespec now{};
-                    clock_gettime(CLOCK_MONOTONIC, &now);
-                    std::printf("SHOW %lld\n", now.tv_sec * 1'000'000'000LL + now.tv_nsec);
-                    std::fflush(stdout);
-                    watch.app->applicationShouldHandleReopen();
-                    probeWindow(watch);
-                    return G_SOURCE_REMOVE;
-                },
-                &watch);
+        argc, argv, [&](suite::AppDelegate& app, suite::gtk::GtkShell& shell) {
+            if (app.launch().startHidden) {
+                return shell.restIn(self.parent_path().parent_path() / "talven-suite-wait", self);
+            }
+            suite::gtk::GtkWebView* web = &shell.mainWindow()->gtkWebView();
+            probe =
+                std::make_unique<bench::ReadyProbe>([web](const std::string& source, auto done) {
+                    web->evaluateForResult(source, done);
+                });
+            probe->start();
         });
-    watch.probe.reset();
+    probe.reset();
     return status;
 }

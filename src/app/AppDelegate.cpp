@@ -63,7 +63,7 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
                     ViewLifetimeHooks{.loaded = [this] { return window_ != nullptr; },
                                       .shown = [this] { return window_ && window_->isVisible(); },
                                       .busy = [this] { return pageHasWork(); },
-                                      .drop = [this] { dropView(); },
+                                      .drop = [this](auto wakeAtMs) { dropView(wakeAtMs); },
                                       .wake = [this] { wakeView(); }}),
       alive_(std::make_shared<AppDelegate*>(this)) {}
 
@@ -101,6 +101,12 @@ void AppDelegate::applicationDidFinishLaunching() {
     if (!launch_.isDemo) {
         platform_.notifier.setAnswerHandler(guardedResult<std::string>(
             [](AppDelegate& self, std::string action) { self.notificationAnswered(action); }));
+    }
+    // The answer the waiting program was given in this program's stead; the page, still loading,
+    // hears it once it is ready.
+    if (launch_.notificationAnswer) {
+        pageAway_ = true;
+        notificationAnswered(*launch_.notificationAnswer);
     }
 }
 

@@ -76,8 +76,9 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     void buildWindow();
     // Builds the window again when its view was dropped, then shows it.
     void showWindow();
-    // Lets the window and its web view go while nobody sees them, and loads them again hidden.
-    void dropView();
+    // Lets the window and its web view go while nobody sees them (and, where the host can, this
+    // whole process for the small waiting one), and loads them again hidden.
+    void dropView(std::optional<double> wakeAtMs);
     void wakeView();
     void sendAppearance();
     void fitZoom();

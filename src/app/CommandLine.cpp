@@ -3,12 +3,16 @@
 #include <array>
 
 #include "app/Menus.h"
+#include "notify/Waiting.h"
 
 namespace suite {
 
 namespace {
 
-constexpr std::array<std::string_view, 2> kRunSwitches = {"--background", "--demo"};
+// The last one is how the waiting program hands on a notification's "Update"; it is no user's
+// switch, so the usage does not name it.
+constexpr std::array<std::string_view, 3> kRunSwitches = {"--background", "--demo",
+                                                          kUpdateAnswerSwitch};
 
 }  // namespace
 

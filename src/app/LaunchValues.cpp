@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <system_error>
 
+#include "notify/UpdateNotification.h"
+#include "notify/Waiting.h"
+
 namespace suite {
 
 namespace {
@@ -27,6 +30,7 @@ LaunchValues computeLaunchValues(const std::vector<std::string>& arguments, cons
     // The switch wins; the environment is only consulted without it.
     values.isDemo = hasArgument(arguments, "--demo") || env.get("TALVEN_SUITE_DEMO") == "1";
     values.startHidden = hasArgument(arguments, "--background");
+    if (hasArgument(arguments, kUpdateAnswerSwitch)) values.notificationAnswer = kUpdateAction;
     values.agentPlist = std::string(kAgentPlist);
     values.supportDir = folders.config / kFolderName;
     createFolder(values.supportDir);

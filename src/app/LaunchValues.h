@@ -1,6 +1,7 @@
 #pragma once
 // The launch-wide values, fixed once before the event loop starts and read-only afterwards.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,8 @@ struct LaunchValues {
     std::string appVersion;
     bool isDemo = false;
     bool startHidden = false;
+    // The user's answer to a notification, given to the waiting program in this one's stead.
+    std::optional<std::string> notificationAnswer;
     std::string agentPlist;
     std::filesystem::path supportDir;    // settings.json
     std::filesystem::path cacheDir;      // downloaded packages

@@ -58,9 +58,10 @@ void AppDelegate::showWindow() {
 
 // The size and the user's zoom stay in the frame file, written when the window was hidden; what
 // the page knew comes back with "init", its saved list and a fresh scan.
-void AppDelegate::dropView() {
+void AppDelegate::dropView(std::optional<double> wakeAtMs) {
     window_.reset();
     pageAway_ = true;
+    platform_.shell.restUntil(wakeAtMs);
 }
 
 void AppDelegate::wakeView() {

@@ -1,17 +1,8 @@
 #include "app/ViewLifetime.h"
 
-#include <algorithm>
+#include "notify/Waiting.h"
 
 namespace suite {
-
-namespace {
-
-// The main queue's timers run on a clock that stands still while the machine sleeps; a long
-// wait is taken in steps, each measured against the wall clock again, so a wake-up comes at most
-// this late after a night in standby.
-constexpr double kLongestStep = 600;
-
-}  // namespace
 
 ViewLifetime::ViewLifetime(MainQueue& queue, WallClock wallClock, double quietSeconds,
                            bool keepAlways, ViewLifetimeHooks hooks)
@@ -42,7 +33,9 @@ void ViewLifetime::quietEnded() {
     // Work under way ends with an event for the page, which starts a new spell; looking again
     // later keeps a flow that ends without one from holding the page for ever.
     if (hooks_.busy()) return armQuiet(quietSeconds_);
-    hooks_.drop();
+    std::optional<double> wakeAtMs;
+    if (wakeAt_) wakeAtMs = *wakeAt_ * 1000;
+    hooks_.drop(wakeAtMs);
 }
 
 void ViewLifetime::wakeAt(std::optional<double> milliseconds) {
@@ -54,7 +47,7 @@ void ViewLifetime::wakeAt(std::optional<double> milliseconds) {
 }
 
 void ViewLifetime::armWake(std::uint64_t generation) {
-    const double wait = std::clamp(*wakeAt_ - static_cast<double>(wallClock_()), 0.0, kLongestStep);
+    const double wait = secondsToNextLook(*wakeAt_, static_cast<double>(wallClock_()));
     queue_.postAfter(wait, lifetime_.guard<>([this, generation] { wakeDue(generation); }));
 }
 

@@ -18,8 +18,10 @@ struct ViewLifetimeHooks {
     std::function<bool()> loaded;  // the web view exists
     std::function<bool()> shown;   // the window is on screen
     std::function<bool()> busy;    // a check, install, hand-off or upload is under way
-    std::function<void()> drop;    // lets the web view go
-    std::function<void()> wake;    // loads the page without showing the window
+    // Lets the web view go; the page's next automatic check is due at `wakeAtMs` (milliseconds
+    // since 1970; nothing: it has none).
+    std::function<void(std::optional<double> wakeAtMs)> drop;
+    std::function<void()> wake;  // loads the page without showing the window
 };
 
 class ViewLifetime {

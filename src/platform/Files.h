@@ -19,4 +19,10 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& path);
 // target is untouched and the temporary file is removed. Returns whether the file was replaced.
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view content);
 
+// A program that comes with the one at `executable`: installed as
+// bin/../libexec/talven-suite/`installedName`, or in the build tree beside it as
+// `buildTreeName`; empty when neither is an executable file.
+std::string findCompanionProgram(const std::filesystem::path& executable,
+                                 std::string_view installedName, std::string_view buildTreeName);
+
 }  // namespace suite

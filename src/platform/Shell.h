@@ -2,6 +2,7 @@
 // The application as the desktop sees it: its presence, its menu bar, its about panel, its
 // windows, and handing addresses to the user's default programs.
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,12 @@ class Shell {
 
     // One line in the system log (the journal, or standard error).
     virtual void logToSystem(const std::string& line) = 0;
+
+    // Called with no window left and nothing under way: where the host can, this process makes
+    // way for a small one that only waits for the user or for `wakeAtMs` (milliseconds since
+    // 1970; nothing: the user alone) and then starts the program again. Returns when it cannot;
+    // the program then waits as it is.
+    virtual void restUntil(std::optional<double> wakeAtMs) = 0;
 };
 
 }  // namespace suite

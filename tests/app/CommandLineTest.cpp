@@ -14,5 +14,13 @@ TEST(CommandLine, ComplaintIsOneLineWhateverTheArgumentHolds) {
     }
 }
 
+TEST(CommandLine, OnlyTheWaitingProgramsOneAnswerIsASwitch) {
+    EXPECT_EQ(readCommandLine({"p", "--background", "--notification-answer=update"}).request,
+              CommandLine::Request::Run);
+    for (const char* other : {"--notification-answer=later", "--notification-answer="}) {
+        EXPECT_EQ(readCommandLine({"p", other}).argument, other);
+    }
+}
+
 }  // namespace
 }  // namespace suite

@@ -24,15 +24,18 @@ LaunchValues launchWith(std::vector<std::string> args, std::map<std::string, std
 
 TEST(LaunchValues, SwitchesAndTheDemoVariableAreExactAndTheFoldersAreMade) {
     TempDir dir;
-    auto both = launchWith({"/usr/bin/talven-suite", "--background", "--demo"}, {}, dir, "");
+    auto both = launchWith(
+        {"/usr/bin/talven-suite", "--background", "--demo", "--notification-answer=update"}, {},
+        dir, "");
     EXPECT_TRUE(both.isDemo && both.startHidden);
+    EXPECT_EQ(both.notificationAnswer, "update");
     EXPECT_EQ(both.appVersion, "1.0.0");
     EXPECT_EQ(both.cacheDir, dir / "cache" / "TALVEN Suite" / "downloads");
     EXPECT_TRUE(std::filesystem::is_directory(both.supportDir));
     EXPECT_TRUE(std::filesystem::is_directory(both.cacheDir));
 
     auto lookalikes = launchWith({"talven-suite", "--demo=1", "--Demo", "--backgrounds"}, {}, dir);
-    EXPECT_FALSE(lookalikes.isDemo || lookalikes.startHidden);
+    EXPECT_FALSE(lookalikes.isDemo || lookalikes.startHidden || lookalikes.notificationAnswer);
     EXPECT_TRUE(launchWith({"p"}, {{"TALVEN_SUITE_DEMO", "1"}}, dir).isDemo);
     EXPECT_FALSE(launchWith({"p"}, {{"TALVEN_SUITE_DEMO", "1 "}}, dir).isDemo);
 }

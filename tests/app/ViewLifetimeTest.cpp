@@ -35,6 +35,8 @@ TEST(ViewLifetime, DroppedWhenQuietLoadedHiddenAtTheWakeTimeAndShownForTheUser) 
     ASSERT_NE(app.window(), nullptr) << "quiet for less than 30 s";
     h.queue.advance(1);
     EXPECT_EQ(app.window(), nullptr);
+    // Where the host cannot make way for the waiting program, this process waits itself.
+    EXPECT_EQ(h.shell.rests, (std::vector<std::optional<double>>{(kEpoch + 3600) * 1000.0}));
 
     h.queue.advance(3600 - 31);
     EXPECT_EQ(app.window(), nullptr) << "not time yet";

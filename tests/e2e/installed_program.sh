@@ -28,9 +28,11 @@ appstreamcli validate --no-net "$prefix/share/metainfo/com.brenlow.talven.suite.
 grep -q '<launchable type="desktop-id">com.brenlow.talven.suite.desktop</launchable>' \
   "$prefix/share/metainfo/com.brenlow.talven.suite.metainfo.xml"
 grep -q '^\.SH OPTIONS' "$prefix/share/man/man1/talven-suite.1"
-# The install helper, and the polkit action that names it where this install put it.
+# The install helper and the waiting program, and the polkit action that names the helper where
+# this install put it.
 helper="$prefix/libexec/talven-suite/install-helper"
 [ -x "$helper" ] || { echo "no install helper at $helper"; exit 1; }
+[ -x "$prefix/libexec/talven-suite/wait" ] || { echo "no waiting program beside the helper"; exit 1; }
 python3 - "$prefix/share/polkit-1/actions/com.brenlow.talven.suite.policy" "$helper" <<'PY'
 import sys, xml.etree.ElementTree as tree
 action = tree.parse(sys.argv[1]).getroot().find("action")

@@ -82,6 +82,7 @@ class FakeShell final : public Shell {
     void showAbout(const AboutInfo&) override {}
     void openUri(const std::string& uri) override { opened.push_back(uri); }
     void logToSystem(const std::string& line) override { systemLog.push_back(line); }
+    void restUntil(std::optional<double> wakeAtMs) override { rests.push_back(wakeAtMs); }
 
     FakeWindow* window = nullptr;  // the last window made (owned by the caller)
     std::vector<ActivationPolicy> policies;
@@ -90,6 +91,7 @@ class FakeShell final : public Shell {
     std::vector<MenuBar> menuBars;
     std::vector<std::string> opened;
     std::vector<std::string> systemLog;
+    std::vector<std::optional<double>> rests;  // the wake times each rest was asked with
 };
 
 class FakeSystemSettings final : public SystemSettings {

@@ -54,7 +54,13 @@ TEST(Notifications, AnswersReachThePageAndTheWindow) {
         const auto all = b.h.events();
         std::vector<Json> events(all.begin() + static_cast<long>(before), all.end());
         EXPECT_EQ(events, c.events) << "answer \"" << c.action << "\"";
-    }
+    }  // The waiting program's answer comes with the launch, and reaches the page once it is ready.
+    fakes::AppHarness h;
+    h.launch.notificationAnswer = "update";
+    h.start();
+    EXPECT_TRUE(h.window().visible);
+    h.delegate->userContentController({{"type", "ready"}});
+    EXPECT_EQ(h.events().back(), notifAction("update"));
 }
 
 TEST(Notifications, NeverInDemoModeAndNotAfterTheProgramIsGone) {

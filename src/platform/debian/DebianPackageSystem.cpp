@@ -1,12 +1,11 @@
 #include "platform/debian/DebianPackageSystem.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <set>
 
 #include "common/Ascii.h"
 #include "install/InstallLog.h"
+#include "platform/Files.h"
 #include "platform/InstallerRecords.h"
 #include "platform/Process.h"
 #include "platform/debian/InstallHelper.h"
@@ -21,11 +20,6 @@ std::vector<std::string> packageNames(const Json& item) {
         if (isPackageName(name)) names.push_back(std::move(name));
     }
     return names;
-}
-
-bool isExecutable(const std::filesystem::path& path) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
 }
 
 std::string firstLine(const std::string& text) {
@@ -89,13 +83,7 @@ bool isDesktopFileId(const std::string& id) {
 }  // namespace
 
 std::string findInstallHelper(const std::filesystem::path& executable) {
-    const auto folder = executable.parent_path();
-    for (const auto& candidate :
-         {folder.parent_path() / "libexec" / "talven-suite" / "install-helper",
-          folder / "talven-suite-install-helper"}) {
-        if (isExecutable(candidate)) return candidate.lexically_normal().string();
-    }
-    return "";
+    return findCompanionProgram(executable, "install-helper", "talven-suite-install-helper");
 }
 
 bool hasDpkg(const std::string& adminDir) {

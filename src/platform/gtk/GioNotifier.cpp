@@ -4,8 +4,6 @@ namespace suite::gtk {
 
 namespace {
 
-// One application action carries every answer; its parameter says which one.
-constexpr const char* kAnswerAction = "notification-answer";
 constexpr const char* kDetailedAnswerAction = "app.notification-answer";
 
 }  // namespace

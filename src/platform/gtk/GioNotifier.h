@@ -10,6 +10,10 @@
 
 namespace suite::gtk {
 
+// The application action every answer comes back as; its parameter says which one. The waiting
+// program answers to it too.
+inline constexpr const char* kAnswerAction = "notification-answer";
+
 class GioNotifier final : public Notifier {
   public:
     // `iconName` is the themed icon shown with each notification (the desktop entry's icon).

@@ -14,6 +14,7 @@
 #include "app/CommandLine.h"
 #include "app/Settings.h"
 #include "bridge/SchemeHandler.h"
+#include "platform/Files.h"
 #include "platform/curl/CurlHttpClient.h"
 #include "platform/debian/DebianPackageSystem.h"
 #include "platform/gtk/GioProxyLookup.h"
@@ -66,6 +67,10 @@ void onActivate(GtkApplication* app, gpointer data) {
     useIconsBesideProgram(executablePath());
     gtk_window_set_default_icon_name(SUITE_APP_ID);
     program->platform = std::make_unique<GtkPlatform>(app, SUITE_APP_ID, program->env);
+    // Hidden with nothing to do, the program makes way for the small waiting program installed
+    // with it; a program without one (a test's or a benchmark's) waits itself.
+    const auto waiter = findCompanionProgram(executablePath(), "wait", "talven-suite-wait");
+    if (!waiter.empty()) program->platform->shell.restIn(waiter, executablePath());
     CurlClientOptions httpOptions;
     httpOptions.proxyFor = desktopProxyFor;
     program->http =

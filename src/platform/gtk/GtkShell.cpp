@@ -3,10 +3,18 @@
 #include <glib-unix.h>
 #include <malloc.h>
 
+#include <linux/close_range.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "BuildConfig.h"
+#include "notify/Waiting.h"
+#include "platform/Files.h"
 #include "platform/gtk/GtkMainWindow.h"
 
 namespace suite::gtk {
@@ -193,6 +201,41 @@ void GtkShell::openUri(const std::string& uri) {
 
 void GtkShell::logToSystem(const std::string& line) {
     g_log_structured("TALVEN Suite", G_LOG_LEVEL_MESSAGE, "MESSAGE", "%s", line.c_str());
+}
+
+void GtkShell::restIn(std::filesystem::path waiter, std::filesystem::path program) {
+    waiter_ = std::move(waiter);
+    program_ = std::move(program);
+}
+
+void GtkShell::restUntil(std::optional<double> wakeAtMs) {
+    // A copy that does not hold the program's name on the session bus could not be reached by
+    // the user's next start in the waiting program either.
+    GApplication* app = G_APPLICATION(app_);
+    if (waiter_.empty() || !g_application_get_is_registered(app) ||
+        g_application_get_is_remote(app) ||
+        (g_application_get_flags(app) & G_APPLICATION_NON_UNIQUE) != 0) {
+        return;
+    }
+    const auto arguments = waitingArguments(waiter_, {program_, wakeAtMs});
+    std::vector<char*> argv;
+    for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    // The environment this process was started with: what it has set for itself since (its
+    // renderer choice) would read as the user's own choice in the program started again.
+    const std::string started = readWholeFile("/proc/self/environ").value_or("");
+    std::vector<char*> environment;
+    for (std::size_t at = 0, end; (end = started.find('\0', at)) != std::string::npos;
+         at = end + 1) {
+        environment.push_back(const_cast<char*>(started.c_str() + at));
+    }
+    environment.push_back(nullptr);
+    std::fflush(nullptr);
+    // Descriptors that a library opened without close-on-exec would stay open for good.
+    close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+    execve(argv[0], argv.data(), started.empty() ? environ : environment.data());
+    logToSystem("the waiting program " + waiter_.string() + " did not start (" +
+                std::strerror(errno) + "); the program waits itself");
 }
 
 void GtkShell::onAction(GSimpleAction* action, GVariant*, gpointer data) {

@@ -28,6 +28,12 @@ class GtkShell final : public Shell {
     void showAbout(const AboutInfo& info) override;
     void openUri(const std::string& uri) override;
     void logToSystem(const std::string& line) override;
+    // Replaces this process with the waiting program, when it was given one.
+    void restUntil(std::optional<double> wakeAtMs) override;
+
+    // The waiting program this process makes way for while it rests, and the program it starts
+    // again; without this call the program rests in this process, its view dropped.
+    void restIn(std::filesystem::path waiter, std::filesystem::path program);
 
     // The window most recently created, for tests that drive the page.
     GtkMainWindow* mainWindow() const { return window_; }
@@ -45,6 +51,8 @@ class GtkShell final : public Shell {
     MenuDelegate* menuDelegate_ = nullptr;
     GtkMainWindow* window_ = nullptr;
     bool held_ = false;
+    std::filesystem::path waiter_;
+    std::filesystem::path program_;
 };
 
 // Adds the icons built beside `executable` (a build tree's "icons" folder) to the icon theme, so

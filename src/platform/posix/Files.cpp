@@ -90,4 +90,18 @@ bool writeFileAtomically(const std::filesystem::path& path, std::string_view con
     return true;
 }
 
+std::string findCompanionProgram(const std::filesystem::path& executable,
+                                 std::string_view installedName, std::string_view buildTreeName) {
+    const auto folder = executable.parent_path();
+    for (const auto& candidate : {folder.parent_path() / "libexec" / "talven-suite" / installedName,
+                                  folder / buildTreeName}) {
+        std::error_code error;
+        if (std::filesystem::is_regular_file(candidate, error) &&
+            ::access(candidate.c_str(), X_OK) == 0) {
+            return candidate.lexically_normal().string();
+        }
+    }
+    return "";
+}
+
 }  // namespace suite
