@@ -54,7 +54,8 @@ std::optional<WaitingLine> readWaitingArguments(const std::vector<std::string>& 
 std::optional<std::vector<std::string>> programLineForAnswer(const std::string& program,
                                                              const std::string& action) {
     if (action == kLaterAction) return {};
-    if (action == kUpdateAction) return std::vector<std::string>{program, std::string(kUpdateAnswerSwitch)};
+    if (action == kUpdateAction)
+        return std::vector<std::string>{program, std::string(kUpdateAnswerSwitch)};
     return std::vector<std::string>{program};
 }
 

@@ -11,8 +11,8 @@
 namespace suite {
 
 struct WaitingLine {
-    std::string program;              // the whole program, started again by path
-    std::optional<double> wakeAtMs;   // milliseconds since 1970; nothing: only the user wakes it
+    std::string program;             // the whole program, started again by path
+    std::optional<double> wakeAtMs;  // milliseconds since 1970; nothing: only the user wakes it
 };
 
 // The waiting program's command line for `line` (its own path first).

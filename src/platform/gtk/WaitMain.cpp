@@ -78,7 +78,8 @@ void onActivate(GApplication* app, gpointer) {
 
 void onAnswer(GSimpleAction*, GVariant* parameter, gpointer app) {
     if (parameter == nullptr) return;
-    auto line = suite::programLineForAnswer(gLine.program, g_variant_get_string(parameter, nullptr));
+    auto line =
+        suite::programLineForAnswer(gLine.program, g_variant_get_string(parameter, nullptr));
     if (line) becomeAfterReplying(G_APPLICATION(app), std::move(*line));
 }
 
