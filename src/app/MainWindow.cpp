@@ -57,7 +57,8 @@ void AppDelegate::showWindow() {
 }
 
 // The size and the user's zoom stay in the frame file, written when the window was hidden; what
-// the page knew comes back with "init", its saved list and a fresh scan.
+// the page knew comes back with "init" and the check a loaded page makes (its saved list where
+// the vendor cannot be reached).
 void AppDelegate::dropView(std::optional<double> wakeAtMs) {
     window_.reset();
     pageAway_ = true;

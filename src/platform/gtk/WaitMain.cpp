@@ -48,9 +48,10 @@ gboolean lookAtTheClock(gpointer) {
 // The web engine's processes of the program this one replaced are its children still; they end
 // on their own once their program is gone, and are reaped here.
 gboolean reapChildren(gpointer) {
-    while (waitpid(-1, nullptr, WNOHANG) > 0) {
+    pid_t reaped = 0;
+    while ((reaped = waitpid(-1, nullptr, WNOHANG)) > 0) {
     }
-    return errno == ECHILD ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
+    return reaped < 0 && errno == ECHILD ? G_SOURCE_REMOVE : G_SOURCE_CONTINUE;
 }
 
 // Once the caller has had its reply: a notification service or a second start left without
@@ -98,7 +99,8 @@ GApplication* registerOnTheBus(int& status) {
             return nullptr;
         }
         if (!g_application_get_is_remote(app)) return app;
-        // The program runs there, and nothing is left to wait for here.
+        // Held still after the last attempt, the name is another copy's: the program runs
+        // there, and nothing is left to wait for here.
         g_object_unref(app);
         g_usleep(kRegisterRetryMs * 1000);
     }
