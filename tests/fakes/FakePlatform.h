@@ -48,11 +48,11 @@ class FakeWebView final : public WebView {
 class FakeWindow final : public Window {
   public:
     void present() override { visible = true; }
-    void orderFrontRegardless() override { ++orderedFront; }
+    void orderFrontRegardless() override {}
     void hide() override { visible = false; }
     bool isVisible() const override { return visible; }
     bool isActive() const override { return visible && focused; }
-    void setContentSize(double width, double height) override { contentSize = {width, height}; }
+    void setContentSize(double, double) override {}
     void setBackgroundColor(const Rgba& color) override { background = color; }
     void showReloadNotice(const ReloadNotice& notice) override { reloadNotices.push_back(notice); }
     WebView& webView() override { return web; }
@@ -65,8 +65,6 @@ class FakeWindow final : public Window {
     FakeWebView web;
     bool visible = false;
     bool focused = true;  // while visible: whether it is the active window
-    int orderedFront = 0;
-    std::optional<std::pair<double, double>> contentSize;
     Rgba background;
     std::vector<ReloadNotice> reloadNotices;
 };

@@ -23,9 +23,7 @@ TEST(Waiting, CommandLinesReadBackExactlyAndNothingElseIsTaken) {
         {"w", "--program", "p", "--wake-at", "5x"},
         {"w", "--program", "p", "--demo", "1"},
     };
-    for (const auto& arguments : refused) {
-        EXPECT_FALSE(readWaitingArguments(arguments)) << arguments.back();
-    }
+    for (const auto& line : refused) EXPECT_FALSE(readWaitingArguments(line)) << line.back();
 }
 
 TEST(Waiting, OnlyUpdateIsHandedOnAndLaterWakesNothing) {
