@@ -146,13 +146,19 @@ TEST(GioNotifications, RoundTripThroughTheDesktopService) {
     // The service forgets a notification once it is answered, so each answer gets its own.
     const std::pair<std::string, std::string> presses[] = {
         {"Later", "later"}, {"Update", "update"}, {"", kNotificationClicked}};
+    // Until then only this process hears the answer, so it must not make way for another.
+    int elsewhere = 0;
+    notifier.whenAnswerCanComeElsewhere([&] { ++elsewhere; });
     for (const auto& [label, action] : presses) {
         const auto shown = show("Answer me");
+        EXPECT_TRUE(notifier.answerComesOnlyHere());
         answers.clear();
         server.press(shown, label);
         ASSERT_TRUE(spinUntil([&] { return !answers.empty(); })) << "pressed \"" << label << "\"";
         EXPECT_EQ(answers, std::vector<std::string>{action});
+        EXPECT_TRUE(spinUntil([&] { return !notifier.answerComesOnlyHere(); }));
     }
+    EXPECT_EQ(elsewhere, 3);
 }
 
 }  // namespace

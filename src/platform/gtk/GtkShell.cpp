@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "BuildConfig.h"
 #include "notify/Waiting.h"
@@ -113,6 +114,7 @@ std::unique_ptr<Window> GtkShell::createWindow(const WindowSpec& spec, WindowDel
             nullptr);
     });
     window_ = window.get();
+    heldRest_.reset();
     return window;
 }
 
@@ -203,9 +205,15 @@ void GtkShell::logToSystem(const std::string& line) {
     g_log_structured("TALVEN Suite", G_LOG_LEVEL_MESSAGE, "MESSAGE", "%s", line.c_str());
 }
 
-void GtkShell::restIn(std::filesystem::path waiter, std::filesystem::path program) {
+void GtkShell::restIn(std::filesystem::path waiter, std::filesystem::path program,
+                      std::function<bool()> mustStay) {
     waiter_ = std::move(waiter);
     program_ = std::move(program);
+    mustStay_ = std::move(mustStay);
+}
+
+void GtkShell::restAgain() {
+    if (heldRest_ && window_ == nullptr) restUntil(*std::exchange(heldRest_, std::nullopt));
 }
 
 void GtkShell::restUntil(std::optional<double> wakeAtMs) {
@@ -215,6 +223,10 @@ void GtkShell::restUntil(std::optional<double> wakeAtMs) {
     if (waiter_.empty() || !g_application_get_is_registered(app) ||
         g_application_get_is_remote(app) ||
         (g_application_get_flags(app) & G_APPLICATION_NON_UNIQUE) != 0) {
+        return;
+    }
+    if (mustStay_ && mustStay_()) {
+        heldRest_ = wakeAtMs;
         return;
     }
     const auto arguments = waitingArguments(waiter_, {program_, wakeAtMs});

@@ -5,7 +5,9 @@
 #include <gtk/gtk.h>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/Shell.h"
@@ -31,9 +33,14 @@ class GtkShell final : public Shell {
     // Replaces this process with the waiting program, when it was given one.
     void restUntil(std::optional<double> wakeAtMs) override;
 
-    // The waiting program this process makes way for while it rests, and the program it starts
-    // again; without this call the program rests in this process, its view dropped.
-    void restIn(std::filesystem::path waiter, std::filesystem::path program);
+    // The waiting program this process makes way for while it rests, the program it starts
+    // again, and what keeps this process from making way for now (asked at each rest); without
+    // this call the program rests in this process, its view dropped.
+    void restIn(std::filesystem::path waiter, std::filesystem::path program,
+                std::function<bool()> mustStay = {});
+    // Makes way after all, when the last rest was held back by `mustStay` and no window has been
+    // made since.
+    void restAgain();
 
     // The window most recently created, for tests that drive the page.
     GtkMainWindow* mainWindow() const { return window_; }
@@ -53,6 +60,8 @@ class GtkShell final : public Shell {
     bool held_ = false;
     std::filesystem::path waiter_;
     std::filesystem::path program_;
+    std::function<bool()> mustStay_;
+    std::optional<std::optional<double>> heldRest_;  // the wake time of a rest held back
 };
 
 // Adds the icons built beside `executable` (a build tree's "icons" folder) to the icon theme, so
