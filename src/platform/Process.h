@@ -52,4 +52,10 @@ std::optional<ProcessResult> runProcess(const std::string& executable,
 // so no zombie is left behind. Whether it could be started. Callable from any thread.
 bool spawnDetached(const std::string& executable, const std::vector<std::string>& arguments);
 
+// Replaces this process with `line` (a path first, which is argv[0]), keeping its id, in the
+// environment this process was started with: what it has set for itself since would read as the
+// user's own choice in the new program. Descriptors other than standard input, output and error
+// are not passed on. Returns only when that could not be done, with the reason.
+std::string replaceProcess(const std::vector<std::string>& line);
+
 }  // namespace suite

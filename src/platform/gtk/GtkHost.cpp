@@ -70,21 +70,7 @@ void onActivate(GtkApplication* app, gpointer data) {
     // Hidden with nothing to do, the program makes way for the small waiting program installed
     // with it; a program without one (a test's or a benchmark's) waits itself.
     const auto waiter = findCompanionProgram(executablePath(), "wait", "talven-suite-wait");
-    if (!waiter.empty()) {
-        GtkShell& shell = program->platform->shell;
-        GioNotifier& notifier = program->platform->notifier;
-        shell.restIn(waiter, executablePath(),
-                     [&notifier] { return notifier.answerComesOnlyHere(); });
-        // After GIO has handed the answer that ended it to the program, which may show the window.
-        notifier.whenAnswerCanComeElsewhere([&shell] {
-            g_idle_add(
-                [](gpointer shell) -> gboolean {
-                    static_cast<GtkShell*>(shell)->restAgain();
-                    return G_SOURCE_REMOVE;
-                },
-                &shell);
-        });
-    }
+    if (!waiter.empty()) program->platform->restIn(waiter, executablePath());
     CurlClientOptions httpOptions;
     httpOptions.proxyFor = desktopProxyFor;
     program->http =

@@ -4,6 +4,7 @@
 // client and the package system.
 #include <gtk/gtk.h>
 
+#include <filesystem>
 #include <string>
 
 #include "platform/Platform.h"
@@ -21,6 +22,22 @@ struct GtkPlatform {
     // `notificationIcon` names the icon notifications show ("": the desktop's default).
     GtkPlatform(GtkApplication* app, const std::string& notificationIcon, const Environment& env)
         : env(env), shell(app), notifier(G_APPLICATION(app), notificationIcon), system(env) {}
+
+    // Lets the program make way for `waiter` while it rests, and start `program` again from
+    // there; not while a notification is up whose answer only this process can hear, and once
+    // it is gone, after GIO has handed the program the answer that ended it (which may show the
+    // window).
+    void restIn(const std::filesystem::path& waiter, const std::filesystem::path& program) {
+        shell.restIn(waiter, program, [this] { return notifier.answerComesOnlyHere(); });
+        notifier.whenAnswerCanComeElsewhere([this] {
+            g_idle_add(
+                [](gpointer shell) -> gboolean {
+                    static_cast<GtkShell*>(shell)->restAgain();
+                    return G_SOURCE_REMOVE;
+                },
+                &shell);
+        });
+    }
 
     Platform with(HttpClient& http, PackageSystem& packages) {
         return Platform{queue,    shell,    system,   env,        http,      background,

@@ -3,19 +3,13 @@
 #include <glib-unix.h>
 #include <malloc.h>
 
-#include <linux/close_range.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <csignal>
-#include <cstdio>
-#include <cstring>
 #include <string>
 #include <utility>
 
 #include "BuildConfig.h"
 #include "notify/Waiting.h"
-#include "platform/Files.h"
+#include "platform/Process.h"
 #include "platform/gtk/GtkMainWindow.h"
 
 namespace suite::gtk {
@@ -229,25 +223,9 @@ void GtkShell::restUntil(std::optional<double> wakeAtMs) {
         heldRest_ = wakeAtMs;
         return;
     }
-    const auto arguments = waitingArguments(waiter_, {program_, wakeAtMs});
-    std::vector<char*> argv;
-    for (const auto& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    // The environment this process was started with: what it has set for itself since (its
-    // renderer choice) would read as the user's own choice in the program started again.
-    const std::string started = readWholeFile("/proc/self/environ").value_or("");
-    std::vector<char*> environment;
-    for (std::size_t at = 0, end; (end = started.find('\0', at)) != std::string::npos;
-         at = end + 1) {
-        environment.push_back(const_cast<char*>(started.c_str() + at));
-    }
-    environment.push_back(nullptr);
-    std::fflush(nullptr);
-    // Descriptors that a library opened without close-on-exec would stay open for good.
-    close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
-    execve(argv[0], argv.data(), started.empty() ? environ : environment.data());
-    logToSystem("the waiting program " + waiter_.string() + " did not start (" +
-                std::strerror(errno) + "); the program waits itself");
+    const std::string failure = replaceProcess(waitingArguments(waiter_, {program_, wakeAtMs}));
+    logToSystem("the waiting program " + waiter_.string() + " did not start (" + failure +
+                "); the program waits itself");
 }
 
 void GtkShell::onAction(GSimpleAction* action, GVariant*, gpointer data) {

@@ -17,6 +17,7 @@
 
 #include "BuildConfig.h"
 #include "notify/Waiting.h"
+#include "platform/Process.h"
 #include "platform/gtk/GioNotifier.h"
 
 namespace {
@@ -29,11 +30,8 @@ constexpr unsigned kRegisterRetryMs = 100;
 suite::WaitingLine gLine;
 
 void become(const std::vector<std::string>& line) {
-    std::vector<char*> argv;
-    for (const auto& argument : line) argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    execv(argv[0], argv.data());
-    g_printerr("TALVEN Suite: %s did not start again (%s)\n", argv[0], std::strerror(errno));
+    const std::string failure = suite::replaceProcess(line);
+    g_printerr("TALVEN Suite: %s did not start again (%s)\n", line[0].c_str(), failure.c_str());
     _exit(1);
 }
 

@@ -1,6 +1,7 @@
 #include "platform/Process.h"
 
 #include <fcntl.h>
+#include <linux/close_range.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -12,9 +13,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <system_error>
 #include <thread>
+
+#include "platform/Files.h"
 
 extern char** environ;
 
@@ -331,6 +336,24 @@ bool spawnDetached(const std::string& executable, const std::vector<std::string>
         // No thread to spare: the child still runs, and is reaped when this process ends.
     }
     return true;
+}
+
+std::string replaceProcess(const std::vector<std::string>& line) {
+    if (line.empty()) return "nothing to start";
+    std::vector<std::string> arguments = line;
+    std::vector<std::string> environment;
+    const std::string started = readWholeFile("/proc/self/environ").value_or("");
+    for (std::size_t at = 0, end; (end = started.find('\0', at)) != std::string::npos;
+         at = end + 1) {
+        environment.push_back(started.substr(at, end - at));
+    }
+    std::vector<char*> argv = pointers(arguments);
+    std::vector<char*> envp = pointers(environment);
+    std::fflush(nullptr);
+    // Descriptors a library opened without close-on-exec would otherwise stay open for good.
+    ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
+    ::execve(argv[0], argv.data(), started.empty() ? environ : envp.data());
+    return std::strerror(errno);
 }
 
 }  // namespace suite
