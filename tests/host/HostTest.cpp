@@ -1,7 +1,7 @@
-// The real GTK host: window, WebKit page from web/, scheme, navigation policy and zoom, and what
-// only the real engine can tell of the page: accessibility in both languages and themes, and
-// recovery from a lost content process. What the page says in each state is the page tests'
-// (tests/web); whole flows are tests/flows'.
+// The real GTK host: window (its strip drawn flat), WebKit page from web/, scheme, navigation
+// policy and zoom, and what only the real engine can tell of the page: accessibility in both
+// languages and themes, and recovery from a lost content process. What the page says in each
+// state is the page tests' (tests/web); whole flows are tests/flows'.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <webkit/webkit.h>
@@ -11,6 +11,7 @@
 #include <iostream>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "app/AppDelegate.h"
 #include "app/WindowRules.h"
@@ -19,6 +20,7 @@
 #include "host/HostLoop.h"
 #include "platform/Files.h"
 #include "platform/curl/CurlHttpClient.h"
+#include "platform/gtk/FlatBin.h"
 #include "platform/gtk/GtkMainWindow.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/UserEnvironment.h"
@@ -328,6 +330,58 @@ TEST(WindowColour, ParsesUnderADecimalCommaLocale) {
     g_object_unref(provider);
     EXPECT_EQ(errors, 0) << css;
     EXPECT_NE(css.find("rgba(246, 247, 249, 0.500)"), std::string::npos) << css;
+}
+
+// The picture of what `widget` draws, in pixels of its own size.
+std::vector<unsigned char> inkOf(GtkWidget* widget, GskRenderNodeType* type) {
+    GdkPaintable* paintable = gtk_widget_paintable_new(widget);
+    GtkSnapshot* snapshot = gtk_snapshot_new();
+    const int width = gtk_widget_get_width(widget), height = gtk_widget_get_height(widget);
+    gdk_paintable_snapshot(paintable, snapshot, width, height);
+    GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
+    g_object_unref(paintable);
+    if (node == nullptr) return {};
+    // The paintable clips the drawing to the widget's bounds.
+    GskRenderNode* drawn = node;
+    while (gsk_render_node_get_node_type(drawn) == GSK_CLIP_NODE) {
+        drawn = gsk_clip_node_get_child(drawn);
+    }
+    *type = gsk_render_node_get_node_type(drawn);
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(surface);
+    gsk_render_node_draw(node, cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    std::vector<unsigned char> ink(data, data + cairo_image_surface_get_stride(surface) * height);
+    cairo_surface_destroy(surface);
+    gsk_render_node_unref(node);
+    return ink;
+}
+
+// The strip's menus reach the renderer as one picture, and it holds what they draw.
+TEST(FlatBin, HandsOnItsChildsDrawingAsOnePicture) {
+    GtkWidget* label = gtk_label_new("Edit  View  Window");
+    GtkWidget* bin = flatBinNew(label);
+    GtkWidget* window = gtk_window_new();
+    gtk_window_set_child(GTK_WINDOW(window), bin);
+    gtk_window_present(GTK_WINDOW(window));
+    ASSERT_TRUE(spinUntil([&] { return gtk_widget_get_mapped(bin) && gtk_widget_get_width(bin); }));
+    GskRenderNodeType flatType = GSK_NOT_A_RENDER_NODE, ownType = GSK_NOT_A_RENDER_NODE;
+    const auto flat = inkOf(bin, &flatType);
+    const auto own = inkOf(label, &ownType);
+    EXPECT_EQ(flatType, GSK_CAIRO_NODE);
+    EXPECT_NE(ownType, GSK_CAIRO_NODE);
+    // The same ink, up to the text's anti-aliasing; an empty or shifted picture is far off.
+    ASSERT_EQ(flat.size(), own.size());
+    long ink = 0, apart = 0;
+    for (std::size_t i = 0; i < own.size(); ++i) {
+        ink += own[i];
+        apart += std::abs(int{flat[i]} - int{own[i]});
+    }
+    EXPECT_GT(ink, 0);
+    EXPECT_LT(apart, ink / 20);
+    gtk_window_destroy(GTK_WINDOW(window));
 }
 
 TEST(PreferredLanguages, ComeFromTheLocaleVariablesGLibReads) {

@@ -7,6 +7,8 @@
 
 #include "common/Json.h"
 #include "platform/Files.h"
+#include "platform/gtk/FlatBin.h"
+#include "platform/gtk/GpuProbe.h"
 
 namespace suite::gtk {
 
@@ -104,7 +106,10 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
     gtk_widget_set_hexpand(spacer, TRUE);
     gtk_box_append(GTK_BOX(row), spacer);
     gtk_box_append(GTK_BOX(row), gtk_window_controls_new(GTK_PACK_END));
-    gtk_window_handle_set_child(GTK_WINDOW_HANDLE(strip_), row);
+    // Without a GPU every kind of drawing the strip holds (text, recoloured icons) would cost
+    // OpenGL a shader compiled during the window's first frame; drawn flat it is one picture.
+    gtk_window_handle_set_child(GTK_WINDOW_HANDLE(strip_),
+                                hasGpuRenderNode() ? row : flatBinNew(row));
     gtk_overlay_add_overlay(GTK_OVERLAY(overlay), strip_);
 
     gtk_window_set_child(window_, overlay);
@@ -175,7 +180,9 @@ std::string windowCss(const Rgba& color) {
     g_ascii_formatd(alpha, sizeof alpha, "%.3f", color.alpha);
     gchar* css = g_strdup_printf(
         "window.talven-main { background-color: rgba(%d, %d, %d, %s); }"
-        " window.talven-main.solid-csd { padding: 0; border-width: 0; }"
+        // Without a compositor the theme frames the window with inset shadows, which would lie
+        // over the page's edges and cost every full frame two window-sized shadows.
+        " window.talven-main.solid-csd { padding: 0; border-width: 0; box-shadow: none; }"
         " .talven-drag-strip { background: transparent; }"
         " .talven-drag-strip popovermenubar { background: transparent; box-shadow: none;"
         "   border: none; min-height: 0; padding: 0; }"
