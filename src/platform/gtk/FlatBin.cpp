@@ -41,6 +41,8 @@ void suite_flat_bin_class_init(SuiteFlatBinClass* klass) {
     G_OBJECT_CLASS(klass)->dispose = flatBinDispose;
     GTK_WIDGET_CLASS(klass)->snapshot = flatBinSnapshot;
     gtk_widget_class_set_layout_manager_type(GTK_WIDGET_CLASS(klass), GTK_TYPE_BIN_LAYOUT);
+    // Nothing to act on itself: assistive technologies see it as a plain container.
+    gtk_widget_class_set_accessible_role(GTK_WIDGET_CLASS(klass), GTK_ACCESSIBLE_ROLE_GROUP);
 }
 
 void suite_flat_bin_init(SuiteFlatBin*) {}
