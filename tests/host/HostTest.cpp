@@ -11,6 +11,7 @@
 #include <iostream>
 #include <memory>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "app/AppDelegate.h"
@@ -20,7 +21,6 @@
 #include "host/HostLoop.h"
 #include "platform/Files.h"
 #include "platform/curl/CurlHttpClient.h"
-#include "platform/gtk/FlatBin.h"
 #include "platform/gtk/GtkMainWindow.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/UserEnvironment.h"
@@ -143,6 +143,72 @@ TEST_F(HostTest, SchemeNavigationPolicyAndZoomAreWiredIntoTheEngine) {
     g_object_unref(noMenus);
     delegate_->menuCommand(MenuCommand::ZoomReset);
     EXPECT_TRUE(spinUntil([&] { return std::abs(web().zoom() - 1.0) < 1e-9; }));
+}
+
+// The kind of picture `widget` hands the renderer, and its pixels at the widget's size.
+std::pair<GskRenderNodeType, std::vector<unsigned char>> drawingOf(GtkWidget* widget) {
+    const int width = gtk_widget_get_width(widget), height = gtk_widget_get_height(widget);
+    GdkPaintable* paintable = gtk_widget_paintable_new(widget);
+    GtkSnapshot* snapshot = gtk_snapshot_new();
+    gdk_paintable_snapshot(paintable, snapshot, width, height);
+    g_object_unref(paintable);
+    GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
+    if (node == nullptr) return {GSK_NOT_A_RENDER_NODE, {}};
+    GskRenderNode* drawn = node;  // under the paintable's clip to the widget's bounds
+    while (gsk_render_node_get_node_type(drawn) == GSK_CLIP_NODE) {
+        drawn = gsk_clip_node_get_child(drawn);
+    }
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(surface);
+    gsk_render_node_draw(node, cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
+    std::vector<unsigned char> ink(data, data + cairo_image_surface_get_stride(surface) * height);
+    cairo_surface_destroy(surface);
+    const GskRenderNodeType type = gsk_render_node_get_node_type(drawn);
+    gsk_render_node_unref(node);
+    return {type, ink};
+}
+
+// The first widget of `type` in `widget`'s tree, depth first.
+GtkWidget* firstOfType(GtkWidget* widget, GType type) {
+    if (G_TYPE_CHECK_INSTANCE_TYPE(widget, type)) return widget;
+    for (GtkWidget* child = gtk_widget_get_first_child(widget); child != nullptr;
+         child = gtk_widget_get_next_sibling(child)) {
+        if (GtkWidget* found = firstOfType(child, type)) return found;
+    }
+    return nullptr;
+}
+
+// The strip reaches the renderer as one picture, which holds what its menus and buttons draw;
+// the menus are written in a colour that reads on the window's, whatever the theme's own is.
+TEST_F(HostTest, StripIsOnePictureWhoseMenusReadOnTheWindowColour) {
+    GtkMainWindow& window = *platform_.shell.mainWindow();
+    GtkWidget* strip = firstOfType(GTK_WIDGET(window.gtkWindow()), GTK_TYPE_WINDOW_HANDLE);
+    ASSERT_TRUE(strip != nullptr && spinUntil([&] { return gtk_widget_get_mapped(strip); }));
+    GtkWidget* flatBin = gtk_widget_get_first_child(strip);
+    const auto [flatType, flat] = drawingOf(flatBin);
+    const auto own = drawingOf(gtk_widget_get_first_child(flatBin)).second;
+    EXPECT_EQ(flatType, GSK_CAIRO_NODE);
+    // The same ink, up to the text's anti-aliasing; an empty or shifted picture is far off.
+    long ink = 0, apart = 0;
+    for (std::size_t i = 0; i < own.size() && i < flat.size(); ++i) {
+        ink += own[i];
+        apart += std::abs(int{flat[i]} - int{own[i]});
+    }
+    EXPECT_GT(ink, 0);
+    EXPECT_LT(apart, ink / 20);
+
+    GtkWidget* label = firstOfType(strip, GTK_TYPE_LABEL);
+    ASSERT_NE(label, nullptr);
+    for (const bool dark : {true, false}) {
+        window.setBackgroundColor(dark ? Rgba{0.04, 0.06, 0.10, 1} : Rgba{0.97, 0.97, 0.98, 1});
+        GdkRGBA text;
+        gtk_style_context_get_color(gtk_widget_get_style_context(label), &text);
+        const double luminance = 0.2126 * text.red + 0.7152 * text.green + 0.0722 * text.blue;
+        EXPECT_EQ(luminance > 0.5, dark) << "on a " << (dark ? "dark" : "light") << " window";
+    }
 }
 
 // The page with the demo's sample products; every event below is the test's, since outside demo
@@ -330,58 +396,6 @@ TEST(WindowColour, ParsesUnderADecimalCommaLocale) {
     g_object_unref(provider);
     EXPECT_EQ(errors, 0) << css;
     EXPECT_NE(css.find("rgba(246, 247, 249, 0.500)"), std::string::npos) << css;
-}
-
-// The picture of what `widget` draws, in pixels of its own size.
-std::vector<unsigned char> inkOf(GtkWidget* widget, GskRenderNodeType* type) {
-    GdkPaintable* paintable = gtk_widget_paintable_new(widget);
-    GtkSnapshot* snapshot = gtk_snapshot_new();
-    const int width = gtk_widget_get_width(widget), height = gtk_widget_get_height(widget);
-    gdk_paintable_snapshot(paintable, snapshot, width, height);
-    GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
-    g_object_unref(paintable);
-    if (node == nullptr) return {};
-    // The paintable clips the drawing to the widget's bounds.
-    GskRenderNode* drawn = node;
-    while (gsk_render_node_get_node_type(drawn) == GSK_CLIP_NODE) {
-        drawn = gsk_clip_node_get_child(drawn);
-    }
-    *type = gsk_render_node_get_node_type(drawn);
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
-    cairo_t* cr = cairo_create(surface);
-    gsk_render_node_draw(node, cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(surface);
-    const unsigned char* data = cairo_image_surface_get_data(surface);
-    std::vector<unsigned char> ink(data, data + cairo_image_surface_get_stride(surface) * height);
-    cairo_surface_destroy(surface);
-    gsk_render_node_unref(node);
-    return ink;
-}
-
-// The strip's menus reach the renderer as one picture, and it holds what they draw.
-TEST(FlatBin, HandsOnItsChildsDrawingAsOnePicture) {
-    GtkWidget* label = gtk_label_new("Edit  View  Window");
-    GtkWidget* bin = flatBinNew(label);
-    GtkWidget* window = gtk_window_new();
-    gtk_window_set_child(GTK_WINDOW(window), bin);
-    gtk_window_present(GTK_WINDOW(window));
-    ASSERT_TRUE(spinUntil([&] { return gtk_widget_get_mapped(bin) && gtk_widget_get_width(bin); }));
-    GskRenderNodeType flatType = GSK_NOT_A_RENDER_NODE, ownType = GSK_NOT_A_RENDER_NODE;
-    const auto flat = inkOf(bin, &flatType);
-    const auto own = inkOf(label, &ownType);
-    EXPECT_EQ(flatType, GSK_CAIRO_NODE);
-    EXPECT_NE(ownType, GSK_CAIRO_NODE);
-    // The same ink, up to the text's anti-aliasing; an empty or shifted picture is far off.
-    ASSERT_EQ(flat.size(), own.size());
-    long ink = 0, apart = 0;
-    for (std::size_t i = 0; i < own.size(); ++i) {
-        ink += own[i];
-        apart += std::abs(int{flat[i]} - int{own[i]});
-    }
-    EXPECT_GT(ink, 0);
-    EXPECT_LT(apart, ink / 20);
-    gtk_window_destroy(GTK_WINDOW(window));
 }
 
 TEST(PreferredLanguages, ComeFromTheLocaleVariablesGLibReads) {

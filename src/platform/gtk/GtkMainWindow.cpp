@@ -184,15 +184,15 @@ std::string windowCss(const Rgba& color) {
         // over the page's edges and cost every full frame two window-sized shadows.
         " window.talven-main.solid-csd { padding: 0; border-width: 0; box-shadow: none; }"
         " .talven-drag-strip { background: transparent; }"
-        " .talven-drag-strip popovermenubar { background: transparent; box-shadow: none;"
+        " .talven-drag-strip menubar { background: transparent; box-shadow: none;"
         "   border: none; min-height: 0; padding: 0; }"
         // The theme's paddings would make the strip taller than the page's free band.
-        " .talven-drag-strip popovermenubar > item { min-height: 0; padding-top: 3px;"
+        " .talven-drag-strip menubar > item { min-height: 0; padding-top: 3px;"
         "   padding-bottom: 3px; }"
         " .talven-drag-strip windowcontrols { margin: 0; }"
         " .talven-drag-strip windowcontrols button { min-height: 0; min-width: 0;"
         "   padding: 2px; margin: 0 2px; }"
-        " .talven-drag-strip popovermenubar > item,"
+        " .talven-drag-strip menubar > item,"
         " .talven-drag-strip windowcontrols button, .talven-notice { color: %s; }"
         " .talven-notice { font-size: 15px; }",
         static_cast<int>(std::lround(color.red * 255)),
