@@ -4,7 +4,9 @@
 
 namespace suite::gtk {
 
-bool hasGpuRenderNode() {
+namespace {
+
+bool findRenderNode() {
     GDir* devices = g_dir_open("/dev/dri", 0, nullptr);
     if (devices == nullptr) return false;
     bool found = false;
@@ -12,6 +14,13 @@ bool hasGpuRenderNode() {
         if (g_str_has_prefix(name, "renderD")) found = true;
     }
     g_dir_close(devices);
+    return found;
+}
+
+}  // namespace
+
+bool hasGpuRenderNode() {
+    static const bool found = findRenderNode();
     return found;
 }
 

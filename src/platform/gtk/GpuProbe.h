@@ -5,7 +5,9 @@
 // of a core.
 namespace suite::gtk {
 
-// True when a DRM render node (/dev/dri/renderD*) exists.
+// True when a DRM render node (/dev/dri/renderD*) existed when first asked. The answer is kept
+// for the run: the renderer is chosen once at start, and the window and the web view must draw
+// for the renderer it chose.
 bool hasGpuRenderNode();
 
 }  // namespace suite::gtk
