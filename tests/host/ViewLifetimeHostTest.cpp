@@ -1,5 +1,6 @@
 // The page let go and loaded again in the real engine: WebKit's processes end with the view, and
-// the page woken for its check boots from "init" and checks, all without a window on screen.
+// the page woken for its check boots from "init" with the list it saved, and checks, all without
+// a window on screen.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <unistd.h>
@@ -58,7 +59,7 @@ TEST(ViewLifetimeHost, DroppedViewEndsWebKitAndAWokenPageBootsAndChecks) {
     launch.autostartDir = scratch / "autostart";
     AppConfig config;
     config.webRoot = SUITE_WEB_DIR;
-    config.vendorHost = "127.0.0.1:9";  // nothing listens: the check fails at once
+    config.vendorHost = "localhost";  // nothing listens on its port 443: the check fails at once
     config.platformName = "linux";
     config.hostTag = "Linux";
     config.viewQuietSeconds = 1;
@@ -82,7 +83,11 @@ TEST(ViewLifetimeHost, DroppedViewEndsWebKitAndAWokenPageBootsAndChecks) {
     ASSERT_TRUE(spinUntil([&] { return page(checked) == "true"; }, 60)) << "no check at start";
     EXPECT_GT(webKitProcesses(), 0);
     page(
-        "window.webkit.messageHandlers.suite.postMessage({type: 'wakeAt', at: Date.now() + 4000})");
+        R"(window.webkit.messageHandlers.suite.postMessage({type: 'save', settings: {savedList: {at: 1,
+        text: JSON.stringify({version: 1, products: [{id: 'kept', group: 'app', name: {en: 'K', ar: 'K'},
+          description: {en: 'K', ar: 'K'}, packages: {deb: {version: '1', url: 'https://localhost/k.deb',
+            file: 'k.deb', sha256: 'ab'.repeat(32), size: 1, detect: {receipts: ['kept']}}}}]})}}});
+        window.webkit.messageHandlers.suite.postMessage({type: 'wakeAt', at: Date.now() + 4000}))");
     ASSERT_TRUE(spinUntil([&] { return app.window() == nullptr; }, 30)) << "never dropped";
     EXPECT_TRUE(spinUntil([&] { return webKitProcesses() == 0; }, 20)) << webKitProcesses();
 
@@ -90,6 +95,7 @@ TEST(ViewLifetimeHost, DroppedViewEndsWebKitAndAWokenPageBootsAndChecks) {
     EXPECT_FALSE(app.window()->isVisible());
     EXPECT_TRUE(spinUntil([&] { return page("window.Suite?.snapshot().booted") == "true"; }, 60));
     EXPECT_TRUE(spinUntil([&] { return page(checked) == "true"; }, 60)) << "no check when woken";
+    EXPECT_EQ(page("Suite.snapshot().catalog.products.map(p => p.id).join()"), "\"kept\"");
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 import { createRouter } from './bridge.js';
 import { catalogItem } from './catalog.js';
-import { createChecker, createEventWaiter, loadSampleCatalog, runUpdateCheck } from './check.js';
+import {
+  createChecker, createEventWaiter, loadSampleCatalog, readSavedList, runUpdateCheck,
+} from './check.js';
 import { feedbackScript, installScript, play } from './demo.js';
 import {
   feedbackEvent, feedbackRecord, feedbackStalled, isValid, sending, withField, withPicked,
@@ -15,8 +17,8 @@ import {
   cancellableIds, dismissBatch, failedIds, installRequested, installStalled, isCancellable,
 } from './install.js';
 import {
-  applyCheckResult, installBatch, productRows, selectedProducts, updatableProducts, withInstallEvent,
-  withSelection, withoutSelection,
+  applyCheckResult, installBatch, productRows, selectedProducts, showsCheckedList, updatableProducts,
+  withInstallEvent, withSavedListShown, withSelection, withoutSelection,
 } from './inventory.js';
 import { savedListOf, withSavedList } from './saved-list.js';
 import {
@@ -51,8 +53,8 @@ export function createApp({
   const store = createStore(initialState());
   const router = createRouter();
   const expect = createEventWaiter(router.on, timers);
-  // A list already on screen is newer than the saved one, or the same.
-  const savedList = () => (store.get().catalog.products.length > 0 ? null : savedListOf(store.get().settings));
+  // A checked list already on screen is newer than the saved one, or the same.
+  const savedList = () => (showsCheckedList(store.get()) ? null : savedListOf(store.get().settings));
   const liveCheck = () => runUpdateCheck({
     post, expect, loadSample, saved: savedList, isDemo: () => store.get().demo, packageKind: () => store.get().packages,
     vendorHost: () => store.get().vendorHost,
@@ -351,7 +353,14 @@ export function createApp({
     const kept = store.get().settings.announced;
     if (Array.isArray(kept)) kept.filter((key) => typeof key === 'string').forEach((key) => announced.add(key));
     // Once per page load, as soon as demo mode and the version are known.
-    if (first && checkOnStart) checkForUpdates();
+    if (!first || !checkOnStart) return;
+    // The page is loaded again each time the window shows after the program
+    // let it go, so the saved list stands in for the few moments the check
+    // takes; a demo shows its sample alone.
+    if (!store.get().demo) {
+      store.update((state) => withSavedListShown(state, readSavedList(savedListOf(state.settings), state.vendorHost)));
+    }
+    checkForUpdates();
   });
   router.on('appearance', (event) => store.update((state) => applyAppearance(state, event)));
   router.on('checkNow', () => {

@@ -87,18 +87,25 @@ async function scanInstalled({ post, expect, products, waitMs }) {
   return installed;
 }
 
-// The list a failed check can stand on: the catalog text of the last good
-// check (`saved` → { text, at } or null), read again, with installed versions
-// from a fresh scan (which needs no network) or else those the last good
-// check found.
-async function savedList({ saved, kind, post, expect, scanWait, vendorHost }) {
-  const copy = saved();
+// The copy the last good check saved (`copy` → { text, at, installed } or
+// null), read again, with the installed versions that check found; null when
+// there is none or its text no longer reads as a catalog.
+export function readSavedList(copy, vendorHost) {
   if (!copy) return null;
   const parsed = parseCatalog(copy.text, vendorHost);
   if (!parsed.ok) return null;
-  const offered = parsed.products.map((p) => productFor(p, kind)).filter(Boolean);
-  const installed = await scanInstalled({ post, expect, products: offered, waitMs: scanWait }) ?? copy.installed;
-  return { products: parsed.products, installed, savedAt: copy.at, leftOut: parsed.leftOut };
+  return { products: parsed.products, installed: copy.installed, savedAt: copy.at, leftOut: parsed.leftOut };
+}
+
+// The list a failed check can stand on: the saved copy (`saved` → { text,
+// at, installed } or null), with installed versions from a fresh scan (which
+// needs no network) or else those the last good check found.
+async function savedList({ saved, kind, post, expect, scanWait, vendorHost }) {
+  const list = readSavedList(saved(), vendorHost);
+  if (!list) return null;
+  const offered = list.products.map((p) => productFor(p, kind)).filter(Boolean);
+  const installed = await scanInstalled({ post, expect, products: offered, waitMs: scanWait }) ?? list.installed;
+  return { ...list, installed };
 }
 
 // One whole check. Resolves to

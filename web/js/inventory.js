@@ -174,10 +174,23 @@ function listFrom(outcome, source, error) {
   };
 }
 
+// Whether the list on screen came from a check of this page: the saved copy
+// only stands in until one has.
+export const showsCheckedList = (state) => state.catalog.products.length > 0 && state.catalog.source !== 'cache';
+
+// The saved list (`saved`: { products, installed, savedAt, leftOut }), shown
+// at once while a start's check is on its way, so that opening the window
+// shows the user's products without waiting on the network.
+export function withSavedListShown(state, saved) {
+  if (showsCheckedList(state) || !isObject(saved) || !Array.isArray(saved.products)) return state;
+  return keepingSelection(updatesFirst({ ...state, catalog: listFrom(saved, 'cache', null) }));
+}
+
 // A check's outcome. A success replaces products and installed versions; a
 // failure keeps what was shown and records why, so the view can explain the
-// old list and offer a retry. With nothing on show yet (a start without
-// network), a failure brings the list saved by the last good check instead.
+// old list and offer a retry. Until a check has succeeded (a start without
+// network), a failure brings the list saved by the last good check instead,
+// with a fresh scan.
 // A result without products (a check stood in by a caller) changes nothing
 // but the error.
 export function applyCheckResult(state, result) {
@@ -187,7 +200,7 @@ export function applyCheckResult(state, result) {
   if (outcome.ok === true && Array.isArray(outcome.products)) {
     catalog = listFrom(outcome, outcome.source === 'sample' ? 'sample' : 'live', null);
   } else if (outcome.ok !== true && isObject(outcome.saved) && Array.isArray(outcome.saved.products) &&
-    state.catalog.products.length === 0) {
+    !showsCheckedList(state)) {
     catalog = listFrom(outcome.saved, 'cache', error);
   } else {
     return keepingSelection({ ...state, catalog });
