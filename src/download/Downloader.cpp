@@ -61,12 +61,14 @@ void Downloader::start(DownloadJob job) {
 
 void Downloader::attempt() {
     auto resumable = partial_->resumable();
-    if (!resumable || resumable->bytes > job_.size + kSizeMargin) {
+    if (resumable && resumable->bytes <= job_.size + kSizeMargin) {
+        resumedFrom_ = resumable->bytes;
+    } else {
         // Bytes no server can be asked to continue are only in the way.
         partial_->discard();
         resumable.reset();
+        resumedFrom_ = 0;
     }
-    resumedFrom_ = resumable ? resumable->bytes : 0;
     validatorNoted_ = false;
     digest_ = std::make_shared<Sha256>();
 

@@ -80,7 +80,7 @@ TEST_F(Feedback, ChainSendsFilesInOrderWithProgressAndKeepsIdsOnFailure) {
         const std::uint64_t size = fs::file_size(call.request.bodyFile);
         EXPECT_EQ(call.request.totalSeconds, ceilingForBytes(size));
         for (std::uint64_t sent : {std::uint64_t{0}, std::uint64_t{0}, size / 2, size}) {
-            call.onProgress(HttpProgress{sent, size, 0, std::nullopt});
+            call.onProgress(HttpProgress{sent, size, 0, std::nullopt, 0, nullptr});
         }
         h.http.answer(n, FakeHttpClient::reply(200, ""));
     }

@@ -218,8 +218,8 @@ std::optional<std::string> GtkMainWindow::snapshotPng() const {
     g_object_unref(paintable);
     GskRenderNode* node = gtk_snapshot_free_to_node(snapshot);
     if (!node) return std::nullopt;
-    const graphene_rect_t bounds =
-        GRAPHENE_RECT_INIT(0, 0, static_cast<float>(width), static_cast<float>(height));
+    graphene_rect_t bounds;
+    graphene_rect_init(&bounds, 0, 0, static_cast<float>(width), static_cast<float>(height));
     GdkTexture* texture = gsk_renderer_render_texture(renderer, node, &bounds);
     gsk_render_node_unref(node);
     std::optional<std::string> png;

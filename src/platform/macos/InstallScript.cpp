@@ -84,7 +84,8 @@ std::vector<std::string> moveAsideCommands(const Json& item, const InstallPaths&
         for (std::size_t d = 0; d < paths.appDirs.size(); ++d) {
             // An empty folder would put the target at the top of the disk.
             if (paths.appDirs[d].empty()) continue;
-            const std::string suffix = d == 0 ? "" : " " + std::to_string(d + 1);
+            const std::string suffix =
+                d == 0 ? std::string() : std::string(" ").append(std::to_string(d + 1));
             const std::string target = paths.appDirs[d] + "/" + name;
             const std::string old = trash + "/" + bare + " (old " + stamp + suffix + ").app";
             // "--": a bundle name may start with a dash, which pkill would read as an option.
