@@ -82,12 +82,11 @@ TEST(ViewLifetimeHost, DroppedViewEndsWebKitAndAWokenPageBootsAndChecks) {
     const std::string checked = "window.Suite?.snapshot().check.lastAt != null";
     ASSERT_TRUE(spinUntil([&] { return page(checked) == "true"; }, 60)) << "no check at start";
     EXPECT_GT(webKitProcesses(), 0);
-    page(
-        R"(window.webkit.messageHandlers.suite.postMessage({type: 'save', settings: {savedList: {at: 1,
-        text: JSON.stringify({version: 1, products: [{id: 'kept', group: 'app', name: {en: 'K', ar: 'K'},
-          description: {en: 'K', ar: 'K'}, packages: {deb: {version: '1', url: 'https://localhost/k.deb',
-            file: 'k.deb', sha256: 'ab'.repeat(32), size: 1, detect: {receipts: ['kept']}}}}]})}}});
-        window.webkit.messageHandlers.suite.postMessage({type: 'wakeAt', at: Date.now() + 4000}))");
+    page(R"((post => { const k = {en: 'K', ar: 'K'}; post({type: 'save', settings: {savedList: {
+        at: 1, text: JSON.stringify({version: 1, products: [{id: 'kept', group: 'app', name: k,
+          description: k, packages: {deb: {version: '1', url: 'https://localhost/k.deb', size: 1,
+            file: 'k.deb', sha256: 'ab'.repeat(32), detect: {receipts: ['kept']}}}}]})}}});
+      post({type: 'wakeAt', at: Date.now() + 4000}); })(m => webkit.messageHandlers.suite.postMessage(m)))");
     ASSERT_TRUE(spinUntil([&] { return app.window() == nullptr; }, 30)) << "never dropped";
     EXPECT_TRUE(spinUntil([&] { return webKitProcesses() == 0; }, 20)) << webKitProcesses();
 

@@ -178,12 +178,13 @@ function listFrom(outcome, source, error) {
 // only stands in until one has.
 export const showsCheckedList = (state) => state.catalog.products.length > 0 && state.catalog.source !== 'cache';
 
-// The saved list (`saved`: { products, installed, savedAt, leftOut }), shown
-// at once while a start's check is on its way, so that opening the window
-// shows the user's products without waiting on the network.
-export function withSavedListShown(state, saved) {
+// The saved list (`saved`: { products, installed, savedAt, leftOut }) in place
+// of anything but a checked list: shown at once while a start's check is on
+// its way, so that opening the window shows the user's products without
+// waiting on the network, and again after a failed check, with `error`.
+export function withSavedListShown(state, saved, error = null) {
   if (showsCheckedList(state) || !isObject(saved) || !Array.isArray(saved.products)) return state;
-  return keepingSelection(updatesFirst({ ...state, catalog: listFrom(saved, 'cache', null) }));
+  return keepingSelection(updatesFirst({ ...state, catalog: listFrom(saved, 'cache', error) }));
 }
 
 // A check's outcome. A success replaces products and installed versions; a
@@ -195,17 +196,13 @@ export function withSavedListShown(state, saved) {
 // but the error.
 export function applyCheckResult(state, result) {
   const outcome = isObject(result) ? result : { ok: false };
-  const error = outcome.ok === true ? null : typeof outcome.error === 'string' ? outcome.error : 'failed';
-  let catalog = { ...state.catalog, error };
   if (outcome.ok === true && Array.isArray(outcome.products)) {
-    catalog = listFrom(outcome, outcome.source === 'sample' ? 'sample' : 'live', null);
-  } else if (outcome.ok !== true && isObject(outcome.saved) && Array.isArray(outcome.saved.products) &&
-    !showsCheckedList(state)) {
-    catalog = listFrom(outcome.saved, 'cache', error);
-  } else {
-    return keepingSelection({ ...state, catalog });
+    const source = outcome.source === 'sample' ? 'sample' : 'live';
+    return keepingSelection(updatesFirst({ ...state, catalog: listFrom(outcome, source, null) }));
   }
-  return keepingSelection(updatesFirst({ ...state, catalog }));
+  const error = outcome.ok === true ? null : typeof outcome.error === 'string' ? outcome.error : 'failed';
+  const saved = outcome.ok === true ? state : withSavedListShown(state, outcome.saved, error);
+  return saved !== state ? saved : keepingSelection({ ...state, catalog: { ...state.catalog, error } });
 }
 
 // An install event, and for a success the version now installed: the row
