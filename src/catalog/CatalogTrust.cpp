@@ -3,7 +3,6 @@
 #include <chrono>
 #include <system_error>
 
-#include "BuildConfig.h"
 #include "common/Json.h"
 #include "platform/Files.h"
 #include "platform/Random.h"
@@ -75,10 +74,6 @@ std::optional<std::int64_t> parseUtcTime(std::string_view text) {
 std::int64_t systemSeconds() {
     using namespace std::chrono;
     return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
-}
-
-std::vector<std::string> builtInCatalogKeys() {
-    return {SUITE_CATALOG_KEYS};
 }
 
 CatalogTrust::CatalogTrust(const std::vector<std::string>& keys, std::filesystem::path stateFile,

@@ -30,7 +30,8 @@ std::optional<std::int64_t> parseUtcTime(std::string_view text);
 using WallClock = std::function<std::int64_t()>;
 std::int64_t systemSeconds();
 
-// The keys the program was built to trust, as the build was given them (Base64 text).
+// The keys this executable was linked to trust (Base64 text): the vendor's in the program and
+// its root helper, the test key too in test executables.
 std::vector<std::string> builtInCatalogKeys();
 
 // The file in the program's state folder that keeps the newest "generated" accepted.
