@@ -64,10 +64,12 @@ void InstallFlow::settle(const VerifiedPackage& package, PackageReport report,
         std::filesystem::remove(file, ignored);
         // It comes last in its batch; the new version starts once nothing else is due.
         if (boolMember(item, "self") == true) relaunchPending_ = true;
-    } else if (report == PackageReport::Refused) {
-        // Not the package the catalog describes: nobody should be offered to install it.
+    } else if (report == PackageReport::Refused || report == PackageReport::Unvouched) {
+        // Not the package the catalog describes, or no signed catalog root could verify vouches
+        // for it: nobody should be offered to install it.
         std::filesystem::remove(file, ignored);
-        send_(bridge::failureEvent(id, "check"));
+        send_(bridge::failureEvent(id, "check",
+                                   report == PackageReport::Unvouched ? "signature" : ""));
     } else if (run == BatchOutcome::Run::Cancelled) {
         send_(bridge::failureEvent(id, "cancelled"));
     } else if (run == BatchOutcome::Run::Unavailable) {

@@ -6,7 +6,8 @@ namespace suite {
 
 namespace {
 
-constexpr std::string_view kOk = "OK:", kFail = "FAIL:", kCheck = "CHECK:", kOut = "OUT:";
+constexpr std::string_view kOk = "OK:", kFail = "FAIL:", kCheck = "CHECK:",
+                           kSignature = "SIGNATURE:", kOut = "OUT:";
 
 // The index after `prefix` up to `end` (or the end of `text`), when it names a package.
 std::optional<std::size_t> indexAfter(std::string_view text, std::string_view prefix,
@@ -38,9 +39,10 @@ std::string outputRecord(std::size_t index, std::string_view line) {
 }
 
 std::string resultRecord(std::size_t index, InstallerResult result) {
-    std::string_view prefix = result == InstallerResult::Installed ? kOk
-                              : result == InstallerResult::Refused ? kCheck
-                                                                   : kFail;
+    std::string_view prefix = result == InstallerResult::Installed   ? kOk
+                              : result == InstallerResult::Refused   ? kCheck
+                              : result == InstallerResult::Unvouched ? kSignature
+                                                                     : kFail;
     return std::string(prefix) + std::to_string(index);
 }
 
@@ -69,6 +71,8 @@ InstallerReport readInstallerRecords(std::string_view text, std::size_t packages
             result = InstallerResult::Failed;
         } else if ((index = indexAfter(line, kCheck, packages))) {
             result = InstallerResult::Refused;
+        } else if ((index = indexAfter(line, kSignature, packages))) {
+            result = InstallerResult::Unvouched;
         } else if (line == kHelperStarted) {
             report.started = true;
         } else {

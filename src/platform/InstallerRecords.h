@@ -8,6 +8,7 @@
 //     OK:<i>            package i is installed
 //     FAIL:<i>          package i is not
 //     CHECK:<i>         package i is not the file the catalog describes; it was not installed
+//     SIGNATURE:<i>     no valid vendor-signed catalog vouches for package i; it was not read
 //
 // No record may hold a line break (a carriage return counts as one); blanks around the other
 // records are ignored, as is any other line. Nothing
@@ -22,7 +23,7 @@ namespace suite {
 
 inline constexpr std::string_view kHelperStarted = "HELPER:1";
 
-enum class InstallerResult { None, Installed, Failed, Refused };
+enum class InstallerResult { None, Installed, Failed, Refused, Unvouched };
 
 std::string outputRecord(std::size_t index, std::string_view line);
 std::string resultRecord(std::size_t index, InstallerResult result);

@@ -23,7 +23,8 @@ struct VerifiedPackage {
 enum class PackageReport {
     Installed,
     Failed,
-    Refused,  // the file was not the one the catalog describes when the installer looked again
+    Refused,    // the file was not the one the catalog describes when the installer looked again
+    Unvouched,  // no valid vendor-signed catalog vouches for it where the installer looked
 };
 
 struct BatchOutcome {

@@ -58,4 +58,14 @@ bool spawnDetached(const std::string& executable, const std::vector<std::string>
 // are not passed on. Returns only when that could not be done, with the reason.
 std::string replaceProcess(const std::vector<std::string>& line);
 
+// Makes this process the parent of whatever its children leave behind when they end (Linux's
+// child subreaper), so that endRemainingChildren can reach a process that left the group a time
+// limit's kill ends (as a package tool's helpers may). Whether that could be done.
+bool adoptOrphans();
+
+// Kills and reaps every child this process still has, and what they leave behind in turn: once
+// no runProcess call is under way and after adoptOrphans, exactly what the tools it ran left
+// running. For a process that runs one tool at a time. Answers how many were ended.
+std::size_t endRemainingChildren();
+
 }  // namespace suite

@@ -1,5 +1,7 @@
 #include "flows/FlowHarness.h"
 
+#include "catalog/KeptCatalog.h"
+
 #include <chrono>
 #include <fstream>
 #include <memory>
@@ -81,7 +83,9 @@ void FlowHarness::start() {
     config.downloadRetryDelays = setup_.downloadRetryDelays;
     if (setup_.debian) {
         packages_ = std::make_unique<debian::DebianPackageSystem>(
-            debian::DebianPaths{.helper = SUITE_INSTALL_HELPER});
+            debian::DebianPaths{.helper = SUITE_INSTALL_HELPER,
+                                .catalog = (launch_.logDir / kKeptCatalogFileName).string(),
+                                .signature = (launch_.logDir / kKeptSignatureFileName).string()});
     } else {
         packages_ = std::make_unique<MacPackageSystem>(DetectPaths{}, InstallPaths{}, noRights_);
     }

@@ -1,5 +1,6 @@
 // One batch through the real pkexec, our real install helper, apt-get and dpkg, inside the
-// sandbox that tests/sandbox.sh makes (nothing installed here outlives the test run).
+// sandbox that tests/sandbox.sh makes (nothing installed here outlives the test run), with
+// catalogs signed by the test key, which the tests' helper trusts and the users' does not.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,8 +8,11 @@
 
 #include "fakes/TempDir.h"
 #include "platform/Digest.h"
+#include "platform/Files.h"
+#include "platform/InstallerRecords.h"
 #include "platform/Process.h"
 #include "platform/debian/DebianPackageSystem.h"
+#include "platform/debian/InstallHelper.h"
 
 namespace suite::debian {
 namespace {
@@ -16,7 +20,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Deb {
-    std::string name, version, depends;
+    std::string name, version, depends, postinst = "";
 };
 
 // A real Debian package built with dpkg-deb: one file under /opt/talven-test/<name>.
@@ -30,6 +34,12 @@ fs::path build(const fs::path& dir, const Deb& deb) {
         << "\nArchitecture: all\nMaintainer: Tests <tests@brenlow.example>\n"
         << (deb.depends.empty() ? "" : "Depends: " + deb.depends + "\n")
         << "Description: a package for the install tests\n";
+    if (!deb.postinst.empty()) {
+        std::ofstream(root / "DEBIAN" / "postinst") << "#!/bin/sh\n" << deb.postinst << "\n";
+        fs::permissions(root / "DEBIAN" / "postinst",
+                        fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                            fs::perms::others_read | fs::perms::others_exec);
+    }
     const fs::path file = dir / (deb.name + "_" + deb.version + "_all.deb");
     auto run = runProcess("/usr/bin/dpkg-deb", {"--build", "--root-owner-group", "-Zgzip",
                                                 root.string(), file.string()});
@@ -37,16 +47,44 @@ fs::path build(const fs::path& dir, const Deb& deb) {
     return file;
 }
 
-Json item(const std::string& name, const std::string& version, const fs::path& file) {
-    return {{"id", name},
-            {"version", version},
-            {"sha256", *sha256Of(file)},
-            {"detect", {{"receipts", {name}}}}};
+Json item(const std::string& name) {
+    return {{"id", name}, {"detect", {{"receipts", {name}}}}};
+}
+
+// The kept catalog as the program keeps it, signed with the test key, offering `debs` by the
+// product ids of their package names.
+std::pair<std::string, std::string> keepCatalog(const fs::path& dir,
+                                                const std::vector<fs::path>& debs) {
+    Json products = Json::array();
+    for (const auto& deb : debs) {
+        const std::string name =
+            deb.filename().string().substr(0, deb.filename().string().find('_'));
+        products.push_back(
+            {{"id", name},
+             {"packages", {{"deb", {{"sha256", *sha256Of(deb)}, {"size", fs::file_size(deb)}}}}}});
+    }
+    const auto catalog = dir / "catalog.json";
+    std::ofstream(catalog) << Json({{"generated", "2026-01-01T00:00:00Z"},
+                                    {"expires", "2099-01-01T00:00:00Z"},
+                                    {"products", products}})
+                                  .dump();
+    auto sign = runProcess(
+        SUITE_SOURCE_DIR "/tools/sign-catalog",
+        {"sign", SUITE_SOURCE_DIR "/tests/fixtures/catalog-test-key.pem", catalog.string()});
+    EXPECT_TRUE(sign && sign->exitStatus == 0);
+    return {catalog.string(), catalog.string() + ".sig"};
 }
 
 std::string dpkgStatus(const std::string& name) {
     auto run = runProcess("/usr/bin/dpkg-query", {"-W", "-f", "${Status} ${Version}", name});
     return run && run->exitStatus == 0 ? run->standardOutput : "";
+}
+
+std::string shell(const std::string& line) {
+    ProcessOptions options;
+    options.mergeStandardError = true;
+    auto run = runProcess("/bin/sh", {"-c", line}, options);
+    return run ? std::to_string(run->exitStatus) + ":" + run->standardOutput : "no shell";
 }
 
 class DebianInstall : public ::testing::Test {
@@ -56,29 +94,109 @@ class DebianInstall : public ::testing::Test {
             GTEST_SKIP() << "installs packages: run inside tests/sandbox.sh as root";
         }
     }
-    DebianPackageSystem system() { return DebianPackageSystem({.helper = SUITE_INSTALL_HELPER}); }
+    DebianPackageSystem system(const std::pair<std::string, std::string>& kept,
+                               const char* helper = SUITE_INSTALL_HELPER) {
+        return DebianPackageSystem(
+            {.helper = helper, .catalog = kept.first, .signature = kept.second});
+    }
     fakes::TempDir dir;
 };
 
 // What apt-get makes of unmet dependencies and failing scripts, through the page, is the Debian
 // flows' (tests/flows); here what only the helper can do.
-TEST_F(DebianInstall, ThePackageChangedAfterTheProgramsCheckIsRefusedAsRoot) {
+TEST_F(DebianInstall, RootInstallsOnlyWhatTheSignedCatalogVouchesFor) {
     const auto good = build(dir.path(), {"talven-test-good", "2.0-1", "dpkg"});
     const auto swapped = build(dir.path(), {"talven-test-swapped", "1.0", ""});
-    std::vector<VerifiedPackage> batch = {{item("talven-test-swapped", "1.0", swapped), swapped},
-                                          {item("talven-test-good", "2.0-1", good), good}};
+    const auto unlisted = build(dir.path(), {"talven-test-unlisted", "1.0", ""});
+    const auto kept = keepCatalog(dir.path(), {good, swapped});
+    std::vector<VerifiedPackage> batch = {{item("talven-test-swapped"), swapped},
+                                          {item("talven-test-unlisted"), unlisted},
+                                          {item("talven-test-good"), good}};
     // Changed after the program's own check, while the request for rights was up.
     std::ofstream(swapped, std::ios::app) << "appended";
 
-    auto outcome = system().installBatch(batch, "");
+    // The helper users install trusts only the vendor's keys: the test key vouches for nothing.
+    auto outcome = system(kept, SUITE_USER_INSTALL_HELPER).installBatch(batch, "");
+    EXPECT_EQ(outcome.reports, std::vector<PackageReport>(3, PackageReport::Unvouched));
+    EXPECT_EQ(dpkgStatus("talven-test-good"), "");
+
+    outcome = system(kept).installBatch(batch, "");
     EXPECT_EQ(outcome.run, BatchOutcome::Run::Ran);
     EXPECT_EQ(outcome.reports,
-              (std::vector<PackageReport>{PackageReport::Refused, PackageReport::Installed}));
+              (std::vector<PackageReport>{PackageReport::Refused, PackageReport::Unvouched,
+                                          PackageReport::Installed}));
     EXPECT_EQ(dpkgStatus("talven-test-good"), "install ok installed 2.0-1");
     EXPECT_EQ(dpkgStatus("talven-test-swapped"), "");
+    EXPECT_EQ(dpkgStatus("talven-test-unlisted"), "") << "its digest was right, but unsigned";
     EXPECT_TRUE(fs::exists("/opt/talven-test/talven-test-good/VERSION"));
-    ASSERT_GE(outcome.log.size(), 2u);
-    EXPECT_TRUE(outcome.log[1].starts_with("package 0: refused: its SHA-256 is")) << outcome.log[1];
+}
+
+// A 1 GiB file (sparse, so it costs nothing here) where the catalog promises a small package:
+// the copy stops at the catalog's size and the small file system the copies go to stays usable.
+TEST_F(DebianInstall, AFileLargerThanItsCatalogSizeIsRefusedWithoutFillingTheDisk) {
+    const auto small = build(dir.path(), {"talven-test-small", "1.0", ""});
+    const auto kept = keepCatalog(dir.path(), {small});
+    fs::resize_file(small, 1ull << 30);
+    ASSERT_EQ(shell("mount -t tmpfs -o size=24m tmpfs /var/tmp"), "0:");
+    const auto outcome = system(kept).installBatch({{item("talven-test-small"), small}}, "");
+    const auto used = shell("df --output=used -B1M /var/tmp | tail -1");
+    shell("umount /var/tmp");
+    EXPECT_EQ(outcome.reports, std::vector<PackageReport>{PackageReport::Refused});
+    EXPECT_LT(std::stoi(used.substr(2)), 8) << used;
+}
+
+// A maintainer script that never ends: at the time limit the whole install ends, dpkg and the
+// script included, and dpkg's database is left as if the package had never come.
+TEST_F(DebianInstall, AnInstallPastItsTimeLimitLeavesNoToolRunningAndAConsistentDatabase) {
+    const auto hang = build(dir.path(), {"talven-test-hang", "1.0", "", "sleep 419"});
+    const auto kept = keepCatalog(dir.path(), {hang});
+    HelperTools tools{.installTimeoutSeconds = 8, .adoptsOrphans = adoptOrphans()};
+    std::FILE* out = std::tmpfile();
+    EXPECT_EQ(runInstallHelper({kept.first, kept.second, "talven-test-hang", hang.string()}, out,
+                               stderr, tools),
+              0);
+    std::rewind(out);
+    std::string printed;
+    for (int c; (c = std::fgetc(out)) != EOF;) printed += static_cast<char>(c);
+    std::fclose(out);
+    EXPECT_EQ(readInstallerRecords(printed, 1).results,
+              std::vector<InstallerResult>{InstallerResult::Failed});
+    EXPECT_NE(printed.find("stopped: no end after"), std::string::npos) << printed;
+    for (const auto& process : fs::directory_iterator("/proc")) {
+        EXPECT_NE(readWholeFile(process.path() / "cmdline"), std::string("sleep\0"
+                                                                         "419\0",
+                                                                         10))
+            << "the maintainer script outlived the helper: " << process.path();
+    }
+    EXPECT_EQ(shell("dpkg --audit"), "0:");
+    EXPECT_EQ(dpkgStatus("talven-test-hang"), "");
+}
+
+// The group rule an administrator may add (README): a member installs without being asked, and
+// anyone else still needs an administrator (here no agent can ask, so pkexec gives up).
+TEST_F(DebianInstall, TheGroupRuleLetsMembersInstallWithoutAPassword) {
+    const auto good = build(dir.path(), {"talven-test-group", "1.0", ""});
+    const auto kept = keepCatalog(dir.path(), {good});
+    ASSERT_EQ(shell("sed -e 's|@SUITE_APP_ID@|" SUITE_APP_ID
+                    "|' -e 's|@SUITE_HELPER@|" SUITE_INSTALL_HELPER "|' " SUITE_SOURCE_DIR
+                    "/packaging/talven-suite.policy.in > "
+                    "/usr/share/polkit-1/actions/" SUITE_APP_ID ".policy && cp " SUITE_SOURCE_DIR
+                    "/packaging/talven-suite-group.rules /etc/polkit-1/rules.d/ && groupadd "
+                    "talven-updaters && useradd -G talven-updaters member && useradd outsider"),
+              "0:");
+    const std::string pkexec = " pkexec " SUITE_INSTALL_HELPER " " + kept.first + " " +
+                               kept.second + " talven-test-group " + good.string();
+    // polkitd reads new actions and rules when it notices them.
+    std::string member;
+    for (int i = 0; i < 50 && !member.starts_with("0:"); ++i) {
+        if (i > 0) shell("sleep 0.2");
+        member = shell("setpriv --reuid member --regid member --init-groups" + pkexec);
+    }
+    EXPECT_NE(member.find("OK:0"), std::string::npos) << member;
+    EXPECT_EQ(dpkgStatus("talven-test-group"), "install ok installed 1.0");
+    const auto outsider = shell("setpriv --reuid outsider --regid outsider --init-groups" + pkexec);
+    EXPECT_EQ(outsider.find("HELPER:1"), std::string::npos) << outsider;
+    EXPECT_NE(outsider.find("authentication agent"), std::string::npos) << outsider;
 }
 
 }  // namespace

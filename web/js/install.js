@@ -20,7 +20,7 @@ export const ERRORS = Object.freeze(['download', 'check', 'install', 'cancelled'
 // transfer or the check that went wrong, or "http-" and the status code.
 // "cancelled" is the user's own stop, unlike the "cancelled" error alone (the
 // administrator password was not given).
-export const REASONS = Object.freeze(['offline', 'dns', 'tls', 'timeout', 'redirect', 'space', 'refused', 'digest', 'size', 'cancelled']);
+export const REASONS = Object.freeze(['offline', 'dns', 'tls', 'timeout', 'redirect', 'space', 'refused', 'digest', 'size', 'signature', 'cancelled']);
 export const isReason = (value) => REASONS.includes(value) || (typeof value === 'string' && /^http-[1-5]\d\d$/.test(value));
 const RANK = Object.fromEntries(PHASES.map((phase, index) => [phase, index]));
 // Up to here the native side can still stop an item; from the password on it

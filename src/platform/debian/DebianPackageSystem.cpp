@@ -9,6 +9,7 @@
 #include "platform/InstallerRecords.h"
 #include "platform/Process.h"
 #include "platform/debian/InstallHelper.h"
+#include "platform/debian/VouchedPackages.h"
 
 namespace suite::debian {
 
@@ -32,6 +33,8 @@ PackageReport reportOf(InstallerResult result) {
             return PackageReport::Installed;
         case InstallerResult::Refused:
             return PackageReport::Refused;
+        case InstallerResult::Unvouched:
+            return PackageReport::Unvouched;
         default:
             return PackageReport::Failed;
     }
@@ -132,50 +135,58 @@ BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage
     BatchOutcome outcome;
     outcome.reports.assign(packages.size(), PackageReport::Failed);
     outcome.run = BatchOutcome::Run::Ran;
-    std::vector<std::size_t> checkable;  // the batch's packages that have a digest, in order
-    std::vector<std::string> digests(packages.size());
+    std::vector<std::size_t> named;  // the batch's packages the helper can be asked for, in order
     for (std::size_t i = 0; i < packages.size(); ++i) {
-        digests[i] = lowerAscii(stringMember(packages[i].item, "sha256").value_or(""));
-        if (isSha256Hex(digests[i])) {
-            checkable.push_back(i);
+        if (isProductId(stringMember(packages[i].item, "id").value_or(""))) {
+            named.push_back(i);
         } else {
-            outcome.reports[i] = PackageReport::Refused;
-            outcome.log.push_back(packageLogLine(i, "no digest to check as root; not installed"));
+            outcome.reports[i] = PackageReport::Unvouched;
+            outcome.log.push_back(packageLogLine(i, "no catalog product id; not installed"));
         }
     }
-    if (checkable.empty()) return outcome;
+    if (named.empty()) return outcome;
     if (paths_.helper.empty()) {
         outcome.run = BatchOutcome::Run::Unavailable;
         outcome.log.push_back("installer: the install helper is missing; reinstall TALVEN Suite");
         return outcome;
     }
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(paths_.catalog, error) ||
+        !std::filesystem::is_regular_file(paths_.signature, error)) {
+        // The helper would refuse every package: no need to ask for a password first.
+        for (std::size_t i : named) outcome.reports[i] = PackageReport::Unvouched;
+        outcome.log.push_back("installer: no verified catalog is kept (" + paths_.catalog +
+                              "); check for updates, then install");
+        return outcome;
+    }
     // The helper takes a bounded number of packages, so a longer batch asks for rights once per
     // part; a part that does not run (the prompt dismissed) ends the batch there, and what is left
     // settles as that part does, while the parts that ran settle as after a run.
-    for (std::size_t start = 0; start < checkable.size(); start += kMaxHelperPackages) {
-        const std::size_t end = std::min(start + kMaxHelperPackages, checkable.size());
+    for (std::size_t start = 0; start < named.size(); start += kMaxHelperPackages) {
+        const std::size_t end = std::min(start + kMaxHelperPackages, named.size());
         if (start > 0) {
             outcome.log.push_back("installer: packages " + std::to_string(start + 1) + " to " +
-                                  std::to_string(end) + " of " + std::to_string(checkable.size()) +
+                                  std::to_string(end) + " of " + std::to_string(named.size()) +
                                   " in another run (the install helper takes " +
                                   std::to_string(kMaxHelperPackages) + " at a time)");
         }
-        runHelper(packages, digests, {checkable.begin() + start, checkable.begin() + end}, outcome);
+        runHelper(packages, {named.begin() + start, named.begin() + end}, outcome);
         if (outcome.run != BatchOutcome::Run::Ran) break;
-        outcome.ranBefore = checkable[end - 1] + 1;
+        outcome.ranBefore = named[end - 1] + 1;
     }
     return outcome;
 }
 
 void DebianPackageSystem::runHelper(const std::vector<VerifiedPackage>& packages,
-                                    const std::vector<std::string>& digests,
                                     const std::vector<std::size_t>& batchIndex,
                                     BatchOutcome& outcome) const {
-    std::vector<std::string> arguments = {paths_.helper};
+    std::error_code error;
+    std::vector<std::string> arguments = {
+        paths_.helper, std::filesystem::absolute(paths_.catalog, error).string(),
+        std::filesystem::absolute(paths_.signature, error).string()};
     for (std::size_t i : batchIndex) {
-        std::error_code error;
+        arguments.push_back(*stringMember(packages[i].item, "id"));
         arguments.push_back(std::filesystem::absolute(packages[i].file, error).string());
-        arguments.push_back(digests[i]);
     }
     ProcessOptions options;
     options.captureStandardError = true;

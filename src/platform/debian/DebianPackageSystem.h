@@ -1,8 +1,9 @@
 #pragma once
 // Debian packages: a product's "detect"."receipts" name Debian packages, whose versions come from
 // dpkg's database and order by dpkg's rules; a batch is one pkexec call of our install helper,
-// which checks every package's digest again as root and installs it with apt-get. A package the
-// helper could not install goes to the desktop's handler for Debian packages.
+// which verifies every package as root against the vendor-signed catalog the program kept and
+// installs it with apt-get. A package the helper could not install goes to the desktop's handler
+// for Debian packages.
 #include <string>
 
 #include "platform/PackageSystem.h"
@@ -18,6 +19,10 @@ struct DebianPaths {
     std::string adminDir = kDpkgAdminDir;
     std::string pkexec = "/usr/bin/pkexec";
     std::string helper = {};  // the install helper's absolute path; empty: it was not found
+    // The catalog document the program verified last and its signature, as it keeps them: what
+    // the helper verifies each package against.
+    std::string catalog = {};
+    std::string signature = {};
 };
 
 // The installed helper beside `executable` (bin/../libexec/talven-suite/install-helper), or, in
@@ -44,7 +49,7 @@ class DebianPackageSystem final : public PackageSystem {
     bool detects(const Json& item) const override;
     // dpkg's word is better than any installer's: every item it can look for.
     bool judgesAfterRun(const Json& item) const override { return detects(item); }
-    // A package without a digest to check again as root is refused, not installed unchecked.
+    // Without a kept catalog for the helper to verify against, nothing is asked for.
     BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
                               const std::string& prompt) override;
     std::string handOffType() const override { return "application/vnd.debian.binary-package"; }
@@ -55,10 +60,8 @@ class DebianPackageSystem final : public PackageSystem {
     std::optional<std::string> applicationToLaunch(const Json& detect) const override;
 
   private:
-    // One pkexec run of the helper for the batch's packages at `batchIndex` (with their digests in
-    // lower case), read into `outcome`.
+    // One pkexec run of the helper for the batch's packages at `batchIndex`, read into `outcome`.
     void runHelper(const std::vector<VerifiedPackage>& packages,
-                   const std::vector<std::string>& digests,
                    const std::vector<std::size_t>& batchIndex, BatchOutcome& outcome) const;
 
     DebianPaths paths_;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Process.h"
 #include "platform/debian/InstallHelper.h"
 
 int main(int argc, char** argv) {
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
     if (::chdir("/") != 0) return 1;
     // The program that reads our records may be gone; the installs still finish.
     std::signal(SIGPIPE, SIG_IGN);
+    suite::debian::HelperTools tools;
+    tools.adoptsOrphans = suite::adoptOrphans();
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    return suite::debian::runInstallHelper(arguments, stdout, stderr);
+    return suite::debian::runInstallHelper(arguments, stdout, stderr, tools);
 }

@@ -1,113 +1,22 @@
 #include "platform/debian/InstallHelper.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string_view>
 
-#include "platform/Digest.h"
+#include "catalog/KeptCatalog.h"
 #include "platform/InstallerRecords.h"
 #include "platform/Process.h"
 #include "platform/debian/DpkgDatabase.h"
+#include "platform/debian/RootFiles.h"
+#include "platform/debian/VouchedPackages.h"
 
 namespace suite::debian {
 
 namespace {
 
-constexpr std::size_t kCopyChunk = 1 << 20;
-
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
-
-// A folder made for this run alone (mkdtemp: a new name, mode 0700, owned by root), removed with
-// what it holds when the run ends.
-class PrivateFolder {
-  public:
-    explicit PrivateFolder(const std::string& parent) {
-        std::string pattern = parent + "/talven-suite-install.XXXXXX";
-        if (::mkdtemp(pattern.data()) != nullptr) path_ = std::move(pattern);
-    }
-    ~PrivateFolder() {
-        std::error_code ignored;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-    }
-    PrivateFolder(const PrivateFolder&) = delete;
-    PrivateFolder& operator=(const PrivateFolder&) = delete;
-    const std::string& path() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
-bool writeAll(int fd, const unsigned char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Copies `source` to `target` (a new file) and answers the SHA-256 of the bytes copied; nothing,
-// with the reason in `why`, when the source is not a regular file or cannot be read and copied
-// whole. The last part of the source's path must not be a link: root follows nothing the user
-// planted there.
-std::optional<std::string> copyAndDigest(const std::string& source, const std::string& target,
-                                         std::string& why) {
-    Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
-    struct stat info {};
-    if (in.get() < 0 || ::fstat(in.get(), &info) != 0) {
-        why = std::strerror(errno);
-        return std::nullopt;
-    }
-    if (!S_ISREG(info.st_mode)) {
-        why = "not a regular file";
-        return std::nullopt;
-    }
-    Fd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
-    if (out.get() < 0) {
-        why = std::strerror(errno);
-        return std::nullopt;
-    }
-    Sha256 hash;
-    std::vector<unsigned char> chunk(kCopyChunk);
-    for (;;) {
-        ssize_t got = ::read(in.get(), chunk.data(), chunk.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            why = std::strerror(errno);
-            return std::nullopt;
-        }
-        if (got == 0) break;
-        const auto size = static_cast<std::size_t>(got);
-        if (!writeAll(out.get(), chunk.data(), size)) {
-            why = std::strerror(errno);
-            return std::nullopt;
-        }
-        hash.add(chunk.data(), size);
-    }
-    auto digest = hash.hex();
-    if (!digest) why = "the digest could not be computed";
-    return digest;
-}
+// Room left beside a copy for dpkg's own files while it unpacks.
+constexpr std::uint64_t kSpaceMargin = 16u << 20;
 
 void record(std::FILE* out, const std::string& line) {
     std::fprintf(out, "%s\n", line.c_str());
@@ -168,81 +77,146 @@ InstallerResult installCopy(const std::string& copy, std::size_t index, std::FIL
     const std::string name = packageNameOf(copy, tools);
     const bool wasInstalled = !name.empty() && isInstalledStatus(statusOf(name, tools));
     const ProcessOptions options = toolOptions(tools.installTimeoutSeconds);
-    auto run = runProcess(
-        tools.aptGet,
-        {"install", "--yes", "--allow-downgrades", "-o", "Dpkg::Options::=--force-confdef", "-o",
-         "Dpkg::Options::=--force-confold", "-o", "DPkg::Lock::Timeout=120", copy},
-        options);
+    // Without a terminal of its own for dpkg, apt-get keeps dpkg in its process group, which the
+    // time limit's kill ends as a whole.
+    auto run =
+        runProcess(tools.aptGet,
+                   {"install", "--yes", "--allow-downgrades", "-o", "Dpkg::Use-Pty=0", "-o",
+                    "Dpkg::Options::=--force-confdef", "-o", "Dpkg::Options::=--force-confold",
+                    "-o", "DPkg::Lock::Timeout=120", copy},
+                   options);
     if (!run) {
         relayOutput(out, index, "cannot start " + tools.aptGet);
         return InstallerResult::Failed;
     }
     relayOutput(out, index, run->standardOutput);
-    if (run->timedOut) relayOutput(out, index, "stopped: no end after the time allowed");
+    if (run->timedOut) {
+        const std::size_t strays = tools.adoptsOrphans ? endRemainingChildren() : 0;
+        relayOutput(
+            out, index,
+            "stopped: no end after " + std::to_string(tools.installTimeoutSeconds) +
+                " s; apt-get was ended with what it had started" +
+                (strays > 0 ? " and " + std::to_string(strays) + " it had left running" : ""));
+    }
     if (run->exitStatus == 0 && !run->timedOut) return InstallerResult::Installed;
     // apt-get also fails when another package is left half set up; dpkg's own word on this one
     // is what counts.
     if (name.empty()) return InstallerResult::Failed;
     const std::string status = statusOf(name, tools);
-    if (isInstalledStatus(status)) return InstallerResult::Installed;
+    if (isInstalledStatus(status) && !run->timedOut) return InstallerResult::Installed;
     if (!wasInstalled && !isNotInstalledStatus(status)) {
         relayOutput(out, index, "left " + status + "; removing it again");
-        auto removal = runProcess(tools.dpkg, {"--remove", name}, options);
+        auto removal = runProcess(tools.dpkg, {"--remove", name}, toolOptions(600));
         if (removal) relayOutput(out, index, removal->standardOutput);
+        const std::string after = statusOf(name, tools);
+        relayOutput(out, index,
+                    "dpkg now has " + name +
+                        " as: " + (isNotInstalledStatus(after) ? "not installed" : after));
+    } else if (run->timedOut) {
+        relayOutput(out, index, "dpkg has " + name + " as: " + status);
     }
     return InstallerResult::Failed;
+}
+
+// One package the signed catalog vouches for: a bounded private copy, checked, then installed.
+InstallerResult installVouched(const std::string& file, const VouchedPackage& vouched,
+                               const std::string& copy, std::size_t index, std::FILE* out,
+                               const HelperTools& tools) {
+    const auto room = freeBytes(tools.workParent);
+    if (room && *room < vouched.size + kSpaceMargin) {
+        relayOutput(out, index,
+                    "not enough room in " + tools.workParent + " for a copy of " +
+                        std::to_string(vouched.size) + " bytes (" + std::to_string(*room) +
+                        " free)");
+        return InstallerResult::Failed;
+    }
+    const BoundedCopy copied = copyBounded(file, copy, vouched.size);
+    switch (copied.outcome) {
+        case BoundedCopy::Outcome::Unreadable:
+            relayOutput(out, index, "cannot read " + file + ": " + copied.why);
+            return InstallerResult::Failed;
+        case BoundedCopy::Outcome::TooLarge:
+            relayOutput(out, index,
+                        "refused: larger than the " + std::to_string(vouched.size) +
+                            " bytes the signed catalog gives; copying stopped there");
+            return InstallerResult::Refused;
+        case BoundedCopy::Outcome::Copied:
+            break;
+    }
+    // The digest of what was read is not printed: root must not tell anyone the digest of a
+    // file they could not read themselves.
+    if (copied.sha256 != vouched.sha256) {
+        relayOutput(out, index, "refused: not the package the signed catalog describes");
+        return InstallerResult::Refused;
+    }
+    return installCopy(copy, index, out, tools);
 }
 
 }  // namespace
 
 bool acceptsHelperArguments(const std::vector<std::string>& arguments) {
-    const std::size_t count = arguments.size() / 2;
-    bool accepted = !arguments.empty() && arguments.size() % 2 == 0 && count <= kMaxHelperPackages;
+    if (arguments.size() < 4 || arguments.size() % 2 != 0) return false;
+    const std::size_t count = (arguments.size() - 2) / 2;
+    bool accepted = count <= kMaxHelperPackages && arguments[0].starts_with('/') &&
+                    arguments[1].starts_with('/');
     for (std::size_t i = 0; accepted && i < count; ++i) {
-        accepted = arguments[2 * i].starts_with('/') && isSha256Hex(arguments[2 * i + 1]);
+        accepted = isProductId(arguments[2 + 2 * i]) && arguments[3 + 2 * i].starts_with('/');
     }
     return accepted;
 }
 
 int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err,
                      const HelperTools& tools) {
-    const std::size_t count = arguments.size() / 2;
     if (!acceptsHelperArguments(arguments)) {
         std::fprintf(err,
-                     "usage: install-helper FILE SHA256 [FILE SHA256 ...] (absolute paths, "
-                     "lower-case digests, at most %zu packages)\n",
+                     "usage: install-helper CATALOG SIGNATURE ID FILE [ID FILE ...] (absolute "
+                     "paths, catalog product ids, at most %zu packages)\n",
                      kMaxHelperPackages);
         return 64;
     }
+    const std::size_t count = (arguments.size() - 2) / 2;
     record(out, std::string(kHelperStarted));
+    if (const std::size_t swept = removeLeftoverFolders(tools.workParent); swept > 0) {
+        std::fprintf(err, "install-helper: removed %zu folders that ended runs left in %s\n", swept,
+                     tools.workParent.c_str());
+    }
+
+    // Read once into root's memory: what is judged is what is used, whatever the user's files
+    // become meanwhile.
+    const auto document = readBounded(arguments[0], kKeptCatalogMaxBytes);
+    const auto signature = readBounded(arguments[1], kKeptCatalogMaxBytes);
+    CatalogVerdict verdict{CatalogRefusal::Signature, {}};
+    if (document && signature) verdict = judgeCatalog(tools.keys, *document, *signature, tools.now);
+    if (verdict.refusal) {
+        const std::string why =
+            !document || !signature
+                ? "the catalog or its signature cannot be read (at most " +
+                      std::to_string(kKeptCatalogMaxBytes) + " bytes each)"
+                : std::string("the catalog was refused: ") + reasonName(*verdict.refusal);
+        for (std::size_t i = 0; i < count; ++i) {
+            relayOutput(out, i, "refused: " + why);
+            record(out, resultRecord(i, InstallerResult::Unvouched));
+        }
+        return 0;
+    }
 
     PrivateFolder folder(tools.workParent);
-    if (folder.path().empty()) {
-        const std::string why = std::strerror(errno);
-        for (std::size_t i = 0; i < count; ++i) {
-            relayOutput(out, i, "cannot make a private folder in " + tools.workParent + ": " + why);
-            record(out, resultRecord(i, InstallerResult::Failed));
-        }
-        return 1;
-    }
     for (std::size_t i = 0; i < count; ++i) {
-        const std::string& expected = arguments[2 * i + 1];
-        // apt-get takes a path as a package file only when it ends in ".deb".
-        const std::string copy = folder.path() + "/" + std::to_string(i) + ".deb";
-        std::string why;
-        auto digest = copyAndDigest(arguments[2 * i], copy, why);
+        const std::string& id = arguments[2 + 2 * i];
+        const std::string& file = arguments[3 + 2 * i];
         InstallerResult result = InstallerResult::Failed;
-        if (!digest) {
-            relayOutput(out, i, "cannot read " + arguments[2 * i] + ": " + why);
-        } else if (*digest != expected) {
-            relayOutput(out, i,
-                        "refused: its SHA-256 is " + *digest + ", the catalog's " + expected);
-            result = InstallerResult::Refused;
+        if (const auto vouched = vouchedDebianPackage(verdict.document, id); !vouched) {
+            relayOutput(out, i, "refused: the signed catalog offers no Debian package for " + id);
+            result = InstallerResult::Unvouched;
+        } else if (folder.path().empty()) {
+            relayOutput(out, i, "cannot make a private folder in " + tools.workParent);
         } else {
-            result = installCopy(copy, i, out, tools);
+            // apt-get takes a path as a package file only when it ends in ".deb".
+            const std::string copy = folder.path() + "/" + std::to_string(i) + ".deb";
+            result = installVouched(file, *vouched, copy, i, out, tools);
+            std::error_code ignored;
+            std::filesystem::remove(copy, ignored);
         }
-        std::error_code ignored;
-        std::filesystem::remove(copy, ignored);
         record(out, resultRecord(i, result));
     }
     return 0;

@@ -1,20 +1,31 @@
 #pragma once
 // The program pkexec runs as root to install one batch of Debian packages. It is called as
 //
-//     install-helper FILE SHA256 [FILE SHA256 ...]
+//     install-helper CATALOG SIGNATURE ID FILE [ID FILE ...]
 //
-// (each a downloaded package and the SHA-256 digest the catalog gives for it) and prints the
-// records of InstallerRecords.h. For each package it takes a copy the user cannot touch, checks
-// the copy's digest against the one it was given (the download sat in a folder the user can
-// write to, between the program's own check and now), installs the copy with apt-get and relays
-// what apt-get printed. A package that was not installed before and that its failure left half
-// installed is removed again: dpkg would otherwise retry its scripts, and fail, in every later
-// install on the machine, ours and the user's. It trusts nothing of its surroundings: not the
-// downloads' folder, not the files' names, not what the packages print.
+// CATALOG and SIGNATURE are the catalog document the program last verified and its signature, as
+// it keeps them; each ID names a product of that catalog and FILE its downloaded package. It
+// prints the records of InstallerRecords.h.
+//
+// It takes nothing on trust from its caller, who may be anyone allowed to ask: it reads the
+// document and signature into its own memory (bounded) and checks the vendor's signature and the
+// document's dates itself, against the keys it was built with; each package's digest and size
+// come from that document's Debian package for the product, never from the caller. A package no
+// valid signed document vouches for is refused without being read. Each package is copied where
+// the user cannot touch it, the copy bounded by the catalog's size (a larger file is refused, and
+// the disk's room is checked first), its digest checked, and the copy installed with apt-get.
+//
+// A package that was not installed before and that its failure left half installed is removed
+// again: dpkg would otherwise retry its scripts, and fail, in every later install on the machine,
+// ours and the user's. At its time limit an install is ended with everything it started, dpkg
+// included, so no tool of ours goes on as root and holds dpkg's lock. Folders that killed runs
+// left behind are removed at the start.
 #include <cstddef>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include "catalog/CatalogTrust.h"
 
 namespace suite::debian {
 
@@ -28,15 +39,20 @@ struct HelperTools {
     std::string dpkgQuery = "/usr/bin/dpkg-query";
     std::string workParent = "/var/tmp";  // where the private folder for the copies is made
     double installTimeoutSeconds = 3600;  // a maintainer script that waits for ever must not
+    std::vector<std::string> keys = builtInCatalogKeys();
+    WallClock now = systemSeconds;
+    // Whether the process is the parent of what its tools leave behind (adoptOrphans), so that
+    // an install ended at its time limit can end those too.
+    bool adoptsOrphans = false;
 };
 
-// Whether `arguments` (without the program's name) are what the helper takes: pairs of an
-// absolute path and 64 lower-case hex digits, at most kMaxHelperPackages of them.
+// Whether `arguments` (without the program's name) are what the helper takes: two absolute paths,
+// then pairs of a product id and an absolute path, at most kMaxHelperPackages of them.
 bool acceptsHelperArguments(const std::vector<std::string>& arguments);
 
-// Runs the batch `arguments` describe (the pairs, without the program's name), printing the
-// records to `out` and what a person should read to `err`. The exit status: 0 once the batch ran
-// (each package has its result), 64 for arguments it refuses, 1 when nothing could be done.
+// Runs the batch `arguments` describe (without the program's name), printing the records to `out`
+// and what a person should read to `err`. The exit status: 0 once the batch ran (each package
+// has its result), 64 for arguments it refuses, 1 when nothing could be done.
 int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err,
                      const HelperTools& tools = {});
 

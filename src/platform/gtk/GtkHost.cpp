@@ -14,6 +14,7 @@
 #include "app/CommandLine.h"
 #include "app/Settings.h"
 #include "bridge/SchemeHandler.h"
+#include "catalog/KeptCatalog.h"
 #include "platform/Files.h"
 #include "platform/curl/CurlHttpClient.h"
 #include "platform/debian/DebianPackageSystem.h"
@@ -34,10 +35,14 @@ std::filesystem::path executablePath() {
 
 // Debian packages where dpkg keeps its database; elsewhere this host can install nothing, and
 // says so rather than asking for a password that could not help.
-std::unique_ptr<PackageSystem> packageSystemForThisHost(const std::filesystem::path& executable) {
+// `stateDir` is where the program keeps the catalog it verified, which the helper verifies again.
+std::unique_ptr<PackageSystem> packageSystemForThisHost(const std::filesystem::path& executable,
+                                                        const std::filesystem::path& stateDir) {
     if (!debian::hasDpkg()) return std::make_unique<NoPackageSystem>();
     debian::DebianPaths paths;
     paths.helper = debian::findInstallHelper(executable);
+    paths.catalog = (stateDir / kKeptCatalogFileName).string();
+    paths.signature = (stateDir / kKeptSignatureFileName).string();
     if (paths.helper.empty()) {
         g_warning("TALVEN Suite: the install helper was not found beside the program");
     }
@@ -75,7 +80,7 @@ void onActivate(GtkApplication* app, gpointer data) {
     httpOptions.proxyFor = desktopProxyFor;
     program->http =
         std::make_unique<CurlHttpClient>(program->platform->queue, std::move(httpOptions));
-    program->packages = packageSystemForThisHost(executablePath());
+    program->packages = packageSystemForThisHost(executablePath(), program->launch.logDir);
 
     AppConfig config;
     auto webRoot = findWebRoot(executablePath());

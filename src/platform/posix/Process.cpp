@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -354,6 +356,38 @@ std::string replaceProcess(const std::vector<std::string>& line) {
     ::close_range(3, ~0U, CLOSE_RANGE_CLOEXEC);
     ::execve(argv[0], argv.data(), started.empty() ? environ : envp.data());
     return std::strerror(errno);
+}
+
+bool adoptOrphans() {
+    return ::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0;
+}
+
+std::size_t endRemainingChildren() {
+    const pid_t self = ::getpid();
+    std::size_t ended = 0;
+    // Each round ends the children found; what they leave behind is ours by the next round.
+    for (int round = 0; round < 64; ++round) {
+        std::vector<pid_t> children;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+            const std::string name = entry.path().filename().string();
+            if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+            // "pid (command) state ppid ...": the command may hold blanks and parentheses.
+            const auto stat = readWholeFile(entry.path() / "stat");
+            const auto close = stat ? stat->rfind(')') : std::string::npos;
+            if (close == std::string::npos) continue;
+            long parent = 0;
+            if (std::sscanf(stat->c_str() + close + 1, " %*c %ld", &parent) == 1 &&
+                parent == self) {
+                children.push_back(static_cast<pid_t>(std::stol(name)));
+            }
+        }
+        if (children.empty()) break;
+        for (pid_t child : children) ::kill(child, SIGKILL);
+        for (pid_t child : children) waitForExit(child);
+        ended += children.size();
+    }
+    return ended;
 }
 
 }  // namespace suite

@@ -18,12 +18,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kDigest(64, 'a');
-
-Json item(const std::string& id, std::vector<std::string> receipts, Json sha256 = kDigest) {
+Json item(const std::string& id, std::vector<std::string> receipts) {
     return {{"id", id},
             {"version", "2.0"},
-            {"sha256", sha256},
             {"detect", {{"apps", {"Ignored.app"}}, {"receipts", receipts}}}};
 }
 
@@ -37,6 +34,8 @@ class DebianBackend : public ::testing::Test {
         paths.adminDir = dir.path().string();
         paths.pkexec = (dir / "pkexec").string();
         paths.helper = (dir / "helper").string();
+        paths.catalog = (dir / "catalog.json").string();
+        paths.signature = (dir / "catalog.json.sig").string();
     }
     // A stand-in for pkexec: records its arguments, one per line, then runs `body`.
     void fakePkexec(const std::string& body) {
@@ -81,22 +80,29 @@ TEST_F(DebianBackend, OpenLaunchesOnlyADesktopFileIdTheCatalogNames) {
 TEST_F(DebianBackend, OneHelperRunReportsEachPackageAndItsOutput) {
     fakePkexec(
         "printf 'noise\\nHELPER:1\\nOUT:0:Setting up talven-a (2.0)\\nOUT:0:done\\nOK:0\\n"
-        "OUT:1:dpkg: error processing\\nFAIL:1\\nCHECK:2\\nOK:7\\nOUT:9:x\\n'\n"
+        "OUT:1:dpkg: error processing\\nFAIL:1\\nSIGNATURE:2\\nOK:7\\nOUT:9:x\\n'\n"
         "echo 'a warning' >&2\nexit 0\n");
-    DebianPackageSystem debian(paths);
-    const auto outcome = debian.installBatch(
-        {package(item("a", {"talven-a"})), package(item("no-digest", {}, 5)),
-         package(item("b", {"talven-b"}, std::string(64, 'F'))), package(item("c", {}))},
-        "prompt");
+    const std::vector<VerifiedPackage> batch = {
+        package(item("a", {"talven-a"})), package(item("Not An Id", {})),
+        package(item("b", {"talven-b"})), package(item("c", {}))};
+    // Without a kept catalog the helper could only refuse: no password is asked for.
+    auto outcome = DebianPackageSystem(paths).installBatch(batch, "prompt");
+    EXPECT_FALSE(fs::exists(dir / "args"));
+    EXPECT_EQ(std::count(outcome.reports.begin(), outcome.reports.end(), PackageReport::Unvouched),
+              4);
+
+    std::ofstream(paths.catalog) << "{}";
+    std::ofstream(paths.signature) << "sig";
+    outcome = DebianPackageSystem(paths).installBatch(batch, "prompt");
     EXPECT_EQ(outcome.run, BatchOutcome::Run::Ran);
     EXPECT_EQ(outcome.reports,
-              (std::vector<PackageReport>{PackageReport::Installed, PackageReport::Refused,
-                                          PackageReport::Failed, PackageReport::Refused}));
-    // The helper was given the packages that have a digest, in order, digests in lower case.
-    EXPECT_EQ(readWholeFile(dir / "args"), paths.helper + "\n" + (dir / "a.deb").string() + "\n" +
-                                               kDigest + "\n" + (dir / "b.deb").string() + "\n" +
-                                               std::string(64, 'f') + "\n" +
-                                               (dir / "c.deb").string() + "\n" + kDigest + "\n");
+              (std::vector<PackageReport>{PackageReport::Installed, PackageReport::Unvouched,
+                                          PackageReport::Failed, PackageReport::Unvouched}));
+    // The helper was given the kept catalog and the packages with a product id, in order.
+    EXPECT_EQ(readWholeFile(dir / "args"),
+              paths.helper + "\n" + paths.catalog + "\n" + paths.signature + "\na\n" +
+                  (dir / "a.deb").string() + "\nb\n" + (dir / "b.deb").string() + "\nc\n" +
+                  (dir / "c.deb").string() + "\n");
     ASSERT_EQ(outcome.log.size(), 4u);
     EXPECT_EQ(outcome.log[2], "package 0: Setting up talven-a (2.0) | done");
 }
@@ -106,13 +112,15 @@ TEST_F(DebianBackend, OneHelperRunReportsEachPackageAndItsOutput) {
 TEST_F(DebianBackend, ABatchLongerThanTheHelperTakesRunsInPartsUntilAPromptIsDismissed) {
     const std::string runs = (dir / "runs").string(), allowed = (dir / "allowed").string();
     std::ostringstream body;  // counts its packages, refuses past `allowed` runs, installs all
-    body << "echo $(( ($# - 1) / 2 )) >> '" << runs << "'\n[ $(wc -l < '" << runs
+    body << "echo $(( ($# - 3) / 2 )) >> '" << runs << "'\n[ $(wc -l < '" << runs
          << "') -le $(cat '" << allowed << "') ] || exit 126\necho HELPER:1\ni=0\n"
-         << "while [ $i -lt $(( ($# - 1) / 2 )) ]; do echo OK:$i; i=$((i + 1)); done\n";
+         << "while [ $i -lt $(( ($# - 3) / 2 )) ]; do echo OK:$i; i=$((i + 1)); done\n";
     fakePkexec(body.str());
+    std::ofstream(paths.catalog) << "{}";
+    std::ofstream(paths.signature) << "sig";
     std::vector<VerifiedPackage> batch;
     for (std::size_t i = 0; i <= 2 * kMaxHelperPackages; ++i)
-        batch.push_back(package(item(std::to_string(i), {"talven-p"})));
+        batch.push_back(package(item("p" + std::to_string(i), {"talven-p"})));
     struct Case {
         int allowed;
         const char* runs;

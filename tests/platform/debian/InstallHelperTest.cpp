@@ -1,6 +1,6 @@
 // The root helper's own logic, run in this process against a stand-in apt-get: what it refuses,
-// what it copies where, and what it relays. The real helper under pkexec, with the real apt-get,
-// is the system tests' (tests/system).
+// what it copies where, and what it relays, with catalogs signed here. The real helper under
+// pkexec, with the real apt-get, is the system tests' (tests/system).
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "common/Json.h"
+#include "fakes/SigningKey.h"
 #include "fakes/TempDir.h"
 #include "platform/Digest.h"
 #include "platform/Files.h"
@@ -64,7 +66,10 @@ class InstallHelper : public ::testing::Test {
         std::ofstream(dir / "downloads" / name) << content;
         return (dir / "downloads" / name).string();
     }
-    static std::string digestOf(const std::string& path) { return *sha256Of(path); }
+    std::string keep(const std::string& name, const std::string& content) {
+        std::ofstream(dir / name) << content;
+        return (dir / name).string();
+    }
     Printed run(const std::vector<std::string>& arguments) {
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
@@ -81,43 +86,98 @@ class InstallHelper : public ::testing::Test {
     }
 
     fakes::TempDir dir;
-    HelperTools tools;
+    fakes::SigningKey vendor, stranger;
+    HelperTools tools{.keys = {vendor.publicKey()}, .now = [] { return 1796724000; }};
 };
 
-TEST_F(InstallHelper, InstallsPrivateCopiesThatMatchTheirDigestAndRelaysTheOutput) {
+std::string digestOfText(const std::string& text) {
+    Sha256 hash;
+    hash.add(text.data(), text.size());
+    return *hash.hex();
+}
+
+// A catalog signed with `signer` that offers a Debian package for each (id, content) given.
+std::pair<std::string, std::string> catalog(
+    const fakes::SigningKey& signer,
+    const std::vector<std::pair<std::string, std::string>>& offered,
+    const std::string& expires = "2026-12-20T10:00:00Z") {
+    Json products = Json::array();
+    for (const auto& [id, content] : offered) {
+        products.push_back(
+            {{"id", id},
+             {"packages",
+              {{"deb", {{"sha256", digestOfText(content)}, {"size", content.size()}}}}}});
+    }
+    const std::string document =
+        Json({{"generated", "2026-12-06T10:00:00Z"}, {"expires", expires}, {"products", products}})
+            .dump();
+    return {document, signer.sign(document)};
+}
+
+TEST_F(InstallHelper, InstallsOnlyPrivateCopiesTheSignedCatalogVouchesFor) {
     const std::string good = download("good.deb", "good package");
     const std::string failing = download("failing.deb", "fails");
-    const std::string swapped = download("swapped.deb", "the original");
-    const std::string swappedDigest = digestOf(swapped);
-    download("swapped.deb", "something else");  // replaced after the program's own check
+    const std::string swapped = download("swapped.deb", "something else");
+    const std::string large = download("large.deb", "good package and more");
     fs::create_symlink(good, dir / "downloads" / "link.deb");
+    const auto [document, signature] = catalog(vendor, {{"good", "good package"},
+                                                        {"failing", "fails"},
+                                                        {"swapped", "the original"},
+                                                        {"large", "good package"}});
+    // Left by a killed run (no process has that id); a running one's folder stays.
+    fs::create_directories(dir / "work" / "talven-suite-install.999999999.abcdef");
+    fs::create_directories(dir / "work" / "talven-suite-install.1.abcdef");
 
-    const auto printed =
-        run({good, digestOf(good), failing, digestOf(failing), swapped, swappedDigest,
-             (dir / "downloads" / "link.deb").string(), digestOf(good)});
+    const auto printed = run({keep("catalog.json", document), keep("catalog.json.sig", signature),
+                              "good", good, "failing", failing, "swapped", swapped, "large", large,
+                              "good", (dir / "downloads" / "link.deb").string(), "unlisted", good});
     EXPECT_EQ(printed.status, 0);
     const std::string relayed =
         "OUT:0:Unpacking good package\nOUT:0:warning: odd\nOUT:0:ab\nOK:0\n";
     ASSERT_EQ(printed.out.rfind("HELPER:1\n" + relayed, 0), 0u) << printed.out;
-    const auto report = readInstallerRecords(printed.out, 4);
+    const auto report = readInstallerRecords(printed.out, 6);
     EXPECT_EQ(report.results,
               (std::vector<InstallerResult>{InstallerResult::Installed, InstallerResult::Failed,
-                                            InstallerResult::Refused, InstallerResult::Failed}));
-    EXPECT_NE(report.outputs[2].find("refused: its SHA-256 is " + digestOf(swapped)),
-              std::string::npos);
-    EXPECT_NE(report.outputs[3].find("cannot read"), std::string::npos) << "a link is not followed";
+                                            InstallerResult::Refused, InstallerResult::Refused,
+                                            InstallerResult::Failed, InstallerResult::Unvouched}));
+    EXPECT_NE(report.outputs[3].find("larger than the 12 bytes"), std::string::npos);
+    EXPECT_NE(report.outputs[4].find("cannot read"), std::string::npos) << "a link is not followed";
+    // Root tells nobody the digest of what it read.
+    EXPECT_EQ(printed.out.find(digestOfText("something else")), std::string::npos);
 
     // apt-get saw only the two copies that matched, in a folder only their owner may enter, and
-    // nobody to ask it questions; the copies and their folder are gone.
+    // nobody to ask it questions; the copies and their folder are gone, and so is the leftover.
     auto calls = readWholeFile(dir / "calls");
     ASSERT_TRUE(calls);
     EXPECT_EQ(std::count(calls->begin(), calls->end(), '\n'), 4) << *calls;
     EXPECT_NE(calls->find("/0.deb 700\nnoninteractive\n"), std::string::npos) << *calls;
     EXPECT_NE(calls->find("/1.deb 700\nnoninteractive\n"), std::string::npos) << *calls;
-    EXPECT_TRUE(fs::is_empty(dir / "work"));
+    EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(dir / "work"), {}),
+              std::vector<fs::path>{dir / "work" / "talven-suite-install.1.abcdef"});
     // The failed package was not there before, so it does not stay half set up.
     EXPECT_EQ(readWholeFile(dir / "removed"), "--remove talven-fake\n");
     EXPECT_TRUE(fs::exists(good));  // the user's downloads are the program's to remove
+}
+
+// Whatever the caller hands over, nothing is read of a package no valid signed catalog vouches
+// for: a stranger's signature, an expired document, a signature over other bytes.
+TEST_F(InstallHelper, WithoutAValidSignedCatalogEveryPackageIsRefusedUnread) {
+    const std::string good = download("good.deb", "good package");
+    const auto [document, signature] = catalog(vendor, {{"good", "good package"}});
+    const auto [strangers, strangersSignature] = catalog(stranger, {{"good", "good package"}});
+    const auto [expired, expiredSignature] =
+        catalog(vendor, {{"good", "good package"}}, "2026-12-07T10:00:00Z");
+    for (const auto& [text, sig] :
+         {std::pair{strangers, strangersSignature}, std::pair{expired, expiredSignature},
+          std::pair{document + " ", signature}}) {
+        const auto printed =
+            run({keep("catalog.json", text), keep("catalog.json.sig", sig), "good", good});
+        EXPECT_EQ(readInstallerRecords(printed.out, 1).results,
+                  std::vector<InstallerResult>{InstallerResult::Unvouched});
+        EXPECT_FALSE(fs::exists(dir / "calls"));
+    }
+    EXPECT_EQ(run({"catalog.json", "/sig", "good", good}).status, 64) << "a relative path";
+    EXPECT_EQ(run({"/c", "/s", "Good", good}).status, 64) << "not a product id";
 }
 
 }  // namespace

@@ -1,0 +1,50 @@
+#pragma once
+// The root helper's files: a private folder per run, copies it takes of what the user side hands
+// it, bounded so that no input can fill the disk, and the folders killed runs left behind.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace suite::debian {
+
+// A folder made for this run alone (a new name holding this process's id, mode 0700, owned by
+// root), removed with what it holds when the run ends.
+class PrivateFolder {
+  public:
+    explicit PrivateFolder(const std::string& parent);
+    ~PrivateFolder();
+    PrivateFolder(const PrivateFolder&) = delete;
+    PrivateFolder& operator=(const PrivateFolder&) = delete;
+    const std::string& path() const { return path_; }  // empty when it could not be made
+
+  private:
+    std::string path_;
+};
+
+// Removes the private folders in `parent` whose run has ended without removing them (a killed
+// helper): those whose process is gone. Only folders of our name, owned by root, are touched.
+// Answers how many were removed.
+std::size_t removeLeftoverFolders(const std::string& parent);
+
+// Bytes a file system holding `folder` still has for root; nothing when it cannot be asked.
+std::optional<std::uint64_t> freeBytes(const std::string& folder);
+
+// What a bounded copy did.
+struct BoundedCopy {
+    enum class Outcome { Copied, TooLarge, Unreadable };
+    Outcome outcome = Outcome::Unreadable;
+    std::string sha256;  // of the bytes copied, when Copied
+    std::string why;     // when Unreadable
+};
+
+// Copies the regular file `source` (its last path part must not be a link: root follows nothing
+// the user planted) to the new file `target`, stopping as soon as it holds more than `limit`
+// bytes: such a file is not the one expected, and copying it on could fill the disk.
+BoundedCopy copyBounded(const std::string& source, const std::string& target,
+                        std::uint64_t limit);
+
+// The whole of the regular file `path` (no link at its last part), when it holds at most `limit`
+// bytes: what root takes into its own memory, out of the user's reach, before judging it.
+std::optional<std::string> readBounded(const std::string& path, std::uint64_t limit);
+
+}  // namespace suite::debian

@@ -1,0 +1,42 @@
+#pragma once
+// What the root helper installs is what the vendor signed, not what the program asks for: the
+// kept catalog document and its signature are judged again as root, and each package's digest
+// and size come from the document's Debian package for the product the program names.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "catalog/CatalogTrust.h"
+#include "common/Json.h"
+
+namespace suite::debian {
+
+// The members of a product's Debian package the helper holds a copy against.
+struct VouchedPackage {
+    std::string sha256;  // lower case
+    std::uint64_t size = 0;
+};
+
+// The document when it was signed by one of `keys` over exactly these bytes and its dates allow
+// its use at `now` (no state is kept: rollback is the program's judgement); otherwise why not.
+struct CatalogVerdict {
+    std::optional<CatalogRefusal> refusal;
+    Json document;  // parsed when there is no refusal
+};
+CatalogVerdict judgeCatalog(const std::vector<std::string>& keys, const std::string& document,
+                            const std::string& signature, WallClock now);
+
+// The Debian package the document offers for the product `id`, as the page reads it: the first
+// product of that id among the first kMaxCatalogProducts, its "packages"."deb" with a digest of
+// 64 hexadecimal digits and a whole, non-negative size. Nothing when it offers none.
+std::optional<VouchedPackage> vouchedDebianPackage(const Json& document, std::string_view id);
+
+// Only this many products of a document are read, as on the page.
+inline constexpr std::size_t kMaxCatalogProducts = 2000;
+
+// A product id as the catalog writes them: 1 to 100 of a-z, 0-9, "." and "-".
+bool isProductId(std::string_view id);
+
+}  // namespace suite::debian
