@@ -116,6 +116,7 @@ std::optional<DownloadJob> InstallFlow::jobFor(const Json& item, Batch& batch) c
     // what it was given.
     std::set<std::string> taken = batch.files;
     for (const auto& [id, entry] : handOff_) taken.insert(entry.file.filename().string());
+    for (const auto& entry : superseded_) taken.insert(entry.file.filename().string());
     const std::string name = unusedName(*file, taken);
     batch.files.insert(name);
     return DownloadJob{.urls = *urls,

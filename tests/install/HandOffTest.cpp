@@ -87,11 +87,14 @@ TEST(HandOff, DownloadsNeverReplaceAFileAnInstallerOrTheirBatchHolds) {
     };
     h.app().install({appItem("a", "A.app")});
     serve("held");
-    h.app().install({appItem("b", "B.app"), appItem("c", "C.app")});
-    for (const char* body : {"b", "c"}) serve(body);
+    // "a" again, while the installer it went to before still holds its first file.
+    h.app().install({appItem("a", "A.app"), appItem("c", "C.app")});
+    for (const char* body : {"a", "c"}) serve(body);
+    h.app().install({appItem("d", "D.app")});
+    serve("d");
     const auto in = [&](const char* name) { return (h.launch.cacheDir / name).string(); };
     EXPECT_EQ(h.launcher.opened,
-              (std::vector<std::string>{in("x.pkg"), in("x-2.pkg"), in("x-3.pkg")}));
+              (std::vector<std::string>{in("x.pkg"), in("x-2.pkg"), in("x-3.pkg"), in("x-4.pkg")}));
     EXPECT_EQ(readWholeFile(in("x.pkg")), "held");
 }
 
