@@ -77,6 +77,8 @@ void Downloader::attempt() {
     if (!settings_.userAgent.empty()) request.headers = {{"User-Agent", settings_.userAgent}};
     request.timeoutSeconds = settings_.timeoutSeconds;
     request.totalSeconds = ceilingForBytes(job_.size);
+    request.lowSpeedBytesPerSecond = settings_.lowSpeedBytesPerSecond;
+    request.lowSpeedSeconds = settings_.lowSpeedSeconds;
     request.maxBodyBytes = job_.size + std::min(kSizeMargin, UINT64_MAX - job_.size);
     request.responseFile = partial_->file();
     request.resumeFrom = resumedFrom_;
@@ -153,6 +155,9 @@ void Downloader::arrived() {
             digestRetried_ = true;
             return attempt();
         }
+        // This address serves other bytes than the catalog vouches for (a stale or broken
+        // mirror); another may serve the right ones.
+        if (nextAddress()) return attempt();
         return fail({"digest", "the package's SHA-256 is not the catalog's"});
     }
     // rename(2) replaces an existing file in one step: readers see the old file or the new one.
@@ -183,12 +188,16 @@ void Downloader::failedAttempt(const HttpResponse& response) {
         });
         return;
     }
-    if (next != AfterFailure::Stop && address_ + 1 < job_.urls.size()) {
-        ++address_;
-        retries_ = 0;
-        return attempt();
-    }
+    if (next != AfterFailure::Stop && nextAddress()) return attempt();
     fail({reason, response.errorMessage.empty() ? reason : response.errorMessage});
+}
+
+bool Downloader::nextAddress() {
+    if (address_ + 1 >= job_.urls.size()) return false;
+    ++address_;
+    retries_ = 0;
+    digestRetried_ = false;
+    return true;
 }
 
 void Downloader::fail(DownloadError error) {

@@ -9,7 +9,9 @@
 // download folder, with the server's validator beside them, so the next attempt (also by a later
 // run of the program) asks only for the rest, and only if the file has not changed meanwhile.
 // The digest is computed as the bytes are written; the file is renamed to its destination only
-// when it matches, so a destination never holds anything but a whole, checked package.
+// when it matches, so a destination never holds anything but a whole, checked package. Bytes that
+// do not match are an address's fault as much as a network's: a mirror may still have the
+// package, so the item fails its check only once no address served it.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -41,6 +43,10 @@ std::optional<std::uint64_t> freeSpaceOf(const std::filesystem::path& folder);
 
 struct DownloadSettings {
     double timeoutSeconds = 30;  // time allowed without any data arriving, per attempt
+    // An attempt that moves fewer bytes a second than this for this long is cut and counts as a
+    // transient failure: a server that trickles is not worth the whole ceiling of every attempt.
+    std::uint64_t lowSpeedBytesPerSecond = 1000;
+    double lowSpeedSeconds = 60;
     std::vector<double> retryDelays = {1, 4, 16};  // waits before each retry of one address
     std::string userAgent;
     Clock now = steadySeconds;  // drives the progress throttle
@@ -83,8 +89,9 @@ class Downloader final : public std::enable_shared_from_this<Downloader> {
         onDone;
 
     // Starts the download and returns at once. Each attempt is stopped once more than
-    // `size` + kSizeMargin bytes arrived, and given up after ceilingForBytes(size). The
-    // downloader keeps itself alive until `onDone` has run, so the owner may drop it earlier.
+    // `size` + kSizeMargin bytes arrived, and given up after ceilingForBytes(size) or once it
+    // crawls below the settings' low speed. The downloader keeps itself alive until `onDone` has
+    // run, so the owner may drop it earlier.
     // A downloader serves one job; later calls are ignored.
     void start(DownloadJob job);
     // Stops the transfer and every retry still to come, keeping the partial file for a later
@@ -99,6 +106,8 @@ class Downloader final : public std::enable_shared_from_this<Downloader> {
     void finished(const HttpResponse& response);
     void arrived();
     void failedAttempt(const HttpResponse& response);
+    // Moves on to the next address with a fresh retry budget; false when there is none.
+    bool nextAddress();
     void fail(DownloadError error);
 
     HttpClient& http_;
@@ -113,7 +122,7 @@ class Downloader final : public std::enable_shared_from_this<Downloader> {
     std::size_t address_ = 0;        // index into job_.urls
     std::size_t retries_ = 0;        // of the current address so far
     bool startedOver_ = false;       // the server refused the range once (416): no second time
-    bool digestRetried_ = false;     // a continued file failed the digest once: no second time
+    bool digestRetried_ = false;     // at this address, a continued file failed the digest
     bool validatorNoted_ = false;    // for the current attempt
     std::uint64_t resumedFrom_ = 0;  // of the current attempt
     std::shared_ptr<Sha256> digest_;

@@ -18,6 +18,9 @@ void InstallFlow::handOffPackage(const std::string& id, const Json& item,
         send_(bridge::failureEvent(id, "install"));
         return;
     }
+    if (auto earlier = handOff_.find(id); earlier != handOff_.end()) {
+        superseded_.push_back(std::move(earlier->second));
+    }
     handOff_.insert_or_assign(id, HandOff{item, file, std::move(handler)});
     send_(bridge::progressEvent(id, "installer"));
 }
@@ -35,6 +38,9 @@ bool InstallFlow::handedOffIsInstalled(const HandOff& entry, bool installerRunni
 // installer window on the desktop: here each hand-off starts its own handler process, so a
 // package whose window the user has closed is settled even while another package's is open.
 void InstallFlow::applicationDidBecomeActive() {
+    std::erase_if(superseded_, [](const HandOff& entry) {
+        return !entry.handler || !entry.handler->isRunning();
+    });
     if (handOff_.empty()) return;
     // A copy: entries leave the table during the walk.
     const auto entries = handOff_;

@@ -153,6 +153,9 @@ class InstallFlow {
     std::shared_ptr<Downloader> downloader_;
     std::optional<std::string> downloading_;  // the id `downloader_` is working for, until it ends
     std::map<std::string, HandOff> handOff_;
+    // Earlier hand-offs of items handed off again, while their installer may still be open: the
+    // files they were given must stay as they are.
+    std::vector<HandOff> superseded_;
     bool relaunching_ = false;  // a relaunch has been requested; the program is about to quit
     Lifetime lifetime_;  // declared last, so it goes first: no callback sees a half-gone flow
 };

@@ -27,8 +27,9 @@ std::optional<std::uint64_t> sizeMember(const Json& item) {
     return size >= 0 ? std::optional<std::uint64_t>(size) : std::nullopt;
 }
 
-// `name`, or, when the batch already has a file of that name, "stem-2.ext", "stem-3.ext", ...:
-// two products that name the same file must not overwrite each other's verified package.
+// `name`, or, when that name is taken (by the batch, or by a package with the desktop's
+// installer), "stem-2.ext", "stem-3.ext", ...: no download overwrites a package that is still
+// somebody's to install.
 std::string unusedName(const std::string& name, const std::set<std::string>& taken) {
     if (!taken.contains(name)) return name;
     const std::filesystem::path path(name);
@@ -110,7 +111,13 @@ std::optional<DownloadJob> InstallFlow::jobFor(const Json& item, Batch& batch) c
     const auto file = stringMember(item, "file");
     const auto size = sizeMember(item);
     if (!urls || !file || !isAcceptableFileName(*file) || !size) return std::nullopt;
-    const std::string name = unusedName(*file, batch.files);
+    // The desktop's installer may read a handed-off file by its name at any time until it
+    // closes; a download of this batch replacing it would have it install something else than
+    // what it was given.
+    std::set<std::string> taken = batch.files;
+    for (const auto& [id, entry] : handOff_) taken.insert(entry.file.filename().string());
+    for (const auto& entry : superseded_) taken.insert(entry.file.filename().string());
+    const std::string name = unusedName(*file, taken);
     batch.files.insert(name);
     return DownloadJob{.urls = *urls,
                        .dest = settings_.downloadDir / name,

@@ -21,8 +21,9 @@ enum class TransportError {
     NoConnection,     // no route to the server, or it refused the connection
     ConnectionLost,   // the connection broke during the exchange
     HostNotFound,     // the host name does not resolve
-    TimedOut,         // no data moved for longer than the request's timeout, or the whole
-                      // transfer took longer than its ceiling
+    TimedOut,         // no data moved for longer than the request's timeout, data moved
+                      // slower than its low-speed rule allows, or the whole transfer took
+                      // longer than its ceiling
     Cancelled,        // the program cancelled the transfer
     Other,            // anything else, local file errors among them
     TooLarge,         // the server answered, but with a body longer than the request allows
@@ -59,6 +60,12 @@ struct HttpRequest {
     // move: every transfer ends in bounded time. One that moves a large body sets a ceiling to
     // fit it (see ceilingForBytes). Not a number above 0: no ceiling (never set by the program).
     double totalSeconds = 60;
+    // A transfer that moves fewer than `lowSpeedBytesPerSecond` bytes a second for
+    // `lowSpeedSeconds` (whole seconds) ends with TransportError::TimedOut: a server that trickles
+    // keeps the idle timeout quiet, and waiting for the ceiling would cost its whole length.
+    // Either 0: no such rule.
+    std::uint64_t lowSpeedBytesPerSecond = 0;
+    double lowSpeedSeconds = 0;
     // Most bytes of response body accepted, in memory or into `responseFile`; a longer answer
     // ends the transfer with `TransportError::TooLarge`. 0: no limit (never set by the program).
     std::uint64_t maxBodyBytes = kDefaultMaxBodyBytes;

@@ -1,6 +1,6 @@
 // The downloader against a fake HTTP client on the manual main queue and its virtual clock: going
-// on from a partial file, the retry schedule, mirrors and progress that never goes back. A digest
-// that does not match is the install queue's and the flows'.
+// on from a partial file, the retry schedule, mirrors (also after bytes that fail the digest) and
+// progress that never goes back. The event a failed digest ends in is the install queue's.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -120,6 +120,7 @@ TEST_F(Download, TransientFailuresAreRetriedOnScheduleThenTheMirrorThenItFails) 
         std::vector<double> startedAt;      // of each attempt
         std::string hosts;                  // of each attempt: 'm' the mirror, '.' the first
         const char* reason;                 // "none": the package arrived
+        std::string wrong = "";             // of each attempt: 'x' sends other bytes
     } cases[] = {
         {"retries", false, {reset, e503, reset, e503}, {0, 1, 5, 21}, "....", "http-503"},
         {"Retry-After capped at 60 s", false, {busy("3600"), ok}, {0, 60}, "..", "none"},
@@ -127,6 +128,8 @@ TEST_F(Download, TransientFailuresAreRetriedOnScheduleThenTheMirrorThenItFails) 
         {"404, then the mirror at once", true, {answer(404), ok}, {0, 0}, ".m", "none"},
         {"mirror", true, {reset, reset, reset, reset, ok}, {0, 1, 5, 21, 21}, "....m", "none"},
         {"every one fails", true, {answer(404), failed(E::HostNotFound)}, {0, 0}, ".m", "dns"},
+        {"wrong bytes: the mirror at once", true, {ok, ok}, {0, 0}, ".m", "none", "x"},
+        {"wrong bytes everywhere", true, {ok, ok}, {0, 0}, ".m", "digest", "xx"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -139,7 +142,8 @@ TEST_F(Download, TransientFailuresAreRetriedOnScheduleThenTheMirrorThenItFails) 
             ASSERT_EQ(http.calls.size(), i + 1);
             EXPECT_DOUBLE_EQ(queue.now() - begin, c.startedAt[i]) << i;
             EXPECT_EQ(request(i).url, c.hosts[i] == 'm' ? kMirror : kUrl) << i;
-            http.stream(i, "package bytes", c.answers[i]);
+            const bool wrong = i < c.wrong.size() && c.wrong[i] == 'x';
+            http.stream(i, wrong ? "package byte!" : "package bytes", c.answers[i]);
         }
         queue.runUntilIdle(120);
         EXPECT_EQ(http.calls.size(), c.answers.size()) << "no attempt beyond the schedule";

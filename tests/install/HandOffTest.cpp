@@ -3,14 +3,19 @@
 #include <fstream>
 
 #include "fakes/AppHarness.h"
+#include "platform/Files.h"
 
 namespace suite {
 namespace {
 
 namespace fs = std::filesystem;
 
-Json appItem(const std::string& id, const std::string& bundle) {
-    return {{"id", id}, {"group", "app"}, {"version", "2.0"}, {"detect", {{"apps", {bundle}}}}};
+// Downloadable as `file` too, for the tests that install it from the start.
+Json appItem(const std::string& id, const std::string& bundle, const std::string& file = "x.pkg") {
+    return {{"id", id},         {"group", "app"},
+            {"version", "2.0"}, {"detect", {{"apps", {bundle}}}},
+            {"file", file},     {"url", "https://downloads.brenlow.example/" + file},
+            {"size", 4}};
 }
 Json success(const std::string& id, const Json& version) {
     return {{"type", "result"}, {"id", id}, {"ok", true}, {"version", version}};
@@ -68,6 +73,29 @@ TEST(HandOff, ReturnCheckSettlesEachEntryByItsProductAndItsOwnInstaller) {
     EXPECT_TRUE(fs::exists(waiting));
     EXPECT_FALSE(fs::exists(unjudged));
     EXPECT_TRUE(h.app().handOff().empty());
+}
+
+// An installer may read its file by name until it closes, and products may name one file: no
+// download replaces a file that an open installer or its own batch holds (the folder, gone
+// meanwhile, is made again), and each package is handed over under its own name.
+TEST(HandOff, DownloadsNeverReplaceAFileAnInstallerOrTheirBatchHolds) {
+    HandOffHarness h;
+    fs::remove_all(h.launch.cacheDir);
+    auto serve = [&](const std::string& body) {
+        h.http.stream(h.http.calls.size() - 1, body, fakes::FakeHttpClient::reply(200, ""));
+        h.queue.runUntilIdle();
+    };
+    h.app().install({appItem("a", "A.app")});
+    serve("held");
+    // "a" again, while the installer it went to before still holds its first file.
+    h.app().install({appItem("a", "A.app"), appItem("c", "C.app")});
+    for (const char* body : {"a", "c"}) serve(body);
+    h.app().install({appItem("d", "D.app")});
+    serve("d");
+    const auto in = [&](const char* name) { return (h.launch.cacheDir / name).string(); };
+    EXPECT_EQ(h.launcher.opened,
+              (std::vector<std::string>{in("x.pkg"), in("x-2.pkg"), in("x-3.pkg"), in("x-4.pkg")}));
+    EXPECT_EQ(readWholeFile(in("x.pkg")), "held");
 }
 
 // Nothing says an installer window opened unless one did.

@@ -169,16 +169,5 @@ TEST(InstallQueueBatches, ARequestDuringTheInstallWaitsAndTheRelaunchWaitsForIt)
     EXPECT_EQ(h.shell.terminations, 1);
 }
 
-TEST_F(InstallQueue, ItemsThatNameOneFileKeepTheirOwnDownloads) {
-    std::filesystem::remove_all(h.launch.cacheDir);  // a missing folder is made again
-    app->install({item("a", "x.pkg", kOne), item("b", "x.pkg", kOne), item("c", "x-2.pkg", kOne)});
-    for (std::size_t call = 0; call < 3; ++call) serve(call, "one");
-    EXPECT_EQ(downloads(), (std::vector<std::string>{"x-2-2.pkg", "x-2.pkg", "x.pkg"}));
-    ASSERT_EQ(h.privileged.scripts.size(), 1u);
-    for (const char* name : {"/x.pkg'", "/x-2.pkg'", "/x-2-2.pkg'"}) {
-        EXPECT_NE(h.privileged.scripts[0].find(name), std::string::npos) << name;
-    }
-}
-
 }  // namespace
 }  // namespace suite

@@ -160,6 +160,15 @@ std::optional<std::string> CurlTransfer::prepareHandle() {
         const double milliseconds = std::min(std::ceil(ceiling * 1000), 2'000'000'000.0);
         set(CURLOPT_TIMEOUT_MS, static_cast<long>(milliseconds));
     }
+    const double slowFor = request_.lowSpeedSeconds;
+    if (request_.lowSpeedBytesPerSecond > 0 && slowFor > 0 && std::isfinite(slowFor)) {
+        // curl measures the rate over its last few seconds and checks it at least once a
+        // second, also while nothing arrives; it counts in whole seconds, so a fraction is
+        // rounded up rather than turned into no rule.
+        const auto limit = std::min<std::uint64_t>(request_.lowSpeedBytesPerSecond, 1u << 30);
+        set(CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(limit));
+        set(CURLOPT_LOW_SPEED_TIME, static_cast<long>(std::min(std::ceil(slowFor), 1e9)));
+    }
     if (request_.maxBodyBytes > 0) {
         // curl refuses an answer whose announced length is too long before any of it arrives;
         // onBody holds answers of unannounced or understated length to the same limit.
