@@ -3,8 +3,10 @@
 #include <tuple>
 
 #include "catalog/CatalogFetch.h"
+#include "catalog/KeptCatalog.h"
 #include "fakes/AppHarness.h"
 #include "fakes/SigningKey.h"
+#include "platform/Files.h"
 
 namespace suite {
 namespace {
@@ -93,6 +95,53 @@ TEST_F(CatalogFetch, EmptyListOrUnparseableAddressEndsTheFetchWithoutTraffic) {
     EXPECT_TRUE(h.http.calls.empty());
     EXPECT_EQ(catalogEvents(),
               std::vector<Json>(2, Json({{"type", "catalog"}, {"ok", false}, {"offline", true}})));
+}
+
+// What the next page load is told: the kept pair only while its signature still holds, and how
+// long a check may take for each address.
+TEST_F(CatalogFetch, AnAdmittedCatalogIsKeptWithItsSignatureAndOfferedAgainOnlyWhileItVerifies) {
+    const auto folder = h.launch.logDir;
+    const auto init = [&] {
+        app->userContentController({{"type", "ready"}});
+        return h.events().back();
+    };
+    EXPECT_EQ(init()["kept"], nullptr) << "nothing kept yet";
+    const auto check = [&](const std::string& document, const std::string& signature) {
+        app->fetchCatalog({"https://a.example/c"});
+        h.http.answer(h.http.calls.size() - 1, FakeHttpClient::reply(200, document));
+        h.http.answer(h.http.calls.size() - 1, FakeHttpClient::reply(200, signature));
+        h.queue.runReady();
+    };
+    const std::string signature = key.sign(kDoc) + "\n";
+    check(kDoc, signature);
+    // A refused one leaves the kept pair alone.
+    check(kDoc + " ", stranger.sign(kDoc + " "));
+    EXPECT_EQ(readWholeFile(folder / kKeptCatalogFileName), kDoc);
+    EXPECT_EQ(readWholeFile(folder / kKeptSignatureFileName), signature);
+    Json offered = init();
+    EXPECT_EQ(offered["kept"]["text"], kDoc);
+    EXPECT_NEAR(offered["kept"]["at"].get<double>(), systemSeconds() * 1000.0, 60'000);
+    EXPECT_EQ(offered["catalogSecondsPerAddress"], 2 * kCatalogCeilingSeconds);
+
+    std::string flipped = kDoc;
+    flipped[3] ^= 1;
+    const std::string large(kKeptCatalogMaxBytes + 1, ' ');
+    const struct {
+        const char* name;
+        std::string document, signature;
+    } broken[] = {
+        {"a changed byte", flipped, signature},
+        {"another document's signature", kDoc, key.sign(flipped)},
+        {"beyond the bound", large, key.sign(large)},
+    };
+    for (const auto& c : broken) {
+        writeFileAtomically(folder / kKeptCatalogFileName, c.document);
+        writeFileAtomically(folder / kKeptSignatureFileName, c.signature);
+        EXPECT_EQ(init()["kept"], nullptr) << c.name;
+    }
+    std::filesystem::remove(folder / kKeptSignatureFileName);
+    writeFileAtomically(folder / kKeptCatalogFileName, kDoc);
+    EXPECT_EQ(init()["kept"], nullptr) << "no signature";
 }
 
 }  // namespace
