@@ -32,6 +32,10 @@ FlowHarness::FlowHarness(VendorService& vendor, FlowSetup setup) : vendor_(vendo
 }
 
 FlowHarness::~FlowHarness() {
+    stop();
+}
+
+void FlowHarness::stop() {
     delegate_.reset();
     http_.reset();
     platform_.reset();
@@ -67,10 +71,7 @@ void FlowHarness::setDebInstaller(const std::string& commands) {
 }
 
 void FlowHarness::restart(bool vendorReachable, bool showsList) {
-    delegate_.reset();
-    http_.reset();
-    platform_.reset();
-    turnUntil([] { return false; }, 0.05);
+    stop();
     vendorReachable_ = vendorReachable;
     start(showsList);
 }

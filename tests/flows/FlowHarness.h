@@ -75,6 +75,7 @@ class FlowHarness {
 
   private:
     void registerSystemInstaller();
+    void stop();
 
     VendorService& vendor_;
     FlowSetup setup_;
