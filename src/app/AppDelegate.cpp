@@ -19,6 +19,7 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
                           // A showcase saves nothing, not even the catalog it saw.
                           .trustStateFile = launch_.isDemo ? std::filesystem::path()
                                                            : launch_.logDir / kCatalogStateFileName,
+                          .keptFolder = launch_.isDemo ? std::filesystem::path() : launch_.logDir,
                           .wallClock = config_.wallClock},
           CatalogServices{platform_.queue, platform_.background, platform_.http,
                           platform_.packages},

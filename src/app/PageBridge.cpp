@@ -6,6 +6,7 @@
 #include "bridge/Actions.h"
 #include "bridge/Events.h"
 #include "bridge/NavigationPolicy.h"
+#include "catalog/CatalogFetch.h"
 
 namespace suite {
 
@@ -57,6 +58,8 @@ void AppDelegate::replyToReady() {
     values.preferredLanguages = platform_.system.preferredLanguages();
     values.osDark = isDark();
     values.reduceMotion = reduceMotion();
+    values.kept = catalogFlow_.kept();
+    values.catalogSecondsPerAddress = kCatalogAddressCeilingSeconds;
     pageAway_ = false;
     pageReady_ = true;
     send(bridge::initEvent(values));

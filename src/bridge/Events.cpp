@@ -16,6 +16,8 @@ Json initEvent(const InitValues& values) {
         values.preferredLanguages.empty() ? std::string("en") : values.preferredLanguages.front();
     event["osDark"] = values.osDark;
     event["reduceMotion"] = values.reduceMotion;
+    event["kept"] = values.kept.is_object() ? values.kept : Json(nullptr);
+    event["catalogSecondsPerAddress"] = values.catalogSecondsPerAddress;
     return event;
 }
 

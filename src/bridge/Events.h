@@ -19,6 +19,8 @@ struct InitValues {
     std::vector<std::string> preferredLanguages;
     bool osDark = false;
     bool reduceMotion = false;
+    Json kept;  // the kept catalog, {"text", "at"}, verified again; null when there is none
+    double catalogSecondsPerAddress = 0;  // longest a check may take for each address it tries
 };
 
 Json initEvent(const InitValues& values);

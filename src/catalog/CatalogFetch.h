@@ -15,6 +15,10 @@ std::string catalogUserAgent(const std::string& appVersion, const std::string& h
 // Longest one catalog request may take in all, however steadily bytes arrive.
 inline constexpr double kCatalogCeilingSeconds = 60;
 
+// Longest one address of a check may take: its document, then its signature. The page's wait for
+// a whole check is this for each address it asks for.
+inline constexpr double kCatalogAddressCeilingSeconds = 2 * kCatalogCeilingSeconds;
+
 // Where the signature of the catalog at `url` is published.
 inline std::string signatureUrl(const std::string& url) {
     return url + ".sig";

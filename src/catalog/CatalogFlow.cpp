@@ -2,8 +2,10 @@
 
 #include "bridge/Events.h"
 #include "catalog/CatalogFetch.h"
+#include "catalog/KeptCatalog.h"
 #include "catalog/Scan.h"
 #include "common/Url.h"
+#include "common/Utf8.h"
 #include "download/FailureReason.h"
 
 namespace suite {
@@ -55,11 +57,46 @@ void CatalogFlow::fetchSignature(std::string url, std::string text, std::vector<
         catalogRequest(signatureUrl(url), settings_.userAgent, settings_.timeoutSeconds), nullptr,
         lifetime_.guard<HttpResponse>([this, url, text = std::move(text),
                                        rest = std::move(rest)](HttpResponse response) mutable {
-            const auto refusal = trust_.admit(text, acceptedSignatureText(response));
-            if (!refusal) return answer(bridge::catalogEvent(url, text));
+            auto signature = acceptedSignatureText(response);
+            const auto refusal = trust_.admit(text, signature);
+            if (!refusal) {
+                answer(bridge::catalogEvent(url, text));
+                return keep(std::move(text), std::move(*signature));
+            }
             // Like an answer that is no catalog: the next address may serve a good one.
             fetchFrom(std::move(rest), false, reasonName(*refusal), {});
         }));
+}
+
+void CatalogFlow::keep(std::string document, std::string signature) {
+    if (settings_.keptFolder.empty()) return;
+    if (keeping_) {
+        toKeep_.emplace(std::move(document), std::move(signature));
+        return;
+    }
+    keeping_ = true;
+    onBackground<bool>(
+        services_.background, services_.queue,
+        [folder = settings_.keptFolder, document = std::move(document),
+         signature = std::move(signature)] { return keepCatalog(folder, document, signature); },
+        lifetime_.guard<bool>([this](bool) {
+            keeping_ = false;
+            if (!toKeep_) return;
+            auto [document, signature] = std::move(*toKeep_);
+            toKeep_.reset();
+            keep(std::move(document), std::move(signature));
+        }));
+}
+
+Json CatalogFlow::kept() const {
+    if (settings_.keptFolder.empty()) return nullptr;
+    auto pair = readKeptCatalog(settings_.keptFolder);
+    // Only text that can travel to the page as JSON; a fetched document always could.
+    if (!pair || !isValidUtf8(pair->document) ||
+        !trust_.isSigned(pair->document, pair->signature)) {
+        return nullptr;
+    }
+    return {{"text", std::move(pair->document)}, {"at", pair->keptAtMs}};
 }
 
 void CatalogFlow::scan(std::vector<Json> apps) {

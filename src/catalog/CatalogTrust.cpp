@@ -22,6 +22,9 @@ std::optional<int> digitsAt(std::string_view text, std::size_t at, std::size_t c
     return value;
 }
 
+// The state file holds one short member; anything much longer is not ours.
+constexpr std::size_t kStateFileMaxBytes = 4096;
+
 std::string_view trimmed(std::string_view text) {
     constexpr std::string_view kBlanks = " \t\r\n\v\f";
     const auto first = text.find_first_not_of(kBlanks);
@@ -47,6 +50,8 @@ const char* reasonName(CatalogRefusal refusal) {
             return "rollback";
         case CatalogRefusal::Expired:
             return "expired";
+        case CatalogRefusal::Future:
+            return "future";
     }
     return "signature";
 }
@@ -83,6 +88,7 @@ CatalogTrust::CatalogTrust(const std::vector<std::string>& keys, std::filesystem
         auto raw = fromBase64(key);
         if (raw && raw->size() == kEd25519PublicKeySize) keys_.push_back(std::move(*raw));
     }
+    load();
 }
 
 bool CatalogTrust::isSigned(std::string_view document, std::string_view signature) const {
@@ -102,7 +108,8 @@ std::optional<CatalogRefusal> CatalogTrust::admit(const std::string& document,
     const auto generated = timeMember(parsed, "generated");
     const auto expires = timeMember(parsed, "expires");
     if (!generated || !expires) return CatalogRefusal::Malformed;
-    if (const auto newest = newestAccepted(); newest && *generated < *newest) {
+    if (*generated - now_() > kFutureToleranceSeconds) return CatalogRefusal::Future;
+    if (newest_ && *generated < *newest_) {
         return CatalogRefusal::Rollback;
     }
     if (now_() >= *expires) return CatalogRefusal::Expired;
@@ -110,15 +117,19 @@ std::optional<CatalogRefusal> CatalogTrust::admit(const std::string& document,
     return std::nullopt;
 }
 
-std::optional<std::int64_t> CatalogTrust::newestAccepted() {
-    if (!loaded_ && !stateFile_.empty()) {
-        // A state file that cannot be read remembers nothing: the signature still guards.
-        if (auto text = readWholeFile(stateFile_)) {
-            newest_ = timeMember(Json::parse(*text, nullptr, false), "generated");
-        }
+void CatalogTrust::load() {
+    if (stateFile_.empty()) return;
+    // A state file that cannot be read remembers nothing: the signature still guards.
+    if (auto text = readWholeFile(stateFile_, kStateFileMaxBytes)) {
+        newest_ = timeMember(Json::parse(*text, nullptr, false), "generated");
     }
-    loaded_ = true;
-    return newest_;
+    // Written by a version that took documents from the future: kept, that date would refuse
+    // every later catalog as a rollback until the clock caught up with it.
+    if (newest_ && *newest_ - now_() > kFutureToleranceSeconds) {
+        newest_.reset();
+        std::error_code ignored;
+        std::filesystem::remove(stateFile_, ignored);
+    }
 }
 
 void CatalogTrust::remember(std::int64_t generated, const std::string& text) {

@@ -2,7 +2,8 @@
 // Whether a fetched catalog document may reach the page: the vendor signed exactly these bytes
 // with one of the keys built into the program, it is no older than a document accepted before (a
 // replayed old catalog could keep a security update from the user) and it has not expired (a
-// server frozen on one catalog could do the same).
+// server frozen on one catalog could do the same). A document dated well ahead of the local clock
+// is refused too: remembered as the newest, it would refuse every honest catalog after it.
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -19,6 +20,7 @@ enum class CatalogRefusal {
     Malformed,  // signed, but without a readable "generated" and "expires"
     Rollback,   // older than a document accepted before
     Expired,    // past its "expires"
+    Future,     // "generated" more than kFutureToleranceSeconds ahead of the local clock
 };
 const char* reasonName(CatalogRefusal refusal);
 
@@ -34,6 +36,10 @@ std::int64_t systemSeconds();
 // its root helper, the test key too in test executables.
 std::vector<std::string> builtInCatalogKeys();
 
+// How far ahead of the local clock a document may be dated: clocks and time zones set by hand are
+// often hours off, a day off is a wrong clock or a wrong document.
+inline constexpr std::int64_t kFutureToleranceSeconds = 24 * 3600;
+
 // The file in the program's state folder that keeps the newest "generated" accepted.
 inline constexpr std::string_view kCatalogStateFileName = "catalog-state.json";
 
@@ -41,7 +47,8 @@ class CatalogTrust {
   public:
     // `keys`: Base64 of a raw 32-byte Ed25519 public key each; any of them may sign, and text that
     // is not such a key is ignored. `stateFile` keeps the newest "generated" accepted from one run
-    // to the next (empty: for this run only).
+    // to the next (empty: for this run only); it is read here, and a date in it from the future
+    // is dropped.
     CatalogTrust(const std::vector<std::string>& keys, std::filesystem::path stateFile,
                  WallClock now);
 
@@ -50,15 +57,17 @@ class CatalogTrust {
     std::optional<CatalogRefusal> admit(const std::string& document,
                                         const std::optional<std::string>& signature);
 
-  private:
+    // Whether one of the keys made `signature` (the signature file's text) over exactly these
+    // bytes; nothing else is judged, and nothing is remembered.
     bool isSigned(std::string_view document, std::string_view signature) const;
-    std::optional<std::int64_t> newestAccepted();
+
+  private:
+    void load();
     void remember(std::int64_t generated, const std::string& text);
 
     std::vector<std::string> keys_;  // raw bytes
     std::filesystem::path stateFile_;
     WallClock now_;
-    bool loaded_ = false;  // the state file has been read
     std::optional<std::int64_t> newest_;
 };
 

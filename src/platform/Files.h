@@ -1,6 +1,7 @@
 #pragma once
 // Whole-file reads and crash-safe whole-file writes. The implementation is POSIX
 // (platform/posix): the crash safety rests on fsync and rename.
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -10,8 +11,10 @@ namespace suite {
 
 // The whole content of a regular file, or nothing when it cannot be read. Opens without blocking
 // and checks the opened descriptor, so a FIFO or device in its place cannot stall the caller and
-// what is checked is what is read.
-std::optional<std::string> readWholeFile(const std::filesystem::path& path);
+// what is checked is what is read. A file longer than `maxBytes` is not read past that size and
+// counts as unreadable.
+std::optional<std::string> readWholeFile(const std::filesystem::path& path,
+                                         std::size_t maxBytes = SIZE_MAX);
 
 // Replaces `path` with `content` so that a crash at any moment leaves either the old file or the
 // new one, never a partial or empty one: the bytes go to a fresh temporary file in the same

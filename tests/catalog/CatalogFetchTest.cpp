@@ -3,8 +3,10 @@
 #include <tuple>
 
 #include "catalog/CatalogFetch.h"
+#include "catalog/KeptCatalog.h"
 #include "fakes/AppHarness.h"
 #include "fakes/SigningKey.h"
+#include "platform/Files.h"
 
 namespace suite {
 namespace {
@@ -93,6 +95,37 @@ TEST_F(CatalogFetch, EmptyListOrUnparseableAddressEndsTheFetchWithoutTraffic) {
     EXPECT_TRUE(h.http.calls.empty());
     EXPECT_EQ(catalogEvents(),
               std::vector<Json>(2, Json({{"type", "catalog"}, {"ok", false}, {"offline", true}})));
+}
+
+// What the next page load is told: the kept pair only while its signature still holds (and a
+// changed byte is the flows'), and how long a check may take for each address.
+TEST_F(CatalogFetch, AnAdmittedCatalogIsKeptWithItsSignatureAndOfferedAgainOnlyWhileItVerifies) {
+    const auto document = h.launch.logDir / kKeptCatalogFileName,
+               signature = h.launch.logDir / kKeptSignatureFileName;
+    const auto kept = [&] {
+        app->userContentController({{"type", "ready"}});
+        return h.events().back()["kept"];
+    };
+    const auto check = [&](const std::string& text, const std::string& sig) {
+        app->fetchCatalog({"https://a.example/c"});
+        h.http.answer(h.http.calls.size() - 1, FakeHttpClient::reply(200, text));
+        h.http.answer(h.http.calls.size() - 1, FakeHttpClient::reply(200, sig));
+        h.queue.runReady();
+    };
+    check(kDoc, key.sign(kDoc) + "\n");
+    check(kDoc + " ", stranger.sign(kDoc + " "));  // refused: the kept pair stays
+    EXPECT_EQ(readWholeFile(signature), key.sign(kDoc) + "\n");
+    EXPECT_EQ(kept()["text"], kDoc);
+    EXPECT_NEAR(kept()["at"].get<double>(), systemSeconds() * 1000.0, 60'000);
+    EXPECT_EQ(h.events().back()["catalogSecondsPerAddress"], 2 * kCatalogCeilingSeconds);
+
+    const std::string large(kKeptCatalogMaxBytes + 1, ' ');
+    for (const auto& [text, sig] :
+         {std::pair{kDoc, key.sign(kDoc + " ")}, {large, key.sign(large)}}) {
+        writeFileAtomically(document, text);
+        writeFileAtomically(signature, sig);
+        EXPECT_EQ(kept(), nullptr) << text.size();
+    }
 }
 
 }  // namespace

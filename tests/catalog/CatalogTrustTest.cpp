@@ -88,5 +88,23 @@ TEST_F(Trust, RefusesADocumentOlderThanOneAcceptedAlsoInTheNextRunAndOnceExpired
     EXPECT_EQ(readWholeFile(state), "{\"generated\":\"2026-12-06T10:00:01Z\"}\n");
 }
 
+// A wrong clock or a wrong document must not lock out every honest catalog after it.
+TEST_F(Trust, ADocumentMoreThanADayAheadIsRefusedAndNeverRecordedAndAStateFromTheFutureIsDropped) {
+    const auto dated = [](const char* generated) {
+        return catalogDocument(generated, "2027-01-20T10:00:00Z");
+    };
+    auto trust = make(state);
+    EXPECT_EQ(admit(trust, dated("2026-12-07T10:00:01Z")), CatalogRefusal::Future);
+    EXPECT_EQ(admit(trust, dated("2026-12-07T10:00:00Z")), std::nullopt) << "a day ahead";
+    EXPECT_EQ(readWholeFile(state), "{\"generated\":\"2026-12-07T10:00:00Z\"}\n");
+    EXPECT_STREQ(reasonName(CatalogRefusal::Future), "future");
+    // As an earlier version could have left it.
+    writeFileAtomically(state, R"({"generated":"2099-01-01T00:00:00Z"})");
+    auto healed = make(state);
+    EXPECT_FALSE(std::filesystem::exists(state)) << "dropped at start";
+    EXPECT_EQ(admit(healed, kDoc), std::nullopt);
+    EXPECT_EQ(readWholeFile(state), "{\"generated\":\"2026-12-06T10:00:00Z\"}\n");
+}
+
 }  // namespace
 }  // namespace suite

@@ -34,6 +34,10 @@ FlowHarness::FlowHarness(VendorService& vendor, FlowSetup setup) : vendor_(vendo
 }
 
 FlowHarness::~FlowHarness() {
+    stop();
+}
+
+void FlowHarness::stop() {
     delegate_.reset();
     http_.reset();
     platform_.reset();
@@ -68,11 +72,17 @@ void FlowHarness::setDebInstaller(const std::string& commands) {
                     commands + "\n");
 }
 
-void FlowHarness::start() {
+void FlowHarness::restart(bool vendorReachable, bool showsList) {
+    stop();
+    vendorReachable_ = vendorReachable;
+    start(showsList);
+}
+
+void FlowHarness::start(bool showsList) {
     platform_ = std::make_unique<gtk::GtkPlatform>(gApp, "", env_);
     CurlClientOptions options;
     options.caFile = vendor_.caFile();
-    options.connectTo = {"::127.0.0.1:" + std::to_string(vendor_.port())};
+    options.connectTo = {"::127.0.0.1:" + std::to_string(vendorReachable_ ? vendor_.port() : 1)};
     http_ = std::make_unique<CurlHttpClient>(platform_->queue, options);
 
     AppConfig config;
@@ -101,7 +111,9 @@ void FlowHarness::start() {
         "(() => { if (window.__seen) return true; window.__seen = []; const page = window.Suite; "
         "window.Suite = Object.freeze({ ...page, receive(e) { window.__seen.push(e); "
         "return page.receive(e); } }); return true; })()");
-    if (!waitFor("document.querySelectorAll('[data-product][data-state]').length > 0", 40))
+    if (!waitFor(showsList ? "document.querySelectorAll('[data-product][data-state]').length > 0"
+                           : "Suite.snapshot().check.lastAt !== null",
+                 40))
         throw std::runtime_error("the page never showed the catalog");
 }
 

@@ -46,8 +46,12 @@ class FlowHarness {
     // What the stand-in desktop installer does with a Debian package ($1), as shell commands.
     void setDebInstaller(const std::string& commands);
 
-    // Starts the program and waits until the page has shown the scanned catalog.
-    void start();
+    // Starts the program and waits until the page has shown the scanned catalog, or, with
+    // `showsList` false, until its first check has ended.
+    void start(bool showsList = true);
+    // Ends the program and starts it again in the same folders; while `vendorReachable` is false
+    // the vendor's names lead to a loopback port nobody listens on.
+    void restart(bool vendorReachable, bool showsList);
 
     // The page's value of `expression` (JSON null when it has none or the page did not answer
     // within `seconds`; a later answer goes nowhere).
@@ -71,6 +75,7 @@ class FlowHarness {
 
   private:
     void registerSystemInstaller();
+    void stop();
 
     VendorService& vendor_;
     FlowSetup setup_;
@@ -82,6 +87,7 @@ class FlowHarness {
     std::unique_ptr<gtk::GtkPlatform> platform_;
     std::unique_ptr<CurlHttpClient> http_;
     std::unique_ptr<AppDelegate> delegate_;
+    bool vendorReachable_ = true;
 };
 
 }  // namespace suite::flows

@@ -1,4 +1,5 @@
-// A start without network shows the list of the last good check.
+// A start shows the list the native side kept from the last good check, and a
+// check whose answer comes late still brings its list.
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
@@ -7,42 +8,61 @@ import { INIT, doc, product, startApp } from './fixtures.mjs';
 
 const TEXT = doc([product({ id: 'a', version: '2.0' }), product({ id: 'b', version: '1.0' })]);
 const OFFLINE = { type: 'catalog', ok: false, offline: true };
+const GOOD = { type: 'catalog', ok: true, text: TEXT };
+const KEPT = { ...INIT, kept: { text: TEXT, at: 5000 } };
+const scanned = (installed) => ({ type: 'scanned', installed });
 
-// Starts a check and answers each request it posts with the next of `answers`.
-async function check(env, ...answers) {
-  const done = env.app.checkForUpdates();
-  for (const answer of answers) {
-    env.receive(answer);
-    await new Promise((resolve) => setImmediate(resolve));
+const settle = () => new Promise((resolve) => setImmediate(resolve));
+async function answer(env, ...events) {
+  for (const event of events) {
+    env.receive(event);
+    await settle();
   }
-  return done;
 }
 const rows = (env) => productRows(env.app.store.get()).map((r) => [r.product.id, r.installed, r.selectable]);
+const shown = (env) => ['source', 'error', 'savedAt'].map((key) => env.app.store.get().catalog[key]);
 
-test('a good check saves its list; the next start shows it at once, and offline with a fresh scan, never to install from', async () => {
-  const first = startApp({ now: () => 5000 });
-  await check(first, { type: 'catalog', ok: true, text: TEXT }, { type: 'scanned', installed: { a: '1.0' } });
-  const { settings } = first.posts.find((m) => m.type === 'save');
-  assert.deepEqual(settings.savedList, { text: TEXT, at: 5000, installed: { a: '1.0' } });
-
-  // The start's own check is still waiting for the network.
-  const next = startApp({ init: { ...INIT, settings }, checkOnStart: true });
-  assert.deepEqual(rows(next), [['a', '1.0', false], ['b', null, false]]);
-  assert.deepEqual([next.app.store.get().catalog.source, next.app.store.get().catalog.error], ['cache', null]);
-  assert.equal(await check(next, OFFLINE, { type: 'scanned', installed: { a: '2.0', b: '1.0' } }), false);
-  const { catalog } = next.app.store.get();
-  assert.deepEqual([catalog.source, catalog.error, catalog.savedAt], ['cache', 'offline', 5000]);
-  assert.deepEqual(rows(next), [['a', '2.0', false], ['b', '1.0', false]]);
+test('a start shows the kept list with a fresh scan, offline too, never to install from', async () => {
+  const next = startApp({ init: KEPT, checkOnStart: true });
+  await settle();
+  // The start's "fetchCatalog" went out with "init"; the kept list's scan does not wait for it.
+  assert.deepEqual(next.posts.map((m) => m.type), ['scan']);
+  await answer(next, scanned({ a: '1.0' }));
+  assert.deepEqual([rows(next), shown(next)], [[['a', '1.0', false], ['b', null, false]], ['cache', null, 5000]]);
+  await answer(next, OFFLINE, scanned({ a: '2.0', b: '1.0' }));
+  assert.deepEqual([rows(next), shown(next)], [[['a', '2.0', false], ['b', '1.0', false]], ['cache', 'offline', 5000]]);
   assert.deepEqual([next.app.updateAll(), next.app.installProduct('a')], [false, false]);
 
-  // A good check replaces the stand-in, and a later failure keeps the checked list.
-  const online = startApp({ init: { ...INIT, settings }, checkOnStart: true });
-  await check(online, { type: 'catalog', ok: true, text: TEXT }, { type: 'scanned', installed: {} });
-  assert.deepEqual(rows(online), [['a', null, true], ['b', null, true]]);
-  await check(online, OFFLINE);
-  assert.deepEqual([rows(online).length, online.app.store.get().catalog.source], [2, 'live']);
+  // A good check replaces it and a later failure keeps the checked list.
+  const online = startApp({ init: KEPT, checkOnStart: true });
+  await settle();
+  await answer(online, scanned({}), GOOD, scanned({}));
+  online.app.checkForUpdates();
+  await answer(online, OFFLINE);
+  assert.deepEqual([rows(online), shown(online)[0]], [[['a', null, true], ['b', null, true]], 'live']);
 
-  const broken = startApp({ init: { ...INIT, settings: { savedList: { text: '{"version":1', at: 1 } } }, checkOnStart: true });
-  await check(broken, OFFLINE);
-  assert.deepEqual([rows(broken), broken.app.store.get().catalog.error], [[], 'offline']);
+  // Nor a kept text that no longer reads, nor a list an earlier version kept in the settings,
+  // which the next save leaves out.
+  const settings = { lang: 'ar', savedList: { text: TEXT, at: 5000, installed: { a: '1.0' } } };
+  const broken = startApp({ init: { ...INIT, settings, kept: { text: '{"version":1', at: 1 } }, checkOnStart: true });
+  await answer(broken, OFFLINE);
+  assert.deepEqual([rows(broken), shown(broken)[1]], [[], 'offline']);
+  broken.app.setAutoCheck('weekly');
+  assert.deepEqual(broken.posts.at(-1).settings, { lang: 'ar', autoCheck: 'weekly' });
+});
+
+test('the check waits as long as the native side says, and an answer after that still shows its list', async () => {
+  const timers = [];
+  const env = startApp({
+    init: { ...INIT, catalogSecondsPerAddress: 120 },
+    timers: { setTimer: (fn, ms) => timers.push({ fn, ms }), clearTimer: () => {} },
+  });
+  const done = env.app.checkForUpdates();
+  // Two addresses, each its document and signature, and the margin.
+  assert.deepEqual(timers.map((t) => t.ms), [2 * 120_000 + 10_000]);
+  timers[0].fn();
+  assert.deepEqual([await done, shown(env)[1]], [false, 'timeout']);
+  await answer(env, GOOD, scanned({ b: '1.0' }), OFFLINE);
+  assert.deepEqual([rows(env), shown(env).slice(0, 2)], [[['a', null, true], ['b', '1.0', false]], ['live', null]]);
+  assert.equal(env.posts.filter((m) => m.type === 'fetchCatalog').length, 1, 'nothing fetched again');
 });

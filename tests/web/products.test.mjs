@@ -67,6 +67,7 @@ test('offline or unusable catalogs keep the last known products and say why', as
     [{ type: 'catalog', ok: false, offline: false }, 'unavailable'],
     // Why the native side refused the last signed document it got.
     [{ type: 'catalog', ok: false, offline: false, reason: 'rollback' }, 'outdated'],
+    [{ type: 'catalog', ok: false, offline: false, reason: 'future' }, 'clock'],
     [fetched('{"products": "none"}', catalogUrls('brenlow.example')[1]), 'unavailable'],
   ]) {
     assert.equal(await env.check(event), false, JSON.stringify(event));

@@ -3,9 +3,9 @@
 // subscribe to `store` and call the intents below.
 
 import { createRouter } from './bridge.js';
-import { catalogItem } from './catalog.js';
+import { catalogItem, productFor } from './catalog.js';
 import {
-  createChecker, createEventWaiter, loadSampleCatalog, readSavedList, runUpdateCheck,
+  createChecker, createEventWaiter, createScanner, loadSampleCatalog, readSavedList, runUpdateCheck,
 } from './check.js';
 import { feedbackScript, installScript, play } from './demo.js';
 import {
@@ -20,7 +20,7 @@ import {
   applyCheckResult, installBatch, productRows, selectedProducts, showsCheckedList, updatableProducts,
   withInstallEvent, withSavedListShown, withSelection, withoutSelection,
 } from './inventory.js';
-import { savedListOf, withSavedList } from './saved-list.js';
+import { keptCopyOf } from './saved-list.js';
 import {
   AUTO_CHOICES, announceKeys, autoCheckChoice, isCheckDue, newUpdates, nextCheckAt,
 } from './schedule.js';
@@ -52,13 +52,35 @@ export function createApp({
 
   const store = createStore(initialState());
   const router = createRouter();
-  const expect = createEventWaiter(router.on, timers);
-  // A checked list already on screen is newer than the saved one, or the same.
-  const savedList = () => (showsCheckedList(store.get()) ? null : savedListOf(store.get().settings));
-  const liveCheck = () => runUpdateCheck({
-    post, expect, loadSample, saved: savedList, isDemo: () => store.get().demo, packageKind: () => store.get().packages,
-    vendorHost: () => store.get().vendorHost,
-  });
+  const waitFor = createEventWaiter(router.on, timers);
+  // How many waits for a "catalog" answer are armed: an answer none of them
+  // takes came after its check stopped waiting.
+  let catalogWaits = 0;
+  const expect = (type, ms) => {
+    const pending = waitFor(type, ms);
+    if (type === 'catalog') {
+      catalogWaits += 1;
+      pending.answer.then(() => { catalogWaits -= 1; });
+    }
+    return pending;
+  };
+  const scan = createScanner({ post, expect });
+  // The catalog the native side kept and verified ("init"); a good check
+  // here replaces it, as the native side does on disk.
+  let kept = null;
+  // A checked list already on screen is newer than the kept one, or the same.
+  const savedList = () => (showsCheckedList(store.get()) ? null : kept);
+  // A late answer the next run goes on from instead of fetching.
+  let lateAnswer = null;
+  const liveCheck = () => {
+    const answer = lateAnswer;
+    lateAnswer = null;
+    return runUpdateCheck({
+      post, expect, scan, loadSample, saved: savedList, isDemo: () => store.get().demo,
+      packageKind: () => store.get().packages, vendorHost: () => store.get().vendorHost,
+      secondsPerAddress: () => store.get().catalogSecondsPerAddress, answer,
+    });
+  };
   const run = runCheck ?? liveCheck;
 
   // The outcome reaches the state even when the run itself broke, so the
@@ -87,12 +109,9 @@ export function createApp({
     const updates = updatableProducts(state);
     const fresh = newUpdates(updates, announced);
     for (const key of announceKeys(updates)) announced.add(key);
-    if (state.booted) {
-      const at = now();
-      const settings = { ...state.settings, lastCheck: at, announced: announceKeys(updates) };
-      saveSettings(typeof result.text === 'string' && result.installed instanceof Map
-        ? withSavedList(settings, result.text, result.installed, at) : settings);
-    }
+    const at = now();
+    if (typeof result.text === 'string') kept = { text: result.text, at };
+    if (state.booted) saveSettings({ ...state.settings, lastCheck: at, announced: announceKeys(updates) });
     if (fresh.length === 0 || !isAway()) return;
     const lang = langOf(state);
     const names = updates.map((p) => p.name[lang] ?? p.name.en);
@@ -350,17 +369,40 @@ export function createApp({
   router.on('init', (event) => {
     const first = !store.get().booted;
     store.update((state) => applyInit(state, event));
-    const kept = store.get().settings.announced;
-    if (Array.isArray(kept)) kept.filter((key) => typeof key === 'string').forEach((key) => announced.add(key));
+    kept = keptCopyOf(event);
+    const seen = store.get().settings.announced;
+    if (Array.isArray(seen)) seen.filter((key) => typeof key === 'string').forEach((key) => announced.add(key));
     // Once per page load, as soon as demo mode and the version are known.
     if (!first || !checkOnStart) return;
     // The page is loaded again each time the window shows after the program
-    // let it go, so the saved list stands in for the few moments the check
+    // let it go, so the kept list stands in for the few moments the check
     // takes; a demo shows its sample alone.
-    if (!store.get().demo) {
-      store.update((state) => withSavedListShown(state, readSavedList(savedListOf(state.settings), state.vendorHost)));
-    }
+    if (!store.get().demo) showKeptList();
     checkForUpdates();
+  });
+
+  // The kept list with what a scan finds installed now; the scan comes before
+  // the check's own, so the list shows the user's versions at once.
+  function showKeptList() {
+    const list = readSavedList(kept, store.get().vendorHost);
+    store.update((state) => withSavedListShown(state, list));
+    if (!list || store.get().catalog.source !== 'cache') return;
+    const offered = list.products.map((p) => productFor(p, store.get().packages)).filter(Boolean);
+    if (offered.length === 0) return;
+    scan(offered).then((installed) => store.update((state) => (
+      installed && state.catalog.source === 'cache' && state.catalog.savedAt === list.savedAt
+        ? withSavedListShown(state, { ...list, installed }, state.catalog.error) : state)));
+  }
+
+  // A catalog that came after its check stopped waiting is still the
+  // vendor's newest the native side trusts: the list it brings is shown, by
+  // a run of its own once the one under way has ended.
+  router.on('catalog', (event) => {
+    if (catalogWaits > 0 || event.ok !== true || typeof event.text !== 'string') return;
+    lateAnswer = event;
+    const again = () => { if (lateAnswer === event) checkForUpdates(); };
+    if (store.get().check.running) checker.start().then(again);
+    else again();
   });
   router.on('appearance', (event) => store.update((state) => applyAppearance(state, event)));
   router.on('checkNow', () => {

@@ -47,11 +47,21 @@ export async function loadSampleCatalog(fetchFn = globalThis.fetch) {
 }
 
 // Why the native side refused the last signed document that came: one that is
-// older than a document seen before, or past its expiry, is out of date.
+// older than a document seen before, or past its expiry, is out of date; one
+// dated far ahead of this computer's clock points at the clock.
 const OUTDATED_REASONS = new Set(['rollback', 'expired']);
 
-// → { ok: true, text } or
-//   { ok: false, error: "offline" | "unavailable" | "outdated" | "timeout" }
+// A "catalog" answer → { ok: true, text } or
+//   { ok: false, error: "offline" | "unavailable" | "outdated" | "clock" }
+function catalogOutcome(event) {
+  if (event.ok === true && typeof event.text === 'string') return { ok: true, text: event.text };
+  if (event.offline === true) return { ok: false, error: 'offline' };
+  if (event.reason === 'future') return { ok: false, error: 'clock' };
+  return { ok: false, error: OUTDATED_REASONS.has(event.reason) ? 'outdated' : 'unavailable' };
+}
+
+// → as catalogOutcome, or { ok: false, error: "unavailable" | "timeout" }
+// without an answer.
 async function fetchCatalogText({ post, expect, urls, waitMs }) {
   const pending = expect('catalog', waitMs);
   if (post({ type: 'fetchCatalog', urls: [...urls] }) === false) {
@@ -59,10 +69,7 @@ async function fetchCatalogText({ post, expect, urls, waitMs }) {
     return { ok: false, error: 'unavailable' };
   }
   const event = await pending.answer;
-  if (event === null) return { ok: false, error: 'timeout' };
-  if (event.ok === true && typeof event.text === 'string') return { ok: true, text: event.text };
-  if (event.offline === true) return { ok: false, error: 'offline' };
-  return { ok: false, error: OUTDATED_REASONS.has(event.reason) ? 'outdated' : 'unavailable' };
+  return event === null ? { ok: false, error: 'timeout' } : catalogOutcome(event);
 }
 
 // → Map of id → version for the products found installed, or null without an answer.
@@ -87,31 +94,42 @@ async function scanInstalled({ post, expect, products, waitMs }) {
   return installed;
 }
 
-// The copy the last good check saved (`copy` → { text, at, installed } or
-// null), read again, with the installed versions that check found; null when
-// there is none or its text no longer reads as a catalog.
+// Scans one after another: an answer names no request, so two scans under
+// way at once could each take the other's answer.
+export function createScanner({ post, expect, waitMs = SCAN_WAIT_MS }) {
+  let last = Promise.resolve();
+  return function scan(products) {
+    const run = last.then(() => scanInstalled({ post, expect, products, waitMs }));
+    last = run.catch(() => null);
+    return run;
+  };
+}
+
+// The copy the native side kept (`copy` → { text, at } or null), read again;
+// null when there is none or its text no longer reads as a catalog. What is
+// installed comes from a scan.
 export function readSavedList(copy, vendorHost) {
   if (!copy) return null;
   const parsed = parseCatalog(copy.text, vendorHost);
   if (!parsed.ok) return null;
-  return { products: parsed.products, installed: copy.installed, savedAt: copy.at, leftOut: parsed.leftOut };
+  return { products: parsed.products, installed: new Map(), savedAt: copy.at, leftOut: parsed.leftOut };
 }
 
-// The list a failed check can stand on: the saved copy (`saved` → { text,
-// at, installed } or null), with installed versions from a fresh scan (which
-// needs no network) or else those the last good check found.
-async function savedList({ saved, kind, post, expect, scanWait, vendorHost }) {
+// The list a failed check can stand on: the kept copy (`saved` → { text, at }
+// or null), with installed versions from a fresh scan, which needs no network.
+async function savedList({ saved, kind, scan, vendorHost }) {
   const list = readSavedList(saved(), vendorHost);
   if (!list) return null;
   const offered = list.products.map((p) => productFor(p, kind)).filter(Boolean);
-  const installed = await scanInstalled({ post, expect, products: offered, waitMs: scanWait }) ?? list.installed;
-  return { ...list, installed };
+  return { ...list, installed: await scan(offered) ?? list.installed };
 }
 
 // One whole check. Resolves to
 //   { ok: true, source: "live" | "sample", text, products, installed, problems, leftOut }
-//   { ok: false, error: "offline" | "unavailable" | "outdated" | "timeout", problems, saved? }
-// and never rejects for a missing or bad answer.
+//   { ok: false, error: "offline" | "unavailable" | "outdated" | "clock" | "timeout", problems, saved? }
+// and never rejects for a missing or bad answer. With `answer`, a "catalog"
+// event that came after an earlier check stopped waiting, nothing is fetched:
+// the check goes on from that answer.
 export async function runUpdateCheck({
   post,
   expect,
@@ -121,15 +139,18 @@ export async function runUpdateCheck({
   loadSample = loadSampleCatalog,
   vendorHost = () => '',
   urls = catalogUrls(vendorHost()),
-  catalogWait = catalogWaitMs(urls),
+  secondsPerAddress = () => 0,
+  catalogWait = catalogWaitMs(urls, secondsPerAddress()),
   scanWait = SCAN_WAIT_MS,
+  scan = createScanner({ post, expect, waitMs: scanWait }),
+  answer = null,
   warn = (...args) => console.warn(...args),
 }) {
   let source = 'live';
   let problems = [];
   let parsed = null;
 
-  const fetched = await fetchCatalogText({ post, expect, urls, waitMs: catalogWait });
+  const fetched = answer ? catalogOutcome(answer) : await fetchCatalogText({ post, expect, urls, waitMs: catalogWait });
   let error = fetched.ok ? null : fetched.error;
   if (fetched.ok) {
     parsed = parseCatalog(fetched.text, vendorHost());
@@ -160,12 +181,12 @@ export async function runUpdateCheck({
   // package of its kind has nothing the native side could find.
   const kind = packageKind();
   if (error) {
-    const list = await savedList({ saved, kind, post, expect, scanWait, vendorHost: vendorHost() });
+    const list = await savedList({ saved, kind, scan, vendorHost: vendorHost() });
     return list ? { ok: false, error, problems, saved: list } : { ok: false, error, problems };
   }
 
   const offered = parsed.products.map((p) => productFor(p, kind)).filter(Boolean);
-  let installed = await scanInstalled({ post, expect, products: offered, waitMs: scanWait });
+  let installed = await scan(offered);
   if (installed === null) return { ok: false, error: 'timeout', problems };
   // Sample installs exist only to show every state in a demo; what the real
   // scan found still wins.

@@ -12,14 +12,14 @@ export function catalogUrls(vendorHost) {
 // mode when no catalog can be fetched.
 export const SAMPLE_CATALOG_PATH = 'data/sample-catalog.json';
 
-// The native side gives each address up to 12 s without data and tries them
-// one after another, so the wait grows with the list; the extra seconds cover
-// a slow last answer. Two addresses: 30 s.
-const PER_ADDRESS_MS = 12_000;
-const SLACK_MS = 6_000;
+// The native side says how long it may spend on each address (its document
+// and signature, one address after another); the margin covers handing the
+// answer over. Before it has said, only the margin is waited, and an answer
+// that comes later is still taken in.
+const MARGIN_MS = 10_000;
 
-export function catalogWaitMs(urls) {
-  return Math.max(1, urls.length) * PER_ADDRESS_MS + SLACK_MS;
+export function catalogWaitMs(urls, secondsPerAddress = 0) {
+  return Math.max(1, urls.length) * secondsPerAddress * 1000 + MARGIN_MS;
 }
 
 // A scan asks the package tool once per receipt, one after another; a minute

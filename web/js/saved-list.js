@@ -1,27 +1,15 @@
-// The list of the last good check, kept in the settings so that a start
-// without network still shows the user's products: the catalog text as the
-// native side verified it, when it came, and the installed versions the scan
-// found then. Kept under one key, "savedList", replaced whole by each good
-// check.
+// The list of the last good check, as the native side kept it with its
+// signature and verified it again at this start ("kept" in "init"): what a
+// start shows at once, and a failed check falls back on. The page keeps
+// nothing of it itself.
 
 function isObject(value) {
   return value !== null && typeof value === 'object' && !Array.isArray(value);
 }
 
-// → { text, at, installed: Map } or null when the settings hold none usable.
-export function savedListOf(settings) {
-  const saved = isObject(settings) ? settings.savedList : undefined;
-  if (!isObject(saved) || typeof saved.text !== 'string' || !Number.isFinite(saved.at)) return null;
-  const installed = new Map();
-  if (isObject(saved.installed)) {
-    for (const [id, version] of Object.entries(saved.installed)) {
-      if (typeof version === 'string') installed.set(id, version);
-    }
-  }
-  return { text: saved.text, at: saved.at, installed };
-}
-
-// The settings after a check that fetched `text` and found `installed`.
-export function withSavedList(settings, text, installed, at) {
-  return { ...settings, savedList: { text, at, installed: Object.fromEntries(installed) } };
+// → { text, at } or null when the native side kept none it could verify.
+export function keptCopyOf(init) {
+  const kept = isObject(init) ? init.kept : undefined;
+  if (!isObject(kept) || typeof kept.text !== 'string' || !Number.isFinite(kept.at)) return null;
+  return { text: kept.text, at: kept.at };
 }

@@ -93,6 +93,7 @@ export function initialState() {
     demo: false,
     packages: 'pkg',
     vendorHost: '',     // the host catalogs and packages come from; "init" says which
+    catalogSecondsPerAddress: 0,  // the native side's longest check of one address; "init" says
     settings: {},
     osLang: 'en',
     osDark: false,
@@ -122,11 +123,20 @@ export function applyInit(state, event) {
     demo: ev.demo === true,
     packages: packageKindOf(ev.packages),
     vendorHost: typeof ev.vendorHost === 'string' && HOST_NAME.test(ev.vendorHost) ? ev.vendorHost.toLowerCase() : '',
-    settings: normalizeSettings(ev.settings),
+    catalogSecondsPerAddress: Number.isFinite(ev.catalogSecondsPerAddress) && ev.catalogSecondsPerAddress > 0
+      ? ev.catalogSecondsPerAddress : 0,
+    settings: withoutSavedList(normalizeSettings(ev.settings)),
     osLang: typeof ev.osLang === 'string' && ev.osLang !== '' ? ev.osLang : 'en',
     osDark: ev.osDark === true,
     reduceMotion: ev.reduceMotion === true,
   };
+}
+
+// Earlier versions kept the last good catalog in the settings; the native side
+// keeps it now, so the next save leaves it out.
+function withoutSavedList(settings) {
+  delete settings.savedList;
+  return settings;
 }
 
 // A member that is missing or mistyped leaves that value as it was.

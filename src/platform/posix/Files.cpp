@@ -38,11 +38,12 @@ mode_t currentUmask() {
 
 }  // namespace
 
-std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
+std::optional<std::string> readWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return std::nullopt;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
         ::close(fd);
         return std::nullopt;
     }
@@ -57,6 +58,11 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& path) {
             return std::nullopt;
         }
         if (got == 0) break;
+        // The file may have grown since it was looked at.
+        if (static_cast<std::size_t>(got) > maxBytes - content.size()) {
+            ::close(fd);
+            return std::nullopt;
+        }
         content.append(buffer, static_cast<std::size_t>(got));
     }
     ::close(fd);

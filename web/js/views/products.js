@@ -21,7 +21,7 @@ import { langOf } from '../state.js';
 import { buildRow, progressOf, progressWords, renderRow, reuseRow } from './product-row.js';
 import { createWindowedList } from './windowed-list.js';
 
-const NOTICE_KEYS = { offline: 'offline', unavailable: 'unavailable', outdated: 'outdated' };
+const NOTICE_KEYS = { offline: 'offline', unavailable: 'unavailable', outdated: 'outdated', clock: 'clock' };
 
 // `frame` runs a function before the next paint; tests pass their own.
 export function mountProducts(app, doc = document, frame = (fn) => doc.defaultView.requestAnimationFrame(fn)) {
