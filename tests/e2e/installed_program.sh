@@ -40,6 +40,19 @@ exec_path = action.find("annotate[@key='org.freedesktop.policykit.exec.path']").
 assert exec_path == sys.argv[2], exec_path
 PY
 
+# The installed helper trusts only the vendor's keys: a catalog signed with the repository's test
+# key vouches for nothing, not even a package whose digest it gives rightly. (Root runs it in the
+# sandbox, though it installs nothing.)
+if [ "$(id -u)" = 0 ]; then
+  source=$(cd "$(dirname "$0")/../.." && pwd)
+  printf x >"$work/p.deb"
+  printf '{"generated":"2026-01-01T00:00:00Z","expires":"2099-01-01T00:00:00Z","products":[{"id":"p","packages":{"deb":{"sha256":"%s","size":1}}}]}' \
+    "$(sha256sum "$work/p.deb" | cut -c1-64)" >"$work/catalog.json"
+  "$source/tools/sign-catalog" sign "$source/tests/fixtures/catalog-test-key.pem" "$work/catalog.json"
+  records=$("$source/tests/sandbox.sh" "$helper" "$work/catalog.json" "$work/catalog.json.sig" p "$work/p.deb")
+  grep -qx 'SIGNATURE:0' <<<"$records" || { echo "the installed helper took a test-key catalog: $records"; exit 1; }
+fi
+
 # The installed program, started from somewhere else, draws its page.
 shoot() {
   cat >"$work/steps" <<STEPS

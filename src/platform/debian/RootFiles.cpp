@@ -114,8 +114,7 @@ std::optional<std::uint64_t> freeBytes(const std::string& folder) {
     return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
-BoundedCopy copyBounded(const std::string& source, const std::string& target,
-                        std::uint64_t limit) {
+BoundedCopy copyBounded(const std::string& source, const std::string& target, std::uint64_t limit) {
     BoundedCopy copy;
     Fd in(openRegular(source));
     if (in.get() < 0) {

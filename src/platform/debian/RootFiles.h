@@ -40,8 +40,7 @@ struct BoundedCopy {
 // Copies the regular file `source` (its last path part must not be a link: root follows nothing
 // the user planted) to the new file `target`, stopping as soon as it holds more than `limit`
 // bytes: such a file is not the one expected, and copying it on could fill the disk.
-BoundedCopy copyBounded(const std::string& source, const std::string& target,
-                        std::uint64_t limit);
+BoundedCopy copyBounded(const std::string& source, const std::string& target, std::uint64_t limit);
 
 // The whole of the regular file `path` (no link at its last part), when it holds at most `limit`
 // bytes: what root takes into its own memory, out of the user's reach, before judging it.

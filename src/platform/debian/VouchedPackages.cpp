@@ -26,8 +26,7 @@ std::optional<VouchedPackage> vouchedDebianPackage(const Json& document, std::st
         const Json deb = objectMemberOrEmpty(objectMemberOrEmpty(product, "packages"), "deb");
         const auto digest = lowerAscii(stringMember(deb, "sha256").value_or(""));
         const auto size = deb.find("size");
-        if (!isSha256Hex(digest) || size == deb.end() || !size->is_number_integer() ||
-            *size < 0) {
+        if (!isSha256Hex(digest) || size == deb.end() || !size->is_number_integer() || *size < 0) {
             return std::nullopt;
         }
         return VouchedPackage{digest, size->get<std::uint64_t>()};
