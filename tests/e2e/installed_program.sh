@@ -27,7 +27,7 @@ done
 appstreamcli validate --no-net "$prefix/share/metainfo/com.brenlow.talven.suite.metainfo.xml"
 grep -q '<launchable type="desktop-id">com.brenlow.talven.suite.desktop</launchable>' \
   "$prefix/share/metainfo/com.brenlow.talven.suite.metainfo.xml"
-grep -q '^\.SH OPTIONS' "$prefix/share/man/man1/talven-suite.1"
+zgrep -q '^\.SH OPTIONS' "$prefix/share/man/man1/talven-suite.1.gz"
 # The install helper and the waiting program, and the polkit action that names the helper where
 # this install put it.
 helper="$prefix/libexec/talven-suite/install-helper"
