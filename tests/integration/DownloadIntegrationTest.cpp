@@ -52,8 +52,12 @@ struct VendorPackage {
     flows::VendorService vendor{dir / "vendor", {.largeMiB = 1, .stallSeconds = 20}};
     const Json item = vendor.product("talven.presenter", "pkg");
     const std::string file = item["file"];
-    CurlClientOptions options{.caFile = vendor.caFile(),
-                              .connectTo = {"::127.0.0.1:" + std::to_string(vendor.port())}};
+    CurlClientOptions options;
+
+    VendorPackage() {
+        options.caFile = vendor.caFile();
+        options.connectTo = {"::127.0.0.1:" + std::to_string(vendor.port())};
+    }
 
     DownloadJob job(std::vector<std::string> paths) const {
         for (auto& path : paths) path = "https://downloads.brenlow.example/" + path + file;
@@ -119,8 +123,10 @@ TEST(DownloadIntegration, GoesThroughTheDesktopsProxy) {
     g_settings_set_string(mode, "mode", "manual");
 
     const DownloadJob job = p.job({"suite/"});
-    EXPECT_EQ(download({.caFile = p.vendor.caFile(), .proxyFor = gtk::desktopProxyFor}, job, {}),
-              "");
+    CurlClientOptions options;
+    options.caFile = p.vendor.caFile();
+    options.proxyFor = gtk::desktopProxyFor;
+    EXPECT_EQ(download(options, job, {}), "");
     EXPECT_TRUE(p.whole(job));
     EXPECT_EQ(proxy.asked(), std::vector<std::string>{"downloads.brenlow.example:443"});
     g_object_unref(https);
