@@ -5,7 +5,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <tuple>
+#include <vector>
 
+#include "common/Json.h"
 #include "platform/Random.h"
 
 namespace suite::fakes {
@@ -43,6 +46,21 @@ class SigningKey {
 inline std::string catalogDocument(std::string_view generated, std::string_view expires) {
     return "{\"version\": 1, \"generated\": \"" + std::string(generated) + "\", \"expires\": \"" +
            std::string(expires) + "\", \"products\": []}";
+}
+
+// A Debian package as a catalog offers it: product id, sha256, size.
+using DebOffer = std::tuple<std::string, std::string, std::uintmax_t>;
+
+// A catalog document, current for years, that offers these packages.
+inline std::string debCatalog(const std::vector<DebOffer>& offered) {
+    Json products = Json::array();
+    for (const auto& [id, sha256, size] : offered)
+        products.push_back(
+            {{"id", id}, {"packages", {{"deb", {{"sha256", sha256}, {"size", size}}}}}});
+    return Json({{"generated", "2026-01-01T00:00:00Z"},
+                 {"expires", "2099-01-01T00:00:00Z"},
+                 {"products", products}})
+        .dump();
 }
 
 }  // namespace suite::fakes

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "fakes/TempDir.h"
+#include "fakes/TestFiles.h"
 #include "host/HostLoop.h"
 #include "platform/Files.h"
 #include "platform/debian/DebianPackageSystem.h"
@@ -21,9 +22,8 @@ namespace fs = std::filesystem;
 void installRecorder(const fs::path& dir, const std::string& id) {
     const char* data = std::getenv("XDG_DATA_HOME");
     ASSERT_NE(data, nullptr) << "run under tests/with-display.sh, which gives the test its folders";
-    std::ofstream(dir / "program")
-        << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << (dir / "said").string() << "'\n";
-    fs::permissions(dir / "program", fs::perms::owner_all);
+    fakes::writeScript(dir / "program",
+                       "printf '%s\\n' \"$@\" > '" + (dir / "said").string() + "'\n");
     fs::create_directories(fs::path(data) / "applications");
     std::ofstream(fs::path(data) / "applications" / id)
         << "[Desktop Entry]\nType=Application\nName=Recorder\nExec='" << (dir / "program").string()

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "fakes/TempDir.h"
+#include "fakes/TestFiles.h"
 #include "host/HostLoop.h"
 #include "notify/LoginItem.h"
 #include "platform/Files.h"
@@ -21,9 +22,7 @@ TEST(LoginItemEntry, GLibLoadsItAndStartsTheProgramInTheBackground) {
         const fs::path program = dir / folder / "talven-suite";
         const fs::path said = dir / (folder.substr(0, 5) + ".args");
         fs::create_directories(program.parent_path());
-        std::ofstream(program) << "#!/bin/sh\nprintf '%s\\n' \"$0\" \"$@\" > '" << said.string()
-                               << "'\n";
-        fs::permissions(program, fs::perms::owner_all);
+        fakes::writeScript(program, "printf '%s\\n' \"$0\" \"$@\" > '" + said.string() + "'\n");
 
         const auto entry = autostartEntry(program.string());
         ASSERT_TRUE(entry) << folder;

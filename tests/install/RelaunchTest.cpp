@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "fakes/AppHarness.h"
+#include "fakes/TestFiles.h"
 #include "install/InstallResults.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
@@ -44,13 +45,6 @@ bool reap(
     return false;
 }
 
-// A stand-in for the new version: it writes the path it was started as into `marker`.
-fs::path writeProgram(const fs::path& path, const fs::path& marker) {
-    std::ofstream(path) << "#!/bin/sh\nprintf '%s' \"$0\" > '" << marker.string() << "'\n";
-    fs::permissions(path, fs::perms::owner_all);
-    return path;
-}
-
 bool markerBecomes(const fs::path& marker, const std::string& text) {
     for (const auto end = Clock::now() + 5s; readWholeFile(marker).value_or("") != text;) {
         if (Clock::now() >= end) return false;
@@ -62,8 +56,9 @@ bool markerBecomes(const fs::path& marker, const std::string& text) {
 TEST(Relaunch, TheNewProgramStartsOnlyAfterTheOldProcessHasGoneWithItsPathIntact) {
     TempDir dir;
     const fs::path marker = dir / "started";
-    const fs::path program =
-        writeProgram(dir / "TALVEN Suite \"new\" it's $HOME `id` ; $(echo x)", marker);
+    // A stand-in for the new version: it writes the path it was started as into `marker`.
+    const fs::path program = writeScript(dir / "TALVEN Suite \"new\" it's $HOME `id` ; $(echo x)",
+                                         "printf '%s' \"$0\" > '" + marker.string() + "'\n");
     const pid_t old = spawnSleep("1");
     ASSERT_GT(old, 0);
     ASSERT_TRUE(spawnDetached("/bin/sh", {"-c", relaunchScript(old), program.string()}));

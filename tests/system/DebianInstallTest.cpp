@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "fakes/SigningKey.h"
 #include "fakes/TempDir.h"
+#include "fakes/TestFiles.h"
 #include "platform/Digest.h"
 #include "platform/Files.h"
 #include "platform/InstallerRecords.h"
@@ -34,12 +36,12 @@ fs::path build(const fs::path& dir, const Deb& deb) {
         << "\nArchitecture: all\nMaintainer: Tests <tests@brenlow.example>\n"
         << (deb.depends.empty() ? "" : "Depends: " + deb.depends + "\n")
         << "Description: a package for the install tests\n";
-    if (!deb.postinst.empty()) {
-        std::ofstream(root / "DEBIAN" / "postinst") << "#!/bin/sh\n" << deb.postinst << "\n";
-        fs::permissions(root / "DEBIAN" / "postinst",
-                        fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
-                            fs::perms::others_read | fs::perms::others_exec);
-    }
+    // dpkg-deb takes maintainer scripts only if everyone may read and run them.
+    if (!deb.postinst.empty())
+        fs::permissions(fakes::writeScript(root / "DEBIAN" / "postinst", deb.postinst + "\n"),
+                        fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
+                            fs::perms::others_exec,
+                        fs::perm_options::add);
     const fs::path file = dir / (deb.name + "_" + deb.version + "_all.deb");
     auto run = runProcess("/usr/bin/dpkg-deb", {"--build", "--root-owner-group", "-Zgzip",
                                                 root.string(), file.string()});
@@ -55,19 +57,13 @@ Json item(const std::string& name) {
 // product ids of their package names.
 std::pair<std::string, std::string> keepCatalog(const fs::path& dir,
                                                 const std::vector<fs::path>& debs) {
-    Json products = Json::array();
+    std::vector<fakes::DebOffer> offers;
     for (const auto& deb : debs) {
-        const std::string name =
-            deb.filename().string().substr(0, deb.filename().string().find('_'));
-        products.push_back(
-            {{"id", name},
-             {"packages", {{"deb", {{"sha256", *sha256Of(deb)}, {"size", fs::file_size(deb)}}}}}});
+        const std::string file = deb.filename().string();
+        offers.emplace_back(file.substr(0, file.find('_')), *sha256Of(deb), fs::file_size(deb));
     }
     const auto catalog = dir / "catalog.json";
-    std::ofstream(catalog) << Json({{"generated", "2026-01-01T00:00:00Z"},
-                                    {"expires", "2099-01-01T00:00:00Z"},
-                                    {"products", products}})
-                                  .dump();
+    std::ofstream(catalog) << fakes::debCatalog(offers);
     auto sign = runProcess(
         SUITE_SOURCE_DIR "/tools/sign-catalog",
         {"sign", SUITE_SOURCE_DIR "/tests/fixtures/catalog-test-key.pem", catalog.string()});
@@ -146,10 +142,7 @@ TEST_F(DebianInstall, AnInstallPastItsTimeLimitLeavesNoToolRunningAndAConsistent
     EXPECT_EQ(runInstallHelper({kept.first, kept.second, "talven-test-hang", hang.string()}, out,
                                stderr, tools),
               0);
-    std::rewind(out);
-    std::string printed;
-    for (int c; (c = std::fgetc(out)) != EOF;) printed += static_cast<char>(c);
-    std::fclose(out);
+    const std::string printed = fakes::readBack(out);
     EXPECT_EQ(readInstallerRecords(printed, 1).results,
               std::vector<InstallerResult>{InstallerResult::Failed});
     EXPECT_NE(printed.find("stopped: no end after"), std::string::npos) << printed;

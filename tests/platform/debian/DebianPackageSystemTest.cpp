@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "fakes/TempDir.h"
+#include "fakes/TestFiles.h"
 #include "platform/Files.h"
 #include "platform/InstallerRecords.h"
 #include "platform/debian/DebianPackageSystem.h"
@@ -39,10 +40,8 @@ class DebianBackend : public ::testing::Test {
     }
     // A stand-in for pkexec: records its arguments, one per line, then runs `body`.
     void fakePkexec(const std::string& body) {
-        std::ofstream(dir / "pkexec")
-            << "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" << (dir / "args").string() << "'\n"
-            << body;
-        fs::permissions(dir / "pkexec", fs::perms::owner_all);
+        fakes::writeScript(dir / "pkexec",
+                           "printf '%s\\n' \"$@\" > '" + (dir / "args").string() + "'\n" + body);
     }
     VerifiedPackage package(const Json& item) {
         return {item, dir / (item["id"].get<std::string>() + ".deb")};
@@ -120,7 +119,7 @@ TEST_F(DebianBackend, ABatchLongerThanTheHelperTakesRunsInPartsUntilAPromptIsDis
     std::ofstream(paths.signature) << "sig";
     std::vector<VerifiedPackage> batch;
     for (std::size_t i = 0; i <= 2 * kMaxHelperPackages; ++i)
-        batch.push_back(package(item("p" + std::to_string(i), {"talven-p"})));
+        batch.push_back(package(item(std::string("p").append(std::to_string(i)), {"talven-p"})));
     struct Case {
         int allowed;
         const char* runs;

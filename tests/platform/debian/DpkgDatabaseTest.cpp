@@ -11,8 +11,6 @@
 namespace suite::debian {
 namespace {
 
-namespace fs = std::filesystem;
-
 std::string paragraph(const std::string& name, const std::string& status,
                       const std::string& version, const std::string& arch = "all") {
     return "Package: " + name + "\nStatus: " + status +
@@ -22,7 +20,7 @@ std::string paragraph(const std::string& name, const std::string& status,
 
 TEST(DpkgDatabase, OnlyConfiguredPackagesCountAndTheJournalHasTheLastWord) {
     fakes::TempDir admin;
-    fs::create_directories(admin / "updates");
+    std::filesystem::create_directories(admin / "updates");
     std::ofstream(admin / "status")
         << paragraph("plain", "install ok installed", "1:2.0-1")
         << paragraph("held", "hold ok installed", "1.0")

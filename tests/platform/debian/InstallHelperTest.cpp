@@ -12,6 +12,7 @@
 #include "common/Json.h"
 #include "fakes/SigningKey.h"
 #include "fakes/TempDir.h"
+#include "fakes/TestFiles.h"
 #include "platform/Digest.h"
 #include "platform/Files.h"
 #include "platform/InstallerRecords.h"
@@ -34,20 +35,17 @@ class InstallHelper : public ::testing::Test {
         fs::create_directories(dir / "work");
         fs::create_directories(dir / "downloads");
         tools.workParent = (dir / "work").string();
-        tools.aptGet = (dir / "apt-get").string();
         // Records each call: its arguments, the copy's folder mode, its environment's frontend.
         // A package whose content says "fails" fails, with output on both streams.
-        std::ofstream(tools.aptGet)
-            << "#!/bin/sh\nfor last; do :; done\n"
-               "{ printf '%s ' \"$@\"; stat -c '%a' \"$(dirname \"$last\")\"; "
-               "echo \"$DEBIAN_FRONTEND\"; } >> '"
-            << (dir / "calls").string()
-            << "'\n"
-               "echo \"Unpacking $(cat \"$last\")\"\necho 'warning: odd' >&2\nprintf 'a\\rb'\n"
-               "grep -q fails \"$last\" && { touch '"
-            << (dir / "half").string()
-            << "'; exit 100; }\n"
-               "exit 0\n";
+        tools.aptGet = fake("apt-get",
+                            "for last; do :; done\n"
+                            "{ printf '%s ' \"$@\"; stat -c '%a' \"$(dirname \"$last\")\"; "
+                            "echo \"$DEBIAN_FRONTEND\"; } >> '" +
+                                (dir / "calls").string() +
+                                "'\n"
+                                "echo \"Unpacking $(cat \"$last\")\"\necho 'warning: odd' >&2\n"
+                                "printf 'a\\rb'\ngrep -q fails \"$last\" && { touch '" +
+                                (dir / "half").string() + "'; exit 100; }\nexit 0\n");
         // dpkg's view: a failed package is left half set up until dpkg removes it again.
         tools.dpkgDeb = fake("dpkg-deb", "echo talven-fake\n");
         tools.dpkgQuery =
@@ -55,12 +53,9 @@ class InstallHelper : public ::testing::Test {
                                    " ] || exit 1\nprintf 'install ok half-configured'\n");
         tools.dpkg = fake("dpkg", "echo \"$@\" >> " + (dir / "removed").string() + "; rm " +
                                       (dir / "half").string() + "\n");
-        fs::permissions(tools.aptGet, fs::perms::owner_all);
     }
     std::string fake(const std::string& name, const std::string& body) {
-        std::ofstream(dir / name) << "#!/bin/sh\n" << body;
-        fs::permissions(dir / name, fs::perms::owner_all);
-        return (dir / name).string();
+        return fakes::writeScript(dir / name, body).string();
     }
     std::string download(const std::string& name, const std::string& content) {
         std::ofstream(dir / "downloads" / name) << content;
@@ -69,16 +64,8 @@ class InstallHelper : public ::testing::Test {
     Printed run(const std::vector<std::string>& arguments) {
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
-        Printed printed{runInstallHelper(arguments, out, err, tools), read(out), read(err)};
-        std::fclose(out);
-        std::fclose(err);
-        return printed;
-    }
-    static std::string read(std::FILE* file) {
-        std::string text;
-        std::rewind(file);
-        for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
-        return text;
+        const int status = runInstallHelper(arguments, out, err, tools);
+        return {status, fakes::readBack(out), fakes::readBack(err)};
     }
 
     fakes::TempDir dir;
@@ -92,22 +79,9 @@ std::string digestOfText(const std::string& text) {
     return *hash.hex();
 }
 
-// A catalog signed with `signer` that offers a Debian package for each (id, content) given.
-std::pair<std::string, std::string> catalog(
-    const fakes::SigningKey& signer,
-    const std::vector<std::pair<std::string, std::string>>& offered) {
-    Json products = Json::array();
-    for (const auto& [id, content] : offered) {
-        products.push_back(
-            {{"id", id},
-             {"packages",
-              {{"deb", {{"sha256", digestOfText(content)}, {"size", content.size()}}}}}});
-    }
-    const std::string document = Json({{"generated", "2026-12-06T10:00:00Z"},
-                                       {"expires", "2026-12-20T10:00:00Z"},
-                                       {"products", products}})
-                                     .dump();
-    return {document, signer.sign(document)};
+// The catalog's offer of a Debian package for product `id` that holds `content`.
+fakes::DebOffer offer(const std::string& id, const std::string& content) {
+    return {id, digestOfText(content), content.size()};
 }
 
 TEST_F(InstallHelper, InstallsOnlyPrivateCopiesTheSignedCatalogVouchesFor) {
@@ -115,16 +89,17 @@ TEST_F(InstallHelper, InstallsOnlyPrivateCopiesTheSignedCatalogVouchesFor) {
     const std::string failing = download("failing.deb", "fails");
     const std::string swapped = download("swapped.deb", "something else");
     fs::create_symlink(good, dir / "downloads" / "link.deb");
-    const auto [document, signature] = catalog(
-        vendor, {{"good", "good package"}, {"failing", "fails"}, {"swapped", "the original"}});
+    const std::string document =
+        fakes::debCatalog({offer("good", "good package"), offer("failing", "fails"),
+                           offer("swapped", "the original")});
     // Left by a killed run (no process has that id); a running one's folder stays.
     fs::create_directories(dir / "work" / "talven-suite-install.999999999.abcdef");
     fs::create_directories(dir / "work" / "talven-suite-install.1.abcdef");
 
-    const auto printed =
-        run({download("catalog.json", document), download("catalog.json.sig", signature), "good",
-             good, "failing", failing, "swapped", swapped, "good",
-             (dir / "downloads" / "link.deb").string(), "unlisted", good});
+    const auto printed = run({download("catalog.json", document),
+                              download("catalog.json.sig", vendor.sign(document)), "good", good,
+                              "failing", failing, "swapped", swapped, "good",
+                              (dir / "downloads" / "link.deb").string(), "unlisted", good});
     EXPECT_EQ(printed.status, 0);
     const std::string relayed =
         "OUT:0:Unpacking good package\nOUT:0:warning: odd\nOUT:0:ab\nOK:0\n";

@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "fakes/TempDir.h"
+#include "fakes/TestFiles.h"
 #include "platform/macos/Detect.h"
 
 namespace suite {
@@ -43,7 +44,7 @@ class DetectTest : public ::testing::Test {
     DetectTest() {
         writeFile(dir / "known.plist", binaryDict({{"pkg-version", plist_new_string("2.4.1")}}));
         // Answers as the system's tool does for a few identifiers and records each one asked.
-        writeFile(pkgutil, "#!/bin/sh\nD='" + dir.path().string() + R"('
+        fakes::writeScript(pkgutil, "D='" + dir.path().string() + R"('
 printf '%s\n' "$2" >> "$D/calls"
 [ "$1" = --pkg-info-plist ] && [ $# -eq 2 ] || exit 64
 case "$2" in
@@ -55,7 +56,6 @@ case "$2" in
   *) echo "No receipt for '$2' found at '/'." >&2; exit 1 ;;
 esac
 )");
-        fs::permissions(pkgutil, fs::perms::owner_all);
         paths = {{system.string(), user.string()}, pkgutil.string(), 20};
     }
     void writeInfo(const fs::path& folder, const std::string& bundle, const std::string& content) {

@@ -13,8 +13,6 @@
 namespace suite {
 namespace {
 
-namespace fs = std::filesystem;
-
 InstallPaths macPaths() {
     InstallPaths paths;
     paths.appDirs = {"/Applications", "/Users/ann/Applications"};
@@ -51,7 +49,7 @@ TEST(InstallScript, NoMoveAsideUnlessAnOrdinaryAppItemNamesABundle) {
 TEST(InstallScript, ProcessPatternMatchesExactlyTheName) {
     fakes::TempDir dir;
     const std::string name = "F (B)+[x]";
-    fs::copy_file("/bin/sleep", dir / name);
+    std::filesystem::copy_file("/bin/sleep", dir / name);
     ASSERT_TRUE(spawnDetached((dir / name).string(), {"30"}));
     std::string pid;
     for (int tries = 0; tries < 100 && pid.empty(); ++tries) {

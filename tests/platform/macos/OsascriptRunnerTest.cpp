@@ -4,22 +4,19 @@
 #include <fstream>
 
 #include "fakes/TempDir.h"
+#include "fakes/TestFiles.h"
 #include "platform/Files.h"
 #include "platform/macos/OsascriptRunner.h"
 
 namespace suite {
 namespace {
 
-namespace fs = std::filesystem;
-
 TEST(OsascriptRunner, ScriptAndPromptReachTheHostAndADismissedDialogIsACancel) {
     fakes::TempDir dir;
-    const fs::path osascript = dir / "osascript";
+    const std::filesystem::path osascript = dir / "osascript";
     auto fake = [&](const std::string& body) {
-        std::ofstream(osascript) << "#!/bin/sh\nprintf '%s' \"$2\" > '" << (dir / "source").string()
-                                 << "'\n"
-                                 << body;
-        fs::permissions(osascript, fs::perms::owner_all);
+        fakes::writeScript(osascript,
+                           "printf '%s' \"$2\" > '" + (dir / "source").string() + "'\n" + body);
     };
     // A backslash right before a quote: both survive, neither swallows the other.
     const std::string script = "echo \"it's\" \\\" OK:0";

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "fakes/TempDir.h"
+#include "fakes/TestFiles.h"
 #include "platform/Digest.h"
 #include "platform/Files.h"
 #include "platform/InstallerRecords.h"
@@ -56,13 +57,11 @@ class ScriptRun : public ::testing::Test {
 
     // A fake tool: records its name and arguments, NUL-terminated, then runs `body`.
     void writeFake(const std::string& name, const std::string& body) const {
-        const fs::path path = root_ / "bin" / name;
-        std::ofstream(path) << "#!/bin/sh\n{ printf '%s\\0' " << shellQuote(name)
-                            << "; for a in \"$@\"; do printf '%s\\0' \"$a\"; done; printf "
-                               "'<end>\\0'; } >>"
-                            << shellQuote((dir_ / "record").string()) << "\n"
-                            << body;
-        fs::permissions(path, fs::perms::owner_all);
+        fakes::writeScript(root_ / "bin" / name,
+                           "{ printf '%s\\0' " + shellQuote(name) +
+                               "; for a in \"$@\"; do printf '%s\\0' \"$a\"; done; printf "
+                               "'<end>\\0'; } >>" +
+                               shellQuote((dir_ / "record").string()) + "\n" + body);
     }
 
     Calls calls(const std::string& only = "") const {
