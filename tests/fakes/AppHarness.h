@@ -5,6 +5,7 @@
 
 #include "app/AppDelegate.h"
 #include "fakes/FakePlatform.h"
+#include "fakes/LinuxConfig.h"
 #include "fakes/TempDir.h"
 #include "platform/ManualMainQueue.h"
 #include "platform/macos/MacPackageSystem.h"
@@ -51,11 +52,7 @@ struct AppHarness {
     // `installPaths` and `privileged`.
     AppDelegate& startWith(const std::function<void(AppConfig&)>& configure, HttpClient& client,
                            Background* threads = nullptr, PackageSystem* packages = nullptr) {
-        AppConfig config;
-        config.webRoot = dir / "web";
-        config.vendorHost = "brenlow.example";
-        config.platformName = "linux";
-        config.hostTag = "Linux";
+        AppConfig config = linuxConfig(dir / "web");
         config.ownExecutable = dir / "talven-suite";
         configure(config);
         mac = std::make_unique<MacPackageSystem>(detectPaths, installPaths, privileged);

@@ -1,6 +1,8 @@
 #include "flows/FlowHarness.h"
 
 #include "catalog/KeptCatalog.h"
+#include "fakes/LinuxConfig.h"
+#include "fakes/TestFiles.h"
 
 #include <chrono>
 #include <fstream>
@@ -9,15 +11,6 @@
 namespace suite::flows {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-void writeExecutable(const fs::path& path, const std::string& body) {
-    std::ofstream(path) << "#!/bin/sh\n" << body;
-    fs::permissions(path, fs::perms::owner_all);
-}
-
-}  // namespace
 
 FlowHarness::FlowHarness(VendorService& vendor, FlowSetup setup) : vendor_(vendor), setup_(setup) {
     for (const char* folder : {"support", "cache", "logs", "autostart"})
@@ -54,8 +47,8 @@ void FlowHarness::registerSystemInstaller() {
     fs::create_directories(tools);
     fs::create_directories(data / "applications");
     setDebInstaller("exit 0");
-    writeExecutable(tools / "system-installer",
-                    "/bin/sleep 0.3\nexec '" + (tools / "current-deb").string() + "' \"$1\"\n");
+    fakes::writeScript(tools / "system-installer",
+                       "/bin/sleep 0.3\nexec '" + (tools / "current-deb").string() + "' \"$1\"\n");
     if (!fs::exists(data / "applications" / "talven-test-installer.desktop")) {
         std::ofstream(data / "applications" / "talven-test-installer.desktop")
             << "[Desktop Entry]\nType=Application\nName=Test Installer\nExec=" +
@@ -68,8 +61,8 @@ void FlowHarness::registerSystemInstaller() {
 }
 
 void FlowHarness::setDebInstaller(const std::string& commands) {
-    writeExecutable(fs::path(g_get_user_data_dir()) / "talven-flow-tools" / "current-deb",
-                    commands + "\n");
+    fakes::writeScript(fs::path(g_get_user_data_dir()) / "talven-flow-tools" / "current-deb",
+                       commands + "\n");
 }
 
 void FlowHarness::restart(bool vendorReachable, bool showsList) {
@@ -85,11 +78,7 @@ void FlowHarness::start(bool showsList) {
     options.connectTo = {"::127.0.0.1:" + std::to_string(vendorReachable_ ? vendor_.port() : 1)};
     http_ = std::make_unique<CurlHttpClient>(platform_->queue, options);
 
-    AppConfig config;
-    config.webRoot = fs::path(SUITE_SOURCE_DIR) / "web";
-    config.vendorHost = "brenlow.example";
-    config.platformName = "linux";
-    config.hostTag = "Linux";
+    AppConfig config = fakes::linuxConfig(fs::path(SUITE_SOURCE_DIR) / "web");
     config.downloadRetryDelays = setup_.downloadRetryDelays;
     if (setup_.debian) {
         packages_ = std::make_unique<debian::DebianPackageSystem>(

@@ -3,6 +3,7 @@
 #include <gio/gio.h>
 #include <gtest/gtest.h>
 
+#include "fakes/FakePlatform.h"
 #include "host/HostLoop.h"
 #include "platform/gtk/GtkSystemSettings.h"
 
@@ -14,10 +15,6 @@ constexpr const char* kSettingsXml = R"(<node><interface name="org.freedesktop.p
     <arg type="v" direction="out"/></method>
   <signal name="SettingChanged"><arg type="s"/><arg type="s"/><arg type="v"/></signal>
 </interface></node>)";
-
-struct NoEnvironment final : Environment {
-    std::optional<std::string> get(const std::string&) const override { return std::nullopt; }
-};
 
 TEST(AppearancePortal, DarkStyleIsReadAndFollowed) {
     GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
@@ -38,7 +35,7 @@ TEST(AppearancePortal, DarkStyleIsReadAndFollowed) {
                                                     nullptr, nullptr);
     spinFor(0.2);  // the name is ours before anyone asks
 
-    NoEnvironment env;
+    fakes::FakeEnvironment env;  // no variables at all
     GtkSystemSettings settings(env);
     int changes = 0;
     settings.observeAppearance([&] { ++changes; });

@@ -17,6 +17,8 @@
 #include "app/AppDelegate.h"
 #include "app/WindowRules.h"
 #include "fakes/CommaLocale.h"
+#include "fakes/FakePlatform.h"
+#include "fakes/LinuxConfig.h"
 #include "fakes/TempDir.h"
 #include "host/HostLoop.h"
 #include "platform/Files.h"
@@ -32,14 +34,6 @@ namespace suite::gtk {
 GtkApplication* gApp = nullptr;
 
 namespace {
-
-struct FixedEnvironment final : Environment {
-    std::optional<std::string> get(const std::string& name) const override {
-        auto it = values.find(name);
-        return it == values.end() ? std::nullopt : std::optional(it->second);
-    }
-    std::map<std::string, std::string> values;
-};
 
 // axe-core's script: SUITE_AXE_JS from the environment, else where install-deps.sh puts it.
 std::filesystem::path axeScriptPath() {
@@ -60,16 +54,12 @@ class HostTest : public ::testing::Test {
         launch_.appVersion = "9.8.7";
         launch_.isDemo = true;  // nothing the page does may reach this machine's settings
         launch_.supportDir = scratch_ / "support";
-        AppConfig config;
-        config.webRoot = SUITE_WEB_DIR;
-        config.vendorHost = "brenlow.example";
-        config.platformName = "linux";
-        config.hostTag = "Linux";
+        AppConfig config = fakes::linuxConfig(SUITE_WEB_DIR);
         config.windowFrameFile = scratch_ / "frame.json";
         delegate_ =
             std::make_unique<AppDelegate>(launch_, config, platform_.with(http_, packages_));
         delegate_->applicationDidFinishLaunching();
-        ASSERT_TRUE(spinUntil([&] { return pageState("typeof window.Suite") == "\"object\""; }, 20))
+        ASSERT_TRUE(pageHolds("typeof window.Suite === 'object'", 20))
             << "the page never defined Suite";
     }
 
@@ -84,11 +74,15 @@ class HostTest : public ::testing::Test {
         if (!spinUntil([&] { return result->has_value(); }, 30)) return "";
         return (*result)->value_or("");
     }
+    // Whether `expression` comes to hold on the page within `seconds`.
+    bool pageHolds(const std::string& expression, double seconds = 10) {
+        return spinUntil([&] { return pageState("!!(" + expression + ")") == "true"; }, seconds);
+    }
 
     // Declared in the order they are built; the program goes first, the folder last.
     fakes::TempDir scratch_;
     LaunchValues launch_;
-    FixedEnvironment env_;
+    fakes::FakeEnvironment env_;
     // The page in demo mode never installs; it only needs a package kind to show.
     OsascriptRunner noRights_{"/nonexistent/osascript"};
     MacPackageSystem packages_{{}, {}, noRights_};
@@ -104,7 +98,7 @@ TEST_F(HostTest, SchemeNavigationPolicyAndZoomAreWiredIntoTheEngine) {
     pageState(
         "window.__fetched = null; fetch('suite://app/index.html').then(r => window.__fetched ="
         " [r.status, r.headers.get('Content-Type'), r.headers.get('Cache-Control')]); true");
-    ASSERT_TRUE(spinUntil([&] { return pageState("window.__fetched !== null") == "true"; }));
+    ASSERT_TRUE(pageHolds("window.__fetched !== null"));
     EXPECT_EQ(pageState("window.__fetched"), R"([200,"text/html; charset=utf-8","no-store"])");
 
     // Messages that are not actions reach the native side and change nothing.
@@ -217,12 +211,7 @@ class PageTest : public HostTest {
   protected:
     void SetUp() override {
         HostTest::SetUp();
-        ASSERT_TRUE(spinUntil(
-            [&] {
-                return pageState("document.querySelectorAll('[data-product]').length > 0") ==
-                       "true";
-            },
-            60))
+        ASSERT_TRUE(pageHolds("document.querySelectorAll('[data-product]').length > 0", 60))
             << "the products never appeared";
     }
 
@@ -255,8 +244,7 @@ class PageTest : public HostTest {
                     nodes: rule.nodes.map((n) => `${n.target.join(' ')}: ${n.failureSummary ?? ''}`) }));
                 window.__axe = { violations: brief(r.violations), incomplete: brief(r.incomplete) };
             }, (e) => { window.__axe = { violations: [String(e)], incomplete: [] }; }); true)");
-        if (!spinUntil([&] { return pageState("window.__axe !== null") == "true"; }, 60))
-            return {{"violations", "axe never answered"}};
+        if (!pageHolds("window.__axe !== null", 60)) return {{"violations", "axe never answered"}};
         return Json::parse(pageState("window.__axe"));
     }
 };
@@ -333,13 +321,10 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
                 if (!view.js.empty()) pageState(view.js + "; true");
                 if (!view.event.is_null()) delegate_->send(view.event);
                 // Colours in the middle of a transition are neither the old nor the new ones.
-                ASSERT_TRUE(spinUntil(
-                    [&] {
-                        return pageState("!!(" + view.ready +
-                                         ") && !document.getAnimations().some(a => a instanceof "
-                                         "CSSTransition)") == "true";
-                    },
-                    20));
+                ASSERT_TRUE(pageHolds("(" + view.ready +
+                                          ") && !document.getAnimations().some(a => a instanceof "
+                                          "CSSTransition)",
+                                      20));
                 const Json found = axeFindings();
                 EXPECT_EQ(found["violations"], Json::array()) << found["violations"].dump(1);
                 for (const auto& rule : found["incomplete"])
@@ -368,12 +353,8 @@ TEST_F(PageTest, PageWhoseProcessIsKilledComesBackWithItsStateFromInit) {
     // the program does not look at the reason.
     webkit_web_view_terminate_web_process(WEBKIT_WEB_VIEW(web().widget()));
     // A new page asked again with "ready", got "init", and checked again: the products are back.
-    EXPECT_TRUE(spinUntil(
-        [&] {
-            return pageState(
-                       "window.__marker === undefined && "
-                       "document.querySelectorAll('[data-product]').length > 0") == "true";
-        },
+    EXPECT_TRUE(pageHolds(
+        "window.__marker === undefined && document.querySelectorAll('[data-product]').length > 0",
         60))
         << "the page did not come back";
     EXPECT_EQ(pageState("document.documentElement.lang"), "\"en\"");
@@ -399,7 +380,7 @@ TEST(WindowColour, ParsesUnderADecimalCommaLocale) {
 }
 
 TEST(PreferredLanguages, ComeFromTheLocaleVariablesGLibReads) {
-    FixedEnvironment env;
+    fakes::FakeEnvironment env;
     env.values = {{"LANG", "en_US.UTF-8"}, {"LC_ALL", "C"}};
     EXPECT_TRUE(preferredLanguagesFrom(env).empty());
     env.values = {{"LANGUAGE", "ar:en_GB:ar"}, {"LANG", "de_DE.UTF-8"}};

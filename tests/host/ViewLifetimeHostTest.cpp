@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "app/AppDelegate.h"
+#include "fakes/LinuxConfig.h"
 #include "fakes/TempDir.h"
 #include "host/HostLoop.h"
 #include "platform/curl/CurlHttpClient.h"
@@ -57,11 +58,8 @@ TEST(ViewLifetimeHost, DroppedViewEndsWebKitAndAWokenPageBootsAndChecks) {
     launch.cacheDir = scratch / "cache";
     launch.logDir = scratch / "logs";
     launch.autostartDir = scratch / "autostart";
-    AppConfig config;
-    config.webRoot = SUITE_WEB_DIR;
+    AppConfig config = fakes::linuxConfig(SUITE_WEB_DIR);
     config.vendorHost = "localhost";  // nothing listens on its port 443: the check fails at once
-    config.platformName = "linux";
-    config.hostTag = "Linux";
     config.viewQuietSeconds = 1;
     ProcessEnvironment env;
     OsascriptRunner noRights{"/nonexistent/osascript"};
