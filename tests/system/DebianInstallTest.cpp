@@ -22,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Deb {
-    std::string name, version, depends, postinst = "";
+    std::string name, version, depends, postinst = "", conflicts = "";
 };
 
 // A real Debian package built with dpkg-deb: one file under /opt/talven-test/<name>.
@@ -35,6 +35,7 @@ fs::path build(const fs::path& dir, const Deb& deb) {
         << "Package: " << deb.name << "\nVersion: " << deb.version
         << "\nArchitecture: all\nMaintainer: Tests <tests@brenlow.example>\n"
         << (deb.depends.empty() ? "" : "Depends: " + deb.depends + "\n")
+        << (deb.conflicts.empty() ? "" : "Conflicts: " + deb.conflicts + "\n")
         << "Description: a package for the install tests\n";
     // dpkg-deb takes maintainer scripts only if everyone may read and run them.
     if (!deb.postinst.empty())
@@ -130,6 +131,13 @@ TEST_F(DebianInstall, RootInstallsOnlyWhatTheSignedCatalogVouchesFor) {
     EXPECT_EQ(dpkgStatus("talven-test-swapped"), "");
     EXPECT_EQ(dpkgStatus("talven-test-unlisted"), "") << "its digest was right, but unsigned";
     EXPECT_TRUE(fs::exists("/opt/talven-test/talven-test-good/VERSION"));
+
+    // Nothing installed is ever removed: a package that conflicts with it fails instead.
+    const auto rival = build(dir.path(), {"talven-test-rival", "1.0", "", "", "talven-test-good"});
+    outcome = system(keepCatalog(dir.path(), {rival}))
+                  .installBatch({{item("talven-test-rival"), rival}}, "");
+    EXPECT_EQ(outcome.reports, std::vector<PackageReport>{PackageReport::Failed});
+    EXPECT_EQ(dpkgStatus("talven-test-good"), "install ok installed 2.0-1");
 }
 
 // A maintainer script that never ends: at the time limit the whole install ends, dpkg and the

@@ -78,12 +78,13 @@ InstallerResult installCopy(const std::string& copy, std::size_t index, std::FIL
     const bool wasInstalled = !name.empty() && isInstalledStatus(statusOf(name, tools));
     const ProcessOptions options = toolOptions(tools.installTimeoutSeconds);
     // Without a terminal of its own for dpkg, apt-get keeps dpkg in its process group, which the
-    // time limit's kill ends as a whole.
+    // time limit's kill ends as a whole. --no-remove: a package that conflicts with installed
+    // software fails rather than have apt remove that software unasked.
     auto run =
         runProcess(tools.aptGet,
-                   {"install", "--yes", "--allow-downgrades", "-o", "Dpkg::Use-Pty=0", "-o",
-                    "Dpkg::Options::=--force-confdef", "-o", "Dpkg::Options::=--force-confold",
-                    "-o", "DPkg::Lock::Timeout=120", copy},
+                   {"install", "--yes", "--no-remove", "--allow-downgrades", "-o",
+                    "Dpkg::Use-Pty=0", "-o", "Dpkg::Options::=--force-confdef", "-o",
+                    "Dpkg::Options::=--force-confold", "-o", "DPkg::Lock::Timeout=120", copy},
                    options);
     if (!run) {
         relayOutput(out, index, "cannot start " + tools.aptGet);
