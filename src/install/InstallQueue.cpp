@@ -8,11 +8,13 @@
 #include <system_error>
 
 #include "bridge/Events.h"
+#include "common/Ascii.h"
 #include "download/DownloadPolicy.h"
 #include "download/Downloader.h"
 #include "download/PartialDownload.h"
 #include "install/InstallFlow.h"
 #include "install/InstallResults.h"
+#include "platform/InstallerRecords.h"
 
 namespace suite {
 
@@ -110,7 +112,13 @@ std::optional<DownloadJob> InstallFlow::jobFor(const Json& item, Batch& batch) c
     const auto urls = addressesOf(item);
     const auto file = stringMember(item, "file");
     const auto size = sizeMember(item);
-    if (!urls || !file || !isAcceptableFileName(*file) || !size) return std::nullopt;
+    // Without a digest to check it against, a download could only be thrown away: refused
+    // before any traffic.
+    const auto sha256 = stringMember(item, "sha256");
+    if (!urls || !file || !isAcceptableFileName(*file) || !size || !sha256 ||
+        !isSha256Hex(lowerAscii(*sha256))) {
+        return std::nullopt;
+    }
     // The desktop's installer may read a handed-off file by its name at any time until it
     // closes; a download of this batch replacing it would have it install something else than
     // what it was given.
@@ -119,10 +127,8 @@ std::optional<DownloadJob> InstallFlow::jobFor(const Json& item, Batch& batch) c
     for (const auto& entry : superseded_) taken.insert(entry.file.filename().string());
     const std::string name = unusedName(*file, taken);
     batch.files.insert(name);
-    return DownloadJob{.urls = *urls,
-                       .dest = settings_.downloadDir / name,
-                       .size = *size,
-                       .sha256 = stringMember(item, "sha256")};
+    return DownloadJob{
+        .urls = *urls, .dest = settings_.downloadDir / name, .size = *size, .sha256 = sha256};
 }
 
 void InstallFlow::startDownload(std::shared_ptr<Batch> batch, const std::string& id,
@@ -160,7 +166,9 @@ void InstallFlow::downloaded(std::shared_ptr<Batch> batch, const std::string& id
         const std::string reason = error ? error->reason : "other";
         log("download: " + id + " failed (" + reason + ")" +
             (error && error->message != reason ? ": " + error->message : ""));
-        // A package that is not the catalog's is the check's failure, not the network's.
+        // A package that is not the catalog's is the check's failure, not the network's, and
+        // the page shows the check's phase before its result.
+        if (reason == "digest") send_(bridge::progressEvent(id, "verify"));
         send_(bridge::failureEvent(id, reason == "digest" ? "check" : "download", reason));
         return next(batch);
     }

@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "fakes/AppHarness.h"
+#include "platform/Digest.h"
 #include "platform/Files.h"
 
 namespace suite {
@@ -16,6 +17,13 @@ Json appItem(const std::string& id, const std::string& bundle, const std::string
             {"version", "2.0"}, {"detect", {{"apps", {bundle}}}},
             {"file", file},     {"url", "https://downloads.brenlow.example/" + file},
             {"size", 4}};
+}
+// `item` with the digest of `body`, the bytes its download will bring.
+Json serving(Json item, const std::string& body) {
+    Sha256 hash;
+    hash.add(body.data(), body.size());
+    item["sha256"] = *hash.hex();
+    return item;
 }
 Json success(const std::string& id, const Json& version) {
     return {{"type", "result"}, {"id", id}, {"ok", true}, {"version", version}};
@@ -85,12 +93,12 @@ TEST(HandOff, DownloadsNeverReplaceAFileAnInstallerOrTheirBatchHolds) {
         h.http.stream(h.http.calls.size() - 1, body, fakes::FakeHttpClient::reply(200, ""));
         h.queue.runUntilIdle();
     };
-    h.app().install({appItem("a", "A.app")});
+    h.app().install({serving(appItem("a", "A.app"), "held")});
     serve("held");
     // "a" again, while the installer it went to before still holds its first file.
-    h.app().install({appItem("a", "A.app"), appItem("c", "C.app")});
+    h.app().install({serving(appItem("a", "A.app"), "a"), serving(appItem("c", "C.app"), "c")});
     for (const char* body : {"a", "c"}) serve(body);
-    h.app().install({appItem("d", "D.app")});
+    h.app().install({serving(appItem("d", "D.app"), "d")});
     serve("d");
     const auto in = [&](const char* name) { return (h.launch.cacheDir / name).string(); };
     EXPECT_EQ(h.launcher.opened,
