@@ -1,8 +1,9 @@
-// The root helper's command line comes from whoever runs pkexec: whatever it accepts is pairs of
-// absolute paths and lower-case SHA-256 digests, within the batch limit.
+// The root helper's command line comes from whoever runs pkexec: whatever it accepts is the kept
+// catalog's two absolute paths, then pairs of a product id and an absolute path, within the batch
+// limit.
 #include "fuzz/FuzzInput.h"
-#include "platform/InstallerRecords.h"
 #include "platform/debian/InstallHelper.h"
+#include "platform/debian/VouchedPackages.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     std::vector<std::string> arguments;
@@ -14,11 +15,12 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     }
     if (!suite::debian::acceptsHelperArguments(arguments)) return 0;
     using suite::fuzz::require;
-    require(!arguments.empty() && arguments.size() % 2 == 0, "pairs");
-    require(arguments.size() / 2 <= suite::debian::kMaxHelperPackages, "within the limit");
-    for (std::size_t i = 0; i < arguments.size(); i += 2) {
-        require(arguments[i].starts_with('/'), "absolute paths");
-        require(suite::isSha256Hex(arguments[i + 1]), "lower-case digests");
+    require(arguments.size() >= 4 && arguments.size() % 2 == 0, "the catalog, then pairs");
+    require((arguments.size() - 2) / 2 <= suite::debian::kMaxHelperPackages, "within the limit");
+    require(arguments[0].starts_with('/') && arguments[1].starts_with('/'), "absolute catalog");
+    for (std::size_t i = 2; i < arguments.size(); i += 2) {
+        require(suite::debian::isProductId(arguments[i]), "product ids");
+        require(arguments[i + 1].starts_with('/'), "absolute paths");
     }
     return 0;
 }
