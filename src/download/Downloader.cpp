@@ -108,6 +108,8 @@ void Downloader::progressed(const HttpProgress& progress) {
                 100.0, static_cast<double>(resumedFrom_) / static_cast<double>(job_.size) * 100.0));
         }
     }
+    // Only bytes that will be kept are the package's progress: an error page's body is not.
+    if (progress.status != 200 && progress.status != 206) return;
     if (!progress.totalToReceive || *progress.totalToReceive == 0) return;
     // The length is known once the header is in, before any of the body: the first report
     // belongs to the first data, and a 0 here would spend the throttle's first slot on nothing.

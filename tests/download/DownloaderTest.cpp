@@ -154,12 +154,15 @@ TEST_F(Download, TransientFailuresAreRetriedOnScheduleThenTheMirrorThenItFails) 
 
 TEST_F(Download, ProgressIsThrottledNeverGoesBackAndNeedsAKnownLength) {
     start();
-    auto progress = [&](std::size_t call, std::uint64_t bytes, std::optional<std::uint64_t> total) {
+    auto progress = [&](std::size_t call, std::uint64_t bytes, std::optional<std::uint64_t> total,
+                        int status = 200) {
         HttpProgress p;
         p.received = bytes;
         p.totalToReceive = total;
+        p.status = status;
         http.calls.at(call)->onProgress(p);
     };
+    progress(0, 70, 80, 404);       // an error page's body is never the package's
     progress(0, 10, std::nullopt);  // no length: never a report
     progress(0, 0, 80);             // the header is in, no body yet
     EXPECT_TRUE(reports.empty());
