@@ -5,6 +5,8 @@
 #include <fstream>
 #include <string>
 
+#include "platform/Digest.h"
+
 namespace suite::fakes {
 
 // Writes an executable /bin/sh script that runs `body`, and answers its path.
@@ -22,6 +24,13 @@ inline std::string readBack(std::FILE* file) {
     for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
     std::fclose(file);
     return text;
+}
+
+// The SHA-256 of `text`, as a catalog gives a package's digest.
+inline std::string digestOf(const std::string& text) {
+    Sha256 hash;
+    hash.add(text.data(), text.size());
+    return *hash.hex();
 }
 
 }  // namespace suite::fakes

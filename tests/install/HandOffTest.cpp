@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "fakes/AppHarness.h"
-#include "platform/Digest.h"
+#include "fakes/TestFiles.h"
 #include "platform/Files.h"
 
 namespace suite {
@@ -20,9 +20,7 @@ Json appItem(const std::string& id, const std::string& bundle, const std::string
 }
 // `item` with the digest of `body`, the bytes its download will bring.
 Json serving(Json item, const std::string& body) {
-    Sha256 hash;
-    hash.add(body.data(), body.size());
-    item["sha256"] = *hash.hex();
+    item["sha256"] = fakes::digestOf(body);
     return item;
 }
 Json success(const std::string& id, const Json& version) {

@@ -154,10 +154,9 @@ TEST_F(DebianInstall, AnInstallPastItsTimeLimitLeavesNoToolRunningAndAConsistent
     EXPECT_EQ(readInstallerRecords(printed, 1).results,
               std::vector<InstallerResult>{InstallerResult::Failed});
     EXPECT_NE(printed.find("stopped: no end after"), std::string::npos) << printed;
+    const std::string script = std::string("sleep") + '\0' + "419" + '\0';  // its command line
     for (const auto& process : fs::directory_iterator("/proc")) {
-        EXPECT_NE(readWholeFile(process.path() / "cmdline"), std::string("sleep\0"
-                                                                         "419\0",
-                                                                         10))
+        EXPECT_NE(readWholeFile(process.path() / "cmdline"), script)
             << "the maintainer script outlived the helper: " << process.path();
     }
     EXPECT_EQ(shell("dpkg --audit"), "0:");
@@ -178,12 +177,11 @@ TEST_F(DebianInstall, TheGroupRuleLetsMembersInstallWithoutAPassword) {
               "0:");
     const std::string pkexec = " pkexec " SUITE_INSTALL_HELPER " " + kept.first + " " +
                                kept.second + " talven-test-group " + good.string();
-    // polkitd reads new actions and rules when it notices them.
-    std::string member;
-    for (int i = 0; i < 50 && !member.starts_with("0:"); ++i) {
-        if (i > 0) shell("sleep 0.2");
-        member = shell("setpriv --reuid member --regid member --init-groups" + pkexec);
-    }
+    // polkitd reads new actions and rules when it notices them: tried for up to 10 s.
+    const auto member = shell(
+        "for i in $(seq 50); do setpriv --reuid member --regid member "
+        "--init-groups" +
+        pkexec + " && break; sleep 0.2; done");
     EXPECT_NE(member.find("OK:0"), std::string::npos) << member;
     EXPECT_EQ(dpkgStatus("talven-test-group"), "install ok installed 1.0");
     const auto outsider = shell("setpriv --reuid outsider --regid outsider --init-groups" + pkexec);

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "catalog/KeptCatalog.h"
+#include "platform/Files.h"
 #include "platform/InstallerRecords.h"
 #include "platform/Process.h"
 #include "platform/debian/DpkgDatabase.h"
@@ -183,9 +184,10 @@ int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, 
     }
 
     // Read once into root's memory: what is judged is what is used, whatever the user's files
-    // become meanwhile.
-    const auto document = readBounded(arguments[0], kKeptCatalogMaxBytes);
-    const auto signature = readBounded(arguments[1], kKeptCatalogMaxBytes);
+    // become meanwhile. A link may be followed here: what is read only meets the signature check,
+    // and nothing of it is printed.
+    const auto document = readWholeFile(arguments[0], kKeptCatalogMaxBytes);
+    const auto signature = readWholeFile(arguments[1], kKeptCatalogMaxBytes);
     CatalogVerdict verdict{CatalogRefusal::Signature, {}};
     if (document && signature) verdict = judgeCatalog(tools.keys, *document, *signature, tools.now);
     if (verdict.refusal) {

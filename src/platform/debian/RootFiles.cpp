@@ -158,19 +158,4 @@ BoundedCopy copyBounded(const std::string& source, const std::string& target, st
     return copy;
 }
 
-std::optional<std::string> readBounded(const std::string& path, std::uint64_t limit) {
-    Fd in(openRegular(path));
-    if (in.get() < 0) return std::nullopt;
-    std::string text;
-    std::vector<char> chunk(kCopyChunk);
-    for (;;) {
-        ssize_t got = ::read(in.get(), chunk.data(), chunk.size());
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return std::nullopt;
-        if (got == 0) return text;
-        if (text.size() + static_cast<std::size_t>(got) > limit) return std::nullopt;
-        text.append(chunk.data(), static_cast<std::size_t>(got));
-    }
-}
-
 }  // namespace suite::debian

@@ -42,8 +42,4 @@ struct BoundedCopy {
 // bytes: such a file is not the one expected, and copying it on could fill the disk.
 BoundedCopy copyBounded(const std::string& source, const std::string& target, std::uint64_t limit);
 
-// The whole of the regular file `path` (no link at its last part), when it holds at most `limit`
-// bytes: what root takes into its own memory, out of the user's reach, before judging it.
-std::optional<std::string> readBounded(const std::string& path, std::uint64_t limit);
-
 }  // namespace suite::debian

@@ -13,7 +13,6 @@
 #include "fakes/SigningKey.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestFiles.h"
-#include "platform/Digest.h"
 #include "platform/Files.h"
 #include "platform/InstallerRecords.h"
 #include "platform/debian/InstallHelper.h"
@@ -23,49 +22,47 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What the helper printed on each stream.
+// What the helper answered and printed for the program to read.
 struct Printed {
     int status;
-    std::string out, err;
+    std::string out;
 };
 
 class InstallHelper : public ::testing::Test {
   protected:
     InstallHelper() {
-        fs::create_directories(dir / "work");
-        fs::create_directories(dir / "downloads");
+        for (const char* folder : {"work", "downloads"}) fs::create_directories(dir / folder);
         tools.workParent = (dir / "work").string();
         // Records each call: its arguments, the copy's folder mode, its environment's frontend.
         // A package whose content says "fails" fails, with output on both streams.
-        tools.aptGet = fake("apt-get",
-                            "for last; do :; done\n"
-                            "{ printf '%s ' \"$@\"; stat -c '%a' \"$(dirname \"$last\")\"; "
-                            "echo \"$DEBIAN_FRONTEND\"; } >> '" +
-                                (dir / "calls").string() +
-                                "'\n"
-                                "echo \"Unpacking $(cat \"$last\")\"\necho 'warning: odd' >&2\n"
-                                "printf 'a\\rb'\ngrep -q fails \"$last\" && { touch '" +
-                                (dir / "half").string() + "'; exit 100; }\nexit 0\n");
+        tools.aptGet =
+            fakes::writeScript(dir / "apt-get",
+                               "for last; do :; done\n"
+                               "{ printf '%s ' \"$@\"; stat -c '%a' \"$(dirname \"$last\")\"; "
+                               "echo \"$DEBIAN_FRONTEND\"; } >> '" +
+                                   (dir / "calls").string() +
+                                   "'\n"
+                                   "echo \"Unpacking $(cat \"$last\")\"\necho 'warning: odd' >&2\n"
+                                   "printf 'a\\rb'\ngrep -q fails \"$last\" && { touch '" +
+                                   (dir / "half").string() + "'; exit 100; }\nexit 0\n");
         // dpkg's view: a failed package is left half set up until dpkg removes it again.
-        tools.dpkgDeb = fake("dpkg-deb", "echo talven-fake\n");
-        tools.dpkgQuery =
-            fake("dpkg-query", "[ -e " + (dir / "half").string() +
-                                   " ] || exit 1\nprintf 'install ok half-configured'\n");
-        tools.dpkg = fake("dpkg", "echo \"$@\" >> " + (dir / "removed").string() + "; rm " +
-                                      (dir / "half").string() + "\n");
-    }
-    std::string fake(const std::string& name, const std::string& body) {
-        return fakes::writeScript(dir / name, body).string();
+        tools.dpkgDeb = fakes::writeScript(dir / "dpkg-deb", "echo talven-fake\n");
+        tools.dpkgQuery = fakes::writeScript(
+            dir / "dpkg-query", "[ -e " + (dir / "half").string() +
+                                    " ] || exit 1\nprintf 'install ok half-configured'\n");
+        tools.dpkg =
+            fakes::writeScript(dir / "dpkg", "echo \"$@\" >> " + (dir / "removed").string() +
+                                                 "; rm " + (dir / "half").string() + "\n");
     }
     std::string download(const std::string& name, const std::string& content) {
         std::ofstream(dir / "downloads" / name) << content;
         return (dir / "downloads" / name).string();
     }
     Printed run(const std::vector<std::string>& arguments) {
+        // What a person should read goes where the test runner shows it.
         std::FILE* out = std::tmpfile();
-        std::FILE* err = std::tmpfile();
-        const int status = runInstallHelper(arguments, out, err, tools);
-        return {status, fakes::readBack(out), fakes::readBack(err)};
+        const int status = runInstallHelper(arguments, out, stderr, tools);
+        return {status, fakes::readBack(out)};
     }
 
     fakes::TempDir dir;
@@ -73,15 +70,9 @@ class InstallHelper : public ::testing::Test {
     HelperTools tools{.keys = {vendor.publicKey()}, .now = [] { return 1796724000; }};
 };
 
-std::string digestOfText(const std::string& text) {
-    Sha256 hash;
-    hash.add(text.data(), text.size());
-    return *hash.hex();
-}
-
 // The catalog's offer of a Debian package for product `id` that holds `content`.
 fakes::DebOffer offer(const std::string& id, const std::string& content) {
-    return {id, digestOfText(content), content.size()};
+    return {id, fakes::digestOf(content), content.size()};
 }
 
 TEST_F(InstallHelper, InstallsOnlyPrivateCopiesTheSignedCatalogVouchesFor) {
@@ -111,7 +102,7 @@ TEST_F(InstallHelper, InstallsOnlyPrivateCopiesTheSignedCatalogVouchesFor) {
                                             InstallerResult::Unvouched}));
     EXPECT_NE(report.outputs[3].find("cannot read"), std::string::npos) << "a link is not followed";
     // Root tells nobody the digest of what it read.
-    EXPECT_EQ(printed.out.find(digestOfText("something else")), std::string::npos);
+    EXPECT_EQ(printed.out.find(fakes::digestOf("something else")), std::string::npos);
 
     // apt-get saw only the two copies that matched, in a folder only their owner may enter, and
     // nobody to ask it questions; the copies and their folder are gone, and so is the leftover.
