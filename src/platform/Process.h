@@ -3,9 +3,11 @@
 // another program. No shell is involved, so arguments reach the tool exactly as given. The
 // implementation is POSIX (platform/posix), as on both hosts the program knows.
 #include <cstddef>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -28,6 +30,9 @@ struct ProcessOptions {
     // as long as the child and anything it started keep the output open. With a limit the child
     // leads its own process group, so that the kill also reaches whatever it started.
     std::optional<double> timeoutSeconds;
+    // Called on the calling thread with each piece of standard output as it arrives (before the
+    // output limit applies), for a caller that reports a long run's progress while it goes on.
+    std::function<void(std::string_view)> onOutput;
 };
 
 struct ProcessResult {

@@ -129,6 +129,7 @@ struct SpawnSetup {
 struct Stream {
     Descriptor fd;
     std::string* text = nullptr;
+    const std::function<void(std::string_view)>* onRead = nullptr;
     bool open() const { return fd.valid(); }
 };
 
@@ -144,6 +145,7 @@ void drain(Stream& stream, std::size_t limit, bool& truncated) {
         return;
     }
     std::size_t count = static_cast<std::size_t>(got);
+    if (stream.onRead != nullptr && *stream.onRead) (*stream.onRead)({buffer, count});
     std::size_t room = limit - std::min(limit, stream.text->size());
     if (count > room) truncated = true;
     stream.text->append(buffer, std::min(count, room));
@@ -207,7 +209,7 @@ std::optional<ProcessResult> runProcess(const std::string& executable,
     }
 
     ProcessResult result;
-    Stream out{.fd = {}, .text = &result.standardOutput};
+    Stream out{.fd = {}, .text = &result.standardOutput, .onRead = &options.onOutput};
     Stream err{.fd = {}, .text = &result.standardError};
     Descriptor outWrite;
     Descriptor errWrite;
