@@ -4,6 +4,7 @@
 // what a package that failed there is handed to. One backend per host (macOS installer packages,
 // Debian packages); where none fits, nothing can be installed and nothing pretends otherwise.
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +28,31 @@ enum class PackageReport {
     Unvouched,  // no valid vendor-signed catalog vouches for it where the installer looked
 };
 
+// Why a package of a batch was not installed, in words the page translates: "dependency" (the
+// detail names what is missing), "conflict" (the installed package it would have removed),
+// "architecture" (this machine cannot run it), or "install" (the detail is the tool's own line).
+// An empty code: the installer gave no reason.
+struct FailureReason {
+    std::string code;
+    std::string detail;
+    bool operator==(const FailureReason&) const = default;
+};
+
+// What a privileged run tells while it goes on, for the package at `index` of the batch.
+struct BatchStep {
+    enum class Kind {
+        Authorized,  // the user said yes; the run has started (no index)
+        Unpacking,   // the package's files are being put in place
+        SettingUp,   // its set-up is running
+        Finished,    // it reached its result: `report`, and `reason` when it failed
+    };
+    Kind kind = Kind::Authorized;
+    std::size_t index = 0;
+    PackageReport report = PackageReport::Failed;
+    FailureReason reason;
+};
+using BatchProgress = std::function<void(const BatchStep&)>;
+
 struct BatchOutcome {
     enum class Run {
         Ran,          // the installer ran; a package it did not install may go to the desktop's
@@ -35,6 +61,7 @@ struct BatchOutcome {
     };
     Run run = Run::Unavailable;
     std::vector<PackageReport> reports;  // per package of the batch, in order
+    std::vector<FailureReason> reasons;  // per package: why it failed, where the installer said
     std::vector<std::string> log;        // lines for the install log, in order
     // An installer that takes the batch in parts: the packages before this index were in parts
     // that ran, whatever `run` says of the part that ended the batch.
@@ -69,8 +96,12 @@ class PackageSystem {
     // Installs `packages` (each one a package file) in one run with administrator rights, asking
     // the user once. `prompt` is the request's text where the host lets the program choose it.
     // Blocks for as long as the user and the installers take: call it off the main thread.
+    // `progress`, where the installer tells how it goes on, is called on the calling thread.
     virtual BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
-                                      const std::string& prompt) = 0;
+                                      const std::string& prompt, const BatchProgress& progress) = 0;
+
+    // Whether installBatch tells its progress (BatchStep) while the run goes on.
+    virtual bool reportsSteps() const { return false; }
 
     // The content type whose default handler takes a package the privileged run did not
     // install; empty: the handler of the file's own type.
@@ -106,10 +137,11 @@ class NoPackageSystem final : public PackageSystem {
     }
     bool detects(const Json&) const override { return false; }
     bool judgesAfterRun(const Json&) const override { return false; }
-    BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
-                              const std::string&) override {
+    BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages, const std::string&,
+                              const BatchProgress&) override {
         return {BatchOutcome::Run::Unavailable,
                 std::vector<PackageReport>(packages.size(), PackageReport::Failed),
+                {},
                 {"installer: this system has no package installer the program can use"}};
     }
     std::string handOffType() const override { return ""; }

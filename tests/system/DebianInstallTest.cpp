@@ -3,6 +3,7 @@
 // catalogs signed by the test key, which the tests' helper trusts and the users' does not.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 
@@ -22,7 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct Deb {
-    std::string name, version, depends, postinst = "", conflicts = "";
+    std::string name, version, depends, postinst = "", conflicts = "", arch = "all";
 };
 
 // A real Debian package built with dpkg-deb: one file under /opt/talven-test/<name>.
@@ -32,8 +33,8 @@ fs::path build(const fs::path& dir, const Deb& deb) {
     fs::create_directories(root / "opt" / "talven-test" / deb.name);
     std::ofstream(root / "opt" / "talven-test" / deb.name / "VERSION") << deb.version << "\n";
     std::ofstream(root / "DEBIAN" / "control")
-        << "Package: " << deb.name << "\nVersion: " << deb.version
-        << "\nArchitecture: all\nMaintainer: Tests <tests@brenlow.example>\n"
+        << "Package: " << deb.name << "\nVersion: " << deb.version << "\nArchitecture: " << deb.arch
+        << "\nMaintainer: Tests <tests@brenlow.example>\n"
         << (deb.depends.empty() ? "" : "Depends: " + deb.depends + "\n")
         << (deb.conflicts.empty() ? "" : "Conflicts: " + deb.conflicts + "\n")
         << "Description: a package for the install tests\n";
@@ -43,7 +44,7 @@ fs::path build(const fs::path& dir, const Deb& deb) {
                         fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
                             fs::perms::others_exec,
                         fs::perm_options::add);
-    const fs::path file = dir / (deb.name + "_" + deb.version + "_all.deb");
+    const fs::path file = dir / (deb.name + "_" + deb.version + "_" + deb.arch + ".deb");
     auto run = runProcess("/usr/bin/dpkg-deb", {"--build", "--root-owner-group", "-Zgzip",
                                                 root.string(), file.string()});
     EXPECT_TRUE(run && run->exitStatus == 0) << deb.name;
@@ -115,11 +116,11 @@ TEST_F(DebianInstall, RootInstallsOnlyWhatTheSignedCatalogVouchesFor) {
     ASSERT_EQ(shell("mount -t tmpfs -o size=24m tmpfs /var/tmp"), "0:");
 
     // The helper users install trusts only the vendor's keys: the test key vouches for nothing.
-    auto outcome = system(kept, SUITE_USER_INSTALL_HELPER).installBatch(batch, "");
+    auto outcome = system(kept, SUITE_USER_INSTALL_HELPER).installBatch(batch, "", {});
     EXPECT_EQ(outcome.reports, std::vector<PackageReport>(3, PackageReport::Unvouched));
     EXPECT_EQ(dpkgStatus("talven-test-good"), "");
 
-    outcome = system(kept).installBatch(batch, "");
+    outcome = system(kept).installBatch(batch, "", {});
     const auto used = shell("df --output=used -B1M /var/tmp | tail -1");
     shell("umount /var/tmp");
     EXPECT_LT(std::stoi(used.substr(2)), 8) << used;
@@ -131,13 +132,75 @@ TEST_F(DebianInstall, RootInstallsOnlyWhatTheSignedCatalogVouchesFor) {
     EXPECT_EQ(dpkgStatus("talven-test-swapped"), "");
     EXPECT_EQ(dpkgStatus("talven-test-unlisted"), "") << "its digest was right, but unsigned";
     EXPECT_TRUE(fs::exists("/opt/talven-test/talven-test-good/VERSION"));
+}
 
-    // Nothing installed is ever removed: a package that conflicts with it fails instead.
-    const auto rival = build(dir.path(), {"talven-test-rival", "1.0", "", "", "talven-test-good"});
-    outcome = system(keepCatalog(dir.path(), {rival}))
-                  .installBatch({{item("talven-test-rival"), rival}}, "");
-    EXPECT_EQ(outcome.reports, std::vector<PackageReport>{PackageReport::Failed});
-    EXPECT_EQ(dpkgStatus("talven-test-good"), "install ok installed 2.0-1");
+// One transaction for the whole batch: packages that need each other install in any order, what
+// they need from the configured repositories comes from there, dpkg unpacks the copies root
+// verified (not a repository's copy of the same version), and what cannot install fails alone
+// with its reason, removing nothing.
+TEST_F(DebianInstall, ABatchIsOneTransactionThatInstallsTheVerifiedCopiesAndRemovesNothing) {
+    const fs::path repo = dir.path() / "repo";
+    fs::create_directories(repo);
+    build(repo, {"talven-test-lib", "1.0", ""});
+    build(repo, {"talven-test-app", "3.0", "", "touch /opt/talven-test/repository-copy"});
+    const std::string keep = build(dir.path(), {"talven-test-keep", "1.0", ""}).string();
+    ASSERT_EQ(shell("cd " + repo.string() +
+                    " && dpkg-scanpackages . > Packages 2>/dev/null && chmod -R a+rX " +
+                    dir.path().string() + " && echo 'deb [trusted=yes] file:" + repo.string() +
+                    " ./' > /etc/apt/sources.list.d/talven-test.list && apt-get update -qq -o "
+                    "Dir::Etc::SourceList=/etc/apt/sources.list.d/talven-test.list -o "
+                    "Dir::Etc::SourceParts=- -o APT::Get::List-Cleanup=0 && dpkg -i " +
+                    keep + " >/dev/null"),
+              "0:");
+    const std::vector<fs::path> debs = {
+        build(dir.path(),
+              {"talven-test-addin", "1.0", "talven-test-app (>= 3.0), talven-test-lib"}),
+        build(dir.path(), {"talven-test-app", "3.0", ""}),
+        build(dir.path(), {"talven-test-rival", "1.0", "", "", "talven-test-keep"}),
+        build(dir.path(), {"talven-test-foreign", "1.0", "", "", "", "s390x"}),
+        build(dir.path(), {"talven-test-needy", "1.0", "talven-no-such-package"})};
+    std::vector<VerifiedPackage> batch;
+    for (const auto& deb : debs) {
+        const std::string name = deb.filename().string();
+        batch.push_back({item(name.substr(0, name.find('_'))), deb});
+    }
+    std::vector<std::string> steps;
+    const auto outcome =
+        system(keepCatalog(dir.path(), debs)).installBatch(batch, "", [&](const BatchStep& step) {
+            steps.push_back(std::to_string(static_cast<int>(step.kind)) + ":" +
+                            std::to_string(step.index));
+        });
+    EXPECT_EQ(outcome.reports,
+              (std::vector<PackageReport>{PackageReport::Installed, PackageReport::Installed,
+                                          PackageReport::Failed, PackageReport::Failed,
+                                          PackageReport::Failed}))
+        << ::testing::PrintToString(outcome.log);
+    EXPECT_EQ(outcome.reasons,
+              (std::vector<FailureReason>{{},
+                                          {},
+                                          {"conflict", "talven-test-keep"},
+                                          {"architecture", "s390x"},
+                                          {"dependency", "talven-no-such-package"}}));
+    EXPECT_EQ(dpkgStatus("talven-test-keep"), "install ok installed 1.0");
+    EXPECT_EQ(dpkgStatus("talven-test-lib"), "install ok installed 1.0");
+    EXPECT_EQ(dpkgStatus("talven-test-app"), "install ok installed 3.0");
+    EXPECT_FALSE(fs::exists("/opt/talven-test/repository-copy")) << "the repository's copy ran";
+    EXPECT_EQ(shell("apt-mark showauto talven-test-lib"), "0:talven-test-lib\n");
+    for (const char* name : {"talven-test-rival", "talven-test-foreign", "talven-test-needy"}) {
+        EXPECT_EQ(dpkgStatus(name), "") << name;
+    }
+    // Authorized, then the app (the add-in needs it) unpacked before the add-in, then results.
+    ASSERT_FALSE(steps.empty());
+    EXPECT_EQ(steps.front(), "0:0");
+    const auto at = [&](const std::string& step) {
+        return std::find(steps.begin(), steps.end(), step) - steps.begin();
+    };
+    EXPECT_LT(at("1:1"), at("1:0"));
+    EXPECT_LT(at("3:1"), static_cast<long>(steps.size()));
+    EXPECT_LT(at("3:0"), static_cast<long>(steps.size()));
+    shell(
+        "rm /etc/apt/sources.list.d/talven-test.list && dpkg --purge talven-test-addin "
+        "talven-test-app talven-test-lib talven-test-keep");
 }
 
 // A maintainer script that never ends: at the time limit the whole install ends, dpkg and the

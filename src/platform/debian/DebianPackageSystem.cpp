@@ -54,6 +54,7 @@ void readRun(const ProcessResult& run, const std::vector<std::size_t>& batchInde
                 outcome.log.push_back(*line);
             }
             outcome.reports[i] = reportOf(report.results[k]);
+            outcome.reasons[i] = report.reasons[k];
         }
     } else if (run.exitStatus == 126 && run.standardOutput.empty()) {
         // pkexec's answer when the user dismissed the authentication dialog.
@@ -131,9 +132,10 @@ std::optional<std::string> DebianPackageSystem::installedProgram() const {
 }
 
 BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage>& packages,
-                                               const std::string&) {
+                                               const std::string&, const BatchProgress& progress) {
     BatchOutcome outcome;
     outcome.reports.assign(packages.size(), PackageReport::Failed);
+    outcome.reasons.assign(packages.size(), {});
     outcome.run = BatchOutcome::Run::Ran;
     std::vector<std::size_t> named;  // the batch's packages the helper can be asked for, in order
     for (std::size_t i = 0; i < packages.size(); ++i) {
@@ -170,7 +172,7 @@ BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage
                                   " in another run (the install helper takes " +
                                   std::to_string(kMaxHelperPackages) + " at a time)");
         }
-        runHelper(packages, {named.begin() + start, named.begin() + end}, outcome);
+        runHelper(packages, {named.begin() + start, named.begin() + end}, progress, outcome);
         if (outcome.run != BatchOutcome::Run::Ran) break;
         outcome.ranBefore = named[end - 1] + 1;
     }
@@ -179,7 +181,7 @@ BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage
 
 void DebianPackageSystem::runHelper(const std::vector<VerifiedPackage>& packages,
                                     const std::vector<std::size_t>& batchIndex,
-                                    BatchOutcome& outcome) const {
+                                    const BatchProgress& progress, BatchOutcome& outcome) const {
     std::error_code error;
     std::vector<std::string> arguments = {
         paths_.helper, std::filesystem::absolute(paths_.catalog, error).string(),
@@ -191,6 +193,28 @@ void DebianPackageSystem::runHelper(const std::vector<VerifiedPackage>& packages
     ProcessOptions options;
     options.captureStandardError = true;
     options.outputLimit = 16u << 20;
+    LineSplitter lines;
+    if (progress) {
+        options.onOutput = [&](std::string_view piece) {
+            lines.feed(piece, [&](std::string_view line) {
+                const InstallerRecord record = readInstallerRecord(line, batchIndex.size());
+                switch (record.kind) {
+                    case InstallerRecord::Kind::Started:
+                        progress({BatchStep::Kind::Authorized, 0, {}, {}});
+                        break;
+                    case InstallerRecord::Kind::Step:
+                        progress({record.step, batchIndex[record.index], {}, {}});
+                        break;
+                    case InstallerRecord::Kind::Result:
+                        progress({BatchStep::Kind::Finished, batchIndex[record.index],
+                                  reportOf(record.result), record.reason});
+                        break;
+                    default:
+                        break;
+                }
+            });
+        };
+    }
     auto run = runProcess(paths_.pkexec, arguments, options);
     if (!run) {
         outcome.run = BatchOutcome::Run::Unavailable;

@@ -50,8 +50,11 @@ class DebianPackageSystem final : public PackageSystem {
     // dpkg's word is better than any installer's: every item it can look for.
     bool judgesAfterRun(const Json& item) const override { return detects(item); }
     // Without a kept catalog for the helper to verify against, nothing is asked for.
+    // The helper's records are read as they come: `progress` hears each package's steps and
+    // result while the run goes on.
     BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
-                              const std::string& prompt) override;
+                              const std::string& prompt, const BatchProgress& progress) override;
+    bool reportsSteps() const override { return true; }
     std::string handOffType() const override { return "application/vnd.debian.binary-package"; }
     // The program of this program's own package, when dpkg has that package.
     std::optional<std::string> installedProgram() const override;
@@ -62,7 +65,8 @@ class DebianPackageSystem final : public PackageSystem {
   private:
     // One pkexec run of the helper for the batch's packages at `batchIndex`, read into `outcome`.
     void runHelper(const std::vector<VerifiedPackage>& packages,
-                   const std::vector<std::size_t>& batchIndex, BatchOutcome& outcome) const;
+                   const std::vector<std::size_t>& batchIndex, const BatchProgress& progress,
+                   BatchOutcome& outcome) const;
 
     DebianPaths paths_;
 };

@@ -13,7 +13,9 @@
 // come from that document's Debian package for the product, never from the caller. A package no
 // valid signed document vouches for is refused without being read. Each package is copied where
 // the user cannot touch it, the copy bounded by the catalog's size (a larger file is refused, and
-// the disk's room is checked first), its digest checked, and the copy installed with apt-get.
+// the disk's room is checked first), its digest checked, and its architecture held to what dpkg
+// accepts here. The verified copies are then installed in one transaction (BatchTransaction.h),
+// which never removes installed software.
 //
 // A package that was not installed before and that its failure left half installed is removed
 // again: dpkg would otherwise retry its scripts, and fail, in every later install on the machine,
@@ -37,8 +39,10 @@ struct HelperTools {
     std::string dpkg = "/usr/bin/dpkg";
     std::string dpkgDeb = "/usr/bin/dpkg-deb";
     std::string dpkgQuery = "/usr/bin/dpkg-query";
-    std::string workParent = "/var/tmp";  // where the private folder for the copies is made
-    double installTimeoutSeconds = 3600;  // a maintainer script that waits for ever must not
+    std::string adminDir = "/var/lib/dpkg";  // dpkg's database and its locks
+    std::string workParent = "/var/tmp";     // where the private folder for the copies is made
+    double installTimeoutSeconds = 3600;     // a maintainer script that waits for ever must not
+    double lockWaitSeconds = 120;            // for another package tool to finish
     std::vector<std::string> keys = builtInCatalogKeys();
     WallClock now = systemSeconds;
     // Whether the process is the parent of what its tools leave behind (adoptOrphans), so that

@@ -53,7 +53,7 @@ bool MacPackageSystem::judgesAfterRun(const Json& item) const {
 }
 
 BatchOutcome MacPackageSystem::installBatch(const std::vector<VerifiedPackage>& packages,
-                                            const std::string& prompt) {
+                                            const std::string& prompt, const BatchProgress&) {
     // One time stamp for the whole run, taken before the user is asked for anything.
     const std::string stamp = installTimeStamp(std::time(nullptr));
     const PrivilegedOutcome ran =

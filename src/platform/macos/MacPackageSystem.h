@@ -33,8 +33,9 @@ class MacPackageSystem final : public PackageSystem {
     // did not match its digest, anything else a failure. A dismissed request is a cancel; a host
     // that could not even be started ran nothing, and every package goes on to the system
     // installer.
+    // The installer's script reports at its end: nothing goes to `progress`.
     BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
-                              const std::string& prompt) override;
+                              const std::string& prompt, const BatchProgress& progress) override;
     std::string handOffType() const override { return ""; }
     // The installed bundle of this program, when there is one.
     std::optional<std::string> installedProgram() const override;

@@ -85,14 +85,14 @@ TEST_F(DebianBackend, OneHelperRunReportsEachPackageAndItsOutput) {
         package(item("a", {"talven-a"})), package(item("Not An Id", {})),
         package(item("b", {"talven-b"})), package(item("c", {}))};
     // Without a kept catalog the helper could only refuse: no password is asked for.
-    auto outcome = DebianPackageSystem(paths).installBatch(batch, "prompt");
+    auto outcome = DebianPackageSystem(paths).installBatch(batch, "prompt", {});
     EXPECT_FALSE(fs::exists(dir / "args"));
     EXPECT_EQ(std::count(outcome.reports.begin(), outcome.reports.end(), PackageReport::Unvouched),
               4);
 
     std::ofstream(paths.catalog) << "{}";
     std::ofstream(paths.signature) << "sig";
-    outcome = DebianPackageSystem(paths).installBatch(batch, "prompt");
+    outcome = DebianPackageSystem(paths).installBatch(batch, "prompt", {});
     EXPECT_EQ(outcome.run, BatchOutcome::Run::Ran);
     EXPECT_EQ(outcome.reports,
               (std::vector<PackageReport>{PackageReport::Installed, PackageReport::Unvouched,
@@ -132,7 +132,7 @@ TEST_F(DebianBackend, ABatchLongerThanTheHelperTakesRunsInPartsUntilAPromptIsDis
         SCOPED_TRACE(c.allowed);
         std::ofstream(allowed) << c.allowed;
         fs::remove(runs);
-        const auto outcome = DebianPackageSystem(paths).installBatch(batch, "");
+        const auto outcome = DebianPackageSystem(paths).installBatch(batch, "", {});
         EXPECT_EQ(readWholeFile(runs), c.runs);
         EXPECT_EQ(outcome.run, c.run);
         EXPECT_EQ(outcome.ranBefore, c.ran) << "the parts that did run";
