@@ -1,5 +1,7 @@
 #include "bridge/Events.h"
 
+#include <algorithm>
+
 namespace suite::bridge {
 
 Json initEvent(const InitValues& values) {
@@ -53,9 +55,17 @@ Json successEvent(const std::string& id, const Json& item) {
     return {{"type", "result"}, {"id", id}, {"ok", true}, {"version", version}};
 }
 
-Json failureEvent(const std::string& id, const std::string& error, const std::string& reason) {
+Json failureEvent(const std::string& id, const std::string& error, const std::string& reason,
+                  const std::string& detail) {
     Json event = {{"type", "result"}, {"id", id}, {"ok", false}, {"error", error}};
     if (!reason.empty()) event["reason"] = reason;
+    if (!reason.empty() && !detail.empty()) {
+        // A tool's line can be long; the page shows a sentence, the install log keeps the rest.
+        // Cut where no UTF-8 character is split.
+        std::size_t cut = std::min<std::size_t>(detail.size(), kMaxDetailBytes);
+        while (cut < detail.size() && cut > 0 && (detail[cut] & 0xC0) == 0x80) --cut;
+        event["detail"] = detail.substr(0, cut);
+    }
     return event;
 }
 

@@ -38,8 +38,11 @@ Json progressEvent(const std::string& id, const std::string& phase, Json pct = 1
 Json resumedEvent(const std::string& id, double pct);
 // {"type": "result", "id", "ok": true, "version": the item's "version" as it is, or ""}
 Json successEvent(const std::string& id, const Json& item);
-// {"type": "result", "id", "ok": false, "error"}, with "reason" when one is given
-Json failureEvent(const std::string& id, const std::string& error, const std::string& reason = {});
+// {"type": "result", "id", "ok": false, "error"}, with "reason" when one is given, and with it
+// "detail" (what is missing or in the way, or the installer's own line) when one is given.
+inline constexpr std::size_t kMaxDetailBytes = 300;
+Json failureEvent(const std::string& id, const std::string& error, const std::string& reason = {},
+                  const std::string& detail = {});
 
 // {"type": "appearance", "osDark", "reduceMotion"}
 Json appearanceEvent(bool osDark, bool reduceMotion);

@@ -14,11 +14,20 @@ Json scannedEvent(const std::vector<Json>& items, const PackageSystem& packages)
 }
 
 std::optional<bool> installedAtCatalogVersion(const Json& item, const PackageSystem& packages) {
-    auto wanted = stringMember(item, "version");
-    if (!wanted || wanted->empty()) return std::nullopt;
-    auto found = packages.installedVersions({item}).front();
-    if (!found) return false;
-    return packages.compareVersions(*found, *wanted) >= 0;
+    return installedAtCatalogVersions({item}, packages).front();
+}
+
+std::vector<std::optional<bool>> installedAtCatalogVersions(const std::vector<Json>& items,
+                                                            const PackageSystem& packages) {
+    std::vector<std::optional<bool>> judged(items.size());
+    if (items.empty()) return judged;
+    const auto found = packages.installedVersions(items);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const auto wanted = stringMember(items[i], "version");
+        if (!wanted || wanted->empty()) continue;
+        judged[i] = found[i] && packages.compareVersions(*found[i], *wanted) >= 0;
+    }
+    return judged;
 }
 
 }  // namespace suite

@@ -17,5 +17,8 @@ Json scannedEvent(const std::vector<Json>& items, const PackageSystem& packages)
 // Whether detection finds `item` at its catalog "version" or newer. Nothing when the item has no
 // version to compare with.
 std::optional<bool> installedAtCatalogVersion(const Json& item, const PackageSystem& packages);
+// The same for each of `items`, from one look at the machine.
+std::vector<std::optional<bool>> installedAtCatalogVersions(const std::vector<Json>& items,
+                                                            const PackageSystem& packages);
 
 }  // namespace suite

@@ -10,18 +10,18 @@
 namespace suite {
 
 void InstallFlow::handOffPackage(const std::string& id, const Json& item,
-                                 const std::filesystem::path& file) {
+                                 const std::filesystem::path& file, const FailureReason& reason) {
     auto handler =
         services_.launcher.openWithHandlerFor(file.string(), services_.packages.handOffType());
     if (!handler) {
         // No installer window opened, so the page must not say one did.
-        send_(bridge::failureEvent(id, "install"));
+        send_(bridge::failureEvent(id, "install", reason.code, reason.detail));
         return;
     }
     if (auto earlier = handOff_.find(id); earlier != handOff_.end()) {
         superseded_.push_back(std::move(earlier->second));
     }
-    handOff_.insert_or_assign(id, HandOff{item, file, std::move(handler)});
+    handOff_.insert_or_assign(id, HandOff{item, file, std::move(handler), reason});
     send_(bridge::progressEvent(id, "installer"));
 }
 
@@ -58,7 +58,7 @@ void InstallFlow::applicationDidBecomeActive() {
             }
         } else if (!running) {
             handOff_.erase(id);
-            send_(bridge::failureEvent(id, "install"));
+            send_(bridge::failureEvent(id, "install", entry.reason.code, entry.reason.detail));
         }
     }
 }

@@ -103,6 +103,7 @@ class InstallFlow {
         Json item;
         std::filesystem::path file;
         std::shared_ptr<LaunchedHandler> handler;
+        FailureReason reason;
     };
     const std::map<std::string, HandOff>& handOff() const { return handOff_; }
 
@@ -129,13 +130,22 @@ class InstallFlow {
     // What `cancel` and `cancelAll` share: each item `chosen` picks is stopped; the batch goes on
     // with the rest. Returns how many were stopped.
     std::size_t cancelWhere(const std::function<bool(const std::string& id)>& chosen);
-    void finishRun(const std::vector<VerifiedPackage>& packages, const BatchOutcome& outcome);
-    // One package's result once its run is over: installed, refused, cancelled, or handed off.
-    void settle(const VerifiedPackage& package, PackageReport report, BatchOutcome::Run run);
+    // The run has ended: every package not `settled` while it went on gets its result, by the
+    // installed checks the run's job made (`installed`, per package).
+    void finishRun(const std::vector<VerifiedPackage>& packages, const std::vector<bool>& settled,
+                   const BatchOutcome& outcome, const std::vector<std::optional<bool>>& installed);
+    // One package's result once its part of the run is over: installed, refused, cancelled, or
+    // handed off. `installed` is the installed check's verdict where the host judges after a
+    // run; otherwise the installer's report decides.
+    void settle(const VerifiedPackage& package, PackageReport report, const FailureReason& reason,
+                BatchOutcome::Run run, std::optional<bool> installed);
     // A batch has ended: the request that waited for it starts, or a relaunch that waited for
     // both.
     void afterRun();
-    void handOffPackage(const std::string& id, const Json& item, const std::filesystem::path& file);
+    // `reason`: why the privileged run did not install it, told with the result should the
+    // desktop's installer not install it either.
+    void handOffPackage(const std::string& id, const Json& item, const std::filesystem::path& file,
+                        const FailureReason& reason);
     // Whether a package handed to the installer is in: only detection at the catalog's version
     // counts where the item names something to look for; otherwise the installer's end does.
     bool handedOffIsInstalled(const HandOff& entry, bool installerRunning) const;

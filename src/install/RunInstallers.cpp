@@ -3,10 +3,25 @@
 #include <memory>
 
 #include "bridge/Events.h"
+#include "catalog/Scan.h"
 #include "install/InstallFlow.h"
 #include "install/InstallResults.h"
 
 namespace suite {
+
+namespace {
+
+// What the background job hands back: the run's outcome and, for each package not settled while
+// it ran, what the installed check found (nothing where the host does not judge after a run).
+struct RunResult {
+    BatchOutcome outcome;
+    std::vector<std::optional<bool>> installed;
+};
+
+// The page's bar within the install phase: 0 while a package waits for its turn in the run.
+constexpr double kUnpackingPct = 40, kSettingUpPct = 80;
+
+}  // namespace
 
 void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
     PackageSelection selection = selectPackages(input, services_.packages);
@@ -19,32 +34,91 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
     runInProgress_ = true;
     auto packages =
         std::make_shared<const std::vector<VerifiedPackage>>(std::move(selection.packages));
+    // Settled while the run went on (main thread only).
+    auto settled = std::make_shared<std::vector<bool>>(packages->size(), false);
     // A run that has already ended (the request could not even be shown) must not put its
     // packages back into the "install" phase after their results.
     auto handled = std::make_shared<bool>(false);
-    services_.queue.postAfter(0.4, lifetime_.guard([this, packages, handled] {
-        if (*handled) return;
-        for (const auto& package : *packages)
-            send_(bridge::progressEvent(itemId(package.item), "install"));
-    }));
-
-    onBackground<BatchOutcome>(
-        services_.background, services_.queue,
-        [&system = services_.packages, packages, prompt = prompt_()] {
-            return system.installBatch(*packages, prompt);
-        },
-        lifetime_.guard<BatchOutcome>([this, packages, handled](BatchOutcome outcome) {
-            *handled = true;
-            finishRun(*packages, outcome);
+    if (!services_.packages.reportsSteps()) {
+        services_.queue.postAfter(0.4, lifetime_.guard([this, packages, handled] {
+            if (*handled) return;
+            for (const auto& package : *packages)
+                send_(bridge::progressEvent(itemId(package.item), "install"));
         }));
+    }
+
+    // Guarded here, on the main thread; the run's thread only posts them.
+    auto onInstalled = lifetime_.guard<BatchStep, std::optional<bool>>(
+        [this, packages, settled](BatchStep step, std::optional<bool> installed) {
+            (*settled)[step.index] = true;
+            settle((*packages)[step.index], step.report, step.reason, BatchOutcome::Run::Ran,
+                   installed);
+        });
+    auto onStep = lifetime_.guard<BatchStep>([this, packages](BatchStep step) {
+        if (step.kind == BatchStep::Kind::Authorized) {
+            for (const auto& package : *packages)
+                send_(bridge::progressEvent(itemId(package.item), "install", 0));
+        } else {
+            send_(bridge::progressEvent(
+                itemId((*packages)[step.index].item), "install",
+                step.kind == BatchStep::Kind::SettingUp ? kSettingUpPct : kUnpackingPct));
+        }
+    });
+    // Called on the run's thread: it touches only the queue, the batch (which nobody changes)
+    // and the package system's reads that any thread may make.
+    BatchProgress progress = [&queue = services_.queue, &system = services_.packages, packages,
+                              onInstalled, onStep](const BatchStep& step) {
+        if (step.kind != BatchStep::Kind::Authorized && step.index >= packages->size()) return;
+        if (step.kind != BatchStep::Kind::Finished) {
+            queue.post([onStep, step] { onStep(step); });
+            return;
+        }
+        // A package that is in is settled at once, after its own look at the database; anything
+        // else waits for the run's end, where a hand-off may follow.
+        if (step.report != PackageReport::Installed) return;
+        // dpkg tells a package is in a moment before its database says so on disk: a look that
+        // does not find it yet leaves the package to the look after the run.
+        const Json& item = (*packages)[step.index].item;
+        std::optional<bool> installed;
+        if (system.judgesAfterRun(item)) installed = installedAtCatalogVersion(item, system);
+        if (installed == false) return;
+        queue.post([onInstalled, step, installed] { onInstalled(step, installed); });
+    };
+
+    onBackground<std::shared_ptr<RunResult>>(
+        services_.background, services_.queue,
+        [&system = services_.packages, packages, prompt = prompt_(), progress] {
+            auto result = std::make_shared<RunResult>();
+            result->outcome = system.installBatch(*packages, prompt, progress);
+            // One look at the database for the whole batch, here rather than on the main thread.
+            std::vector<Json> judged;
+            std::vector<std::size_t> at;
+            for (std::size_t i = 0; i < packages->size(); ++i) {
+                if (!system.judgesAfterRun((*packages)[i].item)) continue;
+                judged.push_back((*packages)[i].item);
+                at.push_back(i);
+            }
+            result->installed.assign(packages->size(), std::nullopt);
+            const auto found = installedAtCatalogVersions(judged, system);
+            for (std::size_t k = 0; k < at.size(); ++k) result->installed[at[k]] = found[k];
+            return result;
+        },
+        lifetime_.guard<std::shared_ptr<RunResult>>(
+            [this, packages, settled, handled](std::shared_ptr<RunResult> result) {
+                *handled = true;
+                finishRun(*packages, *settled, result->outcome, result->installed);
+            }));
 }
 
 void InstallFlow::finishRun(const std::vector<VerifiedPackage>& packages,
-                            const BatchOutcome& outcome) {
+                            const std::vector<bool>& settled, const BatchOutcome& outcome,
+                            const std::vector<std::optional<bool>>& installed) {
     for (const auto& line : outcome.log) log(line);
     for (std::size_t i = 0; i < packages.size(); ++i) {
+        if (settled[i]) continue;
         settle(packages[i], i < outcome.reports.size() ? outcome.reports[i] : PackageReport::Failed,
-               i < outcome.ranBefore ? BatchOutcome::Run::Ran : outcome.run);
+               i < outcome.reasons.size() ? outcome.reasons[i] : FailureReason{},
+               i < outcome.ranBefore ? BatchOutcome::Run::Ran : outcome.run, installed[i]);
     }
     runInProgress_ = false;
     // With a package in the desktop's installer, that window stays in front.
@@ -53,11 +127,12 @@ void InstallFlow::finishRun(const std::vector<VerifiedPackage>& packages,
 }
 
 void InstallFlow::settle(const VerifiedPackage& package, PackageReport report,
-                         BatchOutcome::Run run) {
+                         const FailureReason& reason, BatchOutcome::Run run,
+                         std::optional<bool> installedNow) {
     const auto& [item, file] = package;
     const std::string id = itemId(item);
     // The installed check decides where it can; otherwise the installer's own report.
-    const bool installed = isInstalled(item).value_or(report == PackageReport::Installed);
+    const bool installed = installedNow.value_or(report == PackageReport::Installed);
     std::error_code ignored;
     if (installed) {
         send_(bridge::successEvent(id, item));
@@ -72,11 +147,12 @@ void InstallFlow::settle(const VerifiedPackage& package, PackageReport report,
                                    report == PackageReport::Unvouched ? "signature" : ""));
     } else if (run == BatchOutcome::Run::Cancelled) {
         send_(bridge::failureEvent(id, "cancelled"));
-    } else if (run == BatchOutcome::Run::Unavailable) {
-        // Nothing ran, and another installer would meet the same wall.
-        send_(bridge::failureEvent(id, "install"));
+    } else if (run == BatchOutcome::Run::Unavailable || reason.code == "architecture") {
+        // Nothing ran, or nothing on this machine can run it: another installer would meet the
+        // same wall.
+        send_(bridge::failureEvent(id, "install", reason.code, reason.detail));
     } else {
-        handOffPackage(id, item, file);
+        handOffPackage(id, item, file, reason);
     }
 }
 

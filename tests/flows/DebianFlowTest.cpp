@@ -51,7 +51,7 @@ TEST_F(DebianFlow, TwoPackagesInstallAndOneWithTheWrongDigestIsRefused) {
     EXPECT_EQ(rowState(h, "talven.presenter"), "missing");
     installSelected(h, {"talven.presenter", "talven.addin.poll", "talven.addin.charts"});
     waitForResults(h, 3, 120);
-    EXPECT_EQ(resultFor(h, "talven.presenter"), success("talven.presenter", "4.2.0"));
+    EXPECT_EQ(resultFor(h, "talven.presenter"), success("talven.presenter", "4.2.0")) << logText(h);
     EXPECT_EQ(resultFor(h, "talven.addin.poll"), success("talven.addin.poll", "1.4.0"));
     EXPECT_EQ(resultFor(h, "talven.addin.charts").value("error", ""), "check");
     EXPECT_EQ(phases(h, "talven.presenter"),
@@ -59,6 +59,8 @@ TEST_F(DebianFlow, TwoPackagesInstallAndOneWithTheWrongDigestIsRefused) {
     EXPECT_EQ(dpkgStatus("talven-presenter"), "install ok installed 4.2.0");
     EXPECT_EQ(dpkgStatus("talven-addin-poll"), "install ok installed 1.4.0");
     EXPECT_EQ(dpkgStatus("talven-addin-charts"), "");
+    // Results come as each package is in; the log once the run has ended.
+    h.turnUntil([&] { return logText(h).find(" installer: ") != std::string::npos; }, 30);
     const std::string log = logText(h);
     EXPECT_TRUE(log.find(" installer: ") != std::string::npos &&
                 log.find(" installer: ") == log.rfind(" installer: "))
@@ -135,7 +137,7 @@ TEST_F(DebianFlow, SelfUpdateInstallsOurOwnPackageAndRelaunchesTheNewProgram) {
             }
             return false;
         },
-        5);
+        60);  // the result comes as the package is in; the relaunch once the run has ended
     ASSERT_GT(shell, 0) << "no relaunch of the installed program";
     EXPECT_TRUE(fs::exists("/usr/libexec/talven-suite/install-helper"));
     ::kill(shell, SIGKILL);  // no new program in a sandbox about to vanish
