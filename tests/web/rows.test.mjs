@@ -5,7 +5,7 @@ import assert from 'node:assert/strict';
 
 import { batchPosition, batchSummary } from '../../web/js/install.js';
 import { pendingUpdates, productRows } from '../../web/js/inventory.js';
-import { updateAllLabel, updatesHeadline, windowTitle } from '../../web/js/messages.js';
+import { failureMessage, updateAllLabel, updatesHeadline, windowTitle } from '../../web/js/messages.js';
 import { mountProducts } from '../../web/js/views/products.js';
 import { pageDocument } from './dom.mjs';
 import { parsed, product, startApp } from './fixtures.mjs';
@@ -68,6 +68,25 @@ test('install events within half a second of a drawn one show together at its en
   clock = 200_000;
   env.app.tick();
   assert.deepEqual([env.app.retryFailed(), env.posts.at(-1).items.map((i) => i.id)], [true, ['a', 'b']]);
+});
+
+test('the install phase tells which package is in the run, and the installer\'s reason names what it found', async () => {
+  const timers = [];
+  const env = await checked({ a: '1.0', b: '1.0', c: '1.0' }, () => 0, { later: (ms, fn) => timers.push(fn) });
+  env.app.updateAll();
+  for (const id of ['a', 'b']) env.receive({ type: 'progress', id, phase: 'install', pct: 0 });
+  env.receive({ type: 'progress', id: 'a', phase: 'install', pct: 40 });
+  env.receive({ type: 'progress', id: 'a', phase: 'install', pct: 0 });
+  env.receive({ type: 'result', id: 'b', ok: false, error: 'install', reason: 'dependency', detail: 'talven-lib' });
+  env.receive({ type: 'result', id: 'c', ok: false, error: 'install', reason: 'conflict' });
+  for (const flush of timers) flush();
+  const item = (id) => env.app.store.get().install.items.get(id);
+  assert.deepEqual([item('a').phase, item('a').pct], ['install', 40]);
+  assert.deepEqual(
+    [failureMessage('en', item('b').result), failureMessage('ar', item('b').result), failureMessage('en', item('c').result)],
+    ['It needs \u2066talven-lib\u2069, which cannot be installed on this system. Nothing was changed.',
+      'يحتاج إلى \u2066talven-lib\u2069، ولا يمكن تثبيته على هذا النظام. لم يتغيّر شيء.',
+      'It cannot be installed beside software that is installed. Nothing was removed.']);
 });
 
 // The view on the page's markup with `n` products, every other one with an update.

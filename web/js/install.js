@@ -20,7 +20,12 @@ export const ERRORS = Object.freeze(['download', 'check', 'install', 'cancelled'
 // transfer or the check that went wrong, or "http-" and the status code.
 // "cancelled" is the user's own stop, unlike the "cancelled" error alone (the
 // administrator password was not given).
-export const REASONS = Object.freeze(['offline', 'dns', 'tls', 'timeout', 'redirect', 'space', 'refused', 'digest', 'size', 'signature', 'cancelled']);
+export const REASONS = Object.freeze([
+  'offline', 'dns', 'tls', 'timeout', 'redirect', 'space', 'refused', 'digest', 'size', 'signature', 'cancelled',
+  'dependency', 'conflict', 'architecture', 'install',
+]);
+// Longest "detail" (what is missing or in the way, or the installer's own line) kept from a result.
+const MAX_DETAIL = 300;
 export const isReason = (value) => REASONS.includes(value) || (typeof value === 'string' && /^http-[1-5]\d\d$/.test(value));
 const RANK = Object.fromEntries(PHASES.map((phase, index) => [phase, index]));
 // Up to here the native side can still stop an item; from the password on it
@@ -91,8 +96,10 @@ function progressed(entry, phase, pct, resumedAt, now) {
   // A result stands until the user asks again; anything after it is stale.
   if (entry.result) return entry;
   if (RANK[phase] < RANK[entry.phase]) return entry;
-  const next = phase === entry.phase && phase === 'download' ? Math.max(entry.pct, pct)
-    : phase === 'download' ? pct : 100;
+  // Within the install phase a native side that tells it says how far each package is: 0 while
+  // it waits for its turn in the run.
+  const counted = phase === 'download' || phase === 'install';
+  const next = phase === entry.phase && counted ? Math.max(entry.pct, pct) : counted ? pct : 100;
   return { ...entry, phase, pct: next, at: now, lost: false, ...resumed };
 }
 
@@ -103,6 +110,8 @@ function finished(entry, event, now) {
       ok: false,
       error: ERRORS.includes(event.error) ? event.error : 'unknown',
       ...(isReason(event.reason) ? { reason: event.reason } : {}),
+      ...(isReason(event.reason) && typeof event.detail === 'string' && event.detail !== ''
+        ? { detail: event.detail.slice(0, MAX_DETAIL) } : {}),
       // A download stopped by the user keeps what it had for the next install.
       ...(event.reason === 'cancelled' ? { kept: entry?.phase === 'download' && entry.pct > 0 } : {}),
     };

@@ -157,6 +157,7 @@ export function progressWords(lang, progress, product) {
     if (progress.resumedAt === null) return words;
     return `${words} · ${t(lang, 'install.resumed', { pct: formatPct(lang, progress.resumedAt) })}`;
   }
+  if (progress.phase === 'install' && progress.pct === 0) return t(lang, 'install.installWaiting');
   return t(lang, `install.${progress.phase}`);
 }
 
