@@ -90,6 +90,7 @@ test('a broken package is dropped with its reason, and its product stays for the
     ['desktop entry given as a path', { deb: { ...DEB, detect: { receipts: ['talven-presenter'], desktop: '/usr/share/applications/p.desktop' } } }, /desktop file id/],
     ['desktop entry as a command', { deb: { ...DEB, detect: { receipts: ['talven-presenter'], desktop: 'sh -c x.desktop' } } }, /desktop file id/],
     ['Debian package from another host', { deb: { ...DEB, url: 'https://example.com/a.deb' } }, /on brenlow/],
+    ['Debian package for no architecture', { deb: { ...DEB, arch: undefined } }, /"arch" must be/],
   ];
   for (const [label, broken, reason] of bad) {
     const result = parseCatalog(doc([product({ packages: { pkg: PKG, deb: DEB, ...broken } })]), VENDOR);
@@ -101,10 +102,28 @@ test('a broken package is dropped with its reason, and its product stays for the
   }
   // Nothing usable left: the product is left out.
   for (const [packages, reason] of [[{ deb: { ...DEB, sha256: 'x' } }, /no usable package/], [{ rpm: DEB }, /no usable/],
+    [{ deb: [{ ...DEB, arch: 'x86_64' }], pkg: [PKG] }, /no usable/],
     [[DEB], /"packages" must be an object/]]) {
     const result = parseCatalog(doc([product({ packages }), product({ id: 'other' })]), VENDOR);
     assert.deepEqual(result.products.map((p) => p.id), ['other'], JSON.stringify(packages));
     assert.match(result.problems.at(-1), /^product 1 \("talven.presenter"\) skipped: /);
     assert.match(result.problems.at(-1), reason);
   }
+});
+
+test('a Debian host takes the first package built for its architecture or for all, and none of another', () => {
+  const [amd, arm, all] = ['amd64', 'arm64', 'all'].map((arch) => ({ ...DEB, arch, version: arch }));
+  const result = parseCatalog(doc([
+    product({ id: 'multi', packages: { deb: [{ ...amd, arch: 'AMD64' }, { ...arm, arch: undefined }, arm, amd, all] } }),
+    product({ id: 'arm.only', packages: { pkg: PKG, deb: [arm, { ...amd, version: 'second' }] } }),
+  ]), VENDOR);
+  assert.deepEqual(result.problems.map((p) => p.replace(/:.*/s, '')), [
+    'product 1 ("multi") package "deb" 1 dropped', 'product 1 ("multi") package "deb" 2 dropped']);
+  const [multi, armOnly] = result.products;
+  const versions = (p, arches) => arches.map((arch) => productFor(p, 'deb', arch)?.version ?? null);
+  assert.deepEqual(versions(multi, ['amd64', 'arm64', 'riscv64']), ['amd64', 'arm64', 'all']);
+  assert.deepEqual(versions(armOnly, ['arm64', 'i386']), ['arm64', null]);
+  // A native side that names no architecture has no machine to match: the first package is its.
+  assert.deepEqual([versions(multi, ['']), versions(armOnly, [''])], [['arm64'], ['arm64']]);
+  assert.equal(productFor(armOnly, 'pkg', 'i386').version, '4.2.0', 'installer packages have no architecture');
 });
