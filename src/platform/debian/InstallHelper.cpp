@@ -1,5 +1,6 @@
 #include "platform/debian/InstallHelper.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string_view>
@@ -121,25 +122,28 @@ InstallerResult installCopy(const std::string& copy, std::size_t index, std::FIL
 }
 
 // One package the signed catalog vouches for: a bounded private copy, checked, then installed.
-InstallerResult installVouched(const std::string& file, const VouchedPackage& vouched,
+// The catalog may offer one per architecture: the copy is bounded by the largest, and must be one
+// of them to the byte.
+InstallerResult installVouched(const std::string& file, const std::vector<VouchedPackage>& offered,
                                const std::string& copy, std::size_t index, std::FILE* out,
                                const HelperTools& tools) {
+    std::uint64_t largest = 0;
+    for (const auto& package : offered) largest = std::max(largest, package.size);
     const auto room = freeBytes(tools.workParent);
-    if (room && *room < vouched.size + kSpaceMargin) {
+    if (room && *room < largest + kSpaceMargin) {
         relayOutput(out, index,
                     "not enough room in " + tools.workParent + " for a copy of " +
-                        std::to_string(vouched.size) + " bytes (" + std::to_string(*room) +
-                        " free)");
+                        std::to_string(largest) + " bytes (" + std::to_string(*room) + " free)");
         return InstallerResult::Failed;
     }
-    const BoundedCopy copied = copyBounded(file, copy, vouched.size);
+    const BoundedCopy copied = copyBounded(file, copy, largest);
     switch (copied.outcome) {
         case BoundedCopy::Outcome::Unreadable:
             relayOutput(out, index, "cannot read " + file + ": " + copied.why);
             return InstallerResult::Failed;
         case BoundedCopy::Outcome::TooLarge:
             relayOutput(out, index,
-                        "refused: larger than the " + std::to_string(vouched.size) +
+                        "refused: larger than the " + std::to_string(largest) +
                             " bytes the signed catalog gives; copying stopped there");
             return InstallerResult::Refused;
         case BoundedCopy::Outcome::Copied:
@@ -147,7 +151,11 @@ InstallerResult installVouched(const std::string& file, const VouchedPackage& vo
     }
     // The digest of what was read is not printed: root must not tell anyone the digest of a
     // file they could not read themselves.
-    if (copied.sha256 != vouched.sha256) {
+    std::error_code sizeError;
+    const auto copiedSize = std::filesystem::file_size(copy, sizeError);
+    if (std::none_of(offered.begin(), offered.end(), [&](const VouchedPackage& package) {
+            return package.sha256 == copied.sha256 && !sizeError && package.size == copiedSize;
+        })) {
         relayOutput(out, index, "refused: not the package the signed catalog describes");
         return InstallerResult::Refused;
     }
@@ -208,7 +216,7 @@ int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, 
         const std::string& id = arguments[2 + 2 * i];
         const std::string& file = arguments[3 + 2 * i];
         InstallerResult result = InstallerResult::Failed;
-        if (const auto vouched = vouchedDebianPackage(verdict.document, id); !vouched) {
+        if (const auto vouched = vouchedDebianPackages(verdict.document, id); vouched.empty()) {
             relayOutput(out, i, "refused: the signed catalog offers no Debian package for " + id);
             result = InstallerResult::Unvouched;
         } else if (folder.path().empty()) {
@@ -216,7 +224,7 @@ int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, 
         } else {
             // apt-get takes a path as a package file only when it ends in ".deb".
             const std::string copy = folder.path() + "/" + std::to_string(i) + ".deb";
-            result = installVouched(file, *vouched, copy, i, out, tools);
+            result = installVouched(file, vouched, copy, i, out, tools);
             std::error_code ignored;
             std::filesystem::remove(copy, ignored);
         }

@@ -79,36 +79,41 @@ TEST_F(InstallHelper, InstallsOnlyPrivateCopiesTheSignedCatalogVouchesFor) {
     const std::string good = download("good.deb", "good package");
     const std::string failing = download("failing.deb", "fails");
     const std::string swapped = download("swapped.deb", "something else");
+    const std::string arm64 = download("arm64.deb", "arm64");
+    const std::string amd64 = download("amd64.deb", "amd64 build");
     fs::create_symlink(good, dir / "downloads" / "link.deb");
-    const std::string document =
-        fakes::debCatalog({offer("good", "good package"), offer("failing", "fails"),
-                           offer("swapped", "the original")});
+    // "multi" offers a package per architecture, the larger first.
+    const std::string document = fakes::debCatalog(
+        {offer("good", "good package"), offer("failing", "fails"), offer("swapped", "the original"),
+         offer("multi", "amd64 build"), offer("multi", "arm64")});
     // Left by a killed run (no process has that id); a running one's folder stays.
     fs::create_directories(dir / "work" / "talven-suite-install.999999999.abcdef");
     fs::create_directories(dir / "work" / "talven-suite-install.1.abcdef");
 
-    const auto printed = run({download("catalog.json", document),
-                              download("catalog.json.sig", vendor.sign(document)), "good", good,
-                              "failing", failing, "swapped", swapped, "good",
-                              (dir / "downloads" / "link.deb").string(), "unlisted", good});
+    const auto printed =
+        run({download("catalog.json", document),
+             download("catalog.json.sig", vendor.sign(document)), "good", good, "failing", failing,
+             "swapped", swapped, "good", (dir / "downloads" / "link.deb").string(), "unlisted",
+             good, "multi", arm64, "multi", amd64});
     EXPECT_EQ(printed.status, 0);
     const std::string relayed =
         "OUT:0:Unpacking good package\nOUT:0:warning: odd\nOUT:0:ab\nOK:0\n";
     ASSERT_EQ(printed.out.rfind("HELPER:1\n" + relayed, 0), 0u) << printed.out;
-    const auto report = readInstallerRecords(printed.out, 5);
+    const auto report = readInstallerRecords(printed.out, 7);
     EXPECT_EQ(report.results,
               (std::vector<InstallerResult>{InstallerResult::Installed, InstallerResult::Failed,
                                             InstallerResult::Refused, InstallerResult::Failed,
-                                            InstallerResult::Unvouched}));
+                                            InstallerResult::Unvouched, InstallerResult::Installed,
+                                            InstallerResult::Installed}));
     EXPECT_NE(report.outputs[3].find("cannot read"), std::string::npos) << "a link is not followed";
     // Root tells nobody the digest of what it read.
     EXPECT_EQ(printed.out.find(fakes::digestOf("something else")), std::string::npos);
 
-    // apt-get saw only the two copies that matched, in a folder only their owner may enter, and
+    // apt-get saw only the four copies that matched, in a folder only their owner may enter, and
     // nobody to ask it questions; the copies and their folder are gone, and so is the leftover.
     auto calls = readWholeFile(dir / "calls");
     ASSERT_TRUE(calls);
-    EXPECT_EQ(std::count(calls->begin(), calls->end(), '\n'), 4) << *calls;
+    EXPECT_EQ(std::count(calls->begin(), calls->end(), '\n'), 8) << *calls;
     EXPECT_NE(calls->find("/0.deb 700\nnoninteractive\n"), std::string::npos) << *calls;
     EXPECT_NE(calls->find("/1.deb 700\nnoninteractive\n"), std::string::npos) << *calls;
     EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(dir / "work"), {}),
