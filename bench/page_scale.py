@@ -43,7 +43,7 @@ const busy = () => document.querySelector('[data-action=check]').getAttribute('a
 await until(() => !busy());
 const products = Array.from({ length: N }, (_, i) => ({ id: `bench.p${i}`, group: i %% 5 === 4 ? 'addin' : 'app',
   name: { en: `Product ${i}`, ar: `المنتج ${i}` }, description: { en: 'One of many products.', ar: 'واحد من منتجات كثيرة.' },
-  packages: { deb: { version: '2.0-1', url: 'https://downloads.brenlow.example/p.deb', file: 'p.deb', sha256: 'ab'.repeat(32),
+  packages: { deb: { arch: 'all', version: '2.0-1', url: 'https://downloads.brenlow.example/p.deb', file: 'p.deb', sha256: 'ab'.repeat(32),
     size: 1000000 + i, detect: { receipts: [`bench-p${i}`] } } } }));
 const text = JSON.stringify({ version: 1, products });
 let asked = null; let answered = null;

@@ -53,6 +53,7 @@ void AppDelegate::replyToReady() {
     values.version = launch_.appVersion;
     values.demo = launch_.isDemo;
     values.packages = platform_.packages.kind();
+    values.arch = platform_.packages.architecture();
     values.vendorHost = config_.vendorHost;
     values.settings = settings_;
     values.preferredLanguages = platform_.system.preferredLanguages();

@@ -11,6 +11,7 @@ Json initEvent(const InitValues& values) {
     event["version"] = values.version;
     event["demo"] = values.demo;
     event["packages"] = values.packages;
+    event["arch"] = values.arch;
     event["vendorHost"] = values.vendorHost;
     bool hasSettings = values.settings.is_object() && !values.settings.empty();
     event["settings"] = hasSettings ? values.settings : Json(nullptr);

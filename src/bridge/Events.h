@@ -13,6 +13,7 @@ struct InitValues {
     std::string platform;
     std::string version;
     std::string packages;    // the package kind this host installs: "deb", "pkg", or "" for none
+    std::string arch;        // the architecture of those packages ("amd64"), "" where none
     std::string vendorHost;  // catalogs and packages come from it or a name under it
     bool demo = false;
     Json settings;  // an object; empty means never saved

@@ -76,6 +76,10 @@ class PackageSystem {
     // variant by it.
     virtual std::string kind() const = 0;
 
+    // The architecture, as this kind names them ("amd64", "arm64"), of the packages this host
+    // takes; the page picks a product's package for it. "": the kind has no such notion.
+    virtual std::string architecture() const { return ""; }
+
     virtual bool isPackageFile(const std::filesystem::path& file) const = 0;
 
     // The installed version for each item's "detect" rules, in order; nothing where none is

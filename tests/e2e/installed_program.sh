@@ -46,7 +46,7 @@ PY
 if [ "$(id -u)" = 0 ]; then
   source=$(cd "$(dirname "$0")/../.." && pwd)
   printf x >"$work/p.deb"
-  printf '{"generated":"2026-01-01T00:00:00Z","expires":"2099-01-01T00:00:00Z","products":[{"id":"p","packages":{"deb":{"sha256":"%s","size":1}}}]}' \
+  printf '{"generated":"2026-01-01T00:00:00Z","expires":"2099-01-01T00:00:00Z","products":[{"id":"p","packages":{"deb":{"arch":"all","sha256":"%s","size":1}}}]}' \
     "$(sha256sum "$work/p.deb" | cut -c1-64)" >"$work/catalog.json"
   "$source/tools/sign-catalog" sign "$source/tests/fixtures/catalog-test-key.pem" "$work/catalog.json"
   records=$("$source/tests/sandbox.sh" "$helper" "$work/catalog.json" "$work/catalog.json.sig" p "$work/p.deb")

@@ -90,6 +90,7 @@ test('a broken package is dropped with its reason, and its product stays for the
     ['desktop entry given as a path', { deb: { ...DEB, detect: { receipts: ['talven-presenter'], desktop: '/usr/share/applications/p.desktop' } } }, /desktop file id/],
     ['desktop entry as a command', { deb: { ...DEB, detect: { receipts: ['talven-presenter'], desktop: 'sh -c x.desktop' } } }, /desktop file id/],
     ['Debian package from another host', { deb: { ...DEB, url: 'https://example.com/a.deb' } }, /on brenlow/],
+    ['Debian package for no architecture', { deb: { ...DEB, arch: undefined } }, /"arch" must be/],
   ];
   for (const [label, broken, reason] of bad) {
     const result = parseCatalog(doc([product({ packages: { pkg: PKG, deb: DEB, ...broken } })]), VENDOR);
@@ -107,4 +108,12 @@ test('a broken package is dropped with its reason, and its product stays for the
     assert.match(result.problems.at(-1), /^product 1 \("talven.presenter"\) skipped: /);
     assert.match(result.problems.at(-1), reason);
   }
+});
+
+test('a Debian host takes its first package for its architecture or for all, and without an architecture the first', () => {
+  const [amd, arm, all] = ['amd64', 'arm64', 'all'].map((arch) => ({ ...DEB, arch, version: arch }));
+  const result = parseCatalog(doc([product({ packages: { deb: [{ ...amd, arch: 'AMD64' }, arm, amd, all] } })]), VENDOR);
+  assert.match(result.problems.join(), /^product 1 \("talven.presenter"\) package "deb" 1 dropped: "arch" must be/);
+  const versions = ['amd64', 'riscv64', ''].map((arch) => productFor(result.products[0], 'deb', arch).version);
+  assert.deepEqual(versions, ['amd64', 'all', 'arm64']);
 });

@@ -10,7 +10,7 @@ export const PKG = {
   size: 1234, detect: { apps: ['TALVEN Presenter.app'] },
 };
 export const DEB = {
-  version: '4.2.0-1', url: 'https://downloads.brenlow.example/suite/talven-presenter_4.2.0-1_all.deb',
+  arch: 'all', version: '4.2.0-1', url: 'https://downloads.brenlow.example/suite/talven-presenter_4.2.0-1_all.deb',
   file: 'talven-presenter_4.2.0-1_all.deb', sha256: HEX, size: 999,
   detect: { apps: ['Not used.app'], receipts: ['talven-presenter'] },
 };

@@ -18,7 +18,8 @@ const FETCHED = fetched(doc([
   product({ id: 'presenter', version: '4.2.0', packages: { pkg: PKG, deb: DEB } }),
   product({ id: 'capture', version: '2.0', detect: { apps: ['Capture.app'], receipts: ['com.brenlow.capture'] } }),
   product({ id: 'timer', group: 'addin', version: '1.6.0', detect: { receipts: ['com.brenlow.timer'] } }),
-  product({ id: 'board', packages: { deb: DEB } }),
+  product({ id: 'board', packages: { deb: [{ ...DEB, arch: 'amd64', version: '9' }, { ...DEB, arch: 'arm64' }] } }),
+  product({ id: 'tablet', packages: { deb: [{ ...DEB, arch: 'amd64' }] } }),
 ]));
 
 // An app whose bounded waits are counted and never run out.
@@ -54,8 +55,8 @@ test('a scan answer counts only the products asked for, and the running program 
   // "board" has no installer package: it is neither looked for nor offered.
   const env = await checked({ presenter: '4.1.3', timer: '1.6.0', ghost: '9', capture: 2, board: '1.0' });
   assert.deepEqual(env.state().catalog.installed, new Map([['presenter', '4.1.3'], ['timer', '1.6.0']]));
-  assert.deepEqual(states(env),
-    { suite: 'update', presenter: 'update', capture: 'missing', timer: 'current', board: 'unavailable' });
+  assert.deepEqual(states(env), { suite: 'update', presenter: 'update', capture: 'missing', timer: 'current',
+    board: 'unavailable', tablet: 'unavailable' });
   assert.equal(env.waits(), 0, 'no wait left behind');
 });
 
@@ -79,16 +80,18 @@ test('offline or unusable catalogs keep the last known products and say why', as
   assert.equal(env.state().catalog.error, null, 'a later success clears the failure');
 });
 
-test('a Debian host looks for, orders and installs each product by its Debian package', async () => {
-  const env = started({ init: { ...INIT, packages: 'deb' } });
-  assert.equal(await env.check(FETCHED, scanned({ presenter: '4.2.0~rc1', board: '4.2.0-1', timer: '1.0' })), true);
+// "board" has a package for this machine's architecture, "tablet" only one for another.
+test('a Debian host looks for, orders and installs each product by its Debian package for its architecture', async () => {
+  const env = started({ init: { ...INIT, packages: 'deb', arch: 'arm64' } });
+  assert.equal(await env.check(FETCHED, scanned({ presenter: '4.2.0~rc1', board: '4.2.0-1', timer: '1.0', tablet: '1' })), true);
   const scan = env.posts.find((m) => m.type === 'scan').apps;
   assert.deepEqual(scan[0], { id: 'suite', group: 'app', detect: { apps: [], receipts: ['talven-presenter'] } });
   assert.deepEqual(scan.map((i) => i.id), ['suite', 'presenter', 'board']);
-  assert.deepEqual(states(env),
-    { suite: 'update', presenter: 'update', capture: 'unavailable', timer: 'unavailable', board: 'current' });
+  assert.deepEqual(states(env), { suite: 'update', presenter: 'update', capture: 'unavailable', timer: 'unavailable',
+    board: 'current', tablet: 'unavailable' });
   env.posts.length = 0;
-  assert.deepEqual([env.app.installProduct('capture'), env.app.updateAll()], [false, true]);
+  assert.deepEqual([env.app.installProduct('capture'), env.app.installProduct('tablet'), env.app.updateAll()],
+    [false, false, true]);
   assert.deepEqual(env.posts.map((m) => [m.type, m.items.map((i) => [i.id, i.version])]),
     [['install', [['presenter', '4.2.0-1'], ['suite', '1.1.0-1']]]]);
   assert.deepEqual(env.posts[0].items[1], {

@@ -20,10 +20,10 @@ test('interface language: an explicit choice wins, otherwise the system language
 });
 
 test('init takes each member with a fallback for missing or mistyped values, detached from the event', () => {
-  const pick = ({ booted, platform, version, demo, packages, vendorHost, settings, osLang, osDark, reduceMotion }) =>
-    ({ booted, platform, version, demo, packages, vendorHost, settings, osLang, osDark, reduceMotion });
+  const pick = ({ booted, platform, version, demo, packages, arch, vendorHost, settings, osLang, osDark, reduceMotion }) =>
+    ({ booted, platform, version, demo, packages, arch, vendorHost, settings, osLang, osDark, reduceMotion });
   const event = {
-    type: 'init', platform: 'linux', version: '2.1.0', demo: true, packages: 'deb', vendorHost: 'brenlow.example',
+    type: 'init', platform: 'linux', version: '2.1.0', demo: true, packages: 'deb', arch: 'arm64', vendorHost: 'brenlow.example',
     settings: { lang: 'ar', k: [1] },
     osLang: 'ar-EG', osDark: true, reduceMotion: true,
   };
@@ -34,11 +34,11 @@ test('init takes each member with a fallback for missing or mistyped values, det
 
   // A package kind this page does not know is one it cannot offer anything for.
   const odd = applyInit(initialState(), {
-    type: 'init', platform: 7, version: null, demo: 'true', packages: 'rpm', vendorHost: 'evil.example/x',
+    type: 'init', platform: 7, version: null, demo: 'true', packages: 'rpm', arch: 'ARM64', vendorHost: 'evil.example/x',
     settings: [1, 2], osLang: '', osDark: 1,
   });
   assert.deepEqual(pick(odd), {
-    booted: true, platform: '', version: '', demo: false, packages: '', vendorHost: '', settings: {}, osLang: 'en',
+    booted: true, platform: '', version: '', demo: false, packages: '', arch: '', vendorHost: '', settings: {}, osLang: 'en',
     osDark: false, reduceMotion: false,
   });
   // A native side from before the choice installs installer packages.

@@ -77,7 +77,7 @@ export function createApp({
     lateAnswer = null;
     return runUpdateCheck({
       post, expect, scan, loadSample, saved: savedList, isDemo: () => store.get().demo,
-      packageKind: () => store.get().packages, vendorHost: () => store.get().vendorHost,
+      packageKind: () => store.get().packages, arch: () => store.get().arch, vendorHost: () => store.get().vendorHost,
       secondsPerAddress: () => store.get().catalogSecondsPerAddress, answer,
     });
   };
@@ -387,7 +387,8 @@ export function createApp({
     const list = readSavedList(kept, store.get().vendorHost);
     store.update((state) => withSavedListShown(state, list));
     if (!list || store.get().catalog.source !== 'cache') return;
-    const offered = list.products.map((p) => productFor(p, store.get().packages)).filter(Boolean);
+    const { packages, arch } = store.get();
+    const offered = list.products.map((p) => productFor(p, packages, arch)).filter(Boolean);
     if (offered.length === 0) return;
     scan(offered).then((installed) => store.update((state) => (
       installed && state.catalog.source === 'cache' && state.catalog.savedAt === list.savedAt

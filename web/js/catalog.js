@@ -36,6 +36,9 @@ const DEBIAN_NAME = /^[a-z0-9][a-z0-9+.-]+$/;
 // A desktop file id ("com.brenlow.Presenter.desktop"): what opens an installed
 // Debian product. The native side holds the same rule.
 const DESKTOP_ID = /^[A-Za-z0-9_][A-Za-z0-9_.-]{0,246}\.desktop$/;
+// A dpkg architecture name ("amd64", "arm64", "armhf"), or "all" for a
+// package that runs on every one. The native side names its own in "init".
+export const DEBIAN_ARCH = /^[a-z0-9][a-z0-9-]*$/;
 
 function isObject(value) {
   return value !== null && typeof value === 'object' && !Array.isArray(value);
@@ -151,7 +154,13 @@ function readPackage(raw, kind, vendorHost) {
     reject('"sha256" must be 64 hexadecimal digits');
   }
   if (!Number.isSafeInteger(raw.size) || raw.size < 0) reject('"size" must be a whole number of bytes');
+  // Offered to a machine of another architecture, a Debian package would only
+  // fail in apt, after its whole download and the password.
+  if (kind === 'deb' && (typeof raw.arch !== 'string' || !DEBIAN_ARCH.test(raw.arch))) {
+    reject('"arch" must be a dpkg architecture name or "all"');
+  }
   return {
+    ...(kind === 'deb' ? { arch: raw.arch } : {}),
     version: raw.version,
     url,
     file,
@@ -160,6 +169,24 @@ function readPackage(raw, kind, vendorHost) {
     mirrors: packageMirrors(raw.mirrors, vendorHost),
     detect: detectRules(raw.detect, kind),
   };
+}
+
+// A kind's usable packages: a Debian product may list one per architecture
+// (its "variants"), and each broken one is dropped alone. Debian packages are
+// kept as that list, in order, even when the catalog gives just one.
+function readVariants(value, kind, dropped, vendorHost) {
+  const listed = kind === 'deb' && Array.isArray(value);
+  const variants = [];
+  (listed ? value : [value]).forEach((entry, index) => {
+    try {
+      variants.push(readPackage(entry, kind, vendorHost));
+    } catch (err) {
+      if (!(err instanceof Rejected)) throw err;
+      dropped(`package "${kind}"${listed ? ` ${index + 1}` : ''} dropped: ${err.message}`);
+    }
+  });
+  if (variants.length === 0) return null;
+  return kind === 'deb' ? variants : variants[0];
 }
 
 // Each kind's package, the broken ones dropped with their reasons. Without a
@@ -171,12 +198,8 @@ function readPackages(raw, dropped, vendorHost) {
   const packages = {};
   for (const kind of PACKAGE_KINDS) {
     if (raw.packages[kind] === undefined) continue;
-    try {
-      packages[kind] = readPackage(raw.packages[kind], kind, vendorHost);
-    } catch (err) {
-      if (!(err instanceof Rejected)) throw err;
-      dropped(`package "${kind}" dropped: ${err.message}`);
-    }
+    const read = readVariants(raw.packages[kind], kind, dropped, vendorHost);
+    if (read) packages[kind] = read;
   }
   if (Object.keys(packages).length === 0) reject('"packages" holds no usable package of a known kind');
   return packages;
@@ -204,20 +227,32 @@ function readProduct(raw, dropped, vendorHost) {
   };
 }
 
-// The product as a host that installs `kind` sees it: the shared members and
-// those of its package of that kind, or null when it has none. A product is
-// never changed once read, and with thousands of them this is asked for after
-// every check, selection and install; so each is put together once and shared.
+// The Debian package for a machine of `arch`: the first built for it or for
+// every architecture. A native side that names none (one from before
+// architectures, or the page alone in a browser) has no machine to match, and
+// takes the first.
+function debianVariant(variants, arch) {
+  if (arch === '') return variants[0];
+  return variants.find((variant) => variant.arch === arch || variant.arch === 'all') ?? null;
+}
+
+// The product as a host that installs `kind` on `arch` sees it: the shared
+// members and those of its package of that kind, or null when it has none. A
+// product is never changed once read, and with thousands of them this is
+// asked for after every check, selection and install; so each is put together
+// once and shared.
 const hostViews = new WeakMap();
-export function productFor(product, kind) {
+export function productFor(product, kind, arch = '') {
   if (!Object.hasOwn(product.packages, kind)) return null;
   let views = hostViews.get(product);
   if (!views) hostViews.set(product, (views = new Map()));
-  if (!views.has(kind)) {
+  const key = `${kind} ${arch}`;
+  if (!views.has(key)) {
     const { packages, ...shared } = product;
-    views.set(kind, { ...shared, ...packages[kind] });
+    const chosen = kind === 'deb' ? debianVariant(packages.deb, arch) : packages[kind];
+    views.set(key, chosen && { ...shared, ...chosen });
   }
-  return views.get(kind);
+  return views.get(key);
 }
 
 function label(raw, index) {

@@ -117,10 +117,10 @@ export function readSavedList(copy, vendorHost) {
 
 // The list a failed check can stand on: the kept copy (`saved` → { text, at }
 // or null), with installed versions from a fresh scan, which needs no network.
-async function savedList({ saved, kind, scan, vendorHost }) {
+async function savedList({ saved, kind, arch, scan, vendorHost }) {
   const list = readSavedList(saved(), vendorHost);
   if (!list) return null;
-  const offered = list.products.map((p) => productFor(p, kind)).filter(Boolean);
+  const offered = list.products.map((p) => productFor(p, kind, arch)).filter(Boolean);
   return { ...list, installed: await scan(offered) ?? list.installed };
 }
 
@@ -136,6 +136,7 @@ export async function runUpdateCheck({
   saved = () => null,
   isDemo = () => false,
   packageKind = () => 'pkg',
+  arch = () => '',
   loadSample = loadSampleCatalog,
   vendorHost = () => '',
   urls = catalogUrls(vendorHost()),
@@ -181,11 +182,11 @@ export async function runUpdateCheck({
   // package of its kind has nothing the native side could find.
   const kind = packageKind();
   if (error) {
-    const list = await savedList({ saved, kind, scan, vendorHost: vendorHost() });
+    const list = await savedList({ saved, kind, arch: arch(), scan, vendorHost: vendorHost() });
     return list ? { ok: false, error, problems, saved: list } : { ok: false, error, problems };
   }
 
-  const offered = parsed.products.map((p) => productFor(p, kind)).filter(Boolean);
+  const offered = parsed.products.map((p) => productFor(p, kind, arch())).filter(Boolean);
   let installed = await scan(offered);
   if (installed === null) return { ok: false, error: 'timeout', problems };
   // Sample installs exist only to show every state in a demo; what the real

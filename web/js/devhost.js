@@ -2,7 +2,8 @@
 // while it is being worked on: answers "ready" with an "init" built from the
 // browser, and follows the browser's appearance. Query parameters preview the
 // other cases: ?lang=ar|en, ?dark=1|0, ?demo, ?version=1.2.3,
-// ?view=settings, ?packages=deb|pkg (empty: installing unsupported).
+// ?view=settings, ?packages=deb|pkg (empty: installing unsupported),
+// ?arch=amd64|arm64|… (the Debian packages offered).
 
 export function browserInit(win = globalThis) {
   const params = new URLSearchParams(win.location?.search ?? '');
@@ -16,6 +17,7 @@ export function browserInit(win = globalThis) {
     // The host the bundled sample catalog names, as a native build of it would say.
     vendorHost: params.get('vendorHost') ?? 'brenlow.example',
     ...(params.has('packages') ? { packages: params.get('packages') } : {}),
+    ...(params.has('arch') ? { arch: params.get('arch') } : {}),
     settings: lang ? { lang } : null,
     osLang: win.navigator?.language || 'en',
     osDark: params.has('dark') ? params.get('dark') !== '0' : matches('(prefers-color-scheme: dark)'),

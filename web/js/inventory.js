@@ -48,7 +48,7 @@ export function productRows(state) {
 
 function productRow(state, entry, selected) {
   const kind = state.packages;
-  const product = productFor(entry, kind);
+  const product = productFor(entry, kind, state.arch);
   const busy = isActive(state.install.items.get(entry.id));
   if (!product) {
     const status = kind === '' ? UNOFFERED.unsupported : UNOFFERED.unavailable;
@@ -86,11 +86,11 @@ function productRow(state, entry, selected) {
 export function createRowsMemo() {
   let last = null;
   return function rows(state) {
-    const { catalog, packages, selected, version, install } = state;
-    if (last?.catalog !== catalog || last.packages !== packages || last.selected !== selected ||
+    const { catalog, packages, arch, selected, version, install } = state;
+    if (last?.catalog !== catalog || last.packages !== packages || last.arch !== arch || last.selected !== selected ||
       last.version !== version) {
       const list = productRows(state);
-      last = { catalog, packages, selected, version, items: install.items, list, index: null };
+      last = { catalog, packages, arch, selected, version, items: install.items, list, index: null };
       return list;
     }
     if (last.items === install.items) return last.list;
@@ -213,7 +213,7 @@ export function withInstallEvent(state, event, now) {
   const next = { ...state, install };
   if (event.type !== 'result' || event.ok !== true) return next;
   const entry = state.catalog.products.find((p) => p.id === event.id);
-  const product = entry && productFor(entry, state.packages);
+  const product = entry && productFor(entry, state.packages, state.arch);
   if (!product) return next;
   const version = typeof event.version === 'string' && event.version !== '' ? event.version : product.version;
   const catalog = { ...state.catalog, installed: new Map(state.catalog.installed).set(event.id, version) };

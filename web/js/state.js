@@ -5,7 +5,7 @@
 // not know (written by a newer or older page) therefore have to survive every
 // save untouched.
 
-import { PACKAGE_KINDS } from './catalog.js';
+import { DEBIAN_ARCH, PACKAGE_KINDS } from './catalog.js';
 import { emptyFeedback } from './feedback.js';
 import { emptyInstall } from './install.js';
 import { emptyCatalog } from './inventory.js';
@@ -92,6 +92,7 @@ export function initialState() {
     version: '',
     demo: false,
     packages: 'pkg',
+    arch: '',           // the architecture of the packages this host installs; "" names none
     vendorHost: '',     // the host catalogs and packages come from; "init" says which
     catalogSecondsPerAddress: 0,  // the native side's longest check of one address; "init" says
     settings: {},
@@ -122,6 +123,7 @@ export function applyInit(state, event) {
     version: typeof ev.version === 'string' ? ev.version : '',
     demo: ev.demo === true,
     packages: packageKindOf(ev.packages),
+    arch: typeof ev.arch === 'string' && DEBIAN_ARCH.test(ev.arch) ? ev.arch : '',
     vendorHost: typeof ev.vendorHost === 'string' && HOST_NAME.test(ev.vendorHost) ? ev.vendorHost.toLowerCase() : '',
     catalogSecondsPerAddress: Number.isFinite(ev.catalogSecondsPerAddress) && ev.catalogSecondsPerAddress > 0
       ? ev.catalogSecondsPerAddress : 0,

@@ -28,10 +28,9 @@ void eachLine(std::string_view text, OnLine&& onLine) {
 // " addin : Depends: talven-app (>= 2) but it is not installable": the first unmet relation of
 // apt's explanation, which names what is missing or in the way.
 FailureReason unmetRelation(std::string_view line) {
-    for (const auto& [field, code] : {std::pair{"Depends: ", "dependency"},
-                                      std::pair{"PreDepends: ", "dependency"},
-                                      std::pair{"Conflicts: ", "conflict"},
-                                      std::pair{"Breaks: ", "conflict"}}) {
+    for (const auto& [field, code] :
+         {std::pair{"Depends: ", "dependency"}, std::pair{"PreDepends: ", "dependency"},
+          std::pair{"Conflicts: ", "conflict"}, std::pair{"Breaks: ", "conflict"}}) {
         const auto at = line.find(field);
         if (at != std::string_view::npos) {
             return {code, std::string(firstWord(line.substr(at + std::string_view(field).size())))};
@@ -79,9 +78,10 @@ DpkgEvent readDpkgStatus(std::string_view line) {
         return line.starts_with(prefix) ? std::string(bareName(trimmed(line.substr(prefix.size()))))
                                         : std::string();
     };
-    for (const auto& [prefix, kind] : {std::pair{"processing: install: ", DpkgEvent::Kind::Unpacking},
-                                       std::pair{"processing: upgrade: ", DpkgEvent::Kind::Unpacking},
-                                       std::pair{"processing: configure: ", DpkgEvent::Kind::SettingUp}}) {
+    for (const auto& [prefix, kind] :
+         {std::pair{"processing: install: ", DpkgEvent::Kind::Unpacking},
+          std::pair{"processing: upgrade: ", DpkgEvent::Kind::Unpacking},
+          std::pair{"processing: configure: ", DpkgEvent::Kind::SettingUp}}) {
         if (auto name = after(prefix); !name.empty()) return {kind, std::move(name)};
     }
     if (line.starts_with("status: ") && line.ends_with(": installed")) {
@@ -118,12 +118,13 @@ DebControl readControl(std::string_view fields) {
         }
         const auto colon = line.find(':');
         const std::string_view name = line.substr(0, colon);
-        const std::string_view value = colon == std::string_view::npos ? "" : trimmed(line.substr(colon + 1));
-        field = name == "Package"        ? &control.package
-                : name == "Version"      ? &control.version
-                : name == "Architecture" ? &control.architecture
+        const std::string_view value =
+            colon == std::string_view::npos ? "" : trimmed(line.substr(colon + 1));
+        field = name == "Package"                            ? &control.package
+                : name == "Version"                          ? &control.version
+                : name == "Architecture"                     ? &control.architecture
                 : name == "Depends" || name == "Pre-Depends" ? &relations
-                                                              : nullptr;
+                                                             : nullptr;
         if (field == &relations && !relations.empty()) relations += ",";
         if (field != nullptr) field->append(value);
     });

@@ -90,9 +90,9 @@ class Transaction {
         FrontendLock lock(tools_.adminDir, tools_.lockWaitSeconds);
         if (!lock.held()) {
             for (const auto& member : members_) {
-                records_.fail(member.index,
-                              {"install", "another program is installing software; try again "
-                                          "once it has finished"});
+                records_.fail(member.index, {"install",
+                                             "another program is installing software; try again "
+                                             "once it has finished"});
             }
             return;
         }
@@ -172,10 +172,12 @@ class Transaction {
                       const AptSimulation& plan) const {
         // apt-get takes the frontend lock itself, which we hold: it is told not to lock at all
         // (the dpkg it starts still locks the database, and knows the frontend's lock is held).
-        std::vector<std::string> arguments = {
-            "install", "--yes", "--no-remove", "--mark-auto", "-o", "Debug::NoLocking=1", "-o",
-            "Dpkg::Use-Pty=0", "-o", "Dpkg::Options::=--force-confdef", "-o",
-            "Dpkg::Options::=--force-confold"};
+        std::vector<std::string> arguments = {"install",     "--yes",
+                                              "--no-remove", "--mark-auto",
+                                              "-o",          "Debug::NoLocking=1",
+                                              "-o",          "Dpkg::Use-Pty=0",
+                                              "-o",          "Dpkg::Options::=--force-confdef",
+                                              "-o",          "Dpkg::Options::=--force-confold"};
         const std::size_t fixed = arguments.size();
         for (const auto& install : plan.installs) {
             if (!byName_.contains(std::string(bareName(install.name)))) {
@@ -187,11 +189,11 @@ class Transaction {
         const std::size_t first = accepted.front()->index;
         if (run) records_.relay(first, run->standardOutput);
         if (run && run->exitStatus == 0 && !run->timedOut) return true;
-        const std::string why = !run ? "cannot start " + tools_.aptGet
-                                : run->timedOut
-                                    ? "stopped: no end after " +
-                                          std::to_string(tools_.installTimeoutSeconds) + " s"
-                                    : readSimulation(run->standardOutput, 1).reason.detail;
+        const std::string why =
+            !run ? "cannot start " + tools_.aptGet
+            : run->timedOut
+                ? "stopped: no end after " + std::to_string(tools_.installTimeoutSeconds) + " s"
+                : readSimulation(run->standardOutput, 1).reason.detail;
         if (run && run->timedOut) endStrays(first);
         for (const auto* member : accepted) records_.fail(member->index, {"install", why});
         return false;
@@ -220,7 +222,8 @@ class Transaction {
                 if (member == byName_.end()) return;
                 current = member->second->index;
                 if (event.kind == DpkgEvent::Kind::Installed) {
-                    if (!reported[event.package]) records_.line(resultRecord(current, InstallerResult::Installed));
+                    if (!reported[event.package])
+                        records_.line(resultRecord(current, InstallerResult::Installed));
                     reported[event.package] = true;
                 } else {
                     records_.line(stepRecord(current, event.kind == DpkgEvent::Kind::SettingUp
@@ -241,27 +244,28 @@ class Transaction {
             const auto found = after.find(name);
             const bool installed = found != after.end() && found->second == member->control.version;
             if (installed && !(run && run->timedOut)) {
-                if (!reported[name]) records_.line(resultRecord(member->index, InstallerResult::Installed));
+                if (!reported[name])
+                    records_.line(resultRecord(member->index, InstallerResult::Installed));
                 continue;
             }
-            std::string why = run && run->timedOut
-                                  ? "stopped: no end after " +
-                                        std::to_string(tools_.installTimeoutSeconds) + " s"
-                                  : dpkgFailureLine(printed, name);
+            std::string why =
+                run && run->timedOut
+                    ? "stopped: no end after " + std::to_string(tools_.installTimeoutSeconds) + " s"
+                    : dpkgFailureLine(printed, name);
             if (why.empty()) why = dpkgFailureLine(printed, member->copy);
             removeIfNew(*member);
-            records_.fail(member->index, {"install", why.empty() ? "dpkg did not install it" : why});
+            records_.fail(member->index,
+                          {"install", why.empty() ? "dpkg did not install it" : why});
         }
     }
 
     void endStrays(std::size_t index) const {
         const std::size_t strays = tools_.adoptsOrphans ? endRemainingChildren() : 0;
-        records_.relay(index, "stopped: no end after " +
-                                  std::to_string(tools_.installTimeoutSeconds) +
-                                  " s; the tool was ended with what it had started" +
-                                  (strays > 0 ? " and " + std::to_string(strays) +
-                                                    " it had left running"
-                                              : ""));
+        records_.relay(
+            index,
+            "stopped: no end after " + std::to_string(tools_.installTimeoutSeconds) +
+                " s; the tool was ended with what it had started" +
+                (strays > 0 ? " and " + std::to_string(strays) + " it had left running" : ""));
     }
 
     // A package that was not installed before and that its failure left half there is removed
@@ -269,7 +273,8 @@ class Transaction {
     void removeIfNew(const BatchMember& member) const {
         const std::string& name = member.control.package;
         if (before_.contains(name)) return;
-        auto status = runProcess(tools_.dpkgQuery, {"-W", "-f", "${Status}", name}, toolOptions(60));
+        auto status =
+            runProcess(tools_.dpkgQuery, {"-W", "-f", "${Status}", name}, toolOptions(60));
         if (!status || status->exitStatus != 0) return;
         const std::string& state = status->standardOutput;
         if (state.ends_with(" not-installed") || state.ends_with(" config-files")) return;

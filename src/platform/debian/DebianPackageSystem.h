@@ -6,6 +6,7 @@
 // for Debian packages.
 #include <string>
 
+#include "BuildConfig.h"
 #include "platform/PackageSystem.h"
 #include "platform/debian/DpkgDatabase.h"
 
@@ -37,6 +38,8 @@ class DebianPackageSystem final : public PackageSystem {
     explicit DebianPackageSystem(DebianPaths paths) : paths_(std::move(paths)) {}
 
     std::string kind() const override { return "deb"; }
+    // dpkg's native architecture, the one the program was built for.
+    std::string architecture() const override { return SUITE_DEB_ARCH; }
     // The name ends in ".deb", in any case.
     bool isPackageFile(const std::filesystem::path& file) const override;
     // The version of the first of the item's "receipts" that is installed.

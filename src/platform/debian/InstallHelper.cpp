@@ -1,5 +1,6 @@
 #include "platform/debian/InstallHelper.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -37,25 +38,30 @@ std::set<std::string> acceptedArchitectures(const HelperTools& tools) {
 
 // One package the signed catalog vouches for, copied where only root can reach it and checked;
 // the copy's control fields when it may go into the transaction, otherwise its result printed.
-std::optional<DebControl> verifiedCopy(const std::string& file, const VouchedPackage& vouched,
+// The catalog may offer one per architecture: the copy is bounded by the largest, and must be one
+// of them to the byte.
+std::optional<DebControl> verifiedCopy(const std::string& file,
+                                       const std::vector<VouchedPackage>& offered,
                                        const std::string& copy, std::size_t index, Records& records,
                                        const HelperTools& tools) {
+    std::uint64_t largest = 0;
+    for (const auto& package : offered) largest = std::max(largest, package.size);
     const auto room = freeBytes(tools.workParent);
-    if (room && *room < vouched.size + kSpaceMargin) {
+    if (room && *room < largest + kSpaceMargin) {
         records.relay(index, "not enough room in " + tools.workParent + " for a copy of " +
-                                 std::to_string(vouched.size) + " bytes (" + std::to_string(*room) +
+                                 std::to_string(largest) + " bytes (" + std::to_string(*room) +
                                  " free)");
         records.fail(index, {"install", "not enough room in " + tools.workParent});
         return std::nullopt;
     }
-    const BoundedCopy copied = copyBounded(file, copy, vouched.size);
+    const BoundedCopy copied = copyBounded(file, copy, largest);
     switch (copied.outcome) {
         case BoundedCopy::Outcome::Unreadable:
             records.relay(index, "cannot read " + file + ": " + copied.why);
             records.fail(index, {});
             return std::nullopt;
         case BoundedCopy::Outcome::TooLarge:
-            records.relay(index, "refused: larger than the " + std::to_string(vouched.size) +
+            records.relay(index, "refused: larger than the " + std::to_string(largest) +
                                      " bytes the signed catalog gives; copying stopped there");
             records.line(resultRecord(index, InstallerResult::Refused));
             return std::nullopt;
@@ -64,7 +70,11 @@ std::optional<DebControl> verifiedCopy(const std::string& file, const VouchedPac
     }
     // The digest of what was read is not printed: root must not tell anyone the digest of a
     // file they could not read themselves.
-    if (copied.sha256 != vouched.sha256) {
+    std::error_code sizeError;
+    const auto copiedSize = std::filesystem::file_size(copy, sizeError);
+    if (std::none_of(offered.begin(), offered.end(), [&](const VouchedPackage& package) {
+            return package.sha256 == copied.sha256 && !sizeError && package.size == copiedSize;
+        })) {
         records.relay(index, "refused: not the package the signed catalog describes");
         records.line(resultRecord(index, InstallerResult::Refused));
         return std::nullopt;
@@ -140,8 +150,8 @@ int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, 
     for (std::size_t i = 0; i < count; ++i) {
         const std::string& id = arguments[2 + 2 * i];
         const std::string& file = arguments[3 + 2 * i];
-        const auto vouched = vouchedDebianPackage(verdict.document, id);
-        if (!vouched) {
+        const auto vouched = vouchedDebianPackages(verdict.document, id);
+        if (vouched.empty()) {
             records.relay(i, "refused: the signed catalog offers no Debian package for " + id);
             records.line(resultRecord(i, InstallerResult::Unvouched));
             continue;
@@ -153,7 +163,7 @@ int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, 
         }
         // dpkg and apt-get take a path as a package file only when it ends in ".deb".
         const std::string copy = folder.path() + "/" + std::to_string(i) + ".deb";
-        auto control = verifiedCopy(file, *vouched, copy, i, records, tools);
+        auto control = verifiedCopy(file, vouched, copy, i, records, tools);
         if (!control) continue;
         if (!architectures.contains(control->architecture)) {
             records.relay(i, "refused: built for " + control->architecture +

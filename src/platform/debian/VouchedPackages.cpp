@@ -16,22 +16,28 @@ CatalogVerdict judgeCatalog(const std::vector<std::string>& keys, const std::str
     return {std::nullopt, std::move(parsed)};
 }
 
-std::optional<VouchedPackage> vouchedDebianPackage(const Json& document, std::string_view id) {
+std::vector<VouchedPackage> vouchedDebianPackages(const Json& document, std::string_view id) {
+    std::vector<VouchedPackage> vouched;
     const auto products = document.find("products");
-    if (products == document.end() || !products->is_array()) return std::nullopt;
+    if (products == document.end() || !products->is_array()) return vouched;
     std::size_t read = 0;
     for (const auto& product : *products) {
         if (read++ == kMaxCatalogProducts) break;
         if (stringMember(product, "id") != id) continue;
-        const Json deb = objectMemberOrEmpty(objectMemberOrEmpty(product, "packages"), "deb");
-        const auto digest = lowerAscii(stringMember(deb, "sha256").value_or(""));
-        const auto size = deb.find("size");
-        if (!isSha256Hex(digest) || size == deb.end() || !size->is_number_integer() || *size < 0) {
-            return std::nullopt;
+        const Json deb = objectMemberOrEmpty(product, "packages").value("deb", Json());
+        // The helper does not pick by architecture: apt refuses a package this machine cannot
+        // take, and the digest alone says which of the vendor's packages a file is.
+        for (const Json& variant : deb.is_array() ? deb : Json::array({deb})) {
+            const auto digest = lowerAscii(stringMember(variant, "sha256").value_or(""));
+            const auto size = variant.is_object() ? variant.find("size") : variant.end();
+            if (isSha256Hex(digest) && size != variant.end() && size->is_number_integer() &&
+                *size >= 0) {
+                vouched.push_back({digest, size->get<std::uint64_t>()});
+            }
         }
-        return VouchedPackage{digest, size->get<std::uint64_t>()};
+        break;
     }
-    return std::nullopt;
+    return vouched;
 }
 
 bool isProductId(std::string_view id) {

@@ -28,10 +28,11 @@ struct CatalogVerdict {
 CatalogVerdict judgeCatalog(const std::vector<std::string>& keys, const std::string& document,
                             const std::string& signature, WallClock now);
 
-// The Debian package the document offers for the product `id`, as the page reads it: the first
-// product of that id among the first kMaxCatalogProducts, its "packages"."deb" with a digest of
-// 64 hexadecimal digits and a whole, non-negative size. Nothing when it offers none.
-std::optional<VouchedPackage> vouchedDebianPackage(const Json& document, std::string_view id);
+// Every Debian package the document offers for the product `id`, as the page reads them: the
+// first product of that id among the first kMaxCatalogProducts, its "packages"."deb" (one package,
+// or a list of them, one per architecture), each with a digest of 64 hexadecimal digits and a
+// whole, non-negative size; the others are left out. Empty when it offers none.
+std::vector<VouchedPackage> vouchedDebianPackages(const Json& document, std::string_view id);
 
 // Only this many products of a document are read, as on the page.
 inline constexpr std::size_t kMaxCatalogProducts = 2000;

@@ -95,40 +95,47 @@ TEST_F(InstallHelper, InstallsOnlyPrivateCopiesTheSignedCatalogVouchesFor) {
     const std::string failing = download("failing.deb", "failing fails");
     const std::string swapped = download("swapped.deb", "swapped else");
     const std::string foreign = download("foreign.deb", "foreign s390x");
+    const std::string arm64 = download("arm64.deb", "armbuild");
+    const std::string amd64 = download("amd64.deb", "amdbuild larger");
     fs::create_symlink(good, dir / "downloads" / "link.deb");
-    const std::string document = fakes::debCatalog(
-        {offer("good", "good package"), offer("failing", "failing fails"),
-         offer("swapped", "swapped original"), offer("foreign", "foreign s390x")});
+    // "multi" offers a package per architecture, the larger first.
+    const std::string document =
+        fakes::debCatalog({offer("good", "good package"), offer("failing", "failing fails"),
+                           offer("swapped", "swapped original"), offer("foreign", "foreign s390x"),
+                           offer("multi", "amdbuild larger"), offer("multi", "armbuild")});
     // Left by a killed run (no process has that id); a running one's folder stays.
     fs::create_directories(dir / "work" / "talven-suite-install.999999999.abcdef");
     fs::create_directories(dir / "work" / "talven-suite-install.1.abcdef");
 
-    const auto printed = run(
-        {download("catalog.json", document), download("catalog.json.sig", vendor.sign(document)),
-         "good", good, "failing", failing, "swapped", swapped, "good",
-         (dir / "downloads" / "link.deb").string(), "unlisted", good, "foreign", foreign});
+    const auto printed =
+        run({download("catalog.json", document),
+             download("catalog.json.sig", vendor.sign(document)), "good", good, "failing", failing,
+             "swapped", swapped, "good", (dir / "downloads" / "link.deb").string(), "unlisted",
+             good, "foreign", foreign, "multi", arm64, "multi", amd64});
     EXPECT_EQ(printed.status, 0);
     ASSERT_EQ(printed.out.rfind("HELPER:1\n", 0), 0u) << printed.out;
     EXPECT_NE(
         printed.out.find("STEP:0:unpack\nOUT:0:Unpacking good package\nOUT:0:a\nOUT:0:b\nOK:0\n"),
         std::string::npos)
         << printed.out;
-    const auto report = readInstallerRecords(printed.out, 6);
+    const auto report = readInstallerRecords(printed.out, 8);
     using R = InstallerResult;
-    EXPECT_EQ(report.results, (std::vector<R>{R::Installed, R::Failed, R::Refused, R::Failed,
-                                              R::Unvouched, R::Failed}));
+    EXPECT_EQ(report.results,
+              (std::vector<R>{R::Installed, R::Failed, R::Refused, R::Failed, R::Unvouched,
+                              R::Failed, R::Installed, R::Installed}));
     EXPECT_EQ(report.reasons[1], (FailureReason{"install", "script failed"}));
     EXPECT_EQ(report.reasons[5], (FailureReason{"architecture", "s390x"}));
     EXPECT_NE(report.outputs[3].find("cannot read"), std::string::npos) << "a link is not followed";
     // Root tells nobody the digest of what it read.
     EXPECT_EQ(printed.out.find(fakes::digestOf("swapped else")), std::string::npos);
 
-    // apt-get planned and dpkg installed only the two copies that matched, in a folder only their
+    // apt-get planned and dpkg installed only the copies that matched, in a folder only their
     // owner may enter, with nobody to ask questions, in one run each; then the failed package,
     // new here, was removed again. The copies, their folder and the leftover are gone.
     const auto calls = readWholeFile(dir / "calls").value_or("");
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), '\n'), 11) << calls;
-    EXPECT_NE(calls.find("/1.deb noninteractive\n700\n700\n"), std::string::npos) << calls;
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), '\n'), 15) << calls;
+    EXPECT_NE(calls.find("/7.deb noninteractive\n700\n700\n700\n700\n"), std::string::npos)
+        << calls;
     EXPECT_NE(calls.find("--install " + dir.path().string()), std::string::npos) << calls;
     EXPECT_NE(calls.find("--remove failing noninteractive"), std::string::npos) << calls;
     EXPECT_EQ(std::vector<fs::path>(fs::directory_iterator(dir / "work"), {}),
