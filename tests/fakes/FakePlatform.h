@@ -8,6 +8,7 @@
 
 #include "platform/FilePicker.h"
 #include "platform/FileTypes.h"
+#include "platform/FileWatch.h"
 #include "platform/HttpClient.h"
 #include "platform/Launcher.h"
 #include "platform/Notifier.h"
@@ -194,6 +195,29 @@ class FakeFileTypes final : public FileTypes, public Thumbnailer {
     std::optional<std::string> jpegOf(const std::filesystem::path&, PixelSize, int) override {
         return std::nullopt;
     }
+};
+
+// The test says when a watched file changed; a watch let go hears nothing more.
+class FakeFileWatcher final : public FileWatcher {
+  public:
+    std::unique_ptr<FileWatch> watch(const std::string& path, Task changed) override {
+        auto live = std::make_shared<Task>(std::move(changed));
+        watches.emplace_back(path, live);
+        struct Watch : FileWatch {
+            std::shared_ptr<Task> live;
+            explicit Watch(std::shared_ptr<Task> task) : live(std::move(task)) {}
+        };
+        return std::make_unique<Watch>(live);
+    }
+    // Tells every live watch of `path`; how many heard it.
+    int change(const std::string& path) {
+        int told = 0;
+        for (auto& [watched, live] : watches) {
+            if (auto task = live.lock(); task && watched == path) ++told, (*task)();
+        }
+        return told;
+    }
+    std::vector<std::pair<std::string, std::weak_ptr<Task>>> watches;
 };
 
 // Records every request; the test answers each one when it likes.
