@@ -1,9 +1,10 @@
 #pragma once
 // A package system with a database the program watches (as Debian's), the installed versions the
-// test sets, and a gate that holds every look and every run until the test opens it.
-#include <condition_variable>
+// test sets, and a gate that, once set, holds every look and every run until the test opens it.
+#include <atomic>
+#include <latch>
 #include <map>
-#include <mutex>
+#include <memory>
 #include <thread>
 
 #include "platform/PackageSystem.h"
@@ -18,9 +19,8 @@ class FakePackageSystem final : public PackageSystem {
     bool isPackageFile(const std::filesystem::path&) const override { return true; }
     std::vector<std::optional<std::string>> installedVersions(
         const std::vector<Json>& items) const override {
-        wait();
-        std::lock_guard lock(mutex_);
-        looks.push_back(std::this_thread::get_id());
+        pass();
+        ++looks;
         std::vector<std::optional<std::string>> found;
         for (const auto& item : items) {
             auto version = installed.find(item.value("id", ""));
@@ -37,7 +37,7 @@ class FakePackageSystem final : public PackageSystem {
     // Nothing installs: every package goes to the desktop's installer.
     BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
                               const std::string&) override {
-        wait();
+        pass();
         return {BatchOutcome::Run::Ran,
                 std::vector<PackageReport>(packages.size(), PackageReport::Failed),
                 {}};
@@ -47,35 +47,17 @@ class FakePackageSystem final : public PackageSystem {
     std::optional<std::string> productToOpen(const Json&) const override { return std::nullopt; }
     std::optional<std::string> databaseToWatch() const override { return kDatabase; }
 
-    // Holds every look and run from now until `release`; `entered` says when one is waiting.
-    void hold() {
-        std::lock_guard lock(mutex_);
-        held_ = true;
-    }
-    void release() {
-        std::lock_guard lock(mutex_);
-        held_ = false;
-        changed_.notify_all();
-    }
-    bool entered() const {
-        std::lock_guard lock(mutex_);
-        return waiting_ > 0;
-    }
-
-    std::map<std::string, std::string> installed;     // item id → version
-    mutable std::vector<std::thread::id> looks;        // the thread each look ran on
+    std::map<std::string, std::string> installed;  // item id → version
+    mutable int looks = 0;                         // how many times it was read
+    std::unique_ptr<std::latch> gate;              // set: held until counted down
+    mutable std::atomic<bool> entered = false;     // a look or run has reached the gate
 
   private:
-    void wait() const {
-        std::unique_lock lock(mutex_);
-        ++waiting_;
-        changed_.wait(lock, [this] { return !held_; });
-        --waiting_;
+    void pass() const {
+        if (!gate) return;
+        entered = true;
+        gate->wait();
     }
-    mutable std::mutex mutex_;
-    mutable std::condition_variable changed_;
-    bool held_ = false;
-    mutable int waiting_ = 0;
 };
 
 }  // namespace suite::fakes

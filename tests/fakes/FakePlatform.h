@@ -197,27 +197,27 @@ class FakeFileTypes final : public FileTypes, public Thumbnailer {
     }
 };
 
-// The test says when a watched file changed; a watch let go hears nothing more.
+// The test says when the watched file changed; a watch let go hears nothing more.
 class FakeFileWatcher final : public FileWatcher {
   public:
+    struct Watch : FileWatch {
+        std::shared_ptr<Task> changed;
+    };
     std::unique_ptr<FileWatch> watch(const std::string& path, Task changed) override {
-        auto live = std::make_shared<Task>(std::move(changed));
-        watches.emplace_back(path, live);
-        struct Watch : FileWatch {
-            std::shared_ptr<Task> live;
-            explicit Watch(std::shared_ptr<Task> task) : live(std::move(task)) {}
-        };
-        return std::make_unique<Watch>(live);
+        auto watch = std::make_unique<Watch>();
+        watch->changed = std::make_shared<Task>(std::move(changed));
+        watched = path;
+        live = watch->changed;
+        return watch;
     }
-    // Tells every live watch of `path`; how many heard it.
-    int change(const std::string& path) {
-        int told = 0;
-        for (auto& [watched, live] : watches) {
-            if (auto task = live.lock(); task && watched == path) ++told, (*task)();
-        }
-        return told;
+    // Whether a live watch heard it.
+    bool change() {
+        auto task = live.lock();
+        if (task) (*task)();
+        return task != nullptr;
     }
-    std::vector<std::pair<std::string, std::weak_ptr<Task>>> watches;
+    std::string watched;
+    std::weak_ptr<Task> live;
 };
 
 // Records every request; the test answers each one when it likes.
