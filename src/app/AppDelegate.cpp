@@ -35,7 +35,7 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
               .allowPlainHttpDownloadsToLoopback = config_.allowPlainHttpDownloadsToLoopback,
               .ownExecutable = config_.ownExecutable},
           InstallServices{platform_.queue, platform_.background, platform_.http, platform_.launcher,
-                          platform_.shell, platform_.packages},
+                          platform_.shell, platform_.packages, platform_.fileWatcher},
           [this](const Json& event) { send(event); },
           [this] { return installPrompt(isArabic(lang())); }),
       feedbackFlow_(

@@ -36,6 +36,7 @@ void AppDelegate::userContentController(const Json& body) {
                    [this](bridge::Scan& a) { scan(std::move(a.apps)); },
                    [this](bridge::Install& a) { install(std::move(a.items)); },
                    [this](bridge::Cancel& a) { cancelInstall(a.id); },
+                   [this](bridge::StopWaiting& a) { installFlow_.stopWaiting(a.id); },
                    [this](bridge::Open& a) { openApp(a.detect); },
                    [this](bridge::SetLoginItem& a) { setLoginItem(a.on); },
                    [this](bridge::Notify& a) { notify(a.body); },

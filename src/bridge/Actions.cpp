@@ -22,6 +22,12 @@ std::optional<Action> decodeAction(const Json& body, bool isDemo) {
         const auto id = body.find("id");
         return Cancel{id == body.end() ? std::nullopt : std::optional<Json>(*id)};
     }
+    if (t == "stopWaiting") {
+        // A showcase hands nothing to an installer.
+        auto id = stringMember(body, "id");
+        if (isDemo || !id) return std::nullopt;
+        return StopWaiting{*id};
+    }
     if (t == "open") {
         if (isDemo) return std::nullopt;
         return Open{objectMemberOrEmpty(body, "detect")};

@@ -25,6 +25,10 @@ struct Install {
 struct Cancel {
     std::optional<Json> id;
 };
+// The user no longer waits for the desktop's installer to install the item `id`.
+struct StopWaiting {
+    std::string id;
+};
 struct Open {
     Json detect;
 };
@@ -50,8 +54,8 @@ struct WakeAt {
     std::optional<double> at;
 };
 
-using Action = std::variant<Ready, FetchCatalog, Scan, Install, Cancel, Open, Link, Save, Notify,
-                            SetLoginItem, PickFiles, SendFeedback, OpenLog, WakeAt>;
+using Action = std::variant<Ready, FetchCatalog, Scan, Install, Cancel, StopWaiting, Open, Link,
+                            Save, Notify, SetLoginItem, PickFiles, SendFeedback, OpenLog, WakeAt>;
 
 // The action `body` asks for, or nothing when the body is not an object with a string "type",
 // names no action, lacks a required member, or names an action that demo mode ignores.

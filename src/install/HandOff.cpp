@@ -1,9 +1,11 @@
-// Packages the privileged run could not install go to the desktop's installer, and are examined
-// each time the user comes back to the program.
+// Packages the privileged run could not install go to the desktop's installer. One the host can
+// detect is in once the package database shows it at its catalog version; it fails only when
+// the user stops waiting or after a long limit, since a single-instance installer passes the
+// file to its running window and ends at once. One it cannot detect is settled by its
+// installer's end, as the user comes back.
 #include <filesystem>
 
 #include "bridge/Events.h"
-#include "catalog/Scan.h"
 #include "install/InstallFlow.h"
 #include "install/InstallResults.h"
 
@@ -21,17 +23,98 @@ void InstallFlow::handOffPackage(const std::string& id, const Json& item,
     if (auto earlier = handOff_.find(id); earlier != handOff_.end()) {
         superseded_.push_back(std::move(earlier->second));
     }
-    handOff_.insert_or_assign(id, HandOff{item, file, std::move(handler), reason});
+    const std::uint64_t serial = ++handOffs_;
+    handOff_.insert_or_assign(id, HandOff{item, file, std::move(handler), reason, serial});
     send_(bridge::progressEvent(id, "installer"));
+    if (!services_.packages.detects(item)) return;
+    watchDatabase();
+    services_.queue.postAfter(kHandOffLimitSeconds, lifetime_.guard([this, id, serial] {
+        auto entry = handOff_.find(id);
+        if (entry == handOff_.end() || entry->second.serial != serial) return;
+        log("installer: stopped waiting for " + id + " after " +
+            std::to_string(static_cast<int>(kHandOffLimitSeconds / 60)) + " minutes");
+        settleHandOff(id, false);
+    }));
 }
 
-bool InstallFlow::handedOffIsInstalled(const HandOff& entry, bool installerRunning) const {
-    const PackageSystem& packages = services_.packages;
-    // An installer that closed says nothing about what it did; only the product's presence at
-    // the catalog's version does, wherever the host can look for it.
-    if (!packages.detects(entry.item)) return !installerRunning;
-    if (auto atVersion = installedAtCatalogVersion(entry.item, packages)) return *atVersion;
-    return packages.installedVersions({entry.item}).front().has_value();
+void InstallFlow::stopWaiting(const std::string& id) {
+    if (!handOff_.contains(id)) {
+        log("stop waiting: nothing handed to an installer for " + id);
+        return;
+    }
+    settleHandOff(id, false);
+}
+
+void InstallFlow::settleHandOff(const std::string& id, bool installed) {
+    auto found = handOff_.find(id);
+    if (found == handOff_.end()) return;
+    const HandOff entry = std::move(found->second);
+    handOff_.erase(found);
+    if (handOff_.empty()) databaseWatch_.reset();
+    if (!installed) {
+        // The installer may still be open with the file, so no download may replace it until
+        // that has closed; it stays for the retry too.
+        send_(bridge::failureEvent(id, "install", entry.reason.code, entry.reason.detail));
+        superseded_.push_back(entry);
+        return;
+    }
+    std::error_code ignored;
+    std::filesystem::remove(entry.file, ignored);
+    send_(bridge::successEvent(id, entry.item));
+    if (boolMember(entry.item, "self") == true) reopen();
+}
+
+void InstallFlow::watchDatabase() {
+    if (databaseWatch_) return;
+    if (auto database = services_.packages.databaseToWatch()) {
+        databaseWatch_ =
+            services_.fileWatcher.watch(*database, lifetime_.guard([this] { databaseChanged(); }));
+    }
+}
+
+void InstallFlow::databaseChanged() {
+    const std::uint64_t change = ++databaseChanges_;
+    services_.queue.postAfter(kDatabaseSettleSeconds, lifetime_.guard([this, change] {
+        if (change == databaseChanges_) checkHandOffs();
+    }));
+}
+
+void InstallFlow::checkHandOffs() {
+    if (checking_) {
+        checkAgain_ = true;
+        return;
+    }
+    std::vector<std::pair<std::string, std::uint64_t>> asked;
+    std::vector<Json> items;
+    for (const auto& [id, entry] : handOff_) {
+        if (!services_.packages.detects(entry.item)) continue;
+        asked.emplace_back(id, entry.serial);
+        items.push_back(entry.item);
+    }
+    if (items.empty()) return;
+    checking_ = true;
+    using Versions = std::vector<std::optional<std::string>>;
+    onBackground<Versions>(
+        services_.background, services_.queue,
+        [&packages = services_.packages, items] { return packages.installedVersions(items); },
+        lifetime_.guard<Versions>([this, asked, items](Versions versions) {
+            checking_ = false;
+            for (std::size_t i = 0; i < asked.size() && i < versions.size(); ++i) {
+                auto entry = handOff_.find(asked[i].first);
+                // Settled meanwhile, or handed off again: this look was not for that one.
+                if (entry == handOff_.end() || entry->second.serial != asked[i].second) continue;
+                if (!versions[i]) continue;
+                const auto wanted = stringMember(items[i], "version");
+                if (wanted && !wanted->empty() &&
+                    services_.packages.compareVersions(*versions[i], *wanted) < 0) {
+                    continue;
+                }
+                settleHandOff(asked[i].first, true);
+                // The entries not reached yet go with the quitting process.
+                if (relaunching_) return;
+            }
+            if (std::exchange(checkAgain_, false)) checkHandOffs();
+        }));
 }
 
 // Whether "the installer is still open" is asked of each entry's own handler, not of every
@@ -41,26 +124,16 @@ void InstallFlow::applicationDidBecomeActive() {
     std::erase_if(superseded_, [](const HandOff& entry) {
         return !entry.handler || !entry.handler->isRunning();
     });
-    if (handOff_.empty()) return;
     // A copy: entries leave the table during the walk.
     const auto entries = handOff_;
     for (const auto& [id, entry] : entries) {
-        const bool running = entry.handler && entry.handler->isRunning();
-        if (handedOffIsInstalled(entry, running)) {
-            handOff_.erase(id);
-            std::error_code ignored;
-            std::filesystem::remove(entry.file, ignored);
-            send_(bridge::successEvent(id, entry.item));
-            if (boolMember(entry.item, "self") == true) {
-                // The entries not reached yet go with the quitting process.
-                reopen();
-                return;
-            }
-        } else if (!running) {
-            handOff_.erase(id);
-            send_(bridge::failureEvent(id, "install", entry.reason.code, entry.reason.detail));
-        }
+        // An installer that closed says nothing about what it did where the product can be
+        // looked for; only where it cannot does the installer's end count as done.
+        if (services_.packages.detects(entry.item)) continue;
+        if (!entry.handler || !entry.handler->isRunning()) settleHandOff(id, true);
+        if (relaunching_) return;
     }
+    if (!databaseWatch_) checkHandOffs();
 }
 
 }  // namespace suite

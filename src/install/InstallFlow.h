@@ -3,8 +3,9 @@
 // downloaded and verified one after another; the verified packages go to the host's package
 // system in one privileged run, so the user is asked for rights once per batch; every item gets
 // exactly one result; a package the run could not install goes to the desktop's installer and is
-// examined when the user comes back; a self-update ends in a relaunch. Main thread only: work
-// that blocks runs in the background and comes back through the main queue.
+// in once the package database shows it; a self-update ends in a relaunch. Main thread only:
+// work that blocks runs in the background and comes back through the main queue.
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -18,6 +19,7 @@
 #include "common/Lifetime.h"
 #include "download/Downloader.h"
 #include "platform/Background.h"
+#include "platform/FileWatch.h"
 #include "platform/HttpClient.h"
 #include "platform/Launcher.h"
 #include "platform/MainQueue.h"
@@ -46,6 +48,7 @@ struct InstallServices {
     Launcher& launcher;
     Shell& shell;
     PackageSystem& packages;
+    FileWatcher& fileWatcher;
 };
 
 class InstallFlow {
@@ -76,8 +79,13 @@ class InstallFlow {
     void cancelRequested(const std::optional<Json>& id);
     // Installs a batch of verified downloads in one privileged run.
     void runInstallers(std::vector<VerifiedPackage> packages);
-    // The user is back: packages handed to the desktop's installer are looked at again.
+    // The user is back: packages handed to the desktop's installer whose installer has closed
+    // are settled, and, where the package database is not watched, every package handed off is
+    // looked for again (in the background).
     void applicationDidBecomeActive();
+    // The user no longer waits for the desktop's installer to install the item `id`: it fails
+    // with "install". An id with nothing handed off is only logged.
+    void stopWaiting(const std::string& id);
     // Starts the new version of this program once this process has gone, and quits.
     void reopen();
     // The download folder as a new run finds it: what earlier runs left there is removed, except
@@ -98,13 +106,21 @@ class InstallFlow {
                relaunchPending_;
     }
 
-    // A package handed to the desktop's installer and not yet examined.
+    // A package handed to the desktop's installer and not yet settled.
     struct HandOff {
         Json item;
         std::filesystem::path file;
         std::shared_ptr<LaunchedHandler> handler;
-        FailureReason reason;
+        FailureReason reason;      // why the privileged run did not install it
+        std::uint64_t serial = 0;  // tells this hand-off from a later one of the same item
     };
+    // How long a hand-off waits for its package to show in the package database. An installer
+    // that hands the file to its running instance ends at once, so its end says nothing; the
+    // user may take a long time in its window, and can stop waiting sooner.
+    static constexpr double kHandOffLimitSeconds = 30 * 60;
+    // A package tool writes its database several times for one install; one look after the
+    // writes have settled is enough.
+    static constexpr double kDatabaseSettleSeconds = 0.5;
     const std::map<std::string, HandOff>& handOff() const { return handOff_; }
 
   private:
@@ -146,9 +162,13 @@ class InstallFlow {
     // desktop's installer not install it either.
     void handOffPackage(const std::string& id, const Json& item, const std::filesystem::path& file,
                         const FailureReason& reason);
-    // Whether a package handed to the installer is in: only detection at the catalog's version
-    // counts where the item names something to look for; otherwise the installer's end does.
-    bool handedOffIsInstalled(const HandOff& entry, bool installerRunning) const;
+    // Watches the package database while hand-offs wait for it, where the host names one.
+    void watchDatabase();
+    void databaseChanged();
+    // Looks for every package handed off that the host can detect, in one background read of
+    // the package database; those present at their catalog version succeed.
+    void checkHandOffs();
+    void settleHandOff(const std::string& id, bool installed);
 
     const InstallSettings settings_;
     InstallServices services_;
@@ -166,6 +186,11 @@ class InstallFlow {
     // Earlier hand-offs of items handed off again, while their installer may still be open: the
     // files they were given must stay as they are.
     std::vector<HandOff> superseded_;
+    std::uint64_t handOffs_ = 0;                // hand-offs made, for their serials
+    std::unique_ptr<FileWatch> databaseWatch_;  // while hand-offs wait
+    std::uint64_t databaseChanges_ = 0;         // told so far, so only the last one's look runs
+    bool checking_ = false;                     // a look at the database is under way
+    bool checkAgain_ = false;                   // asked for another meanwhile
     bool relaunching_ = false;  // a relaunch has been requested; the program is about to quit
     Lifetime lifetime_;  // declared last, so it goes first: no callback sees a half-gone flow
 };

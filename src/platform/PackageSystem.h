@@ -124,6 +124,10 @@ class PackageSystem {
     virtual std::optional<std::string> applicationToLaunch(const Json&) const {
         return std::nullopt;
     }
+
+    // The file whose changes may mean that what is installed changed (the package database),
+    // where the host has one worth watching; nothing: look again when the user comes back.
+    virtual std::optional<std::string> databaseToWatch() const { return std::nullopt; }
 };
 
 // A host without a package system the program can drive: nothing is a package, nothing is found

@@ -4,6 +4,7 @@
 #include "platform/Background.h"
 #include "platform/FilePicker.h"
 #include "platform/FileTypes.h"
+#include "platform/FileWatch.h"
 #include "platform/HttpClient.h"
 #include "platform/Launcher.h"
 #include "platform/MainQueue.h"
@@ -27,6 +28,7 @@ struct Platform {
     FilePicker& filePicker;  // feedback attachments
     FileTypes& fileTypes;
     Thumbnailer& thumbnailer;
+    FileWatcher& fileWatcher;  // the package database, while hand-offs wait for it
 };
 
 }  // namespace suite

@@ -30,8 +30,9 @@ TEST(DecodeAction, FallbacksForMissingOrMistypedMembers) {
     EXPECT_FALSE(as<SetLoginItem>(decode({{"type", "setLoginItem"}, {"on", "true"}}))->on);
 
     // Required members: without them the action does nothing at all.
-    for (const Json& body : {Json{{"type", "link"}, {"url", 5}}, Json{{"type", "save"}},
-                             Json{{"type", "save"}, {"settings", {1, 2}}}})
+    for (const Json& body :
+         {Json{{"type", "link"}, {"url", 5}}, Json{{"type", "save"}},
+          Json{{"type", "save"}, {"settings", {1, 2}}}, Json{{"type", "stopWaiting"}, {"id", 5}}})
         EXPECT_FALSE(decode(body)) << body;
 }
 
@@ -39,9 +40,10 @@ TEST(DecodeAction, DemoModeIgnoresActionsThatTouchTheMachine) {
     const Json full = {{"url", "https://brenlow.example/"},
                        {"settings", Json::object()},
                        {"on", true},
-                       {"urls", Json::array()}};
-    for (const char* ignored :
-         {"install", "cancel", "open", "notify", "setLoginItem", "sendFeedback", "openLog"}) {
+                       {"urls", Json::array()},
+                       {"id", "a"}};
+    for (const char* ignored : {"install", "cancel", "stopWaiting", "open", "notify",
+                                "setLoginItem", "sendFeedback", "openLog"}) {
         Json body = full;
         body["type"] = ignored;
         EXPECT_FALSE(decodeAction(body, true)) << ignored;

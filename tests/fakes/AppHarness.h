@@ -60,7 +60,7 @@ struct AppHarness {
             launch, config,
             Platform{queue, shell, system, env, client, threads ? *threads : inlineBackground,
                      packages ? *packages : *mac, launcher, notifier, filePicker, fileTypes,
-                     fileTypes});
+                     fileTypes, fileWatcher});
         delegate->applicationDidFinishLaunching();
         return *delegate;
     }
@@ -99,6 +99,7 @@ struct AppHarness {
     FakeNotifier notifier;
     FakeFilePicker filePicker;
     FakeFileTypes fileTypes;  // also the thumbnailer
+    FakeFileWatcher fileWatcher;
     std::unique_ptr<AppDelegate> delegate;
 };
 

@@ -8,6 +8,7 @@
 
 #include "platform/FilePicker.h"
 #include "platform/FileTypes.h"
+#include "platform/FileWatch.h"
 #include "platform/HttpClient.h"
 #include "platform/Launcher.h"
 #include "platform/Notifier.h"
@@ -194,6 +195,29 @@ class FakeFileTypes final : public FileTypes, public Thumbnailer {
     std::optional<std::string> jpegOf(const std::filesystem::path&, PixelSize, int) override {
         return std::nullopt;
     }
+};
+
+// The test says when the watched file changed; a watch let go hears nothing more.
+class FakeFileWatcher final : public FileWatcher {
+  public:
+    struct Watch : FileWatch {
+        std::shared_ptr<Task> changed;
+    };
+    std::unique_ptr<FileWatch> watch(const std::string& path, Task changed) override {
+        auto watch = std::make_unique<Watch>();
+        watch->changed = std::make_shared<Task>(std::move(changed));
+        watched = path;
+        live = watch->changed;
+        return watch;
+    }
+    // Whether a live watch heard it.
+    bool change() {
+        auto task = live.lock();
+        if (task) (*task)();
+        return task != nullptr;
+    }
+    std::string watched;
+    std::weak_ptr<Task> live;
 };
 
 // Records every request; the test answers each one when it likes.

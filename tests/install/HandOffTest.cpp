@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "fakes/AppHarness.h"
+#include "fakes/FakePackageSystem.h"
 #include "fakes/TestFiles.h"
 #include "platform/Files.h"
 
@@ -30,15 +31,18 @@ Json failure(const std::string& id) {
     return {{"type", "result"}, {"id", id}, {"ok", false}, {"error", "install"}};
 }
 
-// Privileged runs never start here, so every package not installed is handed over.
+// Privileged runs never start here, so every package not installed is handed over; the
+// installers are single-instance ones, whose process ends as soon as it has passed the file on.
 struct HandOffHarness : fakes::AppHarness {
-    HandOffHarness() {
-        start();
+    explicit HandOffHarness(PackageSystem* packages = nullptr) {
+        startWith([](AppConfig&) {}, http, &held, packages);
         privileged.outcome = {false, false, "", ""};
     }
     fs::path handOver(const Json& item, const std::string& fileName) {
+        const std::size_t before = launcher.handlers.size();
         delegate->runInstallers({package(item, fileName)});
-        queue.runUntilIdle();
+        held.runFirst(queue);
+        if (launcher.handlers.size() > before) launcher.handlers.back()->running = false;
         return launch.cacheDir / fileName;
     }
     std::vector<Json> results() {
@@ -47,38 +51,74 @@ struct HandOffHarness : fakes::AppHarness {
             if (event["type"] == "result") out.push_back(event);
         return out;
     }
-    void stop(std::size_t handler) { launcher.handlers.at(handler)->running = false; }
     AppDelegate& app() { return *delegate; }
+    fakes::HeldBackground held;
 };
 
-TEST(HandOff, ReturnCheckSettlesEachEntryByItsProductAndItsOwnInstaller) {
+Json debItem(const std::string& id) {
+    return {{"id", id}, {"version", "2.0"}, {"detect", {{"receipts", {id}}}}};
+}
+
+// Where the host watches its package database, only its changes lead to a look, one for all the
+// waiting packages, off the main thread, once the writes of an install have settled. An item is
+// in when a look finds its catalog version, however early its installer's process ended; one
+// that never shows fails when the user stops waiting, or after the limit.
+TEST(HandOff, AWatchedDatabaseSettlesAnItemWhenItsVersionShowsOrTheWaitIsStopped) {
+    fakes::FakePackageSystem packages;
+    HandOffHarness h(&packages);
+    auto file = h.handOver(debItem("a"), "a.deb");
+    auto stopped = h.handOver(debItem("b"), "b.deb");
+    h.handOver(debItem("c"), "c.deb");
+    h.app().applicationDidBecomeActive();
+    h.queue.advance(10);
+    EXPECT_TRUE(h.results().empty());
+    EXPECT_TRUE(h.held.tasks.empty()) << "coming back reads nothing while the database is watched";
+    EXPECT_EQ(h.fileWatcher.watched, packages.kDatabase);
+
+    packages.installed = {{"a", "1.0"}};
+    for (int write = 0; write < 3; ++write) {
+        EXPECT_TRUE(h.fileWatcher.change());
+        h.queue.advance(0.3);
+    }
+    EXPECT_TRUE(h.held.tasks.empty());
+    h.queue.advance(0.3);
+    ASSERT_TRUE(h.held.runFirst(h.queue));
+    EXPECT_TRUE(h.results().empty()) << "an older version is not the one installed";
+    packages.installed = {{"a", "2.0"}};
+    h.fileWatcher.change();
+    h.queue.advance(1);
+    ASSERT_TRUE(h.held.runFirst(h.queue));
+    h.app().userContentController({{"type", "stopWaiting"}, {"id", "b"}});
+    EXPECT_EQ(h.results(), (std::vector<Json>{success("a", "2.0"), failure("b")}));
+    EXPECT_EQ(packages.looks, 2);
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_TRUE(fs::exists(stopped)) << "kept for a retry";
+
+    h.queue.advance(InstallFlow::kHandOffLimitSeconds - 13);
+    EXPECT_EQ(h.results().size(), 2u);
+    h.queue.advance(1);
+    EXPECT_EQ(h.results().back(), failure("c"));
+    EXPECT_FALSE(h.fileWatcher.change()) << "nothing waits: no watch";
+}
+
+// Without a watched database, coming back looks for every package handed off, off the main
+// thread; a package the host cannot look for is settled by the end of its own installer.
+TEST(HandOff, ComingBackLooksForPackagesAndSettlesTheUndetectableByTheirInstaller) {
     HandOffHarness h;
     auto installed = h.handOver(appItem("a", "A.app"), "a.pkg");
-    auto waiting = h.handOver(appItem("b", "B.app"), "b.pkg");
+    h.handOver(appItem("b", "B.app"), "b.pkg");
     auto unjudged = h.handOver({{"id", "c"}, {"group", "font"}, {"version", 7}}, "c.pkg");
-    auto closed = h.handOver(appItem("d", "D.app"), "d.pkg");
-    ASSERT_EQ(h.launcher.handlers.size(), 4u);
-    EXPECT_EQ(h.launcher.opened.at(1), waiting.string());
-    EXPECT_TRUE(h.results().empty());
+    h.launcher.handlers.at(0)->running = true;
+    EXPECT_EQ(h.launcher.opened.at(1), (h.launch.cacheDir / "b.pkg").string());
 
-    // a installed while its installer still runs; d's installer closed without installing.
     h.installBundle("A.app");
-    h.stop(3);
     h.app().applicationDidBecomeActive();
-    EXPECT_EQ(h.results(), (std::vector<Json>{success("a", "2.0"), failure("d")}));
-    EXPECT_FALSE(fs::exists(installed));
-    EXPECT_TRUE(fs::exists(closed));
-
-    // b's installer closes with b still not installed; c names nothing to look for, so the end
-    // of its installer is all there is to go by.
-    h.stop(1);
-    h.stop(2);
-    h.app().applicationDidBecomeActive();
-    EXPECT_EQ(h.results(), (std::vector<Json>{success("a", "2.0"), failure("d"), failure("b"),
-                                              success("c", 7)}));
-    EXPECT_TRUE(fs::exists(waiting));
+    EXPECT_EQ(h.results(), std::vector<Json>{success("c", 7)});
     EXPECT_FALSE(fs::exists(unjudged));
-    EXPECT_TRUE(h.app().handOff().empty());
+    ASSERT_TRUE(h.held.runFirst(h.queue));
+    EXPECT_EQ(h.results(), (std::vector<Json>{success("c", 7), success("a", "2.0")}));
+    EXPECT_FALSE(fs::exists(installed));
+    EXPECT_EQ(h.app().handOff().size(), 1u) << "b's installer ended, but b may still come";
 }
 
 // An installer may read its file by name until it closes, and products may name one file: no
@@ -89,7 +129,8 @@ TEST(HandOff, DownloadsNeverReplaceAFileAnInstallerOrTheirBatchHolds) {
     fs::remove_all(h.launch.cacheDir);
     auto serve = [&](const std::string& body) {
         h.http.stream(h.http.calls.size() - 1, body, fakes::FakeHttpClient::reply(200, ""));
-        h.queue.runUntilIdle();
+        h.queue.runUntilIdle(60);
+        while (h.held.runFirst(h.queue)) h.queue.runUntilIdle(60);
     };
     h.app().install({serving(appItem("a", "A.app"), "held")});
     serve("held");

@@ -92,7 +92,7 @@ TEST(RunInstallersResults, EachPackageEndsAsTheOutcomeAndInstalledCheckSay) {
         auto b = h.package(appItem("b", "B.app"), "b.pkg");
         auto c = h.package({{"id", "c"}, {"group", "font"}}, "c.pkg");
         app.runInstallers({a, b, c});
-        h.queue.runUntilIdle();
+        h.queue.runUntilIdle(60);  // not to the end of the wait for a package handed off
 
         // How a package ended, judged by its events, its file and the hand-off table together.
         auto ends = [&](const VerifiedPackage& pkg, const Json& version) -> std::string {

@@ -40,12 +40,14 @@ test('the header and "Update all" count the updates and their size in both langu
   }
 });
 
-test('Cancel asks the native side only before the password', async () => {
-  const env = await checked({ a: '1.0', b: '1.0' });
+test('Cancel asks the native side only before the password, Stop waiting only while the installer has the item', async () => {
+  const env = await checked({ a: '1.0', b: '1.0' }, () => 0, { later: (ms, fn) => fn() });
   env.app.updateAll();
   env.receive({ type: 'progress', id: 'a', phase: 'password', pct: 100 });
   const answers = [env.app.cancelInstall('a'), env.app.cancelInstall('x'), env.app.cancelInstall('b'), env.app.cancelAll()];
   assert.deepEqual([answers, env.posts.slice(1)], [[false, false, true, true], [{ type: 'cancel', id: 'b' }, { type: 'cancel' }]]);
+  env.receive({ type: 'progress', id: 'a', phase: 'installer', pct: 100 });
+  assert.deepEqual([env.app.stopWaiting('b'), env.app.stopWaiting('a'), env.posts.at(-1)], [false, true, { type: 'stopWaiting', id: 'a' }]);
 });
 
 test('install events within half a second of a drawn one show together at its end; "Retry failed" asks again for the failed and the silent items only', async () => {
@@ -90,10 +92,10 @@ test('the install phase tells which package is in the run, and the installer\'s 
 });
 
 // The view on the page's markup with `n` products, every other one with an update.
-async function shown(n) {
+async function shown(n, options = {}) {
   const many = Array.from({ length: n }, (_, i) => product({ id: `p${i}`, version: '2.0' }));
   const installed = new Map(many.map((p, i) => [p.id, i % 2 ? '2.0' : '1.0']));
-  const env = startApp({ runCheck: async () => ({ ok: true, products: parsed(...many), installed }) });
+  const env = startApp({ runCheck: async () => ({ ok: true, products: parsed(...many), installed }), ...options });
   const doc = pageDocument();
   env.app.store.subscribe(mountProducts(env.app, doc, (fn) => fn()));
   await env.app.checkForUpdates();
@@ -121,7 +123,7 @@ test('a long list draws the rows near the window and the focused one, with one l
 });
 
 test('a row\'s buttons act on their product, and its progress is written into that row alone', async () => {
-  const { app, doc, drawn, posts, receive, row } = await shown(1000);
+  const { app, doc, drawn, posts, receive, row } = await shown(1000, { later: (ms, fn) => fn() });
   const [id, other] = drawn().map((li) => li.dataset.product);
   row(id).querySelector('[data-install]').click();
   assert.deepEqual([posts.at(-1).items.map((i) => i.id), row(id).contains(doc.activeElement)], [[id], true]);
@@ -130,6 +132,11 @@ test('a row\'s buttons act on their product, and its progress is written into th
   const lists = doc.querySelectorAll('[data-group-list]');
   const touched = doc.writes.filter((el) => lists.some((ul) => ul.contains(el)));
   assert.ok(touched.length > 0 && touched.every((el) => row(id).contains(el)));
+  const stop = row(id).querySelector('[data-stop-waiting]');
+  assert.equal(stop.hidden, true);
+  receive({ type: 'progress', id, phase: 'installer', pct: 100 });
+  stop.click();
+  assert.deepEqual([stop.hidden, stop.textContent, posts.at(-1)], [false, 'Stop waiting', { type: 'stopWaiting', id }]);
   // The bulk actions take every product, drawn or not, and none on its way.
   const box = row(other).querySelector('[data-select]');
   box.checked = true;

@@ -14,7 +14,7 @@ import {
 } from './feedback.js';
 import { t } from './i18n.js';
 import {
-  cancellableIds, dismissBatch, failedIds, installRequested, installStalled, isCancellable,
+  cancellableIds, dismissBatch, failedIds, installRequested, installStalled, isCancellable, isWaitingForInstaller,
 } from './install.js';
 import {
   applyCheckResult, installBatch, productRows, selectedProducts, showsCheckedList, updatableProducts,
@@ -226,6 +226,12 @@ export function createApp({
     if (post({ type: 'cancel' }) === false && !demo) return false;
     if (demo) ids.forEach(cancelDemoInstall);
     return true;
+  }
+
+  // The native side answers with the item's "install" failure.
+  function stopWaiting(id) {
+    if (!isWaitingForInstaller(store.get().install.items.get(id))) return false;
+    return post({ type: 'stopWaiting', id }) !== false;
   }
 
   const installProduct = (id) => requestInstall([id]);
@@ -498,6 +504,7 @@ export function createApp({
     installProduct,
     cancelInstall,
     cancelAll,
+    stopWaiting,
     retryFailed,
     openLog,
     dismissInstalls,

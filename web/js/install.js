@@ -63,6 +63,9 @@ export function emptyInstall() {
 export const isFinished = (entry) => Boolean(entry && (entry.result || entry.lost));
 export const isActive = (entry) => Boolean(entry) && !isFinished(entry);
 export const isCancellable = (entry) => isActive(entry) && CANCELLABLE.includes(entry.phase);
+// With the desktop's installer, the native side waits for the package to
+// show; only the user can tell it that nothing will come.
+export const isWaitingForInstaller = (entry) => isActive(entry) && entry.phase === 'installer';
 const isCancelled = (entry) => entry?.result?.reason === 'cancelled';
 
 export function activeIds(install) {
@@ -169,7 +172,10 @@ export function itemProgress(entry, size) {
   const bytes = downloading && Number.isFinite(size) && size > 0
     ? { done: Math.round((size * entry.pct) / 100), total: size } : null;
   const resumedAt = downloading ? entry.resumedAt ?? null : null;
-  return { state: 'active', phase: entry.phase, pct: entry.pct, bytes, resumedAt, cancellable: isCancellable(entry) };
+  return {
+    state: 'active', phase: entry.phase, pct: entry.pct, bytes, resumedAt,
+    cancellable: isCancellable(entry), stoppable: isWaitingForInstaller(entry),
+  };
 }
 
 function share(entry) {

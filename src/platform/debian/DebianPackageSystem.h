@@ -64,6 +64,10 @@ class DebianPackageSystem final : public PackageSystem {
     std::optional<std::string> productToOpen(const Json&) const override { return std::nullopt; }
     // "detect"."desktop", when it is a desktop file id.
     std::optional<std::string> applicationToLaunch(const Json& detect) const override;
+    // dpkg rewrites its status file whenever a package's state changes.
+    std::optional<std::string> databaseToWatch() const override {
+        return paths_.adminDir + "/status";
+    }
 
   private:
     // One pkexec run of the helper for the batch's packages at `batchIndex`, read into `outcome`.

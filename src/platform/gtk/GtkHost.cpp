@@ -170,6 +170,10 @@ int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
     // The switches are ours; GTK is given the program name only.
     char* onlyProgramName[] = {argv[0], nullptr};
     int status = g_application_run(G_APPLICATION(app), 1, onlyProgramName);
+    // The end, in an order where no job runs past what it uses: nothing posted runs any more;
+    // the delegate goes; the platform waits for its background jobs (a scan, a privileged run)
+    // before its queue goes; the package system they used goes last, with `program`.
+    if (program.platform) program.platform->queue.close();
     program.delegate.reset();
     program.http.reset();
     program.platform.reset();

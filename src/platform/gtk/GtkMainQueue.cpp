@@ -8,13 +8,19 @@ namespace suite::gtk {
 
 namespace {
 
+struct Posted {
+    Task task;
+    std::shared_ptr<std::atomic<bool>> open;
+};
+
 gboolean runTask(gpointer data) {
-    (*static_cast<Task*>(data))();
+    auto* posted = static_cast<Posted*>(data);
+    if (posted->open->load()) posted->task();
     return G_SOURCE_REMOVE;
 }
 
 void deleteTask(gpointer data) {
-    delete static_cast<Task*>(data);
+    delete static_cast<Posted*>(data);
 }
 
 }  // namespace
@@ -25,13 +31,13 @@ void GtkMainQueue::post(Task task) {
 
 void GtkMainQueue::postAfter(double seconds, Task task) {
     if (std::isnan(seconds) || seconds < 0) seconds = 0;
-    if (std::isinf(seconds)) return;
+    if (std::isinf(seconds) || !open_->load()) return;
     // GLib timers count whole milliseconds in an unsigned int; anything longer never comes.
     double milliseconds = std::round(seconds * 1000);
     if (milliseconds > static_cast<double>(G_MAXUINT)) return;
     // g_timeout_add_full attaches to the default context, which is safe from any thread.
     g_timeout_add_full(G_PRIORITY_DEFAULT, static_cast<guint>(milliseconds), runTask,
-                       new Task(std::move(task)), deleteTask);
+                       new Posted{std::move(task), open_}, deleteTask);
 }
 
 double GtkMainQueue::now() const {

@@ -9,6 +9,7 @@
 
 #include "platform/Platform.h"
 #include "platform/gtk/GioFileTypes.h"
+#include "platform/gtk/GioFileWatcher.h"
 #include "platform/gtk/GioLauncher.h"
 #include "platform/gtk/GioNotifier.h"
 #include "platform/gtk/GtkFilePicker.h"
@@ -40,17 +41,21 @@ struct GtkPlatform {
     }
 
     Platform with(HttpClient& http, PackageSystem& packages) {
-        return Platform{queue,    shell,    system,   env,        http,      background,
-                        packages, launcher, notifier, filePicker, fileTypes, thumbnailer};
+        return Platform{queue,      shell,       system,     env,      http,
+                        background, packages,    launcher,   notifier, filePicker,
+                        fileTypes,  thumbnailer, fileWatcher};
     }
 
     const Environment& env;
+    // Before the background, so it outlives it: a job that ends while the background waits for
+    // it at exit still posts its answer to a queue that exists (and has closed).
     GtkMainQueue queue;
     ThreadBackground background;
     GioLauncher launcher;
     GtkFilePicker filePicker;
     GioFileTypes fileTypes;
     PixbufThumbnailer thumbnailer;
+    GioFileWatcher fileWatcher;
     // Destroyed first, from the last up: the settings' observers, the notifier, then the shell
     // with the window.
     GtkShell shell;

@@ -114,13 +114,14 @@ export function buildRow(doc, product) {
   // keeps focus on its status until the stop is confirmed, then hands it to
   // Install, which is back by then (see renderRow).
   const cancel = el(doc, 'button', 'btn btn-secondary btn-small', { type: 'button', 'data-cancel': '' });
+  const stopWaiting = el(doc, 'button', 'btn btn-secondary btn-small', { type: 'button', 'data-stop-waiting': '' });
   const open = el(doc, 'button', 'btn btn-secondary btn-small', { type: 'button', 'data-open': '' });
-  side.append(badge, install, cancel, open);
+  side.append(badge, install, cancel, stopWaiting, open);
 
   li.append(pick, mark, main, side);
   return {
     li, pick, box, pickText, mark, name, self, desc, facts, installed, available, size, notes, notesTitle, notesText,
-    badge, badgeIcon, badgeText, install, cancel, open, status, progress, progressText, bar, outcome, outcomeIcon,
+    badge, badgeIcon, badgeText, install, cancel, stopWaiting, open, status, progress, progressText, bar, outcome, outcomeIcon,
     outcomeText, retry, details, detailsTitle, detailsCode, detailsTime, openLog, focusInstall: false, shown: null,
   };
 }
@@ -229,6 +230,11 @@ export function renderRow(parts, row, lang, progress, at) {
   if (progress?.cancellable) {
     setText(parts.cancel, t(lang, 'install.cancel'));
     parts.cancel.setAttribute('aria-label', t(lang, 'install.cancelName', { name }));
+  }
+  parts.stopWaiting.hidden = !progress?.stoppable;
+  if (progress?.stoppable) {
+    setText(parts.stopWaiting, t(lang, 'install.stopWaiting'));
+    parts.stopWaiting.setAttribute('aria-label', t(lang, 'install.stopWaitingName', { name }));
   }
   // A stop the native side refused (the item had just reached the password)
   // ends like any other install; focus moves only if nobody moved it since.

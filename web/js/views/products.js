@@ -110,10 +110,11 @@ export function mountProducts(app, doc = document, frame = (fn) => doc.defaultVi
       if (!parts) return;
       if (control.matches('[data-install], [data-retry]')) {
         if (app.installProduct(id)) parts.status.focus();
-      } else if (control.matches('[data-cancel]')) {
+      } else if (control.matches('[data-cancel], [data-stop-waiting]')) {
         // The row keeps focus on its status until the stop is confirmed,
         // then hands it to Install, which is back by then (see renderRow).
-        if (!app.cancelInstall(id)) return;
+        const stopped = control.matches('[data-cancel]') ? app.cancelInstall(id) : app.stopWaiting(id);
+        if (!stopped) return;
         parts.focusInstall = true;
         parts.status.focus();
       } else if (control.matches('[data-open]')) {
