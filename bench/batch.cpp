@@ -20,6 +20,7 @@
 #include <curl/curl.h>
 #include <gtk/gtk.h>
 #include <openssl/evp.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -197,6 +198,15 @@ double program(VendorService& vendor, const std::string& prefix, std::size_t cou
     return h.eval("Math.max(...window.__results.map(r => r.at)) - window.__clicked").get<double>();
 }
 
+// CPU seconds of this process so far, all threads, user and kernel: the page's web process and
+// the package tools are children and not in it.
+double cpuSeconds() {
+    rusage used{};
+    ::getrusage(RUSAGE_SELF, &used);
+    return static_cast<double>(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
+           static_cast<double>(used.ru_utime.tv_usec + used.ru_stime.tv_usec) / 1e6;
+}
+
 double median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
@@ -251,21 +261,25 @@ int main(int argc, char** argv) {
 
     double loadBefore[1] = {0};
     getloadavg(loadBefore, 1);
-    std::vector<double> programMs, floorMs;
+    std::vector<double> programMs, floorMs, programCpu, floorCpu;
     for (int round = 0; round < rounds; ++round) {
         for (int turn = 0; turn < 2; ++turn) {
+            const double cpuBefore = cpuSeconds();
             if ((turn == 0) == (round % 2 == 0)) {
                 programMs.push_back(program(vendor, prefix, count, debian));
+                programCpu.push_back(cpuSeconds() - cpuBefore);
             } else {
                 floorMs.push_back(workFloor(vendor, packages, scratch / "floor", debNames));
+                floorCpu.push_back(cpuSeconds() - cpuBefore);
             }
             if (debian && !purge(debNames)) {
                 std::fprintf(stderr, "bench_batch: the packages could not be removed again\n");
                 return 1;
             }
         }
-        std::printf("round %d: program %.0f ms, work floor %.0f ms\n", round + 1, programMs.back(),
-                    floorMs.back());
+        std::printf("round %d: program %.0f ms (CPU %.1f s), work floor %.0f ms (CPU %.1f s)\n",
+                    round + 1, programMs.back(), programCpu.back(), floorMs.back(),
+                    floorCpu.back());
         std::fflush(stdout);
         if (programMs.back() < 0 || floorMs.back() < 0) {
             std::fprintf(stderr, "bench_batch: a run did not finish\n");
@@ -287,8 +301,11 @@ int main(int argc, char** argv) {
             "floor %.0f ms",
             count, mib, rounds, median(programMs), median(floorMs));
     }
-    std::printf(", ratio %.2f (target %.1f: %s); load %.2f -> %.2f\n", ratio, target,
-                ratio <= target ? "met" : "MISSED", loadBefore[0], loadAfter[0]);
+    std::printf(
+        ", ratio %.2f (target %.1f: %s); this process's CPU %.1f against %.1f s (%.2f); "
+        "load %.2f -> %.2f\n",
+        ratio, target, ratio <= target ? "met" : "MISSED", median(programCpu), median(floorCpu),
+        median(programCpu) / median(floorCpu), loadBefore[0], loadAfter[0]);
     g_object_unref(suite::flows::gApp);
     curl_global_cleanup();
     return 0;
