@@ -2,7 +2,8 @@
 """The install phase of a batch of real Debian packages: the root install helper against one
 apt-get install of the same files, in the same run, rounds interleaved. A report, not a test.
 
-    tests/sandbox.sh python3 bench/install_phase.py [--build build] [--rounds 5] [--sizes 1 5 20]
+    tests/sandbox.sh python3 bench/install_phase.py [--build build] [--rounds 3] [--sizes 1 5 20]
+    python3 bench/install_phase.py --print-debs N    (the first N package files, for other benches)
 
 Installs for real, so it runs only where tests/sandbox.sh has put it: a private mount namespace
 with overlays over /usr, /etc, /var and /opt, which nothing outlives. The packages are small
@@ -159,11 +160,17 @@ def measure(helper, catalog, signature, batch, rounds):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--build", default=str(SOURCE / "build"))
-    ap.add_argument("--rounds", type=int, default=5)
+    ap.add_argument("--rounds", type=int, default=3)
     ap.add_argument("--sizes", type=int, nargs="+", default=[1, 5, 20])
     ap.add_argument("--helper", help="the root helper (default: the build's test helper, "
                                      "which trusts the test key)")
+    ap.add_argument("--print-debs", type=int, metavar="N",
+                    help="only prepare the first N packages and print their files")
     args = ap.parse_args()
+    if args.print_debs:
+        print(" ".join(str(p["file"]) for p in repacked(PACKAGES[:args.print_debs],
+                                                        cache_folder())))
+        return
     if os.environ.get("SUITE_IN_SANDBOX") != "1" or os.geteuid() != 0:
         sys.exit("install_phase: installs packages; run it as root under tests/sandbox.sh")
     helper = Path(args.helper or Path(args.build) / "tests/suite_test_install_helper")
