@@ -153,12 +153,24 @@ double workFloor(const VendorService& vendor, const std::vector<Json>& packages,
     return whole ? took.count() : -1;
 }
 
+// CPU seconds of this process so far, all threads, user and kernel: the page's web process and
+// the package tools are children and not in it.
+double cpuSeconds() {
+    rusage used{};
+    ::getrusage(RUSAGE_SELF, &used);
+    return static_cast<double>(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
+           static_cast<double>(used.ru_utime.tv_usec + used.ru_stime.tv_usec) / 1e6;
+}
+
 // The program: the batch's rows ticked and "Install selected" clicked in the page; milliseconds
 // from the click to the first "password" event, or with Debian packages to the last "result"
-// event; a negative number when that never came, or a package did not install.
-double program(VendorService& vendor, const std::string& prefix, std::size_t count, bool debian) {
+// event; a negative number when that never came, or a package did not install. `cpu`: what this
+// process spent over the same span, without the window's and page's start.
+double program(VendorService& vendor, const std::string& prefix, std::size_t count, bool debian,
+               double& cpu) {
     FlowHarness h(vendor, {.debian = debian});
     h.start();
+    cpu = cpuSeconds();
     const Json clicked = h.eval(R"((() => {
         const page = window.Suite;
         window.__password = null;
@@ -189,6 +201,7 @@ double program(VendorService& vendor, const std::string& prefix, std::size_t cou
         if (quarter == 4 * 900) return -1;
         h.turnUntil([] { return false; }, 0.25);
     }
+    cpu = cpuSeconds() - cpu;
     if (!debian) return h.eval("window.__password - window.__clicked").get<double>();
     if (h.eval("window.__results.every(r => r.ok)") != true) {
         std::fprintf(stderr, "bench_batch: not every package installed: %s\n",
@@ -196,15 +209,6 @@ double program(VendorService& vendor, const std::string& prefix, std::size_t cou
         return -1;
     }
     return h.eval("Math.max(...window.__results.map(r => r.at)) - window.__clicked").get<double>();
-}
-
-// CPU seconds of this process so far, all threads, user and kernel: the page's web process and
-// the package tools are children and not in it.
-double cpuSeconds() {
-    rusage used{};
-    ::getrusage(RUSAGE_SELF, &used);
-    return static_cast<double>(used.ru_utime.tv_sec + used.ru_stime.tv_sec) +
-           static_cast<double>(used.ru_utime.tv_usec + used.ru_stime.tv_usec) / 1e6;
 }
 
 double median(std::vector<double> values) {
@@ -266,8 +270,8 @@ int main(int argc, char** argv) {
         for (int turn = 0; turn < 2; ++turn) {
             const double cpuBefore = cpuSeconds();
             if ((turn == 0) == (round % 2 == 0)) {
-                programMs.push_back(program(vendor, prefix, count, debian));
-                programCpu.push_back(cpuSeconds() - cpuBefore);
+                programCpu.push_back(0);
+                programMs.push_back(program(vendor, prefix, count, debian, programCpu.back()));
             } else {
                 floorMs.push_back(workFloor(vendor, packages, scratch / "floor", debNames));
                 floorCpu.push_back(cpuSeconds() - cpuBefore);
