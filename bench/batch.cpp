@@ -6,7 +6,7 @@
 // medians are reported with their ratio. A report, not a test.
 //
 // bench_batch [packages=20] [MiB=64] [rounds=3]      (under tests/with-display.sh)
-// bench_batch --debs [rounds=3] FILE.deb...          (as root under tests/sandbox.sh, then
+// bench_batch --debs ROUNDS FILE.deb...             (as root under tests/sandbox.sh, then
 //                                                    tests/with-display.sh)
 //
 // The program is the whole of it in this process (the flows' harness: real GTK window, WebKit
