@@ -24,6 +24,7 @@ VendorService::VendorService(const fs::path& folder, Options options) : folder_(
         args.push_back("--suite-deb");
         args.push_back(options.suiteDeb.string());
     }
+    for (const auto& deb : options.debs) args.insert(args.end(), {"--deb", deb.string()});
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
     argv.push_back(nullptr);

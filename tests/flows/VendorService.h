@@ -19,6 +19,7 @@ class VendorService {
         // The program's own .deb, offered as the suite's deb variant (none when empty).
         std::filesystem::path suiteDeb = {};
         int batch = 0;  // extra applications of largeMiB each (talven.batch.1 ...), for a bench
+        std::vector<std::filesystem::path> debs = {};  // offered as they are (talven.deb.NAME)
     };
     VendorService(const std::filesystem::path& folder, Options options);
     ~VendorService();

@@ -9,8 +9,9 @@ namespace suite::curl {
 
 HashingFileWriter::HashingFileWriter(int fd, std::shared_ptr<Sha256> digest)
     : fd_(fd), digest_(std::move(digest)) {
+    if (!digest_) return;
     for (auto& block : blocks_) block = std::make_unique_for_overwrite<char[]>(kBlock);
-    if (digest_) hasher_ = std::thread([this] { hashBlocks(); });
+    hasher_ = std::thread([this] { hashBlocks(); });
 }
 
 HashingFileWriter::~HashingFileWriter() {
@@ -18,7 +19,8 @@ HashingFileWriter::~HashingFileWriter() {
 }
 
 bool HashingFileWriter::write(const char* data, std::size_t size) {
-    while (size > 0 && error_ == 0) {
+    if (error_ != 0 || !writeOut(data, size)) return false;
+    while (digest_ && size > 0) {
         const std::size_t room = kBlock - used_;
         const std::size_t take = size < room ? size : room;
         std::memcpy(blocks_[filling_].get() + used_, data, take);
@@ -27,25 +29,27 @@ bool HashingFileWriter::write(const char* data, std::size_t size) {
         size -= take;
         if (used_ == kBlock) flush();
     }
-    return error_ == 0;
+    return true;
 }
 
-void HashingFileWriter::flush() {
-    const char* block = blocks_[filling_].get();
-    const std::size_t size = used_;
-    used_ = 0;
-    if (size == 0 || error_ != 0) return;
-    // Both only read the block, so the hasher may start on it while it is being written out.
-    handToHasher(block, size);
+bool HashingFileWriter::writeOut(const char* data, std::size_t size) {
     for (std::size_t written = 0; written < size;) {
-        const ssize_t wrote = ::write(fd_, block + written, size - written);
+        const ssize_t wrote = ::write(fd_, data + written, size - written);
         if (wrote < 0 && errno == EINTR) continue;
         if (wrote <= 0) {
             error_ = wrote < 0 ? errno : ENOSPC;
-            break;
+            return false;
         }
         written += static_cast<std::size_t>(wrote);
     }
+    return true;
+}
+
+void HashingFileWriter::flush() {
+    const std::size_t size = used_;
+    used_ = 0;
+    if (size == 0) return;
+    handToHasher(blocks_[filling_].get(), size);
     // The other block was handed over before this one, and handing this one over waited for
     // the hasher to be done with it.
     filling_ = 1 - filling_;

@@ -51,8 +51,6 @@ bool ResponseBodySink::begin(bool continues) {
             return false;
         }
     }
-    // curl hands the body over in pieces of a few kilobytes; the writer gathers them into large
-    // writes, which made a large download a third faster than small ones.
     file_ = std::make_unique<HashingFileWriter>(fd, digest_);
     return true;
 }
