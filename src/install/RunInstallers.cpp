@@ -4,6 +4,7 @@
 
 #include "bridge/Events.h"
 #include "catalog/Scan.h"
+#include "common/Json.h"
 #include "install/InstallFlow.h"
 #include "install/InstallResults.h"
 
@@ -73,15 +74,22 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
             queue.post([onStep, step] { onStep(step); });
             return;
         }
-        // A package that is in is settled at once, after its own look at the database; anything
-        // else waits for the run's end, where a hand-off may follow.
+        // A package that is in is settled at once; anything else waits for the run's end, where
+        // a hand-off may follow.
         if (step.report != PackageReport::Installed) return;
-        // dpkg tells a package is in a moment before its database says so on disk: a look that
-        // does not find it yet leaves the package to the look after the run.
+        // Where the installer names the version it installed, that is judged against the
+        // catalog's at once, without a look at the database (which dpkg may not have written
+        // yet); otherwise the package waits for the one look after the run.
         const Json& item = (*packages)[step.index].item;
         std::optional<bool> installed;
-        if (system.judgesAfterRun(item)) installed = installedAtCatalogVersion(item, system);
-        if (installed == false) return;
+        if (system.judgesAfterRun(item)) {
+            const auto wanted = stringMember(item, "version");
+            if (step.version.empty() || !wanted || wanted->empty() ||
+                system.compareVersions(step.version, *wanted) < 0) {
+                return;
+            }
+            installed = true;
+        }
         queue.post([onInstalled, step, installed] { onInstalled(step, installed); });
     };
 

@@ -68,6 +68,12 @@ std::string failureRecord(std::size_t index, const FailureReason& reason) {
     return line;
 }
 
+std::string installedRecord(std::size_t index, std::string_view version) {
+    std::string line = resultRecord(index, InstallerResult::Installed);
+    if (!version.empty()) line.append(1, ':').append(oneLine(version));
+    return line;
+}
+
 std::string stepRecord(std::size_t index, BatchStep::Kind step) {
     return std::string(kStep) + std::to_string(index) + ":" +
            std::string(step == BatchStep::Kind::SettingUp ? kSetup : kUnpack);
@@ -97,9 +103,13 @@ InstallerRecord readInstallerRecord(std::string_view line, std::size_t packages)
         record.reason = reasonIn(rest);
         return found(InstallerRecord::Kind::Result, *i);
     }
-    for (const auto& [prefix, result] :
-         {std::pair{kOk, InstallerResult::Installed}, std::pair{kCheck, InstallerResult::Refused},
-          std::pair{kSignature, InstallerResult::Unvouched}}) {
+    if (auto i = indexAfter(line, kOk, packages, rest); i && (rest.empty() || rest[0] == ':')) {
+        record.result = InstallerResult::Installed;
+        if (!rest.empty()) record.version = rest.substr(1);
+        return found(InstallerRecord::Kind::Result, *i);
+    }
+    for (const auto& [prefix, result] : {std::pair{kCheck, InstallerResult::Refused},
+                                         std::pair{kSignature, InstallerResult::Unvouched}}) {
         if (auto i = indexAfter(line, prefix, packages, rest); i && rest.empty()) {
             record.result = result;
             return found(InstallerRecord::Kind::Result, *i);

@@ -8,7 +8,8 @@
 //     OUT:<i>:<text>              one line of what installing package i printed
 //     STEP:<i>:unpack             package i's files are being put in place
 //     STEP:<i>:setup              package i is being set up
-//     OK:<i>                      package i is installed
+//     OK:<i>[:<version>]          package i is installed, in that version where the installer
+//                                 knows it
 //     FAIL:<i>[:<code>[:<detail>]]  package i is not, and why where known (FailureReason)
 //     CHECK:<i>                   package i is not the file the catalog describes; not installed
 //     SIGNATURE:<i>               no valid vendor-signed catalog vouches for package i; not read
@@ -36,6 +37,8 @@ std::string resultRecord(std::size_t index, InstallerResult result);
 // A FAIL record with its reason; line breaks in the detail become blanks.
 std::string failureRecord(std::size_t index, const FailureReason& reason);
 std::string stepRecord(std::size_t index, BatchStep::Kind step);
+// An OK record that names the version installed.
+std::string installedRecord(std::size_t index, std::string_view version);
 
 // One line of a run's output, read.
 struct InstallerRecord {
@@ -46,6 +49,7 @@ struct InstallerRecord {
     BatchStep::Kind step = BatchStep::Kind::Unpacking;
     InstallerResult result = InstallerResult::None;
     FailureReason reason;  // of a FAIL record
+    std::string version;   // of an OK record that names it
 };
 InstallerRecord readInstallerRecord(std::string_view line, std::size_t packages);
 

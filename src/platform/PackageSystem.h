@@ -50,6 +50,7 @@ struct BatchStep {
     std::size_t index = 0;
     PackageReport report = PackageReport::Failed;
     FailureReason reason;
+    std::string version;  // what it installed, where the installer names it
 };
 using BatchProgress = std::function<void(const BatchStep&)>;
 

@@ -223,7 +223,7 @@ class Transaction {
                 current = member->second->index;
                 if (event.kind == DpkgEvent::Kind::Installed) {
                     if (!reported[event.package])
-                        records_.line(resultRecord(current, InstallerResult::Installed));
+                        records_.line(installedRecord(current, member->second->control.version));
                     reported[event.package] = true;
                 } else {
                     records_.line(stepRecord(current, event.kind == DpkgEvent::Kind::SettingUp
@@ -245,7 +245,7 @@ class Transaction {
             const bool installed = found != after.end() && found->second == member->control.version;
             if (installed && !(run && run->timedOut)) {
                 if (!reported[name])
-                    records_.line(resultRecord(member->index, InstallerResult::Installed));
+                    records_.line(installedRecord(member->index, member->control.version));
                 continue;
             }
             std::string why =

@@ -200,14 +200,14 @@ void DebianPackageSystem::runHelper(const std::vector<VerifiedPackage>& packages
                 const InstallerRecord record = readInstallerRecord(line, batchIndex.size());
                 switch (record.kind) {
                     case InstallerRecord::Kind::Started:
-                        progress({BatchStep::Kind::Authorized, 0, {}, {}});
+                        progress({BatchStep::Kind::Authorized, 0, {}, {}, {}});
                         break;
                     case InstallerRecord::Kind::Step:
-                        progress({record.step, batchIndex[record.index], {}, {}});
+                        progress({record.step, batchIndex[record.index], {}, {}, {}});
                         break;
                     case InstallerRecord::Kind::Result:
                         progress({BatchStep::Kind::Finished, batchIndex[record.index],
-                                  reportOf(record.result), record.reason});
+                                  reportOf(record.result), record.reason, record.version});
                         break;
                     default:
                         break;

@@ -80,7 +80,7 @@ TEST_F(DebianBackend, OneHelperRunReportsEachPackageAndItsOutput) {
     fakePkexec(
         "printf 'noise\\nHELPER:1\\nSTEP:0:unpack\\nOUT:0:Setting up talven-a "
         "(2.0)\\nSTEP:0:setup\\n"
-        "OUT:0:done\\nOK:0\\nOUT:1:dpkg: error processing\\nFAIL:1:dependency:talven-lib\\n"
+        "OUT:0:done\\nOK:0:2.0\\nOUT:1:dpkg: error processing\\nFAIL:1:dependency:talven-lib\\n"
         "SIGNATURE:2\\nOK:7\\nSTEP:9:unpack\\nOUT:9:x\\n'\n"
         "echo 'a warning' >&2\nexit 0\n");
     const std::vector<VerifiedPackage> batch = {
@@ -98,9 +98,9 @@ TEST_F(DebianBackend, OneHelperRunReportsEachPackageAndItsOutput) {
     std::string heard;
     outcome = DebianPackageSystem(paths).installBatch(batch, "prompt", [&](const BatchStep& step) {
         heard += std::to_string(static_cast<int>(step.kind)) + ":" + std::to_string(step.index) +
-                 step.reason.code + " ";
+                 step.reason.code + step.version + " ";
     });
-    EXPECT_EQ(heard, "0:0 1:0 2:0 3:0 3:2dependency 3:3 ");
+    EXPECT_EQ(heard, "0:0 1:0 2:0 3:02.0 3:2dependency 3:3 ");
     EXPECT_EQ(outcome.reasons[2], (FailureReason{"dependency", "talven-lib"}));
     EXPECT_EQ(outcome.run, BatchOutcome::Run::Ran);
     EXPECT_EQ(outcome.reports,

@@ -114,9 +114,9 @@ TEST_F(InstallHelper, InstallsOnlyPrivateCopiesTheSignedCatalogVouchesFor) {
              good, "foreign", foreign, "multi", arm64, "multi", amd64});
     EXPECT_EQ(printed.status, 0);
     ASSERT_EQ(printed.out.rfind("HELPER:1\n", 0), 0u) << printed.out;
-    EXPECT_NE(
-        printed.out.find("STEP:0:unpack\nOUT:0:Unpacking good package\nOUT:0:a\nOUT:0:b\nOK:0\n"),
-        std::string::npos)
+    EXPECT_NE(printed.out.find(
+                  "STEP:0:unpack\nOUT:0:Unpacking good package\nOUT:0:a\nOUT:0:b\nOK:0:1.0\n"),
+              std::string::npos)
         << printed.out;
     const auto report = readInstallerRecords(printed.out, 8);
     using R = InstallerResult;
