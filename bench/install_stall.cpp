@@ -130,6 +130,7 @@ class InstantDebian final : public PackageSystem {
             finished.kind = BatchStep::Kind::Finished;
             finished.index = i;
             finished.report = PackageReport::Installed;
+            finished.version = packages[i].item.version;  // as the helper names it
             progress(finished);
             outcome.reports.push_back(PackageReport::Installed);
             outcome.reasons.emplace_back();
@@ -214,7 +215,12 @@ Stall flowRound(InstantDebian& packages, const bench::fs::path& folder, int coun
     for (int i = 0; i < count; ++i) {
         const auto file = downloads / (batchPackage(i) + "_2.4.1-1_amd64.deb");
         std::ofstream(file) << "package " << i;
-        batch.push_back({batchItem(i), file});
+        const Json detection = batchItem(i);
+        InstallItem item;
+        item.id = detection["id"];
+        item.version = detection["version"];
+        item.detect = detection["detect"];
+        batch.push_back({item, file});
     }
     int passwords = 0, results = 0, installed = 0;
     std::string page;  // the events as the bridge would hand them to the page
@@ -226,18 +232,17 @@ Stall flowRound(InstantDebian& packages, const bench::fs::path& folder, int coun
         InstallSettings settings;
         settings.downloadDir = downloads;
         settings.logDir = folder / "logs";
-        InstallFlow flow(settings,
-                         {queue, background, http, launcher, shell, packages, watcher},
-                         [&](const Json& event) {
-                             page = event.dump();
-                             if (event["type"] == "progress" && event["phase"] == "password")
-                                 ++passwords;
-                             if (event["type"] == "result") {
-                                 ++results;
-                                 if (event["ok"] == true) ++installed;
-                             }
-                         },
-                         [] { return std::string("TALVEN Suite wants to install updates."); });
+        InstallFlow flow(
+            settings, {queue, background, http, launcher, shell, packages, watcher},
+            [&](const Json& event) {
+                page = event.dump();
+                if (event["type"] == "progress" && event["phase"] == "password") ++passwords;
+                if (event["type"] == "result") {
+                    ++results;
+                    if (event["ok"] == true) ++installed;
+                }
+            },
+            [] { return std::string("TALVEN Suite wants to install updates."); });
         queue.post([&] { flow.runInstallers(std::move(batch)); });
         const auto started = bench::Clock::now();
         // Until the run's own end has been handled too, after the last result.
@@ -268,10 +273,12 @@ Stall flowRound(InstantDebian& packages, const bench::fs::path& folder, int coun
 double perPackageReads(const InstantDebian& packages, int count) {
     const auto started = bench::Clock::now();
     int found = 0;
-    for (int i = 0; i < count; ++i) found += installedAtCatalogVersion(batchItem(i), packages) == true;
+    for (int i = 0; i < count; ++i)
+        found += installedAtCatalogVersion(batchItem(i), packages) == true;
     const double took = bench::seconds(started);
     if (found != count) {
-        std::fprintf(stderr, "install_stall: the reference found %d of %d installed\n", found, count);
+        std::fprintf(stderr, "install_stall: the reference found %d of %d installed\n", found,
+                     count);
         std::exit(1);
     }
     return took;
@@ -314,21 +321,22 @@ int main(int argc, char** argv) {
         }
         longest.push_back(stall.longest * 1e3);
         reference.push_back(old * 1e3);
-        std::printf("round %d: longest main-thread task %.2f ms (task %zu of %zu, %.1f ms in all, "
-                    "last result after %.2f s, %d reads of %.0f ms in all); per-package reads "
-                    "in one task %.0f ms\n",
-                    round + 1, stall.longest * 1e3, stall.longestAt, stall.tasks,
-                    stall.total * 1e3, stall.wall, stall.reads, stall.readSeconds * 1e3,
-                    old * 1e3);
+        std::printf(
+            "round %d: longest main-thread task %.2f ms (task %zu of %zu, %.1f ms in all, "
+            "last result after %.2f s, %d reads of %.0f ms in all); per-package reads "
+            "in one task %.0f ms\n",
+            round + 1, stall.longest * 1e3, stall.longestAt, stall.tasks, stall.total * 1e3,
+            stall.wall, stall.reads, stall.readSeconds * 1e3, old * 1e3);
     }
     double loadAfter[1] = {0};
     ::getloadavg(loadAfter, 1);
     const double ours = bench::median(longest), old = bench::median(reference);
     const auto status = bench::fs::file_size(admin / "status");
-    std::printf("\n%d packages, status file of %d paragraphs (%.1f MiB), median of %d rounds, "
-                "load %.2f -> %.2f\n",
-                count, paragraphs, static_cast<double>(status) / 1048576.0, rounds, loadBefore[0],
-                loadAfter[0]);
+    std::printf(
+        "\n%d packages, status file of %d paragraphs (%.1f MiB), median of %d rounds, "
+        "load %.2f -> %.2f\n",
+        count, paragraphs, static_cast<double>(status) / 1048576.0, rounds, loadBefore[0],
+        loadAfter[0]);
     std::printf("longest main-thread task   %.2f ms (target <= %.0f ms)\n", ours, kTargetMs);
     std::printf("per-package reads, 1 task  %.0f ms (%.2f ms a read)\n", old, old / count);
     std::printf("ratio                      %.4f\n", ours / old);

@@ -99,7 +99,7 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     void scan(std::vector<Json> apps) { catalogFlow_.scan(std::move(apps)); }
 
     // Download, verification and installation: the install flow's.
-    void install(std::vector<Json> items) { installFlow_.install(std::move(items)); }
+    void install(InstallRequest request) { installFlow_.install(std::move(request)); }
     // The page's "cancel": the item with this id, or without one every item not yet being
     // installed; an id that is not text is only logged.
     void cancelInstall(const std::optional<Json>& id) { installFlow_.cancelRequested(id); }
@@ -111,7 +111,7 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     // Shows the install log in the desktop's program for it; nothing while there is none.
     void openInstallLog() { installFlow_.openLog(); }
     void reopen() { installFlow_.reopen(); }
-    std::optional<bool> isInstalled(const Json& item) const {
+    std::optional<bool> isInstalled(const InstallItem& item) const {
         return installFlow_.isInstalled(item);
     }
 

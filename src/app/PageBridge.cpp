@@ -24,7 +24,10 @@ Handle(Handlers...) -> Handle<Handlers...>;
 }  // namespace
 
 void AppDelegate::userContentController(const Json& body) {
-    auto action = bridge::decodeAction(body, launch_.isDemo);
+    auto action =
+        bridge::decodeAction(body, launch_.isDemo,
+                             {.vendorHost = config_.vendorHost,
+                              .allowLoopbackHttp = config_.allowPlainHttpDownloadsToLoopback});
     if (!action) return;
     // The page says when to wake it whenever it works the time out; that alone is no activity.
     if (!std::holds_alternative<bridge::WakeAt>(*action)) viewLifetime_.activity();
@@ -34,7 +37,7 @@ void AppDelegate::userContentController(const Json& body) {
                    [this](bridge::Save& a) { saveSettings(a.settings); },
                    [this](bridge::FetchCatalog& a) { fetchCatalog(std::move(a.urls)); },
                    [this](bridge::Scan& a) { scan(std::move(a.apps)); },
-                   [this](bridge::Install& a) { install(std::move(a.items)); },
+                   [this](bridge::Install& a) { install(std::move(a.request)); },
                    [this](bridge::Cancel& a) { cancelInstall(a.id); },
                    [this](bridge::StopWaiting& a) { installFlow_.stopWaiting(a.id); },
                    [this](bridge::Open& a) { openApp(a.detect); },

@@ -4,7 +4,7 @@
 
 namespace suite::bridge {
 
-std::optional<Action> decodeAction(const Json& body, bool isDemo) {
+std::optional<Action> decodeAction(const Json& body, bool isDemo, const DownloadRules& downloads) {
     auto type = stringMember(body, "type");
     if (!type) return std::nullopt;
     const std::string& t = *type;
@@ -14,7 +14,7 @@ std::optional<Action> decodeAction(const Json& body, bool isDemo) {
     if (t == "scan") return Scan{objectListMember(body, "apps")};
     if (t == "install") {
         if (isDemo) return std::nullopt;
-        return Install{objectListMember(body, "items")};
+        return Install{decodeInstallRequest(objectListMember(body, "items"), downloads)};
     }
     if (t == "cancel") {
         // The demo's installs are the page's own; so are their cancellations.

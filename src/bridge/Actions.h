@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/Json.h"
+#include "download/InstallItems.h"
 
 namespace suite::bridge {
 
@@ -18,7 +19,7 @@ struct Scan {
     std::vector<Json> apps;
 };
 struct Install {
-    std::vector<Json> items;
+    InstallRequest request;
 };
 // Without an "id": every item not yet being installed. The "id" travels as it came, so one that
 // is not text can be refused where it is logged.
@@ -58,7 +59,9 @@ using Action = std::variant<Ready, FetchCatalog, Scan, Install, Cancel, StopWait
                             Save, Notify, SetLoginItem, PickFiles, SendFeedback, OpenLog, WakeAt>;
 
 // The action `body` asks for, or nothing when the body is not an object with a string "type",
-// names no action, lacks a required member, or names an action that demo mode ignores.
-std::optional<Action> decodeAction(const Json& body, bool isDemo);
+// names no action, lacks a required member, or names an action that demo mode ignores. The items
+// of an "install" are read under `downloads`.
+std::optional<Action> decodeAction(const Json& body, bool isDemo,
+                                   const DownloadRules& downloads = {});
 
 }  // namespace suite::bridge

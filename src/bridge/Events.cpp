@@ -48,11 +48,7 @@ Json resumedEvent(const std::string& id, double pct) {
     return event;
 }
 
-Json successEvent(const std::string& id, const Json& item) {
-    Json version = "";
-    if (item.is_object()) {
-        if (auto it = item.find("version"); it != item.end()) version = *it;
-    }
+Json successEvent(const std::string& id, const std::string& version) {
     return {{"type", "result"}, {"id", id}, {"ok", true}, {"version", version}};
 }
 

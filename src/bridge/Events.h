@@ -38,7 +38,7 @@ Json progressEvent(const std::string& id, const std::string& phase, Json pct = 1
 // A download's progress that goes on from kept bytes: "resumedAt" is where it went on from.
 Json resumedEvent(const std::string& id, double pct);
 // {"type": "result", "id", "ok": true, "version": the item's "version" as it is, or ""}
-Json successEvent(const std::string& id, const Json& item);
+Json successEvent(const std::string& id, const std::string& version);
 // {"type": "result", "id", "ok": false, "error"}, with "reason" when one is given, and with it
 // "detail" (what is missing or in the way, or the installer's own line) when one is given.
 inline constexpr std::size_t kMaxDetailBytes = 300;

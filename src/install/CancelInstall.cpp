@@ -36,11 +36,10 @@ std::size_t InstallFlow::cancelWhere(const std::function<bool(const std::string&
         send_(bridge::failureEvent(id, "cancelled", "cancelled"));
         ++stopped;
     };
-    auto dropFrom = [&](std::vector<Json>& items, const std::string& where) {
-        std::erase_if(items, [&](const Json& item) {
-            const std::string id = itemId(item);
-            if (!chosen(id)) return false;
-            stop(id, where);
+    auto dropFrom = [&](std::vector<InstallItem>& items, const std::string& where) {
+        std::erase_if(items, [&](const InstallItem& item) {
+            if (!chosen(item.id)) return false;
+            stop(item.id, where);
             return true;
         });
     };
@@ -51,11 +50,10 @@ std::size_t InstallFlow::cancelWhere(const std::function<bool(const std::string&
     // A package checked and waiting for the rest of its batch is removed: it is whole, so there
     // is no partial download for the next install to go on from, and nobody asked for it now.
     std::erase_if(batch_->verified, [&](const VerifiedPackage& package) {
-        const std::string id = itemId(package.item);
-        if (!chosen(id)) return false;
+        if (!chosen(package.item.id)) return false;
         std::error_code ignored;
         std::filesystem::remove(package.file, ignored);
-        stop(id, "after its download was checked");
+        stop(package.item.id, "after its download was checked");
         return true;
     });
     if (downloading_ && chosen(*downloading_)) {

@@ -11,8 +11,9 @@
 
 namespace suite {
 
-void InstallFlow::handOffPackage(const std::string& id, const Json& item,
-                                 const std::filesystem::path& file, const FailureReason& reason) {
+void InstallFlow::handOffPackage(const InstallItem& item, const std::filesystem::path& file,
+                                 const FailureReason& reason) {
+    const std::string& id = item.id;
     auto handler =
         services_.launcher.openWithHandlerFor(file.string(), services_.packages.handOffType());
     if (!handler) {
@@ -26,7 +27,7 @@ void InstallFlow::handOffPackage(const std::string& id, const Json& item,
     const std::uint64_t serial = ++handOffs_;
     handOff_.insert_or_assign(id, HandOff{item, file, std::move(handler), reason, serial});
     send_(bridge::progressEvent(id, "installer"));
-    if (!services_.packages.detects(item)) return;
+    if (!services_.packages.detects(detectionOf(item))) return;
     watchDatabase();
     services_.queue.postAfter(kHandOffLimitSeconds, lifetime_.guard([this, id, serial] {
         auto entry = handOff_.find(id);
@@ -60,8 +61,8 @@ void InstallFlow::settleHandOff(const std::string& id, bool installed) {
     }
     std::error_code ignored;
     std::filesystem::remove(entry.file, ignored);
-    send_(bridge::successEvent(id, entry.item));
-    if (boolMember(entry.item, "self") == true) reopen();
+    send_(bridge::successEvent(id, entry.item.version));
+    if (entry.item.self) reopen();
 }
 
 void InstallFlow::watchDatabase() {
@@ -87,9 +88,10 @@ void InstallFlow::checkHandOffs() {
     std::vector<std::pair<std::string, std::uint64_t>> asked;
     std::vector<Json> items;
     for (const auto& [id, entry] : handOff_) {
-        if (!services_.packages.detects(entry.item)) continue;
+        Json item = detectionOf(entry.item);
+        if (!services_.packages.detects(item)) continue;
         asked.emplace_back(id, entry.serial);
-        items.push_back(entry.item);
+        items.push_back(std::move(item));
     }
     if (items.empty()) return;
     checking_ = true;
@@ -104,9 +106,9 @@ void InstallFlow::checkHandOffs() {
                 // Settled meanwhile, or handed off again: this look was not for that one.
                 if (entry == handOff_.end() || entry->second.serial != asked[i].second) continue;
                 if (!versions[i]) continue;
-                const auto wanted = stringMember(items[i], "version");
-                if (wanted && !wanted->empty() &&
-                    services_.packages.compareVersions(*versions[i], *wanted) < 0) {
+                const std::string& wanted = entry->second.item.version;
+                if (!wanted.empty() &&
+                    services_.packages.compareVersions(*versions[i], wanted) < 0) {
                     continue;
                 }
                 settleHandOff(asked[i].first, true);
@@ -129,7 +131,7 @@ void InstallFlow::applicationDidBecomeActive() {
     for (const auto& [id, entry] : entries) {
         // An installer that closed says nothing about what it did where the product can be
         // looked for; only where it cannot does the installer's end count as done.
-        if (services_.packages.detects(entry.item)) continue;
+        if (services_.packages.detects(detectionOf(entry.item))) continue;
         if (!entry.handler || !entry.handler->isRunning()) settleHandOff(id, true);
         if (relaunching_) return;
     }

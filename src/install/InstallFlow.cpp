@@ -24,9 +24,10 @@ InstallFlow::~InstallFlow() {
     if (downloader_) downloader_->cancel();
 }
 
-std::optional<bool> InstallFlow::isInstalled(const Json& item) const {
-    if (!services_.packages.judgesAfterRun(item)) return std::nullopt;
-    return installedAtCatalogVersion(item, services_.packages);
+std::optional<bool> InstallFlow::isInstalled(const InstallItem& item) const {
+    const Json detection = detectionOf(item);
+    if (!services_.packages.judgesAfterRun(detection)) return std::nullopt;
+    return installedAtCatalogVersion(detection, services_.packages);
 }
 
 void InstallFlow::log(const std::string& message) const {

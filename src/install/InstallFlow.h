@@ -30,15 +30,11 @@ namespace suite {
 
 struct InstallSettings {
     std::filesystem::path downloadDir;
-    std::filesystem::path logDir;  // install.log
-    std::string vendorHost;
+    std::filesystem::path logDir;        // install.log
     double downloadTimeoutSeconds = 30;  // time without data before a download is given up
     std::vector<double> downloadRetryDelays = {1, 4, 16};  // tests make them short
     std::string userAgent;                                 // sent with every download
-    // Plain http downloads from a loopback vendor host: tests' local servers only, never set by
-    // the program (the HTTP client must allow it too).
-    bool allowPlainHttpDownloadsToLoopback = false;
-    std::filesystem::path ownExecutable;  // started again after a self-update
+    std::filesystem::path ownExecutable;                   // started again after a self-update
 };
 
 struct InstallServices {
@@ -62,10 +58,11 @@ class InstallFlow {
     InstallFlow(const InstallFlow&) = delete;
     InstallFlow& operator=(const InstallFlow&) = delete;
 
-    // Downloads, verifies and installs `items`. While a batch is being downloaded, a new request
+    // Downloads, verifies and installs the request's items, and refuses those it could not read.
+    // While a batch is being downloaded, a new request
     // joins it: still one prompt, and every item exactly one result. While a batch is being
     // installed, a new request waits and becomes the next batch: one privileged run at a time.
-    void install(std::vector<Json> items);
+    void install(InstallRequest request);
     // The user changed their mind about the item `id`: stopped wherever it is short of the
     // privileged run (waiting, downloading, verified and waiting for the rest of its batch, or
     // waiting for the next batch), with one "cancelled" result. Bytes downloaded so far stay for
@@ -93,7 +90,7 @@ class InstallFlow {
     void tidyDownloads();
     // Whether the item is installed at its catalog version or newer, where the host judges it
     // right after a run; nothing where it does not. May block on the package database.
-    std::optional<bool> isInstalled(const Json& item) const;
+    std::optional<bool> isInstalled(const InstallItem& item) const;
     // One line in the install log.
     void log(const std::string& message) const;
     // Shows the install log in the desktop's program for it; nothing while there is none.
@@ -108,7 +105,7 @@ class InstallFlow {
 
     // A package handed to the desktop's installer and not yet settled.
     struct HandOff {
-        Json item;
+        InstallItem item;
         std::filesystem::path file;
         std::shared_ptr<LaunchedHandler> handler;
         FailureReason reason;      // why the privileged run did not install it
@@ -129,19 +126,12 @@ class InstallFlow {
         std::vector<VerifiedPackage> verified;
         std::set<std::string> files;
     };
-    // More mirrors than any vendor needs are not tried: a catalog cannot make one item take
-    // hours of retries.
-    static constexpr std::size_t kMaxMirrors = 4;
-    std::optional<std::vector<std::string>> addressesOf(const Json& item) const;
     // The next item of the batch being downloaded, or the privileged run when none is left.
     void next(std::shared_ptr<Batch> batch);
-    // The download of `item` under a name of its own in the batch, or nothing when it cannot be
-    // downloaded safely: no usable address, no file name that stays in the download folder, or
-    // no size to bound the download by.
-    std::optional<DownloadJob> jobFor(const Json& item, Batch& batch) const;
-    void startDownload(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
-                       DownloadJob job);
-    void downloaded(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
+    // The download of `item` under a name of its own in the batch.
+    DownloadJob jobFor(const InstallItem& item, Batch& batch) const;
+    void startDownload(std::shared_ptr<Batch> batch, InstallItem item, DownloadJob job);
+    void downloaded(std::shared_ptr<Batch> batch, const InstallItem& item,
                     std::optional<std::filesystem::path> file, std::optional<DownloadError> error);
     // What `cancel` and `cancelAll` share: each item `chosen` picks is stopped; the batch goes on
     // with the rest. Returns how many were stopped.
@@ -160,7 +150,7 @@ class InstallFlow {
     void afterRun();
     // `reason`: why the privileged run did not install it, told with the result should the
     // desktop's installer not install it either.
-    void handOffPackage(const std::string& id, const Json& item, const std::filesystem::path& file,
+    void handOffPackage(const InstallItem& item, const std::filesystem::path& file,
                         const FailureReason& reason);
     // Watches the package database while hand-offs wait for it, where the host names one.
     void watchDatabase();
@@ -175,11 +165,11 @@ class InstallFlow {
     Send send_;
     Prompt prompt_;
 
-    std::vector<Json> queue_;       // items of the batch being downloaded, still to do
-    std::shared_ptr<Batch> batch_;  // the batch being downloaded, if any
-    bool runInProgress_ = false;    // a batch is being installed
-    std::vector<Json> waiting_;     // asked for while a batch was being installed
-    bool relaunchPending_ = false;  // this program was updated; it restarts once all is done
+    std::vector<InstallItem> queue_;    // items of the batch being downloaded, still to do
+    std::shared_ptr<Batch> batch_;      // the batch being downloaded, if any
+    bool runInProgress_ = false;        // a batch is being installed
+    std::vector<InstallItem> waiting_;  // asked for while a batch was being installed
+    bool relaunchPending_ = false;      // this program was updated; it restarts once all is done
     std::shared_ptr<Downloader> downloader_;
     std::optional<std::string> downloading_;  // the id `downloader_` is working for, until it ends
     std::map<std::string, HandOff> handOff_;

@@ -2,32 +2,19 @@
 // into the download folder and verified, then the verified packages to the privileged run in one
 // batch, so the user is asked for a password once.
 #include <chrono>
-#include <cstdint>
 #include <iterator>
 #include <set>
 #include <system_error>
 
 #include "bridge/Events.h"
-#include "common/Ascii.h"
-#include "download/DownloadPolicy.h"
 #include "download/Downloader.h"
 #include "download/PartialDownload.h"
 #include "install/InstallFlow.h"
 #include "install/InstallResults.h"
-#include "platform/InstallerRecords.h"
 
 namespace suite {
 
 namespace {
-
-// The package's size in bytes as the catalog gives it: what bounds its download.
-std::optional<std::uint64_t> sizeMember(const Json& item) {
-    const auto found = item.find("size");
-    if (found == item.end() || !found->is_number_integer()) return std::nullopt;
-    if (found->is_number_unsigned()) return found->get<std::uint64_t>();
-    const auto size = found->get<std::int64_t>();
-    return size >= 0 ? std::optional<std::uint64_t>(size) : std::nullopt;
-}
 
 // `name`, or, when that name is taken (by the batch, or by a package with the desktop's
 // installer), "stem-2.ext", "stem-3.ext", ...: no download overwrites a package that is still
@@ -44,15 +31,20 @@ std::string unusedName(const std::string& name, const std::set<std::string>& tak
 
 }  // namespace
 
-void InstallFlow::install(std::vector<Json> items) {
+void InstallFlow::install(InstallRequest request) {
+    auto& items = request.items;
     if (services_.packages.kind().empty()) {
         // Nothing is downloaded that could never be installed.
-        if (!items.empty()) {
+        if (!items.empty() || !request.refused.empty()) {
             log("installer: this system has no package installer the program can use");
         }
-        for (const auto& item : items) send_(bridge::failureEvent(itemId(item), "install"));
+        for (const auto& item : items) send_(bridge::failureEvent(item.id, "install"));
+        for (const auto& id : request.refused) send_(bridge::failureEvent(id, "install"));
         return;
     }
+    for (const auto& note : request.notes) log(note);
+    // Refused before any traffic: what could not be read cannot be downloaded safely.
+    for (const auto& id : request.refused) send_(bridge::failureEvent(id, "download", "refused"));
     if (batch_ || runInProgress_) {
         auto& pending = batch_ ? queue_ : waiting_;
         pending.insert(pending.end(), std::make_move_iterator(items.begin()),
@@ -64,75 +56,35 @@ void InstallFlow::install(std::vector<Json> items) {
     next(batch_);
 }
 
-// The catalog's address and then its mirrors, each held to the same rule; nothing when the
-// catalog's own address is not acceptable. A mirror that is not is left out: the others may serve.
-std::optional<std::vector<std::string>> InstallFlow::addressesOf(const Json& item) const {
-    const auto url = stringMember(item, "url");
-    auto acceptable = [&](const std::string& address) {
-        return isAcceptableDownloadUrl(address, settings_.vendorHost,
-                                       settings_.allowPlainHttpDownloadsToLoopback);
-    };
-    if (!url || !acceptable(*url)) return std::nullopt;
-    std::vector<std::string> urls = {*url};
-    const auto mirrors = item.find("mirrors");
-    if (mirrors == item.end() || !mirrors->is_array()) return urls;
-    for (const auto& mirror : *mirrors) {
-        if (urls.size() > kMaxMirrors) break;
-        if (!mirror.is_string() || !acceptable(mirror.get<std::string>())) {
-            log("download: a mirror of " + itemId(item) + " is not the vendor's and is not used");
-            continue;
-        }
-        urls.push_back(mirror.get<std::string>());
-    }
-    return urls;
-}
-
 void InstallFlow::next(std::shared_ptr<Batch> batch) {
-    // Refused items are skipped in a loop, not by calling this again, and leave the queue in one
-    // erase: a long list of them must neither grow the stack nor take quadratic time.
-    std::size_t taken = 0;
-    while (taken < queue_.size()) {
-        Json item = std::move(queue_[taken++]);
-        const std::string id = itemId(item);
+    if (!queue_.empty()) {
+        InstallItem item = std::move(queue_.front());
+        queue_.erase(queue_.begin());
         auto job = jobFor(item, *batch);
-        if (!job) {
-            send_(bridge::failureEvent(id, "download", "refused"));
-            continue;
-        }
-        queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(taken));
-        return startDownload(std::move(batch), id, item, std::move(*job));
+        return startDownload(std::move(batch), std::move(item), std::move(job));
     }
-    queue_.clear();
     batch_.reset();
     runInstallers(std::move(batch->verified));
     if (!runInProgress_) afterRun();
 }
 
-std::optional<DownloadJob> InstallFlow::jobFor(const Json& item, Batch& batch) const {
-    const auto urls = addressesOf(item);
-    const auto file = stringMember(item, "file");
-    const auto size = sizeMember(item);
-    // Without a digest to check it against, a download could only be thrown away: refused
-    // before any traffic.
-    const auto sha256 = stringMember(item, "sha256");
-    if (!urls || !file || !isAcceptableFileName(*file) || !size || !sha256 ||
-        !isSha256Hex(lowerAscii(*sha256))) {
-        return std::nullopt;
-    }
+DownloadJob InstallFlow::jobFor(const InstallItem& item, Batch& batch) const {
     // The desktop's installer may read a handed-off file by its name at any time until it
     // closes; a download of this batch replacing it would have it install something else than
     // what it was given.
     std::set<std::string> taken = batch.files;
     for (const auto& [id, entry] : handOff_) taken.insert(entry.file.filename().string());
     for (const auto& entry : superseded_) taken.insert(entry.file.filename().string());
-    const std::string name = unusedName(*file, taken);
+    const std::string name = unusedName(item.file, taken);
     batch.files.insert(name);
-    return DownloadJob{
-        .urls = *urls, .dest = settings_.downloadDir / name, .size = *size, .sha256 = sha256};
+    return DownloadJob{.urls = item.urls,
+                       .dest = settings_.downloadDir / name,
+                       .size = item.size,
+                       .sha256 = item.sha256};
 }
 
-void InstallFlow::startDownload(std::shared_ptr<Batch> batch, const std::string& id,
-                                const Json& item, DownloadJob job) {
+void InstallFlow::startDownload(std::shared_ptr<Batch> batch, InstallItem item, DownloadJob job) {
+    const std::string id = item.id;
     // The cache folder is the desktop's to clear at any time; a missing one is not a failure.
     std::error_code ignored;
     if (std::filesystem::create_directories(settings_.downloadDir, ignored)) {
@@ -150,17 +102,18 @@ void InstallFlow::startDownload(std::shared_ptr<Batch> batch, const std::string&
         lifetime_.guard<double>([this, id](double pct) { send_(bridge::resumedEvent(id, pct)); });
     downloader_->onDone =
         lifetime_.guard<std::optional<std::filesystem::path>, std::optional<DownloadError>>(
-            [this, batch, id, item](std::optional<std::filesystem::path> file,
-                                    std::optional<DownloadError> error) {
-                downloaded(batch, id, item, std::move(file), std::move(error));
+            [this, batch, item = std::move(item)](std::optional<std::filesystem::path> file,
+                                                  std::optional<DownloadError> error) {
+                downloaded(batch, item, std::move(file), std::move(error));
             });
     downloading_ = id;
     downloader_->start(std::move(job));
 }
 
-void InstallFlow::downloaded(std::shared_ptr<Batch> batch, const std::string& id, const Json& item,
+void InstallFlow::downloaded(std::shared_ptr<Batch> batch, const InstallItem& item,
                              std::optional<std::filesystem::path> file,
                              std::optional<DownloadError> error) {
+    const std::string& id = item.id;
     downloading_.reset();
     if (!file) {
         const std::string reason = error ? error->reason : "other";

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <set>
 
 namespace suite {
 
@@ -24,28 +25,19 @@ std::optional<std::string> absolutePath(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::string itemId(const Json& item) {
-    return stringMember(item, "id").value_or("");
-}
-
 PackageSelection selectPackages(const std::vector<VerifiedPackage>& input,
                                 const PackageSystem& system) {
     PackageSelection selection;
-    std::vector<std::optional<std::string>> packageIds;
+    std::set<std::string> packageIds;
     for (const auto& pair : input) {
         if (!system.isPackageFile(pair.file)) continue;
         selection.packages.push_back(pair);
-        packageIds.push_back(stringMember(pair.item, "id"));
+        packageIds.insert(pair.item.id);
     }
-    std::stable_partition(
-        selection.packages.begin(), selection.packages.end(),
-        [](const VerifiedPackage& p) { return boolMember(p.item, "self") != true; });
-    // Two items without an id count as the same item.
+    std::stable_partition(selection.packages.begin(), selection.packages.end(),
+                          [](const VerifiedPackage& p) { return !p.item.self; });
     for (const auto& pair : input) {
-        auto id = stringMember(pair.item, "id");
-        if (std::find(packageIds.begin(), packageIds.end(), id) == packageIds.end()) {
-            selection.withoutPackage.push_back(id.value_or(""));
-        }
+        if (!packageIds.contains(pair.item.id)) selection.withoutPackage.push_back(pair.item.id);
     }
     return selection;
 }

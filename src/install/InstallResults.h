@@ -12,16 +12,13 @@
 
 namespace suite {
 
-// The item's "id", or the empty string when it has none.
-std::string itemId(const Json& item);
-
 struct PackageSelection {
     // The pairs that are packages, in input order except that this program's own package comes
     // last: installing it ends in a relaunch, which must not cut the batch short. Their
     // positions are the run's indexes.
     std::vector<VerifiedPackage> packages;
-    // The ids ("" for none) of the input pairs whose id no package carries, in input order:
-    // each of them fails before the run.
+    // The ids of the input pairs whose id no package carries, in input order: each of them
+    // fails before the run.
     std::vector<std::string> withoutPackage;
 };
 PackageSelection selectPackages(const std::vector<VerifiedPackage>& input,

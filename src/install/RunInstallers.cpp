@@ -29,7 +29,7 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
     for (const auto& id : selection.withoutPackage) send_(bridge::failureEvent(id, "install"));
     if (selection.packages.empty()) return;
     for (const auto& package : selection.packages) {
-        send_(bridge::progressEvent(itemId(package.item), "password"));
+        send_(bridge::progressEvent(package.item.id, "password"));
     }
 
     runInProgress_ = true;
@@ -44,7 +44,7 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
         services_.queue.postAfter(0.4, lifetime_.guard([this, packages, handled] {
             if (*handled) return;
             for (const auto& package : *packages)
-                send_(bridge::progressEvent(itemId(package.item), "install"));
+                send_(bridge::progressEvent(package.item.id, "install"));
         }));
     }
 
@@ -58,10 +58,10 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
     auto onStep = lifetime_.guard<BatchStep>([this, packages](BatchStep step) {
         if (step.kind == BatchStep::Kind::Authorized) {
             for (const auto& package : *packages)
-                send_(bridge::progressEvent(itemId(package.item), "install", 0));
+                send_(bridge::progressEvent(package.item.id, "install", 0));
         } else {
             send_(bridge::progressEvent(
-                itemId((*packages)[step.index].item), "install",
+                (*packages)[step.index].item.id, "install",
                 step.kind == BatchStep::Kind::SettingUp ? kSettingUpPct : kUnpackingPct));
         }
     });
@@ -80,12 +80,11 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
         // Where the installer names the version it installed, that is judged against the
         // catalog's at once, without a look at the database (which dpkg may not have written
         // yet); otherwise the package waits for the one look after the run.
-        const Json& item = (*packages)[step.index].item;
+        const InstallItem& item = (*packages)[step.index].item;
         std::optional<bool> installed;
-        if (system.judgesAfterRun(item)) {
-            const auto wanted = stringMember(item, "version");
-            if (step.version.empty() || !wanted || wanted->empty() ||
-                system.compareVersions(step.version, *wanted) < 0) {
+        if (system.judgesAfterRun(detectionOf(item))) {
+            if (step.version.empty() || item.version.empty() ||
+                system.compareVersions(step.version, item.version) < 0) {
                 return;
             }
             installed = true;
@@ -102,8 +101,9 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
             std::vector<Json> judged;
             std::vector<std::size_t> at;
             for (std::size_t i = 0; i < packages->size(); ++i) {
-                if (!system.judgesAfterRun((*packages)[i].item)) continue;
-                judged.push_back((*packages)[i].item);
+                Json item = detectionOf((*packages)[i].item);
+                if (!system.judgesAfterRun(item)) continue;
+                judged.push_back(std::move(item));
                 at.push_back(i);
             }
             result->installed.assign(packages->size(), std::nullopt);
@@ -138,15 +138,15 @@ void InstallFlow::settle(const VerifiedPackage& package, PackageReport report,
                          const FailureReason& reason, BatchOutcome::Run run,
                          std::optional<bool> installedNow) {
     const auto& [item, file] = package;
-    const std::string id = itemId(item);
+    const std::string& id = item.id;
     // The installed check decides where it can; otherwise the installer's own report.
     const bool installed = installedNow.value_or(report == PackageReport::Installed);
     std::error_code ignored;
     if (installed) {
-        send_(bridge::successEvent(id, item));
+        send_(bridge::successEvent(id, item.version));
         std::filesystem::remove(file, ignored);
         // It comes last in its batch; the new version starts once nothing else is due.
-        if (boolMember(item, "self") == true) relaunchPending_ = true;
+        if (item.self) relaunchPending_ = true;
     } else if (report == PackageReport::Refused || report == PackageReport::Unvouched) {
         // Not the package the catalog describes, or no signed catalog root could verify vouches
         // for it: nobody should be offered to install it.
@@ -160,15 +160,15 @@ void InstallFlow::settle(const VerifiedPackage& package, PackageReport report,
         // same wall.
         send_(bridge::failureEvent(id, "install", reason.code, reason.detail));
     } else {
-        handOffPackage(id, item, file, reason);
+        handOffPackage(item, file, reason);
     }
 }
 
 void InstallFlow::afterRun() {
     if (!waiting_.empty()) {
-        std::vector<Json> items = std::move(waiting_);
+        InstallRequest request{.items = std::move(waiting_)};
         waiting_.clear();
-        install(std::move(items));
+        install(std::move(request));
     } else if (relaunchPending_) {
         reopen();
     }

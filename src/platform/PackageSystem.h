@@ -11,12 +11,13 @@
 #include <vector>
 
 #include "common/Json.h"
+#include "platform/InstallItem.h"
 
 namespace suite {
 
-// A downloaded package that passed its digest check, with the catalog item it belongs to.
+// A downloaded package that passed its digest check, with the item it belongs to.
 struct VerifiedPackage {
-    Json item;                   // the catalog item as the page sent it
+    InstallItem item;
     std::filesystem::path file;  // the verified download in the download folder
 };
 

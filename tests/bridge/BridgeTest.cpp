@@ -26,7 +26,7 @@ TEST(DecodeAction, FallbacksForMissingOrMistypedMembers) {
     auto decode = [](Json body) { return decodeAction(body, false); };
     EXPECT_TRUE(
         as<FetchCatalog>(decode({{"type", "fetchCatalog"}, {"urls", {"a", 1}}}))->urls.empty());
-    EXPECT_TRUE(as<Install>(decode({{"type", "install"}, {"items", "x"}}))->items.empty());
+    EXPECT_TRUE(as<Install>(decode({{"type", "install"}, {"items", "x"}}))->request.items.empty());
     EXPECT_FALSE(as<SetLoginItem>(decode({{"type", "setLoginItem"}, {"on", "true"}}))->on);
 
     // Required members: without them the action does nothing at all.

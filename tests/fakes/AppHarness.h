@@ -73,9 +73,14 @@ struct AppHarness {
             << version << "</string></dict></plist>\n";
     }
     // A verified package file in the download folder.
-    VerifiedPackage package(Json item, const std::string& fileName) {
+    VerifiedPackage package(InstallItem item, const std::string& fileName) {
         std::ofstream(launch.cacheDir / fileName) << "package " << fileName;
         return {std::move(item), launch.cacheDir / fileName};
+    }
+
+    // The page's "install" of `items`, read as the bridge reads it.
+    void install(std::vector<Json> items) {
+        delegate->userContentController({{"type", "install"}, {"items", std::move(items)}});
     }
 
     std::filesystem::path settingsFile() const { return launch.supportDir / "settings.json"; }

@@ -25,9 +25,8 @@ std::string script(const std::string& bare, const std::string& file) {
     suite::InstallPaths paths;
     paths.appDirs = {"/Applications", "/Users/u/Applications"};
     paths.home = "/Users/u";
-    const suite::Json item = {{"group", "app"},
-                              {"detect", {{"apps", {bare + ".app"}}}},
-                              {"sha256", std::string(64, 'a')}};
+    const suite::InstallItem item{
+        .group = "app", .sha256 = std::string(64, 'a'), .detect = {{"apps", {bare + ".app"}}}};
     return suite::buildInstallScript({{item, file}}, paths, "2026-12-05 07.30.12");
 }
 

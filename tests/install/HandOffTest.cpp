@@ -19,6 +19,9 @@ Json appItem(const std::string& id, const std::string& bundle, const std::string
             {"file", file},     {"url", "https://downloads.brenlow.example/" + file},
             {"size", 4}};
 }
+InstallItem appPackage(const std::string& id, const std::string& bundle) {
+    return {.id = id, .group = "app", .version = "2.0", .detect = {{"apps", {bundle}}}};
+}
 // `item` with the digest of `body`, the bytes its download will bring.
 Json serving(Json item, const std::string& body) {
     item["sha256"] = fakes::digestOf(body);
@@ -38,7 +41,7 @@ struct HandOffHarness : fakes::AppHarness {
         startWith([](AppConfig&) {}, http, &held, packages);
         privileged.outcome = {false, false, "", ""};
     }
-    fs::path handOver(const Json& item, const std::string& fileName) {
+    fs::path handOver(const InstallItem& item, const std::string& fileName) {
         const std::size_t before = launcher.handlers.size();
         delegate->runInstallers({package(item, fileName)});
         held.runFirst(queue);
@@ -55,8 +58,8 @@ struct HandOffHarness : fakes::AppHarness {
     fakes::HeldBackground held;
 };
 
-Json debItem(const std::string& id) {
-    return {{"id", id}, {"version", "2.0"}, {"detect", {{"receipts", {id}}}}};
+InstallItem debItem(const std::string& id) {
+    return {.id = id, .version = "2.0", .detect = {{"receipts", {id}}}};
 }
 
 // Where the host watches its package database, only its changes lead to a look, one for all the
@@ -105,18 +108,18 @@ TEST(HandOff, AWatchedDatabaseSettlesAnItemWhenItsVersionShowsOrTheWaitIsStopped
 // thread; a package the host cannot look for is settled by the end of its own installer.
 TEST(HandOff, ComingBackLooksForPackagesAndSettlesTheUndetectableByTheirInstaller) {
     HandOffHarness h;
-    auto installed = h.handOver(appItem("a", "A.app"), "a.pkg");
-    h.handOver(appItem("b", "B.app"), "b.pkg");
-    auto unjudged = h.handOver({{"id", "c"}, {"group", "font"}, {"version", 7}}, "c.pkg");
+    auto installed = h.handOver(appPackage("a", "A.app"), "a.pkg");
+    h.handOver(appPackage("b", "B.app"), "b.pkg");
+    auto unjudged = h.handOver({.id = "c", .group = "font", .version = "7"}, "c.pkg");
     h.launcher.handlers.at(0)->running = true;
     EXPECT_EQ(h.launcher.opened.at(1), (h.launch.cacheDir / "b.pkg").string());
 
     h.installBundle("A.app");
     h.app().applicationDidBecomeActive();
-    EXPECT_EQ(h.results(), std::vector<Json>{success("c", 7)});
+    EXPECT_EQ(h.results(), std::vector<Json>{success("c", "7")});
     EXPECT_FALSE(fs::exists(unjudged));
     ASSERT_TRUE(h.held.runFirst(h.queue));
-    EXPECT_EQ(h.results(), (std::vector<Json>{success("c", 7), success("a", "2.0")}));
+    EXPECT_EQ(h.results(), (std::vector<Json>{success("c", "7"), success("a", "2.0")}));
     EXPECT_FALSE(fs::exists(installed));
     EXPECT_EQ(h.app().handOff().size(), 1u) << "b's installer ended, but b may still come";
 }
@@ -132,12 +135,12 @@ TEST(HandOff, DownloadsNeverReplaceAFileAnInstallerOrTheirBatchHolds) {
         h.queue.runUntilIdle(60);
         while (h.held.runFirst(h.queue)) h.queue.runUntilIdle(60);
     };
-    h.app().install({serving(appItem("a", "A.app"), "held")});
+    h.install({serving(appItem("a", "A.app"), "held")});
     serve("held");
     // "a" again, while the installer it went to before still holds its first file.
-    h.app().install({serving(appItem("a", "A.app"), "a"), serving(appItem("c", "C.app"), "c")});
+    h.install({serving(appItem("a", "A.app"), "a"), serving(appItem("c", "C.app"), "c")});
     for (const char* body : {"a", "c"}) serve(body);
-    h.app().install({serving(appItem("d", "D.app"), "d")});
+    h.install({serving(appItem("d", "D.app"), "d")});
     serve("d");
     const auto in = [&](const char* name) { return (h.launch.cacheDir / name).string(); };
     EXPECT_EQ(h.launcher.opened,
@@ -149,7 +152,7 @@ TEST(HandOff, DownloadsNeverReplaceAFileAnInstallerOrTheirBatchHolds) {
 TEST(HandOff, WithoutAHandlerThePackageFailsAtOnce) {
     HandOffHarness h;
     h.launcher.canOpen = false;
-    auto file = h.handOver(appItem("a", "A.app"), "a.pkg");
+    auto file = h.handOver(appPackage("a", "A.app"), "a.pkg");
     EXPECT_EQ(h.results(), std::vector<Json>{failure("a")});
     EXPECT_TRUE(h.app().handOff().empty());
     EXPECT_TRUE(fs::exists(file));

@@ -78,10 +78,10 @@ struct InstallQueue : ::testing::Test {
 // shows the queue applies it.
 TEST_F(InstallQueue, RefusedItemsAreReportedBackToBackWithoutTraffic) {
     std::vector<Json> items = {item("no-url", "a.pkg"), item("lookalike", "a.pkg"),
-                               item("sub/a.pkg", "sub/a.pkg"), item("", "..")};
+                               item("sub/a.pkg", "sub/a.pkg"), item("", ".."), item("", "a.pkg")};
     items[0].erase("url");
     items[1]["url"] = "https://evilbrenlow.example/a.pkg";
-    items[3].erase("id");
+    items[3].erase("id");  // results, cancellations and hand-offs could not tell it apart
     std::vector<Json> expected;
     // Without a size in whole bytes the download could not be bounded.
     for (const Json& size : {Json(-1), Json(10.5)}) {
@@ -99,7 +99,7 @@ TEST_F(InstallQueue, RefusedItemsAreReportedBackToBackWithoutTraffic) {
                                "https://mirror.brenlow.example/fine.pkg"};
     expected.push_back(started("fine"));
 
-    app->install(items);
+    h.install(items);
     ASSERT_EQ(h.http.calls.size(), 1u);
     EXPECT_EQ(h.http.calls[0]->request.url, "https://downloads.brenlow.example/fine.pkg");
     EXPECT_EQ(queueEvents(), expected);
@@ -112,28 +112,29 @@ TEST_F(InstallQueue, RefusedItemsAreReportedBackToBackWithoutTraffic) {
 // Downloads strictly one after another, each verified before the next starts; a failed check
 // drops only its own package and the batch still gets one password prompt.
 TEST_F(InstallQueue, SecondRequestDuringARunJoinsItAndAnEmptyOneEndsAtOnce) {
-    app->install({});
+    h.install({});
     EXPECT_TRUE(h.privileged.scripts.empty());
-    app->install({item("a", "a.pkg", kOne)});  // the empty run left nothing hanging
-    app->install({item("c", "c/x.pkg"), item("d", "d.pkg", "0" + std::string(kOne).substr(1)),
-                  item("e", "e.pkg", kThreeUpper)});
+    h.install({item("a", "a.pkg", kOne)});  // the empty run left nothing hanging
+    h.install({item("c", "c/x.pkg"), item("d", "d.pkg", "0" + std::string(kOne).substr(1)),
+               item("e", "e.pkg", kThreeUpper)});
     EXPECT_EQ(h.http.calls.size(), 1u);  // no second chain
     serve(0, "one");
     ASSERT_EQ(h.http.calls.size(), 2u);
     EXPECT_EQ(h.http.calls[1]->request.url, "https://downloads.brenlow.example/d.pkg");
-    app->install({});  // joining with nothing changes nothing
+    h.install({});  // joining with nothing changes nothing
     serve(1, "one");
     EXPECT_EQ(downloads(), (std::vector<std::string>{"a.pkg"}));
     serve(2, "three");  // an upper-case digest matches
     EXPECT_EQ(h.http.calls.size(), 3u);
+    // What cannot be downloaded safely is refused as it is asked for, not when its turn comes.
     EXPECT_EQ(queueEvents(),
-              (std::vector<Json>{started("a"), verifying("a"), failed("c", "download", "refused"),
+              (std::vector<Json>{started("a"), failed("c", "download", "refused"), verifying("a"),
                                  started("d"), verifying("d"), failed("d", "check", "digest"),
                                  started("e"), verifying("e")}));
     // One batch: one script, one password prompt for both requests' packages.
     EXPECT_EQ(handedOver(h), (std::vector<std::string>{"a", "e"}));
     EXPECT_EQ(h.privileged.scripts.size(), 1u);
-    app->install({item("f", "f.pkg")});  // the run has ended: a new one starts at once
+    h.install({item("f", "f.pkg")});  // the run has ended: a new one starts at once
     EXPECT_EQ(h.http.calls.size(), 4u);
 }
 
@@ -144,19 +145,19 @@ TEST_F(InstallQueue, SecondRequestDuringARunJoinsItAndAnEmptyOneEndsAtOnce) {
 TEST(InstallQueueBatches, ARequestDuringTheInstallWaitsAndTheRelaunchWaitsForIt) {
     fakes::AppHarness h;
     HeldBackground held;
-    auto& app = h.startWith([](AppConfig&) {}, h.http, &held);
+    h.startWith([](AppConfig&) {}, h.http, &held);
     auto serve = [&](std::size_t call) { serveOne(h, call); };
     auto runFirstHeld = [&] { ASSERT_TRUE(held.runFirst(h.queue)); };
     Json self = item("suite", "suite.pkg", kOne);
     self["self"] = true;
 
-    app.install({self, item("a", "a.pkg", kOne)});
+    h.install({self, item("a", "a.pkg", kOne)});
     serve(0);
     serve(1);
     EXPECT_EQ(handedOver(h), (std::vector<std::string>{"a", "suite"}));
     ASSERT_EQ(held.tasks.size(), 1u);  // the privileged run, asking for the password
 
-    app.install({item("c", "c.pkg", kOne)});  // it waits
+    h.install({item("c", "c.pkg", kOne)});  // it waits
     EXPECT_EQ(h.http.calls.size(), 2u);
     h.privileged.outcome = {true, false, "OK:0\nOK:1\n", ""};
     runFirstHeld();

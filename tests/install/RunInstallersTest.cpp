@@ -22,8 +22,8 @@ struct RunHarness : AppHarness {
     HeldBackground held;
 };
 
-Json appItem(const std::string& id, const std::string& bundle) {
-    return {{"id", id}, {"group", "app"}, {"version", "2.0"}, {"detect", {{"apps", {bundle}}}}};
+InstallItem appItem(const std::string& id, const std::string& bundle) {
+    return {.id = id, .group = "app", .version = "2.0", .detect = {{"apps", {bundle}}}};
 }
 
 Json result(const std::string& id, bool ok, const char* key, const Json& value) {
@@ -38,9 +38,9 @@ TEST(RunInstallersSelection, OnlyPackagesRunAndTheRestFailFirst) {
     RunHarness h;
     saveSettings(h.settingsFile(), {{"lang", "ar"}});
     auto& app = h.start();
-    app.runInstallers({h.package({{"id", "n"}}, "notes.zip"),
-                       h.package(appItem("a", "A.app"), "a.pkg"), h.package({{"id", "b"}}, "B.PKG"),
-                       h.package({{"id", "a"}}, "a.dmg")});
+    app.runInstallers({h.package({.id = "n"}, "notes.zip"),
+                       h.package(appItem("a", "A.app"), "a.pkg"), h.package({.id = "b"}, "B.PKG"),
+                       h.package({.id = "a"}, "a.dmg")});
 
     // Failures first, then one "password" per package; none for the id a package carries.
     EXPECT_EQ(h.events(),
@@ -90,13 +90,13 @@ TEST(RunInstallersResults, EachPackageEndsAsTheOutcomeAndInstalledCheckSay) {
         h.privileged.outcome = test.outcome;
         auto a = h.package(appItem("a", "A.app"), "a.pkg");
         auto b = h.package(appItem("b", "B.app"), "b.pkg");
-        auto c = h.package({{"id", "c"}, {"group", "font"}}, "c.pkg");
+        auto c = h.package({.id = "c", .group = "font"}, "c.pkg");
         app.runInstallers({a, b, c});
         h.queue.runUntilIdle(60);  // not to the end of the wait for a package handed off
 
         // How a package ended, judged by its events, its file and the hand-off table together.
         auto ends = [&](const VerifiedPackage& pkg, const Json& version) -> std::string {
-            const std::string id = pkg.item["id"];
+            const std::string id = pkg.item.id;
             std::vector<Json> mine;
             for (const auto& event : h.events())
                 if (event.value("id", "") == id) mine.push_back(event);
@@ -128,8 +128,8 @@ TEST(RunInstallersLog, InstallPhaseAfterFourTenthsThenTheOutcomeIsLogged) {
     auto& app = h.startHeld();
     // As osascript hands it back: line feeds turned into carriage returns.
     h.privileged.outcome = {true, false, "OK:0\rFAIL:1\r", "it's \"odd\"\n\tnoise\x01"};
-    app.runInstallers({h.package({{"id", "a"}}, "a.pkg"), h.package({{"id", "b"}}, "b.pkg"),
-                       h.package({{"id", "c"}}, "c.pkg")});
+    app.runInstallers({h.package({.id = "a"}, "a.pkg"), h.package({.id = "b"}, "b.pkg"),
+                       h.package({.id = "c"}, "c.pkg")});
     ASSERT_EQ(h.held.tasks.size(), 1u);  // the run itself is off the main thread
     h.queue.advance(0.39);
     EXPECT_EQ(h.events().size(), 3u);

@@ -22,7 +22,8 @@ TEST(ThreadBackground, QuitDuringAScanOrAPromptWaitsForTheJobAndItsAnswerReaches
             h.startWith([](AppConfig&) {}, h.http, &background, packages.get());
             packages->gate = std::make_unique<std::latch>(1);
             const Json item = {{"id", "a"}, {"detect", {{"receipts", {"a"}}}}};
-            prompt ? h.delegate->runInstallers({h.package(item, "a.deb")})
+            prompt ? h.delegate->runInstallers(
+                         {h.package({.id = "a", .detect = item["detect"]}, "a.deb")})
                    : h.delegate->scan({item});
             for (int ms = 0; ms < 10'000 && !packages->entered; ++ms)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));

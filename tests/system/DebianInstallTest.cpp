@@ -51,8 +51,8 @@ fs::path build(const fs::path& dir, const Deb& deb) {
     return file;
 }
 
-Json item(const std::string& name) {
-    return {{"id", name}, {"detect", {{"receipts", {name}}}}};
+InstallItem item(const std::string& name) {
+    return {.id = name, .detect = {{"receipts", {name}}}};
 }
 
 // The kept catalog as the program keeps it, signed with the test key, offering `debs` by the

@@ -139,7 +139,7 @@ BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage
     outcome.run = BatchOutcome::Run::Ran;
     std::vector<std::size_t> named;  // the batch's packages the helper can be asked for, in order
     for (std::size_t i = 0; i < packages.size(); ++i) {
-        if (isProductId(stringMember(packages[i].item, "id").value_or(""))) {
+        if (isProductId(packages[i].item.id)) {
             named.push_back(i);
         } else {
             outcome.reports[i] = PackageReport::Unvouched;
@@ -187,7 +187,7 @@ void DebianPackageSystem::runHelper(const std::vector<VerifiedPackage>& packages
         paths_.helper, std::filesystem::absolute(paths_.catalog, error).string(),
         std::filesystem::absolute(paths_.signature, error).string()};
     for (std::size_t i : batchIndex) {
-        arguments.push_back(*stringMember(packages[i].item, "id"));
+        arguments.push_back(packages[i].item.id);
         arguments.push_back(std::filesystem::absolute(packages[i].file, error).string());
     }
     ProcessOptions options;

@@ -69,16 +69,16 @@ std::string markerPath(const InstallPaths& paths) {
     return paths.tempFolder + "/.talven-suite-installing";
 }
 
-std::vector<std::string> moveAsideCommands(const Json& item, const InstallPaths& paths,
+std::vector<std::string> moveAsideCommands(const InstallItem& item, const InstallPaths& paths,
                                            const std::string& stamp) {
     std::vector<std::string> commands;
-    if (stringMember(item, "group") != "app" || boolMember(item, "self") == true) return commands;
+    if (item.group != "app" || item.self) return commands;
     // Without a home folder the Trash would be "/.Trash", a folder root would create at the top
     // of the disk; nothing is moved rather than that.
     if (paths.home.empty()) return commands;
 
     const std::string trash = paths.home + "/.Trash";
-    for (const auto& name : stringListMember(objectMemberOrEmpty(item, "detect"), "apps")) {
+    for (const auto& name : stringListMember(item.detect, "apps")) {
         if (!isBundleName(name)) continue;
         const std::string bare = name.substr(0, name.size() - kBundleExtension.size());
         for (std::size_t d = 0; d < paths.appDirs.size(); ++d) {
@@ -112,8 +112,9 @@ std::string exactProcessPattern(std::string_view name) {
 std::string packageCommand(std::size_t index, const VerifiedPackage& package,
                            const InstallPaths& paths, const std::string& stamp) {
     const std::string i = std::to_string(index);
-    const std::string digest = lowerAscii(stringMember(package.item, "sha256").value_or(""));
-    // Without a digest to hold the copy against, root installs nothing.
+    const std::string& digest = package.item.sha256;
+    // Without a digest to hold the copy against, root installs nothing, however the package
+    // reached the script.
     if (!isSha256Hex(digest)) return "echo CHECK:" + i;
     const std::string copy = "\"$work/" + i + ".pkg\"";
     std::vector<std::string> install = moveAsideCommands(package.item, paths, stamp);

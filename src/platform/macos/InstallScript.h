@@ -28,7 +28,7 @@ std::string markerPath(const InstallPaths& paths);
 
 // Commands that quit and move aside the application bundles an item's package replaces
 // (only for "group" "app" items that are not "self").
-std::vector<std::string> moveAsideCommands(const Json& item, const InstallPaths& paths,
+std::vector<std::string> moveAsideCommands(const InstallItem& item, const InstallPaths& paths,
                                            const std::string& stamp);
 
 // `name` as a pattern that pkill's -x matches against exactly that process name and no other:

@@ -44,7 +44,8 @@ class DebianBackend : public ::testing::Test {
                            "printf '%s\\n' \"$@\" > '" + (dir / "args").string() + "'\n" + body);
     }
     VerifiedPackage package(const Json& item) {
-        return {item, dir / (item["id"].get<std::string>() + ".deb")};
+        const std::string id = item["id"];
+        return {{.id = id, .detect = item["detect"]}, dir / (id + ".deb")};
     }
 
     fakes::TempDir dir;

@@ -20,22 +20,22 @@ InstallPaths macPaths() {
     return paths;
 }
 
-Json appItem(Json apps) {
-    return {{"id", "foo"}, {"group", "app"}, {"detect", {{"apps", std::move(apps)}}}};
+InstallItem appItem(Json apps) {
+    return {.id = "foo", .group = "app", .detect = {{"apps", std::move(apps)}}};
 }
 
 const std::string kStamp = "2026-12-05 07.30.12";
 
 TEST(InstallScript, NoMoveAsideUnlessAnOrdinaryAppItemNamesABundle) {
     const InstallPaths paths = macPaths();
-    Json self = appItem({"Foo.app"}), addin = appItem({"Foo.app"}),
-         selfAsText = appItem({"Foo.app"});
-    self["self"] = true;
-    addin["group"] = "addin";
-    selfAsText["self"] = "true";  // not a bool: not the program itself
-    for (const Json& item : {self, addin, Json{{"detect", {{"apps", {"Foo.app"}}}}}})
-        EXPECT_TRUE(moveAsideCommands(item, paths, kStamp).empty()) << item;
-    EXPECT_EQ(moveAsideCommands(selfAsText, paths, kStamp).size(), 2u);
+    InstallItem self = appItem({"Foo.app"}), addin = appItem({"Foo.app"}),
+                ungrouped = appItem({"Foo.app"});
+    self.self = true;
+    addin.group = "addin";
+    ungrouped.group.clear();
+    for (const InstallItem& item : {self, addin, ungrouped})
+        EXPECT_TRUE(moveAsideCommands(item, paths, kStamp).empty()) << item.group;
+    EXPECT_EQ(moveAsideCommands(appItem({"Foo.app"}), paths, kStamp).size(), 2u);
 
     // Only single path components that end in ".app" name a bundle.
     for (const auto& bad :

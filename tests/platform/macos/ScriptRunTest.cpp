@@ -94,16 +94,16 @@ class ScriptRun : public ::testing::Test {
     }
 
     // A package file with `content`, for an item whose catalog digest is that of `claimed`.
-    VerifiedPackage package(Json item, const std::string& name, const std::string& content,
+    VerifiedPackage package(InstallItem item, const std::string& name, const std::string& content,
                             const std::string& claimed) const {
         const fs::path file = root_ / "pkgs" / name;
         std::ofstream(root_ / "pkgs" / "claimed") << claimed;
-        item["sha256"] = *sha256Of(root_ / "pkgs" / "claimed");
+        item.sha256 = *sha256Of(root_ / "pkgs" / "claimed");
         std::ofstream(file) << content;
         return {std::move(item), file};
     }
-    static Json app(std::vector<std::string> names) {
-        return {{"group", "app"}, {"detect", {{"apps", std::move(names)}}}};
+    static InstallItem app(std::vector<std::string> names) {
+        return {.group = "app", .detect = {{"apps", std::move(names)}}};
     }
 
     fakes::TempDir dir_;
@@ -126,11 +126,11 @@ TEST_F(ScriptRun, RootInstallsCheckedCopiesAndReportsEverythingOnItsOutput) {
     const std::vector<VerifiedPackage> packages = {
         package(app({bundle, "Gone.app", "-dash.app", "File.app"}), "-" + hostile + ".pkg", "one",
                 "one"),
-        package(Json::object(), "will-fail.pkg", "fail", "fail"),
-        package(Json::object(), "third.pkg", "three", "three"),
+        package({}, "will-fail.pkg", "fail", "fail"),
+        package({}, "third.pkg", "three", "three"),
         // Changed after the program's own check: neither installed nor its app moved aside.
         package(app({"Swapped.app"}), "swapped.pkg", "evil", "good"),
-        {Json::object(), root_ / "pkgs" / "third.pkg"},  // no digest to check against
+        {{}, root_ / "pkgs" / "third.pkg"},  // no digest to check against
     };
     // A link left at the marker's place is removed, never followed: the marker is a file of its
     // own.
