@@ -1,17 +1,13 @@
 #include "platform/debian/BatchTransaction.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <chrono>
 #include <functional>
 #include <map>
 #include <optional>
 #include <set>
-#include <thread>
 
 #include "platform/InstallerRecords.h"
 #include "platform/debian/DpkgDatabase.h"
+#include "platform/debian/RootFiles.h"
 
 namespace suite::debian {
 
@@ -47,37 +43,6 @@ ProcessOptions toolOptions(double timeoutSeconds) {
 }
 
 namespace {
-
-// dpkg's frontend lock, held for the whole transaction; the tools we run are told so and do not
-// take it themselves. Waits as apt-get would for another frontend to finish.
-class FrontendLock {
-  public:
-    FrontendLock(const std::string& adminDir, double waitSeconds) {
-        fd_ = ::open((adminDir + "/lock-frontend").c_str(),
-                     O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0640);
-        if (fd_ < 0) return;
-        const auto until = std::chrono::steady_clock::now() +
-                           std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                               std::chrono::duration<double>(waitSeconds));
-        struct flock lock {};
-        lock.l_type = F_WRLCK;
-        lock.l_whence = SEEK_SET;
-        while (!(held_ = ::fcntl(fd_, F_SETLK, &lock) == 0) &&
-               std::chrono::steady_clock::now() < until) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(250));
-        }
-    }
-    ~FrontendLock() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FrontendLock(const FrontendLock&) = delete;
-    FrontendLock& operator=(const FrontendLock&) = delete;
-    bool held() const { return held_; }
-
-  private:
-    int fd_ = -1;
-    bool held_ = false;
-};
 
 class Transaction {
   public:

@@ -8,8 +8,10 @@
 
 #include <cerrno>
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 #include "platform/Digest.h"
@@ -20,20 +22,6 @@ namespace {
 
 constexpr std::string_view kFolderPrefix = "talven-suite-install.";
 constexpr std::size_t kCopyChunk = 1 << 20;
-
-class Fd {
-  public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-  private:
-    int fd_;
-};
 
 // Opens a regular file for reading without following a link at its last part and without
 // blocking on a FIFO; -1 (errno set, or EINVAL for something that is not a regular file).
@@ -87,6 +75,22 @@ PrivateFolder::PrivateFolder(const std::string& parent) {
 PrivateFolder::~PrivateFolder() {
     std::error_code ignored;
     if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
+FrontendLock::FrontendLock(const std::string& adminDir, double waitSeconds)
+    : fd_(::open((adminDir + "/lock-frontend").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
+                 0640)) {
+    if (fd_.get() < 0) return;
+    const auto until = std::chrono::steady_clock::now() +
+                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                           std::chrono::duration<double>(waitSeconds));
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    while (!(held_ = ::fcntl(fd_.get(), F_SETLK, &lock) == 0) &&
+           std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
 }
 
 std::size_t removeLeftoverFolders(const std::string& parent) {

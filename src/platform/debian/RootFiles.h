@@ -1,11 +1,40 @@
 #pragma once
 // The root helper's files: a private folder per run, copies it takes of what the user side hands
 // it, bounded so that no input can fill the disk, and the folders killed runs left behind.
+#include <unistd.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
 
 namespace suite::debian {
+
+// A file descriptor, closed when it goes.
+class Fd {
+  public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+// dpkg's frontend lock, held until this goes; the package tools the holder runs are told so and
+// do not take it themselves. Waits up to `waitSeconds`, as apt-get would, for another frontend.
+class FrontendLock {
+  public:
+    FrontendLock(const std::string& adminDir, double waitSeconds);
+    bool held() const { return held_; }
+
+  private:
+    Fd fd_;
+    bool held_ = false;
+};
 
 // A folder made for this run alone (a new name holding this process's id, mode 0700, owned by
 // root), removed with what it holds when the run ends.
