@@ -31,10 +31,10 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "backends/curl/CurlHttpClient.h"
 #include "download/Downloader.h"
 #include "platform/Digest.h"
 #include "platform/ManualMainQueue.h"
-#include "platform/curl/CurlHttpClient.h"
 
 namespace {
 

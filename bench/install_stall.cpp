@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "backends/debian/DebianPackageSystem.h"
 #include "catalog/Scan.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/TempDir.h"
 #include "install/InstallFlow.h"
-#include "platform/debian/DebianPackageSystem.h"
 
 using namespace suite;
 

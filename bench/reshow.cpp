@@ -10,9 +10,9 @@
 
 #include "ReadyProbe.h"
 #include "app/AppDelegate.h"
-#include "platform/gtk/GtkHost.h"
-#include "platform/gtk/GtkMainWindow.h"
-#include "platform/gtk/GtkShell.h"
+#include "hosts/gtk4/GtkHost.h"
+#include "hosts/gtk4/GtkMainWindow.h"
+#include "hosts/gtk4/GtkShell.h"
 
 int main(int argc, char** argv) {
     std::unique_ptr<bench::ReadyProbe> probe;

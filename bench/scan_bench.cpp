@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "backends/debian/DebianPackageSystem.h"
+#include "backends/macos/MacPackageSystem.h"
+#include "backends/macos/OsascriptRunner.h"
 #include "catalog/Scan.h"
 #include "platform/Process.h"
-#include "platform/debian/DebianPackageSystem.h"
-#include "platform/macos/MacPackageSystem.h"
-#include "platform/macos/OsascriptRunner.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "ReadyProbe.h"
-#include "platform/gtk/GtkHost.h"
-#include "platform/gtk/GtkMainWindow.h"
-#include "platform/gtk/GtkShell.h"
+#include "hosts/gtk4/GtkHost.h"
+#include "hosts/gtk4/GtkMainWindow.h"
+#include "hosts/gtk4/GtkShell.h"
 
 namespace {
 

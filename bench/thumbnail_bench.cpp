@@ -20,7 +20,7 @@
 
 #include "BenchSupport.h"
 #include "feedback/Feedback.h"
-#include "platform/gtk/GioFileTypes.h"
+#include "hosts/gio/GioFileTypes.h"
 
 namespace {
 

@@ -29,8 +29,8 @@
 #include <vector>
 
 #include "BenchSupport.h"
+#include "backends/curl/CurlHttpClient.h"
 #include "fakes/AppHarness.h"
-#include "platform/curl/CurlHttpClient.h"
 
 namespace {
 

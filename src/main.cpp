@@ -1,4 +1,4 @@
-#include "platform/gtk/GtkHost.h"
+#include "hosts/gtk4/GtkHost.h"
 
 int main(int argc, char** argv) {
     return suite::gtk::runProgram(argc, argv);

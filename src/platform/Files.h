@@ -1,6 +1,6 @@
 #pragma once
 // Whole-file reads and crash-safe whole-file writes. The implementation is POSIX
-// (platform/posix): the crash safety rests on fsync and rename.
+// (backends/posix): the crash safety rests on fsync and rename.
 #include <cstdint>
 #include <filesystem>
 #include <optional>

@@ -1,7 +1,7 @@
 #pragma once
 // Starting a command-line tool and collecting what it prints: the one way this program runs
 // another program. No shell is involved, so arguments reach the tool exactly as given. The
-// implementation is POSIX (platform/posix), as on both hosts the program knows.
+// implementation is POSIX (backends/posix), as on both hosts the program knows.
 #include <cstddef>
 #include <functional>
 #include <limits>

@@ -4,11 +4,11 @@
 #include <memory>
 
 #include "app/AppDelegate.h"
+#include "backends/macos/MacPackageSystem.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/LinuxConfig.h"
 #include "fakes/TempDir.h"
 #include "platform/ManualMainQueue.h"
-#include "platform/macos/MacPackageSystem.h"
 
 namespace suite::fakes {
 

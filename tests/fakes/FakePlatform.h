@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "backends/macos/PrivilegedRunner.h"
 #include "platform/FilePicker.h"
 #include "platform/FileTypes.h"
 #include "platform/FileWatch.h"
@@ -15,7 +16,6 @@
 #include "platform/Shell.h"
 #include "platform/SystemSettings.h"
 #include "platform/Window.h"
-#include "platform/macos/PrivilegedRunner.h"
 
 namespace suite::fakes {
 

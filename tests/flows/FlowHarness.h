@@ -14,16 +14,16 @@
 #include <vector>
 
 #include "app/AppDelegate.h"
+#include "backends/curl/CurlHttpClient.h"
+#include "backends/debian/DebianPackageSystem.h"
+#include "backends/macos/MacPackageSystem.h"
+#include "backends/macos/OsascriptRunner.h"
 #include "common/Json.h"
 #include "fakes/TempDir.h"
 #include "flows/VendorService.h"
-#include "platform/curl/CurlHttpClient.h"
-#include "platform/debian/DebianPackageSystem.h"
-#include "platform/gtk/GtkMainWindow.h"
-#include "platform/gtk/GtkPlatform.h"
-#include "platform/gtk/UserEnvironment.h"
-#include "platform/macos/MacPackageSystem.h"
-#include "platform/macos/OsascriptRunner.h"
+#include "hosts/gio/UserEnvironment.h"
+#include "hosts/gtk4/GtkMainWindow.h"
+#include "hosts/gtk4/GtkPlatform.h"
 
 namespace suite::flows {
 

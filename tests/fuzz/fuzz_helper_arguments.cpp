@@ -1,9 +1,9 @@
 // The root helper's command line comes from whoever runs pkexec: whatever it accepts is the kept
 // catalog's two absolute paths, then pairs of a product id and an absolute path, within the batch
 // limit.
+#include "backends/debian/InstallHelper.h"
+#include "backends/debian/VouchedPackages.h"
 #include "fuzz/FuzzInput.h"
-#include "platform/debian/InstallHelper.h"
-#include "platform/debian/VouchedPackages.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     std::vector<std::string> arguments;

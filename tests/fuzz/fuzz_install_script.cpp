@@ -2,9 +2,9 @@
 // they go into runs as root. Built with them, the script must equal the script built with plain
 // placeholders once each placeholder is swapped for its string in quoted form: the strings enter
 // only inside single quotes, so none can change what the script does. And the shell reads it.
+#include "backends/macos/InstallScript.h"
 #include "fuzz/FuzzInput.h"
 #include "platform/Process.h"
-#include "platform/macos/InstallScript.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // An application's information file or a receipt, XML or binary, of any bytes: read without
 // crashing, exhausting memory or reading out of bounds; a string found is valid UTF-8.
+#include "backends/macos/PropertyList.h"
 #include "common/Utf8.h"
 #include "fuzz/FuzzInput.h"
-#include "platform/macos/PropertyList.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

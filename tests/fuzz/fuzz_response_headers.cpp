@@ -1,8 +1,8 @@
 // Whatever header lines a server sends, reading them never crashes: a status is 0 or a real
 // three-digit code, a status line starts the headers afresh, and a header is never found that
 // was not sent after the last status line.
+#include "backends/curl/ResponseHeaders.h"
 #include "fuzz/FuzzInput.h"
-#include "platform/curl/ResponseHeaders.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     using suite::fuzz::require;

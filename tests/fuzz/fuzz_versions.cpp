@@ -1,8 +1,8 @@
 // Both version orders are orders: a version equals itself, and swapping the two sides swaps
 // the answer, whatever bytes the catalog or the package database hold.
+#include "backends/debian/DpkgDatabase.h"
 #include "catalog/VersionCompare.h"
 #include "fuzz/FuzzInput.h"
-#include "platform/debian/DpkgDatabase.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     using suite::fuzz::require;

@@ -5,7 +5,7 @@
 
 #include "fakes/FakePlatform.h"
 #include "host/HostLoop.h"
-#include "platform/gtk/GtkSystemSettings.h"
+#include "hosts/gtk4/GtkSystemSettings.h"
 
 namespace suite::gtk {
 namespace {

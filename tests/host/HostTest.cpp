@@ -16,18 +16,18 @@
 
 #include "app/AppDelegate.h"
 #include "app/WindowRules.h"
+#include "backends/curl/CurlHttpClient.h"
+#include "backends/macos/MacPackageSystem.h"
+#include "backends/macos/OsascriptRunner.h"
 #include "fakes/CommaLocale.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/LinuxConfig.h"
 #include "fakes/TempDir.h"
 #include "host/HostLoop.h"
+#include "hosts/gio/UserEnvironment.h"
+#include "hosts/gtk4/GtkMainWindow.h"
+#include "hosts/gtk4/GtkPlatform.h"
 #include "platform/Files.h"
-#include "platform/curl/CurlHttpClient.h"
-#include "platform/gtk/GtkMainWindow.h"
-#include "platform/gtk/GtkPlatform.h"
-#include "platform/gtk/UserEnvironment.h"
-#include "platform/macos/MacPackageSystem.h"
-#include "platform/macos/OsascriptRunner.h"
 
 namespace suite::gtk {
 

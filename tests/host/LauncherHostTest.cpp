@@ -5,12 +5,12 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "backends/debian/DebianPackageSystem.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestFiles.h"
 #include "host/HostLoop.h"
+#include "hosts/gio/GioLauncher.h"
 #include "platform/Files.h"
-#include "platform/debian/DebianPackageSystem.h"
-#include "platform/gtk/GioLauncher.h"
 
 namespace suite::gtk {
 namespace {

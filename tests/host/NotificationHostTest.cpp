@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "host/HostLoop.h"
-#include "platform/gtk/GioNotifier.h"
+#include "hosts/gio/GioNotifier.h"
 
 namespace suite::gtk {
 

@@ -6,14 +6,14 @@
 
 #include <thread>
 
+#include "backends/curl/CurlHttpClient.h"
 #include "download/Downloader.h"
 #include "fakes/TempDir.h"
 #include "flows/VendorService.h"
+#include "hosts/gio/GioProxyLookup.h"
 #include "integration/ConnectProxy.h"
 #include "platform/Files.h"
 #include "platform/ManualMainQueue.h"
-#include "platform/curl/CurlHttpClient.h"
-#include "platform/gtk/GioProxyLookup.h"
 
 namespace suite {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "fakes/TempDir.h"
 #include "host/HostLoop.h"
-#include "platform/gtk/GioFileWatcher.h"
+#include "hosts/gio/GioFileWatcher.h"
 
 namespace suite::gtk {
 namespace {

@@ -19,9 +19,9 @@
 #include <thread>
 #include <vector>
 
+#include "backends/curl/CurlHttpClient.h"
 #include "platform/HttpClient.h"
 #include "platform/ManualMainQueue.h"
-#include "platform/curl/CurlHttpClient.h"
 
 namespace suite::testing {
 

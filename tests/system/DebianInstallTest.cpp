@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "backends/debian/DebianPackageSystem.h"
+#include "backends/debian/InstallHelper.h"
 #include "fakes/SigningKey.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestFiles.h"
@@ -14,8 +16,6 @@
 #include "platform/Files.h"
 #include "platform/InstallerRecords.h"
 #include "platform/Process.h"
-#include "platform/debian/DebianPackageSystem.h"
-#include "platform/debian/InstallHelper.h"
 
 namespace suite::debian {
 namespace {

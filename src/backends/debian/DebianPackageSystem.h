@@ -1,0 +1,81 @@
+#pragma once
+// Debian packages: a product's "detect"."receipts" name Debian packages, whose versions come from
+// dpkg's database and order by dpkg's rules; a batch is one pkexec call of our install helper,
+// which verifies every package as root against the vendor-signed catalog the program kept and
+// installs it with apt-get. A package the helper could not install goes to the desktop's handler
+// for Debian packages.
+#include <string>
+
+#include "BuildConfig.h"
+#include "backends/debian/DpkgDatabase.h"
+#include "platform/PackageSystem.h"
+
+namespace suite::debian {
+
+// This program's own package, and where it puts the program.
+inline constexpr const char* kOwnPackage = "talven-suite";
+inline constexpr const char* kOwnPackageProgram = "/usr/bin/talven-suite";
+
+struct DebianPaths {
+    std::string adminDir = kDpkgAdminDir;
+    std::string pkexec = "/usr/bin/pkexec";
+    std::string helper = {};  // the install helper's absolute path; empty: it was not found
+    // The catalog document the program verified last and its signature, as it keeps them: what
+    // the helper verifies each package against.
+    std::string catalog = {};
+    std::string signature = {};
+};
+
+// The installed helper beside `executable` (bin/../libexec/talven-suite/install-helper), or, in
+// the build tree, beside it as talven-suite-install-helper; empty when there is neither.
+std::string findInstallHelper(const std::filesystem::path& executable);
+
+// Whether this machine keeps a dpkg database.
+bool hasDpkg(const std::string& adminDir = kDpkgAdminDir);
+
+class DebianPackageSystem final : public PackageSystem {
+  public:
+    explicit DebianPackageSystem(DebianPaths paths) : paths_(std::move(paths)) {}
+
+    std::string kind() const override { return "deb"; }
+    // dpkg's native architecture, the one the program was built for.
+    std::string architecture() const override { return SUITE_DEB_ARCH; }
+    // The name ends in ".deb", in any case.
+    bool isPackageFile(const std::filesystem::path& file) const override;
+    // The version of the first of the item's "receipts" that is installed.
+    std::vector<std::optional<std::string>> installedVersions(
+        const std::vector<Json>& items) const override;
+    int compareVersions(std::string_view a, std::string_view b) const override {
+        return compareDebianVersions(a, b);
+    }
+    // Some receipt is a Debian package name.
+    bool detects(const Json& item) const override;
+    // dpkg's word is better than any installer's: every item it can look for.
+    bool judgesAfterRun(const Json& item) const override { return detects(item); }
+    // Without a kept catalog for the helper to verify against, nothing is asked for.
+    // The helper's records are read as they come: `progress` hears each package's steps and
+    // result while the run goes on.
+    BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
+                              const std::string& prompt, const BatchProgress& progress) override;
+    bool reportsSteps() const override { return true; }
+    std::string handOffType() const override { return "application/vnd.debian.binary-package"; }
+    // The program of this program's own package, when dpkg has that package.
+    std::optional<std::string> installedProgram() const override;
+    std::optional<std::string> productToOpen(const Json&) const override { return std::nullopt; }
+    // "detect"."desktop", when it is a desktop file id.
+    std::optional<std::string> applicationToLaunch(const Json& detect) const override;
+    // dpkg rewrites its status file whenever a package's state changes.
+    std::optional<std::string> databaseToWatch() const override {
+        return paths_.adminDir + "/status";
+    }
+
+  private:
+    // One pkexec run of the helper for the batch's packages at `batchIndex`, read into `outcome`.
+    void runHelper(const std::vector<VerifiedPackage>& packages,
+                   const std::vector<std::size_t>& batchIndex, const BatchProgress& progress,
+                   BatchOutcome& outcome) const;
+
+    DebianPaths paths_;
+};
+
+}  // namespace suite::debian

@@ -1,0 +1,53 @@
+#include "backends/debian/VouchedPackages.h"
+
+#include "common/Ascii.h"
+#include "platform/InstallerRecords.h"
+
+namespace suite::debian {
+
+CatalogVerdict judgeCatalog(const std::vector<std::string>& keys, const std::string& document,
+                            const std::string& signature, WallClock now) {
+    // No state file: the newest date seen is the program's to keep, and the helper runs too
+    // seldom to keep one of its own.
+    CatalogTrust trust(keys, {}, std::move(now));
+    if (auto refusal = trust.admit(document, signature)) return {refusal, {}};
+    Json parsed = parseJson(document);
+    if (!parsed.is_object()) return {CatalogRefusal::Malformed, {}};
+    return {std::nullopt, std::move(parsed)};
+}
+
+std::vector<VouchedPackage> vouchedDebianPackages(const Json& document, std::string_view id) {
+    std::vector<VouchedPackage> vouched;
+    const auto products = document.find("products");
+    if (products == document.end() || !products->is_array()) return vouched;
+    std::size_t read = 0;
+    for (const auto& product : *products) {
+        if (read++ == kMaxCatalogProducts) break;
+        if (stringMember(product, "id") != id) continue;
+        const Json deb = objectMemberOrEmpty(product, "packages").value("deb", Json());
+        // The helper does not pick by architecture: apt refuses a package this machine cannot
+        // take, and the digest alone says which of the vendor's packages a file is.
+        for (const Json& variant : deb.is_array() ? deb : Json::array({deb})) {
+            const auto digest = lowerAscii(stringMember(variant, "sha256").value_or(""));
+            const auto size = variant.is_object() ? variant.find("size") : variant.end();
+            if (isSha256Hex(digest) && size != variant.end() && size->is_number_integer() &&
+                *size >= 0) {
+                vouched.push_back({digest, size->get<std::uint64_t>()});
+            }
+        }
+        break;
+    }
+    return vouched;
+}
+
+bool isProductId(std::string_view id) {
+    if (id.empty() || id.size() > 100) return false;
+    for (char c : id) {
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-')) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace suite::debian

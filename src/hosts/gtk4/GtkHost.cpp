@@ -1,0 +1,184 @@
+#include "hosts/gtk4/GtkHost.h"
+
+#include <gtk/gtk.h>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "BuildConfig.h"
+#include "app/AppDelegate.h"
+#include "app/CommandLine.h"
+#include "app/Settings.h"
+#include "backends/curl/CurlHttpClient.h"
+#include "backends/debian/DebianPackageSystem.h"
+#include "bridge/SchemeHandler.h"
+#include "catalog/KeptCatalog.h"
+#include "hosts/gio/GioProxyLookup.h"
+#include "hosts/gio/GpuProbe.h"
+#include "hosts/gio/UserEnvironment.h"
+#include "hosts/gtk4/GtkPlatform.h"
+#include "platform/Files.h"
+
+namespace suite::gtk {
+
+namespace {
+
+std::filesystem::path executablePath() {
+    std::error_code error;
+    auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : path;
+}
+
+// Debian packages where dpkg keeps its database; elsewhere this host can install nothing, and
+// says so rather than asking for a password that could not help.
+// `stateDir` is where the program keeps the catalog it verified, which the helper verifies again.
+std::unique_ptr<PackageSystem> packageSystemForThisHost(const std::filesystem::path& executable,
+                                                        const std::filesystem::path& stateDir) {
+    if (!debian::hasDpkg()) return std::make_unique<NoPackageSystem>();
+    debian::DebianPaths paths;
+    paths.helper = debian::findInstallHelper(executable);
+    paths.catalog = (stateDir / kKeptCatalogFileName).string();
+    paths.signature = (stateDir / kKeptSignatureFileName).string();
+    if (paths.helper.empty()) {
+        g_warning("TALVEN Suite: the install helper was not found beside the program");
+    }
+    return std::make_unique<debian::DebianPackageSystem>(std::move(paths));
+}
+
+struct Program {
+    LaunchValues launch;
+    UserFolders folders;
+    ProcessEnvironment env;
+    std::unique_ptr<GtkPlatform> platform;
+    std::unique_ptr<PackageSystem> packages;
+    std::unique_ptr<CurlHttpClient> http;
+    std::unique_ptr<AppDelegate> delegate;
+    LaunchObserver onLaunched;
+};
+
+void onActivate(GtkApplication* app, gpointer data) {
+    auto* program = static_cast<Program*>(data);
+    if (program->delegate) {
+        // A second start of the program lands here.
+        program->delegate->applicationShouldHandleReopen();
+        return;
+    }
+    // The installed icon carries the application id as its name, like the desktop entry; a run
+    // from the build tree finds it among the icons built beside the program.
+    useIconsBesideProgram(executablePath());
+    gtk_window_set_default_icon_name(SUITE_APP_ID);
+    program->platform = std::make_unique<GtkPlatform>(app, SUITE_APP_ID, program->env);
+    // Hidden with nothing to do, the program makes way for the small waiting program installed
+    // with it; a program without one (a test's or a benchmark's) waits itself.
+    const auto waiter = findCompanionProgram(executablePath(), "wait", "talven-suite-wait");
+    if (!waiter.empty()) program->platform->restIn(waiter, executablePath());
+    CurlClientOptions httpOptions;
+    httpOptions.proxyFor = desktopProxyFor;
+    program->http =
+        std::make_unique<CurlHttpClient>(program->platform->queue, std::move(httpOptions));
+    program->packages = packageSystemForThisHost(executablePath(), program->launch.logDir);
+
+    AppConfig config;
+    auto webRoot = findWebRoot(executablePath());
+    if (!webRoot) g_warning("TALVEN Suite: the page's folder \"web\" was not found");
+    config.webRoot = webRoot.value_or(std::filesystem::path());
+    config.vendorHost = SUITE_VENDOR_HOST;
+    config.platformName = "linux";
+    config.hostTag = "Linux";
+    config.ownExecutable = executablePath();
+    config.deviceDescription = deviceDescription();
+    // A showcase run always looks the same: it neither uses nor changes the remembered size.
+    if (!program->launch.isDemo) {
+        config.windowFrameFile = program->folders.state / kFolderName / "window.json";
+    }
+    program->delegate = std::make_unique<AppDelegate>(
+        program->launch, config, program->platform->with(*program->http, *program->packages));
+    program->delegate->applicationDidFinishLaunching();
+    if (program->onLaunched) program->onLaunched(*program->delegate, program->platform->shell);
+}
+
+}  // namespace
+
+namespace {
+
+// Without a GPU, GTK draws through software OpenGL, which spends most of the start-up compiling
+// shaders for the window's own few widgets; its cairo renderer draws them at once. The user's
+// own choice always stands.
+void preferCairoWithoutGpu() {
+    if (g_getenv("GSK_RENDERER") != nullptr) return;
+    if (!hasGpuRenderNode()) g_setenv("GSK_RENDERER", "cairo", FALSE);
+}
+
+// Help, the version or a complaint about the command line, in the interface language, without
+// starting anything; the status the program ends with.
+int answerCommandLine(const CommandLine& line, const UserFolders& folders) {
+    ProcessEnvironment env;
+    const bool arabic =
+        isArabic(interfaceLanguage(loadSettings(folders.config / kFolderName / kSettingsFileName),
+                                   preferredLanguagesFrom(env)));
+    switch (line.request) {
+        case CommandLine::Request::Help:
+            std::fputs(usageText(arabic).c_str(), stdout);
+            return 0;
+        case CommandLine::Request::Version:
+            std::fputs(versionText(SUITE_BUILD_VERSION).c_str(), stdout);
+            return 0;
+        default:
+            std::fputs(invalidArgumentText(arabic, line.argument).c_str(), stderr);
+            return kInvalidUsageStatus;
+    }
+}
+
+}  // namespace
+
+int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
+    std::vector<std::string> arguments(argv, argv + argc);
+    const CommandLine line = readCommandLine(arguments);
+    if (line.request != CommandLine::Request::Run) return answerCommandLine(line, xdgUserFolders());
+
+    // The window's class (WM_CLASS on X11) comes from the program's name: as the application id,
+    // it matches the desktop entry's StartupWMClass and the id Wayland is told.
+    g_set_prgname(SUITE_APP_ID);
+    preferCairoWithoutGpu();
+    Program program;
+    program.onLaunched = std::move(onLaunched);
+    program.folders = xdgUserFolders();
+    program.launch =
+        computeLaunchValues(arguments, program.env, SUITE_BUILD_VERSION, program.folders);
+
+    // One running copy per user: a second start shows the first one's window. A showcase run
+    // stands alone, so it never takes over (or hands itself to) the user's real program.
+    GApplicationFlags flags =
+        program.launch.isDemo ? G_APPLICATION_NON_UNIQUE : G_APPLICATION_DEFAULT_FLAGS;
+    GtkApplication* app = gtk_application_new(SUITE_APP_ID, flags);
+    // The session manager then says when the session ends, so the window size is kept.
+    g_object_set(app, "register-session", TRUE, nullptr);
+    g_signal_connect(app, "activate", G_CALLBACK(onActivate), &program);
+
+    GError* error = nullptr;
+    if (!g_application_register(G_APPLICATION(app), nullptr, &error)) {
+        // No session bus: run on without the single-copy rule rather than not at all.
+        g_message("TALVEN Suite: running without a session bus (%s)", error->message);
+        g_clear_error(&error);
+        g_application_set_flags(G_APPLICATION(app), G_APPLICATION_NON_UNIQUE);
+    }
+
+    // The switches are ours; GTK is given the program name only.
+    char* onlyProgramName[] = {argv[0], nullptr};
+    int status = g_application_run(G_APPLICATION(app), 1, onlyProgramName);
+    // The end, in an order where no job runs past what it uses: nothing posted runs any more;
+    // the delegate goes; the platform waits for its background jobs (a scan, a privileged run)
+    // before its queue goes; the package system they used goes last, with `program`.
+    if (program.platform) program.platform->queue.close();
+    program.delegate.reset();
+    program.http.reset();
+    program.platform.reset();
+    g_object_unref(app);
+    return status;
+}
+
+}  // namespace suite::gtk

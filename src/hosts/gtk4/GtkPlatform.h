@@ -1,0 +1,71 @@
+#pragma once
+// This host's platform pieces, built in one place. The program and the tests that run the real
+// window compose the delegate's platform from them; they choose only the environment, the HTTP
+// client and the package system.
+#include <gtk/gtk.h>
+
+#include <filesystem>
+#include <string>
+
+#include "hosts/gio/GioFileTypes.h"
+#include "hosts/gio/GioFileWatcher.h"
+#include "hosts/gio/GioLauncher.h"
+#include "hosts/gio/GioNotifier.h"
+#include "hosts/gio/GlibMainQueue.h"
+#include "hosts/gtk4/GtkFilePicker.h"
+#include "hosts/gtk4/GtkShell.h"
+#include "hosts/gtk4/GtkSystemSettings.h"
+#include "platform/Platform.h"
+
+namespace suite::gtk {
+
+struct GtkPlatform {
+    // `notificationIcon` names the icon notifications show ("": the desktop's default).
+    GtkPlatform(GtkApplication* app, const std::string& notificationIcon, const Environment& env)
+        : env(env), shell(app), notifier(G_APPLICATION(app), notificationIcon), system(env) {}
+
+    // Lets the program make way for `waiter` while it rests, and start `program` again from
+    // there; not while a notification is up whose answer only this process can hear, and once
+    // it is gone, after GIO has handed the program the answer that ended it (which may show the
+    // window).
+    void restIn(const std::filesystem::path& waiter, const std::filesystem::path& program) {
+        shell.restIn(waiter, program, [this] { return notifier.answerComesOnlyHere(); });
+        notifier.whenAnswerCanComeElsewhere([this] {
+            g_idle_add(
+                [](gpointer shell) -> gboolean {
+                    static_cast<GtkShell*>(shell)->restAgain();
+                    return G_SOURCE_REMOVE;
+                },
+                &shell);
+        });
+    }
+
+    Platform with(HttpClient& http, PackageSystem& packages) {
+        return Platform{queue,      shell,       system,     env,      http,
+                        background, packages,    launcher,   notifier, filePicker,
+                        fileTypes,  thumbnailer, fileWatcher};
+    }
+
+    const Environment& env;
+    // Before the background, so it outlives it: a job that ends while the background waits for
+    // it at exit still posts its answer to a queue that exists (and has closed).
+    GlibMainQueue queue;
+    ThreadBackground background;
+    GioLauncher launcher{[]() -> GAppLaunchContext* {
+        GdkDisplay* display = gdk_display_get_default();
+        return display != nullptr
+                   ? G_APP_LAUNCH_CONTEXT(gdk_display_get_app_launch_context(display))
+                   : nullptr;
+    }};
+    GtkFilePicker filePicker;
+    GioFileTypes fileTypes;
+    PixbufThumbnailer thumbnailer;
+    GioFileWatcher fileWatcher;
+    // Destroyed first, from the last up: the settings' observers, the notifier, then the shell
+    // with the window.
+    GtkShell shell;
+    GioNotifier notifier;
+    GtkSystemSettings system;
+};
+
+}  // namespace suite::gtk
