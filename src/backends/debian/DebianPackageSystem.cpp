@@ -77,8 +77,7 @@ bool isDesktopFileId(const std::string& id) {
     if (id.size() <= suffix.size() || !id.ends_with(suffix) || id.size() > 255) return false;
     if (id.front() == '.' || id.front() == '-') return false;
     for (char c : id) {
-        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                             (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+        const bool allowed = isAsciiAlnum(c) || c == '-' || c == '_' || c == '.';
         if (!allowed) return false;
     }
     return true;
