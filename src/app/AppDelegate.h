@@ -143,7 +143,9 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     bool windowShouldClose() override;
     void windowDidClose() override;
     void windowDidResize() override;
-    void scriptMessageReceived(const Json& body) override { userContentController(body); }
+    void scriptMessageReceived(std::string_view json) override {
+        userContentController(parseEngineJson(json));
+    }
     bool shouldAllowNavigation(const std::string& uri) override { return decidePolicyFor(uri); }
     void webViewDidFinish() override;
     void windowDidBecomeActive() override { applicationDidBecomeActive(); }
