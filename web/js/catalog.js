@@ -7,6 +7,8 @@
 // the rest of the document is used. Likewise one bad package of a product: the
 // product stays, and is unavailable on hosts that install that kind.
 
+import { isObject } from './rules.js';
+
 
 export const FORMAT_VERSION = 1;
 export const GROUPS = Object.freeze(['app', 'addin']);
@@ -39,10 +41,6 @@ const DESKTOP_ID = /^[A-Za-z0-9_][A-Za-z0-9_.-]{0,246}\.desktop$/;
 // A dpkg architecture name ("amd64", "arm64", "armhf"), or "all" for a
 // package that runs on every one. The native side names its own in "init".
 export const DEBIAN_ARCH = /^[a-z0-9][a-z0-9-]*$/;
-
-function isObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
 
 function isText(value) {
   return typeof value === 'string' && value.trim() !== '';

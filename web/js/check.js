@@ -10,12 +10,9 @@
 import { parseCatalog, productFor, scanItem } from './catalog.js';
 import { SAMPLE_CATALOG_PATH, SCAN_WAIT_MS, catalogUrls, catalogWaitMs } from './config.js';
 import { formatWhen, t } from './i18n.js';
+import { isObject } from './rules.js';
 
 const delay = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-function isObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
 
 // Waits for the next event of one type, or gives up after `ms` and resolves
 // to null. It must be armed before the action goes out: the native side may

@@ -7,6 +7,8 @@
 // long silence ends the wait with a retry, and the form keeps what the user
 // wrote until the service has it.
 
+import { isObject } from './rules.js';
+
 export const CATEGORIES = Object.freeze(['problem', 'idea', 'question', 'other']);
 export const MESSAGE_MAX = 5000;
 export const RESULT_ERRORS = Object.freeze(['offline', 'send']);
@@ -19,10 +21,6 @@ export const RESULT_ERRORS = Object.freeze(['offline', 'send']);
 export const FEEDBACK_QUIET_MS = 630_000;
 
 const EMAIL = /^[^\s@]+@[^\s@]+\.[^\s@]+$/;
-
-function isObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
 
 export function emptyFeedback() {
   return {

@@ -3,6 +3,8 @@
 // Brand names (TALVEN™ Suite, PowerPoint) and the language autonyms stay as
 // they are in both dictionaries.
 
+import { isolateLtr } from './rules.js';
+
 export const LANGS = Object.freeze(['en', 'ar']);
 
 const en = {
@@ -212,7 +214,7 @@ const en = {
 // Latin brand names inside Arabic sentences are isolated (LRI … PDI): without
 // that, the neutral "™" takes the sentence's direction and lands on the wrong
 // side of the name.
-const brand = (name) => `\u2066${name}\u2069`;
+const brand = isolateLtr;
 
 const ar = {
   'app.name': 'TALVEN™ Suite',

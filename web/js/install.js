@@ -14,6 +14,8 @@
 // "constructor" would find a member every object inherits, and show a
 // product as busy that nobody asked for.
 
+import { isObject } from './rules.js';
+
 export const PHASES = Object.freeze(['queued', 'download', 'verify', 'password', 'install', 'installer']);
 export const ERRORS = Object.freeze(['download', 'check', 'install', 'cancelled']);
 // Why an item failed, when the native side could tell: a code for the
@@ -49,10 +51,6 @@ export const QUIET_LIMIT_MS = Object.freeze({
 // of it because that is where the waiting is.
 const PHASE_SHARE = { queued: 0, verify: 0.75, password: 0.8, install: 0.9, installer: 0.9 };
 const DOWNLOAD_SHARE = 0.7;
-
-function isObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
 
 const clampPct = (pct) => (Number.isFinite(pct) ? Math.min(100, Math.max(0, pct)) : 0);
 

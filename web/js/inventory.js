@@ -5,11 +5,8 @@
 
 import { catalogItem, productFor } from './catalog.js';
 import { installEvent, isActive } from './install.js';
+import { isObject } from './rules.js';
 import { STATES, isInstallable, productState } from './version.js';
-
-function isObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
 
 // Installed versions are kept in a Map by product id, never a plain object,
 // where an id such as "constructor" would find a member every object has.

@@ -9,13 +9,10 @@ import { DEBIAN_ARCH, PACKAGE_KINDS } from './catalog.js';
 import { emptyFeedback } from './feedback.js';
 import { emptyInstall } from './install.js';
 import { emptyCatalog } from './inventory.js';
+import { isObject } from './rules.js';
 
 export const VIEWS = Object.freeze(['products', 'feedback', 'settings']);
 export const LANG_CHOICES = Object.freeze(['system', 'en', 'ar']);
-
-function isObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
 
 // A detached, JSON-only copy: what goes into "save" can never alias the live
 // state, and nothing unserialisable can reach the native side.

@@ -8,12 +8,9 @@ import { setText } from '../dom.js';
 import { formatPct, formatSize, formatWhen, t } from '../i18n.js';
 import { itemProgress } from '../install.js';
 import { failureMessage, hostOf } from '../messages.js';
+import { isolateLtr } from '../rules.js';
 
 const SVG = 'http://www.w3.org/2000/svg';
-
-// Versions are Latin text inside possibly Arabic sentences; isolated, "1.2.0"
-// never gets reordered by the surrounding direction.
-const isolateLtr = (text) => `\u2066${text}\u2069`;
 
 const STATE_ICONS = {
   missing: 'i-plus', update: 'i-update', current: 'i-check', unavailable: 'i-close', unsupported: 'i-close',
@@ -198,8 +195,8 @@ function renderProgress(parts, progress, words, lang, name, at, host) {
   parts.details.hidden = !failed;
   if (failed) {
     setText(parts.detailsTitle, t(lang, 'install.details'));
-    const code = t(lang, 'install.detailsCode', { code: `\u2066${progress.reason ?? progress.error}\u2069` });
-    setText(parts.detailsCode, host ? `${code} · ${t(lang, 'install.detailsHost', { host: `\u2066${host}\u2069` })}` : code);
+    const code = t(lang, 'install.detailsCode', { code: isolateLtr(progress.reason ?? progress.error) });
+    setText(parts.detailsCode, host ? `${code} · ${t(lang, 'install.detailsHost', { host: isolateLtr(host) })}` : code);
     setText(parts.detailsTime, t(lang, 'install.detailsTime', { when: formatWhen(lang, at) }));
     setText(parts.openLog, t(lang, 'install.openLog'));
   } else {
