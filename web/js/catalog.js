@@ -28,11 +28,13 @@ const ID = /^[a-z0-9.-]{1,100}$/;
 const SHA256 = /^[0-9a-fA-F]{64}$/;
 // A bare name: nothing that walks folders, no control characters, a package
 // of the kind.
+/* eslint-disable no-control-regex -- refusing control characters is the point */
 const PACKAGE_FILE = {
   pkg: /^[^/\\\u0000-\u001f\u007f]+\.pkg$/i,
   deb: /^[^/\\\u0000-\u001f\u007f]+\.deb$/i,
 };
 const APP_BUNDLE = /^[^/\\\u0000-\u001f\u007f]+\.app$/;
+/* eslint-enable no-control-regex */
 const RECEIPT = /^[^\s/\\]+$/;
 const DEBIAN_NAME = /^[a-z0-9][a-z0-9+.-]+$/;
 // A desktop file id ("com.brenlow.Presenter.desktop"): what opens an installed
