@@ -26,8 +26,16 @@ const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 // whether the user is not looking at the window. Tests pass their own; the
 // page uses the real ones.
 export function createApp({
-  post, now = Date.now, runCheck, minBusyMs = 0, wait = pause, loadSample = loadSampleCatalog,
-  timers, checkOnStart = false, later = (ms, fn) => setTimeout(fn, ms), every = null,
+  post,
+  now = Date.now,
+  runCheck,
+  minBusyMs = 0,
+  wait = pause,
+  loadSample = loadSampleCatalog,
+  timers,
+  checkOnStart = false,
+  later = (ms, fn) => setTimeout(fn, ms),
+  every = null,
   isAway = () => false,
 } = {}) {
   if (typeof post !== 'function') throw new TypeError('createApp needs a post function');
@@ -36,7 +44,17 @@ export function createApp({
   const router = createRouter();
   const settings = createSettingsIntents({ store, post });
   const checks = createChecks({
-    store, router, post, now, runCheck, minBusyMs, wait, loadSample, timers, checkOnStart, isAway,
+    store,
+    router,
+    post,
+    now,
+    runCheck,
+    minBusyMs,
+    wait,
+    loadSample,
+    timers,
+    checkOnStart,
+    isAway,
     saveSettings: settings.saveSettings,
   });
   const { checkForUpdates } = checks;

@@ -9,7 +9,6 @@
 
 import { isObject } from './rules.js';
 
-
 export const FORMAT_VERSION = 1;
 export const GROUPS = Object.freeze(['app', 'addin']);
 
@@ -18,7 +17,18 @@ export const PACKAGE_KINDS = Object.freeze(['pkg', 'deb']);
 
 // The members the native side reads from a catalog item; everything else on a
 // product is the page's own.
-export const ITEM_KEYS = Object.freeze(['id', 'group', 'detect', 'version', 'url', 'file', 'sha256', 'size', 'self', 'mirrors']);
+export const ITEM_KEYS = Object.freeze([
+  'id',
+  'group',
+  'detect',
+  'version',
+  'url',
+  'file',
+  'sha256',
+  'size',
+  'self',
+  'mirrors',
+]);
 
 // More products than any catalog needs; the entries after these are not read,
 // so a document of millions costs no more than this many.
@@ -307,8 +317,10 @@ export function parseCatalog(text, vendorHost) {
   const seen = new Set();
   const leftOut = Math.max(0, doc.products.length - MAX_PRODUCTS);
   if (leftOut > 0) {
-    problems.push(`the catalog lists ${doc.products.length} products; only the first ${MAX_PRODUCTS} are read, ` +
-      `the other ${leftOut} are left out`);
+    problems.push(
+      `the catalog lists ${doc.products.length} products; only the first ${MAX_PRODUCTS} are read, ` +
+        `the other ${leftOut} are left out`,
+    );
   }
   doc.products.slice(0, MAX_PRODUCTS).forEach((raw, index) => {
     let product;
@@ -348,7 +360,8 @@ export function scanItem(product) {
     id: product.id,
     group: product.group,
     detect: {
-      apps: [...product.detect.apps], receipts: [...product.detect.receipts],
+      apps: [...product.detect.apps],
+      receipts: [...product.detect.receipts],
       ...(product.detect.desktop === undefined ? {} : { desktop: product.detect.desktop }),
     },
   };

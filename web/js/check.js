@@ -118,7 +118,7 @@ async function savedList({ saved, kind, arch, scan, vendorHost }) {
   const list = readSavedList(saved(), vendorHost);
   if (!list) return null;
   const offered = list.products.map((p) => productFor(p, kind, arch)).filter(Boolean);
-  return { ...list, installed: await scan(offered) ?? list.installed };
+  return { ...list, installed: (await scan(offered)) ?? list.installed };
 }
 
 // One whole check. Resolves to
@@ -243,12 +243,15 @@ export function createChecker({
 // The status line for a check state: which mark to show and its text. While
 // a check runs, the time of the previous one stays in view.
 export function checkStatus(lang, check, now = Date.now()) {
-  const last = check?.lastAt == null ? null : {
-    ok: check.lastOk === true,
-    text: t(lang, check.lastOk === true ? 'check.done' : 'check.failed', {
-      when: formatWhen(lang, check.lastAt, now),
-    }),
-  };
+  const last =
+    check?.lastAt == null
+      ? null
+      : {
+          ok: check.lastOk === true,
+          text: t(lang, check.lastOk === true ? 'check.done' : 'check.failed', {
+            when: formatWhen(lang, check.lastAt, now),
+          }),
+        };
   if (check?.running) {
     const running = t(lang, 'check.running');
     return { state: 'running', text: last ? `${running} ${last.text}` : running };

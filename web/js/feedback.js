@@ -24,12 +24,15 @@ const EMAIL = /^[^\s@]+@[^\s@]+\.[^\s@]+$/;
 
 export function emptyFeedback() {
   return {
-    category: 'problem', message: '', email: '', device: true,
+    category: 'problem',
+    message: '',
+    email: '',
+    device: true,
     files: [],
-    status: 'idle',  // idle | sending | sent | failed
+    status: 'idle', // idle | sending | sent | failed
     pct: 0,
-    error: null,     // when failed: "offline", "send" or "noAnswer"
-    at: null,        // last word about the submission
+    error: null, // when failed: "offline", "send" or "noAnswer"
+    at: null, // last word about the submission
   };
 }
 
@@ -39,11 +42,16 @@ export function withField(current, name, value) {
   if (current.status === 'sending') return current;
   const fb = current.status === 'sent' ? { ...current, status: 'idle', pct: 0 } : current;
   switch (name) {
-    case 'category': return CATEGORIES.includes(value) ? { ...fb, category: value } : fb;
-    case 'message': return typeof value === 'string' ? { ...fb, message: value.slice(0, MESSAGE_MAX) } : fb;
-    case 'email': return typeof value === 'string' ? { ...fb, email: value } : fb;
-    case 'device': return { ...fb, device: value === true };
-    default: return current;
+    case 'category':
+      return CATEGORIES.includes(value) ? { ...fb, category: value } : fb;
+    case 'message':
+      return typeof value === 'string' ? { ...fb, message: value.slice(0, MESSAGE_MAX) } : fb;
+    case 'email':
+      return typeof value === 'string' ? { ...fb, email: value } : fb;
+    case 'device':
+      return { ...fb, device: value === true };
+    default:
+      return current;
   }
 }
 

@@ -3,9 +3,7 @@
 // looking, and the "init" and late "catalog" events that start one.
 
 import { productFor } from '../catalog.js';
-import {
-  createChecker, createEventWaiter, createScanner, readSavedList, runUpdateCheck,
-} from '../check.js';
+import { createChecker, createEventWaiter, createScanner, readSavedList, runUpdateCheck } from '../check.js';
 import { t } from '../i18n.js';
 import { applyCheckResult, showsCheckedList, updatableProducts, withSavedListShown } from '../inventory.js';
 import { keptCopyOf } from '../saved-list.js';
@@ -13,8 +11,18 @@ import { announceKeys, newUpdates } from '../schedule.js';
 import { applyInit, langOf } from '../state.js';
 
 export function createChecks({
-  store, router, post, now, runCheck, minBusyMs, wait, loadSample, timers,
-  checkOnStart, isAway, saveSettings,
+  store,
+  router,
+  post,
+  now,
+  runCheck,
+  minBusyMs,
+  wait,
+  loadSample,
+  timers,
+  checkOnStart,
+  isAway,
+  saveSettings,
 }) {
   const waitFor = createEventWaiter(router.on, timers);
   // How many waits for a "catalog" answer are armed: an answer none of them
@@ -24,7 +32,9 @@ export function createChecks({
     const pending = waitFor(type, ms);
     if (type === 'catalog') {
       catalogWaits += 1;
-      pending.answer.then(() => { catalogWaits -= 1; });
+      pending.answer.then(() => {
+        catalogWaits -= 1;
+      });
     }
     return pending;
   };
@@ -40,9 +50,17 @@ export function createChecks({
     const answer = lateAnswer;
     lateAnswer = null;
     return runUpdateCheck({
-      post, expect, scan, loadSample, saved: savedList, isDemo: () => store.get().demo,
-      packageKind: () => store.get().packages, arch: () => store.get().arch, vendorHost: () => store.get().vendorHost,
-      secondsPerAddress: () => store.get().catalogSecondsPerAddress, answer,
+      post,
+      expect,
+      scan,
+      loadSample,
+      saved: savedList,
+      isDemo: () => store.get().demo,
+      packageKind: () => store.get().packages,
+      arch: () => store.get().arch,
+      vendorHost: () => store.get().vendorHost,
+      secondsPerAddress: () => store.get().catalogSecondsPerAddress,
+      answer,
     });
   };
   const run = runCheck ?? liveCheck;
@@ -83,7 +101,8 @@ export function createChecks({
       type: 'notify',
       title: t(lang, 'notify.title'),
       body: t(lang, updates.length === 1 ? 'notify.bodyOne' : 'notify.body', {
-        count: updates.length, names: names.join(t(lang, 'list.separator')),
+        count: updates.length,
+        names: names.join(t(lang, 'list.separator')),
       }),
       update: t(lang, 'notify.update'),
       later: t(lang, 'notify.later'),
@@ -116,9 +135,13 @@ export function createChecks({
     const { packages, arch } = store.get();
     const offered = list.products.map((p) => productFor(p, packages, arch)).filter(Boolean);
     if (offered.length === 0) return;
-    scan(offered).then((installed) => store.update((state) => (
-      installed && state.catalog.source === 'cache' && state.catalog.savedAt === list.savedAt
-        ? withSavedListShown(state, { ...list, installed }, state.catalog.error) : state)));
+    scan(offered).then((installed) =>
+      store.update((state) =>
+        installed && state.catalog.source === 'cache' && state.catalog.savedAt === list.savedAt
+          ? withSavedListShown(state, { ...list, installed }, state.catalog.error)
+          : state,
+      ),
+    );
   }
 
   router.on('init', (event) => {
@@ -142,7 +165,9 @@ export function createChecks({
   router.on('catalog', (event) => {
     if (catalogWaits > 0 || event.ok !== true || typeof event.text !== 'string') return;
     lateAnswer = event;
-    afterRunning(() => { if (lateAnswer === event) checkForUpdates(); });
+    afterRunning(() => {
+      if (lateAnswer === event) checkForUpdates();
+    });
   });
 
   return { checkForUpdates, afterRunning };

@@ -5,10 +5,11 @@ import { feedbackEvent, feedbackRecord, isValid, sending, withField, withPicked,
 import { langOf } from '../state.js';
 
 export function createFeedbackIntents({ store, post, now, router, demo }) {
-  const updateFeedback = (change) => store.update((s) => {
-    const feedback = change(s.feedback);
-    return feedback === s.feedback ? s : { ...s, feedback };
-  });
+  const updateFeedback = (change) =>
+    store.update((s) => {
+      const feedback = change(s.feedback);
+      return feedback === s.feedback ? s : { ...s, feedback };
+    });
 
   // Ends the demo's played events of an earlier submission.
   let submission = 0;

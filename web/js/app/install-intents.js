@@ -5,10 +5,20 @@
 
 import { catalogItem } from '../catalog.js';
 import {
-  cancellableIds, dismissBatch, failedIds, installRequested, isCancellable, isWaitingForInstaller,
+  cancellableIds,
+  dismissBatch,
+  failedIds,
+  installRequested,
+  isCancellable,
+  isWaitingForInstaller,
 } from '../install.js';
 import {
-  installBatch, productRows, selectedProducts, updatableProducts, withSelection, withoutSelection,
+  installBatch,
+  productRows,
+  selectedProducts,
+  updatableProducts,
+  withSelection,
+  withoutSelection,
 } from '../inventory.js';
 
 const ids = (products) => products.map((p) => p.id);
@@ -24,15 +34,23 @@ export function createInstallIntents({ store, post, now, demo }) {
     const state = store.get();
     if (state.catalog.source === 'cache') return false;
     const asked = new Set(wantedIds);
-    const wanted = productRows(state).filter((row) => row.available && !row.busy && asked.has(row.product.id))
+    const wanted = productRows(state)
+      .filter((row) => row.available && !row.busy && asked.has(row.product.id))
       .map((row) => row.product);
     if (wanted.length === 0) return false;
     const items = installBatch(wanted);
     // Without a native side (the page opened in a browser) nothing would ever answer.
     if (post({ type: 'install', items }) === false && !state.demo) return false;
-    store.update((s) => withoutSelection({
-      ...s, install: installRequested(s.install, items.map((i) => i.id), now()),
-    }));
+    store.update((s) =>
+      withoutSelection({
+        ...s,
+        install: installRequested(
+          s.install,
+          items.map((i) => i.id),
+          now(),
+        ),
+      }),
+    );
     if (state.demo) demo.playInstall(items);
     return true;
   }

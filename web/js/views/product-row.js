@@ -13,7 +13,11 @@ import { isolateLtr } from '../rules.js';
 const SVG = 'http://www.w3.org/2000/svg';
 
 const STATE_ICONS = {
-  missing: 'i-plus', update: 'i-update', current: 'i-check', unavailable: 'i-close', unsupported: 'i-close',
+  missing: 'i-plus',
+  update: 'i-update',
+  current: 'i-check',
+  unavailable: 'i-close',
+  unsupported: 'i-close',
 };
 const GROUP_ICONS = { app: 'i-app', addin: 'i-slides' };
 
@@ -117,9 +121,43 @@ export function buildRow(doc, product) {
 
   li.append(pick, mark, main, side);
   return {
-    li, pick, box, pickText, mark, name, self, desc, facts, installed, available, size, notes, notesTitle, notesText,
-    badge, badgeIcon, badgeText, install, cancel, stopWaiting, open, status, progress, progressText, bar, outcome, outcomeIcon,
-    outcomeText, retry, details, detailsTitle, detailsCode, detailsTime, openLog, focusInstall: false, shown: null,
+    li,
+    pick,
+    box,
+    pickText,
+    mark,
+    name,
+    self,
+    desc,
+    facts,
+    installed,
+    available,
+    size,
+    notes,
+    notesTitle,
+    notesText,
+    badge,
+    badgeIcon,
+    badgeText,
+    install,
+    cancel,
+    stopWaiting,
+    open,
+    status,
+    progress,
+    progressText,
+    bar,
+    outcome,
+    outcomeIcon,
+    outcomeText,
+    retry,
+    details,
+    detailsTitle,
+    detailsCode,
+    detailsTime,
+    openLog,
+    focusInstall: false,
+    shown: null,
   };
 }
 
@@ -145,13 +183,18 @@ export function progressWords(lang, progress, product) {
     const version = isolateLtr(progress.version || product.version);
     return t(lang, product.self ? 'install.okSelf' : 'install.ok', { version });
   }
-  if (progress.state === 'failed' || progress.state === 'cancelled') return failureMessage(lang, progress, product.size);
+  if (progress.state === 'failed' || progress.state === 'cancelled')
+    return failureMessage(lang, progress, product.size);
   if (progress.state === 'lost') return t(lang, 'install.lost');
   if (progress.phase === 'download') {
     const pct = formatPct(lang, progress.pct);
-    const words = progress.bytes ? t(lang, 'install.downloadBytes', {
-      pct, done: formatSize(lang, progress.bytes.done), total: formatSize(lang, progress.bytes.total),
-    }) : t(lang, 'install.download', { pct });
+    const words = progress.bytes
+      ? t(lang, 'install.downloadBytes', {
+          pct,
+          done: formatSize(lang, progress.bytes.done),
+          total: formatSize(lang, progress.bytes.total),
+        })
+      : t(lang, 'install.download', { pct });
     if (progress.resumedAt === null) return words;
     return `${words} · ${t(lang, 'install.resumed', { pct: formatPct(lang, progress.resumedAt) })}`;
   }
@@ -248,7 +291,10 @@ export function renderRow(parts, row, lang, progress, at) {
   parts.facts.hidden = !row.available;
   if (row.available) {
     setText(parts.installed.term, t(lang, 'product.installed'));
-    setText(parts.installed.value, row.installed === null ? t(lang, 'product.notInstalled') : isolateLtr(row.installed));
+    setText(
+      parts.installed.value,
+      row.installed === null ? t(lang, 'product.notInstalled') : isolateLtr(row.installed),
+    );
     setText(parts.available.term, t(lang, 'product.available'));
     setText(parts.available.value, isolateLtr(product.version));
     setText(parts.size.term, t(lang, 'product.size'));
@@ -272,4 +318,5 @@ export function renderRow(parts, row, lang, progress, at) {
 
 // A product this host cannot install has nothing under way to show, even if
 // a stray event names it.
-export const progressOf = (row, installs) => (row.available ? itemProgress(installs.get(row.product.id), row.product.size) : null);
+export const progressOf = (row, installs) =>
+  row.available ? itemProgress(installs.get(row.product.id), row.product.size) : null;
