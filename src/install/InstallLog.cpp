@@ -165,6 +165,68 @@ std::set<std::string> outputLines(std::string_view text) {
     return lines;
 }
 
+namespace {
+
+std::string notRunLogLine(const InstallerRun& run) {
+    switch (run.notRun) {
+        case NotRun::None:
+            break;
+        case NotRun::NoInstaller:
+            return "installer: this system has no package installer the program can use";
+        case NotRun::HelperMissing:
+            return "installer: the install helper is missing; reinstall TALVEN Suite";
+        case NotRun::NoKeptCatalog:
+            return "installer: no verified catalog is kept (" + run.detail +
+                   "); check for updates, then install";
+        case NotRun::CannotStart:
+            return "installer: cannot start " + run.detail;
+        case NotRun::NotAuthorized:
+            return "installer: " + run.detail + " did not run the install helper (exit " +
+                   std::to_string(run.exitStatus) +
+                   "): " + run.error.substr(0, run.error.find('\n'));
+    }
+    return runLogLine(run.output, run.error);
+}
+
+}  // namespace
+
+std::vector<std::string> batchLogLines(const BatchOutcome& outcome) {
+    std::vector<std::string> lines;
+    std::vector<bool> held(outcome.packages.size(), false);
+    std::size_t total = 0;
+    for (const auto& run : outcome.runs) {
+        total += run.packages.size();
+        for (std::size_t i : run.packages) {
+            if (i < held.size()) held[i] = true;
+        }
+    }
+    for (std::size_t i = 0; i < outcome.packages.size(); ++i) {
+        if (!held[i] && outcome.packages[i].report == PackageReport::Unvouched) {
+            lines.push_back(packageLogLine(i, "no catalog product id; not installed"));
+        }
+    }
+    std::size_t before = 0;
+    for (const auto& run : outcome.runs) {
+        if (before > 0) {
+            lines.push_back("installer: packages " + std::to_string(before + 1) + " to " +
+                            std::to_string(before + run.packages.size()) + " of " +
+                            std::to_string(total) + " in another run (the install helper takes " +
+                            std::to_string(outcome.runs.front().packages.size()) + " at a time)");
+        }
+        lines.push_back(notRunLogLine(run));
+        if (run.result == RunResult::Ran) {
+            for (std::size_t i : run.packages) {
+                if (i >= outcome.packages.size()) continue;
+                if (auto line = packageOutputLogLine(i, outcome.packages[i].output)) {
+                    lines.push_back(*line);
+                }
+            }
+        }
+        before += run.packages.size();
+    }
+    return lines;
+}
+
 std::string runLogLine(std::string_view output, std::string_view error) {
     return "installer: out=" + quotedForLog(output) + " err=" + quotedForLog(error);
 }
