@@ -34,7 +34,7 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
           InstallServices{platform_.queue, platform_.background, platform_.http, platform_.launcher,
                           platform_.shell, platform_.packages, platform_.fileWatcher},
           [this](const Json& event) { send(event); },
-          [this] { return installPrompt(isArabic(lang())); }),
+          [this] { return std::string(interfaceText(isArabic(lang())).installPrompt); }),
       feedbackFlow_(
           FeedbackSettings{.origin = config_.feedbackOriginForTests.empty()
                                          ? "https://" + config_.vendorHost

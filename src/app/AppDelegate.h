@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "app/InterfaceText.h"
 #include "app/LaunchValues.h"
+#include "app/Settings.h"
 #include "app/ViewLifetime.h"
 #include "catalog/CatalogFlow.h"
 #include "common/Json.h"
@@ -127,7 +129,8 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
 
     // Feedback: the feedback flow's.
     void pickFeedbackFiles() {
-        feedbackFlow_.pickFiles(window_.get(), lang() == "ar" ? "إضافة" : "Add");
+        feedbackFlow_.pickFiles(window_.get(),
+                                std::string(interfaceText(isArabic(lang())).addFiles));
     }
     void sendFeedback(const Json& message) { feedbackFlow_.send(message); }
     FeedbackFlow& feedback() { return feedbackFlow_; }

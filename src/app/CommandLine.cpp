@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "app/InterfaceText.h"
 #include "app/Menus.h"
 #include "notify/Waiting.h"
 
@@ -29,26 +30,7 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments) {
 }
 
 std::string usageText(bool arabic) {
-    if (arabic) {
-        return "الاستخدام: talven-suite [خيار]\n"
-               "يُبقي كل تطبيقات TALVEN وإضافات PowerPoint محدَّثة، في نافذة واحدة.\n"
-               "\n"
-               "  --background   يبدأ دون إظهار نافذته، كما عند تسجيل الدخول\n"
-               "  --demo         عرض توضيحي: لا يُثبَّت شيء ولا يُفتح ولا يُحفظ ولا يُرسَل\n"
-               "  --help         يعرض هذه المساعدة ثم ينتهي\n"
-               "  --version      يعرض رقم الإصدار ثم ينتهي\n"
-               "\n"
-               "تشغيله مرة أخرى وهو يعمل يُظهر نافذته.\n";
-    }
-    return "Usage: talven-suite [OPTION]\n"
-           "Keeps every TALVEN app and PowerPoint add-in up to date, from one window.\n"
-           "\n"
-           "  --background   start without showing the window, as at login\n"
-           "  --demo         showcase: nothing is installed, opened, saved or sent\n"
-           "  --help         show this help and end\n"
-           "  --version      show the version and end\n"
-           "\n"
-           "Starting it again while it runs shows its window.\n";
+    return std::string(interfaceText(arabic).usage);
 }
 
 std::string versionText(std::string_view version) {
@@ -61,8 +43,8 @@ std::string invalidArgumentText(bool arabic, std::string_view argument) {
         quoted += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
     }
     quoted += '"';
-    if (arabic) return "talven-suite: الخيار " + quoted + " غير معروف (انظر talven-suite --help)\n";
-    return "talven-suite: unknown option " + quoted + " (see talven-suite --help)\n";
+    const InterfaceText& text = interfaceText(arabic);
+    return std::string(text.unknownOptionBefore) + quoted + std::string(text.unknownOptionAfter);
 }
 
 }  // namespace suite

@@ -35,11 +35,6 @@ PackageSelection selectPackages(const std::vector<VerifiedPackage>& input,
     return selection;
 }
 
-std::string installPrompt(bool arabic) {
-    return arabic ? "يريد TALVEN™ Suite تثبيت تطبيقات TALVEN."
-                  : "TALVEN™ Suite wants to install TALVEN apps.";
-}
-
 std::optional<std::string> relaunchProgram(const std::optional<std::string>& installedProgram,
                                            const std::filesystem::path& ownExecutable) {
     // A bundle folder (as on a Mac) cannot be executed here; the running program's own file is

@@ -24,9 +24,6 @@ struct PackageSelection {
 PackageSelection selectPackages(const std::vector<VerifiedPackage>& input,
                                 const PackageSystem& system);
 
-// The text of the request for administrator rights, where the host lets the program choose it.
-std::string installPrompt(bool arabic);
-
 // What a relaunch starts: the host's installed program when it is an executable file, otherwise
 // the running program's own executable; nothing when neither can be executed. Always absolute,
 // so the shell never looks the name up in PATH.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "app/InterfaceText.h"
 #include "app/Settings.h"
 #include "fakes/AppHarness.h"
 #include "install/InstallLog.h"
@@ -52,7 +53,7 @@ TEST(RunInstallersSelection, OnlyPackagesRunAndTheRestFailFirst) {
     // script run's and the update flows'.)
     h.queue.runUntilIdle();
     ASSERT_EQ(h.privileged.scripts.size(), 1u);
-    EXPECT_EQ(h.privileged.prompts.at(0), installPrompt(true));
+    EXPECT_EQ(h.privileged.prompts.at(0), std::string(interfaceText(true).installPrompt));
 }
 
 // A.app and B.app at catalog version 2.0 can be judged installed; "c" only by the "OK:" lines.
