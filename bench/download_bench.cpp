@@ -144,9 +144,9 @@ std::optional<double> downloadWithDownloader(suite::HttpClient& client,
     auto downloader = suite::Downloader::create(
         client, queue, {.timeoutSeconds = 30, .retryDelays = {0}, .userAgent = "bench"});
     downloader->onProgress = [](double) {};
-    downloader->onDone = [&](std::optional<fs::path> file, std::optional<suite::DownloadError>) {
+    downloader->onDone = [&](suite::DownloadResult result) {
         done = true;
-        ok = file.has_value();
+        ok = result.has_value();
     };
     downloader->start({{url}, dest, size, sha256});
     downloader.reset();

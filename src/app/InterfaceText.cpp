@@ -26,15 +26,16 @@ constexpr InterfaceText kEnglish{
     .reload = "Reload",
     .installPrompt = "TALVEN™ Suite wants to install TALVEN apps.",
     .addFiles = "Add",
-    .usage = "Usage: talven-suite [OPTION]\n"
-             "Keeps every TALVEN app and PowerPoint add-in up to date, from one window.\n"
-             "\n"
-             "  --background   start without showing the window, as at login\n"
-             "  --demo         showcase: nothing is installed, opened, saved or sent\n"
-             "  --help         show this help and end\n"
-             "  --version      show the version and end\n"
-             "\n"
-             "Starting it again while it runs shows its window.\n",
+    .usage =
+        "Usage: talven-suite [OPTION]\n"
+        "Keeps every TALVEN app and PowerPoint add-in up to date, from one window.\n"
+        "\n"
+        "  --background   start without showing the window, as at login\n"
+        "  --demo         showcase: nothing is installed, opened, saved or sent\n"
+        "  --help         show this help and end\n"
+        "  --version      show the version and end\n"
+        "\n"
+        "Starting it again while it runs shows its window.\n",
     .unknownOptionBefore = "talven-suite: unknown option ",
     .unknownOptionAfter = " (see talven-suite --help)\n",
 };
@@ -61,15 +62,16 @@ constexpr InterfaceText kArabic{
     .reload = "إعادة التحميل",
     .installPrompt = "يريد TALVEN™ Suite تثبيت تطبيقات TALVEN.",
     .addFiles = "إضافة",
-    .usage = "الاستخدام: talven-suite [خيار]\n"
-             "يُبقي كل تطبيقات TALVEN وإضافات PowerPoint محدَّثة، في نافذة واحدة.\n"
-             "\n"
-             "  --background   يبدأ دون إظهار نافذته، كما عند تسجيل الدخول\n"
-             "  --demo         عرض توضيحي: لا يُثبَّت شيء ولا يُفتح ولا يُحفظ ولا يُرسَل\n"
-             "  --help         يعرض هذه المساعدة ثم ينتهي\n"
-             "  --version      يعرض رقم الإصدار ثم ينتهي\n"
-             "\n"
-             "تشغيله مرة أخرى وهو يعمل يُظهر نافذته.\n",
+    .usage =
+        "الاستخدام: talven-suite [خيار]\n"
+        "يُبقي كل تطبيقات TALVEN وإضافات PowerPoint محدَّثة، في نافذة واحدة.\n"
+        "\n"
+        "  --background   يبدأ دون إظهار نافذته، كما عند تسجيل الدخول\n"
+        "  --demo         عرض توضيحي: لا يُثبَّت شيء ولا يُفتح ولا يُحفظ ولا يُرسَل\n"
+        "  --help         يعرض هذه المساعدة ثم ينتهي\n"
+        "  --version      يعرض رقم الإصدار ثم ينتهي\n"
+        "\n"
+        "تشغيله مرة أخرى وهو يعمل يُظهر نافذته.\n",
     .unknownOptionBefore = "talven-suite: الخيار ",
     .unknownOptionAfter = " غير معروف (انظر talven-suite --help)\n",
 };

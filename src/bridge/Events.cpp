@@ -4,6 +4,37 @@
 
 namespace suite::bridge {
 
+std::string reasonWord(const TransferFailure& failure) {
+    using Kind = TransferFailure::Kind;
+    switch (failure.kind) {
+        case Kind::Offline:
+            return "offline";
+        case Kind::Dns:
+            return "dns";
+        case Kind::Tls:
+            return "tls";
+        case Kind::Timeout:
+            return "timeout";
+        case Kind::Http:
+            return "http-" + std::to_string(failure.httpStatus);
+        case Kind::Redirect:
+            return "redirect";
+        case Kind::Space:
+            return "space";
+        case Kind::Refused:
+            return "refused";
+        case Kind::Size:
+            return "size";
+        case Kind::Cancelled:
+            return "cancelled";
+        case Kind::Other:
+            break;
+        case Kind::Digest:
+            return "digest";
+    }
+    return "other";
+}
+
 Json initEvent(const InitValues& values) {
     Json event = Json::object();
     event["type"] = "init";

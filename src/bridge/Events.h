@@ -6,8 +6,13 @@
 #include <vector>
 
 #include "common/Json.h"
+#include "download/FailureReason.h"
 
 namespace suite::bridge {
+
+// The page's word for why a transfer or download failed: "offline", "dns", "tls", "timeout",
+// "http-NNN", "redirect", "space", "refused", "size", "cancelled", "other" or "digest".
+std::string reasonWord(const TransferFailure& failure);
 
 struct InitValues {
     std::string platform;

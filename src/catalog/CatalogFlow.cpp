@@ -46,9 +46,9 @@ void CatalogFlow::fetchFrom(std::vector<std::string> urls, bool offline, std::st
             }
             // Any answer from a server means the network is there, for the rest of this fetch.
             const bool stillOffline = offline && !serverAnswered(response);
-            std::string reason = failureReason(response);
+            const auto failure = failureOf(response);
             fetchFrom(std::move(rest), stillOffline, std::move(refusal),
-                      reason.empty() ? std::move(networkReason) : std::move(reason));
+                      failure ? bridge::reasonWord(*failure) : std::move(networkReason));
         }));
 }
 
@@ -58,13 +58,13 @@ void CatalogFlow::fetchSignature(std::string url, std::string text, std::vector<
         lifetime_.guard<HttpResponse>([this, url, text = std::move(text),
                                        rest = std::move(rest)](HttpResponse response) mutable {
             auto signature = acceptedSignatureText(response);
-            const auto refusal = trust_.admit(text, signature);
-            if (!refusal) {
+            const Admission admitted = trust_.admit(text, signature);
+            if (admitted) {
                 answer(bridge::catalogEvent(url, text));
                 return keep(std::move(text), std::move(*signature));
             }
             // Like an answer that is no catalog: the next address may serve a good one.
-            fetchFrom(std::move(rest), false, reasonName(*refusal), {});
+            fetchFrom(std::move(rest), false, reasonName(admitted.error()), {});
         }));
 }
 

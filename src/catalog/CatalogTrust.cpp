@@ -100,21 +100,21 @@ bool CatalogTrust::isSigned(std::string_view document, std::string_view signatur
     return false;
 }
 
-std::optional<CatalogRefusal> CatalogTrust::admit(const std::string& document,
-                                                  const std::optional<std::string>& signature) {
-    if (!signature || !isSigned(document, *signature)) return CatalogRefusal::Signature;
+Admission CatalogTrust::admit(const std::string& document,
+                              const std::optional<std::string>& signature) {
+    if (!signature || !isSigned(document, *signature)) return unexpected(CatalogRefusal::Signature);
     // Only the two members this side judges are read; the page reads the rest.
     const Json parsed = Json::parse(document, nullptr, false);
     const auto generated = timeMember(parsed, "generated");
     const auto expires = timeMember(parsed, "expires");
-    if (!generated || !expires) return CatalogRefusal::Malformed;
-    if (*generated - now_() > kFutureToleranceSeconds) return CatalogRefusal::Future;
+    if (!generated || !expires) return unexpected(CatalogRefusal::Malformed);
+    if (*generated - now_() > kFutureToleranceSeconds) return unexpected(CatalogRefusal::Future);
     if (newest_ && *generated < *newest_) {
-        return CatalogRefusal::Rollback;
+        return unexpected(CatalogRefusal::Rollback);
     }
-    if (now_() >= *expires) return CatalogRefusal::Expired;
+    if (now_() >= *expires) return unexpected(CatalogRefusal::Expired);
     remember(*generated, *stringMember(parsed, "generated"));
-    return std::nullopt;
+    return {};
 }
 
 void CatalogTrust::load() {

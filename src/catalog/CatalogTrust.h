@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/Expected.h"
+
 namespace suite {
 
 // Why a document was refused; `reasonName` gives the "reason" the page receives.
@@ -23,6 +25,9 @@ enum class CatalogRefusal {
     Future,     // "generated" more than kFutureToleranceSeconds ahead of the local clock
 };
 const char* reasonName(CatalogRefusal refusal);
+
+// Whether a document may be shown; when not, why.
+using Admission = Expected<void, CatalogRefusal>;
 
 // Seconds since 1970 for a UTC time written "YYYY-MM-DDTHH:MM:SSZ"; nothing for any other text
 // (offsets, fractions of a second, lower-case letters) and for dates that do not exist.
@@ -53,9 +58,8 @@ class CatalogTrust {
                  WallClock now);
 
     // Judges `document` against the text of its signature file (nothing when there was none)
-    // and, when it passes, remembers its "generated". Nothing when it may be shown.
-    std::optional<CatalogRefusal> admit(const std::string& document,
-                                        const std::optional<std::string>& signature);
+    // and, when it passes, remembers its "generated".
+    Admission admit(const std::string& document, const std::optional<std::string>& signature);
 
     // Whether one of the keys made `signature` (the signature file's text) over exactly these
     // bytes; nothing else is judged, and nothing is remembered.

@@ -51,8 +51,9 @@ void Downloader::start(DownloadJob job) {
         // Through the queue like every other outcome, so a caller that starts the next download
         // from `onDone` never nests inside its own call.
         queue_.post([self = shared_from_this(), needed, free = *free] {
-            self->fail({"space", std::to_string(needed) + " bytes needed, " + std::to_string(free) +
-                                     " free"});
+            self->fail(
+                {{TransferFailure::Kind::Space},
+                 std::to_string(needed) + " bytes needed, " + std::to_string(free) + " free"});
         });
         return;
     }
@@ -160,23 +161,24 @@ void Downloader::arrived() {
         // This address serves other bytes than the catalog vouches for (a stale or broken
         // mirror); another may serve the right ones.
         if (nextAddress()) return attempt();
-        return fail({"digest", "the package's SHA-256 is not the catalog's"});
+        return fail(
+            {{TransferFailure::Kind::Digest}, "the package's SHA-256 is not the catalog's"});
     }
     // rename(2) replaces an existing file in one step: readers see the old file or the new one.
     std::error_code moved;
     std::filesystem::rename(partial_->file(), job_.dest, moved);
     if (moved) {
         partial_->discard();
-        return fail({"other", "cannot move the download into place: " + moved.message()});
+        return fail({{}, "cannot move the download into place: " + moved.message()});
     }
     partial_->forgetValidator();
     auto done = std::move(onDone);
     onDone = nullptr;
-    if (done) done(job_.dest, std::nullopt);
+    if (done) done(job_.dest);
 }
 
 void Downloader::failedAttempt(const HttpResponse& response) {
-    const std::string reason = failureReason(response);
+    const TransferFailure reason = failureOf(response).value_or(TransferFailure{});
     const AfterFailure next = afterFailure(response);
     if (response.error == TransportError::TooLarge || response.error == TransportError::Other) {
         // Not bytes to go on from: too many of them, or not the part that was asked for.
@@ -191,7 +193,7 @@ void Downloader::failedAttempt(const HttpResponse& response) {
         return;
     }
     if (next != AfterFailure::Stop && nextAddress()) return attempt();
-    fail({reason, response.errorMessage.empty() ? reason : response.errorMessage});
+    fail({reason, response.errorMessage});
 }
 
 bool Downloader::nextAddress() {
@@ -206,7 +208,7 @@ void Downloader::fail(DownloadError error) {
     // Taken out first: the callback may replace or drop this downloader's owner.
     auto done = std::move(onDone);
     onDone = nullptr;
-    if (done) done(std::nullopt, std::move(error));
+    if (done) done(unexpected(std::move(error)));
 }
 
 }  // namespace suite

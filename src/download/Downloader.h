@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "common/Expected.h"
+#include "download/FailureReason.h"
 #include "download/PartialDownload.h"
 #include "platform/Digest.h"
 #include "platform/HttpClient.h"
@@ -27,12 +29,13 @@
 
 namespace suite {
 
-// Why a download has no file: a reason the page reads (see FailureReason.h) and a message for
-// the log.
+// Why a download has no file, and a message for the log.
 struct DownloadError {
-    std::string reason;
+    TransferFailure reason;
     std::string message;
 };
+// The checked package at its destination, or why there is none.
+using DownloadResult = Expected<std::filesystem::path, DownloadError>;
 
 // Seconds on some steady clock; only differences matter.
 using Clock = std::function<double()>;
@@ -83,10 +86,8 @@ class Downloader final : public std::enable_shared_from_this<Downloader> {
     // An answer goes on from the bytes an earlier attempt (or run) kept: the percentage of the
     // package they make. Before that answer's first `onProgress`.
     std::function<void(double pct)> onResumed;
-    // Called once per `start`: the checked package at its destination, or why there is none.
-    std::function<void(std::optional<std::filesystem::path> file,
-                       std::optional<DownloadError> error)>
-        onDone;
+    // Called once per `start`.
+    std::function<void(DownloadResult)> onDone;
 
     // Starts the download and returns at once. Each attempt is stopped once more than
     // `size` + kSizeMargin bytes arrived, and given up after ceilingForBytes(size) or once it

@@ -2,34 +2,35 @@
 
 namespace suite {
 
-std::string failureReason(const HttpResponse& response) {
+std::optional<TransferFailure> failureOf(const HttpResponse& response) {
+    using Kind = TransferFailure::Kind;
     switch (response.error) {
         case TransportError::None:
-            if (response.status == 200 || response.status == 206) return {};
-            return "http-" + std::to_string(response.status);
+            if (response.status == 200 || response.status == 206) return std::nullopt;
+            return TransferFailure{Kind::Http, response.status};
         case TransportError::NoConnection:
         case TransportError::ConnectionLost:
-            return "offline";
+            return TransferFailure{Kind::Offline};
         case TransportError::HostNotFound:
-            return "dns";
+            return TransferFailure{Kind::Dns};
         case TransportError::TimedOut:
-            return "timeout";
+            return TransferFailure{Kind::Timeout};
         case TransportError::Tls:
-            return "tls";
+            return TransferFailure{Kind::Tls};
         case TransportError::RedirectRefused:
-            return "redirect";
+            return TransferFailure{Kind::Redirect};
         case TransportError::Refused:
-            return "refused";
+            return TransferFailure{Kind::Refused};
         case TransportError::DiskFull:
-            return "space";
+            return TransferFailure{Kind::Space};
         case TransportError::TooLarge:
-            return "size";
+            return TransferFailure{Kind::Size};
         case TransportError::Cancelled:
-            return "cancelled";
+            return TransferFailure{Kind::Cancelled};
         case TransportError::Other:
             break;
     }
-    return "other";
+    return TransferFailure{Kind::Other};
 }
 
 bool serverAnswered(const HttpResponse& response) {

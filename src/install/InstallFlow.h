@@ -131,8 +131,7 @@ class InstallFlow {
     // The download of `item` under a name of its own in the batch.
     DownloadJob jobFor(const InstallItem& item, Batch& batch) const;
     void startDownload(std::shared_ptr<Batch> batch, InstallItem item, DownloadJob job);
-    void downloaded(std::shared_ptr<Batch> batch, const InstallItem& item,
-                    std::optional<std::filesystem::path> file, std::optional<DownloadError> error);
+    void downloaded(std::shared_ptr<Batch> batch, const InstallItem& item, DownloadResult result);
     // What `cancel` and `cancelAll` share: each item `chosen` picks is stopped; the batch goes on
     // with the rest. Returns how many were stopped.
     std::size_t cancelWhere(const std::function<bool(const std::string& id)>& chosen);

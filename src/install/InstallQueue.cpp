@@ -100,34 +100,33 @@ void InstallFlow::startDownload(std::shared_ptr<Batch> batch, InstallItem item, 
         [this, id](double pct) { send_(bridge::progressEvent(id, "download", pct)); });
     downloader_->onResumed =
         lifetime_.guard<double>([this, id](double pct) { send_(bridge::resumedEvent(id, pct)); });
-    downloader_->onDone =
-        lifetime_.guard<std::optional<std::filesystem::path>, std::optional<DownloadError>>(
-            [this, batch, item = std::move(item)](std::optional<std::filesystem::path> file,
-                                                  std::optional<DownloadError> error) {
-                downloaded(batch, item, std::move(file), std::move(error));
-            });
+    downloader_->onDone = lifetime_.guard<DownloadResult>(
+        [this, batch, item = std::move(item)](DownloadResult result) {
+            downloaded(batch, item, std::move(result));
+        });
     downloading_ = id;
     downloader_->start(std::move(job));
 }
 
 void InstallFlow::downloaded(std::shared_ptr<Batch> batch, const InstallItem& item,
-                             std::optional<std::filesystem::path> file,
-                             std::optional<DownloadError> error) {
+                             DownloadResult result) {
     const std::string& id = item.id;
     downloading_.reset();
-    if (!file) {
-        const std::string reason = error ? error->reason : "other";
+    if (!result) {
+        const DownloadError& error = result.error();
+        const std::string reason = bridge::reasonWord(error.reason);
         log("download: " + id + " failed (" + reason + ")" +
-            (error && error->message != reason ? ": " + error->message : ""));
+            (!error.message.empty() && error.message != reason ? ": " + error.message : ""));
         // A package that is not the catalog's is the check's failure, not the network's, and
         // the page shows the check's phase before its result.
-        if (reason == "digest") send_(bridge::progressEvent(id, "verify"));
-        send_(bridge::failureEvent(id, reason == "digest" ? "check" : "download", reason));
+        const bool digest = error.reason.kind == TransferFailure::Kind::Digest;
+        if (digest) send_(bridge::progressEvent(id, "verify"));
+        send_(bridge::failureEvent(id, digest ? "check" : "download", reason));
         return next(batch);
     }
     // The digest was taken as the bytes arrived; the phase still shows, however briefly.
     send_(bridge::progressEvent(id, "verify"));
-    batch->verified.push_back({item, *file});
+    batch->verified.push_back({item, *result});
     next(batch);
 }
 

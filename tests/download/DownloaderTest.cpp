@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "bridge/Events.h"
 #include "download/Downloader.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/TempDir.h"
@@ -33,8 +34,7 @@ struct Download : ::testing::Test {
     ManualMainQueue queue;
     FakeHttpClient http;
     std::filesystem::path dest = dir / "Suite.pkg";
-    std::vector<std::pair<std::optional<std::filesystem::path>, std::optional<DownloadError>>>
-        outcomes;
+    std::vector<DownloadResult> outcomes;
     std::vector<double> reports;
     std::vector<double> resumed;
 
@@ -47,16 +47,17 @@ struct Download : ::testing::Test {
                                               .freeSpace = [](auto&) { return std::nullopt; }});
         downloader->onProgress = [this](double pct) { reports.push_back(pct); };
         downloader->onResumed = [this](double pct) { resumed.push_back(pct); };
-        downloader->onDone = [this](auto file, auto error) { outcomes.emplace_back(file, error); };
+        downloader->onDone = [this](DownloadResult result) {
+            outcomes.push_back(std::move(result));
+        };
         downloader->start({std::move(urls), dest, 1000, std::move(sha256)});
         return downloader;
     }
     const HttpRequest& request(std::size_t call) { return http.calls.at(call)->request; }
     std::string failure() {
         EXPECT_EQ(outcomes.size(), 1u);
-        if (outcomes.empty() || !outcomes[0].second) return "none";
-        EXPECT_FALSE(outcomes[0].first);
-        return outcomes[0].second->reason;
+        if (outcomes.empty() || outcomes[0]) return "none";
+        return bridge::reasonWord(outcomes[0].error().reason);
     }
     std::vector<std::string> folder() {
         std::vector<std::string> names;

@@ -14,10 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     suite::CatalogTrust trust({key.publicKey(), "not a key"}, "", [] { return 1796455812; });
     if (data[0] % 2 == 0) {
         // Bytes nobody signed with a trusted key.
-        require(trust.admit(document, parts[1]) == suite::CatalogRefusal::Signature,
+        const auto admitted = trust.admit(document, parts[1]);
+        require(!admitted && admitted.error() == suite::CatalogRefusal::Signature,
                 "unsigned documents are refused for their signature");
     } else {
-        require(trust.admit(document, key.sign(document)) != suite::CatalogRefusal::Signature,
+        const auto admitted = trust.admit(document, key.sign(document));
+        require(admitted || admitted.error() != suite::CatalogRefusal::Signature,
                 "a signed document passes its signature check");
     }
     return 0;

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "backends/curl/CurlHttpClient.h"
+#include "bridge/Events.h"
 #include "download/Downloader.h"
 #include "fakes/TempDir.h"
 #include "flows/VendorService.h"
@@ -34,7 +35,9 @@ std::string download(const CurlClientOptions& options, const DownloadJob& job,
                                           .lowSpeedSeconds = 1,
                                           .retryDelays = std::move(retryDelays),
                                           .userAgent = kUserAgent});
-    downloader->onDone = [&](auto, auto error) { reason = error ? error->reason : ""; };
+    downloader->onDone = [&](DownloadResult result) {
+        reason = result ? "" : bridge::reasonWord(result.error().reason);
+    };
     downloader->start(job);
     // The virtual clock follows real time, so retries wait about as long as they would.
     for (const auto limit = std::chrono::steady_clock::now() + 30s;

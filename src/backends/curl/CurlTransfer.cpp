@@ -87,8 +87,8 @@ CurlTransfer::CurlTransfer(HttpRequest request, std::shared_ptr<TransferDelivery
             request_.responseFile.empty() ? nullptr : request_.responseDigest) {}
 
 std::optional<std::pair<TransportError, std::string>> CurlTransfer::prepare() {
-    if (auto refusal = refusalForUrl(request_.url, options_.allowPlainHttpToLoopback)) {
-        return std::pair(TransportError::Refused, std::move(*refusal));
+    if (auto permitted = permitUrl(request_.url, options_.allowPlainHttpToLoopback); !permitted) {
+        return std::pair(TransportError::Refused, permitted.error());
     }
     if (auto failure = prepareHandle()) {
         return std::pair(TransportError::Other, std::move(*failure));
@@ -283,9 +283,10 @@ bool CurlTransfer::takeHeaderLine(std::string_view line) {
     if (!location || location->empty()) return true;
     char* current = nullptr;
     curl_easy_getinfo(easy_.get(), CURLINFO_EFFECTIVE_URL, &current);
-    if (auto refusal = refusalForRedirect(current ? current : "", *location,
-                                          options_.allowPlainHttpToLoopback)) {
-        failLocally(TransportError::RedirectRefused, *refusal);
+    if (auto permitted =
+            permitRedirect(current ? current : "", *location, options_.allowPlainHttpToLoopback);
+        !permitted) {
+        failLocally(TransportError::RedirectRefused, permitted.error());
         return false;
     }
     return true;

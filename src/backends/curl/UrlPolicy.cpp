@@ -3,18 +3,21 @@
 #include "backends/curl/CurlHandles.h"
 #include "common/Url.h"
 
+#include <optional>
+
 namespace suite::curl {
 
 namespace {
 
-std::optional<std::string> refusalFor(const Url& url, bool allowPlainHttpToLoopback) {
-    if (url.scheme == "https") return std::nullopt;
+Permission permitParsed(const Url& url, bool allowPlainHttpToLoopback) {
+    if (url.scheme == "https") return {};
     if (url.scheme == "http") {
-        if (!allowPlainHttpToLoopback) return "plain http is not allowed";
-        if (isLoopbackHost(url.host)) return std::nullopt;
-        return "plain http is allowed to this machine only, not to \"" + url.host + "\"";
+        if (!allowPlainHttpToLoopback) return unexpected<std::string>("plain http is not allowed");
+        if (isLoopbackHost(url.host)) return {};
+        return unexpected("plain http is allowed to this machine only, not to \"" + url.host +
+                          "\"");
     }
-    return "the scheme \"" + url.scheme + "\" is not allowed";
+    return unexpected("the scheme \"" + url.scheme + "\" is not allowed");
 }
 
 // The absolute address curl goes to when it follows `location` from `currentUrl`: curl resolves
@@ -39,22 +42,21 @@ std::optional<std::string> redirectTarget(const std::string& currentUrl,
 
 }  // namespace
 
-std::optional<std::string> refusalForUrl(const std::string& url, bool allowPlainHttpToLoopback) {
+Permission permitUrl(const std::string& url, bool allowPlainHttpToLoopback) {
     auto parsed = parseUrl(url);
     // A bare host is refused too: curl would guess a scheme for it, and guess plain http.
-    if (!parsed || !parsed->hasAuthority) return "not an absolute URL";
-    return refusalFor(*parsed, allowPlainHttpToLoopback);
+    if (!parsed || !parsed->hasAuthority) return unexpected<std::string>("not an absolute URL");
+    return permitParsed(*parsed, allowPlainHttpToLoopback);
 }
 
-std::optional<std::string> refusalForRedirect(const std::string& currentUrl,
-                                              const std::string& location,
-                                              bool allowPlainHttpToLoopback) {
+Permission permitRedirect(const std::string& currentUrl, const std::string& location,
+                          bool allowPlainHttpToLoopback) {
     auto target = redirectTarget(currentUrl, location);
-    if (!target) return "redirect refused: the redirect target cannot be read";
-    if (auto refusal = refusalForUrl(*target, allowPlainHttpToLoopback)) {
-        return "redirect refused: " + *refusal;
-    }
-    return std::nullopt;
+    if (!target)
+        return unexpected<std::string>("redirect refused: the redirect target cannot be read");
+    auto permitted = permitUrl(*target, allowPlainHttpToLoopback);
+    if (!permitted) return unexpected("redirect refused: " + permitted.error());
+    return {};
 }
 
 }  // namespace suite::curl

@@ -3,18 +3,21 @@
 // only when a test asked for it. Addresses are read by the program's one strict URL reader, which
 // refuses anything two readers could take apart differently, so the host judged here is the host
 // curl connects to.
-#include <optional>
 #include <string>
+
+#include "common/Expected.h"
 
 namespace suite::curl {
 
-// Why `url` may not be fetched, or nothing when it may.
-std::optional<std::string> refusalForUrl(const std::string& url, bool allowPlainHttpToLoopback);
+// Whether the client may talk to an address; when not, why.
+using Permission = Expected<void, std::string>;
 
-// Why a redirect from `currentUrl` to `location` (a Location header value, possibly relative)
-// may not be followed, or nothing when it may.
-std::optional<std::string> refusalForRedirect(const std::string& currentUrl,
-                                              const std::string& location,
-                                              bool allowPlainHttpToLoopback);
+// Whether `url` may be fetched.
+Permission permitUrl(const std::string& url, bool allowPlainHttpToLoopback);
+
+// Whether a redirect from `currentUrl` to `location` (a Location header value, possibly
+// relative) may be followed.
+Permission permitRedirect(const std::string& currentUrl, const std::string& location,
+                          bool allowPlainHttpToLoopback);
 
 }  // namespace suite::curl

@@ -10,7 +10,7 @@ CatalogVerdict judgeCatalog(const std::vector<std::string>& keys, const std::str
     // No state file: the newest date seen is the program's to keep, and the helper runs too
     // seldom to keep one of its own.
     CatalogTrust trust(keys, {}, std::move(now));
-    if (auto refusal = trust.admit(document, signature)) return {refusal, {}};
+    if (auto admitted = trust.admit(document, signature); !admitted) return {admitted.error(), {}};
     Json parsed = parseJson(document);
     if (!parsed.is_object()) return {CatalogRefusal::Malformed, {}};
     return {std::nullopt, std::move(parsed)};
