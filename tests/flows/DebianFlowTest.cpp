@@ -65,7 +65,7 @@ TEST_F(DebianFlow, TwoPackagesInstallAndOneWithTheWrongDigestIsRefused) {
     EXPECT_EQ(dpkgStatus("talven-addin-poll"), "install ok installed 1.4.0");
     EXPECT_EQ(dpkgStatus("talven-addin-charts"), "");
     // Results come as each package is in; the log once the run has ended.
-    h.turnUntil([&] { return logText(h).find(" installer: ") != std::string::npos; }, 30);
+    gtk::spinUntil([&] { return logText(h).find(" installer: ") != std::string::npos; }, 30);
     const std::string log = logText(h);
     EXPECT_TRUE(log.find(" installer: ") != std::string::npos &&
                 log.find(" installer: ") == log.rfind(" installer: "))
@@ -85,7 +85,7 @@ TEST_F(DebianFlow, WhatAptCannotInstallGoesToTheDesktopsInstallerAndCountsOnlyOn
         ">/dev/null 2>&1 & ;; esac");
     h.start();
     installSelected(h, {"talven.bridge", "talven.legacy"});
-    ASSERT_TRUE(h.turnUntil(
+    ASSERT_TRUE(gtk::spinUntil(
         [&] {
             return phases(h, "talven.legacy").size() == 5 && phases(h, "talven.bridge").size() == 5;
         },
@@ -101,11 +101,11 @@ TEST_F(DebianFlow, WhatAptCannotInstallGoesToTheDesktopsInstallerAndCountsOnlyOn
         << log;
     EXPECT_EQ(dpkgStatus("talven-legacy"), "") << "not left half set up";
 
-    EXPECT_TRUE(h.turnUntil([&] { return !resultFor(h, "talven.bridge").empty(); }, 30));
+    EXPECT_TRUE(gtk::spinUntil([&] { return !resultFor(h, "talven.bridge").empty(); }, 30));
     EXPECT_EQ(resultFor(h, "talven.bridge"), success("talven.bridge", "1.0.0"));
     EXPECT_TRUE(resultFor(h, "talven.legacy").empty()) << "its installer's end is no failure";
     h.delegate().userContentController({{"type", "stopWaiting"}, {"id", "talven.legacy"}});
-    h.turnUntil([&] { return !resultFor(h, "talven.legacy").empty(); }, 5);
+    gtk::spinUntil([&] { return !resultFor(h, "talven.legacy").empty(); }, 5);
     EXPECT_EQ(resultFor(h, "talven.legacy").value("error", ""), "install");
     // A package with a dependency missing makes apt-get refuse every later install; the other
     // flows share this sandbox.
@@ -131,7 +131,7 @@ TEST_F(DebianFlow, SelfUpdateInstallsOurOwnPackageAndRelaunchesTheNewProgram) {
     // The waiting shell starts the installed program, once this process has gone.
     const std::string wanted = "/bin/kill -0 " + std::to_string(::getpid()) + " ";
     pid_t shell = 0;
-    h.turnUntil(
+    gtk::spinUntil(
         [&] {
             for (const auto& entry : fs::directory_iterator("/proc")) {
                 auto cmdline = readWholeFile(entry.path() / "cmdline");

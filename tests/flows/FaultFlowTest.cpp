@@ -75,7 +75,7 @@ TEST(FaultFlow, CancelledDownloadKeepsItsPartAndTheNextInstallGoesOnFromIt) {
     EXPECT_NE(rowText(h, "talven.board").find("the part already downloaded is kept"),
               std::string::npos);
     // The transfer's file is closed once the client has stopped it.
-    EXPECT_TRUE(h.turnUntil(
+    EXPECT_TRUE(gtk::spinUntil(
         [&] {
             std::error_code error;
             return packagesIn(h.downloads()) ==

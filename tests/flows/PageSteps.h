@@ -32,7 +32,7 @@ inline void installSelected(FlowHarness& h, const std::vector<std::string>& ids)
 
 // Waits for one result per id; the results in the order they came.
 inline std::vector<Json> waitForResults(FlowHarness& h, std::size_t count, double seconds = 60) {
-    h.turnUntil([&] { return h.events("result").size() >= count; }, seconds);
+    gtk::spinUntil([&] { return h.events("result").size() >= count; }, seconds);
     return h.events("result");
 }
 
