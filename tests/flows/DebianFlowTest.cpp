@@ -24,11 +24,6 @@ class DebianFlow : public ::testing::Test {
             GTEST_SKIP() << "installs packages: run inside tests/sandbox.sh as root";
         }
     }
-    static FlowSetup debian() {
-        FlowSetup setup;
-        setup.debian = true;
-        return setup;
-    }
     VendorService* service = &sharedVendor();
 };
 
@@ -46,14 +41,14 @@ Json success(const std::string& id, const std::string& version) {
 }
 
 TEST_F(DebianFlow, TwoPackagesInstallAndOneWithTheWrongDigestIsRefused) {
-    FlowHarness h(*service, debian());
+    FlowHarness h(*service, {.debian = true});
     h.start();
     // The page knows this machine's architecture, so of the presenter's packages it takes the one
     // that installs, not the newer one for another architecture listed first.
     const auto dpkg = runProcess("/usr/bin/dpkg", {"--print-architecture"});
     ASSERT_TRUE(dpkg);
     EXPECT_EQ(h.eval("Suite.snapshot().arch + '\\n'"), dpkg->standardOutput);
-    EXPECT_EQ(rowState(h, "talven.presenter"), "missing");
+    EXPECT_EQ(rowValue(h, "talven.presenter", "dataset.state"), "missing");
     installSelected(h, {"talven.presenter", "talven.addin.poll", "talven.addin.charts"});
     waitForResults(h, 3, 120);
     EXPECT_EQ(resultFor(h, "talven.presenter"), success("talven.presenter", "4.2.0")) << logText(h);
@@ -77,7 +72,7 @@ TEST_F(DebianFlow, TwoPackagesInstallAndOneWithTheWrongDigestIsRefused) {
 // maintainer script); only dpkg's word counts, heard as its database changes, however early the
 // installer's own process ends; the user stops waiting for a package that never comes.
 TEST_F(DebianFlow, WhatAptCannotInstallGoesToTheDesktopsInstallerAndCountsOnlyOnceDpkgSeesIt) {
-    FlowHarness h(*service, debian());
+    FlowHarness h(*service, {.debian = true});
     // A single-instance stand-in: it passes the file on and ends at once; the bridge is
     // installed a moment later, the other never.
     h.setDebInstaller(
@@ -116,12 +111,12 @@ TEST_F(DebianFlow, WhatAptCannotInstallGoesToTheDesktopsInstallerAndCountsOnlyOn
 // once this one has gone.
 TEST_F(DebianFlow, SelfUpdateInstallsOurOwnPackageAndRelaunchesTheNewProgram) {
     if (ownDebianPackage().empty()) GTEST_SKIP() << "no package: run `cpack -G DEB` first";
-    FlowSetup setup = debian();
+    FlowSetup setup{.debian = true};
     setup.appVersion = "0.9.0";
     setup.ownExecutable = "/usr/bin/talven-suite";
     FlowHarness h(*service, setup);
     h.start();
-    ASSERT_EQ(rowState(h, "talven.suite"), "update");
+    ASSERT_EQ(rowValue(h, "talven.suite", "dataset.state"), "update");
     const std::string version = service->product("talven.suite", "deb")["version"];
     installSelected(h, {"talven.suite"});
     waitForResults(h, 1, 120);

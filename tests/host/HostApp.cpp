@@ -1,6 +1,9 @@
 #include "host/HostApp.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <optional>
 
@@ -44,6 +47,19 @@ bool pageHolds(GtkShell& shell, const std::string& expression, double seconds) {
         spinFor(0.02);  // the page gets on with its work between looks
     }
     return false;
+}
+
+int runTestsIn(int argc, char** argv, const char* id, GtkApplication*& app) {
+    ::testing::InitGoogleTest(&argc, argv);
+    app = gtk_application_new(id, G_APPLICATION_NON_UNIQUE);
+    GError* error = nullptr;
+    if (!g_application_register(G_APPLICATION(app), nullptr, &error)) {
+        std::fprintf(stderr, "cannot start GTK: %s\n", error->message);
+        return 1;
+    }
+    const int status = RUN_ALL_TESTS();
+    g_object_unref(app);
+    return status;
 }
 
 HostApp::HostApp(GtkApplication* app, LaunchValues launch,

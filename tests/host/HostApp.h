@@ -29,6 +29,10 @@ Json pageValue(GtkShell& shell, const std::string& expression, double seconds = 
 // Turns the main loop until `expression` is true in the page, at most `seconds`.
 bool pageHolds(GtkShell& shell, const std::string& expression, double seconds = 10);
 
+// Runs this program's tests with `app` registered under `id`, as the program has one application;
+// answers the exit status.
+int runTestsIn(int argc, char** argv, const char* id, GtkApplication*& app);
+
 // The program started on this host's window, page (from web/) and HTTP client, with no locale
 // variables, so that what the page shows does not depend on the machine. Its packages are macOS
 // ones that never install (a page only needs a kind to show) unless the test brings its own.

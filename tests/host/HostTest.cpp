@@ -368,11 +368,6 @@ TEST(PreferredLanguages, ComeFromTheLocaleVariablesGLibReads) {
 }  // namespace suite::gtk
 
 int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    suite::gtk::gApp =
-        gtk_application_new("com.brenlow.talven.suite.hosttest", G_APPLICATION_NON_UNIQUE);
-    if (!g_application_register(G_APPLICATION(suite::gtk::gApp), nullptr, nullptr)) return 1;
-    const int status = RUN_ALL_TESTS();
-    g_object_unref(suite::gtk::gApp);
-    return status;
+    return suite::gtk::runTestsIn(argc, argv, "com.brenlow.talven.suite.hosttest",
+                                  suite::gtk::gApp);
 }
