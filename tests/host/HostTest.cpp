@@ -16,6 +16,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/WindowRules.h"
+#include "bridge/Events.h"
 #include "fakes/CommaLocale.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/LinuxConfig.h"
@@ -193,16 +194,15 @@ class PageTest : public HostTest {
 
     // Plays "init" again in `lang`, as a restart would, then the system's appearance.
     void reinit(const std::string& lang, bool dark, bool demo) {
-        Json init = {{"type", "init"},
-                     {"platform", "linux"},
-                     {"version", "9.8.7"},
-                     {"demo", demo},
-                     {"vendorHost", "brenlow.example"},
-                     {"settings", Json{{"lang", lang}}},
-                     {"osLang", "en"},
-                     {"osDark", false},
-                     {"reduceMotion", false}};
-        app_->delegate.send(init);
+        app_->delegate.send(bridge::initEvent({.platform = "linux",
+                                               .version = "3.1.0",
+                                               .packages = "pkg",
+                                               .arch = "",
+                                               .vendorHost = "brenlow.example",
+                                               .demo = demo,
+                                               .settings = {{"lang", lang}},
+                                               .preferredLanguages = {},
+                                               .kept = nullptr}));
         app_->delegate.send({{"type", "appearance"}, {"osDark", dark}, {"reduceMotion", dark}});
         ASSERT_TRUE(spinUntil([&] {
             return page("document.documentElement.lang + document.documentElement.dataset.theme") ==
