@@ -15,9 +15,13 @@ namespace suite::gtk {
 bool spinUntil(const std::function<bool()>& done, double seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     // The loop sleeps until something is due, without spinning a core the program under test
-    // would otherwise have; a wake-up every 2 ms looks at `done` in between.
-    const guint tick = g_timeout_add(
-        2, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
+    // would otherwise have; a wake-up every 2 ms looks at `done` in between. The wake-up is of
+    // the lowest priority: a turn runs only the most urgent sources ready, so when `done` takes
+    // longer than the tick, a tick of default priority would be ready at every turn and the
+    // program's idle work (WebKit ends its processes there) would never run.
+    const guint tick = g_timeout_add_full(
+        G_PRIORITY_LOW, 2, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr,
+        nullptr);
     // `done` is asked once per turn and its answer kept: a second look could see another state.
     bool met = done();
     for (; !met && std::chrono::steady_clock::now() < deadline; met = done())
@@ -43,7 +47,8 @@ Json pageValue(GtkShell& shell, const std::string& expression, double seconds) {
 bool pageHolds(GtkShell& shell, const std::string& expression, double seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < deadline) {
-        if (pageValue(shell, "!!(" + expression + ")") == true) return true;
+        // An answer that comes later than `seconds` would still hold the view; wait as long.
+        if (pageValue(shell, "!!(" + expression + ")", seconds) == true) return true;
         spinFor(0.02);  // the page gets on with its work between looks
     }
     return false;

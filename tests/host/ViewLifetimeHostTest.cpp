@@ -47,8 +47,8 @@ TEST(ViewLifetimeHost, DroppedViewEndsWebKitAndAWokenPageBootsAndChecks) {
     LaunchValues launch = fakes::launchIn(scratch.path());
     launch.startHidden = true;
     HostApp host(gApp, launch, [](AppConfig& config) {
-        config.vendorHost =
-            "localhost";  // nothing listens on its port 443: the check fails at once
+        // Nothing listens on its port 443: the check fails at once.
+        config.vendorHost = "localhost";
         config.viewQuietSeconds = 1;
     });
     AppDelegate& app = host.delegate;
