@@ -1,6 +1,9 @@
 // The engine's floor: the least a GTK 4 + WebKitGTK 6.0 program does to bring the page up. One
 // window, one web view with WebKit's own defaults, the "suite" message handler and an answer to
 // "ready" — nothing else. The real program's start-up and memory are reported against this.
+// Its web view has the one setting the program gives its own: without a GPU, no hardware
+// acceleration, which spares emulated OpenGL; a floor without it would measure that choice, not
+// the program's own work. (GTK's renderer is left to startup_memory.py, which runs each.)
 //
 // The page's ES modules are refused over file:// (its origin is "null", and module scripts are
 // fetched with CORS), so the floor serves the page's folder from a scheme of its own, as the
@@ -15,6 +18,7 @@
 #include <string>
 
 #include "ReadyProbe.h"
+#include "hosts/gio/GpuProbe.h"
 
 namespace {
 
@@ -136,6 +140,10 @@ void onActivate(GtkApplication* app, gpointer data) {
     webkit_web_context_register_uri_scheme(webkit_web_context_get_default(), kScheme,
                                            onSchemeRequest, floor, nullptr);
     floor->view = WEBKIT_WEB_VIEW(webkit_web_view_new());
+    if (!suite::gtk::hasGpuRenderNode()) {
+        webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(floor->view),
+                                                         WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    }
     WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(floor->view);
     webkit_user_content_manager_register_script_message_handler(content, "suite", nullptr);
     g_signal_connect(content, "script-message-received::suite", G_CALLBACK(onScriptMessage), floor);

@@ -124,7 +124,6 @@ class InstantDebian final : public PackageSystem {
                               const BatchProgress& progress) override {
         progress(BatchStep{});
         BatchOutcome outcome;
-        outcome.run = BatchOutcome::Run::Ran;
         for (std::size_t i = 0; i < packages.size(); ++i) {
             BatchStep finished;
             finished.kind = BatchStep::Kind::Finished;
@@ -132,8 +131,7 @@ class InstantDebian final : public PackageSystem {
             finished.report = PackageReport::Installed;
             finished.version = packages[i].item.version;  // as the helper names it
             progress(finished);
-            outcome.reports.push_back(PackageReport::Installed);
-            outcome.reasons.emplace_back();
+            outcome.packages.push_back({.run = RunResult::Ran, .report = PackageReport::Installed});
         }
         return outcome;
     }

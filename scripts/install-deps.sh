@@ -48,3 +48,14 @@ if [ "$(node -p "require('$axe_dir/node_modules/axe-core/package.json').version"
   mkdir -p "$axe_dir"
   npm install --prefix "$axe_dir" --no-save --no-audit --no-fund --silent "axe-core@$axe_version"
 fi
+
+# The page's formatter and linter (tools/check-page), pinned by package.json and package-lock.json
+# at the repository's root, into its git-ignored node_modules. Installed again only when the lock
+# file changed since the last install.
+root="$(cd "$(dirname "$0")/.." && pwd)"
+lock_sum="$(sha256sum "$root/package-lock.json" | cut -d' ' -f1)"
+if [ "$(cat "$root/node_modules/.installed-lock" 2>/dev/null)" != "$lock_sum" ]; then
+  echo "install-deps: installing the page's dev tools (npm ci) into $root/node_modules"
+  (cd "$root" && npm ci --no-audit --no-fund --silent)
+  echo "$lock_sum" > "$root/node_modules/.installed-lock"
+fi

@@ -62,17 +62,9 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
                                       .shown = [this] { return window_ && window_->isVisible(); },
                                       .busy = [this] { return pageHasWork(); },
                                       .drop = [this](auto wakeAtMs) { dropView(wakeAtMs); },
-                                      .wake = [this] { wakeView(); }}),
-      alive_(std::make_shared<AppDelegate*>(this)) {}
+                                      .wake = [this] { wakeView(); }}) {}
 
 AppDelegate::~AppDelegate() = default;
-
-Task AppDelegate::guarded(std::function<void(AppDelegate&)> task) {
-    std::weak_ptr<AppDelegate*> weak = alive_;
-    return [weak, task = std::move(task)] {
-        if (auto self = weak.lock()) task(**self);
-    };
-}
 
 void AppDelegate::applicationDidFinishLaunching() {
     if (!launch_.isDemo) settings_ = loadSettings(launch_.supportDir / kSettingsFileName);
@@ -92,13 +84,12 @@ void AppDelegate::applicationDidFinishLaunching() {
         platform_.shell.activate();
     }
     // Observers may fire after the delegate is gone in a test; they must not reach it then.
-    platform_.system.observeAppearance(guarded([](AppDelegate& self) { self.sendAppearance(); }));
-    platform_.system.observeAccessibility(
-        guarded([](AppDelegate& self) { self.sendAppearance(); }));
+    platform_.system.observeAppearance(lifetime_.guard<>([this] { sendAppearance(); }));
+    platform_.system.observeAccessibility(lifetime_.guard<>([this] { sendAppearance(); }));
     // A showcase run never raises notifications, so it need not hear their answers either.
     if (!launch_.isDemo) {
-        platform_.notifier.setAnswerHandler(guardedResult<std::string>(
-            [](AppDelegate& self, std::string action) { self.notificationAnswered(action); }));
+        platform_.notifier.setAnswerHandler(lifetime_.guard<std::string>(
+            [this](std::string action) { notificationAnswered(action); }));
     }
     // The answer the waiting program was given in this program's stead; the page, still loading,
     // hears it once it is ready.

@@ -15,6 +15,7 @@
 #include "app/ViewLifetime.h"
 #include "catalog/CatalogFlow.h"
 #include "common/Json.h"
+#include "common/Lifetime.h"
 #include "feedback/FeedbackFlow.h"
 #include "install/InstallFlow.h"
 #include "notify/Presence.h"
@@ -142,7 +143,9 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     bool windowShouldClose() override;
     void windowDidClose() override;
     void windowDidResize() override;
-    void scriptMessageReceived(const Json& body) override { userContentController(body); }
+    void scriptMessageReceived(std::string_view json) override {
+        userContentController(parseEngineJson(json));
+    }
     bool shouldAllowNavigation(const std::string& uri) override { return decidePolicyFor(uri); }
     void webViewDidFinish() override;
     void windowDidBecomeActive() override { applicationDidBecomeActive(); }
@@ -166,15 +169,6 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     void runInPage(const std::string& kind, const std::string& script);
     // A check, install, hand-off or upload is under way, or the page has not loaded yet.
     bool pageHasWork() const;
-    // Runs `task` later only if this delegate still exists then.
-    Task guarded(std::function<void(AppDelegate&)> task);
-    template <class Result>
-    std::function<void(Result)> guardedResult(std::function<void(AppDelegate&, Result)> task) {
-        std::weak_ptr<AppDelegate*> weak = alive_;
-        return [weak, task = std::move(task)](Result result) {
-            if (auto self = weak.lock()) task(**self, std::move(result));
-        };
-    }
 
     const LaunchValues launch_;
     const AppConfig config_;
@@ -193,7 +187,9 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     bool pageAway_ = false;   // dropped, or loading again since, until its "ready"
     bool pageReady_ = false;  // the page in the window has said "ready"
     std::vector<std::pair<std::string, std::string>> waitingForPage_;  // kind, script
-    std::shared_ptr<AppDelegate*> alive_;
+    // Last, so it goes first: callbacks of observers and timers that outlive the delegate (in a
+    // test) do nothing then.
+    Lifetime lifetime_;
 };
 
 }  // namespace suite

@@ -29,7 +29,9 @@ LaunchValues computeLaunchValues(const std::vector<std::string>& arguments, cons
         buildVersion.empty() ? std::string(kFallbackVersion) : std::string(buildVersion);
     // The switch wins; the environment is only consulted without it.
     values.isDemo = hasArgument(arguments, "--demo") || env.get("TALVEN_SUITE_DEMO") == "1";
-    values.startHidden = hasArgument(arguments, "--background");
+    // A showcase is not the one instance a second start reaches (each start is a showcase of its
+    // own), so hidden it could never be shown: it always shows its window.
+    values.startHidden = !values.isDemo && hasArgument(arguments, "--background");
     if (hasArgument(arguments, kUpdateAnswerSwitch)) values.notificationAnswer = kUpdateAction;
     values.agentPlist = std::string(kAgentPlist);
     values.supportDir = folders.config / kFolderName;

@@ -146,7 +146,7 @@ void AppDelegate::webContentProcessDidTerminate() {
         return;
     }
     ++reloadsInLastMinute_;
-    platform_.queue.postAfter(60, guarded([](AppDelegate& self) { --self.reloadsInLastMinute_; }));
+    platform_.queue.postAfter(60, lifetime_.guard<>([this] { --reloadsInLastMinute_; }));
     window_->webView().loadUri(kStartUri);
 }
 

@@ -5,6 +5,7 @@
 #include <system_error>
 #include <vector>
 
+#include "common/Ascii.h"
 #include "common/Url.h"
 #include "platform/Files.h"
 
@@ -121,11 +122,8 @@ SchemeResponse SchemeHandler::respond(const std::string& uri) const {
 }
 
 std::string contentTypeFor(const fs::path& file) {
-    std::string extension = file.extension().string();
+    std::string extension = lowerAscii(file.extension().string());
     if (!extension.empty() && extension.front() == '.') extension.erase(0, 1);
-    for (char& c : extension) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
     if (extension == "html") return "text/html; charset=utf-8";
     if (extension == "js") return "text/javascript; charset=utf-8";
     if (extension == "css") return "text/css; charset=utf-8";

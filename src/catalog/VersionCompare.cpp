@@ -1,4 +1,5 @@
 #include "catalog/VersionCompare.h"
+#include "common/Ascii.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -7,13 +8,9 @@ namespace suite {
 
 namespace {
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 std::string_view digitRun(std::string_view text, std::size_t from) {
     std::size_t end = from;
-    while (end < text.size() && isDigit(text[end])) ++end;
+    while (end < text.size() && isAsciiDigit(text[end])) ++end;
     return text.substr(from, end - from);
 }
 
@@ -33,7 +30,7 @@ int compareVersions(std::string_view a, std::string_view b) {
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < a.size() && j < b.size()) {
-        if (isDigit(a[i]) && isDigit(b[j])) {
+        if (isAsciiDigit(a[i]) && isAsciiDigit(b[j])) {
             std::string_view left = digitRun(a, i);
             std::string_view right = digitRun(b, j);
             if (int order = compareNumbers(left, right); order != 0) return order;

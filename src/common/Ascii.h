@@ -7,6 +7,19 @@
 
 namespace suite {
 
+constexpr bool isAsciiDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+constexpr bool isAsciiLower(char c) {
+    return c >= 'a' && c <= 'z';
+}
+constexpr bool isAsciiAlpha(char c) {
+    return isAsciiLower(c) || (c >= 'A' && c <= 'Z');
+}
+constexpr bool isAsciiAlnum(char c) {
+    return isAsciiAlpha(c) || isAsciiDigit(c);
+}
+
 constexpr char lowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }

@@ -22,7 +22,59 @@ bool allFinite(const Json& value) {
     return true;
 }
 
+bool isHexDigit(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// The code unit of the "\uXXXX" escape at `at`, or -1 when there is none there.
+long escapedUnit(std::string_view text, std::size_t at) {
+    if (at + 6 > text.size() || text[at] != '\\' || text[at + 1] != 'u') return -1;
+    for (std::size_t k = at + 2; k < at + 6; ++k) {
+        if (!isHexDigit(text[k])) return -1;
+    }
+    return std::stol(std::string(text.substr(at + 2, 4)), nullptr, 16);
+}
+
+bool isHighSurrogate(long unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool isLowSurrogate(long unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+std::string withLoneSurrogatesReplaced(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (!inString || c != '\\') {
+            if (c == '"') inString = !inString;
+            out += c;
+            ++i;
+            continue;
+        }
+        const long unit = escapedUnit(text, i);
+        if (unit < 0) {  // any other escape, copied whole so its second character is not read
+            out.append(text.substr(i, 2));
+            i += 2;
+        } else if (isHighSurrogate(unit) && isLowSurrogate(escapedUnit(text, i + 6))) {
+            out.append(text.substr(i, 12));
+            i += 12;
+        } else {
+            out.append(isHighSurrogate(unit) || isLowSurrogate(unit) ? "\\ufffd"
+                                                                     : text.substr(i, 6));
+            i += 6;
+        }
+    }
+    return out;
+}
+
 }  // namespace
+
+Json parseEngineJson(std::string_view text) {
+    return parseJson(withLoneSurrogatesReplaced(text));
+}
 
 Json parseJson(std::string_view text) {
     bool tooDeep = false;

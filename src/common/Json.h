@@ -21,6 +21,11 @@ inline constexpr int kMaxJsonDepth = 64;
 // parses with this, so that such a value never exists in the program.
 Json parseJson(std::string_view text);
 
+// JSON text that a web engine wrote: a string holding half of a UTF-16 pair (a lone surrogate)
+// comes as "\udXXX", which no JSON reader takes, so such an escape becomes U+FFFD and the rest
+// of the message is read as it is.
+Json parseEngineJson(std::string_view text);
+
 // The member `key` of `object` when `object` is an object holding a string there.
 std::optional<std::string> stringMember(const Json& object, const std::string& key);
 

@@ -9,24 +9,18 @@
 namespace suite {
 namespace {
 
-bool isAlpha(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
 bool isHex(char c) {
-    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    return isAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
 int hexValue(char c) {
-    if (isDigit(c)) return c - '0';
+    if (isAsciiDigit(c)) return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
     return c - 'A' + 10;
 }
 
 bool isUnreserved(char c) {
-    return isAlpha(c) || isDigit(c) || c == '-' || c == '.' || c == '_' || c == '~';
+    return isAsciiAlnum(c) || c == '-' || c == '.' || c == '_' || c == '~';
 }
 
 bool isSubDelim(char c) {
@@ -62,9 +56,9 @@ bool matchesWithPct(std::string_view text, Allowed allowed) {
 }
 
 bool isValidScheme(std::string_view s) {
-    if (s.empty() || !isAlpha(s.front())) return false;
+    if (s.empty() || !isAsciiAlpha(s.front())) return false;
     for (char c : s) {
-        if (!(isAlpha(c) || isDigit(c) || c == '+' || c == '-' || c == '.')) return false;
+        if (!(isAsciiAlnum(c) || c == '+' || c == '-' || c == '.')) return false;
     }
     return true;
 }
@@ -75,7 +69,7 @@ bool isIpv4(std::string_view s) {
     std::size_t i = 0;
     while (true) {
         std::size_t start = i;
-        while (i < s.size() && isDigit(s[i])) ++i;
+        while (i < s.size() && isAsciiDigit(s[i])) ++i;
         std::size_t len = i - start;
         if (len == 0 || len > 3) return false;
         if (len > 1 && s[start] == '0') return false;
@@ -173,7 +167,7 @@ bool parseAuthority(std::string_view authority, Url& url) {
         if (rest.front() != ':') return false;
         rest.remove_prefix(1);
         for (char c : rest) {
-            if (!isDigit(c)) return false;
+            if (!isAsciiDigit(c)) return false;
         }
         // No TCP port is above 65535; other readers refuse such an address or wrap the number.
         const auto significant = rest.find_first_not_of('0');
@@ -263,10 +257,7 @@ bool hostIsWithin(std::string_view host, std::string_view vendorHost) {
     // lets "~",
     // "$", "!" and more stand in a host, which other readers (curl's, the browser's) refuse or
     // read otherwise.
-    const auto isNameCharacter = [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-               c == '-' || c == '.';
-    };
+    const auto isNameCharacter = [](char c) { return isAsciiAlnum(c) || c == '-' || c == '.'; };
     if (!std::all_of(host.begin(), host.end(), isNameCharacter)) return false;
     // At least one character of a label, then '.', then the vendor host.
     if (h.size() < v.size() + 2) return false;
@@ -285,7 +276,7 @@ bool isLoopbackIpv4(std::string_view host) {
         if (part.empty() || part.size() > 3) return false;
         int value = 0;
         for (char c : part) {
-            if (!isDigit(c)) return false;
+            if (!isAsciiDigit(c)) return false;
             value = value * 10 + (c - '0');
         }
         if (value > 255 || (parts == 0 && value != 127)) return false;

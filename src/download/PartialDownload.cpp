@@ -1,8 +1,5 @@
 #include "download/PartialDownload.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <fstream>
 #include <iterator>
 #include <system_error>

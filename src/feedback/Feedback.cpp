@@ -6,6 +6,7 @@
 #include <random>
 #include <system_error>
 
+#include "common/Ascii.h"
 #include "common/Utf8.h"
 #include "platform/Random.h"
 
@@ -91,8 +92,7 @@ std::string enc(std::string_view text) {
     std::string out;
     for (char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') ||
-            (byte >= '0' && byte <= '9')) {
+        if (isAsciiAlnum(c)) {
             out += c;
         } else {
             out += '%';

@@ -1,7 +1,5 @@
 #include "install/InstallFlow.h"
 
-#include <unistd.h>
-
 #include <ctime>
 
 #include "catalog/Scan.h"
@@ -44,7 +42,7 @@ void InstallFlow::reopen() {
     // when it cannot be started the program still quits, without relaunching.
     if (auto program =
             relaunchProgram(services_.packages.installedProgram(), settings_.ownExecutable)) {
-        spawnDetached("/bin/sh", {"-c", relaunchScript(static_cast<long>(::getpid())), *program});
+        startOnceEnded(ownProcessId(), *program);
     }
     services_.queue.postAfter(1.2, lifetime_.guard([this] { services_.shell.terminate(); }));
 }

@@ -144,7 +144,7 @@ class InstallFlow {
     // handed off. `installed` is the installed check's verdict where the host judges after a
     // run; otherwise the installer's report decides.
     void settle(const VerifiedPackage& package, PackageReport report, const FailureReason& reason,
-                BatchOutcome::Run run, std::optional<bool> installed);
+                RunResult run, std::optional<bool> installed);
     // A batch has ended: the request that waited for it starts, or a relaunch that waited for
     // both.
     void afterRun();

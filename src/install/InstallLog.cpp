@@ -1,15 +1,13 @@
 #include "install/InstallLog.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <system_error>
 
 #include "common/Utf8.h"
+#include "platform/Files.h"
 
 namespace suite {
 
@@ -85,11 +83,18 @@ void appendHex(std::string& out, char32_t code) {
 }  // namespace
 
 std::string logTimeStamp(std::time_t now) {
-    std::tm utc{};
-    if (::gmtime_r(&now, &utc) == nullptr) return "";
+    using namespace std::chrono;
+    const sys_seconds moment{seconds{now}};
+    const auto day = floor<days>(moment);
+    const year_month_day date{day};
+    const hh_mm_ss time{moment - day};
     std::array<char, 64> buffer{};
-    std::size_t length = std::strftime(buffer.data(), buffer.size(), "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return std::string(buffer.data(), length);
+    const int length = std::snprintf(
+        buffer.data(), buffer.size(), "%04d-%02u-%02uT%02d:%02d:%02dZ",
+        static_cast<int>(date.year()), static_cast<unsigned>(date.month()),
+        static_cast<unsigned>(date.day()), static_cast<int>(time.hours().count()),
+        static_cast<int>(time.minutes().count()), static_cast<int>(time.seconds().count()));
+    return length > 0 ? std::string(buffer.data(), static_cast<std::size_t>(length)) : "";
 }
 
 void appendInstallLog(const std::filesystem::path& folder, const std::string& message,
@@ -97,31 +102,9 @@ void appendInstallLog(const std::filesystem::path& folder, const std::string& me
     std::error_code ignored;
     std::filesystem::create_directories(folder, ignored);
 
-    const std::string line = logTimeStamp(now) + " " + message + "\n";
-    // A link planted in the folder's place or the log's is refused, not followed to wherever it
-    // points. O_NONBLOCK: a FIFO in the log's place must not stall the caller (the main thread).
-    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (dir < 0) return;
-    int fd = ::openat(
-        dir, kInstallLogName,
-        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW, 0644);
-    ::close(dir);
-    if (fd < 0) return;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return;
-    }
-    // The whole line in one write: with O_APPEND the kernel places it at the end in one piece,
-    // so lines from two writers never mix. Only a short write (a full disk) takes another turn.
-    std::size_t written = 0;
-    while (written < line.size()) {
-        ssize_t n = ::write(fd, line.data() + written, line.size() - written);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        written += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
+    // The whole line in one append, so lines from two writers never mix; a link planted in the
+    // folder's place or the log's is refused, and a FIFO there does not stall the main thread.
+    appendToFile(folder, kInstallLogName, logTimeStamp(now) + " " + message + "\n");
 }
 
 std::string quotedForLog(std::string_view text) {
@@ -162,6 +145,68 @@ std::set<std::string> outputLines(std::string_view text) {
         at += d.length;
     }
     take(text.size());
+    return lines;
+}
+
+namespace {
+
+std::string notRunLogLine(const InstallerRun& run) {
+    switch (run.notRun) {
+        case NotRun::None:
+            break;
+        case NotRun::NoInstaller:
+            return "installer: this system has no package installer the program can use";
+        case NotRun::HelperMissing:
+            return "installer: the install helper is missing; reinstall TALVEN Suite";
+        case NotRun::NoKeptCatalog:
+            return "installer: no verified catalog is kept (" + run.detail +
+                   "); check for updates, then install";
+        case NotRun::CannotStart:
+            return "installer: cannot start " + run.detail;
+        case NotRun::NotAuthorized:
+            return "installer: " + run.detail + " did not run the install helper (exit " +
+                   std::to_string(run.exitStatus) +
+                   "): " + run.error.substr(0, run.error.find('\n'));
+    }
+    return runLogLine(run.output, run.error);
+}
+
+}  // namespace
+
+std::vector<std::string> batchLogLines(const BatchOutcome& outcome) {
+    std::vector<std::string> lines;
+    std::vector<bool> held(outcome.packages.size(), false);
+    std::size_t total = 0;
+    for (const auto& run : outcome.runs) {
+        total += run.packages.size();
+        for (std::size_t i : run.packages) {
+            if (i < held.size()) held[i] = true;
+        }
+    }
+    for (std::size_t i = 0; i < outcome.packages.size(); ++i) {
+        if (!held[i] && outcome.packages[i].report == PackageReport::Unvouched) {
+            lines.push_back(packageLogLine(i, "no catalog product id; not installed"));
+        }
+    }
+    std::size_t before = 0;
+    for (const auto& run : outcome.runs) {
+        if (before > 0) {
+            lines.push_back("installer: packages " + std::to_string(before + 1) + " to " +
+                            std::to_string(before + run.packages.size()) + " of " +
+                            std::to_string(total) + " in another run (the install helper takes " +
+                            std::to_string(outcome.runs.front().packages.size()) + " at a time)");
+        }
+        lines.push_back(notRunLogLine(run));
+        if (run.result == RunResult::Ran) {
+            for (std::size_t i : run.packages) {
+                if (i >= outcome.packages.size()) continue;
+                if (auto line = packageOutputLogLine(i, outcome.packages[i].output)) {
+                    lines.push_back(*line);
+                }
+            }
+        }
+        before += run.packages.size();
+    }
     return lines;
 }
 

@@ -6,6 +6,9 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "platform/PackageSystem.h"
 
 namespace suite {
 
@@ -26,6 +29,9 @@ std::string quotedForLog(std::string_view text);
 // The lines of `text`, split at every line break (including the Unicode line and paragraph
 // separators), each trimmed of white space.
 std::set<std::string> outputLines(std::string_view text);
+
+// The install log's lines for a batch's privileged runs and what each package printed, in order.
+std::vector<std::string> batchLogLines(const BatchOutcome& outcome);
 
 // "installer: out=<quoted output> err=<quoted error>": what the privileged run printed.
 std::string runLogLine(std::string_view output, std::string_view error);

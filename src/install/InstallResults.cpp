@@ -1,20 +1,13 @@
 #include "install/InstallResults.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <set>
+
+#include "platform/Files.h"
 
 namespace suite {
 
 namespace {
-
-bool isExecutableFile(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-           ::access(path.c_str(), X_OK) == 0;
-}
 
 std::optional<std::string> absolutePath(const std::filesystem::path& path) {
     std::error_code error;
@@ -45,11 +38,6 @@ PackageSelection selectPackages(const std::vector<VerifiedPackage>& input,
 std::string installPrompt(bool arabic) {
     return arabic ? "يريد TALVEN™ Suite تثبيت تطبيقات TALVEN."
                   : "TALVEN™ Suite wants to install TALVEN apps.";
-}
-
-std::string relaunchScript(long pid) {
-    return "while /bin/kill -0 " + std::to_string(pid) +
-           " 2>/dev/null; do /bin/sleep 0.2; done; exec \"$0\"";
 }
 
 std::optional<std::string> relaunchProgram(const std::optional<std::string>& installedProgram,

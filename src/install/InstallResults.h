@@ -27,11 +27,6 @@ PackageSelection selectPackages(const std::vector<VerifiedPackage>& input,
 // The text of the request for administrator rights, where the host lets the program choose it.
 std::string installPrompt(bool arabic);
 
-// The shell script that waits until process `pid` has gone, then executes its $0. The program is
-// passed as $0 and never written into the script text, so no path can change what the script
-// does.
-std::string relaunchScript(long pid);
-
 // What a relaunch starts: the host's installed program when it is an executable file, otherwise
 // the running program's own executable; nothing when neither can be executed. Always absolute,
 // so the shell never looks the name up in PATH.

@@ -6,6 +6,7 @@
 #include "catalog/Scan.h"
 #include "common/Json.h"
 #include "install/InstallFlow.h"
+#include "install/InstallLog.h"
 #include "install/InstallResults.h"
 
 namespace suite {
@@ -14,7 +15,7 @@ namespace {
 
 // What the background job hands back: the run's outcome and, for each package not settled while
 // it ran, what the installed check found (nothing where the host does not judge after a run).
-struct RunResult {
+struct FinishedRun {
     BatchOutcome outcome;
     std::vector<std::optional<bool>> installed;
 };
@@ -52,8 +53,7 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
     auto onInstalled = lifetime_.guard<BatchStep, std::optional<bool>>(
         [this, packages, settled](BatchStep step, std::optional<bool> installed) {
             (*settled)[step.index] = true;
-            settle((*packages)[step.index], step.report, step.reason, BatchOutcome::Run::Ran,
-                   installed);
+            settle((*packages)[step.index], step.report, step.reason, RunResult::Ran, installed);
         });
     auto onStep = lifetime_.guard<BatchStep>([this, packages](BatchStep step) {
         if (step.kind == BatchStep::Kind::Authorized) {
@@ -92,10 +92,10 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
         queue.post([onInstalled, step, installed] { onInstalled(step, installed); });
     };
 
-    onBackground<std::shared_ptr<RunResult>>(
+    onBackground<std::shared_ptr<FinishedRun>>(
         services_.background, services_.queue,
         [&system = services_.packages, packages, prompt = prompt_(), progress] {
-            auto result = std::make_shared<RunResult>();
+            auto result = std::make_shared<FinishedRun>();
             result->outcome = system.installBatch(*packages, prompt, progress);
             // One look at the database for the whole batch, here rather than on the main thread.
             std::vector<Json> judged;
@@ -111,8 +111,8 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
             for (std::size_t k = 0; k < at.size(); ++k) result->installed[at[k]] = found[k];
             return result;
         },
-        lifetime_.guard<std::shared_ptr<RunResult>>(
-            [this, packages, settled, handled](std::shared_ptr<RunResult> result) {
+        lifetime_.guard<std::shared_ptr<FinishedRun>>(
+            [this, packages, settled, handled](std::shared_ptr<FinishedRun> result) {
                 *handled = true;
                 finishRun(*packages, *settled, result->outcome, result->installed);
             }));
@@ -121,12 +121,12 @@ void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
 void InstallFlow::finishRun(const std::vector<VerifiedPackage>& packages,
                             const std::vector<bool>& settled, const BatchOutcome& outcome,
                             const std::vector<std::optional<bool>>& installed) {
-    for (const auto& line : outcome.log) log(line);
+    for (const auto& line : batchLogLines(outcome)) log(line);
     for (std::size_t i = 0; i < packages.size(); ++i) {
         if (settled[i]) continue;
-        settle(packages[i], i < outcome.reports.size() ? outcome.reports[i] : PackageReport::Failed,
-               i < outcome.reasons.size() ? outcome.reasons[i] : FailureReason{},
-               i < outcome.ranBefore ? BatchOutcome::Run::Ran : outcome.run, installed[i]);
+        const PackageOutcome none;
+        const PackageOutcome& package = i < outcome.packages.size() ? outcome.packages[i] : none;
+        settle(packages[i], package.report, package.reason, package.run, installed[i]);
     }
     runInProgress_ = false;
     // With a package in the desktop's installer, that window stays in front.
@@ -135,7 +135,7 @@ void InstallFlow::finishRun(const std::vector<VerifiedPackage>& packages,
 }
 
 void InstallFlow::settle(const VerifiedPackage& package, PackageReport report,
-                         const FailureReason& reason, BatchOutcome::Run run,
+                         const FailureReason& reason, RunResult run,
                          std::optional<bool> installedNow) {
     const auto& [item, file] = package;
     const std::string& id = item.id;
@@ -153,9 +153,9 @@ void InstallFlow::settle(const VerifiedPackage& package, PackageReport report,
         std::filesystem::remove(file, ignored);
         send_(bridge::failureEvent(id, "check",
                                    report == PackageReport::Unvouched ? "signature" : ""));
-    } else if (run == BatchOutcome::Run::Cancelled) {
+    } else if (run == RunResult::Cancelled) {
         send_(bridge::failureEvent(id, "cancelled"));
-    } else if (run == BatchOutcome::Run::Unavailable || reason.code == "architecture") {
+    } else if (run == RunResult::Unavailable || reason.code == "architecture") {
         // Nothing ran, or nothing on this machine can run it: another installer would meet the
         // same wall.
         send_(bridge::failureEvent(id, "install", reason.code, reason.detail));

@@ -22,6 +22,16 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& path,
 // target is untouched and the temporary file is removed. Returns whether the file was replaced.
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view content);
 
+// Appends `text` to the file `name` in `folder` in one write, creating the file (mode 0644) as
+// needed: with other writers appending too, each one's text lands whole. A link in the place of
+// the folder or the file is refused, not followed, and so is anything but a regular file; a FIFO
+// there does not stall the caller. Whether all of it was written.
+bool appendToFile(const std::filesystem::path& folder, std::string_view name,
+                  std::string_view text);
+
+// Whether `path` is a regular file this process may execute.
+bool isExecutableFile(const std::filesystem::path& path);
+
 // A program that comes with the one at `executable`: installed as
 // bin/../libexec/talven-suite/`installedName`, or in the build tree beside it as
 // `buildTreeName`; empty when neither is an executable file.

@@ -55,19 +55,49 @@ struct BatchStep {
 };
 using BatchProgress = std::function<void(const BatchStep&)>;
 
+enum class RunResult {
+    Ran,          // the installer ran; a package it did not install may go to the desktop's
+    Cancelled,    // the user dismissed the request for rights; nothing ran
+    Unavailable,  // rights could not be asked for at all (no tool, no agent): nothing ran
+};
+
+// Why a privileged run did not run, where it did not.
+enum class NotRun {
+    None,
+    NoInstaller,    // this system has no package installer the program can use
+    HelperMissing,  // the install helper is not where the program looks (`detail`: no more)
+    NoKeptCatalog,  // no verified catalog is kept for the helper (`detail`: where it was looked
+                    // for)
+    CannotStart,    // the tool that asks for rights cannot be started (`detail`: the tool)
+    NotAuthorized,  // it ran but did not run the installer (`detail`: the tool, `exitStatus`,
+                    // `error`)
+};
+
+// One privileged run of a batch, as the install log tells it. An installer may take a batch in
+// several runs; each asks for rights again.
+struct InstallerRun {
+    RunResult result = RunResult::Unavailable;
+    NotRun notRun = NotRun::None;
+    std::vector<std::size_t> packages = {};  // the batch's packages it held, in order
+    std::string output = {};                 // the installer's result records, as printed
+    std::string error = {};                  // what it printed on its error stream
+    std::string detail = {};
+    int exitStatus = 0;
+};
+
+// What became of one package of a batch.
+struct PackageOutcome {
+    RunResult run = RunResult::Unavailable;  // of the run that held it
+    PackageReport report = PackageReport::Failed;
+    FailureReason reason = {};  // why it failed, where the installer said
+    std::string output = {};    // what installing it printed (lines, each ending in a line feed)
+};
+
+// A package that no run held and that is Unvouched was refused before any run: it names no
+// catalog product the installer could look for.
 struct BatchOutcome {
-    enum class Run {
-        Ran,          // the installer ran; a package it did not install may go to the desktop's
-        Cancelled,    // the user dismissed the request for rights; nothing ran
-        Unavailable,  // rights could not be asked for at all (no tool, no agent): nothing ran
-    };
-    Run run = Run::Unavailable;
-    std::vector<PackageReport> reports;  // per package of the batch, in order
-    std::vector<FailureReason> reasons;  // per package: why it failed, where the installer said
-    std::vector<std::string> log;        // lines for the install log, in order
-    // An installer that takes the batch in parts: the packages before this index were in parts
-    // that ran, whatever `run` says of the part that ended the batch.
-    std::size_t ranBefore = 0;
+    std::vector<PackageOutcome> packages = {};  // one per package of the batch, in order
+    std::vector<InstallerRun> runs = {};        // in the order they ran
 };
 
 class PackageSystem {
@@ -149,10 +179,11 @@ class NoPackageSystem final : public PackageSystem {
     bool judgesAfterRun(const Json&) const override { return false; }
     BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages, const std::string&,
                               const BatchProgress&) override {
-        return {BatchOutcome::Run::Unavailable,
-                std::vector<PackageReport>(packages.size(), PackageReport::Failed),
-                {},
-                {"installer: this system has no package installer the program can use"}};
+        BatchOutcome outcome{.packages = std::vector<PackageOutcome>(packages.size())};
+        InstallerRun run{.result = RunResult::Unavailable, .notRun = NotRun::NoInstaller};
+        for (std::size_t i = 0; i < packages.size(); ++i) run.packages.push_back(i);
+        outcome.runs.push_back(std::move(run));
+        return outcome;
     }
     std::string handOffType() const override { return ""; }
     std::optional<std::string> installedProgram() const override { return std::nullopt; }

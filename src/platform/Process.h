@@ -57,6 +57,14 @@ std::optional<ProcessResult> runProcess(const std::string& executable,
 // so no zombie is left behind. Whether it could be started. Callable from any thread.
 bool spawnDetached(const std::string& executable, const std::vector<std::string>& arguments);
 
+// This process's id.
+long ownProcessId();
+
+// Starts `program` (argv[0] is that path) once the process `processId` has ended, from a waiting
+// process of its own that outlives this one (a relaunch: the new version must not start beside
+// the old). Whether that waiting process could be started.
+bool startOnceEnded(long processId, const std::string& program);
+
 // Replaces this process with `line` (a path first, which is argv[0]), keeping its id, in the
 // environment this process was started with: what it has set for itself since would read as the
 // user's own choice in the new program. Descriptors other than standard input, output and error

@@ -49,8 +49,8 @@ class WindowDelegate {
     // The window became the active one (the user came back to the program).
     virtual void windowDidBecomeActive() = 0;
 
-    // A message the page posted to the "suite" handler, as JSON (any JSON value).
-    virtual void scriptMessageReceived(const Json& body) = 0;
+    // A message the page posted to the "suite" handler, as the JSON text the engine made of it.
+    virtual void scriptMessageReceived(std::string_view json) = 0;
     // A navigation of the web view; false cancels it.
     virtual bool shouldAllowNavigation(const std::string& uri) = 0;
     // A navigation of the main frame completed successfully.

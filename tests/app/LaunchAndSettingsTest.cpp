@@ -25,7 +25,8 @@ LaunchValues launchWith(std::vector<std::string> args, std::map<std::string, std
 TEST(LaunchValues, SwitchesAndTheDemoVariableAreExactAndTheFoldersAreMade) {
     TempDir dir;
     auto both = launchWith({"/usr/bin/talven-suite", "--background", "--demo"}, {}, dir, "");
-    EXPECT_TRUE(both.isDemo && both.startHidden);
+    EXPECT_TRUE(both.isDemo && !both.startHidden);
+    EXPECT_TRUE(launchWith({"p", "--background"}, {}, dir).startHidden);
     EXPECT_EQ(launchWith({"p", "--notification-answer=update"}, {}, dir).notificationAnswer,
               "update");
     EXPECT_EQ(both.appVersion, "1.0.0");

@@ -38,10 +38,7 @@ class FakePackageSystem final : public PackageSystem {
     BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages, const std::string&,
                               const BatchProgress&) override {
         pass();
-        BatchOutcome outcome;
-        outcome.run = BatchOutcome::Run::Ran;
-        outcome.reports.assign(packages.size(), PackageReport::Failed);
-        return outcome;
+        return {.packages = std::vector<PackageOutcome>(packages.size(), {.run = RunResult::Ran})};
     }
     std::string handOffType() const override { return ""; }
     std::optional<std::string> installedProgram() const override { return std::nullopt; }

@@ -61,7 +61,7 @@ TEST(Relaunch, TheNewProgramStartsOnlyAfterTheOldProcessHasGoneWithItsPathIntact
                                          "printf '%s' \"$0\" > '" + marker.string() + "'\n");
     const pid_t old = spawnSleep("1");
     ASSERT_GT(old, 0);
-    ASSERT_TRUE(spawnDetached("/bin/sh", {"-c", relaunchScript(old), program.string()}));
+    ASSERT_TRUE(startOnceEnded(old, program.string()));
     ASSERT_TRUE(reap(old, [&] {
         EXPECT_FALSE(fs::exists(marker)) << "started while the old process was still there";
     }));

@@ -9,9 +9,11 @@
 
 #include "backends/debian/DebianPackageSystem.h"
 #include "backends/debian/InstallHelper.h"
+#include "fakes/Outcomes.h"
 #include "fakes/SigningKey.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestFiles.h"
+#include "install/InstallLog.h"
 #include "platform/Digest.h"
 #include "platform/Files.h"
 #include "platform/InstallerRecords.h"
@@ -117,15 +119,15 @@ TEST_F(DebianInstall, RootInstallsOnlyWhatTheSignedCatalogVouchesFor) {
 
     // The helper users install trusts only the vendor's keys: the test key vouches for nothing.
     auto outcome = system(kept, SUITE_USER_INSTALL_HELPER).installBatch(batch, "", {});
-    EXPECT_EQ(outcome.reports, std::vector<PackageReport>(3, PackageReport::Unvouched));
+    EXPECT_EQ(fakes::reports(outcome), std::vector<PackageReport>(3, PackageReport::Unvouched));
     EXPECT_EQ(dpkgStatus("talven-test-good"), "");
 
     outcome = system(kept).installBatch(batch, "", {});
     const auto used = shell("df --output=used -B1M /var/tmp | tail -1");
     shell("umount /var/tmp");
     EXPECT_LT(std::stoi(used.substr(2)), 8) << used;
-    EXPECT_EQ(outcome.run, BatchOutcome::Run::Ran);
-    EXPECT_EQ(outcome.reports,
+    EXPECT_EQ(outcome.runs.back().result, RunResult::Ran);
+    EXPECT_EQ(fakes::reports(outcome),
               (std::vector<PackageReport>{PackageReport::Refused, PackageReport::Unvouched,
                                           PackageReport::Installed}));
     EXPECT_EQ(dpkgStatus("talven-test-good"), "install ok installed 2.0-1");
@@ -170,12 +172,12 @@ TEST_F(DebianInstall, ABatchIsOneTransactionThatInstallsTheVerifiedCopiesAndRemo
             steps.push_back(std::to_string(static_cast<int>(step.kind)) + ":" +
                             std::to_string(step.index));
         });
-    EXPECT_EQ(outcome.reports,
+    EXPECT_EQ(fakes::reports(outcome),
               (std::vector<PackageReport>{PackageReport::Installed, PackageReport::Installed,
                                           PackageReport::Failed, PackageReport::Failed,
                                           PackageReport::Failed}))
-        << ::testing::PrintToString(outcome.log);
-    EXPECT_EQ(outcome.reasons,
+        << ::testing::PrintToString(batchLogLines(outcome));
+    EXPECT_EQ(fakes::reasons(outcome),
               (std::vector<FailureReason>{{},
                                           {},
                                           {"conflict", "talven-test-keep"},

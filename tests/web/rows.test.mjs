@@ -25,7 +25,6 @@ async function checked(installed, now = () => 0, options = {}) {
   env.posts.length = 0;
   return env;
 }
-const order = (env) => productRows(env.app.store.get()).map((r) => r.product.id).join(' ');
 
 test('the header and "Update all" count the updates and their size in both languages', async () => {
   const cases = [

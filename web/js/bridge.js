@@ -5,6 +5,8 @@
 // page opened in a plain browser (no handler) simply stays quiet, and so that
 // tests can install a fake host after importing this module.
 
+import { isObject } from './rules.js';
+
 function nativeHandler() {
   const handler = globalThis.window?.webkit?.messageHandlers?.suite;
   return handler && typeof handler.postMessage === 'function' ? handler : null;
@@ -29,10 +31,6 @@ export function post(message) {
     console.error('suite: could not post', message?.type, err);
     return false;
   }
-}
-
-function isObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
 }
 
 // Routes events to the handlers registered for their "type". Anything that is

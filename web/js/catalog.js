@@ -7,6 +7,7 @@
 // the rest of the document is used. Likewise one bad package of a product: the
 // product stays, and is unavailable on hosts that install that kind.
 
+import { isObject } from './rules.js';
 
 export const FORMAT_VERSION = 1;
 export const GROUPS = Object.freeze(['app', 'addin']);
@@ -16,7 +17,18 @@ export const PACKAGE_KINDS = Object.freeze(['pkg', 'deb']);
 
 // The members the native side reads from a catalog item; everything else on a
 // product is the page's own.
-export const ITEM_KEYS = Object.freeze(['id', 'group', 'detect', 'version', 'url', 'file', 'sha256', 'size', 'self', 'mirrors']);
+export const ITEM_KEYS = Object.freeze([
+  'id',
+  'group',
+  'detect',
+  'version',
+  'url',
+  'file',
+  'sha256',
+  'size',
+  'self',
+  'mirrors',
+]);
 
 // More products than any catalog needs; the entries after these are not read,
 // so a document of millions costs no more than this many.
@@ -26,11 +38,13 @@ const ID = /^[a-z0-9.-]{1,100}$/;
 const SHA256 = /^[0-9a-fA-F]{64}$/;
 // A bare name: nothing that walks folders, no control characters, a package
 // of the kind.
+/* eslint-disable no-control-regex -- refusing control characters is the point */
 const PACKAGE_FILE = {
   pkg: /^[^/\\\u0000-\u001f\u007f]+\.pkg$/i,
   deb: /^[^/\\\u0000-\u001f\u007f]+\.deb$/i,
 };
 const APP_BUNDLE = /^[^/\\\u0000-\u001f\u007f]+\.app$/;
+/* eslint-enable no-control-regex */
 const RECEIPT = /^[^\s/\\]+$/;
 const DEBIAN_NAME = /^[a-z0-9][a-z0-9+.-]+$/;
 // A desktop file id ("com.brenlow.Presenter.desktop"): what opens an installed
@@ -39,10 +53,6 @@ const DESKTOP_ID = /^[A-Za-z0-9_][A-Za-z0-9_.-]{0,246}\.desktop$/;
 // A dpkg architecture name ("amd64", "arm64", "armhf"), or "all" for a
 // package that runs on every one. The native side names its own in "init".
 export const DEBIAN_ARCH = /^[a-z0-9][a-z0-9-]*$/;
-
-function isObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
 
 function isText(value) {
   return typeof value === 'string' && value.trim() !== '';
@@ -307,8 +317,10 @@ export function parseCatalog(text, vendorHost) {
   const seen = new Set();
   const leftOut = Math.max(0, doc.products.length - MAX_PRODUCTS);
   if (leftOut > 0) {
-    problems.push(`the catalog lists ${doc.products.length} products; only the first ${MAX_PRODUCTS} are read, ` +
-      `the other ${leftOut} are left out`);
+    problems.push(
+      `the catalog lists ${doc.products.length} products; only the first ${MAX_PRODUCTS} are read, ` +
+        `the other ${leftOut} are left out`,
+    );
   }
   doc.products.slice(0, MAX_PRODUCTS).forEach((raw, index) => {
     let product;
@@ -348,7 +360,8 @@ export function scanItem(product) {
     id: product.id,
     group: product.group,
     detect: {
-      apps: [...product.detect.apps], receipts: [...product.detect.receipts],
+      apps: [...product.detect.apps],
+      receipts: [...product.detect.receipts],
       ...(product.detect.desktop === undefined ? {} : { desktop: product.detect.desktop }),
     },
   };

@@ -10,12 +10,9 @@
 import { parseCatalog, productFor, scanItem } from './catalog.js';
 import { SAMPLE_CATALOG_PATH, SCAN_WAIT_MS, catalogUrls, catalogWaitMs } from './config.js';
 import { formatWhen, t } from './i18n.js';
+import { isObject } from './rules.js';
 
 const delay = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-
-function isObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
 
 // Waits for the next event of one type, or gives up after `ms` and resolves
 // to null. It must be armed before the action goes out: the native side may
@@ -121,7 +118,7 @@ async function savedList({ saved, kind, arch, scan, vendorHost }) {
   const list = readSavedList(saved(), vendorHost);
   if (!list) return null;
   const offered = list.products.map((p) => productFor(p, kind, arch)).filter(Boolean);
-  return { ...list, installed: await scan(offered) ?? list.installed };
+  return { ...list, installed: (await scan(offered)) ?? list.installed };
 }
 
 // One whole check. Resolves to
@@ -246,12 +243,15 @@ export function createChecker({
 // The status line for a check state: which mark to show and its text. While
 // a check runs, the time of the previous one stays in view.
 export function checkStatus(lang, check, now = Date.now()) {
-  const last = check?.lastAt == null ? null : {
-    ok: check.lastOk === true,
-    text: t(lang, check.lastOk === true ? 'check.done' : 'check.failed', {
-      when: formatWhen(lang, check.lastAt, now),
-    }),
-  };
+  const last =
+    check?.lastAt == null
+      ? null
+      : {
+          ok: check.lastOk === true,
+          text: t(lang, check.lastOk === true ? 'check.done' : 'check.failed', {
+            when: formatWhen(lang, check.lastAt, now),
+          }),
+        };
   if (check?.running) {
     const running = t(lang, 'check.running');
     return { state: 'running', text: last ? `${running} ${last.text}` : running };

@@ -7,6 +7,8 @@
 // long silence ends the wait with a retry, and the form keeps what the user
 // wrote until the service has it.
 
+import { isObject } from './rules.js';
+
 export const CATEGORIES = Object.freeze(['problem', 'idea', 'question', 'other']);
 export const MESSAGE_MAX = 5000;
 export const RESULT_ERRORS = Object.freeze(['offline', 'send']);
@@ -20,18 +22,17 @@ export const FEEDBACK_QUIET_MS = 630_000;
 
 const EMAIL = /^[^\s@]+@[^\s@]+\.[^\s@]+$/;
 
-function isObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
-
 export function emptyFeedback() {
   return {
-    category: 'problem', message: '', email: '', device: true,
+    category: 'problem',
+    message: '',
+    email: '',
+    device: true,
     files: [],
-    status: 'idle',  // idle | sending | sent | failed
+    status: 'idle', // idle | sending | sent | failed
     pct: 0,
-    error: null,     // when failed: "offline", "send" or "noAnswer"
-    at: null,        // last word about the submission
+    error: null, // when failed: "offline", "send" or "noAnswer"
+    at: null, // last word about the submission
   };
 }
 
@@ -41,11 +42,16 @@ export function withField(current, name, value) {
   if (current.status === 'sending') return current;
   const fb = current.status === 'sent' ? { ...current, status: 'idle', pct: 0 } : current;
   switch (name) {
-    case 'category': return CATEGORIES.includes(value) ? { ...fb, category: value } : fb;
-    case 'message': return typeof value === 'string' ? { ...fb, message: value.slice(0, MESSAGE_MAX) } : fb;
-    case 'email': return typeof value === 'string' ? { ...fb, email: value } : fb;
-    case 'device': return { ...fb, device: value === true };
-    default: return current;
+    case 'category':
+      return CATEGORIES.includes(value) ? { ...fb, category: value } : fb;
+    case 'message':
+      return typeof value === 'string' ? { ...fb, message: value.slice(0, MESSAGE_MAX) } : fb;
+    case 'email':
+      return typeof value === 'string' ? { ...fb, email: value } : fb;
+    case 'device':
+      return { ...fb, device: value === true };
+    default:
+      return current;
   }
 }
 

@@ -3,6 +3,8 @@
 // Brand names (TALVEN™ Suite, PowerPoint) and the language autonyms stay as
 // they are in both dictionaries.
 
+import { isolateLtr } from './rules.js';
+
 export const LANGS = Object.freeze(['en', 'ar']);
 
 const en = {
@@ -55,13 +57,17 @@ const en = {
   'product.self': 'This app',
 
   'notice.offline.title': 'You seem to be offline',
-  'notice.offline.body': 'TALVEN™ Suite could not reach the update server. Check your internet connection, then try again.',
+  'notice.offline.body':
+    'TALVEN™ Suite could not reach the update server. Check your internet connection, then try again.',
   'notice.unavailable.title': 'The product list is unavailable',
   'notice.unavailable.body': 'The update server did not send a usable product list. Please try again later.',
   'notice.outdated.title': 'The product list is out of date',
-  'notice.outdated.body': 'The update server sent an older or expired product list, so it was not used. Please try again later.',
+  'notice.outdated.body':
+    'The update server sent an older or expired product list, so it was not used. Please try again later.',
   'notice.clock.title': "Check this computer's date and time",
-  'notice.clock.body': "The update server sent a product list dated more than a day ahead of this computer's clock, so it was not used. Set the correct date and time, then try again.",
+  'notice.clock.body':
+    "The update server sent a product list dated more than a day ahead of this computer's clock, " +
+    'so it was not used. Set the correct date and time, then try again.',
   'notice.timeout.title': 'The check did not finish',
   'notice.timeout.body': 'No answer came in time. Please try again in a moment.',
   'notice.stale': 'The list below is from the last successful check.',
@@ -130,7 +136,9 @@ const en = {
   'install.reason.architectureBare': 'This package is made for another kind of computer and cannot run on this one.',
   'install.reason.install': 'The installation did not complete: {detail}',
   'install.reason.installBare': 'The installation did not complete. The install log has the details.',
-  'install.reason.signature': 'The vendor\'s signed catalog does not offer this package, so it was not installed. Check for updates, then try again.',
+  'install.reason.signature':
+    "The vendor's signed catalog does not offer this package, so it was not installed. " +
+    'Check for updates, then try again.',
   'install.details': 'Details',
   'install.detailsCode': 'Reason: {code}',
   'install.detailsHost': 'Server: {host}',
@@ -197,13 +205,17 @@ const en = {
   'settings.langEn': 'English',
   'settings.langAr': 'العربية',
   'settings.startLogin': 'Start at login',
-  'settings.startLoginHint': 'Opens quietly in the background when you log in and keeps running after you close the window, so it can tell you about updates.',
+  'settings.startLoginHint':
+    'Opens quietly in the background when you log in and keeps running after you close the window, ' +
+    'so it can tell you about updates.',
   'settings.demoNote': 'Demo mode: changes here are not saved.',
   'settings.about': 'About',
   'settings.website': 'Visit the website',
   'settings.updates': 'Updates',
   'settings.autoCheck': 'Check for updates automatically',
-  'settings.autoCheckHint': 'TALVEN™ Suite also checks each time it starts, and tells you when updates arrive while its window is in the background.',
+  'settings.autoCheckHint':
+    'TALVEN™ Suite also checks each time it starts, ' +
+    'and tells you when updates arrive while its window is in the background.',
   'settings.auto.off': 'Never',
   'settings.auto.daily': 'Every day',
   'settings.auto.weekly': 'Every week',
@@ -212,7 +224,7 @@ const en = {
 // Latin brand names inside Arabic sentences are isolated (LRI … PDI): without
 // that, the neutral "™" takes the sentence's direction and lands on the wrong
 // side of the name.
-const brand = (name) => `\u2066${name}\u2069`;
+const brand = isolateLtr;
 
 const ar = {
   'app.name': 'TALVEN™ Suite',
@@ -264,13 +276,16 @@ const ar = {
   'product.self': 'هذا التطبيق',
 
   'notice.offline.title': 'يبدو أنك غير متصل بالإنترنت',
-  'notice.offline.body': `تعذَّر على ${brand('TALVEN™ Suite')} الوصول إلى خادم التحديثات. تحقَّق من اتصالك بالإنترنت ثم أعد المحاولة.`,
+  'notice.offline.body':
+    `تعذَّر على ${brand('TALVEN™ Suite')} الوصول إلى خادم التحديثات. ` + 'تحقَّق من اتصالك بالإنترنت ثم أعد المحاولة.',
   'notice.unavailable.title': 'قائمة المنتجات غير متاحة',
   'notice.unavailable.body': 'لم يُرسل خادم التحديثات قائمة منتجات صالحة. يُرجى المحاولة لاحقًا.',
   'notice.outdated.title': 'قائمة المنتجات قديمة',
   'notice.outdated.body': 'أرسل خادم التحديثات قائمة منتجات أقدم أو منتهية الصلاحية، فلم تُستخدم. يُرجى المحاولة لاحقًا.',
   'notice.clock.title': 'تحقَّق من تاريخ هذا الحاسوب ووقته',
-  'notice.clock.body': 'أرسل خادم التحديثات قائمة منتجات مؤرَّخة بأكثر من يوم بعد ساعة هذا الحاسوب، فلم تُستخدم. اضبط التاريخ والوقت الصحيحين ثم أعد المحاولة.',
+  'notice.clock.body':
+    'أرسل خادم التحديثات قائمة منتجات مؤرَّخة بأكثر من يوم بعد ساعة هذا الحاسوب، فلم تُستخدم. ' +
+    'اضبط التاريخ والوقت الصحيحين ثم أعد المحاولة.',
   'notice.timeout.title': 'لم يكتمل البحث',
   'notice.timeout.body': 'لم يصل ردّ في الوقت المحدد. يُرجى المحاولة بعد قليل.',
   'notice.stale': 'القائمة أدناه من آخر بحث ناجح.',
@@ -279,7 +294,8 @@ const ar = {
   'notice.retry': 'أعد المحاولة',
   'notice.sample': 'عرض تجريبي: هذه منتجات نموذجية، وإصداراتها المثبَّتة أمثلة فقط.',
   'notice.unsupported': 'التثبيت غير مدعوم على هذا النظام. تُعرض المنتجات للاطلاع فقط.',
-  'notice.capped': `يعرض خادم التحديثات منتجات أكثر مما يستطيع ${brand('TALVEN™ Suite')} عرضه، لذا تُعرض أول {max} منتج فقط.`,
+  'notice.capped':
+    `يعرض خادم التحديثات منتجات أكثر مما يستطيع ${brand('TALVEN™ Suite')} عرضه، ` + 'لذا تُعرض أول {max} منتج فقط.',
 
   'size.byte': '{n} بايت',
   'size.bytes': '{n} بايت',
@@ -406,13 +422,15 @@ const ar = {
   'settings.langEn': 'English',
   'settings.langAr': 'العربية',
   'settings.startLogin': 'التشغيل عند تسجيل الدخول',
-  'settings.startLoginHint': 'يعمل بهدوء في الخلفية عند تسجيل الدخول ويبقى قيد التشغيل بعد إغلاق النافذة، ليُعلِمك بالتحديثات.',
+  'settings.startLoginHint':
+    'يعمل بهدوء في الخلفية عند تسجيل الدخول ويبقى قيد التشغيل بعد إغلاق النافذة، ليُعلِمك بالتحديثات.',
   'settings.demoNote': 'وضع العرض التجريبي: لا تُحفَظ التغييرات هنا.',
   'settings.about': 'حول',
   'settings.website': 'زيارة الموقع',
   'settings.updates': 'التحديثات',
   'settings.autoCheck': 'البحث عن التحديثات تلقائيًا',
-  'settings.autoCheckHint': `يبحث ${brand('TALVEN™ Suite')} أيضًا عند كل تشغيل، ويُعلِمك بالتحديثات التي تصل ونافذته في الخلفية.`,
+  'settings.autoCheckHint':
+    `يبحث ${brand('TALVEN™ Suite')} أيضًا عند كل تشغيل، ` + 'ويُعلِمك بالتحديثات التي تصل ونافذته في الخلفية.',
   'settings.auto.off': 'أبدًا',
   'settings.auto.daily': 'كل يوم',
   'settings.auto.weekly': 'كل أسبوع',
@@ -432,7 +450,8 @@ export function t(lang, key, params) {
   if (typeof text !== 'string') return key;
   if (params) {
     text = text.replace(/\{(\w+)\}/g, (whole, name) =>
-      Object.hasOwn(params, name) && params[name] != null ? String(params[name]) : whole);
+      Object.hasOwn(params, name) && params[name] != null ? String(params[name]) : whole,
+    );
   }
   return text;
 }
@@ -444,8 +463,7 @@ function locale(lang) {
 }
 
 function sameDay(a, b) {
-  return a.getFullYear() === b.getFullYear() && a.getMonth() === b.getMonth() &&
-    a.getDate() === b.getDate();
+  return a.getFullYear() === b.getFullYear() && a.getMonth() === b.getMonth() && a.getDate() === b.getDate();
 }
 
 // "today at 14:05" for a moment of the current day, otherwise date and time.
@@ -456,8 +474,7 @@ export function formatWhen(lang, when, now = Date.now()) {
     const time = new Intl.DateTimeFormat(locale(lang), { timeStyle: 'short' }).format(at);
     return t(lang, 'time.todayAt', { time });
   }
-  const date = new Intl.DateTimeFormat(locale(lang), { dateStyle: 'medium', timeStyle: 'short' })
-    .format(at);
+  const date = new Intl.DateTimeFormat(locale(lang), { dateStyle: 'medium', timeStyle: 'short' }).format(at);
   return t(lang, 'time.on', { date });
 }
 

@@ -14,6 +14,8 @@
 // "constructor" would find a member every object inherits, and show a
 // product as busy that nobody asked for.
 
+import { isObject } from './rules.js';
+
 export const PHASES = Object.freeze(['queued', 'download', 'verify', 'password', 'install', 'installer']);
 export const ERRORS = Object.freeze(['download', 'check', 'install', 'cancelled']);
 // Why an item failed, when the native side could tell: a code for the
@@ -21,12 +23,26 @@ export const ERRORS = Object.freeze(['download', 'check', 'install', 'cancelled'
 // "cancelled" is the user's own stop, unlike the "cancelled" error alone (the
 // administrator password was not given).
 export const REASONS = Object.freeze([
-  'offline', 'dns', 'tls', 'timeout', 'redirect', 'space', 'refused', 'digest', 'size', 'signature', 'cancelled',
-  'dependency', 'conflict', 'architecture', 'install',
+  'offline',
+  'dns',
+  'tls',
+  'timeout',
+  'redirect',
+  'space',
+  'refused',
+  'digest',
+  'size',
+  'signature',
+  'cancelled',
+  'dependency',
+  'conflict',
+  'architecture',
+  'install',
 ]);
 // Longest "detail" (what is missing or in the way, or the installer's own line) kept from a result.
 const MAX_DETAIL = 300;
-export const isReason = (value) => REASONS.includes(value) || (typeof value === 'string' && /^http-[1-5]\d\d$/.test(value));
+export const isReason = (value) =>
+  REASONS.includes(value) || (typeof value === 'string' && /^http-[1-5]\d\d$/.test(value));
 const RANK = Object.fromEntries(PHASES.map((phase, index) => [phase, index]));
 // Up to here the native side can still stop an item; from the password on it
 // belongs to the package system, which is not interrupted half-way.
@@ -49,10 +65,6 @@ export const QUIET_LIMIT_MS = Object.freeze({
 // of it because that is where the waiting is.
 const PHASE_SHARE = { queued: 0, verify: 0.75, password: 0.8, install: 0.9, installer: 0.9 };
 const DOWNLOAD_SHARE = 0.7;
-
-function isObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
 
 const clampPct = (pct) => (Number.isFinite(pct) ? Math.min(100, Math.max(0, pct)) : 0);
 
@@ -107,17 +119,19 @@ function progressed(entry, phase, pct, resumedAt, now) {
 }
 
 function finished(entry, event, now) {
-  const result = event.ok === true
-    ? { ok: true, version: typeof event.version === 'string' ? event.version : '' }
-    : {
-      ok: false,
-      error: ERRORS.includes(event.error) ? event.error : 'unknown',
-      ...(isReason(event.reason) ? { reason: event.reason } : {}),
-      ...(isReason(event.reason) && typeof event.detail === 'string' && event.detail !== ''
-        ? { detail: event.detail.slice(0, MAX_DETAIL) } : {}),
-      // A download stopped by the user keeps what it had for the next install.
-      ...(event.reason === 'cancelled' ? { kept: entry?.phase === 'download' && entry.pct > 0 } : {}),
-    };
+  const result =
+    event.ok === true
+      ? { ok: true, version: typeof event.version === 'string' ? event.version : '' }
+      : {
+          ok: false,
+          error: ERRORS.includes(event.error) ? event.error : 'unknown',
+          ...(isReason(event.reason) ? { reason: event.reason } : {}),
+          ...(isReason(event.reason) && typeof event.detail === 'string' && event.detail !== ''
+            ? { detail: event.detail.slice(0, MAX_DETAIL) }
+            : {}),
+          // A download stopped by the user keeps what it had for the next install.
+          ...(event.reason === 'cancelled' ? { kept: entry?.phase === 'download' && entry.pct > 0 } : {}),
+        };
   return { phase: entry?.phase ?? 'queued', pct: entry?.pct ?? 0, at: now, result, lost: false };
 }
 
@@ -169,12 +183,19 @@ export function itemProgress(entry, size) {
   }
   if (entry.lost) return { state: 'lost' };
   const downloading = entry.phase === 'download';
-  const bytes = downloading && Number.isFinite(size) && size > 0
-    ? { done: Math.round((size * entry.pct) / 100), total: size } : null;
-  const resumedAt = downloading ? entry.resumedAt ?? null : null;
+  const bytes =
+    downloading && Number.isFinite(size) && size > 0
+      ? { done: Math.round((size * entry.pct) / 100), total: size }
+      : null;
+  const resumedAt = downloading ? (entry.resumedAt ?? null) : null;
   return {
-    state: 'active', phase: entry.phase, pct: entry.pct, bytes, resumedAt,
-    cancellable: isCancellable(entry), stoppable: isWaitingForInstaller(entry),
+    state: 'active',
+    phase: entry.phase,
+    pct: entry.pct,
+    bytes,
+    resumedAt,
+    cancellable: isCancellable(entry),
+    stoppable: isWaitingForInstaller(entry),
   };
 }
 
@@ -212,7 +233,9 @@ export function batchSummary(install) {
 export function failedIds(install) {
   return install.batch.filter((id) => {
     const entry = install.items.get(id);
-    return Boolean(entry) && !isCancelled(entry) && ((entry.result && !entry.result.ok) || (!entry.result && entry.lost));
+    return (
+      Boolean(entry) && !isCancelled(entry) && ((entry.result && !entry.result.ok) || (!entry.result && entry.lost))
+    );
   });
 }
 

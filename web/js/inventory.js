@@ -5,11 +5,8 @@
 
 import { catalogItem, productFor } from './catalog.js';
 import { installEvent, isActive } from './install.js';
+import { isObject } from './rules.js';
 import { STATES, isInstallable, productState } from './version.js';
-
-function isObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
 
 // Installed versions are kept in a Map by product id, never a plain object,
 // where an id such as "constructor" would find a member every object has.
@@ -17,10 +14,15 @@ function isObject(value) {
 // `savedAt` is when a list shown from the saved copy was checked.
 export function emptyCatalog() {
   return {
-    products: [], installed: new Map(), source: null, error: null, problems: [], leftOut: 0, savedAt: null,
+    products: [],
+    installed: new Map(),
+    source: null,
+    error: null,
+    problems: [],
+    leftOut: 0,
+    savedAt: null,
   };
 }
-
 
 // The running program is installed by definition, even where the scan finds
 // no bundle of it (started from a disk image, or a host without application
@@ -53,7 +55,13 @@ function productRow(state, entry, selected) {
   if (!product) {
     const status = kind === '' ? UNOFFERED.unsupported : UNOFFERED.unavailable;
     return {
-      product: entry, available: false, installed: null, state: status, busy, selectable: false, selected: false,
+      product: entry,
+      available: false,
+      installed: null,
+      state: status,
+      busy,
+      selectable: false,
+      selected: false,
       canOpen: false,
     };
   }
@@ -73,7 +81,10 @@ function productRow(state, entry, selected) {
     // Opening finds the product by its application bundles, or on Debian
     // starts its desktop entry; there is nothing to open for the window
     // already in front.
-    canOpen: product.group === 'app' && !product.self && status !== STATES.missing &&
+    canOpen:
+      product.group === 'app' &&
+      !product.self &&
+      status !== STATES.missing &&
       (product.detect.apps.length > 0 || product.detect.desktop !== undefined),
   };
 }
@@ -87,8 +98,13 @@ export function createRowsMemo() {
   let last = null;
   return function rows(state) {
     const { catalog, packages, arch, selected, version, install } = state;
-    if (last?.catalog !== catalog || last.packages !== packages || last.arch !== arch || last.selected !== selected ||
-      last.version !== version) {
+    if (
+      last?.catalog !== catalog ||
+      last.packages !== packages ||
+      last.arch !== arch ||
+      last.selected !== selected ||
+      last.version !== version
+    ) {
       const list = productRows(state);
       last = { catalog, packages, arch, selected, version, items: install.items, list, index: null };
       return list;
@@ -112,7 +128,9 @@ export function createRowsMemo() {
 }
 
 export const selectedProducts = (state) =>
-  productRows(state).filter((row) => row.selected).map((row) => row.product);
+  productRows(state)
+    .filter((row) => row.selected)
+    .map((row) => row.product);
 
 // What the header says about the list: how many updates wait and how much
 // they download.
@@ -126,14 +144,20 @@ export function pendingUpdates(rows) {
 // that finishes updating stays where it is instead of jumping away from the
 // user's pointer and focus.
 function updatesFirst(state) {
-  const waiting = new Set(productRows(state).filter((row) => row.state === STATES.update).map((row) => row.product.id));
+  const waiting = new Set(
+    productRows(state)
+      .filter((row) => row.state === STATES.update)
+      .map((row) => row.product.id),
+  );
   const rank = (product) => (waiting.has(product.id) ? 0 : 1);
   const products = [...state.catalog.products].sort((a, b) => rank(a) - rank(b));
   return { ...state, catalog: { ...state.catalog, products } };
 }
 
 export const updatableProducts = (state) =>
-  productRows(state).filter((row) => row.state === STATES.update && !row.busy).map((row) => row.product);
+  productRows(state)
+    .filter((row) => row.state === STATES.update && !row.busy)
+    .map((row) => row.product);
 
 // The items of one install request. The program itself goes last: its
 // successful update relaunches it at once, and the packages after it in the
@@ -146,7 +170,11 @@ export function installBatch(products) {
 // Only products that can still be installed stay selected; after a check a
 // product may have become current or left the catalog.
 function keepSelectable(state) {
-  const allowed = new Set(productRows(state).filter((row) => row.selectable).map((row) => row.product.id));
+  const allowed = new Set(
+    productRows(state)
+      .filter((row) => row.selectable)
+      .map((row) => row.product.id),
+  );
   return state.selected.filter((id) => allowed.has(id));
 }
 

@@ -4,6 +4,7 @@
 
 import { formatSize, t } from './i18n.js';
 import { isReason } from './install.js';
+import { isolateLtr } from './rules.js';
 
 // Reasons the system's installer gives, each with what it names when it names something.
 const INSTALLER_REASONS = new Set(['dependency', 'conflict', 'architecture', 'install']);
@@ -28,10 +29,10 @@ export function failureMessage(lang, result, packageSize = 0) {
   const reason = result?.reason;
   if (!isReason(reason)) return t(lang, `install.error.${result?.error ?? 'unknown'}`);
   if (reason === 'cancelled') return t(lang, result.kept ? 'install.cancelledKept' : 'install.cancelled');
-  if (reason.startsWith('http-')) return t(lang, 'install.reason.http', { code: `\u2066${reason.slice(5)}\u2069` });
+  if (reason.startsWith('http-')) return t(lang, 'install.reason.http', { code: isolateLtr(reason.slice(5)) });
   if (INSTALLER_REASONS.has(reason)) {
     // Package names and the installer's words are the system's own, left to right in any language.
-    const detail = typeof result.detail === 'string' && result.detail !== '' ? `\u2066${result.detail}\u2069` : '';
+    const detail = typeof result.detail === 'string' && result.detail !== '' ? isolateLtr(result.detail) : '';
     return t(lang, `install.reason.${reason}${detail ? '' : 'Bare'}`, { detail });
   }
   return t(lang, `install.reason.${reason}`, { size: formatSize(lang, Math.ceil(packageSize * 1.05)) });

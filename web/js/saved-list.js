@@ -3,9 +3,7 @@
 // start shows at once, and a failed check falls back on. The page keeps
 // nothing of it itself.
 
-function isObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
+import { isObject } from './rules.js';
 
 // → { text, at } or null when the native side kept none it could verify.
 export function keptCopyOf(init) {

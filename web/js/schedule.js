@@ -5,6 +5,8 @@
 // successful check as "lastCheck" (milliseconds since the epoch), so that a
 // program started at login knows whether today's check has already happened.
 
+import { isObject } from './rules.js';
+
 export const AUTO_CHECK = Object.freeze({ off: null, daily: 24 * 3_600_000, weekly: 7 * 24 * 3_600_000 });
 export const AUTO_CHOICES = Object.freeze(Object.keys(AUTO_CHECK));
 const DEFAULT_CHOICE = 'daily';
@@ -13,10 +15,6 @@ const DEFAULT_CHOICE = 'daily';
 // next regular one, but not so often that a laptop without network keeps
 // waking for nothing.
 export const RETRY_AFTER_FAILURE_MS = 30 * 60_000;
-
-function isObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
 
 export function autoCheckChoice(settings) {
   const choice = isObject(settings) ? settings.autoCheck : undefined;

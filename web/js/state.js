@@ -9,13 +9,10 @@ import { DEBIAN_ARCH, PACKAGE_KINDS } from './catalog.js';
 import { emptyFeedback } from './feedback.js';
 import { emptyInstall } from './install.js';
 import { emptyCatalog } from './inventory.js';
+import { isObject } from './rules.js';
 
 export const VIEWS = Object.freeze(['products', 'feedback', 'settings']);
 export const LANG_CHOICES = Object.freeze(['system', 'en', 'ar']);
-
-function isObject(value) {
-  return value !== null && typeof value === 'object' && !Array.isArray(value);
-}
 
 // A detached, JSON-only copy: what goes into "save" can never alias the live
 // state, and nothing unserialisable can reach the native side.
@@ -33,9 +30,37 @@ export function normalizeSettings(value) {
 // Arabic macrolanguage in ISO 639-3): a system in Egyptian or Moroccan Arabic
 // reads Arabic. The native side holds the same list (src/app/Settings.cpp).
 const ARABIC_LANGUAGES = new Set([
-  'aao', 'abh', 'abv', 'acm', 'acq', 'acw', 'acx', 'acy', 'adf', 'aeb', 'aec',
-  'afb', 'ajp', 'apc', 'apd', 'ar', 'ara', 'arb', 'arq', 'ars', 'ary', 'arz',
-  'auz', 'avl', 'ayh', 'ayl', 'ayn', 'ayp', 'pga', 'shu', 'ssh',
+  'aao',
+  'abh',
+  'abv',
+  'acm',
+  'acq',
+  'acw',
+  'acx',
+  'acy',
+  'adf',
+  'aeb',
+  'aec',
+  'afb',
+  'ajp',
+  'apc',
+  'apd',
+  'ar',
+  'ara',
+  'arb',
+  'arq',
+  'ars',
+  'ary',
+  'arz',
+  'auz',
+  'avl',
+  'ayh',
+  'ayl',
+  'ayn',
+  'ayp',
+  'pga',
+  'shu',
+  'ssh',
 ]);
 
 // A language tag as the platform reports it: BCP 47 ("ar-EG", "zh-Hant-TW") or
@@ -43,7 +68,12 @@ const ARABIC_LANGUAGES = new Set([
 // decides, so "arn" (Mapudungun) is not taken for Arabic.
 export function isArabicTag(tag) {
   if (typeof tag !== 'string') return false;
-  return ARABIC_LANGUAGES.has(tag.trim().split(/[-_.@\s]/, 1)[0].toLowerCase());
+  return ARABIC_LANGUAGES.has(
+    tag
+      .trim()
+      .split(/[-_.@\s]/, 1)[0]
+      .toLowerCase(),
+  );
 }
 
 // What the language control shows: an explicit choice, or "system" when the
@@ -92,9 +122,9 @@ export function initialState() {
     version: '',
     demo: false,
     packages: 'pkg',
-    arch: '',           // the architecture of the packages this host installs; "" names none
-    vendorHost: '',     // the host catalogs and packages come from; "init" says which
-    catalogSecondsPerAddress: 0,  // the native side's longest check of one address; "init" says
+    arch: '', // the architecture of the packages this host installs; "" names none
+    vendorHost: '', // the host catalogs and packages come from; "init" says which
+    catalogSecondsPerAddress: 0, // the native side's longest check of one address; "init" says
     settings: {},
     osLang: 'en',
     osDark: false,
@@ -102,7 +132,7 @@ export function initialState() {
     view: 'products',
     check: { running: false, startedAt: null, lastAt: null, lastOk: null },
     catalog: emptyCatalog(),
-    selected: [],       // ids of the products ticked for installation
+    selected: [], // ids of the products ticked for installation
     install: emptyInstall(),
     feedback: emptyFeedback(),
   };
@@ -125,8 +155,8 @@ export function applyInit(state, event) {
     packages: packageKindOf(ev.packages),
     arch: typeof ev.arch === 'string' && DEBIAN_ARCH.test(ev.arch) ? ev.arch : '',
     vendorHost: typeof ev.vendorHost === 'string' && HOST_NAME.test(ev.vendorHost) ? ev.vendorHost.toLowerCase() : '',
-    catalogSecondsPerAddress: Number.isFinite(ev.catalogSecondsPerAddress) && ev.catalogSecondsPerAddress > 0
-      ? ev.catalogSecondsPerAddress : 0,
+    catalogSecondsPerAddress:
+      Number.isFinite(ev.catalogSecondsPerAddress) && ev.catalogSecondsPerAddress > 0 ? ev.catalogSecondsPerAddress : 0,
     settings: withoutSavedList(normalizeSettings(ev.settings)),
     osLang: typeof ev.osLang === 'string' && ev.osLang !== '' ? ev.osLang : 'en',
     osDark: ev.osDark === true,

@@ -99,16 +99,15 @@ function debParts(text) {
   const epoch = /^(\d+):/.exec(text);
   const rest = epoch ? text.slice(epoch[0].length) : text;
   const dash = rest.lastIndexOf('-');
-  return dash > 0
-    ? [epoch?.[1] ?? '0', rest.slice(0, dash), rest.slice(dash + 1)]
-    : [epoch?.[1] ?? '0', rest, '0'];
+  return dash > 0 ? [epoch?.[1] ?? '0', rest.slice(0, dash), rest.slice(dash + 1)] : [epoch?.[1] ?? '0', rest, '0'];
 }
 
 function compareDebVersions(a, b) {
   const [xEpoch, xUpstream, xRevision] = debParts(String(a));
   const [yEpoch, yUpstream, yRevision] = debParts(String(b));
-  return compareDigitRuns(xEpoch, yEpoch) || compareDebParts(xUpstream, yUpstream) ||
-    compareDebParts(xRevision, yRevision);
+  return (
+    compareDigitRuns(xEpoch, yEpoch) || compareDebParts(xUpstream, yUpstream) || compareDebParts(xRevision, yRevision)
+  );
 }
 
 // Negative when `a` orders before `b`, zero when equal, positive after, by
@@ -118,9 +117,9 @@ export function compareVersions(a, b, kind = 'pkg') {
 }
 
 export const STATES = Object.freeze({
-  missing: 'missing',   // no installed version found
-  update: 'update',     // installed, older than the catalog's
-  current: 'current',   // installed, the catalog's version or newer
+  missing: 'missing', // no installed version found
+  update: 'update', // installed, older than the catalog's
+  current: 'current', // installed, the catalog's version or newer
 });
 
 // `installed` is the version the scan found, or null/undefined when none. An

@@ -1,4 +1,5 @@
 #include "backends/curl/ResponseHeaders.h"
+#include "common/Ascii.h"
 
 #include <algorithm>
 
@@ -13,10 +14,6 @@ std::string_view trimmed(std::string_view text) {
     return text;
 }
 
-bool isDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 }  // namespace
 
 bool ResponseHeaders::take(std::string_view line) {
@@ -27,7 +24,7 @@ bool ResponseHeaders::take(std::string_view line) {
         const auto space = line.find(' ');
         if (space != std::string_view::npos) {
             const auto code = trimmed(line.substr(space + 1)).substr(0, 3);
-            if (code.size() == 3 && std::all_of(code.begin(), code.end(), isDigit) &&
+            if (code.size() == 3 && std::all_of(code.begin(), code.end(), isAsciiDigit) &&
                 code.front() != '0') {
                 status_ = (code[0] - '0') * 100 + (code[1] - '0') * 10 + (code[2] - '0');
             }

@@ -6,7 +6,6 @@
 #include "backends/debian/InstallHelper.h"
 #include "backends/debian/VouchedPackages.h"
 #include "common/Ascii.h"
-#include "install/InstallLog.h"
 #include "platform/Files.h"
 #include "platform/InstallerRecords.h"
 #include "platform/Process.h"
@@ -23,10 +22,6 @@ std::vector<std::string> packageNames(const Json& item) {
     return names;
 }
 
-std::string firstLine(const std::string& text) {
-    return text.substr(0, text.find('\n'));
-}
-
 PackageReport reportOf(InstallerResult result) {
     switch (result) {
         case InstallerResult::Installed:
@@ -40,33 +35,31 @@ PackageReport reportOf(InstallerResult result) {
     }
 }
 
-// Reads what pkexec and the helper left behind into `outcome`; `batchIndex` maps the helper's
-// package positions to the batch's.
-void readRun(const ProcessResult& run, const std::vector<std::size_t>& batchIndex,
-             const std::string& pkexec, BatchOutcome& outcome) {
-    const InstallerReport report = readInstallerRecords(run.standardOutput, batchIndex.size());
+// What pkexec and the helper left behind, for the batch's packages at `batchIndex`.
+InstallerRun readRun(const ProcessResult& ran, const std::vector<std::size_t>& batchIndex,
+                     const std::string& pkexec, BatchOutcome& outcome) {
+    InstallerRun run{.packages = batchIndex, .error = ran.standardError};
+    const InstallerReport report = readInstallerRecords(ran.standardOutput, batchIndex.size());
     if (report.started) {
-        outcome.run = BatchOutcome::Run::Ran;
-        outcome.log.push_back(runLogLine(report.resultLines, run.standardError));
+        run.result = RunResult::Ran;
+        run.output = report.resultLines;
         for (std::size_t k = 0; k < batchIndex.size(); ++k) {
-            const std::size_t i = batchIndex[k];
-            if (auto line = packageOutputLogLine(i, report.outputs[k])) {
-                outcome.log.push_back(*line);
-            }
-            outcome.reports[i] = reportOf(report.results[k]);
-            outcome.reasons[i] = report.reasons[k];
+            PackageOutcome& package = outcome.packages[batchIndex[k]];
+            package.report = reportOf(report.results[k]);
+            package.reason = report.reasons[k];
+            package.output = report.outputs[k];
         }
-    } else if (run.exitStatus == 126 && run.standardOutput.empty()) {
+    } else if (ran.exitStatus == 126 && ran.standardOutput.empty()) {
         // pkexec's answer when the user dismissed the authentication dialog.
-        outcome.run = BatchOutcome::Run::Cancelled;
-        outcome.log.push_back(runLogLine("", run.standardError));
+        run.result = RunResult::Cancelled;
     } else {
         // Not authorised, no authentication agent, no polkit at all: nobody could say yes.
-        outcome.run = BatchOutcome::Run::Unavailable;
-        outcome.log.push_back("installer: " + pkexec + " did not run the install helper (exit " +
-                              std::to_string(run.exitStatus) +
-                              "): " + firstLine(run.standardError));
+        run.notRun = NotRun::NotAuthorized;
+        run.detail = pkexec;
+        run.exitStatus = ran.exitStatus;
     }
+    for (std::size_t i : batchIndex) outcome.packages[i].run = run.result;
+    return run;
 }
 
 // A desktop file id as the desktop names entries: "name.desktop", its name of ASCII letters,
@@ -77,8 +70,7 @@ bool isDesktopFileId(const std::string& id) {
     if (id.size() <= suffix.size() || !id.ends_with(suffix) || id.size() > 255) return false;
     if (id.front() == '.' || id.front() == '-') return false;
     for (char c : id) {
-        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-                             (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
+        const bool allowed = isAsciiAlnum(c) || c == '-' || c == '_' || c == '.';
         if (!allowed) return false;
     }
     return true;
@@ -133,55 +125,49 @@ std::optional<std::string> DebianPackageSystem::installedProgram() const {
 
 BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage>& packages,
                                                const std::string&, const BatchProgress& progress) {
-    BatchOutcome outcome;
-    outcome.reports.assign(packages.size(), PackageReport::Failed);
-    outcome.reasons.assign(packages.size(), {});
-    outcome.run = BatchOutcome::Run::Ran;
+    BatchOutcome outcome{.packages = std::vector<PackageOutcome>(packages.size())};
     std::vector<std::size_t> named;  // the batch's packages the helper can be asked for, in order
     for (std::size_t i = 0; i < packages.size(); ++i) {
         if (isProductId(packages[i].item.id)) {
             named.push_back(i);
         } else {
-            outcome.reports[i] = PackageReport::Unvouched;
-            outcome.log.push_back(packageLogLine(i, "no catalog product id; not installed"));
+            outcome.packages[i].report = PackageReport::Unvouched;
         }
     }
     if (named.empty()) return outcome;
-    if (paths_.helper.empty()) {
-        outcome.run = BatchOutcome::Run::Unavailable;
-        outcome.log.push_back("installer: the install helper is missing; reinstall TALVEN Suite");
+    const auto notRun = [&](NotRun why, std::string detail, PackageReport report) {
+        for (std::size_t i : named) outcome.packages[i].report = report;
+        outcome.runs.push_back({.notRun = why, .packages = named, .detail = std::move(detail)});
         return outcome;
-    }
+    };
+    if (paths_.helper.empty()) return notRun(NotRun::HelperMissing, "", PackageReport::Failed);
     std::error_code error;
     if (!std::filesystem::is_regular_file(paths_.catalog, error) ||
         !std::filesystem::is_regular_file(paths_.signature, error)) {
         // The helper would refuse every package: no need to ask for a password first.
-        for (std::size_t i : named) outcome.reports[i] = PackageReport::Unvouched;
-        outcome.log.push_back("installer: no verified catalog is kept (" + paths_.catalog +
-                              "); check for updates, then install");
-        return outcome;
+        return notRun(NotRun::NoKeptCatalog, paths_.catalog, PackageReport::Unvouched);
     }
     // The helper takes a bounded number of packages, so a longer batch asks for rights once per
     // part; a part that does not run (the prompt dismissed) ends the batch there, and what is left
     // settles as that part does, while the parts that ran settle as after a run.
     for (std::size_t start = 0; start < named.size(); start += kMaxHelperPackages) {
         const std::size_t end = std::min(start + kMaxHelperPackages, named.size());
-        if (start > 0) {
-            outcome.log.push_back("installer: packages " + std::to_string(start + 1) + " to " +
-                                  std::to_string(end) + " of " + std::to_string(named.size()) +
-                                  " in another run (the install helper takes " +
-                                  std::to_string(kMaxHelperPackages) + " at a time)");
+        outcome.runs.push_back(
+            runHelper(packages, {named.begin() + start, named.begin() + end}, progress, outcome));
+        const RunResult result = outcome.runs.back().result;
+        if (result != RunResult::Ran) {
+            for (std::size_t k = end; k < named.size(); ++k)
+                outcome.packages[named[k]].run = result;
+            break;
         }
-        runHelper(packages, {named.begin() + start, named.begin() + end}, progress, outcome);
-        if (outcome.run != BatchOutcome::Run::Ran) break;
-        outcome.ranBefore = named[end - 1] + 1;
     }
     return outcome;
 }
 
-void DebianPackageSystem::runHelper(const std::vector<VerifiedPackage>& packages,
-                                    const std::vector<std::size_t>& batchIndex,
-                                    const BatchProgress& progress, BatchOutcome& outcome) const {
+InstallerRun DebianPackageSystem::runHelper(const std::vector<VerifiedPackage>& packages,
+                                            const std::vector<std::size_t>& batchIndex,
+                                            const BatchProgress& progress,
+                                            BatchOutcome& outcome) const {
     std::error_code error;
     std::vector<std::string> arguments = {
         paths_.helper, std::filesystem::absolute(paths_.catalog, error).string(),
@@ -215,14 +201,11 @@ void DebianPackageSystem::runHelper(const std::vector<VerifiedPackage>& packages
             });
         };
     }
-    auto run = runProcess(paths_.pkexec, arguments, options);
-    if (!run) {
-        outcome.run = BatchOutcome::Run::Unavailable;
-        outcome.log.push_back("installer: cannot start " + paths_.pkexec +
-                              " (the pkexec package is not installed)");
-        return;
+    auto ran = runProcess(paths_.pkexec, arguments, options);
+    if (!ran) {
+        return {.notRun = NotRun::CannotStart, .packages = batchIndex, .detail = paths_.pkexec};
     }
-    readRun(*run, batchIndex, paths_.pkexec, outcome);
+    return readRun(*ran, batchIndex, paths_.pkexec, outcome);
 }
 
 std::optional<std::string> DebianPackageSystem::applicationToLaunch(const Json& detect) const {

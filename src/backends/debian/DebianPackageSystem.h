@@ -70,10 +70,11 @@ class DebianPackageSystem final : public PackageSystem {
     }
 
   private:
-    // One pkexec run of the helper for the batch's packages at `batchIndex`, read into `outcome`.
-    void runHelper(const std::vector<VerifiedPackage>& packages,
-                   const std::vector<std::size_t>& batchIndex, const BatchProgress& progress,
-                   BatchOutcome& outcome) const;
+    // One pkexec run of the helper for the batch's packages at `batchIndex`; what became of
+    // each of them goes into `outcome`.
+    InstallerRun runHelper(const std::vector<VerifiedPackage>& packages,
+                           const std::vector<std::size_t>& batchIndex,
+                           const BatchProgress& progress, BatchOutcome& outcome) const;
 
     DebianPaths paths_;
 };

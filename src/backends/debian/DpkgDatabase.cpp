@@ -1,4 +1,5 @@
 #include "backends/debian/DpkgDatabase.h"
+#include "common/Ascii.h"
 
 #include <apt-pkg/debversion.h>
 #include <apt-pkg/error.h>
@@ -82,9 +83,7 @@ std::map<std::string, std::string> installedVersions(const std::set<std::string>
 
 bool isPackageName(std::string_view name) {
     if (name.size() < 2) return false;
-    const auto isLowerOrDigit = [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-    };
+    const auto isLowerOrDigit = [](char c) { return isAsciiLower(c) || isAsciiDigit(c); };
     if (!isLowerOrDigit(name.front())) return false;
     return std::all_of(name.begin(), name.end(), [&](char c) {
         return isLowerOrDigit(c) || c == '+' || c == '-' || c == '.';

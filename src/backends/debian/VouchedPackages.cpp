@@ -43,7 +43,7 @@ std::vector<VouchedPackage> vouchedDebianPackages(const Json& document, std::str
 bool isProductId(std::string_view id) {
     if (id.empty() || id.size() > 100) return false;
     for (char c : id) {
-        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '-')) {
+        if (!(isAsciiLower(c) || isAsciiDigit(c) || c == '.' || c == '-')) {
             return false;
         }
     }

@@ -5,7 +5,6 @@
 #include "backends/macos/InstallScript.h"
 #include "catalog/VersionCompare.h"
 #include "common/Ascii.h"
-#include "install/InstallLog.h"
 #include "platform/InstallerRecords.h"
 
 namespace suite {
@@ -60,16 +59,20 @@ BatchOutcome MacPackageSystem::installBatch(const std::vector<VerifiedPackage>& 
         runner_.run(buildInstallScript(packages, install_, stamp), prompt);
     const InstallerReport report = readInstallerRecords(ran.output, packages.size());
 
+    InstallerRun run{.result = ran.cancelled ? RunResult::Cancelled : RunResult::Ran,
+                     .output = report.resultLines,
+                     .error = ran.error};
     BatchOutcome outcome;
-    outcome.run = ran.cancelled ? BatchOutcome::Run::Cancelled : BatchOutcome::Run::Ran;
-    outcome.log.push_back(runLogLine(report.resultLines, ran.error));
     for (std::size_t i = 0; i < packages.size(); ++i) {
-        if (auto line = packageOutputLogLine(i, report.outputs[i])) outcome.log.push_back(*line);
-        outcome.reports.push_back(
-            report.results[i] == InstallerResult::Installed ? PackageReport::Installed
-            : report.results[i] == InstallerResult::Refused ? PackageReport::Refused
-                                                            : PackageReport::Failed);
+        run.packages.push_back(i);
+        outcome.packages.push_back(
+            {.run = run.result,
+             .report = report.results[i] == InstallerResult::Installed ? PackageReport::Installed
+                       : report.results[i] == InstallerResult::Refused ? PackageReport::Refused
+                                                                       : PackageReport::Failed,
+             .output = report.outputs[i]});
     }
+    outcome.runs.push_back(std::move(run));
     return outcome;
 }
 

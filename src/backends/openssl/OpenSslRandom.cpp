@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "common/Ascii.h"
 #include "platform/Random.h"
 
 namespace suite {
@@ -32,12 +33,10 @@ std::string base64(std::string_view bytes) {
 std::optional<std::string> fromBase64(std::string_view text) {
     // EVP_DecodeBlock skips blanks and takes padding as zero bits, so the text is judged here.
     const std::size_t padding = text.ends_with("==") ? 2 : text.ends_with("=") ? 1 : 0;
-    const auto isDigit = [](char c) {
-        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-               c == '+' || c == '/';
-    };
+    const auto isBase64Digit = [](char c) { return isAsciiAlnum(c) || c == '+' || c == '/'; };
     if (text.size() % 4 != 0 || text.size() > INT_MAX ||
-        !std::all_of(text.begin(), text.end() - static_cast<std::ptrdiff_t>(padding), isDigit)) {
+        !std::all_of(text.begin(), text.end() - static_cast<std::ptrdiff_t>(padding),
+                     isBase64Digit)) {
         return std::nullopt;
     }
     std::string out(text.size() / 4 * 3, '\0');

@@ -96,16 +96,34 @@ bool writeFileAtomically(const std::filesystem::path& path, std::string_view con
     return true;
 }
 
+bool appendToFile(const std::filesystem::path& folder, std::string_view name,
+                  std::string_view text) {
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir < 0) return false;
+    const int fd = ::openat(
+        dir, std::string(name).c_str(),
+        O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW, 0644);
+    ::close(dir);
+    if (fd < 0) return false;
+    struct stat info {};
+    // With O_APPEND the kernel places each write at the end in one piece, so texts from two
+    // writers never mix; only a short write (a full disk) takes another turn.
+    const bool written = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && writeAll(fd, text);
+    ::close(fd);
+    return written;
+}
+
+bool isExecutableFile(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error) && ::access(path.c_str(), X_OK) == 0;
+}
+
 std::string findCompanionProgram(const std::filesystem::path& executable,
                                  std::string_view installedName, std::string_view buildTreeName) {
     const auto folder = executable.parent_path();
     for (const auto& candidate : {folder.parent_path() / "libexec" / "talven-suite" / installedName,
                                   folder / buildTreeName}) {
-        std::error_code error;
-        if (std::filesystem::is_regular_file(candidate, error) &&
-            ::access(candidate.c_str(), X_OK) == 0) {
-            return candidate.lexically_normal().string();
-        }
+        if (isExecutableFile(candidate)) return candidate.lexically_normal().string();
     }
     return "";
 }

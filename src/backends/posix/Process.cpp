@@ -342,6 +342,18 @@ bool spawnDetached(const std::string& executable, const std::vector<std::string>
     return true;
 }
 
+long ownProcessId() {
+    return static_cast<long>(::getpid());
+}
+
+bool startOnceEnded(long processId, const std::string& program) {
+    // The shell gets the program as $0, so its path is never read as shell text.
+    return spawnDetached("/bin/sh", {"-c",
+                                     "while /bin/kill -0 " + std::to_string(processId) +
+                                         " 2>/dev/null; do /bin/sleep 0.2; done; exec \"$0\"",
+                                     program});
+}
+
 std::string replaceProcess(const std::vector<std::string>& line) {
     if (line.empty()) return "nothing to start";
     std::vector<std::string> arguments = line;

@@ -204,9 +204,9 @@ void GtkWebView::onScriptMessage(WebKitUserContentManager*, JSCValue* value, gpo
     gchar* text =
         jsc_value_is_string(value) ? jsc_value_to_string(value) : jsc_value_to_json(value, 0);
     if (text == nullptr) return;  // undefined, functions: not a message
-    Json body = parseJson(text);
+    const std::string json = text;
     g_free(text);
-    self->delegate_.scriptMessageReceived(body);
+    self->delegate_.scriptMessageReceived(json);
 }
 
 gboolean GtkWebView::onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,

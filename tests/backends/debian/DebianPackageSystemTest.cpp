@@ -9,8 +9,10 @@
 
 #include "backends/debian/DebianPackageSystem.h"
 #include "backends/debian/InstallHelper.h"
+#include "fakes/Outcomes.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestFiles.h"
+#include "install/InstallLog.h"
 #include "platform/Files.h"
 #include "platform/InstallerRecords.h"
 
@@ -77,6 +79,8 @@ TEST_F(DebianBackend, OpenLaunchesOnlyADesktopFileIdTheCatalogNames) {
     }
 }
 
+using fakes::reports;
+
 TEST_F(DebianBackend, OneHelperRunReportsEachPackageAndItsOutput) {
     fakePkexec(
         "printf 'noise\\nHELPER:1\\nSTEP:0:unpack\\nOUT:0:Setting up talven-a "
@@ -90,8 +94,10 @@ TEST_F(DebianBackend, OneHelperRunReportsEachPackageAndItsOutput) {
     // Without a kept catalog the helper could only refuse: no password is asked for.
     auto outcome = DebianPackageSystem(paths).installBatch(batch, "prompt", {});
     EXPECT_FALSE(fs::exists(dir / "args"));
-    EXPECT_EQ(std::count(outcome.reports.begin(), outcome.reports.end(), PackageReport::Unvouched),
-              4);
+    EXPECT_EQ(reports(outcome), std::vector<PackageReport>(4, PackageReport::Unvouched));
+    EXPECT_EQ(batchLogLines(outcome).back(), "installer: no verified catalog is kept (" +
+                                                 paths.catalog +
+                                                 "); check for updates, then install");
 
     std::ofstream(paths.catalog) << "{}";
     std::ofstream(paths.signature) << "sig";
@@ -102,9 +108,9 @@ TEST_F(DebianBackend, OneHelperRunReportsEachPackageAndItsOutput) {
                  step.reason.code + step.version + " ";
     });
     EXPECT_EQ(heard, "0:0 1:0 2:0 3:02.0 3:2dependency 3:3 ");
-    EXPECT_EQ(outcome.reasons[2], (FailureReason{"dependency", "talven-lib"}));
-    EXPECT_EQ(outcome.run, BatchOutcome::Run::Ran);
-    EXPECT_EQ(outcome.reports,
+    EXPECT_EQ(outcome.packages[2].reason, (FailureReason{"dependency", "talven-lib"}));
+    EXPECT_EQ(outcome.packages[0].run, RunResult::Ran);
+    EXPECT_EQ(reports(outcome),
               (std::vector<PackageReport>{PackageReport::Installed, PackageReport::Unvouched,
                                           PackageReport::Failed, PackageReport::Unvouched}));
     // The helper was given the kept catalog and the packages with a product id, in order.
@@ -112,8 +118,9 @@ TEST_F(DebianBackend, OneHelperRunReportsEachPackageAndItsOutput) {
               paths.helper + "\n" + paths.catalog + "\n" + paths.signature + "\na\n" +
                   (dir / "a.deb").string() + "\nb\n" + (dir / "b.deb").string() + "\nc\n" +
                   (dir / "c.deb").string() + "\n");
-    ASSERT_EQ(outcome.log.size(), 4u);
-    EXPECT_EQ(outcome.log[2], "package 0: Setting up talven-a (2.0) | done");
+    const auto log = batchLogLines(outcome);
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[2], "package 0: Setting up talven-a (2.0) | done");
 }
 
 // The helper takes a bounded number of packages: a longer batch runs it again for the rest, and a
@@ -133,22 +140,26 @@ TEST_F(DebianBackend, ABatchLongerThanTheHelperTakesRunsInPartsUntilAPromptIsDis
     struct Case {
         int allowed;
         const char* runs;
-        BatchOutcome::Run run;
+        RunResult run;
         std::size_t ran;
     };
-    for (const Case& c : {Case{3, "512\n512\n1\n", BatchOutcome::Run::Ran, 1025},
-                          Case{1, "512\n512\n", BatchOutcome::Run::Cancelled, 512},
-                          Case{0, "512\n", BatchOutcome::Run::Cancelled, 0}}) {
+    for (const Case& c : {Case{3, "512\n512\n1\n", RunResult::Ran, 1025},
+                          Case{1, "512\n512\n", RunResult::Cancelled, 512},
+                          Case{0, "512\n", RunResult::Cancelled, 0}}) {
         SCOPED_TRACE(c.allowed);
         std::ofstream(allowed) << c.allowed;
         fs::remove(runs);
         const auto outcome = DebianPackageSystem(paths).installBatch(batch, "", {});
         EXPECT_EQ(readWholeFile(runs), c.runs);
-        EXPECT_EQ(outcome.run, c.run);
-        EXPECT_EQ(outcome.ranBefore, c.ran) << "the parts that did run";
-        EXPECT_EQ(static_cast<std::size_t>(std::count(
-                      outcome.reports.begin(), outcome.reports.end(), PackageReport::Installed)),
-                  c.ran);
+        EXPECT_EQ(outcome.runs.back().result, c.run);
+        EXPECT_EQ(outcome.packages.back().run, c.run);
+        const auto ran = std::count_if(outcome.packages.begin(), outcome.packages.end(),
+                                       [](const auto& p) { return p.run == RunResult::Ran; });
+        EXPECT_EQ(static_cast<std::size_t>(ran), c.ran) << "the parts that did run";
+        const auto r = reports(outcome);
+        EXPECT_EQ(
+            static_cast<std::size_t>(std::count(r.begin(), r.end(), PackageReport::Installed)),
+            c.ran);
     }
 }
 

@@ -8,15 +8,16 @@ import { setText } from '../dom.js';
 import { formatPct, formatSize, formatWhen, t } from '../i18n.js';
 import { itemProgress } from '../install.js';
 import { failureMessage, hostOf } from '../messages.js';
+import { isolateLtr } from '../rules.js';
 
 const SVG = 'http://www.w3.org/2000/svg';
 
-// Versions are Latin text inside possibly Arabic sentences; isolated, "1.2.0"
-// never gets reordered by the surrounding direction.
-const isolateLtr = (text) => `\u2066${text}\u2069`;
-
 const STATE_ICONS = {
-  missing: 'i-plus', update: 'i-update', current: 'i-check', unavailable: 'i-close', unsupported: 'i-close',
+  missing: 'i-plus',
+  update: 'i-update',
+  current: 'i-check',
+  unavailable: 'i-close',
+  unsupported: 'i-close',
 };
 const GROUP_ICONS = { app: 'i-app', addin: 'i-slides' };
 
@@ -120,9 +121,43 @@ export function buildRow(doc, product) {
 
   li.append(pick, mark, main, side);
   return {
-    li, pick, box, pickText, mark, name, self, desc, facts, installed, available, size, notes, notesTitle, notesText,
-    badge, badgeIcon, badgeText, install, cancel, stopWaiting, open, status, progress, progressText, bar, outcome, outcomeIcon,
-    outcomeText, retry, details, detailsTitle, detailsCode, detailsTime, openLog, focusInstall: false, shown: null,
+    li,
+    pick,
+    box,
+    pickText,
+    mark,
+    name,
+    self,
+    desc,
+    facts,
+    installed,
+    available,
+    size,
+    notes,
+    notesTitle,
+    notesText,
+    badge,
+    badgeIcon,
+    badgeText,
+    install,
+    cancel,
+    stopWaiting,
+    open,
+    status,
+    progress,
+    progressText,
+    bar,
+    outcome,
+    outcomeIcon,
+    outcomeText,
+    retry,
+    details,
+    detailsTitle,
+    detailsCode,
+    detailsTime,
+    openLog,
+    focusInstall: false,
+    shown: null,
   };
 }
 
@@ -148,13 +183,18 @@ export function progressWords(lang, progress, product) {
     const version = isolateLtr(progress.version || product.version);
     return t(lang, product.self ? 'install.okSelf' : 'install.ok', { version });
   }
-  if (progress.state === 'failed' || progress.state === 'cancelled') return failureMessage(lang, progress, product.size);
+  if (progress.state === 'failed' || progress.state === 'cancelled')
+    return failureMessage(lang, progress, product.size);
   if (progress.state === 'lost') return t(lang, 'install.lost');
   if (progress.phase === 'download') {
     const pct = formatPct(lang, progress.pct);
-    const words = progress.bytes ? t(lang, 'install.downloadBytes', {
-      pct, done: formatSize(lang, progress.bytes.done), total: formatSize(lang, progress.bytes.total),
-    }) : t(lang, 'install.download', { pct });
+    const words = progress.bytes
+      ? t(lang, 'install.downloadBytes', {
+          pct,
+          done: formatSize(lang, progress.bytes.done),
+          total: formatSize(lang, progress.bytes.total),
+        })
+      : t(lang, 'install.download', { pct });
     if (progress.resumedAt === null) return words;
     return `${words} · ${t(lang, 'install.resumed', { pct: formatPct(lang, progress.resumedAt) })}`;
   }
@@ -198,8 +238,8 @@ function renderProgress(parts, progress, words, lang, name, at, host) {
   parts.details.hidden = !failed;
   if (failed) {
     setText(parts.detailsTitle, t(lang, 'install.details'));
-    const code = t(lang, 'install.detailsCode', { code: `\u2066${progress.reason ?? progress.error}\u2069` });
-    setText(parts.detailsCode, host ? `${code} · ${t(lang, 'install.detailsHost', { host: `\u2066${host}\u2069` })}` : code);
+    const code = t(lang, 'install.detailsCode', { code: isolateLtr(progress.reason ?? progress.error) });
+    setText(parts.detailsCode, host ? `${code} · ${t(lang, 'install.detailsHost', { host: isolateLtr(host) })}` : code);
     setText(parts.detailsTime, t(lang, 'install.detailsTime', { when: formatWhen(lang, at) }));
     setText(parts.openLog, t(lang, 'install.openLog'));
   } else {
@@ -251,7 +291,10 @@ export function renderRow(parts, row, lang, progress, at) {
   parts.facts.hidden = !row.available;
   if (row.available) {
     setText(parts.installed.term, t(lang, 'product.installed'));
-    setText(parts.installed.value, row.installed === null ? t(lang, 'product.notInstalled') : isolateLtr(row.installed));
+    setText(
+      parts.installed.value,
+      row.installed === null ? t(lang, 'product.notInstalled') : isolateLtr(row.installed),
+    );
     setText(parts.available.term, t(lang, 'product.available'));
     setText(parts.available.value, isolateLtr(product.version));
     setText(parts.size.term, t(lang, 'product.size'));
@@ -275,4 +318,5 @@ export function renderRow(parts, row, lang, progress, at) {
 
 // A product this host cannot install has nothing under way to show, even if
 // a stray event names it.
-export const progressOf = (row, installs) => (row.available ? itemProgress(installs.get(row.product.id), row.product.size) : null);
+export const progressOf = (row, installs) =>
+  row.available ? itemProgress(installs.get(row.product.id), row.product.size) : null;

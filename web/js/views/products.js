@@ -77,18 +77,22 @@ export function mountProducts(app, doc = document, frame = (fn) => doc.defaultVi
     parts.shown = { row, entry, lang: shown.lang };
   }
 
-  const lists = new Map(groups.map((group) => {
-    const ul = $('[data-group-list]', group);
-    const rows = createWindowedList({
-      list: ul, frame, draw: drawRow,
-      build: (id, spare) => {
-        const { product } = shown.byId.get(id);
-        return spare ? reuseRow(spare, product) : buildRow(doc, product);
-      },
-    });
-    listenToRows(ul, rows);
-    return [group.dataset.group, rows];
-  }));
+  const lists = new Map(
+    groups.map((group) => {
+      const ul = $('[data-group-list]', group);
+      const rows = createWindowedList({
+        list: ul,
+        frame,
+        draw: drawRow,
+        build: (id, spare) => {
+          const { product } = shown.byId.get(id);
+          return spare ? reuseRow(spare, product) : buildRow(doc, product);
+        },
+      });
+      listenToRows(ul, rows);
+      return [group.dataset.group, rows];
+    }),
+  );
   const updateWindows = () => {
     for (const rows of lists.values()) rows.update();
   };
@@ -170,12 +174,18 @@ export function mountProducts(app, doc = document, frame = (fn) => doc.defaultVi
       if (!progress) continue;
       const name = row.product.name[lang] ?? row.product.name.en;
       items.push({
-        id, at: shown.index.get(id), milestone: milestoneOf(progress),
+        id,
+        at: shown.index.get(id),
+        milestone: milestoneOf(progress),
         line: t(lang, 'install.status', { name, status: progressWords(lang, progress, row.product) }),
       });
     }
     items.sort((a, b) => a.at - b.at);
-    const { lines, wakeIn } = announcer.update(items, summary && { done: summary.done, line: batchText.textContent }, Date.now());
+    const { lines, wakeIn } = announcer.update(
+      items,
+      summary && { done: summary.done, line: batchText.textContent },
+      Date.now(),
+    );
     say(lines);
     clearTimeout(wakeTimer);
     if (wakeIn !== null) wakeTimer = setTimeout(() => render(app.store.get()), wakeIn);
@@ -185,7 +195,13 @@ export function mountProducts(app, doc = document, frame = (fn) => doc.defaultVi
     batch.hidden = summary === null;
     if (!summary) return;
     const failed = summary.failed - summary.cancelled;
-    batch.dataset.state = summary.done ? (failed > 0 ? 'failed' : summary.cancelled > 0 ? 'cancelled' : 'ok') : 'running';
+    batch.dataset.state = summary.done
+      ? failed > 0
+        ? 'failed'
+        : summary.cancelled > 0
+          ? 'cancelled'
+          : 'ok'
+      : 'running';
     const finished = summary.total - summary.active;
     let key = 'batch.running';
     if (summary.done) key = summary.failed > 0 ? 'batch.someFailed' : 'batch.allOk';
@@ -246,8 +262,10 @@ export function mountProducts(app, doc = document, frame = (fn) => doc.defaultVi
     // Until this page load has checked, the last check of an earlier run
     // (saved in the settings) stands in.
     const lastCheck = lastCheckOf(state.settings);
-    const check = state.check.lastAt === null && lastCheck !== null
-      ? { ...state.check, lastAt: lastCheck, lastOk: true } : state.check;
+    const check =
+      state.check.lastAt === null && lastCheck !== null
+        ? { ...state.check, lastAt: lastCheck, lastOk: true }
+        : state.check;
     const { state: phase, text } = checkStatus(lang, check, Date.now());
     const running = state.check.running;
     status.dataset.state = phase;
@@ -273,9 +291,12 @@ export function mountProducts(app, doc = document, frame = (fn) => doc.defaultVi
       setText(noticeTitle, t(lang, `notice.${key}.title`));
       setText(noticeBody, t(lang, `notice.${key}.body`));
       noticeStale.hidden = !hasProducts;
-      const saved = catalog.source === 'cache'
-        ? t(lang, error === 'offline' ? 'notice.savedOffline' : 'notice.saved', { when: formatWhen(lang, catalog.savedAt) })
-        : t(lang, 'notice.stale');
+      const saved =
+        catalog.source === 'cache'
+          ? t(lang, error === 'offline' ? 'notice.savedOffline' : 'notice.saved', {
+              when: formatWhen(lang, catalog.savedAt),
+            })
+          : t(lang, 'notice.stale');
       setText(noticeStale, saved);
       retry.disabled = running;
       retry.setAttribute('aria-busy', String(running));

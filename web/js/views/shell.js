@@ -4,11 +4,8 @@
 
 import { $$, setText, translateTree } from '../dom.js';
 import { dirOf, t } from '../i18n.js';
+import { isolateLtr } from '../rules.js';
 import { langOf } from '../state.js';
-
-// Versions are Latin text inside possibly Arabic sentences; isolate them so
-// "1.2.0" never gets reordered by the surrounding direction.
-const isolateLtr = (text) => `\u2066${text}\u2069`;
 
 function externalAnchor(event) {
   const target = event.target instanceof Element ? event.target : null;

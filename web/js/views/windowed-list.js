@@ -85,8 +85,10 @@ export function createWindowedList({ list, build, draw, frame }) {
       measured(key, rect.height);
       if (rect.bottom > 0 && !(anchor?.top <= rect.top)) anchor = { parts, top: rect.top };
     }
-    const [first, end] = keys.length <= DRAWN_WHOLE ? [0, keys.length]
-      : rowsWithin(-box.top - MARGIN_PX, doc.defaultView.innerHeight - box.top + MARGIN_PX);
+    const [first, end] =
+      keys.length <= DRAWN_WHOLE
+        ? [0, keys.length]
+        : rowsWithin(-box.top - MARGIN_PX, doc.defaultView.innerHeight - box.top + MARGIN_PX);
     const wanted = new Set(keys.slice(first, end));
     const focused = focusedKey();
     if (focused !== null) wanted.add(focused);
@@ -106,7 +108,8 @@ export function createWindowedList({ list, build, draw, frame }) {
     // Rows above the window that were only estimated until now would push
     // what the user is reading out of place; the scroll position takes the
     // difference back.
-    const moved = anchor && anchor.parts.li.parentElement === list ? anchor.parts.li.getBoundingClientRect().top - anchor.top : 0;
+    const moved =
+      anchor && anchor.parts.li.parentElement === list ? anchor.parts.li.getBoundingClientRect().top - anchor.top : 0;
     if (moved !== 0) scrollerOf(list)?.scrollBy(0, moved);
   }
 
