@@ -199,7 +199,7 @@ double program(VendorService& vendor, const std::string& prefix, std::size_t cou
     // which would load the web process the program's batch is timed in.
     for (int quarter = 0; h.eval(done) == true; ++quarter) {
         if (quarter == 4 * 900) return -1;
-        h.turnUntil([] { return false; }, 0.25);
+        suite::gtk::spinFor(0.25);
     }
     cpu = cpuSeconds() - cpu;
     if (!debian) return h.eval("window.__password - window.__clicked").get<double>();

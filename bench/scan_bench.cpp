@@ -19,6 +19,7 @@
 #include "backends/macos/MacPackageSystem.h"
 #include "backends/macos/OsascriptRunner.h"
 #include "catalog/Scan.h"
+#include "fakes/TestFiles.h"
 #include "platform/Process.h"
 
 namespace {
@@ -116,11 +117,9 @@ struct Fixture {
         std::free(xml);
         plist_free(receipt);
         // The answer is printed by the shell itself: one process per query, as the real tool.
-        pkgutil = root / "pkgutil";
-        std::string script = "#!/bin/sh\ncase \"$2\" in\n  com.brenlow.*) printf '%s' '" + answer +
-                             "' ;;\n  *) exit 1 ;;\nesac\n";
-        writeFile(pkgutil, script.data(), script.size());
-        fs::permissions(pkgutil, fs::perms::owner_all);
+        pkgutil = suite::fakes::writeScript(
+            root / "pkgutil", "case \"$2\" in\n  com.brenlow.*) printf '%s' '" + answer +
+                                  "' ;;\n  *) exit 1 ;;\nesac\n");
         for (int i = 0; i < kReceipts; ++i) {
             std::string identifier = "com.brenlow.addin" + std::to_string(i);
             receipts.push_back({{"id", "addin" + std::to_string(i)},

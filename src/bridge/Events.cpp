@@ -124,7 +124,7 @@ Json feedbackResultEvent(bool ok, const std::string& error) {
 std::optional<std::string> eventScript(const Json& event) {
     auto text = compactJson(event);
     if (!text) return std::nullopt;
-    return "window.Suite && Suite.receive(" + *text + ")";
+    return std::string(kEventScriptPrefix) + *text + ")";
 }
 
 }  // namespace suite::bridge

@@ -3,6 +3,7 @@
 // shape wherever it is sent, and the script that hands an event to the page.
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/Json.h"
@@ -63,6 +64,9 @@ Json pickedEvent(Json files);
 Json feedbackProgressEvent(double pct);
 // {"type": "feedbackResult", "ok", "error"}
 Json feedbackResultEvent(bool ok, const std::string& error);
+
+// What every script that delivers an event starts with; the event's JSON and ")" follow.
+inline constexpr std::string_view kEventScriptPrefix = "window.Suite && Suite.receive(";
 
 // The JavaScript that delivers `event` to the page's `Suite.receive`, or nothing when the event
 // cannot travel as JSON. A page without `Suite` yet simply loses the event.

@@ -6,6 +6,7 @@
 #include "app/AppDelegate.h"
 #include "app/Settings.h"
 #include "app/WindowRules.h"
+#include "catalog/CatalogFetch.h"
 #include "fakes/AppHarness.h"
 
 namespace suite {
@@ -43,6 +44,27 @@ TEST(AppDelegateLaunch, DemoNeitherReadsNorWritesSettingsButItsMenusFollowTheLan
     EXPECT_EQ(loadSettings(h.settingsFile()), Json({{"lang", "en"}, {"x", 1}}));
     ASSERT_FALSE(h.shell.menuBars.empty());
     EXPECT_TRUE(h.shell.menuBars.back().rightToLeft);
+}
+
+// Every member "init" carries, each of the type the page reads it as, with the value the delegate
+// has for it (the kept catalog's own cases are the catalog tests').
+TEST(AppDelegateLaunch, InitCarriesEveryMemberFromItsSource) {
+    Harness h;
+    h.system.languages = {"ar-EG", "en"};
+    h.system.dark = true;
+    saveSettings(h.settingsFile(), {{"lang", "en"}});
+    h.start().userContentController({{"type", "ready"}});
+    Json expected = Json::parse(R"({"type": "init", "platform": "linux", "version": "3.1.0",
+        "demo": false, "packages": "pkg", "arch": "", "vendorHost": "brenlow.example",
+        "settings": {"lang": "en"}, "osLang": "ar-EG", "osDark": true, "reduceMotion": false,
+        "kept": null})");
+    expected["catalogSecondsPerAddress"] = kCatalogAddressCeilingSeconds;
+    const Json init = h.events().at(0);
+    for (const auto& [name, value] : expected.items()) {
+        ASSERT_TRUE(init.contains(name)) << name;
+        EXPECT_EQ(init[name], value) << name;
+    }
+    EXPECT_EQ(init.size(), expected.size()) << init.dump();
 }
 
 TEST(AppDelegateSettings, SaveRebuildsTheMenuOnlyWhenTheLanguageChanges) {

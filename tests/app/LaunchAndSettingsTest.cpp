@@ -65,6 +65,31 @@ TEST(Settings, FailedSaveKeepsTheOldFile) {
     EXPECT_FALSE(saveSettings(dir / "absent" / "settings.json", {{"a", 1}}));
 }
 
+// Whatever is in the file, the program starts with an object: empty unless the file holds one.
+TEST(Settings, ABrokenFileReadsAsNoSettings) {
+    TempDir dir;
+    const auto file = dir / "settings.json";
+    const std::string cases[] = {
+        "",
+        "{\"lang\": \"ar\"",
+        "[\"lang\", \"ar\"]",
+        "\"ar\"",
+        "null",
+        "42",
+        "lang=ar",
+        "{\"lang\": \"ar\"} {}",
+        std::string(100000, '[') + std::string(100000, ']'),
+        "{\"lang\": \"" + std::string(1 << 20, 'a') + "\xff\"}",
+    };
+    for (const auto& text : cases) {
+        std::ofstream(file, std::ios::trunc) << text;
+        EXPECT_EQ(loadSettings(file), Json::object()) << text.substr(0, 40);
+    }
+    // An object whose members have the wrong types is kept as it is; the language falls back.
+    std::ofstream(file, std::ios::trunc) << R"({"lang": 5, "startLogin": "yes"})";
+    EXPECT_EQ(interfaceLanguage(loadSettings(file), {"ar"}), "ar");
+}
+
 // The page checks its own rule against the same table (tests/fixtures/interface-language.json).
 TEST(Settings, InterfaceLanguage) {
     std::ifstream in(SUITE_FIXTURES_DIR "/interface-language.json");

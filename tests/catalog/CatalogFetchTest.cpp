@@ -63,6 +63,23 @@ TEST_F(CatalogFetch, AddressesAreTriedOneAfterAnotherUntilOneAnswers) {
                                                        {"text", " " + kDoc + "\n"}})});
 }
 
+// The page parses only what the native side let through: text that opens as an object.
+TEST(CatalogText, OnlyUtf8ThatOpensAsAnObjectAfterBlanksIsAccepted) {
+    const std::pair<std::string, bool> cases[] = {
+        {" \t" + kDoc, true},
+        {"\n" + kDoc, false},
+        {"\r\n" + kDoc, false},
+        {kDoc + "\xff", false},
+        {"{\"a\":\"\xc3\x28\"}", false},
+        {"", false},
+        {"\xef\xbb\xbf" + kDoc, false},
+        {"[" + kDoc + "]", false},
+    };
+    for (const auto& [body, accepted] : cases)
+        EXPECT_EQ(acceptedCatalogText(FakeHttpClient::reply(200, body)).has_value(), accepted)
+            << ::testing::PrintToString(body);
+}
+
 // "offline" only when no server answered at all; the reason is the last address's.
 TEST_F(CatalogFetch, OfflineOnlyWhenNoServerAnsweredAtAllAndTheReasonSaysWhy) {
     using E = TransportError;

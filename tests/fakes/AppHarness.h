@@ -28,17 +28,9 @@ struct HeldBackground : Background {
 };
 
 struct AppHarness {
-    explicit AppHarness(bool demo = false, bool hidden = false) {
-        launch.appVersion = "3.1.0";
+    explicit AppHarness(bool demo = false, bool hidden = false) : launch(launchIn(dir.path())) {
         launch.isDemo = demo;
         launch.startHidden = hidden;
-        launch.supportDir = dir / "support";
-        std::filesystem::create_directories(launch.supportDir);
-        launch.cacheDir = dir / "downloads";
-        std::filesystem::create_directories(launch.cacheDir);
-        launch.logDir = dir / "logs";
-        launch.autostartDir = dir / "config" / "autostart";
-        launch.agentPlist = "com.brenlow.talven.suite.agent.plist";
         std::filesystem::create_directories(dir / "web");
         std::ofstream(dir / "web" / "index.html") << "<!doctype html>";
     }

@@ -4,16 +4,21 @@
 #include <iterator>
 #include <stdexcept>
 
+#include "bridge/Events.h"
 #include "platform/Digest.h"
 
 namespace suite::fakes {
 
+std::optional<Json> eventIn(const std::string& script) {
+    const auto prefix = bridge::kEventScriptPrefix;
+    if (!script.starts_with(prefix) || !script.ends_with(')')) return std::nullopt;
+    return Json::parse(script.substr(prefix.size(), script.size() - prefix.size() - 1));
+}
+
 std::vector<Json> FakeWebView::events() const {
-    static const std::string prefix = "window.Suite && Suite.receive(";
     std::vector<Json> out;
     for (const auto& script : scripts) {
-        if (script.rfind(prefix, 0) != 0 || script.back() != ')') continue;
-        out.push_back(Json::parse(script.substr(prefix.size(), script.size() - prefix.size() - 1)));
+        if (auto event = eventIn(script)) out.push_back(*event);
     }
     return out;
 }

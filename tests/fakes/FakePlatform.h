@@ -19,6 +19,9 @@
 
 namespace suite::fakes {
 
+// The event a script the native side sent delivers to the page; nothing for other scripts.
+std::optional<Json> eventIn(const std::string& script);
+
 class FakeWebView final : public WebView {
   public:
     void loadUri(const std::string& uri) override { loaded.push_back(uri); }

@@ -24,11 +24,6 @@ class DebianFlow : public ::testing::Test {
             GTEST_SKIP() << "installs packages: run inside tests/sandbox.sh as root";
         }
     }
-    static FlowSetup debian() {
-        FlowSetup setup;
-        setup.debian = true;
-        return setup;
-    }
     VendorService* service = &sharedVendor();
 };
 
@@ -46,14 +41,14 @@ Json success(const std::string& id, const std::string& version) {
 }
 
 TEST_F(DebianFlow, TwoPackagesInstallAndOneWithTheWrongDigestIsRefused) {
-    FlowHarness h(*service, debian());
+    FlowHarness h(*service, {.debian = true});
     h.start();
     // The page knows this machine's architecture, so of the presenter's packages it takes the one
     // that installs, not the newer one for another architecture listed first.
     const auto dpkg = runProcess("/usr/bin/dpkg", {"--print-architecture"});
     ASSERT_TRUE(dpkg);
     EXPECT_EQ(h.eval("Suite.snapshot().arch + '\\n'"), dpkg->standardOutput);
-    EXPECT_EQ(rowState(h, "talven.presenter"), "missing");
+    EXPECT_EQ(rowValue(h, "talven.presenter", "dataset.state"), "missing");
     installSelected(h, {"talven.presenter", "talven.addin.poll", "talven.addin.charts"});
     waitForResults(h, 3, 120);
     EXPECT_EQ(resultFor(h, "talven.presenter"), success("talven.presenter", "4.2.0")) << logText(h);
@@ -65,7 +60,7 @@ TEST_F(DebianFlow, TwoPackagesInstallAndOneWithTheWrongDigestIsRefused) {
     EXPECT_EQ(dpkgStatus("talven-addin-poll"), "install ok installed 1.4.0");
     EXPECT_EQ(dpkgStatus("talven-addin-charts"), "");
     // Results come as each package is in; the log once the run has ended.
-    h.turnUntil([&] { return logText(h).find(" installer: ") != std::string::npos; }, 30);
+    gtk::spinUntil([&] { return logText(h).find(" installer: ") != std::string::npos; }, 30);
     const std::string log = logText(h);
     EXPECT_TRUE(log.find(" installer: ") != std::string::npos &&
                 log.find(" installer: ") == log.rfind(" installer: "))
@@ -77,7 +72,7 @@ TEST_F(DebianFlow, TwoPackagesInstallAndOneWithTheWrongDigestIsRefused) {
 // maintainer script); only dpkg's word counts, heard as its database changes, however early the
 // installer's own process ends; the user stops waiting for a package that never comes.
 TEST_F(DebianFlow, WhatAptCannotInstallGoesToTheDesktopsInstallerAndCountsOnlyOnceDpkgSeesIt) {
-    FlowHarness h(*service, debian());
+    FlowHarness h(*service, {.debian = true});
     // A single-instance stand-in: it passes the file on and ends at once; the bridge is
     // installed a moment later, the other never.
     h.setDebInstaller(
@@ -85,7 +80,7 @@ TEST_F(DebianFlow, WhatAptCannotInstallGoesToTheDesktopsInstallerAndCountsOnlyOn
         ">/dev/null 2>&1 & ;; esac");
     h.start();
     installSelected(h, {"talven.bridge", "talven.legacy"});
-    ASSERT_TRUE(h.turnUntil(
+    ASSERT_TRUE(gtk::spinUntil(
         [&] {
             return phases(h, "talven.legacy").size() == 5 && phases(h, "talven.bridge").size() == 5;
         },
@@ -101,11 +96,11 @@ TEST_F(DebianFlow, WhatAptCannotInstallGoesToTheDesktopsInstallerAndCountsOnlyOn
         << log;
     EXPECT_EQ(dpkgStatus("talven-legacy"), "") << "not left half set up";
 
-    EXPECT_TRUE(h.turnUntil([&] { return !resultFor(h, "talven.bridge").empty(); }, 30));
+    EXPECT_TRUE(gtk::spinUntil([&] { return !resultFor(h, "talven.bridge").empty(); }, 30));
     EXPECT_EQ(resultFor(h, "talven.bridge"), success("talven.bridge", "1.0.0"));
     EXPECT_TRUE(resultFor(h, "talven.legacy").empty()) << "its installer's end is no failure";
     h.delegate().userContentController({{"type", "stopWaiting"}, {"id", "talven.legacy"}});
-    h.turnUntil([&] { return !resultFor(h, "talven.legacy").empty(); }, 5);
+    gtk::spinUntil([&] { return !resultFor(h, "talven.legacy").empty(); }, 5);
     EXPECT_EQ(resultFor(h, "talven.legacy").value("error", ""), "install");
     // A package with a dependency missing makes apt-get refuse every later install; the other
     // flows share this sandbox.
@@ -116,12 +111,12 @@ TEST_F(DebianFlow, WhatAptCannotInstallGoesToTheDesktopsInstallerAndCountsOnlyOn
 // once this one has gone.
 TEST_F(DebianFlow, SelfUpdateInstallsOurOwnPackageAndRelaunchesTheNewProgram) {
     if (ownDebianPackage().empty()) GTEST_SKIP() << "no package: run `cpack -G DEB` first";
-    FlowSetup setup = debian();
+    FlowSetup setup{.debian = true};
     setup.appVersion = "0.9.0";
     setup.ownExecutable = "/usr/bin/talven-suite";
     FlowHarness h(*service, setup);
     h.start();
-    ASSERT_EQ(rowState(h, "talven.suite"), "update");
+    ASSERT_EQ(rowValue(h, "talven.suite", "dataset.state"), "update");
     const std::string version = service->product("talven.suite", "deb")["version"];
     installSelected(h, {"talven.suite"});
     waitForResults(h, 1, 120);
@@ -131,7 +126,7 @@ TEST_F(DebianFlow, SelfUpdateInstallsOurOwnPackageAndRelaunchesTheNewProgram) {
     // The waiting shell starts the installed program, once this process has gone.
     const std::string wanted = "/bin/kill -0 " + std::to_string(::getpid()) + " ";
     pid_t shell = 0;
-    h.turnUntil(
+    gtk::spinUntil(
         [&] {
             for (const auto& entry : fs::directory_iterator("/proc")) {
                 auto cmdline = readWholeFile(entry.path() / "cmdline");

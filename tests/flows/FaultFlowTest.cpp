@@ -72,10 +72,10 @@ TEST(FaultFlow, CancelledDownloadKeepsItsPartAndTheNextInstallGoesOnFromIt) {
     EXPECT_EQ(waitForResults(h, 1, 10).back().value("reason", ""), "cancelled");
     EXPECT_TRUE(h.waitFor(
         "document.activeElement === document.querySelector('" + row + " [data-install]')", 5));
-    EXPECT_NE(rowText(h, "talven.board").find("the part already downloaded is kept"),
+    EXPECT_NE(rowValue(h, "talven.board", "innerText").find("the part already downloaded is kept"),
               std::string::npos);
     // The transfer's file is closed once the client has stopped it.
-    EXPECT_TRUE(h.turnUntil(
+    EXPECT_TRUE(gtk::spinUntil(
         [&] {
             std::error_code error;
             return packagesIn(h.downloads()) ==

@@ -14,9 +14,9 @@ namespace suite::flows {
 namespace {
 
 // Answers the file dialog the page asked for with `file`.
-bool chooseInDialog(FlowHarness& h, const fs::path& file) {
+bool chooseInDialog(const fs::path& file) {
     GtkWidget* dialog = nullptr;
-    h.turnUntil(
+    gtk::spinUntil(
         [&] {
             GList* windows = gtk_window_list_toplevels();
             for (GList* w = windows; w; w = w->next) {
@@ -35,7 +35,7 @@ bool chooseInDialog(FlowHarness& h, const fs::path& file) {
     gtk_file_chooser_set_file(chooser, chosen, nullptr);
     g_object_unref(chosen);
     // The dialog selects the file once it has read the folder, and refuses to answer before.
-    bool selected = h.turnUntil(
+    bool selected = gtk::spinUntil(
         [&] {
             GListModel* files = gtk_file_chooser_get_files(chooser);
             const guint count = g_list_model_get_n_items(files);
@@ -56,8 +56,8 @@ void fillForm(FlowHarness& h, const std::vector<fs::path>& attachments) {
         "m.dispatchEvent(new Event('input', { bubbles: true })); return true; })()");
     for (std::size_t i = 0; i < attachments.size(); ++i) {
         ASSERT_TRUE(h.click("[data-action=\"pick-files\"]"));
-        ASSERT_TRUE(chooseInDialog(h, attachments[i])) << attachments[i];
-        ASSERT_TRUE(h.turnUntil([&] { return h.events("picked").size() == i + 1; }, 10));
+        ASSERT_TRUE(chooseInDialog(attachments[i])) << attachments[i];
+        ASSERT_TRUE(gtk::spinUntil([&] { return h.events("picked").size() == i + 1; }, 10));
     }
 }
 
@@ -80,7 +80,7 @@ TEST(FeedbackFlow, ThreeAttachmentsReachTheServiceWhole) {
     const char* slow =
         "(() => { const end = Date.now() + 400; while (Date.now() < end); return 1; })()";
     EXPECT_TRUE(h.eval(slow, 0.05).is_null());
-    h.turnUntil([] { return false; }, 0.8);
+    gtk::spinUntil([] { return false; }, 0.8);
     EXPECT_EQ(h.eval("1 + 1"), 2);
     const auto attachments = makeAttachments(h.root());
     fillForm(h, attachments);
@@ -94,7 +94,7 @@ TEST(FeedbackFlow, ThreeAttachmentsReachTheServiceWhole) {
         << "the picture's thumbnail is shown";
 
     ASSERT_TRUE(h.click("[data-action=\"send-feedback\"]"));
-    ASSERT_TRUE(h.turnUntil([&] { return !h.events("feedbackResult").empty(); }, 60));
+    ASSERT_TRUE(gtk::spinUntil([&] { return !h.events("feedbackResult").empty(); }, 60));
     EXPECT_EQ(h.events("feedbackResult"),
               (std::vector<Json>{{{"type", "feedbackResult"}, {"ok", true}, {"error", "send"}}}));
     EXPECT_TRUE(h.delegate().feedback().picked().empty())

@@ -1,10 +1,10 @@
 #include "flows/FlowHarness.h"
 
+#include "backends/debian/DebianPackageSystem.h"
 #include "catalog/KeptCatalog.h"
 #include "fakes/LinuxConfig.h"
 #include "fakes/TestFiles.h"
 
-#include <chrono>
 #include <fstream>
 #include <memory>
 
@@ -12,15 +12,9 @@ namespace suite::flows {
 
 namespace fs = std::filesystem;
 
-FlowHarness::FlowHarness(VendorService& vendor, FlowSetup setup) : vendor_(vendor), setup_(setup) {
-    for (const char* folder : {"support", "cache", "logs", "autostart"})
-        fs::create_directories(dir_ / folder);
+FlowHarness::FlowHarness(VendorService& vendor, FlowSetup setup)
+    : vendor_(vendor), setup_(setup), launch_(fakes::launchIn(dir_.path())) {
     launch_.appVersion = setup_.appVersion;
-    launch_.agentPlist = std::string(kAgentPlist);
-    launch_.supportDir = dir_ / "support";
-    launch_.cacheDir = dir_ / "cache";
-    launch_.logDir = dir_ / "logs";
-    launch_.autostartDir = dir_ / "autostart";
     // The page follows the settings' language, so what it shows does not depend on the machine.
     std::ofstream(launch_.supportDir / "settings.json") << R"({"lang":"en"})";
     registerSystemInstaller();
@@ -31,11 +25,9 @@ FlowHarness::~FlowHarness() {
 }
 
 void FlowHarness::stop() {
-    delegate_.reset();
-    http_.reset();
-    platform_.reset();
+    app_.reset();
     // Let the window's last idle work run before the next test builds its own.
-    turnUntil([] { return false; }, 0.05);
+    gtk::spinFor(0.05);
 }
 
 // GIO looks for the package handler in the user's data and config folders, which the test runner
@@ -72,26 +64,22 @@ void FlowHarness::restart(bool vendorReachable, bool showsList) {
 }
 
 void FlowHarness::start(bool showsList) {
-    platform_ = std::make_unique<gtk::GtkPlatform>(gApp, "", env_);
     CurlClientOptions options;
     options.caFile = vendor_.caFile();
     options.connectTo = {"::127.0.0.1:" + std::to_string(vendorReachable_ ? vendor_.port() : 1)};
-    http_ = std::make_unique<CurlHttpClient>(platform_->queue, options);
-
-    AppConfig config = fakes::linuxConfig(fs::path(SUITE_SOURCE_DIR) / "web");
-    config.downloadRetryDelays = setup_.downloadRetryDelays;
     if (setup_.debian) {
-        packages_ = std::make_unique<debian::DebianPackageSystem>(
+        debian_ = std::make_unique<debian::DebianPackageSystem>(
             debian::DebianPaths{.helper = SUITE_INSTALL_HELPER,
                                 .catalog = (launch_.logDir / kKeptCatalogFileName).string(),
                                 .signature = (launch_.logDir / kKeptSignatureFileName).string()});
-    } else {
-        packages_ = std::make_unique<MacPackageSystem>(DetectPaths{}, InstallPaths{}, noRights_);
     }
-    config.ownExecutable = setup_.ownExecutable;
-    config.deviceDescription = gtk::deviceDescription();
-    delegate_ = std::make_unique<AppDelegate>(launch_, config, platform_->with(*http_, *packages_));
-    delegate_->applicationDidFinishLaunching();
+    app_ = std::make_unique<gtk::HostApp>(
+        gApp, launch_,
+        [&](AppConfig& config) {
+            config.downloadRetryDelays = setup_.downloadRetryDelays;
+            config.ownExecutable = setup_.ownExecutable;
+        },
+        options, debian_.get());
     if (!waitFor("typeof window.Suite === 'object' && typeof Suite.receive === 'function'", 20))
         throw std::runtime_error("the page never defined Suite");
     // Every event the page receives is kept, so a flow can check the order they came in. The
@@ -104,38 +92,6 @@ void FlowHarness::start(bool showsList) {
                            : "Suite.snapshot().check.lastAt !== null",
                  40))
         throw std::runtime_error("the page never showed the catalog");
-}
-
-bool FlowHarness::turnUntil(const std::function<bool()>& done, double seconds) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    // The loop sleeps until something is due, without spinning a core the program under test
-    // would otherwise have; a wake-up every 2 ms looks at `done` in between.
-    const guint tick = g_timeout_add(
-        2, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    // `done` is asked once per turn and its answer kept: a second look could see another state.
-    bool met = done();
-    for (; !met && std::chrono::steady_clock::now() < deadline; met = done())
-        g_main_context_iteration(nullptr, TRUE);
-    g_source_remove(tick);
-    return met;
-}
-
-Json FlowHarness::eval(const std::string& expression, double seconds) {
-    // Shared with the callback, which may still come after this has given up waiting.
-    auto result = std::make_shared<std::optional<std::optional<std::string>>>();
-    platform_->shell.mainWindow()->gtkWebView().evaluateForResult(
-        expression, [result](std::optional<std::string> json) { *result = json; });
-    if (!turnUntil([&] { return result->has_value(); }, seconds) || !**result) return nullptr;
-    return Json::parse(***result, nullptr, false);
-}
-
-bool FlowHarness::waitFor(const std::string& expression, double seconds) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (eval("!!(" + expression + ")") == true) return true;
-        turnUntil([] { return false; }, 0.02);
-    }
-    return false;
 }
 
 std::vector<Json> FlowHarness::events() {

@@ -13,17 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "app/AppDelegate.h"
-#include "backends/curl/CurlHttpClient.h"
-#include "backends/debian/DebianPackageSystem.h"
-#include "backends/macos/MacPackageSystem.h"
-#include "backends/macos/OsascriptRunner.h"
 #include "common/Json.h"
 #include "fakes/TempDir.h"
 #include "flows/VendorService.h"
-#include "hosts/gio/UserEnvironment.h"
-#include "hosts/gtk4/GtkMainWindow.h"
-#include "hosts/gtk4/GtkPlatform.h"
+#include "host/HostApp.h"
 
 namespace suite::flows {
 
@@ -55,18 +48,20 @@ class FlowHarness {
 
     // The page's value of `expression` (JSON null when it has none or the page did not answer
     // within `seconds`; a later answer goes nowhere).
-    Json eval(const std::string& expression, double seconds = 10);
+    Json eval(const std::string& expression, double seconds = 10) {
+        return app_->page(expression, seconds);
+    }
     // Turns the main loop until `expression` is true in the page, at most `seconds`.
-    bool waitFor(const std::string& expression, double seconds = 20);
-    // Turns the main loop until `done` holds, at most `seconds`.
-    bool turnUntil(const std::function<bool()>& done, double seconds);
+    bool waitFor(const std::string& expression, double seconds = 20) {
+        return app_->holds(expression, seconds);
+    }
     // The events the page received since it started, in order.
     std::vector<Json> events();
     std::vector<Json> events(const std::string& type, const std::string& id = "");
     // Clicks the element `selector` finds (false when there is none).
     bool click(const std::string& selector);
 
-    AppDelegate& delegate() { return *delegate_; }
+    AppDelegate& delegate() { return app_->delegate; }
     VendorService& vendor() { return vendor_; }
 
     const std::filesystem::path& root() const { return dir_.path(); }
@@ -81,12 +76,8 @@ class FlowHarness {
     FlowSetup setup_;
     fakes::TempDir dir_;
     LaunchValues launch_;
-    gtk::ProcessEnvironment env_;
-    OsascriptRunner noRights_{"/nonexistent/osascript"};  // no macOS package gets that far
-    std::unique_ptr<PackageSystem> packages_;
-    std::unique_ptr<gtk::GtkPlatform> platform_;
-    std::unique_ptr<CurlHttpClient> http_;
-    std::unique_ptr<AppDelegate> delegate_;
+    std::unique_ptr<PackageSystem> debian_;
+    std::unique_ptr<gtk::HostApp> app_;
     bool vendorReachable_ = true;
 };
 

@@ -14,7 +14,7 @@ TEST(KeptCatalogFlow, ARestartWithoutNetworkShowsTheKeptListButNotOneChangedOnDi
     FlowHarness h(sharedVendor());
     h.start();
     const fs::path kept = h.root() / "logs" / "catalog.json";
-    ASSERT_TRUE(h.turnUntil([&] { return fs::exists(kept.string() + ".sig"); }, 10));
+    ASSERT_TRUE(gtk::spinUntil([&] { return fs::exists(kept.string() + ".sig"); }, 10));
     EXPECT_EQ(Json::parse(readWholeFile(kept).value_or("")), h.vendor().catalog());
     const std::string ids =
         "[...document.querySelectorAll('[data-product]')].map((row) => row.dataset.product)";

@@ -13,14 +13,10 @@ namespace suite::flows {
 
 namespace fs = std::filesystem;
 
-inline std::string rowState(FlowHarness& h, const std::string& id) {
-    Json state = h.eval("document.querySelector('[data-product=\"" + id + "\"]')?.dataset.state");
-    return state.is_string() ? state.get<std::string>() : "";
-}
-
-inline std::string rowText(FlowHarness& h, const std::string& id) {
-    Json text = h.eval("document.querySelector('[data-product=\"" + id + "\"]')?.innerText");
-    return text.is_string() ? text.get<std::string>() : "";
+// What `property` of the product's row holds ("dataset.state", "innerText"); "" without a row.
+inline std::string rowValue(FlowHarness& h, const std::string& id, const std::string& property) {
+    Json value = h.eval("document.querySelector('[data-product=\"" + id + "\"]')?." + property);
+    return value.is_string() ? value.get<std::string>() : "";
 }
 
 inline void installSelected(FlowHarness& h, const std::vector<std::string>& ids) {
@@ -32,7 +28,7 @@ inline void installSelected(FlowHarness& h, const std::vector<std::string>& ids)
 
 // Waits for one result per id; the results in the order they came.
 inline std::vector<Json> waitForResults(FlowHarness& h, std::size_t count, double seconds = 60) {
-    h.turnUntil([&] { return h.events("result").size() >= count; }, seconds);
+    gtk::spinUntil([&] { return h.events("result").size() >= count; }, seconds);
     return h.events("result");
 }
 

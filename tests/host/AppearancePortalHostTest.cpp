@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/FakePlatform.h"
-#include "host/HostLoop.h"
+#include "host/HostApp.h"
 #include "hosts/gtk4/GtkSystemSettings.h"
 
 namespace suite::gtk {

@@ -16,17 +16,14 @@
 
 #include "app/AppDelegate.h"
 #include "app/WindowRules.h"
-#include "backends/curl/CurlHttpClient.h"
-#include "backends/macos/MacPackageSystem.h"
-#include "backends/macos/OsascriptRunner.h"
+#include "bridge/Events.h"
 #include "fakes/CommaLocale.h"
 #include "fakes/FakePlatform.h"
 #include "fakes/LinuxConfig.h"
 #include "fakes/TempDir.h"
-#include "host/HostLoop.h"
+#include "host/HostApp.h"
 #include "hosts/gio/UserEnvironment.h"
 #include "hosts/gtk4/GtkMainWindow.h"
-#include "hosts/gtk4/GtkPlatform.h"
 #include "platform/Files.h"
 
 namespace suite::gtk {
@@ -51,91 +48,71 @@ class HostTest : public ::testing::Test {
   protected:
     // The program's delegate on this host, with the page's files from web/.
     void SetUp() override {
-        launch_.appVersion = "9.8.7";
-        launch_.isDemo = true;  // nothing the page does may reach this machine's settings
-        launch_.supportDir = scratch_ / "support";
-        AppConfig config = fakes::linuxConfig(SUITE_WEB_DIR);
-        config.windowFrameFile = scratch_ / "frame.json";
-        delegate_ =
-            std::make_unique<AppDelegate>(launch_, config, platform_.with(http_, packages_));
-        delegate_->applicationDidFinishLaunching();
+        LaunchValues launch = fakes::launchIn(scratch_.path());
+        launch.isDemo = true;  // nothing the page does may reach this machine's settings
+        app_ = std::make_unique<HostApp>(gApp, launch, [&](AppConfig& config) {
+            config.windowFrameFile = scratch_ / "frame.json";
+        });
         ASSERT_TRUE(pageHolds("typeof window.Suite === 'object'", 20))
             << "the page never defined Suite";
     }
 
-    GtkWebView& web() { return platform_.shell.mainWindow()->gtkWebView(); }
-
-    // The page's value of `expression` as JSON text ("" when it has none).
-    std::string pageState(const std::string& expression) {
-        // Shared with the callback, which may still come after this has given up waiting.
-        auto result = std::make_shared<std::optional<std::optional<std::string>>>();
-        web().evaluateForResult(expression,
-                                [result](std::optional<std::string> json) { *result = json; });
-        if (!spinUntil([&] { return result->has_value(); }, 30)) return "";
-        return (*result)->value_or("");
-    }
-    // Whether `expression` comes to hold on the page within `seconds`.
+    GtkWebView& web() { return app_->web(); }
+    Json page(const std::string& expression) { return app_->page(expression, 30); }
     bool pageHolds(const std::string& expression, double seconds = 10) {
-        return spinUntil([&] { return pageState("!!(" + expression + ")") == "true"; }, seconds);
+        return app_->holds(expression, seconds);
     }
 
-    // Declared in the order they are built; the program goes first, the folder last.
-    fakes::TempDir scratch_;
-    LaunchValues launch_;
-    fakes::FakeEnvironment env_;
-    // The page in demo mode never installs; it only needs a package kind to show.
-    OsascriptRunner noRights_{"/nonexistent/osascript"};
-    MacPackageSystem packages_{{}, {}, noRights_};
-    GtkPlatform platform_{gApp, "", env_};
-    CurlHttpClient http_{platform_.queue};
-    std::unique_ptr<AppDelegate> delegate_;
+    fakes::TempDir scratch_;  // outlives the program
+    std::unique_ptr<HostApp> app_;
 };
 
 // What the unit tests cannot see: that the scheme's headers reach the engine, that odd messages
 // from the page do no harm, that the engine asks the navigation policy, and that the user's zoom
 // is kept with the window.
 TEST_F(HostTest, SchemeNavigationPolicyAndZoomAreWiredIntoTheEngine) {
-    pageState(
+    page(
         "window.__fetched = null; fetch('suite://app/index.html').then(r => window.__fetched ="
         " [r.status, r.headers.get('Content-Type'), r.headers.get('Cache-Control')]); true");
     ASSERT_TRUE(pageHolds("window.__fetched !== null"));
-    EXPECT_EQ(pageState("window.__fetched"), R"([200,"text/html; charset=utf-8","no-store"])");
+    EXPECT_EQ(page("window.__fetched"),
+              Json::parse(R"([200,"text/html; charset=utf-8","no-store"])"));
 
     // Messages that are not actions reach the native side and change nothing.
-    pageState(
+    page(
         "for (const m of ['ready', [1], {}, {type: 5}, null]) "
         "window.webkit.messageHandlers.suite.postMessage(m); true");
-    pageState("window.__marker = 42; location.href = 'https://brenlow.example/'; true");
-    pageState("window.open('suite://app/index.html'); true");
+    page("window.__marker = 42; location.href = 'https://brenlow.example/'; true");
+    page("window.open('suite://app/index.html'); true");
     spinFor(0.1);  // time for a navigation to happen
-    EXPECT_EQ(pageState("window.__marker"), "42");
-    EXPECT_EQ(pageState("location.protocol"), "\"suite:\"");
+    EXPECT_EQ(page("window.__marker"), 42);
+    EXPECT_EQ(page("location.protocol"), "suite:");
 
     // The page's title is the window's, which the task switcher shows.
-    pageState("document.title = 'Installing 1 of 1'; true");
+    page("document.title = 'Installing 1 of 1'; true");
     EXPECT_TRUE(spinUntil([&] {
-        return std::string(gtk_window_get_title(platform_.shell.mainWindow()->gtkWindow())) ==
+        return std::string(gtk_window_get_title(app_->platform.shell.mainWindow()->gtkWindow())) ==
                "Installing 1 of 1";
     }));
 
     // The user's zoom comes back with the window at the next start (the size sweep below checks
     // how it combines with the width's).
-    delegate_->menuCommand(MenuCommand::ZoomIn);
+    app_->delegate.menuCommand(MenuCommand::ZoomIn);
     ASSERT_TRUE(spinUntil([&] {
         return std::abs(web().zoom() - targetZoom(web().width(), 1.1)) < 1e-9;
     })) << web().zoom();
-    platform_.shell.mainWindow()->rememberFrame();
+    app_->platform.shell.mainWindow()->rememberFrame();
     WindowSpec spec;
     spec.frameFile = scratch_ / "frame.json";
     spec.startUri = "about:blank";
     GMenu* noMenus = g_menu_new();
     {
-        GtkMainWindow next(gApp, spec, *delegate_, nullptr, G_MENU_MODEL(noMenus));
+        GtkMainWindow next(gApp, spec, app_->delegate, nullptr, G_MENU_MODEL(noMenus));
         EXPECT_DOUBLE_EQ(next.rememberedUserZoom(), 1.1)
             << readWholeFile(spec.frameFile).value_or("");
     }
     g_object_unref(noMenus);
-    delegate_->menuCommand(MenuCommand::ZoomReset);
+    app_->delegate.menuCommand(MenuCommand::ZoomReset);
     EXPECT_TRUE(spinUntil([&] { return std::abs(web().zoom() - 1.0) < 1e-9; }));
 }
 
@@ -178,7 +155,7 @@ GtkWidget* firstOfType(GtkWidget* widget, GType type) {
 // The strip reaches the renderer as one picture, which holds what its menus and buttons draw;
 // the menus are written in a colour that reads on the window's, whatever the theme's own is.
 TEST_F(HostTest, StripIsOnePictureWhoseMenusReadOnTheWindowColour) {
-    GtkMainWindow& window = *platform_.shell.mainWindow();
+    GtkMainWindow& window = *app_->platform.shell.mainWindow();
     GtkWidget* strip = firstOfType(GTK_WIDGET(window.gtkWindow()), GTK_TYPE_WINDOW_HANDLE);
     ASSERT_TRUE(strip != nullptr && spinUntil([&] { return gtk_widget_get_mapped(strip); }));
     GtkWidget* flatBin = gtk_widget_get_first_child(strip);
@@ -217,35 +194,33 @@ class PageTest : public HostTest {
 
     // Plays "init" again in `lang`, as a restart would, then the system's appearance.
     void reinit(const std::string& lang, bool dark, bool demo) {
-        Json init = {{"type", "init"},
-                     {"platform", "linux"},
-                     {"version", "9.8.7"},
-                     {"demo", demo},
-                     {"vendorHost", "brenlow.example"},
-                     {"settings", Json{{"lang", lang}}},
-                     {"osLang", "en"},
-                     {"osDark", false},
-                     {"reduceMotion", false}};
-        delegate_->send(init);
-        delegate_->send({{"type", "appearance"}, {"osDark", dark}, {"reduceMotion", dark}});
+        app_->delegate.send(bridge::initEvent({.platform = "linux",
+                                               .version = "3.1.0",
+                                               .packages = "pkg",
+                                               .arch = "",
+                                               .vendorHost = "brenlow.example",
+                                               .demo = demo,
+                                               .settings = {{"lang", lang}},
+                                               .preferredLanguages = {},
+                                               .kept = nullptr}));
+        app_->delegate.send({{"type", "appearance"}, {"osDark", dark}, {"reduceMotion", dark}});
         ASSERT_TRUE(spinUntil([&] {
-            return pageState(
-                       "document.documentElement.lang + document.documentElement.dataset.theme") ==
-                   "\"" + lang + (dark ? "dark" : "light") + "\"";
+            return page("document.documentElement.lang + document.documentElement.dataset.theme") ==
+                   lang + (dark ? "dark" : "light");
         }));
     }
 
     // axe-core's findings on the page as it is now, each rule with the elements it names:
     // {"violations": [...], "incomplete": [...]}. axe must already be in the page.
     Json axeFindings() {
-        pageState(R"(window.__axe = null;
+        page(R"(window.__axe = null;
             axe.run(document).then(r => {
                 const brief = (list) => list.map((rule) => ({ id: rule.id,
                     nodes: rule.nodes.map((n) => `${n.target.join(' ')}: ${n.failureSummary ?? ''}`) }));
                 window.__axe = { violations: brief(r.violations), incomplete: brief(r.incomplete) };
             }, (e) => { window.__axe = { violations: [String(e)], incomplete: [] }; }); true)");
         if (!pageHolds("window.__axe !== null", 60)) return {{"violations", "axe never answered"}};
-        return Json::parse(pageState("window.__axe"));
+        return page("window.__axe");
     }
 };
 
@@ -258,8 +233,8 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
     ASSERT_FALSE(axe.empty())
         << "axe-core is missing at " << axePath
         << ": run scripts/install-deps.sh (or set SUITE_AXE_JS to axe.min.js)";
-    pageState(axe + "\n;true");
-    ASSERT_EQ(pageState("typeof axe.run"), "\"function\"");
+    page(axe + "\n;true");
+    ASSERT_EQ(page("typeof axe.run"), "function");
     const std::string probe = R"((() => {
         const keys = /(^|\s)(app|nav|products?|notice|size|check|time|feedback|settings|install|batch|notify)\.[a-zA-Z.]+/;
         const body = document.body.innerText;
@@ -318,8 +293,8 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
                 const std::string where = lang + (dark ? " dark, " : " light, ") + view.name;
                 SCOPED_TRACE(where);
                 if (view.name == "installing") reinit(lang, dark, false);
-                if (!view.js.empty()) pageState(view.js + "; true");
-                if (!view.event.is_null()) delegate_->send(view.event);
+                if (!view.js.empty()) page(view.js + "; true");
+                if (!view.event.is_null()) app_->delegate.send(view.event);
                 // Colours in the middle of a transition are neither the old nor the new ones.
                 ASSERT_TRUE(pageHolds("(" + view.ready +
                                           ") && !document.getAnimations().some(a => a instanceof "
@@ -329,7 +304,7 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
                 EXPECT_EQ(found["violations"], Json::array()) << found["violations"].dump(1);
                 for (const auto& rule : found["incomplete"])
                     incomplete[rule["id"].get<std::string>()].insert(where);
-                EXPECT_EQ(Json::parse(pageState(probe)),
+                EXPECT_EQ(page(probe),
                           (Json{{"key", ""},
                                 {"braces", false},
                                 {"underStrip", 0},
@@ -337,7 +312,7 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
                                 {"sidebarRight", lang == "ar"},
                                 {"background", dark ? "rgb(10, 15, 26)" : "rgb(246, 247, 249)"}}));
             }
-            pageState("document.querySelector('[data-view=products]').click(); true");
+            page("document.querySelector('[data-view=products]').click(); true");
         }
     }
     for (const auto& [rule, where] : incomplete) {
@@ -348,7 +323,7 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
 
 // The content process ends as a crash ends it; the page's own state goes with it.
 TEST_F(PageTest, PageWhoseProcessIsKilledComesBackWithItsStateFromInit) {
-    pageState("window.__marker = 42; true");
+    page("window.__marker = 42; true");
     // WebKit reports this end as it reports a crash, with only the reason telling them apart, and
     // the program does not look at the reason.
     webkit_web_view_terminate_web_process(WEBKIT_WEB_VIEW(web().widget()));
@@ -357,7 +332,7 @@ TEST_F(PageTest, PageWhoseProcessIsKilledComesBackWithItsStateFromInit) {
         "window.__marker === undefined && document.querySelectorAll('[data-product]').length > 0",
         60))
         << "the page did not come back";
-    EXPECT_EQ(pageState("document.documentElement.lang"), "\"en\"");
+    EXPECT_EQ(page("document.documentElement.lang"), "en");
 }
 
 // GTK's CSS wants a decimal point; the window's colour is written for it under any locale.
@@ -393,11 +368,6 @@ TEST(PreferredLanguages, ComeFromTheLocaleVariablesGLibReads) {
 }  // namespace suite::gtk
 
 int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    suite::gtk::gApp =
-        gtk_application_new("com.brenlow.talven.suite.hosttest", G_APPLICATION_NON_UNIQUE);
-    if (!g_application_register(G_APPLICATION(suite::gtk::gApp), nullptr, nullptr)) return 1;
-    const int status = RUN_ALL_TESTS();
-    g_object_unref(suite::gtk::gApp);
-    return status;
+    return suite::gtk::runTestsIn(argc, argv, "com.brenlow.talven.suite.hosttest",
+                                  suite::gtk::gApp);
 }

@@ -8,7 +8,7 @@
 #include "backends/debian/DebianPackageSystem.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestFiles.h"
-#include "host/HostLoop.h"
+#include "host/HostApp.h"
 #include "hosts/gio/GioLauncher.h"
 #include "platform/Files.h"
 

@@ -7,7 +7,7 @@
 
 #include "fakes/TempDir.h"
 #include "fakes/TestFiles.h"
-#include "host/HostLoop.h"
+#include "host/HostApp.h"
 #include "notify/LoginItem.h"
 #include "platform/Files.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "host/HostLoop.h"
+#include "host/HostApp.h"
 #include "hosts/gio/GioNotifier.h"
 
 namespace suite::gtk {

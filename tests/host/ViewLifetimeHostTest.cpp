@@ -9,16 +9,9 @@
 #include <map>
 #include <sstream>
 
-#include "app/AppDelegate.h"
-#include "backends/curl/CurlHttpClient.h"
-#include "backends/macos/MacPackageSystem.h"
-#include "backends/macos/OsascriptRunner.h"
 #include "fakes/LinuxConfig.h"
 #include "fakes/TempDir.h"
-#include "host/HostLoop.h"
-#include "hosts/gio/UserEnvironment.h"
-#include "hosts/gtk4/GtkMainWindow.h"
-#include "hosts/gtk4/GtkPlatform.h"
+#include "host/HostApp.h"
 
 namespace suite::gtk {
 
@@ -51,36 +44,18 @@ int webKitProcesses() {
 
 TEST(ViewLifetimeHost, DroppedViewEndsWebKitAndAWokenPageBootsAndChecks) {
     fakes::TempDir scratch;
-    LaunchValues launch;
-    launch.appVersion = "9.8.7";
+    LaunchValues launch = fakes::launchIn(scratch.path());
     launch.startHidden = true;
-    launch.supportDir = scratch / "support";
-    launch.cacheDir = scratch / "cache";
-    launch.logDir = scratch / "logs";
-    launch.autostartDir = scratch / "autostart";
-    AppConfig config = fakes::linuxConfig(SUITE_WEB_DIR);
-    config.vendorHost = "localhost";  // nothing listens on its port 443: the check fails at once
-    config.viewQuietSeconds = 1;
-    ProcessEnvironment env;
-    OsascriptRunner noRights{"/nonexistent/osascript"};
-    MacPackageSystem packages{{}, {}, noRights};
-    GtkPlatform platform{gApp, "", env};
-    CurlHttpClient http{platform.queue};
-    AppDelegate app(launch, config, platform.with(http, packages));
-    app.applicationDidFinishLaunching();
-
-    auto page = [&](const std::string& expression) {
-        auto result = std::make_shared<std::optional<std::string>>();
-        if (platform.shell.mainWindow() == nullptr) return std::string();
-        platform.shell.mainWindow()->gtkWebView().evaluateForResult(
-            expression, [result](std::optional<std::string> json) { *result = json.value_or(""); });
-        spinUntil([&] { return result->has_value(); }, 10);
-        return result->value_or("");
-    };
+    HostApp host(gApp, launch, [](AppConfig& config) {
+        // Nothing listens on its port 443: the check fails at once.
+        config.vendorHost = "localhost";
+        config.viewQuietSeconds = 1;
+    });
+    AppDelegate& app = host.delegate;
     const std::string checked = "window.Suite?.snapshot().check.lastAt != null";
-    ASSERT_TRUE(spinUntil([&] { return page(checked) == "true"; }, 60)) << "no check at start";
+    ASSERT_TRUE(host.holds(checked, 60)) << "no check at start";
     EXPECT_GT(webKitProcesses(), 0);
-    page(
+    host.page(
         "webkit.messageHandlers.suite.postMessage(JSON.stringify({type: 'wakeAt', at: Date.now() + "
         "4e3}))");
     ASSERT_TRUE(spinUntil([&] { return app.window() == nullptr; }, 30)) << "never dropped";
@@ -88,8 +63,8 @@ TEST(ViewLifetimeHost, DroppedViewEndsWebKitAndAWokenPageBootsAndChecks) {
 
     ASSERT_TRUE(spinUntil([&] { return app.window() != nullptr; }, 30)) << "never woken";
     EXPECT_FALSE(app.window()->isVisible());
-    EXPECT_TRUE(spinUntil([&] { return page("window.Suite?.snapshot().booted") == "true"; }, 60));
-    EXPECT_TRUE(spinUntil([&] { return page(checked) == "true"; }, 60)) << "no check when woken";
+    EXPECT_TRUE(host.holds("window.Suite?.snapshot().booted", 60));
+    EXPECT_TRUE(host.holds(checked, 60)) << "no check when woken";
 }
 
 }  // namespace

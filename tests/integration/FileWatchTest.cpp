@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "fakes/TempDir.h"
-#include "host/HostLoop.h"
+#include "host/HostApp.h"
 #include "hosts/gio/GioFileWatcher.h"
 
 namespace suite::gtk {
