@@ -90,14 +90,24 @@ TEST(HandOff, AWatchedDatabaseSettlesAnItemWhenItsVersionShowsOrTheWaitIsStopped
     packages.installed = {{"a", "2.0"}};
     h.fileWatcher.change();
     h.queue.advance(1);
+    // A look begun before "a" was handed off again was not for that hand-off: only the next is.
+    ASSERT_EQ(h.held.tasks.size(), 1u);
+    Task stale = std::move(h.held.tasks.front());
+    h.held.tasks.clear();
+    file = h.handOver(debItem("a"), "a.deb");
+    stale();
+    h.queue.runReady();
+    EXPECT_TRUE(h.results().empty());
+    h.fileWatcher.change();
+    h.queue.advance(1);
     ASSERT_TRUE(h.held.runFirst(h.queue));
     h.app().userContentController({{"type", "stopWaiting"}, {"id", "b"}});
     EXPECT_EQ(h.results(), (std::vector<Json>{success("a", "2.0"), failure("b")}));
-    EXPECT_EQ(packages.looks, 2);
+    EXPECT_EQ(packages.looks, 3);
     EXPECT_FALSE(fs::exists(file));
     EXPECT_TRUE(fs::exists(stopped)) << "kept for a retry";
 
-    h.queue.advance(InstallFlow::kHandOffLimitSeconds - 13);
+    h.queue.advance(InstallFlow::kHandOffLimitSeconds - 14);
     EXPECT_EQ(h.results().size(), 2u);
     h.queue.advance(1);
     EXPECT_EQ(h.results().back(), failure("c"));
