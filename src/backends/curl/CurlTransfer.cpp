@@ -86,19 +86,19 @@ CurlTransfer::CurlTransfer(HttpRequest request, std::shared_ptr<TransferDelivery
       sink_(request_.responseFile, request_.responseFile.empty() ? 0 : request_.resumeFrom,
             request_.responseFile.empty() ? nullptr : request_.responseDigest) {}
 
-std::optional<std::pair<TransportError, std::string>> CurlTransfer::prepare() {
+Expected<void, TransferStop> CurlTransfer::prepare() {
     if (auto permitted = permitUrl(request_.url, options_.allowPlainHttpToLoopback); !permitted) {
-        return std::pair(TransportError::Refused, permitted.error());
+        return unexpected(TransferStop{TransportError::Refused, permitted.error()});
     }
-    if (auto failure = prepareHandle()) {
-        return std::pair(TransportError::Other, std::move(*failure));
+    if (auto prepared = prepareHandle(); !prepared) {
+        return unexpected(TransferStop{TransportError::Other, prepared.error()});
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<std::string> CurlTransfer::prepareHandle() {
+CurlTransfer::Step CurlTransfer::prepareHandle() {
     easy_.reset(curl_easy_init());
-    if (!easy_) return "cannot create a curl handle";
+    if (!easy_) return unexpected<std::string>("cannot create a curl handle");
 
     const char* protocols = options_.allowPlainHttpToLoopback ? "http,https" : "https";
     OptionSetter set(easy_.get());
@@ -128,7 +128,8 @@ std::optional<std::string> CurlTransfer::prepareHandle() {
     if (!options_.caFile.empty()) set(CURLOPT_CAINFO, options_.caFile.c_str());
     if (!options_.resolve.empty()) {
         for (const auto& entry : options_.resolve) {
-            if (!resolveLines_.append(entry.c_str())) return "out of memory";
+            if (!resolveLines_.append(entry.c_str()))
+                return unexpected<std::string>("out of memory");
         }
         set(CURLOPT_RESOLVE, resolveLines_.get());
     }
@@ -142,7 +143,8 @@ std::optional<std::string> CurlTransfer::prepareHandle() {
     }
     if (!options_.connectTo.empty()) {
         for (const auto& entry : options_.connectTo) {
-            if (!connectToLines_.append(entry.c_str())) return "out of memory";
+            if (!connectToLines_.append(entry.c_str()))
+                return unexpected<std::string>("out of memory");
         }
         set(CURLOPT_CONNECT_TO, connectToLines_.get());
     }
@@ -183,21 +185,22 @@ std::optional<std::string> CurlTransfer::prepareHandle() {
         set(CURLOPT_RANGE, range.c_str());
         if (!request_.ifRange.empty()) request_.headers.emplace_back("If-Range", request_.ifRange);
     }
-    if (!set.ok()) return "curl refused one of the client's rules";
+    if (!set.ok()) return unexpected<std::string>("curl refused one of the client's rules");
 
-    if (auto failure = setMethodAndBody()) return failure;
-    if (auto failure = setHeaders()) return failure;
+    if (auto step = setMethodAndBody(); !step) return step;
+    if (auto step = setHeaders(); !step) return step;
     lastActivity_ = Clock::now();
-    return std::nullopt;
+    return {};
 }
 
-std::optional<std::string> CurlTransfer::setMethodAndBody() {
+CurlTransfer::Step CurlTransfer::setMethodAndBody() {
     const std::string& method = request_.method;
-    if (!isToken(method)) return "the method \"" + method + "\" is not valid";
+    if (!isToken(method))
+        return unexpected<std::string>("the method \"" + method + "\" is not valid");
     if (!request_.bodyFile.empty()) {
-        std::string failure;
-        body_ = RequestBodySource::fromFile(request_.bodyFile, failure);
-        if (!body_) return failure;
+        auto opened = RequestBodySource::fromFile(request_.bodyFile);
+        if (!opened) return unexpected(opened.error());
+        body_ = std::move(*opened);
     } else if (!request_.body.empty()) {
         body_ = RequestBodySource::fromMemory(std::move(request_.body));
         request_.body.clear();
@@ -205,17 +208,20 @@ std::optional<std::string> CurlTransfer::setMethodAndBody() {
 
     OptionSetter set(easy_.get());
     if (method == "HEAD") {
-        if (body_) return "a HEAD request cannot carry a body";
+        if (body_) return unexpected<std::string>("a HEAD request cannot carry a body");
         set(CURLOPT_NOBODY, 1L);
-        return set.ok() ? std::nullopt : std::optional<std::string>("curl refused HEAD");
+        if (!set.ok()) return unexpected<std::string>("curl refused HEAD");
+        return {};
     }
     if (method == "GET" && !body_) {
         set(CURLOPT_HTTPGET, 1L);
-        return set.ok() ? std::nullopt : std::optional<std::string>("curl refused GET");
+        if (!set.ok()) return unexpected<std::string>("curl refused GET");
+        return {};
     }
     if (method != "PUT" && method != "POST" && !body_) {
         set(CURLOPT_CUSTOMREQUEST, method.c_str());
-        return set.ok() ? std::nullopt : std::optional<std::string>("curl refused the method");
+        if (!set.ok()) return unexpected<std::string>("curl refused the method");
+        return {};
     }
 
     // Everything that sends a body pulls it through the read callback, whether it lives in
@@ -237,29 +243,34 @@ std::optional<std::string> CurlTransfer::setMethodAndBody() {
     set(CURLOPT_READDATA, static_cast<void*>(this));
     set(CURLOPT_SEEKFUNCTION, &CurlTransfer::onSeek);
     set(CURLOPT_SEEKDATA, static_cast<void*>(this));
-    return set.ok() ? std::nullopt : std::optional<std::string>("curl refused the request body");
+    if (!set.ok()) return unexpected<std::string>("curl refused the request body");
+    return {};
 }
 
-std::optional<std::string> CurlTransfer::setHeaders() {
+CurlTransfer::Step CurlTransfer::setHeaders() {
     for (const auto& [name, value] : request_.headers) {
-        if (!isToken(name)) return "the header name \"" + name + "\" is not valid";
-        if (!isSafeHeaderValue(value)) return "the value of header \"" + name + "\" is not valid";
+        if (!isToken(name))
+            return unexpected<std::string>("the header name \"" + name + "\" is not valid");
+        if (!isSafeHeaderValue(value))
+            return unexpected<std::string>("the value of header \"" + name + "\" is not valid");
         // "Name;" is curl's spelling for a header sent with an empty value ("Name:" removes it).
         const std::string line = value.empty() ? name + ";" : name + ": " + value;
-        if (!headerLines_.append(line.c_str())) return "out of memory";
+        if (!headerLines_.append(line.c_str())) return unexpected<std::string>("out of memory");
     }
     // curl adds these on its own; the server should see only what the caller asked for.
     // "Expect: 100-continue" would also stall every upload for a round trip.
     for (const char* name : {"Accept", "Expect", "Content-Type"}) {
         if (hasHeader(request_.headers, name)) continue;
-        if (!headerLines_.append((std::string(name) + ":").c_str())) return "out of memory";
+        if (!headerLines_.append((std::string(name) + ":").c_str()))
+            return unexpected<std::string>("out of memory");
     }
     OptionSetter set(easy_.get());
     set(CURLOPT_HTTPHEADER, headerLines_.get());
     if (!hasHeader(request_.headers, "User-Agent") && !options_.userAgent.empty()) {
         set(CURLOPT_USERAGENT, options_.userAgent.c_str());
     }
-    return set.ok() ? std::nullopt : std::optional<std::string>("curl refused the headers");
+    if (!set.ok()) return unexpected<std::string>("curl refused the headers");
+    return {};
 }
 
 std::optional<CurlTransfer::Clock::time_point> CurlTransfer::idleDeadline() const {

@@ -16,9 +16,16 @@
 #include "backends/curl/ResponseBodySink.h"
 #include "backends/curl/ResponseHeaders.h"
 #include "backends/curl/TransferDelivery.h"
+#include "common/Expected.h"
 #include "platform/HttpClient.h"
 
 namespace suite::curl {
+
+// Why a transfer ended before it touched the network.
+struct TransferStop {
+    TransportError error = TransportError::Other;
+    std::string message;
+};
 
 class CurlTransfer {
   public:
@@ -29,9 +36,9 @@ class CurlTransfer {
     CurlTransfer(const CurlTransfer&) = delete;
     CurlTransfer& operator=(const CurlTransfer&) = delete;
 
-    // Builds the easy handle. On failure returns what kind and why; nothing has touched the
-    // network then.
-    std::optional<std::pair<TransportError, std::string>> prepare();
+    // Builds the easy handle. On failure says what kind and why; nothing has touched the network
+    // then.
+    Expected<void, TransferStop> prepare();
 
     CURL* easy() const { return easy_.get(); }
     TransferDelivery& delivery() const { return *delivery_; }
@@ -52,9 +59,11 @@ class CurlTransfer {
     static int onProgress(void* self, curl_off_t totalDown, curl_off_t down, curl_off_t totalUp,
                           curl_off_t up);
 
-    std::optional<std::string> prepareHandle();
-    std::optional<std::string> setMethodAndBody();
-    std::optional<std::string> setHeaders();
+    // One step of building the handle; when it fails, why.
+    using Step = Expected<void, std::string>;
+    Step prepareHandle();
+    Step setMethodAndBody();
+    Step setHeaders();
     bool takeHeaderLine(std::string_view line);
     // The body of the final answer begins: whether and how the response file takes it.
     bool beginBody();

@@ -121,8 +121,8 @@ void CurlWorker::admit(std::vector<Submission> submissions) {
             transfer->stop(TransportError::Other, "cannot create a curl multi handle");
             continue;
         }
-        if (auto failure = transfer->prepare()) {
-            transfer->stop(failure->first, std::move(failure->second));
+        if (auto prepared = transfer->prepare(); !prepared) {
+            transfer->stop(prepared.error().error, prepared.error().message);
             continue;
         }
         if (curl_multi_add_handle(multi_, transfer->easy()) != CURLM_OK) {

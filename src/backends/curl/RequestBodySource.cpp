@@ -15,18 +15,16 @@ RequestBodySource RequestBodySource::fromMemory(std::string bytes) {
     return source;
 }
 
-std::optional<RequestBodySource> RequestBodySource::fromFile(const std::filesystem::path& path,
-                                                             std::string& failure) {
+Expected<RequestBodySource, std::string> RequestBodySource::fromFile(
+    const std::filesystem::path& path) {
     // "e": close-on-exec, so a process the program starts meanwhile does not inherit the file.
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rbe"));
     if (!file) {
-        failure = "cannot open the body file: " + std::string(std::strerror(errno));
-        return std::nullopt;
+        return unexpected("cannot open the body file: " + std::string(std::strerror(errno)));
     }
     struct stat status {};
     if (::fstat(::fileno(file.get()), &status) != 0 || !S_ISREG(status.st_mode)) {
-        failure = "the body file is not a regular file";
-        return std::nullopt;
+        return unexpected<std::string>("the body file is not a regular file");
     }
     RequestBodySource source;
     source.file_ = std::move(file);

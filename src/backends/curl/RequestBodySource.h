@@ -8,15 +8,15 @@
 #include <optional>
 #include <string>
 
+#include "common/Expected.h"
+
 namespace suite::curl {
 
 class RequestBodySource {
   public:
     static RequestBodySource fromMemory(std::string bytes);
-    // The file at `path`, or nothing when it cannot be opened as a regular file (the reason is
-    // then in `failure`).
-    static std::optional<RequestBodySource> fromFile(const std::filesystem::path& path,
-                                                     std::string& failure);
+    // The file at `path`, or why it cannot be opened as a regular file.
+    static Expected<RequestBodySource, std::string> fromFile(const std::filesystem::path& path);
 
     // The body's length, fixed when it was opened: a file that grows later is cut to it, one that
     // shrinks fails the read.
