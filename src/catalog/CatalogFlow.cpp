@@ -26,10 +26,17 @@ void CatalogFlow::answer(const Json& event) {
     send_(event);
 }
 
-void CatalogFlow::fetchFrom(std::vector<std::string> urls, bool offline, std::string refusal,
-                            std::string networkReason) {
+void CatalogFlow::fetchFrom(std::vector<std::string> urls, bool offline,
+                            std::optional<CatalogRefusal> refusal,
+                            std::optional<TransferFailure> networkFailure) {
     auto fail = [&] {
-        answer(bridge::catalogFailedEvent(offline, refusal.empty() ? networkReason : refusal));
+        std::string reason;
+        if (refusal) {
+            reason = reasonName(*refusal);
+        } else if (networkFailure) {
+            reason = bridge::reasonWord(*networkFailure);
+        }
+        answer(bridge::catalogFailedEvent(offline, reason));
     };
     if (urls.empty()) return fail();
     std::string url = urls.front();
@@ -40,15 +47,14 @@ void CatalogFlow::fetchFrom(std::vector<std::string> urls, bool offline, std::st
     services_.http.start(
         catalogRequest(url, settings_.userAgent, settings_.timeoutSeconds), nullptr,
         lifetime_.guard<HttpResponse>([this, url, rest = std::move(urls), offline, refusal,
-                                       networkReason](HttpResponse response) mutable {
+                                       networkFailure](HttpResponse response) mutable {
             if (auto text = acceptedCatalogText(response)) {
                 return fetchSignature(std::move(url), std::move(*text), std::move(rest));
             }
             // Any answer from a server means the network is there, for the rest of this fetch.
             const bool stillOffline = offline && !serverAnswered(response);
             const auto failure = failureOf(response);
-            fetchFrom(std::move(rest), stillOffline, std::move(refusal),
-                      failure ? bridge::reasonWord(*failure) : std::move(networkReason));
+            fetchFrom(std::move(rest), stillOffline, refusal, failure ? failure : networkFailure);
         }));
 }
 
@@ -64,7 +70,7 @@ void CatalogFlow::fetchSignature(std::string url, std::string text, std::vector<
                 return keep(std::move(text), std::move(*signature));
             }
             // Like an answer that is no catalog: the next address may serve a good one.
-            fetchFrom(std::move(rest), false, reasonName(admitted.error()), {});
+            fetchFrom(std::move(rest), false, admitted.error(), std::nullopt);
         }));
 }
 

@@ -14,6 +14,7 @@
 #include "catalog/CatalogTrust.h"
 #include "common/Json.h"
 #include "common/Lifetime.h"
+#include "download/FailureReason.h"
 #include "platform/Background.h"
 #include "platform/HttpClient.h"
 #include "platform/MainQueue.h"
@@ -56,11 +57,12 @@ class CatalogFlow {
     Json kept() const;
 
   private:
-    // `offline`, `refusal` and `networkReason` travel with the addresses still to try: whether no
-    // server has answered yet, why the last document that came was refused, and why the last
+    // `offline`, `refusal` and `networkFailure` travel with the addresses still to try: whether
+    // no server has answered yet, why the last document that came was refused, and why the last
     // address gave none.
-    void fetchFrom(std::vector<std::string> urls, bool offline, std::string refusal,
-                   std::string networkReason);
+    void fetchFrom(std::vector<std::string> urls, bool offline,
+                   std::optional<CatalogRefusal> refusal,
+                   std::optional<TransferFailure> networkFailure);
     void answer(const Json& event);
     // The signature of the document `text` fetched from `url`, then the trust check's verdict.
     void fetchSignature(std::string url, std::string text, std::vector<std::string> rest);

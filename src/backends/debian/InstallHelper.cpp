@@ -54,26 +54,24 @@ std::optional<DebControl> verifiedCopy(const std::string& file,
         records.fail(index, {"install", "not enough room in " + tools.workParent});
         return std::nullopt;
     }
-    const BoundedCopy copied = copyBounded(file, copy, largest);
-    switch (copied.outcome) {
-        case BoundedCopy::Outcome::Unreadable:
-            records.relay(index, "cannot read " + file + ": " + copied.why);
-            records.fail(index, {});
-            return std::nullopt;
-        case BoundedCopy::Outcome::TooLarge:
-            records.relay(index, "refused: larger than the " + std::to_string(largest) +
-                                     " bytes the signed catalog gives; copying stopped there");
-            records.line(resultRecord(index, InstallerResult::Refused));
-            return std::nullopt;
-        case BoundedCopy::Outcome::Copied:
-            break;
+    const auto copied = copyBounded(file, copy, largest);
+    if (!copied && copied.error().kind == CopyFailure::Kind::TooLarge) {
+        records.relay(index, "refused: larger than the " + std::to_string(largest) +
+                                 " bytes the signed catalog gives; copying stopped there");
+        records.line(resultRecord(index, InstallerResult::Refused));
+        return std::nullopt;
+    }
+    if (!copied) {
+        records.relay(index, "cannot read " + file + ": " + copied.error().why);
+        records.fail(index, {});
+        return std::nullopt;
     }
     // The digest of what was read is not printed: root must not tell anyone the digest of a
     // file they could not read themselves.
     std::error_code sizeError;
     const auto copiedSize = std::filesystem::file_size(copy, sizeError);
     if (std::none_of(offered.begin(), offered.end(), [&](const VouchedPackage& package) {
-            return package.sha256 == copied.sha256 && !sizeError && package.size == copiedSize;
+            return package.sha256 == *copied && !sizeError && package.size == copiedSize;
         })) {
         records.relay(index, "refused: not the package the signed catalog describes");
         records.line(resultRecord(index, InstallerResult::Refused));

@@ -118,17 +118,18 @@ std::optional<std::uint64_t> freeBytes(const std::string& folder) {
     return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
-BoundedCopy copyBounded(const std::string& source, const std::string& target, std::uint64_t limit) {
-    BoundedCopy copy;
+Expected<std::string, CopyFailure> copyBounded(const std::string& source, const std::string& target,
+                                               std::uint64_t limit) {
+    const auto unreadable = [](std::string why) {
+        return unexpected(CopyFailure{CopyFailure::Kind::Unreadable, std::move(why)});
+    };
     Fd in(openRegular(source));
     if (in.get() < 0) {
-        copy.why = errno == EINVAL ? "not a regular file" : std::strerror(errno);
-        return copy;
+        return unreadable(errno == EINVAL ? "not a regular file" : std::strerror(errno));
     }
     Fd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (out.get() < 0) {
-        copy.why = std::strerror(errno);
-        return copy;
+        return unreadable(std::strerror(errno));
     }
     Sha256 hash;
     std::vector<unsigned char> chunk(kCopyChunk);
@@ -137,29 +138,21 @@ BoundedCopy copyBounded(const std::string& source, const std::string& target, st
         ssize_t got = ::read(in.get(), chunk.data(), chunk.size());
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
-            copy.why = std::strerror(errno);
-            return copy;
+            return unreadable(std::strerror(errno));
         }
         if (got == 0) break;
         const auto size = static_cast<std::size_t>(got);
         total += size;
         if (total > limit) {
-            copy.outcome = BoundedCopy::Outcome::TooLarge;
-            return copy;
+            return unexpected(CopyFailure{CopyFailure::Kind::TooLarge, ""});
         }
         if (!writeAll(out.get(), chunk.data(), size)) {
-            copy.why = std::strerror(errno);
-            return copy;
+            return unreadable(std::strerror(errno));
         }
         hash.add(chunk.data(), size);
     }
-    if (auto digest = hash.hex()) {
-        copy.outcome = BoundedCopy::Outcome::Copied;
-        copy.sha256 = std::move(*digest);
-    } else {
-        copy.why = "the digest could not be computed";
-    }
-    return copy;
+    if (auto digest = hash.hex()) return std::move(*digest);
+    return unreadable("the digest could not be computed");
 }
 
 }  // namespace suite::debian

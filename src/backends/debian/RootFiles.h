@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "common/Expected.h"
+
 namespace suite::debian {
 
 // A file descriptor, closed when it goes.
@@ -59,16 +61,18 @@ std::size_t removeLeftoverFolders(const std::string& parent);
 std::optional<std::uint64_t> freeBytes(const std::string& folder);
 
 // What a bounded copy did.
-struct BoundedCopy {
-    enum class Outcome { Copied, TooLarge, Unreadable };
-    Outcome outcome = Outcome::Unreadable;
-    std::string sha256;  // of the bytes copied, when Copied
-    std::string why;     // when Unreadable
+// Why a bounded copy was not made whole.
+struct CopyFailure {
+    enum class Kind { TooLarge, Unreadable };
+    Kind kind = Kind::Unreadable;
+    std::string why;  // when Unreadable
 };
 
 // Copies the regular file `source` (its last path part must not be a link: root follows nothing
 // the user planted) to the new file `target`, stopping as soon as it holds more than `limit`
 // bytes: such a file is not the one expected, and copying it on could fill the disk.
-BoundedCopy copyBounded(const std::string& source, const std::string& target, std::uint64_t limit);
+// Answers the SHA-256 (hex) of the bytes copied.
+Expected<std::string, CopyFailure> copyBounded(const std::string& source, const std::string& target,
+                                               std::uint64_t limit);
 
 }  // namespace suite::debian
