@@ -83,8 +83,22 @@ Json successEvent(const std::string& id, const std::string& version) {
     return {{"type", "result"}, {"id", id}, {"ok", true}, {"version", version}};
 }
 
-Json failureEvent(const std::string& id, const std::string& error, const std::string& reason,
+Json failureEvent(const std::string& id, FailedAt at, const std::string& reason,
                   const std::string& detail) {
+    const char* error = "install";
+    switch (at) {
+        case FailedAt::Download:
+            error = "download";
+            break;
+        case FailedAt::Check:
+            error = "check";
+            break;
+        case FailedAt::Install:
+            break;
+        case FailedAt::Cancelled:
+            error = "cancelled";
+            break;
+    }
     Json event = {{"type", "result"}, {"id", id}, {"ok", false}, {"error", error}};
     if (!reason.empty()) event["reason"] = reason;
     if (!reason.empty() && !detail.empty()) {
@@ -95,6 +109,10 @@ Json failureEvent(const std::string& id, const std::string& error, const std::st
         event["detail"] = detail.substr(0, cut);
     }
     return event;
+}
+
+Json failureEvent(const std::string& id, FailedAt at, const TransferFailure& reason) {
+    return failureEvent(id, at, reasonWord(reason));
 }
 
 Json appearanceEvent(bool osDark, bool reduceMotion) {

@@ -47,9 +47,13 @@ Json resumedEvent(const std::string& id, double pct);
 Json successEvent(const std::string& id, const std::string& version);
 // {"type": "result", "id", "ok": false, "error"}, with "reason" when one is given, and with it
 // "detail" (what is missing or in the way, or the installer's own line) when one is given.
+// The "error" is where the item stopped: "download", "check", "install" or "cancelled".
+enum class FailedAt { Download, Check, Install, Cancelled };
 inline constexpr std::size_t kMaxDetailBytes = 300;
-Json failureEvent(const std::string& id, const std::string& error, const std::string& reason = {},
+Json failureEvent(const std::string& id, FailedAt at, const std::string& reason = {},
                   const std::string& detail = {});
+// The same with a transfer's failure (or a cancellation) as its reason, written as the page's word.
+Json failureEvent(const std::string& id, FailedAt at, const TransferFailure& reason);
 
 // {"type": "appearance", "osDark", "reduceMotion"}
 Json appearanceEvent(bool osDark, bool reduceMotion);

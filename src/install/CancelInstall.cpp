@@ -33,7 +33,8 @@ std::size_t InstallFlow::cancelWhere(const std::function<bool(const std::string&
     std::size_t stopped = 0;
     auto stop = [&](const std::string& id, const std::string& where) {
         log("cancel: " + quotedForLog(id) + " cancelled " + where);
-        send_(bridge::failureEvent(id, "cancelled", "cancelled"));
+        send_(bridge::failureEvent(id, bridge::FailedAt::Cancelled,
+                                   TransferFailure{TransferFailure::Kind::Cancelled}));
         ++stopped;
     };
     auto dropFrom = [&](std::vector<InstallItem>& items, const std::string& where) {

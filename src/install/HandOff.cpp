@@ -18,7 +18,7 @@ void InstallFlow::handOffPackage(const InstallItem& item, const std::filesystem:
         services_.launcher.openWithHandlerFor(file.string(), services_.packages.handOffType());
     if (!handler) {
         // No installer window opened, so the page must not say one did.
-        send_(bridge::failureEvent(id, "install", reason.code, reason.detail));
+        send_(bridge::failureEvent(id, bridge::FailedAt::Install, reason.code, reason.detail));
         return;
     }
     if (auto earlier = handOff_.find(id); earlier != handOff_.end()) {
@@ -55,7 +55,8 @@ void InstallFlow::settleHandOff(const std::string& id, bool installed) {
     if (!installed) {
         // The installer may still be open with the file, so no download may replace it until
         // that has closed; it stays for the retry too.
-        send_(bridge::failureEvent(id, "install", entry.reason.code, entry.reason.detail));
+        send_(bridge::failureEvent(id, bridge::FailedAt::Install, entry.reason.code,
+                                   entry.reason.detail));
         superseded_.push_back(entry);
         return;
     }

@@ -38,13 +38,18 @@ void InstallFlow::install(InstallRequest request) {
         if (!items.empty() || !request.refused.empty()) {
             log("installer: this system has no package installer the program can use");
         }
-        for (const auto& item : items) send_(bridge::failureEvent(item.id, "install"));
-        for (const auto& id : request.refused) send_(bridge::failureEvent(id, "install"));
+        for (const auto& item : items)
+            send_(bridge::failureEvent(item.id, bridge::FailedAt::Install));
+        for (const auto& id : request.refused)
+            send_(bridge::failureEvent(id, bridge::FailedAt::Install));
         return;
     }
     for (const auto& note : request.notes) log(note);
     // Refused before any traffic: what could not be read cannot be downloaded safely.
-    for (const auto& id : request.refused) send_(bridge::failureEvent(id, "download", "refused"));
+    for (const auto& id : request.refused) {
+        send_(bridge::failureEvent(id, bridge::FailedAt::Download,
+                                   TransferFailure{TransferFailure::Kind::Refused}));
+    }
     if (batch_ || runInProgress_) {
         auto& pending = batch_ ? queue_ : waiting_;
         pending.insert(pending.end(), std::make_move_iterator(items.begin()),
@@ -121,7 +126,8 @@ void InstallFlow::downloaded(std::shared_ptr<Batch> batch, const InstallItem& it
         // the page shows the check's phase before its result.
         const bool digest = error.reason.kind == TransferFailure::Kind::Digest;
         if (digest) send_(bridge::progressEvent(id, "verify"));
-        send_(bridge::failureEvent(id, digest ? "check" : "download", reason));
+        send_(bridge::failureEvent(
+            id, digest ? bridge::FailedAt::Check : bridge::FailedAt::Download, error.reason));
         return next(batch);
     }
     // The digest was taken as the bytes arrived; the phase still shows, however briefly.

@@ -27,7 +27,9 @@ constexpr double kUnpackingPct = 40, kSettingUpPct = 80;
 
 void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
     PackageSelection selection = selectPackages(input, services_.packages);
-    for (const auto& id : selection.withoutPackage) send_(bridge::failureEvent(id, "install"));
+    for (const auto& id : selection.withoutPackage) {
+        send_(bridge::failureEvent(id, bridge::FailedAt::Install));
+    }
     if (selection.packages.empty()) return;
     for (const auto& package : selection.packages) {
         send_(bridge::progressEvent(package.item.id, "password"));
@@ -151,14 +153,14 @@ void InstallFlow::settle(const VerifiedPackage& package, PackageReport report,
         // Not the package the catalog describes, or no signed catalog root could verify vouches
         // for it: nobody should be offered to install it.
         std::filesystem::remove(file, ignored);
-        send_(bridge::failureEvent(id, "check",
+        send_(bridge::failureEvent(id, bridge::FailedAt::Check,
                                    report == PackageReport::Unvouched ? "signature" : ""));
     } else if (run == RunResult::Cancelled) {
-        send_(bridge::failureEvent(id, "cancelled"));
+        send_(bridge::failureEvent(id, bridge::FailedAt::Cancelled));
     } else if (run == RunResult::Unavailable || reason.code == "architecture") {
         // Nothing ran, or nothing on this machine can run it: another installer would meet the
         // same wall.
-        send_(bridge::failureEvent(id, "install", reason.code, reason.detail));
+        send_(bridge::failureEvent(id, bridge::FailedAt::Install, reason.code, reason.detail));
     } else {
         handOffPackage(item, file, reason);
     }
