@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "app/InterfaceText.h"
 #include "app/Settings.h"
 #include "catalog/CatalogFetch.h"
 #include "demo/DemoRun.h"
@@ -109,6 +110,10 @@ bool AppDelegate::isDark() const {
 
 bool AppDelegate::reduceMotion() const {
     return platform_.system.reduceMotion();
+}
+
+void AppDelegate::pickFeedbackFiles() {
+    feedbackFlow_.pickFiles(window_.get(), std::string(interfaceText(isArabic(lang())).addFiles));
 }
 
 void AppDelegate::saveSettings(const Json& settings) {

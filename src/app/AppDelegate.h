@@ -11,9 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/InterfaceText.h"
 #include "app/LaunchValues.h"
-#include "app/Settings.h"
 #include "app/ViewLifetime.h"
 #include "catalog/CatalogFlow.h"
 #include "common/Json.h"
@@ -128,10 +126,7 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     void openApp(const Json& detect) { presence_.openApp(detect); }
 
     // Feedback: the feedback flow's.
-    void pickFeedbackFiles() {
-        feedbackFlow_.pickFiles(window_.get(),
-                                std::string(interfaceText(isArabic(lang())).addFiles));
-    }
+    void pickFeedbackFiles();
     void sendFeedback(const Json& message) { feedbackFlow_.send(message); }
     FeedbackFlow& feedback() { return feedbackFlow_; }
 

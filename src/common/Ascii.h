@@ -20,6 +20,14 @@ constexpr bool isAsciiAlnum(char c) {
     return isAsciiAlpha(c) || isAsciiDigit(c);
 }
 
+// The value of a hexadecimal digit (either case), or -1 for any other byte.
+constexpr int hexDigitValue(char c) {
+    if (isAsciiDigit(c)) return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
 constexpr char lowerAscii(char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }

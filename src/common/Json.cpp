@@ -1,5 +1,7 @@
 #include "common/Json.h"
 
+#include "common/Ascii.h"
+
 #include <cmath>
 
 namespace suite {
@@ -22,17 +24,16 @@ bool allFinite(const Json& value) {
     return true;
 }
 
-bool isHexDigit(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
 // The code unit of the "\uXXXX" escape at `at`, or -1 when there is none there.
 long escapedUnit(std::string_view text, std::size_t at) {
     if (at + 6 > text.size() || text[at] != '\\' || text[at + 1] != 'u') return -1;
+    long unit = 0;
     for (std::size_t k = at + 2; k < at + 6; ++k) {
-        if (!isHexDigit(text[k])) return -1;
+        const int digit = hexDigitValue(text[k]);
+        if (digit < 0) return -1;
+        unit = unit * 16 + digit;
     }
-    return std::stol(std::string(text.substr(at + 2, 4)), nullptr, 16);
+    return unit;
 }
 
 bool isHighSurrogate(long unit) {

@@ -10,13 +10,7 @@ namespace suite {
 namespace {
 
 bool isHex(char c) {
-    return isAsciiDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
-int hexValue(char c) {
-    if (isAsciiDigit(c)) return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return c - 'A' + 10;
+    return hexDigitValue(c) >= 0;
 }
 
 bool isUnreserved(char c) {
@@ -242,7 +236,8 @@ std::optional<std::string> percentDecode(std::string_view text) {
             continue;
         }
         if (i + 2 >= text.size() || !isHex(text[i + 1]) || !isHex(text[i + 2])) return std::nullopt;
-        out.push_back(static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2])));
+        out.push_back(
+            static_cast<char>(hexDigitValue(text[i + 1]) * 16 + hexDigitValue(text[i + 2])));
         i += 2;
     }
     return out;

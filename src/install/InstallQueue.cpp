@@ -127,7 +127,7 @@ void InstallFlow::downloaded(std::shared_ptr<Batch> batch, const InstallItem& it
         const bool digest = error.reason.kind == TransferFailure::Kind::Digest;
         if (digest) send_(bridge::progressEvent(id, "verify"));
         send_(bridge::failureEvent(
-            id, digest ? bridge::FailedAt::Check : bridge::FailedAt::Download, error.reason));
+            id, digest ? bridge::FailedAt::Check : bridge::FailedAt::Download, reason));
         return next(batch);
     }
     // The digest was taken as the bytes arrived; the phase still shows, however briefly.

@@ -58,7 +58,6 @@ InstallerRun readRun(const ProcessResult& ran, const std::vector<std::size_t>& b
         run.detail = pkexec;
         run.exitStatus = ran.exitStatus;
     }
-    for (std::size_t i : batchIndex) outcome.packages[i].run = run.result;
     return run;
 }
 
@@ -155,11 +154,9 @@ BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage
         outcome.runs.push_back(
             runHelper(packages, {named.begin() + start, named.begin() + end}, progress, outcome));
         const RunResult result = outcome.runs.back().result;
-        if (result != RunResult::Ran) {
-            for (std::size_t k = end; k < named.size(); ++k)
-                outcome.packages[named[k]].run = result;
-            break;
-        }
+        const std::size_t settled = result == RunResult::Ran ? end : named.size();
+        for (std::size_t k = start; k < settled; ++k) outcome.packages[named[k]].run = result;
+        if (result != RunResult::Ran) break;
     }
     return outcome;
 }
