@@ -1,4 +1,5 @@
-// The engine's floor: the least a GTK 4 + WebKitGTK 6.0 program does to bring the page up. One
+// The engine's floor: the least a GTK + WebKitGTK program (of the toolkit the program is built
+// for) does to bring the page up. One
 // window, one web view with WebKit's own defaults, the "suite" message handler and an answer to
 // "ready" — nothing else. The real program's start-up and memory are reported against this.
 // Its web view has the one setting the program gives its own: without a GPU, no hardware
@@ -11,7 +12,6 @@
 //
 //   bench_floor PATH/TO/web/index.html
 #include <gtk/gtk.h>
-#include <webkit/webkit.h>
 
 #include <cstdio>
 #include <memory>
@@ -19,6 +19,7 @@
 
 #include "ReadyProbe.h"
 #include "hosts/gio/GpuProbe.h"
+#include "hosts/gtk/Toolkit.h"
 
 namespace {
 
@@ -98,9 +99,9 @@ bool isReady(JSCValue* posted) {
     return ready;
 }
 
-void onScriptMessage(WebKitUserContentManager*, JSCValue* message, gpointer data) {
+void onScriptMessage(WebKitUserContentManager*, gpointer message, gpointer data) {
     auto* floor = static_cast<Floor*>(data);
-    if (!isReady(message)) return;
+    if (!isReady(suite::gtk::scriptMessageValue(message))) return;
     webkit_web_view_evaluate_javascript(floor->view, kInitScript, -1, nullptr, nullptr, nullptr,
                                         nullptr, nullptr);
 }
@@ -145,10 +146,15 @@ void onActivate(GtkApplication* app, gpointer data) {
                                                          WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
     }
     WebKitUserContentManager* content = webkit_web_view_get_user_content_manager(floor->view);
-    webkit_user_content_manager_register_script_message_handler(content, "suite", nullptr);
+    suite::gtk::registerMessageHandler(content, "suite");
     g_signal_connect(content, "script-message-received::suite", G_CALLBACK(onScriptMessage), floor);
 
+#if GTK_MAJOR_VERSION >= 4
     gtk_window_set_child(GTK_WINDOW(window), GTK_WIDGET(floor->view));
+#else
+    gtk_container_add(GTK_CONTAINER(window), GTK_WIDGET(floor->view));
+    gtk_widget_show(GTK_WIDGET(floor->view));
+#endif
     const std::string uri = std::string(kScheme) + "://page/" + floor->page;
     webkit_web_view_load_uri(floor->view, uri.c_str());
     gtk_window_present(GTK_WINDOW(window));

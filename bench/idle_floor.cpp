@@ -1,5 +1,6 @@
-// The idle floor: a GTK 4 application that keeps running with no window, as any program waiting
-// in the background does. idle_footprint.py sets the program, hidden and idle, against it.
+// The idle floor: a GTK application (of the program's toolkit) that keeps running with no window,
+// as any program waiting in the background does. idle_footprint.py sets the program, hidden and
+// idle, against it.
 #include <gtk/gtk.h>
 
 int main(int argc, char** argv) {

@@ -10,9 +10,9 @@
 
 #include "ReadyProbe.h"
 #include "app/AppDelegate.h"
-#include "hosts/gtk4/GtkHost.h"
-#include "hosts/gtk4/GtkMainWindow.h"
-#include "hosts/gtk4/GtkShell.h"
+#include "hosts/gtk/GtkHost.h"
+#include "hosts/gtk/GtkMainWindow.h"
+#include "hosts/gtk/GtkShell.h"
 
 int main(int argc, char** argv) {
     std::unique_ptr<bench::ReadyProbe> probe;

@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "ReadyProbe.h"
-#include "hosts/gtk4/GtkHost.h"
-#include "hosts/gtk4/GtkMainWindow.h"
-#include "hosts/gtk4/GtkShell.h"
+#include "hosts/gtk/GtkHost.h"
+#include "hosts/gtk/GtkMainWindow.h"
+#include "hosts/gtk/GtkShell.h"
 
 namespace {
 

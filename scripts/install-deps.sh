@@ -5,11 +5,11 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config git
-  libwebkitgtk-6.0-dev libgtk-4-dev
+  libwebkit2gtk-4.1-dev libgtk-3-dev libwebkitgtk-6.0-dev libgtk-4-dev
   libcurl4-openssl-dev libssl-dev
   nlohmann-json3-dev libplist-dev libapt-pkg-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  xvfb xauth dbus dbus-x11 at-spi2-core
+  xvfb xauth dbus dbus-x11 at-spi2-core python3-pyatspi gir1.2-atspi-2.0
   nodejs
   desktop-file-utils shared-mime-info
   fonts-dejavu-core fonts-noto-core

@@ -1,4 +1,4 @@
-#include "hosts/gtk4/GtkHost.h"
+#include "hosts/gtk/GtkHost.h"
 
 int main(int argc, char** argv) {
     return suite::gtk::runProgram(argc, argv);

@@ -8,6 +8,7 @@
 
 #include "flows/FlowHarness.h"
 #include "flows/PageSteps.h"
+#include "hosts/gtk/Toolkit.h"
 #include "platform/Files.h"
 
 namespace suite::flows {
@@ -35,14 +36,7 @@ bool chooseInDialog(const fs::path& file) {
     gtk_file_chooser_set_file(chooser, chosen, nullptr);
     g_object_unref(chosen);
     // The dialog selects the file once it has read the folder, and refuses to answer before.
-    bool selected = gtk::spinUntil(
-        [&] {
-            GListModel* files = gtk_file_chooser_get_files(chooser);
-            const guint count = g_list_model_get_n_items(files);
-            g_object_unref(files);
-            return count == 1;
-        },
-        10);
+    bool selected = gtk::spinUntil([&] { return gtk::chosenFiles(chooser).size() == 1; }, 10);
     gtk_dialog_response(GTK_DIALOG(dialog), selected ? GTK_RESPONSE_ACCEPT : GTK_RESPONSE_CANCEL);
     return selected;
 }

@@ -5,7 +5,7 @@
 
 #include "fakes/FakePlatform.h"
 #include "host/HostApp.h"
-#include "hosts/gtk4/GtkSystemSettings.h"
+#include "hosts/gtk/GtkSystemSettings.h"
 
 namespace suite::gtk {
 namespace {

@@ -13,8 +13,8 @@
 #include "backends/macos/OsascriptRunner.h"
 #include "common/Json.h"
 #include "fakes/FakePlatform.h"
-#include "hosts/gtk4/GtkMainWindow.h"
-#include "hosts/gtk4/GtkPlatform.h"
+#include "hosts/gtk/GtkMainWindow.h"
+#include "hosts/gtk/GtkPlatform.h"
 
 namespace suite::gtk {
 

@@ -4,7 +4,6 @@
 // state is the page tests' (tests/web); whole flows are tests/flows'.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
-#include <webkit/webkit.h>
 
 #include <clocale>
 #include <cstdlib>
@@ -23,7 +22,8 @@
 #include "fakes/TempDir.h"
 #include "host/HostApp.h"
 #include "hosts/gio/UserEnvironment.h"
-#include "hosts/gtk4/GtkMainWindow.h"
+#include "hosts/gtk/GtkMainWindow.h"
+#include "hosts/gtk/Toolkit.h"
 #include "platform/Files.h"
 
 namespace suite::gtk {
@@ -116,6 +116,25 @@ TEST_F(HostTest, SchemeNavigationPolicyAndZoomAreWiredIntoTheEngine) {
     EXPECT_TRUE(spinUntil([&] { return std::abs(web().zoom() - 1.0) < 1e-9; }));
 }
 
+// The menus in `strip` are written in a colour that reads on the window's, whatever the theme's
+// own is.
+void expectMenusReadOnTheWindowColour(GtkMainWindow& window, GtkWidget* label) {
+    ASSERT_NE(label, nullptr);
+    for (const bool dark : {true, false}) {
+        window.setBackgroundColor(dark ? Rgba{0.04, 0.06, 0.10, 1} : Rgba{0.97, 0.97, 0.98, 1});
+        GdkRGBA text;
+#if GTK_MAJOR_VERSION >= 4
+        gtk_style_context_get_color(gtk_widget_get_style_context(label), &text);
+#else
+        gtk_style_context_get_color(gtk_widget_get_style_context(label), GTK_STATE_FLAG_NORMAL,
+                                    &text);
+#endif
+        const double luminance = 0.2126 * text.red + 0.7152 * text.green + 0.0722 * text.blue;
+        EXPECT_EQ(luminance > 0.5, dark) << "on a " << (dark ? "dark" : "light") << " window";
+    }
+}
+
+#if GTK_MAJOR_VERSION >= 4
 // The kind of picture `widget` hands the renderer, and its pixels at the widget's size.
 std::pair<GskRenderNodeType, std::vector<unsigned char>> drawingOf(GtkWidget* widget) {
     const int width = gtk_widget_get_width(widget), height = gtk_widget_get_height(widget);
@@ -171,16 +190,29 @@ TEST_F(HostTest, StripIsOnePictureWhoseMenusReadOnTheWindowColour) {
     EXPECT_GT(ink, 0);
     EXPECT_LT(apart, ink / 20);
 
-    GtkWidget* label = firstOfType(strip, GTK_TYPE_LABEL);
-    ASSERT_NE(label, nullptr);
-    for (const bool dark : {true, false}) {
-        window.setBackgroundColor(dark ? Rgba{0.04, 0.06, 0.10, 1} : Rgba{0.97, 0.97, 0.98, 1});
-        GdkRGBA text;
-        gtk_style_context_get_color(gtk_widget_get_style_context(label), &text);
-        const double luminance = 0.2126 * text.red + 0.7152 * text.green + 0.0722 * text.blue;
-        EXPECT_EQ(luminance > 0.5, dark) << "on a " << (dark ? "dark" : "light") << " window";
-    }
+    expectMenusReadOnTheWindowColour(window, firstOfType(strip, GTK_TYPE_LABEL));
 }
+#else
+// The first widget of `type` in `widget`'s tree, depth first.
+GtkWidget* firstOfType(GtkWidget* widget, GType type) {
+    if (G_TYPE_CHECK_INSTANCE_TYPE(widget, type)) return widget;
+    if (!GTK_IS_CONTAINER(widget)) return nullptr;
+    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+    GtkWidget* found = nullptr;
+    for (GList* child = children; child != nullptr && found == nullptr; child = child->next) {
+        found = firstOfType(GTK_WIDGET(child->data), type);
+    }
+    g_list_free(children);
+    return found;
+}
+
+TEST_F(HostTest, StripMenusReadOnTheWindowColour) {
+    GtkMainWindow& window = *app_->platform.shell.mainWindow();
+    GtkWidget* menuBar = firstOfType(GTK_WIDGET(window.gtkWindow()), GTK_TYPE_MENU_BAR);
+    ASSERT_TRUE(menuBar != nullptr && spinUntil([&] { return gtk_widget_get_mapped(menuBar); }));
+    expectMenusReadOnTheWindowColour(window, firstOfType(menuBar, GTK_TYPE_LABEL));
+}
+#endif
 
 // The page with the demo's sample products; every event below is the test's, since outside demo
 // mode the page plays nothing itself and the native side, still in demo mode, acts on nothing.
@@ -339,7 +371,7 @@ TEST_F(PageTest, PageWhoseProcessIsKilledComesBackWithItsStateFromInit) {
 TEST(WindowColour, ParsesUnderADecimalCommaLocale) {
     const std::string previous = std::setlocale(LC_NUMERIC, nullptr);
     ASSERT_TRUE(fakes::useDecimalCommaLocale()) << "no decimal-comma locale could be built";
-    const std::string css = windowCss(Rgba{0.965, 0.969, 0.976, 0.5});
+    const std::string css = windowCss(Rgba{0.965, 0.969, 0.976, 0.5}, kStripCss);
     std::setlocale(LC_NUMERIC, previous.c_str());
     int errors = 0;
     GtkCssProvider* provider = gtk_css_provider_new();
@@ -348,7 +380,7 @@ TEST(WindowColour, ParsesUnderADecimalCommaLocale) {
                          ++*static_cast<int*>(count);
                      }),
                      &errors);
-    gtk_css_provider_load_from_data(provider, css.c_str(), -1);
+    loadCss(provider, css);
     g_object_unref(provider);
     EXPECT_EQ(errors, 0) << css;
     EXPECT_NE(css.find("rgba(246, 247, 249, 0.500)"), std::string::npos) << css;

@@ -1,4 +1,4 @@
-#include "hosts/gtk4/GtkShell.h"
+#include "hosts/gtk/GtkShell.h"
 
 #include <glib-unix.h>
 #include <malloc.h>
@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "BuildConfig.h"
-#include "hosts/gtk4/GtkMainWindow.h"
+#include "hosts/gtk/GtkMainWindow.h"
 #include "notify/Waiting.h"
 #include "platform/Process.h"
 
@@ -82,7 +82,7 @@ GtkShell::~GtkShell() {
     if (about_ != nullptr) {
         GtkWidget* about = about_;
         g_object_remove_weak_pointer(G_OBJECT(about), reinterpret_cast<gpointer*>(&about_));
-        gtk_window_destroy(GTK_WINDOW(about));
+        destroyWindow(GTK_WINDOW(about));
     }
     for (const auto& entry : kActions) g_action_map_remove_action(G_ACTION_MAP(app_), entry.name);
     if (held_) g_application_release(G_APPLICATION(app_));
@@ -175,7 +175,7 @@ void GtkShell::showAbout(const AboutInfo& info) {
     if (about_ == nullptr) {
         about_ = gtk_about_dialog_new();
         g_object_add_weak_pointer(G_OBJECT(about_), reinterpret_cast<gpointer*>(&about_));
-        gtk_window_set_hide_on_close(GTK_WINDOW(about_), FALSE);
+        destroyOnClose(GTK_WINDOW(about_));
     }
     GtkWidget* dialog = about_;
     GtkAboutDialog* about = GTK_ABOUT_DIALOG(dialog);
@@ -277,12 +277,10 @@ void GtkShell::runCommand(MenuCommand command) {
 }
 
 void useIconsBesideProgram(const std::filesystem::path& executable) {
-    GdkDisplay* display = gdk_display_get_default();
-    if (display == nullptr || executable.empty()) return;
+    if (gdk_display_get_default() == nullptr || executable.empty()) return;
     std::error_code error;
     const auto icons = executable.parent_path() / "icons";
-    if (!std::filesystem::is_directory(icons, error)) return;
-    gtk_icon_theme_add_search_path(gtk_icon_theme_get_for_display(display), icons.c_str());
+    if (std::filesystem::is_directory(icons, error)) addIconSearchPath(icons);
 }
 
 }  // namespace suite::gtk

@@ -1,4 +1,4 @@
-#include "hosts/gtk4/GtkWebView.h"
+#include "hosts/gtk/GtkWebView.h"
 
 #include <libsoup/soup.h>
 
@@ -23,15 +23,10 @@ struct ResultCompletion {
 
 GtkWebView::GtkWebView(WindowDelegate& delegate, SchemeResponder scheme)
     : delegate_(delegate), scheme_(std::move(scheme)) {
-    // A context of our own keeps the scheme registration with this view, and an ephemeral
-    // session keeps WebKit from writing caches or cookies for a page that only ever comes from
-    // the program's own files.
-    WebKitWebContext* context = webkit_web_context_new();
-    WebKitNetworkSession* session = webkit_network_session_new_ephemeral();
+    // A context of our own keeps the scheme registration with this view.
+    WebKitWebContext* context = newPageContext();
     WebKitUserContentManager* content = webkit_user_content_manager_new();
-    view_ = WEBKIT_WEB_VIEW(g_object_new(WEBKIT_TYPE_WEB_VIEW, "web-context", context,
-                                         "network-session", session, "user-content-manager",
-                                         content, nullptr));
+    view_ = newPageView(context, content);
     g_object_ref_sink(view_);
     if (!hasGpuRenderNode()) {
         webkit_settings_set_hardware_acceleration_policy(webkit_web_view_get_settings(view_),
@@ -49,7 +44,7 @@ GtkWebView::GtkWebView(WindowDelegate& delegate, SchemeResponder scheme)
         context, kScheme, onSchemeRequest, schemeBinding_,
         [](gpointer binding) { delete static_cast<SchemeBinding*>(binding); });
 
-    webkit_user_content_manager_register_script_message_handler(content, "suite", nullptr);
+    registerMessageHandler(content, "suite");
     g_signal_connect(content, "script-message-received::suite", G_CALLBACK(onScriptMessage), this);
 
     g_signal_connect(view_, "decide-policy", G_CALLBACK(onDecidePolicy), this);
@@ -58,9 +53,6 @@ GtkWebView::GtkWebView(WindowDelegate& delegate, SchemeResponder scheme)
     g_signal_connect(view_, "script-dialog", G_CALLBACK(onScriptDialog), this);
     g_signal_connect(view_, "web-process-terminated", G_CALLBACK(onWebProcessTerminated), this);
     g_signal_connect(view_, "context-menu", G_CALLBACK(onContextMenu), nullptr);
-    // Everything the program fetches goes through its native side and the vendor-host rule; the
-    // web view never saves anything from the network itself.
-    g_signal_connect(session, "download-started", G_CALLBACK(onDownloadStarted), nullptr);
 
     WebKitSettings* settings = webkit_web_view_get_settings(view_);
     webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
@@ -71,7 +63,6 @@ GtkWebView::GtkWebView(WindowDelegate& delegate, SchemeResponder scheme)
     webkit_web_view_set_background_color(view_, &transparent);
 
     g_object_unref(content);
-    g_object_unref(session);
     g_object_unref(context);
 }
 
@@ -132,27 +123,13 @@ void GtkWebView::snapshotPng(std::function<void(std::optional<std::string>)> don
         view_, WEBKIT_SNAPSHOT_REGION_VISIBLE, WEBKIT_SNAPSHOT_OPTIONS_NONE, nullptr,
         [](GObject* object, GAsyncResult* result, gpointer data) {
             std::unique_ptr<ResultCompletion> completion(static_cast<ResultCompletion*>(data));
-            GError* error = nullptr;
-            GdkTexture* texture =
-                webkit_web_view_get_snapshot_finish(WEBKIT_WEB_VIEW(object), result, &error);
-            g_clear_error(&error);
-            std::optional<std::string> png;
-            if (texture != nullptr) {
-                if (GBytes* bytes = gdk_texture_save_to_png_bytes(texture)) {
-                    gsize size = 0;
-                    auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
-                    png = std::string(data, size);
-                    g_bytes_unref(bytes);
-                }
-                g_object_unref(texture);
-            }
-            completion->done(std::move(png));
+            completion->done(finishSnapshotPng(WEBKIT_WEB_VIEW(object), result));
         },
         completion);
 }
 
 double GtkWebView::width() const {
-    return gtk_widget_get_width(GTK_WIDGET(view_));
+    return widgetWidth(GTK_WIDGET(view_));
 }
 
 double GtkWebView::zoom() const {
@@ -198,8 +175,9 @@ void GtkWebView::onSchemeRequest(WebKitURISchemeRequest* request, gpointer data)
     g_bytes_unref(body);
 }
 
-void GtkWebView::onScriptMessage(WebKitUserContentManager*, JSCValue* value, gpointer data) {
+void GtkWebView::onScriptMessage(WebKitUserContentManager*, gpointer message, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
+    JSCValue* value = scriptMessageValue(message);
     // The page sends its actions as JSON text; an object is taken as well.
     gchar* text =
         jsc_value_is_string(value) ? jsc_value_to_string(value) : jsc_value_to_json(value, 0);
@@ -283,8 +261,7 @@ bool isEditingAction(WebKitContextMenuAction action) {
 
 }  // namespace
 
-gboolean GtkWebView::onContextMenu(WebKitWebView*, WebKitContextMenu* menu, WebKitHitTestResult*,
-                                   gpointer) {
+gboolean GtkWebView::onContextMenu(WebKitWebView*, WebKitContextMenu* menu, gpointer, gpointer) {
     // Taken from the end, so the items still to look at keep their positions.
     for (guint i = webkit_context_menu_get_n_items(menu); i-- > 0;) {
         WebKitContextMenuItem* item = webkit_context_menu_get_item_at_position(menu, i);
@@ -304,10 +281,6 @@ gboolean GtkWebView::onContextMenu(WebKitWebView*, WebKitContextMenu* menu, WebK
         if (atEnd || doubled) webkit_context_menu_remove(menu, item);
     }
     return webkit_context_menu_get_n_items(menu) == 0;  // nothing left: no menu at all
-}
-
-void GtkWebView::onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download, gpointer) {
-    webkit_download_cancel(download);
 }
 
 }  // namespace suite::gtk

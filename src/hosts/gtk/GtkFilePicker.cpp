@@ -1,8 +1,8 @@
-#include "hosts/gtk4/GtkFilePicker.h"
+#include "hosts/gtk/GtkFilePicker.h"
 
 #include <gtk/gtk.h>
 
-#include "hosts/gtk4/GtkMainWindow.h"
+#include "hosts/gtk/GtkMainWindow.h"
 
 namespace suite::gtk {
 
@@ -14,17 +14,7 @@ void onResponse(GtkNativeDialog* dialog, int response, gpointer data) {
     auto* done = static_cast<Done*>(data);
     std::optional<std::vector<std::filesystem::path>> chosen;
     if (response == GTK_RESPONSE_ACCEPT) {
-        chosen.emplace();
-        GListModel* files = gtk_file_chooser_get_files(GTK_FILE_CHOOSER(dialog));
-        for (guint i = 0; i < g_list_model_get_n_items(files); ++i) {
-            auto* file = static_cast<GFile*>(g_list_model_get_item(files, i));
-            if (char* path = g_file_get_path(file)) {
-                chosen->emplace_back(path);
-                g_free(path);
-            }
-            g_object_unref(file);
-        }
-        g_object_unref(files);
+        chosen = chosenFiles(GTK_FILE_CHOOSER(dialog));
     }
     Done call = std::move(*done);
     delete done;

@@ -1,13 +1,15 @@
 #pragma once
-// The main window on GTK: the web view fills it; a drag strip (window handle with the menu bar
-// and the window controls) lies over its top band, so the page reaches under the title area.
+// The main window on GTK: the web view fills it; a drag strip (the menu bar and the window
+// controls, where a drag moves the window) lies over its top band, so the page reaches under the
+// title area. Each toolkit builds it its own way (hosts/gtk3, hosts/gtk4).
 #include <gtk/gtk.h>
 
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "hosts/gtk4/GtkWebView.h"
+#include "hosts/gtk/GtkWebView.h"
+#include "hosts/gtk/WindowFrame.h"
 #include "platform/Window.h"
 
 namespace suite::gtk {
@@ -43,19 +45,22 @@ class GtkMainWindow final : public Window {
     void whenGone(std::function<void()> gone) { gone_ = std::move(gone); }
 
   private:
+    // The toolkit's signal handlers, defined with the toolkit's window.
+    struct Signals;
+    friend struct Signals;
+
+    // The parts both toolkits' windows share, which their constructors call.
     void restoreFrame();
-    static gboolean onCloseRequest(GtkWindow*, gpointer self);
-    static void onResize(GtkDrawingArea*, int, int, gpointer self);
-    static void onActiveChanged(GObject*, GParamSpec*, gpointer self);
-    static void onTitleChanged(GObject* view, GParamSpec*, gpointer self);
-    static void onReloadClicked(GtkButton*, gpointer self);
+    void connectWindowSignals();
+    void closeRequested();
+    void windowResized();
 
     const WindowSpec spec_;
     WindowDelegate& delegate_;
     std::unique_ptr<GtkWebView> web_;
     GtkWindow* window_ = nullptr;
     GtkWidget* strip_ = nullptr;
-    GtkWidget* probe_ = nullptr;
+    GtkWidget* sizeWatch_ = nullptr;  // tells of each new size once GTK has laid the page out
     GtkWidget* menuBar_ = nullptr;
     GtkWidget* overlay_ = nullptr;
     GtkWidget* reloadNotice_ = nullptr;  // while it is shown
@@ -64,9 +69,5 @@ class GtkMainWindow final : public Window {
     double userZoom_ = 1.0;
     std::function<void()> gone_;
 };
-
-// The window's style sheet for a window of `color`: its background, and the strip's text in a
-// colour that reads on it.
-std::string windowCss(const Rgba& color);
 
 }  // namespace suite::gtk

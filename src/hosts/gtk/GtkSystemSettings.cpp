@@ -1,4 +1,4 @@
-#include "hosts/gtk4/GtkSystemSettings.h"
+#include "hosts/gtk/GtkSystemSettings.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "hosts/gtk4/GtkHost.h"
+#include "hosts/gtk/GtkHost.h"
 
 #include <gtk/gtk.h>
 #include <sys/utsname.h>
@@ -18,9 +18,9 @@
 #include "bridge/SchemeHandler.h"
 #include "catalog/KeptCatalog.h"
 #include "hosts/gio/GioProxyLookup.h"
-#include "hosts/gio/GpuProbe.h"
 #include "hosts/gio/UserEnvironment.h"
-#include "hosts/gtk4/GtkPlatform.h"
+#include "hosts/gtk/GtkPlatform.h"
+#include "hosts/gtk/Toolkit.h"
 #include "platform/Files.h"
 
 namespace suite::gtk {
@@ -101,18 +101,6 @@ void onActivate(GtkApplication* app, gpointer data) {
     if (program->onLaunched) program->onLaunched(*program->delegate, program->platform->shell);
 }
 
-}  // namespace
-
-namespace {
-
-// Without a GPU, GTK draws through software OpenGL, which spends most of the start-up compiling
-// shaders for the window's own few widgets; its cairo renderer draws them at once. The user's
-// own choice always stands.
-void preferCairoWithoutGpu() {
-    if (g_getenv("GSK_RENDERER") != nullptr) return;
-    if (!hasGpuRenderNode()) g_setenv("GSK_RENDERER", "cairo", FALSE);
-}
-
 // Help, the version or a complaint about the command line, in the interface language, without
 // starting anything; the status the program ends with.
 int answerCommandLine(const CommandLine& line, const UserFolders& folders) {
@@ -143,7 +131,7 @@ int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
     // The window's class (WM_CLASS on X11) comes from the program's name: as the application id,
     // it matches the desktop entry's StartupWMClass and the id Wayland is told.
     g_set_prgname(SUITE_APP_ID);
-    preferCairoWithoutGpu();
+    prepareToolkit();
     Program program;
     program.onLaunched = std::move(onLaunched);
     program.folders = xdgUserFolders();

@@ -2,7 +2,7 @@
 // The page's web view on WebKitGTK: the "suite" scheme, the "suite" message handler, the
 // navigation policy, script evaluation, snapshots and zoom, the end of its content process, and
 // a context menu with editing commands only.
-#include <webkit/webkit.h>
+#include "hosts/gtk/Toolkit.h"
 
 #include <functional>
 #include <optional>
@@ -35,7 +35,7 @@ class GtkWebView final : public WebView {
 
   private:
     static void onSchemeRequest(WebKitURISchemeRequest* request, gpointer self);
-    static void onScriptMessage(WebKitUserContentManager*, JSCValue* value, gpointer self);
+    static void onScriptMessage(WebKitUserContentManager*, gpointer message, gpointer self);
     static gboolean onDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision,
                                    WebKitPolicyDecisionType type, gpointer self);
     static void onLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
@@ -43,9 +43,8 @@ class GtkWebView final : public WebView {
     static gboolean onScriptDialog(WebKitWebView*, WebKitScriptDialog*, gpointer);
     static void onWebProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason,
                                        gpointer self);
-    static gboolean onContextMenu(WebKitWebView*, WebKitContextMenu* menu, WebKitHitTestResult*,
-                                  gpointer);
-    static void onDownloadStarted(WebKitNetworkSession*, WebKitDownload* download, gpointer);
+    // The toolkits pass different arguments after the menu (GTK 3 the event too); none is used.
+    static gboolean onContextMenu(WebKitWebView*, WebKitContextMenu* menu, gpointer, gpointer);
 
     struct SchemeBinding {
         GtkWebView* view;

@@ -12,9 +12,9 @@
 #include "hosts/gio/GioLauncher.h"
 #include "hosts/gio/GioNotifier.h"
 #include "hosts/gio/GlibMainQueue.h"
-#include "hosts/gtk4/GtkFilePicker.h"
-#include "hosts/gtk4/GtkShell.h"
-#include "hosts/gtk4/GtkSystemSettings.h"
+#include "hosts/gtk/GtkFilePicker.h"
+#include "hosts/gtk/GtkShell.h"
+#include "hosts/gtk/GtkSystemSettings.h"
 #include "platform/Platform.h"
 
 namespace suite::gtk {
