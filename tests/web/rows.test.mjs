@@ -160,6 +160,7 @@ test('a row in Arabic reads without direction marks, its wait without a value, i
   row('p0').querySelector('[data-install]').click();
   receive({ type: 'progress', id: 'p0', phase: 'download', pct: 40 });
   assert.deepEqual(bounds(), ['40', '0', '100']);
+  assert.doesNotMatch(list.textContent, /[\u200e\u200f\u2066-\u2069]/);
   receive({ type: 'progress', id: 'p0', phase: 'password', pct: 100 });
   assert.deepEqual(bounds(), [null, null, null]);
   receive({ type: 'result', id: 'p0', ok: false, error: 'download', reason: 'space' });

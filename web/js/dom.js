@@ -25,19 +25,22 @@ export function translateTree(root, lang) {
 // from re-announcing live regions on every state update. Isolated runs of a
 // text (versions, names, brand names in Arabic) become <bdi dir="ltr">: the
 // markup keeps their order on screen, where the invisible marks would also be
-// read aloud by a screen reader.
+// read aloud by a screen reader. Other marks (Intl puts them around Latin
+// digits in Arabic numbers and dates) go too: those digits keep their order
+// without them.
 export function setText(el, text) {
-  if (!el || el.textContent === plainText(text)) return;
+  const plain = plainText(text);
+  if (!el || el.textContent === plain) return;
   if (!ISOLATED.test(text)) {
-    el.textContent = text;
+    el.textContent = plain;
     return;
   }
   const doc = el.ownerDocument;
   const parts = text.split(ISOLATED).map((part, i) => {
-    if (i % 2 === 0) return part;
+    if (i % 2 === 0) return plainText(part);
     const run = doc.createElement('bdi');
     run.dir = 'ltr';
-    run.textContent = part;
+    run.textContent = plainText(part);
     return run;
   });
   el.replaceChildren(...parts.filter((part) => part !== ''));
