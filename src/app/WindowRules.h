@@ -14,7 +14,10 @@ inline constexpr double kZoomTolerance = 0.001;
 inline constexpr double kMinUserZoom = 0.5, kMaxUserZoom = 3.0;
 
 inline constexpr int kWindowWidth = 1180, kWindowHeight = 780;
-inline constexpr int kMinWindowWidth = 900, kMinWindowHeight = 600;
+// The page lays itself out down to a phone's width (one column below 720 CSS pixels); the window
+// may be as small, so a user at a large zoom or on a small screen is never held to a desktop's
+// size.
+inline constexpr int kMinWindowWidth = 360, kMinWindowHeight = 480;
 inline constexpr int kDragStripHeight = 28;
 
 // The zoom for a web view `width` points wide: never below the design size, growing in steps;

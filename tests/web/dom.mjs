@@ -40,6 +40,10 @@ class Element {
     this.log();
   }
   append(...nodes) { for (const node of nodes) this.insertBefore(node, null); }
+  replaceChildren(...nodes) {
+    this.textContent = '';
+    this.append(...nodes.map((n) => (typeof n === 'string' ? Object.assign(new Element(this.ownerDocument, '#text'), { text: n }) : n)));
+  }
   remove() {
     if (this.parentElement) this.parentElement.children.splice(this.parentElement.children.indexOf(this), 1);
     this.parentElement = null;

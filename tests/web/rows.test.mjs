@@ -3,12 +3,14 @@
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
-import { batchPosition, batchSummary } from '../../web/js/install.js';
+import { ERRORS, REASONS, batchPosition, batchSummary } from '../../web/js/install.js';
 import { pendingUpdates, productRows } from '../../web/js/inventory.js';
-import { failureMessage, updateAllLabel, updatesHeadline, windowTitle } from '../../web/js/messages.js';
+import { failureCause, failureMessage, updateAllLabel, updatesHeadline, windowTitle } from '../../web/js/messages.js';
+import { plainText } from '../../web/js/rules.js';
+import { isOpen } from '../../web/js/views/product-row.js';
 import { mountProducts } from '../../web/js/views/products.js';
 import { pageDocument } from './dom.mjs';
-import { parsed, product, startApp } from './fixtures.mjs';
+import { INIT, parsed, product, startApp } from './fixtures.mjs';
 
 const CATALOG = parsed(
   product({ id: 'a', version: '2.0', size: 1_500_000 }),
@@ -110,14 +112,16 @@ test('a long list draws the rows near the window and the focused one, with one l
   assert.deepEqual([at()[0], at().length < 30, drawn()[0].getAttribute('aria-setsize')], [1, true, '1000']);
   drawn()[2].querySelector('[data-install]').focus();
   const idsBefore = new Map(drawn().map((li) => [li, li.dataset.product]));
-  drawn()[5].querySelector('[data-failure-details]').open = true;
+  const details = (li) => li.querySelector('[data-failure-details]');
+  details(drawn()[5]).firstElementChild.click();
+  assert.equal(isOpen(details(drawn()[5])), true);
   list.top = -50_000;
   doc.listeners.scroll.forEach((fn) => fn());
   assert.ok(at().includes(3) && at().includes(501) && at().length < 30, String(at()));
   // The rows that left the window are those drawn for the ones that came in, closed again.
   const moved = drawn().filter((li) => idsBefore.has(li) && idsBefore.get(li) !== li.dataset.product);
   assert.equal(moved.length, idsBefore.size - 1);
-  assert.ok(moved.every((li) => !li.querySelector('[data-failure-details]').open));
+  assert.ok(moved.every((li) => !isOpen(details(li)) && details(li).children[1].hidden));
   assert.equal(doc.listening, listening, 'drawing rows adds no listeners');
 });
 
@@ -144,4 +148,39 @@ test('a row\'s buttons act on their product, and its progress is written into th
   assert.deepEqual([app.installSelected(), posts.at(-1).items.map((i) => i.id)], [true, [other, 'p998']]);
   assert.equal(app.updateAll(), true);
   assert.equal(posts.at(-1).items.length, 500 - 3);
+});
+
+// What a screen reader meets in a row: no direction marks read aloud (Latin runs are <bdi>), a bar
+// that cannot be measured has no value, and a failure says what went wrong in the page's language
+// while the bridge's word stays on the row for the log and for support.
+test('a row in Arabic reads without direction marks, its wait without a value, its failure in words', async () => {
+  const { receive, row, list } = await shown(4, { init: { ...INIT, osLang: 'ar' }, later: (ms, fn) => fn() });
+  const bar = row('p0').querySelector('[role="progressbar"]');
+  const bounds = () => ['aria-valuenow', 'aria-valuemin', 'aria-valuemax'].map((name) => bar.getAttribute(name));
+  row('p0').querySelector('[data-install]').click();
+  receive({ type: 'progress', id: 'p0', phase: 'download', pct: 40 });
+  assert.deepEqual(bounds(), ['40', '0', '100']);
+  assert.doesNotMatch(list.textContent, /[\u200e\u200f\u2066-\u2069]/);
+  receive({ type: 'progress', id: 'p0', phase: 'password', pct: 100 });
+  assert.deepEqual(bounds(), [null, null, null]);
+  receive({ type: 'result', id: 'p0', ok: false, error: 'download', reason: 'space' });
+  const details = row('p0').querySelector('[data-failure-details]');
+  assert.deepEqual([details.dataset.reason, details.querySelector('p').textContent], ['space', failureCause('ar', { reason: 'space' })]);
+  assert.doesNotMatch(list.textContent, /[\u200e\u200f\u2066-\u2069]/);
+  assert.equal(row('p0').querySelector('dd').querySelector('bdi').textContent, '1.0');
+});
+
+test('every failure has its own sentence in both languages, and none shows a code or a key', () => {
+  const results = [
+    ...REASONS.map((reason) => ({ error: 'download', reason })),
+    { error: 'download', reason: 'http-503' },
+    ...ERRORS.map((error) => ({ error })),
+    { error: 'made-up' },
+  ];
+  for (const lang of ['en', 'ar']) {
+    const causes = results.map((result) => plainText(failureCause(lang, result)));
+    assert.equal(new Set(causes).size, causes.length, lang);
+    for (const cause of causes) assert.match(cause, lang === 'en' ? /^[A-Z][^{}]+\.$/ : /^[^A-Za-z{}]+\.$/, cause);
+    assert.match(causes[REASONS.length], /503/);
+  }
 });

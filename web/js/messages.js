@@ -3,7 +3,7 @@
 // a batch stands for the window title.
 
 import { formatSize, t } from './i18n.js';
-import { isReason } from './install.js';
+import { ERRORS, isReason } from './install.js';
 import { isolateLtr } from './rules.js';
 
 // Reasons the system's installer gives, each with what it names when it names something.
@@ -36,6 +36,17 @@ export function failureMessage(lang, result, packageSize = 0) {
     return t(lang, `install.reason.${reason}${detail ? '' : 'Bare'}`, { detail });
   }
   return t(lang, `install.reason.${reason}`, { size: formatSize(lang, Math.ceil(packageSize * 1.05)) });
+}
+
+// What went wrong, in one short sentence for the failure's details: never the
+// bridge's word itself, which means nothing to the user and is English in
+// every language.
+export function failureCause(lang, result) {
+  const reason = result?.reason;
+  if (!isReason(reason))
+    return t(lang, `install.cause.error.${ERRORS.includes(result?.error) ? result.error : 'unknown'}`);
+  if (reason.startsWith('http-')) return t(lang, 'install.cause.http', { code: isolateLtr(reason.slice(5)) });
+  return t(lang, `install.cause.${reason}`);
 }
 
 // The server a package comes from, for the failure details ("" when unreadable).

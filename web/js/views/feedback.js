@@ -4,6 +4,7 @@
 
 import { $, $$, setText } from '../dom.js';
 import { validate } from '../feedback.js';
+import { enterSubmits } from '../focus.js';
 import { formatPct, formatSize, t } from '../i18n.js';
 import { langOf } from '../state.js';
 
@@ -105,6 +106,9 @@ export function mountFeedback(app, doc = document) {
     else if (problems.email) email.focus();
     render(app.store.get());
   }
+  form.addEventListener('keydown', (event) => {
+    if (!enterSubmits(event)) event.preventDefault();
+  });
   form.addEventListener('submit', (event) => {
     event.preventDefault();
     trySend();

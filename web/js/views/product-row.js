@@ -4,10 +4,10 @@
 // with one listener of its own. Every catalog text goes in as text, never as
 // markup: the catalog is remote data.
 
-import { setText } from '../dom.js';
+import { setLabel, setText } from '../dom.js';
 import { formatPct, formatSize, formatWhen, t } from '../i18n.js';
 import { itemProgress } from '../install.js';
-import { failureMessage, hostOf } from '../messages.js';
+import { failureCause, failureMessage, hostOf } from '../messages.js';
 import { isolateLtr } from '../rules.js';
 
 const SVG = 'http://www.w3.org/2000/svg';
@@ -41,6 +41,25 @@ function icon(doc, id, className = 'icon') {
 function setIcon(svg, id) {
   const use = svg.firstElementChild;
   if (use.getAttribute('href') !== `#${id}`) use.setAttribute('href', `#${id}`);
+}
+
+// "What's new" and "Details": a button that says whether its part is open, and
+// the part. Not <details>: WebKit gives its <summary> neither a button's role
+// nor an expanded state, so a screen reader hears a bare word.
+function disclosure(doc, className, attrs = {}) {
+  const wrap = el(doc, 'div', className, attrs);
+  const toggle = el(doc, 'button', 'disclosure', { type: 'button', 'aria-expanded': 'false', 'data-disclosure': '' });
+  const body = el(doc, 'div', 'disclosure-body');
+  body.hidden = true;
+  wrap.append(toggle, body);
+  return { wrap, toggle, body };
+}
+
+export const isOpen = (wrap) => wrap.firstElementChild.getAttribute('aria-expanded') === 'true';
+
+export function setOpen(wrap, open) {
+  if (isOpen(wrap) !== open) wrap.firstElementChild.setAttribute('aria-expanded', String(open));
+  wrap.children[1].hidden = !open;
 }
 
 function fact(doc) {
@@ -79,10 +98,9 @@ export function buildRow(doc, product) {
   const available = fact(doc);
   const size = fact(doc);
   facts.append(installed.wrap, available.wrap, size.wrap);
-  const notes = el(doc, 'details', 'product-notes');
-  const notesTitle = el(doc, 'summary');
+  const notes = disclosure(doc, 'product-notes');
   const notesText = el(doc, 'p');
-  notes.append(notesTitle, notesText);
+  notes.body.append(notesText);
   // Where the row's install stands; focus moves here from the buttons that
   // start one, since they leave the row while it runs.
   const status = el(doc, 'div', 'product-status', { tabindex: '-1' });
@@ -96,14 +114,14 @@ export function buildRow(doc, product) {
   const outcomeText = el(doc, 'span', 'outcome-words');
   const retry = el(doc, 'button', 'btn btn-secondary btn-small', { type: 'button', 'data-retry': '' });
   outcome.append(outcomeIcon, outcomeText, retry);
-  const details = el(doc, 'details', 'failure-details', { 'data-failure-details': '' });
-  const detailsTitle = el(doc, 'summary');
+  const details = disclosure(doc, 'failure-details', { 'data-failure-details': '' });
   const detailsCode = el(doc, 'p', 'failure-code');
+  const detailsHost = el(doc, 'p');
   const detailsTime = el(doc, 'p');
   const openLog = el(doc, 'button', 'btn-link', { type: 'button', 'data-open-log': '' });
-  details.append(detailsTitle, detailsCode, detailsTime, openLog);
-  status.append(progress, outcome, details);
-  main.append(head, desc, facts, notes, status);
+  details.body.append(detailsCode, detailsHost, detailsTime, openLog);
+  status.append(progress, outcome, details.wrap);
+  main.append(head, desc, facts, notes.wrap, status);
 
   const side = el(doc, 'div', 'product-side');
   const badge = el(doc, 'span', 'state-badge', { 'data-state-badge': '' });
@@ -133,8 +151,8 @@ export function buildRow(doc, product) {
     installed,
     available,
     size,
-    notes,
-    notesTitle,
+    notes: notes.wrap,
+    notesTitle: notes.toggle,
     notesText,
     badge,
     badgeIcon,
@@ -151,9 +169,10 @@ export function buildRow(doc, product) {
     outcomeIcon,
     outcomeText,
     retry,
-    details,
-    detailsTitle,
+    details: details.wrap,
+    detailsTitle: details.toggle,
     detailsCode,
+    detailsHost,
     detailsTime,
     openLog,
     focusInstall: false,
@@ -169,8 +188,8 @@ export function buildRow(doc, product) {
 export function reuseRow(parts, product) {
   parts.li.dataset.product = product.id;
   setIcon(parts.mark.firstElementChild, GROUP_ICONS[product.group] ?? 'i-app');
-  parts.notes.open = false;
-  parts.details.open = false;
+  setOpen(parts.notes, false);
+  setOpen(parts.details, false);
   parts.focusInstall = false;
   parts.shown = null;
   return parts;
@@ -214,15 +233,19 @@ function renderProgress(parts, progress, words, lang, name, at, host) {
     parts.progress.dataset.phase = progress.phase;
     // Only the download has a measurable share; the other phases wait on
     // something the page cannot measure and show a full, dimmed bar instead.
+    // Such a bar has no value at all: WebKit reads a bar without aria-valuenow
+    // as half way between its bounds, so the bounds go with it.
     const measured = progress.phase === 'download' || progress.phase === 'queued';
     parts.bar.dataset.indeterminate = String(!measured);
-    parts.bar.setAttribute('aria-label', t(lang, 'install.status', { name, status: words }));
+    setLabel(parts.bar, t(lang, 'install.status', { name, status: words }));
     if (measured) {
       const pct = Math.round(progress.pct);
+      parts.bar.setAttribute('aria-valuemin', '0');
+      parts.bar.setAttribute('aria-valuemax', '100');
       parts.bar.setAttribute('aria-valuenow', String(pct));
       parts.bar.firstElementChild.style.inlineSize = `${progress.pct}%`;
     } else {
-      parts.bar.removeAttribute('aria-valuenow');
+      for (const bound of ['aria-valuenow', 'aria-valuemin', 'aria-valuemax']) parts.bar.removeAttribute(bound);
       parts.bar.firstElementChild.style.inlineSize = '';
     }
   } else if (progress) {
@@ -237,13 +260,17 @@ function renderProgress(parts, progress, words, lang, name, at, host) {
   const failed = progress?.state === 'failed';
   parts.details.hidden = !failed;
   if (failed) {
+    // The bridge's word for the reason is for the log and for support; the
+    // user reads what it means.
+    parts.details.dataset.reason = progress.reason ?? progress.error;
     setText(parts.detailsTitle, t(lang, 'install.details'));
-    const code = t(lang, 'install.detailsCode', { code: isolateLtr(progress.reason ?? progress.error) });
-    setText(parts.detailsCode, host ? `${code} · ${t(lang, 'install.detailsHost', { host: isolateLtr(host) })}` : code);
+    setText(parts.detailsCode, failureCause(lang, progress));
+    parts.detailsHost.hidden = !host;
+    setText(parts.detailsHost, host ? t(lang, 'install.detailsHost', { host: isolateLtr(host) }) : '');
     setText(parts.detailsTime, t(lang, 'install.detailsTime', { when: formatWhen(lang, at) }));
     setText(parts.openLog, t(lang, 'install.openLog'));
   } else {
-    parts.details.open = false;
+    setOpen(parts.details, false);
   }
   parts.status.hidden = !progress;
 }

@@ -16,9 +16,10 @@ import { formatWhen, t } from '../i18n.js';
 import { batchPosition, batchSummary } from '../install.js';
 import { createRowsMemo, pendingUpdates } from '../inventory.js';
 import { updateAllLabel, updatesHeadline, windowTitle } from '../messages.js';
+import { plainText } from '../rules.js';
 import { lastCheckOf } from '../schedule.js';
 import { langOf } from '../state.js';
-import { buildRow, progressOf, progressWords, renderRow, reuseRow } from './product-row.js';
+import { buildRow, isOpen, progressOf, progressWords, renderRow, reuseRow, setOpen } from './product-row.js';
 import { createWindowedList } from './windowed-list.js';
 
 const NOTICE_KEYS = { offline: 'offline', unavailable: 'unavailable', outdated: 'outdated', clock: 'clock' };
@@ -112,7 +113,9 @@ export function mountProducts(app, doc = document, frame = (fn) => doc.defaultVi
       const id = control?.closest('[data-product]')?.dataset.product;
       const parts = id === undefined ? undefined : rows.parts(id);
       if (!parts) return;
-      if (control.matches('[data-install], [data-retry]')) {
+      if (control.matches('[data-disclosure]')) {
+        setOpen(control.parentElement, !isOpen(control.parentElement));
+      } else if (control.matches('[data-install], [data-retry]')) {
         if (app.installProduct(id)) parts.status.focus();
       } else if (control.matches('[data-cancel], [data-stop-waiting]')) {
         // The row keeps focus on its status until the stop is confirmed,
@@ -316,7 +319,7 @@ export function mountProducts(app, doc = document, frame = (fn) => doc.defaultVi
     const summary = batchSummary(state.install);
     renderBatch(summary, lang);
     announce(state, lang, summary);
-    const title = windowTitle(lang, batchPosition(summary));
+    const title = plainText(windowTitle(lang, batchPosition(summary)));
     if (doc.title !== title) doc.title = title;
 
     toolbar.hidden = !hasProducts || !installing;

@@ -3,6 +3,7 @@
 // this page (links, form submits, dropped files).
 
 import { $$, setText, translateTree } from '../dom.js';
+import { FOCUSABLE, focusHome, wrapTarget } from '../focus.js';
 import { dirOf, t } from '../i18n.js';
 import { isolateLtr } from '../rules.js';
 import { langOf } from '../state.js';
@@ -49,7 +50,8 @@ export function mountShell(app, doc = document) {
   // A control that went away under the focus (a button hidden while its work
   // runs, a field disabled while sending) leaves a screen reader on the body
   // with nothing to say. The views move the focus on purpose where they can;
-  // anything they miss lands on the heading of the view on show.
+  // anything they miss goes to the nearest part around it that can take it
+  // (its row, the form), and only then to the heading of the view on show.
   let lastFocus = null;
   doc.addEventListener('focusin', (event) => {
     lastFocus = event.target;
@@ -57,12 +59,22 @@ export function mountShell(app, doc = document) {
   const usable = (el) => el?.isConnected && !el.disabled && el.checkVisibility?.() !== false;
   function keepFocus() {
     const active = doc.activeElement;
-    const lost = active && active !== doc.body ? !usable(active) : lastFocus !== null && !usable(lastFocus);
-    if (!lost) return;
+    const gone = active && active !== doc.body ? active : lastFocus;
+    if (gone === null || usable(gone)) return;
     lastFocus = null;
     const panel = panels.find((p) => !p.hidden);
-    panel?.querySelector('h1')?.focus();
+    (focusHome(gone, usable) ?? panel?.querySelector('h1'))?.focus();
   }
+
+  // The focus never leaves the page by Tab: the window around it could not
+  // give it back.
+  doc.addEventListener('keydown', (event) => {
+    if (event.key !== 'Tab' || event.defaultPrevented || event.ctrlKey || event.altKey || event.metaKey) return;
+    const target = wrapTarget($$(FOCUSABLE, doc), doc.activeElement, event.shiftKey, usable);
+    if (!target) return;
+    event.preventDefault();
+    target.focus({ focusVisible: true });
+  });
 
   // Until the native side says which appearance applies (and in a plain
   // browser), the system's preference stands in.
