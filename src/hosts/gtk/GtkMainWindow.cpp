@@ -88,15 +88,15 @@ void GtkMainWindow::restoreFrame() {
 
 void GtkMainWindow::connectWindowSignals() {
     // The page's title is the window's: the task switcher shows an install's progress.
-    g_signal_connect_swapped(web_->widget(), "notify::title",
+    g_signal_connect_swapped(
+        web_->widget(), "notify::title",
+        G_CALLBACK(+[](GtkMainWindow* self, GParamSpec*, GObject*) {
+            const char* title = webkit_web_view_get_title(WEBKIT_WEB_VIEW(self->web_->widget()));
+            if (title != nullptr && *title != '\0') gtk_window_set_title(self->window_, title);
+        }),
+        this);
+    g_signal_connect_swapped(window_, "notify::is-active",
                              G_CALLBACK(+[](GtkMainWindow* self, GParamSpec*, GObject*) {
-                                 const char* title = webkit_web_view_get_title(
-                                     WEBKIT_WEB_VIEW(self->web_->widget()));
-                                 if (title != nullptr && *title != '\0')
-                                     gtk_window_set_title(self->window_, title);
-                             }),
-                             this);
-    g_signal_connect_swapped(window_, "notify::is-active", G_CALLBACK(+[](GtkMainWindow* self, GParamSpec*, GObject*) {
                                  if (gtk_window_is_active(self->window_))
                                      self->delegate_.windowDidBecomeActive();
                              }),

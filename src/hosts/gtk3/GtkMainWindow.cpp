@@ -45,8 +45,8 @@ struct GtkMainWindow::Signals {
         }
         if (event->type != GDK_BUTTON_PRESS) return FALSE;
         gtk_window_begin_move_drag(self->window_, static_cast<int>(event->button),
-                                   static_cast<int>(event->x_root),
-                                   static_cast<int>(event->y_root), event->time);
+                                   static_cast<int>(event->x_root), static_cast<int>(event->y_root),
+                                   event->time);
         return TRUE;
     }
 };
