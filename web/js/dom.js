@@ -46,6 +46,16 @@ export function setText(el, text) {
   el.replaceChildren(...parts.filter((part) => part !== ''));
 }
 
+// A live region's new words go in as a new paragraph: a screen reader hears a
+// live region through the elements added to it (WebKitGTK raises no event
+// when only the text of an element already there changes).
+export function announceIn(live, text) {
+  if (!live) return;
+  const line = live.ownerDocument.createElement('p');
+  setText(line, text);
+  live.replaceChildren(line);
+}
+
 // An attribute read out as a whole (a label, the window's title) has no
 // markup to isolate with; its words are the same without the marks.
 export function setLabel(el, text) {

@@ -2,7 +2,7 @@
 // progress and the outcome. Field problems are shown only after the user
 // tried to send, not while they are still typing the first words.
 
-import { $, $$, setText } from '../dom.js';
+import { $, $$, announceIn, setText } from '../dom.js';
 import { validate } from '../feedback.js';
 import { enterSubmits } from '../focus.js';
 import { formatPct, formatSize, t } from '../i18n.js';
@@ -174,7 +174,7 @@ export function mountFeedback(app, doc = document) {
 
     // The bar is not a live region (every percent would be read out); the
     // start is announced once, and the outcome is an alert.
-    if (busy && shownStatus !== 'sending') setText(live, t(lang, 'feedback.sending', { pct: formatPct(lang, 0) }));
+    if (busy && shownStatus !== 'sending') announceIn(live, t(lang, 'feedback.sending', { pct: formatPct(lang, 0) }));
     shownStatus = fb.status;
 
     const progressHadFocus = progress.contains(doc.activeElement);

@@ -9,7 +9,7 @@
 // each list answers all its rows' buttons with one listener.
 
 import { createAnnouncer, milestoneOf } from '../announcer.js';
-import { $, $$, setText } from '../dom.js';
+import { $, $$, announceIn, setText } from '../dom.js';
 import { MAX_PRODUCTS } from '../catalog.js';
 import { checkStatus } from '../check.js';
 import { formatWhen, t } from '../i18n.js';
@@ -161,7 +161,7 @@ export function mountProducts(app, doc = document, frame = (fn) => doc.defaultVi
     if (lines.length === 0) return;
     if (spoken.length === 0) {
       setTimeout(() => {
-        setText(live, spoken.join(' '));
+        announceIn(live, spoken.join(' '));
         spoken = [];
       }, 0);
     }
