@@ -12,6 +12,7 @@
 #include "BuildConfig.h"
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
+#include "app/Menus.h"
 #include "app/Settings.h"
 #include "backends/curl/CurlHttpClient.h"
 #include "backends/debian/DebianPackageSystem.h"
@@ -131,6 +132,8 @@ int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
     // The window's class (WM_CLASS on X11) comes from the program's name: as the application id,
     // it matches the desktop entry's StartupWMClass and the id Wayland is told.
     g_set_prgname(SUITE_APP_ID);
+    // What notifications and the session show as the program's name; GLib would give the id.
+    g_set_application_name(kProductName);
     prepareToolkit();
     Program program;
     program.onLaunched = std::move(onLaunched);
