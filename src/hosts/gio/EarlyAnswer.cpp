@@ -26,7 +26,8 @@ EarlyAnswer::~EarlyAnswer() {
 
 void EarlyAnswer::onAnswer(GSimpleAction*, GVariant* parameter, gpointer self) {
     auto* early = static_cast<EarlyAnswer*>(self);
-    if (parameter != nullptr && early->start_) early->start_(g_variant_get_string(parameter, nullptr));
+    if (parameter != nullptr && early->start_)
+        early->start_(g_variant_get_string(parameter, nullptr));
 }
 
 }  // namespace suite::gtk

@@ -1,9 +1,10 @@
 #pragma once
 // A notification's answer that comes before the program is up. When the user answers a
-// notification of a program that has ended, the desktop has D-Bus start it ("--gapplication-service")
-// and hands it the answer as soon as it holds its name: before the "activate" signal that builds
-// the program's own notifier, whose action would otherwise hear it. The action is on the
-// application from the start, for that first answer only; the notifier's own action replaces it.
+// notification of a program that has ended, the desktop has D-Bus start it
+// ("--gapplication-service") and hands it the answer as soon as it holds its name: before the
+// "activate" signal that builds the program's own notifier, whose action would otherwise hear it.
+// The action is on the application from the start, for that first answer only; the notifier's own
+// action replaces it.
 #include <gio/gio.h>
 
 #include <functional>
