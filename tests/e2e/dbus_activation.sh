@@ -35,10 +35,16 @@ owner() {
   bus --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
     --method org.freedesktop.DBus.GetConnectionUnixProcessID "$id" 2>/dev/null | sed 's/.* \([0-9]*\),.*/\1/'
 }
-# GDK's own 1x1 window out of sight carries the application's name from the start; a shown
-# window is larger.
+# GDK's own window, out of sight and never shown, carries the application's name from the start;
+# a shown window is viewable.
 named() { xwininfo -root -tree | grep -qF "\"TALVEN™ Suite\": (\"$id\""; }
-window() { xwininfo -root -tree | grep '"TALVEN' | grep -qv ' 1x1+'; }
+window() {
+  local w
+  for w in $(xwininfo -root -tree | awk '/"TALVEN/ {print $1}'); do
+    xwininfo -id "$w" | grep -q 'Map State: IsViewable' && return 0
+  done
+  return 1
+}
 ended() { ! kill -0 "$pid" 2>/dev/null; }
 
 answer later || fail "\"Later\" did not reach a program started for it"
