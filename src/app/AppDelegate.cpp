@@ -70,8 +70,13 @@ AppDelegate::~AppDelegate() = default;
 void AppDelegate::applicationDidFinishLaunching() {
     if (!launch_.isDemo) settings_ = loadSettings(launch_.supportDir / kSettingsFileName);
     // The entry names the program where it was when it was written; a program that has moved
-    // since (a reinstall elsewhere) would no longer start at login.
-    if (!launch_.isDemo && boolMember(settings_, "startLogin") == true) setLoginItem(true);
+    // since (a reinstall elsewhere) would no longer start at login. A user who switched it off in
+    // the desktop's startup settings meant the setting too: the page and the close rule read it
+    // off, and it is saved so with the page's next change.
+    if (!launch_.isDemo && boolMember(settings_, "startLogin") == true &&
+        !presence_.keepLoginItem()) {
+        settings_["startLogin"] = false;
+    }
     // A showcase keeps its hands off the user's real download folder.
     if (!launch_.isDemo) installFlow_.tidyDownloads();
     buildMenu();

@@ -10,14 +10,15 @@ namespace suite {
 
 namespace {
 
-// The last one is how the waiting program hands on a notification's "Update"; it is no user's
-// switch, so the usage does not name it.
-constexpr std::array<std::string_view, 3> kRunSwitches = {"--background", "--demo",
-                                                          kUpdateAnswerSwitch};
+// The last two are how the waiting program hands on a notification's "Update" and how D-Bus
+// starts the program; they are no user's switches, so the usage does not name them.
+constexpr std::array<std::string_view, 4> kRunSwitches = {"--background", "--demo",
+                                                          kUpdateAnswerSwitch, kServiceSwitch};
 
 }  // namespace
 
 CommandLine readCommandLine(const std::vector<std::string>& arguments) {
+    CommandLine line;
     for (std::size_t i = 1; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         if (argument == "--help" || argument == "-h") return {CommandLine::Request::Help, {}};
@@ -25,8 +26,9 @@ CommandLine readCommandLine(const std::vector<std::string>& arguments) {
         bool known = false;
         for (auto candidate : kRunSwitches) known = known || argument == candidate;
         if (!known) return {CommandLine::Request::Invalid, argument};
+        line.service = line.service || argument == kServiceSwitch;
     }
-    return {};
+    return line;
 }
 
 std::string usageText(bool arabic) {

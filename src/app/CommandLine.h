@@ -16,7 +16,12 @@ struct CommandLine {
     };
     Request request = Request::Run;
     std::string argument;  // for Invalid: the argument that is not understood
+    // Started by D-Bus for a call to the program (its service file's switch): the call says what
+    // to do, and nothing shows until it does.
+    bool service = false;
 };
+
+inline constexpr std::string_view kServiceSwitch = "--gapplication-service";
 
 // The exit status for a command line that is not understood, as for most command-line tools.
 inline constexpr int kInvalidUsageStatus = 2;

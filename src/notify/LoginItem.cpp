@@ -1,5 +1,6 @@
 #include "notify/LoginItem.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <system_error>
@@ -61,6 +62,48 @@ std::optional<std::string> autostartEntry(const std::string& executable) {
            "Terminal=false\n"
            "NoDisplay=true\n"
            "X-GNOME-Autostart-enabled=true\n";
+}
+
+namespace {
+
+// The value of `key` in the entry's main group; other groups (actions, translations of it) are
+// not what the desktop reads for starting at login. Blanks around "=" are allowed there.
+std::optional<std::string_view> mainGroupValue(std::string_view entry, std::string_view key) {
+    constexpr std::string_view blanks = " \t";
+    bool inMain = false;
+    while (!entry.empty()) {
+        const auto end = entry.find('\n');
+        std::string_view line = entry.substr(0, end);
+        entry.remove_prefix(end == std::string_view::npos ? entry.size() : end + 1);
+        if (line.starts_with('[')) {
+            inMain = line == "[Desktop Entry]";
+            continue;
+        }
+        const auto equals = line.find('=');
+        if (!inMain || equals == std::string_view::npos) continue;
+        std::string_view name = line.substr(0, equals);
+        name.remove_suffix(name.size() - (name.find_last_not_of(blanks) + 1));
+        if (name != key) continue;
+        std::string_view value = line.substr(equals + 1);
+        value.remove_prefix(std::min(value.find_first_not_of(blanks), value.size()));
+        value.remove_suffix(value.size() - (value.find_last_not_of(blanks) + 1));
+        return value;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+bool autostartSwitchedOff(std::string_view entry) {
+    const auto hidden = mainGroupValue(entry, "Hidden");
+    const auto enabled = mainGroupValue(entry, "X-GNOME-Autostart-enabled");
+    return hidden == "true" || hidden == "1" || enabled == "false" || enabled == "0";
+}
+
+std::optional<std::string> autostartReplacement(std::string_view current,
+                                                const std::string& wanted) {
+    if (mainGroupValue(current, "Exec") == mainGroupValue(wanted, "Exec")) return std::nullopt;
+    return autostartSwitchedOff(current) ? wanted + "Hidden=true\n" : wanted;
 }
 
 std::string writeAutostartEntry(const std::filesystem::path& file, const std::string& content) {

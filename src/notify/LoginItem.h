@@ -18,6 +18,16 @@ std::string autostartFileName(std::string_view agentPlist);
 // entry) or bytes that are not UTF-8.
 std::optional<std::string> autostartEntry(const std::string& executable);
 
+// Whether the user switched the entry off in the desktop's startup settings, which mark it
+// "Hidden=true" (GNOME's own switch: "X-GNOME-Autostart-enabled=false") rather than remove it.
+bool autostartSwitchedOff(std::string_view entry);
+
+// What to write over `current` so that it starts what `wanted` starts: nothing when it already
+// does (whatever the user or the desktop added to it), else `wanted`, switched off still if
+// `current` was.
+std::optional<std::string> autostartReplacement(std::string_view current,
+                                                const std::string& wanted);
+
 // Writes the entry (creating the folder), or removes it. An empty result means success;
 // otherwise it describes the failure.
 std::string writeAutostartEntry(const std::filesystem::path& file, const std::string& content);

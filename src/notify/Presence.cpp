@@ -7,6 +7,15 @@
 
 namespace suite {
 
+namespace {
+
+// The path itself stays out of the line: it would carry its control characters along.
+constexpr const char* kUnwritableEntry =
+    "no autostart entry: the program's path holds a control character or bytes that are not "
+    "UTF-8";
+
+}  // namespace
+
 Presence::Presence(PresenceSettings settings, PresenceServices services, PresenceWindow window)
     : settings_(std::move(settings)), services_(services), window_(std::move(window)) {}
 
@@ -29,14 +38,28 @@ void Presence::setLoginItem(bool on) {
     if (!on) {
         failure = removeAutostartEntry(file);
     } else if (auto entry = autostartEntry(settings_.ownExecutable)) {
-        // Every start asks for it again: an entry that is already right is left as it is.
+        // The user's own choice on the page also switches on again an entry the desktop's
+        // startup settings switched off.
         if (readWholeFile(file) != entry) failure = writeAutostartEntry(file, *entry);
     } else {
-        // The path itself stays out of the line: it would carry its control characters along.
-        failure =
-            "no autostart entry: the program's path holds a control character or bytes "
-            "that are not UTF-8";
+        failure = kUnwritableEntry;
     }
+    logLoginItemFailure(failure);
+}
+
+bool Presence::keepLoginItem() {
+    const auto& file = settings_.autostartFile;
+    const auto current = readWholeFile(file);
+    std::string failure = kUnwritableEntry;
+    if (auto entry = autostartEntry(settings_.ownExecutable)) {
+        auto replacement = current ? autostartReplacement(*current, *entry) : entry;
+        failure = replacement ? writeAutostartEntry(file, *replacement) : "";
+    }
+    logLoginItemFailure(failure);
+    return !current || !autostartSwitchedOff(*current);
+}
+
+void Presence::logLoginItemFailure(const std::string& failure) {
     if (!failure.empty()) services_.shell.logToSystem("login item: " + failure);
 }
 

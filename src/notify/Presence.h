@@ -42,10 +42,16 @@ class Presence {
     void notificationAnswered(const std::string& action);
     // Writes or removes the login entry; a failure is only logged (the page keeps the choice).
     void setLoginItem(bool on);
+    // At start, while the setting is on: points the entry at this program again if it has moved,
+    // and otherwise leaves it as it is. Whether it still starts the program at login, which it
+    // does not once the user switched it off in the desktop's startup settings.
+    bool keepLoginItem();
     // Starts the installed product the page's detection rules name.
     void openApp(const Json& detect);
 
   private:
+    void logLoginItemFailure(const std::string& failure);
+
     const PresenceSettings settings_;
     PresenceServices services_;
     PresenceWindow window_;

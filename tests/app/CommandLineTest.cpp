@@ -14,10 +14,16 @@ TEST(CommandLine, ComplaintIsOneLineWhateverTheArgumentHolds) {
     }
 }
 
-TEST(CommandLine, OnlyTheWaitingProgramsOneAnswerIsASwitch) {
-    EXPECT_EQ(readCommandLine({"p", "--background", "--notification-answer=update"}).request,
-              CommandLine::Request::Run);
-    for (const char* other : {"--notification-answer=later", "--notification-answer="}) {
+// The waiting program's one answer and D-Bus's service start are switches; nothing like them is.
+TEST(CommandLine, OnlyTheWaitingProgramsOneAnswerAndTheServiceStartAreSwitches) {
+    const auto run = readCommandLine({"p", "--background", "--notification-answer=update"});
+    EXPECT_EQ(run.request, CommandLine::Request::Run);
+    EXPECT_FALSE(run.service);
+    const auto service = readCommandLine({"p", "--gapplication-service", "--background"});
+    EXPECT_EQ(service.request, CommandLine::Request::Run);
+    EXPECT_TRUE(service.service);
+    for (const char* other : {"--notification-answer=later", "--notification-answer=",
+                              "--gapplication-service=1", "--gapplication-app-id"}) {
         EXPECT_EQ(readCommandLine({"p", other}).argument, other);
     }
 }

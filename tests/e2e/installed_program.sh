@@ -16,6 +16,10 @@ desktop-file-validate "$entry"
 grep -qxF "Exec=\"$prefix/bin/talven-suite\"" "$entry" || { echo "Exec does not name the installed program"; cat "$entry"; exit 1; }
 grep -qxF "Icon=com.brenlow.talven.suite" "$entry"
 grep -qxF "StartupWMClass=com.brenlow.talven.suite" "$entry"
+# The desktop starts it through D-Bus, by the service file that names the installed program.
+grep -qxF "DBusActivatable=true" "$entry"
+grep -qxF "Exec=\"$prefix/bin/talven-suite\" --gapplication-service" \
+  "$prefix/share/dbus-1/services/com.brenlow.talven.suite.service"
 [ -s "$prefix/share/icons/hicolor/scalable/apps/com.brenlow.talven.suite.svg" ]
 pngSize() { od -An -tu1 -j16 -N8 "$1" | awk '{print $3*256+$4 "x" $7*256+$8}'; }
 # Drawn icons at every size a dock or menu asks for, each really that size.

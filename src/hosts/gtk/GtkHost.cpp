@@ -12,15 +12,18 @@
 #include "BuildConfig.h"
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
+#include "app/Menus.h"
 #include "app/Settings.h"
 #include "backends/curl/CurlHttpClient.h"
 #include "backends/debian/DebianPackageSystem.h"
 #include "bridge/SchemeHandler.h"
 #include "catalog/KeptCatalog.h"
+#include "hosts/gio/EarlyAnswer.h"
 #include "hosts/gio/GioProxyLookup.h"
 #include "hosts/gio/UserEnvironment.h"
 #include "hosts/gtk/GtkPlatform.h"
 #include "hosts/gtk/Toolkit.h"
+#include "notify/Waiting.h"
 #include "platform/Files.h"
 
 namespace suite::gtk {
@@ -131,6 +134,8 @@ int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
     // The window's class (WM_CLASS on X11) comes from the program's name: as the application id,
     // it matches the desktop entry's StartupWMClass and the id Wayland is told.
     g_set_prgname(SUITE_APP_ID);
+    // What notifications and the session show as the program's name; GLib would give the id.
+    g_set_application_name(kProductName);
     prepareToolkit();
     Program program;
     program.onLaunched = std::move(onLaunched);
@@ -142,10 +147,20 @@ int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
     // stands alone, so it never takes over (or hands itself to) the user's real program.
     GApplicationFlags flags =
         program.launch.isDemo ? G_APPLICATION_NON_UNIQUE : G_APPLICATION_DEFAULT_FLAGS;
+    if (line.service) flags = GApplicationFlags(flags | G_APPLICATION_IS_SERVICE);
     GtkApplication* app = gtk_application_new(SUITE_APP_ID, flags);
     // The session manager then says when the session ends, so the window size is kept.
     g_object_set(app, "register-session", TRUE, nullptr);
     g_signal_connect(app, "activate", G_CALLBACK(onActivate), &program);
+    // Started for a notification's answer, the program comes up as the waiting program would
+    // start it for that answer; "Later" needs nothing, and the service ends by itself.
+    EarlyAnswer early(G_APPLICATION(app), [&](const std::string& action) {
+        auto answered = programLineForAnswer(arguments[0], action);
+        if (!answered || program.delegate) return;
+        program.launch =
+            computeLaunchValues(*answered, program.env, SUITE_BUILD_VERSION, program.folders);
+        onActivate(app, &program);
+    });
 
     GError* error = nullptr;
     if (!g_application_register(G_APPLICATION(app), nullptr, &error)) {
