@@ -118,7 +118,10 @@ bool AppDelegate::reduceMotion() const {
 }
 
 void AppDelegate::pickFeedbackFiles() {
-    feedbackFlow_.pickFiles(window_.get(), std::string(interfaceText(isArabic(lang())).addFiles));
+    const InterfaceText& text = interfaceText(isArabic(lang()));
+    feedbackFlow_.pickFiles(window_.get(), {.title = std::string(text.addFilesTitle),
+                                            .accept = std::string(text.addFiles),
+                                            .filter = std::string(text.picturesAndVideos)});
 }
 
 void AppDelegate::saveSettings(const Json& settings) {

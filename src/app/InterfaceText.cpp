@@ -11,7 +11,10 @@ constexpr InterfaceText kEnglish{
     .hide = "Hide TALVEN™ Suite",
     .quit = "Quit TALVEN™ Suite",
     .editMenu = "Edit",
+    .undo = "Undo",
+    .cut = "Cut",
     .copy = "Copy",
+    .paste = "Paste",
     .selectAll = "Select All",
     .viewMenu = "View",
     .zoomIn = "Zoom In",
@@ -26,6 +29,9 @@ constexpr InterfaceText kEnglish{
     .reload = "Reload",
     .installPrompt = "TALVEN™ Suite wants to install TALVEN apps.",
     .addFiles = "Add",
+    .addFilesTitle = "Attach Pictures or Videos",
+    .picturesAndVideos = "Pictures and videos",
+    .menuBar = "Menu bar",
     .usage =
         "Usage: talven-suite [OPTION]\n"
         "Keeps every TALVEN app and PowerPoint add-in up to date, from one window.\n"
@@ -47,7 +53,10 @@ constexpr InterfaceText kArabic{
     .hide = "إخفاء TALVEN™ Suite",
     .quit = "إنهاء TALVEN™ Suite",
     .editMenu = "تحرير",
+    .undo = "تراجع",
+    .cut = "قص",
     .copy = "نسخ",
+    .paste = "لصق",
     .selectAll = "تحديد الكل",
     .viewMenu = "عرض",
     .zoomIn = "تكبير",
@@ -62,6 +71,9 @@ constexpr InterfaceText kArabic{
     .reload = "إعادة التحميل",
     .installPrompt = "يريد TALVEN™ Suite تثبيت تطبيقات TALVEN.",
     .addFiles = "إضافة",
+    .addFilesTitle = "إرفاق صور أو مقاطع فيديو",
+    .picturesAndVideos = "الصور ومقاطع الفيديو",
+    .menuBar = "شريط القوائم",
     .usage =
         "الاستخدام: talven-suite [خيار]\n"
         "يُبقي كل تطبيقات TALVEN وإضافات PowerPoint محدَّثة، في نافذة واحدة.\n"

@@ -8,7 +8,7 @@ namespace suite {
 
 struct InterfaceText {
     std::string_view about, checkForUpdates, settings, hide, quit;
-    std::string_view editMenu, copy, selectAll;
+    std::string_view editMenu, undo, cut, copy, paste, selectAll;
     std::string_view viewMenu, zoomIn, zoomOut, actualSize;
     std::string_view windowMenu, minimize, close;
     std::string_view credits;
@@ -16,6 +16,9 @@ struct InterfaceText {
     std::string_view stoppedOften, reload;  // when the page stopped working too often
     std::string_view installPrompt;         // the administrator prompt's reason, where it is ours
     std::string_view addFiles;              // the file chooser's accept button
+    std::string_view addFilesTitle;         // the file chooser's title
+    std::string_view picturesAndVideos;     // the file chooser's filter
+    std::string_view menuBar;               // the menu bar's name for screen readers
     std::string_view usage;                 // --help
     // An unknown option on the command line: the first part, the option, then the second.
     std::string_view unknownOptionBefore, unknownOptionAfter;

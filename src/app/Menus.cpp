@@ -21,6 +21,7 @@ MenuBar buildMenuBar(bool ar) {
     const InterfaceText& text = interfaceText(ar);
     MenuBar bar;
     bar.rightToLeft = ar;
+    bar.name = text.menuBar;
     bar.menus.push_back(Menu{"",
                              {
                                  item(text.about, MenuCommand::About, ""),
@@ -34,7 +35,11 @@ MenuBar buildMenuBar(bool ar) {
                              false});
     bar.menus.push_back(Menu{std::string(text.editMenu),
                              {
+                                 item(text.undo, MenuCommand::Undo, "z"),
+                                 separator(),
+                                 item(text.cut, MenuCommand::Cut, "x"),
                                  item(text.copy, MenuCommand::Copy, "c"),
+                                 item(text.paste, MenuCommand::Paste, "v"),
                                  item(text.selectAll, MenuCommand::SelectAll, "a"),
                              },
                              false});

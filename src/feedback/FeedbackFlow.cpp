@@ -21,20 +21,19 @@ struct FeedbackFlow::Upload {
 FeedbackFlow::FeedbackFlow(FeedbackSettings settings, FeedbackServices services, Send send)
     : settings_(std::move(settings)), services_(services), send_(std::move(send)) {}
 
-void FeedbackFlow::pickFiles(Window* parent, const std::string& acceptLabel) {
+void FeedbackFlow::pickFiles(Window* parent, const FilePickerText& text) {
     using Chosen = std::optional<std::vector<std::filesystem::path>>;
-    services_.filePicker.pickFiles(
-        parent, acceptLabel, lifetime_.guard<Chosen>([this](Chosen chosen) {
-            if (!chosen) return;  // cancelled: no event
-            Json records = Json::array();
-            for (const auto& file : *chosen) {
-                const std::string id = newAttachmentId();
-                picked_[id] = file;
-                records.push_back(
-                    attachmentRecord(id, file, services_.fileTypes, services_.thumbnailer));
-            }
-            send_(bridge::pickedEvent(std::move(records)));
-        }));
+    services_.filePicker.pickFiles(parent, text, lifetime_.guard<Chosen>([this](Chosen chosen) {
+        if (!chosen) return;  // cancelled: no event
+        Json records = Json::array();
+        for (const auto& file : *chosen) {
+            const std::string id = newAttachmentId();
+            picked_[id] = file;
+            records.push_back(
+                attachmentRecord(id, file, services_.fileTypes, services_.thumbnailer));
+        }
+        send_(bridge::pickedEvent(std::move(records)));
+    }));
 }
 
 HttpRequest FeedbackFlow::request(std::string method, std::string url,

@@ -46,7 +46,7 @@ class FeedbackFlow {
     FeedbackFlow& operator=(const FeedbackFlow&) = delete;
 
     // Asks the user for files over `parent`; the chosen ones go to the page as "picked".
-    void pickFiles(Window* parent, const std::string& acceptLabel);
+    void pickFiles(Window* parent, const FilePickerText& text);
     // Sends the page's "sendFeedback" message. While one submission is under way, another is
     // ignored: the page's "send again" after it gave up waiting belongs to the one still going.
     void send(const Json& message);

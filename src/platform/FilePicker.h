@@ -11,14 +11,21 @@
 
 namespace suite {
 
+// The dialog's words, in the interface language.
+struct FilePickerText {
+    std::string title;
+    std::string accept;  // its default button
+    std::string filter;  // the name of its one filter
+};
+
 class FilePicker {
   public:
     virtual ~FilePicker() = default;
-    // Shows the dialog attached to `parent` (may be null) with `acceptLabel` on its default button
-    // and returns at once. `done` runs later on the main thread, once: the chosen files in the
-    // dialog's order, or nothing when the user cancelled.
+    // Shows the dialog attached to `parent` (may be null) with `text` and returns at once. `done`
+    // runs later on the main thread, once: the chosen files in the dialog's order, or nothing when
+    // the user cancelled.
     virtual void pickFiles(
-        Window* parent, const std::string& acceptLabel,
+        Window* parent, const FilePickerText& text,
         std::function<void(std::optional<std::vector<std::filesystem::path>>)> done) = 0;
 };
 

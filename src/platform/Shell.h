@@ -21,7 +21,10 @@ enum class MenuCommand {
     OpenSettings,
     Hide,
     Quit,
+    Undo,
+    Cut,
     Copy,
+    Paste,
     SelectAll,
     Minimize,
     Close,
@@ -46,6 +49,7 @@ struct Menu {
 };
 
 struct MenuBar {
+    std::string name;  // what screen readers call it
     std::vector<Menu> menus;
     bool rightToLeft = false;
 };

@@ -178,11 +178,13 @@ class FakeNotifier final : public Notifier {
 class FakeFilePicker final : public FilePicker {
   public:
     using Done = std::function<void(std::optional<std::vector<std::filesystem::path>>)>;
-    void pickFiles(Window* parent, const std::string&, Done done) override {
+    void pickFiles(Window* parent, const FilePickerText& text, Done done) override {
         parents.push_back(parent);
+        texts.push_back(text);
         pending.push_back(std::move(done));
     }
     std::vector<Window*> parents;
+    std::vector<FilePickerText> texts;
     std::vector<Done> pending;
 };
 

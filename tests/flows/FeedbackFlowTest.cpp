@@ -32,6 +32,10 @@ bool chooseInDialog(const fs::path& file) {
     if (dialog == nullptr) return false;
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     EXPECT_TRUE(gtk_file_chooser_get_select_multiple(chooser));
+    // Titled and its filter named, in the interface's language, for every user to know them.
+    EXPECT_STREQ(gtk_window_get_title(GTK_WINDOW(dialog)), "Attach Pictures or Videos");
+    GtkFileFilter* filter = gtk_file_chooser_get_filter(chooser);
+    EXPECT_STREQ(filter ? gtk_file_filter_get_name(filter) : "", "Pictures and videos");
     GFile* chosen = g_file_new_for_path(file.c_str());
     gtk_file_chooser_set_file(chooser, chosen, nullptr);
     g_object_unref(chosen);

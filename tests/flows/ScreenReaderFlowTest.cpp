@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "flows/FlowHarness.h"
@@ -26,8 +27,7 @@ Walk walkWithScreenReader(const std::vector<std::string>& arguments) {
     for (const auto& argument : arguments) argv.push_back(argument.c_str());
     argv.push_back(nullptr);
     GError* error = nullptr;
-    GSubprocess* reader =
-        g_subprocess_newv(argv.data(), G_SUBPROCESS_FLAGS_STDOUT_PIPE, &error);
+    GSubprocess* reader = g_subprocess_newv(argv.data(), G_SUBPROCESS_FLAGS_STDOUT_PIPE, &error);
     if (reader == nullptr) {
         ADD_FAILURE() << error->message;
         g_error_free(error);
@@ -73,9 +73,28 @@ TEST(ScreenReaderFlow, FindsPressesReadsAndHearsThePageThroughAtSpi) {
     FlowHarness h(vendor, {.debian = true});
     h.start();
     const std::string version = vendor.product("talven.capture", "deb")["version"];
-    const Walk walk = walkWithScreenReader(
-        {std::to_string(getpid()), "TALVEN Board", "TALVEN Capture", version});
+    const Walk walk =
+        walkWithScreenReader({std::to_string(getpid()), "TALVEN Board", "TALVEN Capture", version});
     ASSERT_EQ(walk.exitStatus, 0) << walk.report.dump(2);
+
+    // The window's own parts have names, and the editing commands their shortcuts.
+    EXPECT_EQ(walk.report["menuBar"], "Menu bar");
+    const Json& aroundPage = walk.report["aroundPage"];
+    EXPECT_NE(std::find(aroundPage.begin(), aroundPage.end(), "TALVEN™ Suite"), aroundPage.end())
+        << aroundPage;
+    std::vector<std::pair<std::string, std::string>> edit;
+    for (const auto& item : walk.report["edit"]) {
+        const std::string binding = item[1];
+        // GTK 3 writes "mnemonic;full path;shortcut".
+        edit.emplace_back(item[0], binding.substr(binding.rfind(';') + 1));
+    }
+    EXPECT_EQ(edit,
+              (std::vector<std::pair<std::string, std::string>>{{"Undo", "<Primary>z"},
+                                                                {"Cut", "<Primary>x"},
+                                                                {"Copy", "<Primary>c"},
+                                                                {"Paste", "<Primary>v"},
+                                                                {"Select All", "<Primary>a"}}))
+        << walk.report["edit"];
 
     // It pressed Install, and the install began: the download of the stalling product, which the
     // reader's Cancel ended.

@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """A screen reader's walk through the running program, over AT-SPI as Orca makes it.
 
-From the desktop's accessibility registry it finds the program (by its process id), the page's
+From the desktop's accessibility registry it finds the program (by its process id), the names of
+its menu bar and page and the Edit menu's commands with their shortcuts, the page's
 "Check for Updates" button and each product row's Install button by name; presses the stalling
 product's Install through the Action interface, reads its progress bar's value while the download
 waits, and cancels it by its Cancel button; then presses a product that installs, and listens for
@@ -77,6 +78,10 @@ def named(root, role, name):
     return None
 
 
+def first(root, role):
+    return next((node for node in walk(root) if node.getRole() == role), None)
+
+
 def showing(node):
     return node.getState().contains(pyatspi.STATE_SHOWING)
 
@@ -143,6 +148,17 @@ def main():
     try:
         app = wait_for(lambda: program(pid), f"an accessible application of process {pid}")
         report["application"] = app.name
+        menu_bar = wait_for(lambda: first(app, pyatspi.ROLE_MENU_BAR), "the menu bar")
+        report["menuBar"] = menu_bar.name
+        # The widgets between the window and the page's document: the web view among them.
+        node = wait_for(lambda: first(app, pyatspi.ROLE_DOCUMENT_WEB), "the page").parent
+        report["aroundPage"] = []
+        while node is not None and node.getRole() != pyatspi.ROLE_FRAME:
+            report["aroundPage"].append(node.name)
+            node = node.parent
+        edit = named(menu_bar, pyatspi.ROLE_MENU, "Edit")
+        report["edit"] = [[item.name, item.queryAction().getKeyBinding(0)]
+                          for item in walk(edit) if item.getRole() == pyatspi.ROLE_MENU_ITEM]
         check = wait_for(lambda: named(app, pyatspi.ROLE_PUSH_BUTTON, "Check for Updates"),
                          'the button "Check for Updates"')
         report["check"] = check.name

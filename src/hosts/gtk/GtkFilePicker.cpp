@@ -24,14 +24,15 @@ void onResponse(GtkNativeDialog* dialog, int response, gpointer data) {
 
 }  // namespace
 
-void GtkFilePicker::pickFiles(Window* parent, const std::string& acceptLabel, Done done) {
+void GtkFilePicker::pickFiles(Window* parent, const FilePickerText& text, Done done) {
     auto* main = dynamic_cast<GtkMainWindow*>(parent);
     GtkFileChooserNative* dialog =
-        gtk_file_chooser_native_new(nullptr, main ? main->gtkWindow() : nullptr,
-                                    GTK_FILE_CHOOSER_ACTION_OPEN, acceptLabel.c_str(), nullptr);
+        gtk_file_chooser_native_new(text.title.c_str(), main ? main->gtkWindow() : nullptr,
+                                    GTK_FILE_CHOOSER_ACTION_OPEN, text.accept.c_str(), nullptr);
     GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
     gtk_file_chooser_set_select_multiple(chooser, TRUE);
     GtkFileFilter* filter = gtk_file_filter_new();
+    gtk_file_filter_set_name(filter, text.filter.c_str());
     gtk_file_filter_add_mime_type(filter, "image/*");
     gtk_file_filter_add_mime_type(filter, "video/*");
     gtk_file_chooser_add_filter(chooser, filter);

@@ -8,7 +8,7 @@ namespace suite::gtk {
 class GtkFilePicker final : public FilePicker {
   public:
     void pickFiles(
-        Window* parent, const std::string& acceptLabel,
+        Window* parent, const FilePickerText& text,
         std::function<void(std::optional<std::vector<std::filesystem::path>>)> done) override;
 };
 

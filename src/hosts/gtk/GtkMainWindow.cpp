@@ -97,10 +97,17 @@ void GtkMainWindow::connectWindowSignals() {
         this);
     g_signal_connect_swapped(window_, "notify::is-active",
                              G_CALLBACK(+[](GtkMainWindow* self, GParamSpec*, GObject*) {
-                                 if (gtk_window_is_active(self->window_))
-                                     self->delegate_.windowDidBecomeActive();
+                                 if (!gtk_window_is_active(self->window_)) return;
+                                 self->focusPageIfNothingHasFocus();
+                                 self->delegate_.windowDidBecomeActive();
                              }),
                              this);
+}
+
+// Keyboard users never end up nowhere: when focus has left every widget (a menu closed with
+// Escape, the window shown again), it goes back to the page.
+void GtkMainWindow::focusPageIfNothingHasFocus() {
+    if (gtk_window_get_focus(window_) == nullptr) gtk_widget_grab_focus(web_->widget());
 }
 
 void GtkMainWindow::closeRequested() {

@@ -35,8 +35,9 @@ class GtkMainWindow final : public Window {
 
     GtkWebView& gtkWebView() { return *web_; }
     GtkWindow* gtkWindow() const { return window_; }
-    // The strip's menus, laid out right to left (the menus at the right edge) for Arabic.
-    void setMenuBar(GMenuModel* model, bool rightToLeft);
+    // The strip's menus, laid out right to left (the menus at the right edge) for Arabic, and
+    // what screen readers call them.
+    void setMenuBar(GMenuModel* model, bool rightToLeft, const std::string& name);
     void minimize();
     void close();
     // Stores the current size for the next start.
@@ -53,6 +54,7 @@ class GtkMainWindow final : public Window {
     void restoreFrame();
     void connectWindowSignals();
     void closeRequested();
+    void focusPageIfNothingHasFocus();
     void windowResized();
 
     const WindowSpec spec_;

@@ -27,7 +27,10 @@ constexpr CommandAction kActions[] = {
     {MenuCommand::OpenSettings, "settings"},
     {MenuCommand::Hide, "hide"},
     {MenuCommand::Quit, "quit"},
+    {MenuCommand::Undo, "undo"},
+    {MenuCommand::Cut, "cut"},
     {MenuCommand::Copy, "copy"},
+    {MenuCommand::Paste, "paste"},
     {MenuCommand::SelectAll, "select-all"},
     {MenuCommand::Minimize, "minimize"},
     {MenuCommand::Close, "close"},
@@ -93,7 +96,7 @@ std::unique_ptr<Window> GtkShell::createWindow(const WindowSpec& spec, WindowDel
                                                SchemeResponder scheme) {
     auto window = std::make_unique<GtkMainWindow>(app_, spec, delegate, std::move(scheme),
                                                   G_MENU_MODEL(menuModel_));
-    window->setMenuBar(G_MENU_MODEL(menuModel_), rightToLeft_);
+    window->setMenuBar(G_MENU_MODEL(menuModel_), rightToLeft_, menuBarName_);
     window->whenGone([this, made = window.get()] {
         if (window_ == made) window_ = nullptr;
         // glibc keeps what the web view freed for this process's next allocations; a program
@@ -166,8 +169,10 @@ void GtkShell::setMenuBar(const MenuBar& bar, MenuDelegate& delegate) {
     if (menuModel_ != nullptr) g_object_unref(menuModel_);
     menuModel_ = model;
     rightToLeft_ = bar.rightToLeft;
+    menuBarName_ = bar.name;
     gtk_application_set_menubar(app_, G_MENU_MODEL(menuModel_));
-    if (window_ != nullptr) window_->setMenuBar(G_MENU_MODEL(menuModel_), rightToLeft_);
+    if (window_ != nullptr)
+        window_->setMenuBar(G_MENU_MODEL(menuModel_), rightToLeft_, menuBarName_);
 }
 
 void GtkShell::showAbout(const AboutInfo& info) {
@@ -262,8 +267,17 @@ void GtkShell::runCommand(MenuCommand command) {
         case MenuCommand::Minimize:
             window_->minimize();
             break;
+        case MenuCommand::Undo:
+            window_->gtkWebView().runEditingCommand(WEBKIT_EDITING_COMMAND_UNDO);
+            break;
+        case MenuCommand::Cut:
+            window_->gtkWebView().runEditingCommand(WEBKIT_EDITING_COMMAND_CUT);
+            break;
         case MenuCommand::Copy:
             window_->gtkWebView().runEditingCommand(WEBKIT_EDITING_COMMAND_COPY);
+            break;
+        case MenuCommand::Paste:
+            window_->gtkWebView().runEditingCommand(WEBKIT_EDITING_COMMAND_PASTE);
             break;
         case MenuCommand::SelectAll:
             window_->gtkWebView().runEditingCommand(WEBKIT_EDITING_COMMAND_SELECT_ALL);

@@ -55,6 +55,7 @@ class GtkShell final : public Shell {
     GtkWidget* about_ = nullptr;  // the about window while it is open
     GMenu* menuModel_ = nullptr;
     bool rightToLeft_ = false;
+    std::string menuBarName_;
     MenuDelegate* menuDelegate_ = nullptr;
     GtkMainWindow* window_ = nullptr;
     bool held_ = false;

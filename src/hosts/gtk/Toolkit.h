@@ -34,6 +34,8 @@ void appendToBox(GtkBox* box, GtkWidget* child);
 // Shows `child` over an overlay's main child, or takes it away.
 void addOverlay(GtkOverlay* overlay, GtkWidget* child);
 void removeOverlay(GtkOverlay* overlay, GtkWidget* child);
+// What screen readers call a widget.
+void setAccessibleName(GtkWidget* widget, const std::string& name);
 // A centred, wrapping label in the notices' style.
 GtkWidget* noticeLabel(const std::string& text);
 

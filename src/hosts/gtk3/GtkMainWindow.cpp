@@ -102,6 +102,12 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
     menuBar_ = gtk_menu_bar_new_from_model(menuBar);
     gtk_widget_set_valign(menuBar_, GTK_ALIGN_CENTER);
     gtk_header_bar_pack_start(GTK_HEADER_BAR(row), menuBar_);
+    // F10 and Escape leave the keyboard in the page, not on the closed menu bar.
+    g_signal_connect_swapped(menuBar_, "deactivate",
+                             G_CALLBACK(+[](GtkMainWindow* self, GtkMenuShell*) {
+                                 gtk_widget_grab_focus(self->web_->widget());
+                             }),
+                             this);
     gtk_container_add(GTK_CONTAINER(strip_), row);
     gtk_overlay_add_overlay(GTK_OVERLAY(overlay), strip_);
 
@@ -115,6 +121,8 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
                                               GTK_STYLE_PROVIDER(css_),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     setBackgroundColor(spec.background);
+    // Screen readers call the page by the program's name, not by the widget's class.
+    setAccessibleName(web_->widget(), spec.title);
     restoreFrame();
     web_->loadUri(spec.startUri);
 }
@@ -123,6 +131,7 @@ GtkMainWindow::~GtkMainWindow() {
     // Taking the window down lays it out once more; nothing of that may reach this object.
     g_signal_handlers_disconnect_by_data(sizeWatch_, this);
     g_signal_handlers_disconnect_by_data(strip_, this);
+    g_signal_handlers_disconnect_by_data(menuBar_, this);
     g_signal_handlers_disconnect_by_data(window_, this);
     g_signal_handlers_disconnect_by_data(web_->widget(), this);
     if (resizeSource_ != 0) g_source_remove(resizeSource_);
@@ -150,7 +159,8 @@ std::optional<std::string> GtkMainWindow::snapshotPng() const {
     return png;
 }
 
-void GtkMainWindow::setMenuBar(GMenuModel* model, bool rightToLeft) {
+void GtkMainWindow::setMenuBar(GMenuModel* model, bool rightToLeft, const std::string& name) {
+    setAccessibleName(menuBar_, name);
     gtk_menu_shell_bind_model(GTK_MENU_SHELL(menuBar_), model, nullptr, TRUE);
     gtk_widget_show_all(menuBar_);
     setDirectionOfTree(strip_, GINT_TO_POINTER(rightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR));

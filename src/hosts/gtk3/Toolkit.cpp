@@ -49,6 +49,10 @@ void removeOverlay(GtkOverlay* overlay, GtkWidget* child) {
     gtk_container_remove(GTK_CONTAINER(overlay), child);
 }
 
+void setAccessibleName(GtkWidget* widget, const std::string& name) {
+    atk_object_set_name(gtk_widget_get_accessible(widget), name.c_str());
+}
+
 GtkWidget* noticeLabel(const std::string& text) {
     GtkWidget* label = gtk_label_new(text.c_str());
     gtk_style_context_add_class(gtk_widget_get_style_context(label), "talven-notice");

@@ -110,6 +110,12 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
 
     gtk_window_set_child(window_, overlay);
     g_signal_connect(window_, "close-request", G_CALLBACK(Signals::onCloseRequest), this);
+    // A menu closed with Escape leaves focus nowhere; the keyboard goes back to the page.
+    g_signal_connect_swapped(window_, "notify::focus-widget",
+                             G_CALLBACK(+[](GtkMainWindow* self, GParamSpec*, GObject*) {
+                                 self->focusPageIfNothingHasFocus();
+                             }),
+                             this);
     connectWindowSignals();
 
     css_ = gtk_css_provider_new();
@@ -117,6 +123,8 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
                                                GTK_STYLE_PROVIDER(css_),
                                                GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     setBackgroundColor(spec.background);
+    // Screen readers call the page by the program's name, not by the widget's class.
+    setAccessibleName(web_->widget(), spec.title);
     restoreFrame();
     web_->loadUri(spec.startUri);
 }
@@ -159,7 +167,8 @@ std::optional<std::string> GtkMainWindow::snapshotPng() const {
     return png;
 }
 
-void GtkMainWindow::setMenuBar(GMenuModel* model, bool rightToLeft) {
+void GtkMainWindow::setMenuBar(GMenuModel* model, bool rightToLeft, const std::string& name) {
+    setAccessibleName(menuBar_, name);
     gtk_popover_menu_bar_set_menu_model(GTK_POPOVER_MENU_BAR(menuBar_), model);
     setDirectionOfTree(strip_, rightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
 }

@@ -58,6 +58,11 @@ void removeOverlay(GtkOverlay* overlay, GtkWidget* child) {
     gtk_overlay_remove_overlay(overlay, child);
 }
 
+void setAccessibleName(GtkWidget* widget, const std::string& name) {
+    gtk_accessible_update_property(GTK_ACCESSIBLE(widget), GTK_ACCESSIBLE_PROPERTY_LABEL,
+                                   name.c_str(), -1);
+}
+
 GtkWidget* noticeLabel(const std::string& text) {
     GtkWidget* label = gtk_label_new(text.c_str());
     gtk_widget_add_css_class(label, "talven-notice");
