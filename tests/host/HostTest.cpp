@@ -215,6 +215,17 @@ TEST_F(HostTest, StripMenusReadOnTheWindowColour) {
 }
 #endif
 
+// A keyboard user never ends up nowhere: focus that has left every widget comes back to the page.
+TEST_F(HostTest, FocusThatLeftEveryWidgetComesBackToThePage) {
+    GtkWindow* window = app_->platform.shell.mainWindow()->gtkWindow();
+    gtk_window_set_focus(window, nullptr);
+#if GTK_MAJOR_VERSION < 4
+    // GTK 3 moves no focus while a menu is open; the menu bar closing hands it back.
+    g_signal_emit_by_name(firstOfType(GTK_WIDGET(window), GTK_TYPE_MENU_BAR), "deactivate");
+#endif
+    EXPECT_TRUE(spinUntil([&] { return gtk_window_get_focus(window) == web().widget(); }));
+}
+
 // The page with the demo's sample products; every event below is the test's, since outside demo
 // mode the page plays nothing itself and the native side, still in demo mode, acts on nothing.
 class PageTest : public HostTest {
