@@ -6,6 +6,7 @@
 set -euo pipefail
 program=$(realpath "$1")
 source=$(cd "$(dirname "$0")/../.." && pwd)
+. "$source/tests/e2e/windows.bash"
 id=com.brenlow.talven.suite
 work=$(mktemp -d)
 bus=""
@@ -35,29 +36,21 @@ owner() {
   bus --dest org.freedesktop.DBus --object-path /org/freedesktop/DBus \
     --method org.freedesktop.DBus.GetConnectionUnixProcessID "$id" 2>/dev/null | sed 's/.* \([0-9]*\),.*/\1/'
 }
-# GDK's own window, out of sight and never shown, carries the application's name from the start;
-# a shown window is viewable.
+# GDK's own window carries the application's name from the start, under the program's class.
 named() { xwininfo -root -tree | grep -qF "\"TALVEN™ Suite\": (\"$id\""; }
-window() {
-  local w
-  for w in $(xwininfo -root -tree | awk '/"TALVEN/ {print $1}'); do
-    xwininfo -id "$w" | grep -q 'Map State: IsViewable' && return 0
-  done
-  return 1
-}
 ended() { ! kill -0 "$pid" 2>/dev/null; }
 
 answer later || fail "\"Later\" did not reach a program started for it"
 pid=$(owner)
 [ "$(readlink "/proc/$pid/exe")" = "$program" ] || fail "the bus name is not the program's: $pid"
 named || fail "the program does not go by its name: $(xwininfo -root -tree | grep "$id")"
-within 3 window && fail "a window for \"Later\""
+within 3 shown_window && fail "a window for \"Later\""
 within 30 ended || fail "the program started for \"Later\" did not end by itself"
 
 answer update || fail "\"Update\" did not reach a program started for it"
 pid=$(owner)
 [ "$(readlink "/proc/$pid/exe")" = "$program" ] || fail "the bus name is not the program's: $pid"
-within 60 window || fail "no window for \"Update\""
+within 60 shown_window || fail "no window for \"Update\""
 kill -TERM "$pid"
 within 30 ended || fail "the program did not end on SIGTERM"
 echo ok

@@ -10,6 +10,7 @@ work=$(mktemp -d)
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+. "$(dirname "$0")/windows.bash"
 within() {  # within SECONDS COMMAND...: whether COMMAND succeeds before the time is up
   local end=$((SECONDS + $1)); shift
   until "$@"; do [ "$SECONDS" -lt "$end" ] || return 1; sleep 0.2; done
@@ -33,15 +34,7 @@ within 20 eval '[ -z "$(pgrep -P "$pid")" ]' || fail "children left: $(pgrep -a 
 owned || fail "the waiting program does not hold the bus name"
 "$program" >"$work/second.log" 2>&1
 within 30 runs "$pid" "$program" || fail "a second start did not bring the program back"
-# GDK's own window, never shown, carries the program's name too; a shown window is viewable.
-window() {
-  local w
-  for w in $(xwininfo -root -tree | awk '/"TALVEN/ {print $1}'); do
-    xwininfo -id "$w" | grep -q 'Map State: IsViewable' && return 0
-  done
-  return 1
-}
-within 60 window || fail "no window after the second start: $(tail -n 20 "$work/program.log")"
+within 60 shown_window || fail "no window after the second start: $(tail -n 20 "$work/program.log")"
 kill -TERM "$pid"
 within 30 eval '! kill -0 "$pid" 2>/dev/null' || fail "the program did not end on SIGTERM"
 

@@ -86,7 +86,11 @@ void GtkMainWindow::restoreFrame() {
     userZoom_ = frame->zoom;
 }
 
-void GtkMainWindow::connectWindowSignals() {
+void GtkMainWindow::showPage() {
+    setBackgroundColor(spec_.background);
+    // Screen readers call the page by the program's name, not by the widget's class.
+    setAccessibleName(web_->widget(), spec_.title);
+    restoreFrame();
     // The page's title is the window's: the task switcher shows an install's progress.
     g_signal_connect_swapped(
         web_->widget(), "notify::title",
@@ -102,6 +106,7 @@ void GtkMainWindow::connectWindowSignals() {
                                  self->delegate_.windowDidBecomeActive();
                              }),
                              this);
+    web_->loadUri(spec_.startUri);
 }
 
 // Keyboard users never end up nowhere: when focus has left every widget (a menu closed with

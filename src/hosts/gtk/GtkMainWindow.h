@@ -51,8 +51,9 @@ class GtkMainWindow final : public Window {
     friend struct Signals;
 
     // The parts both toolkits' windows share, which their constructors call.
+    // The window's colour, size and signals, and the page in it, once its widgets are made.
+    void showPage();
     void restoreFrame();
-    void connectWindowSignals();
     void closeRequested();
     void focusPageIfNothingHasFocus();
     void windowResized();

@@ -114,17 +114,12 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
     gtk_container_add(GTK_CONTAINER(window_), overlay);
     gtk_widget_show_all(overlay);
     g_signal_connect(window_, "delete-event", G_CALLBACK(Signals::onDelete), this);
-    connectWindowSignals();
 
     css_ = gtk_css_provider_new();
     gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(GTK_WIDGET(window_)),
                                               GTK_STYLE_PROVIDER(css_),
                                               GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    setBackgroundColor(spec.background);
-    // Screen readers call the page by the program's name, not by the widget's class.
-    setAccessibleName(web_->widget(), spec.title);
-    restoreFrame();
-    web_->loadUri(spec.startUri);
+    showPage();
 }
 
 GtkMainWindow::~GtkMainWindow() {

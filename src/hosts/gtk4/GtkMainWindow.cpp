@@ -116,17 +116,12 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
                                  self->focusPageIfNothingHasFocus();
                              }),
                              this);
-    connectWindowSignals();
 
     css_ = gtk_css_provider_new();
     gtk_style_context_add_provider_for_display(gtk_widget_get_display(GTK_WIDGET(window_)),
                                                GTK_STYLE_PROVIDER(css_),
                                                GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    setBackgroundColor(spec.background);
-    // Screen readers call the page by the program's name, not by the widget's class.
-    setAccessibleName(web_->widget(), spec.title);
-    restoreFrame();
-    web_->loadUri(spec.startUri);
+    showPage();
 }
 
 GtkMainWindow::~GtkMainWindow() {
