@@ -98,6 +98,10 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
     GtkWidget* row = gtk_header_bar_new();
     gtk_header_bar_set_show_close_button(GTK_HEADER_BAR(row), TRUE);
     gtk_header_bar_set_has_subtitle(GTK_HEADER_BAR(row), FALSE);
+    // Tight, so the menus and the buttons fit side by side down to the window's smallest width.
+    g_object_set(row, "spacing", 0, nullptr);
+    gtk_header_bar_set_custom_title(GTK_HEADER_BAR(row),
+                                    gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 0));
     gtk_widget_set_size_request(row, -1, spec.dragStripHeight);
     menuBar_ = gtk_menu_bar_new_from_model(menuBar);
     gtk_widget_set_valign(menuBar_, GTK_ALIGN_CENTER);

@@ -82,10 +82,9 @@ const char* const kStripCss =
     " .talven-drag-strip menubar { background: transparent; box-shadow: none;"
     "   border: none; min-height: 0; padding: 0; }"
     // The theme's paddings would make the strip taller than the page's free band.
-    " .talven-drag-strip menubar > menuitem { min-height: 0; padding-top: 3px;"
-    "   padding-bottom: 3px; }"
+    " .talven-drag-strip menubar > menuitem { min-height: 0; padding: 3px 5px; }"
     " .talven-drag-strip button.titlebutton { min-height: 0; min-width: 0;"
-    "   padding: 2px; margin: 0 2px; }"
+    "   padding: 2px; margin: 0 1px; }"
     " .talven-drag-strip menubar > menuitem,"
     " .talven-drag-strip button.titlebutton { color: @talven_strip_text; }";
 
