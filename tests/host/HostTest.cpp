@@ -215,6 +215,35 @@ TEST_F(HostTest, StripMenusReadOnTheWindowColour) {
 }
 #endif
 
+// The about windows on show (GTK keeps every top-level window in one list on both toolkits).
+std::vector<GtkWidget*> aboutWindows() {
+    std::vector<GtkWidget*> found;
+    GList* windows = gtk_window_list_toplevels();
+    for (GList* w = windows; w != nullptr; w = w->next) {
+        if (GTK_IS_ABOUT_DIALOG(w->data) && gtk_widget_get_visible(GTK_WIDGET(w->data)))
+            found.push_back(GTK_WIDGET(w->data));
+    }
+    g_list_free(windows);
+    return found;
+}
+
+// One about window, however often it is asked for, and gone for good once the user closes it.
+TEST_F(HostTest, AboutWindowComesOnceAndGoesWhenClosed) {
+    app_->delegate.menuCommand(MenuCommand::About);
+    ASSERT_TRUE(spinUntil([] { return aboutWindows().size() == 1; }));
+    GtkWidget* about = aboutWindows().front();
+    EXPECT_STREQ(gtk_about_dialog_get_program_name(GTK_ABOUT_DIALOG(about)), "TALVEN™ Suite");
+    app_->delegate.menuCommand(MenuCommand::About);
+    spinFor(0.2);
+    EXPECT_EQ(aboutWindows(), std::vector<GtkWidget*>{about});
+#if GTK_MAJOR_VERSION >= 4
+    gtk_window_close(GTK_WINDOW(about));
+#else
+    gtk_dialog_response(GTK_DIALOG(about), GTK_RESPONSE_CANCEL);  // what its Close button does
+#endif
+    EXPECT_TRUE(spinUntil([] { return aboutWindows().empty(); }));
+}
+
 // A keyboard user never ends up nowhere: focus that has left every widget comes back to the page.
 TEST_F(HostTest, FocusThatLeftEveryWidgetComesBackToThePage) {
     GtkWindow* window = app_->platform.shell.mainWindow()->gtkWindow();
