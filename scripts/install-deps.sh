@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config git
   libwebkit2gtk-4.1-dev libgtk-3-dev libwebkitgtk-6.0-dev libgtk-4-dev
   libcurl4-openssl-dev libssl-dev
-  nlohmann-json3-dev libplist-dev libapt-pkg-dev
+  nlohmann-json3-dev libplist-dev libapt-pkg-dev librpm-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   xvfb xauth dbus dbus-x11 at-spi2-core python3-pyatspi gir1.2-atspi-2.0
   nodejs

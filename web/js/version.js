@@ -1,7 +1,8 @@
 // Version order and the state of a product. Each package kind has the rule
 // its native backend uses, so that the page and the native installed check
 // never disagree about whether an update is due: installer packages ("pkg")
-// order by the numeric rule below, Debian packages ("deb") as dpkg orders them.
+// order by the numeric rule below, Debian packages ("deb") as dpkg orders them,
+// RPM packages ("rpm") as rpm does.
 
 const isDigit = (code) => code >= 48 && code <= 57;
 
@@ -110,10 +111,80 @@ function compareDebVersions(a, b) {
   );
 }
 
+const isAsciiLetter = (code) => (code >= 65 && code <= 90) || (code >= 97 && code <= 122);
+
+// rpm's rpmvercmp: runs of digits (by value) or of ASCII letters, anything
+// else only separates them; "~" orders before anything, even the end, "^"
+// after the end but before anything else; a number is newer than letters.
+function rpmvercmp(a, b) {
+  if (a === b) return 0;
+  const separator = (text, at) => {
+    const code = text.charCodeAt(at);
+    return at < text.length && !isDigit(code) && !isAsciiLetter(code) && text[at] !== '~' && text[at] !== '^';
+  };
+  let i = 0;
+  let j = 0;
+  while (i < a.length || j < b.length) {
+    while (separator(a, i)) i++;
+    while (separator(b, j)) j++;
+    if (a[i] === '~' || b[j] === '~') {
+      if (a[i] !== '~') return 1;
+      if (b[j] !== '~') return -1;
+      i++;
+      j++;
+      continue;
+    }
+    if (a[i] === '^' || b[j] === '^') {
+      if (i >= a.length) return -1;
+      if (j >= b.length) return 1;
+      if (a[i] !== '^') return 1;
+      if (b[j] !== '^') return -1;
+      i++;
+      j++;
+      continue;
+    }
+    if (i >= a.length || j >= b.length) break;
+    const numeric = isDigit(a.charCodeAt(i));
+    const inRun = numeric ? isDigit : isAsciiLetter;
+    let endA = i;
+    while (endA < a.length && inRun(a.charCodeAt(endA))) endA++;
+    let endB = j;
+    while (endB < b.length && inRun(b.charCodeAt(endB))) endB++;
+    if (endB === j) return numeric ? 1 : -1;
+    const x = a.slice(i, endA);
+    const y = b.slice(j, endB);
+    const order = numeric ? compareDigitRuns(x, y) : x < y ? -1 : x > y ? 1 : 0;
+    if (order !== 0) return order;
+    i = endA;
+    j = endB;
+  }
+  if (i >= a.length && j >= b.length) return 0;
+  return i >= a.length ? -1 : 1;
+}
+
+// "[epoch:]version[-release]" as librpm reads it: the epoch is the leading
+// digits before a ":" (none is 0), the release follows the last "-" (none
+// orders before any release).
+function rpmParts(text) {
+  const epoch = /^(\d*):/.exec(text);
+  const rest = epoch ? text.slice(epoch[0].length) : text;
+  const dash = rest.lastIndexOf('-');
+  const version = dash >= 0 ? rest.slice(0, dash) : rest;
+  return [epoch?.[1] || '0', version, dash >= 0 ? rest.slice(dash + 1) : ''];
+}
+
+function compareRpmVersions(a, b) {
+  const [xEpoch, xVersion, xRelease] = rpmParts(String(a));
+  const [yEpoch, yVersion, yRelease] = rpmParts(String(b));
+  return rpmvercmp(xEpoch, yEpoch) || rpmvercmp(xVersion, yVersion) || rpmvercmp(xRelease, yRelease);
+}
+
+const ORDERS = { deb: compareDebVersions, rpm: compareRpmVersions };
+
 // Negative when `a` orders before `b`, zero when equal, positive after, by
-// the rule of package kind `kind` ("pkg" unless it is "deb").
+// the rule of package kind `kind` ("pkg" unless it is "deb" or "rpm").
 export function compareVersions(a, b, kind = 'pkg') {
-  return kind === 'deb' ? compareDebVersions(a, b) : comparePkgVersions(a, b);
+  return (ORDERS[kind] ?? comparePkgVersions)(a, b);
 }
 
 export const STATES = Object.freeze({
