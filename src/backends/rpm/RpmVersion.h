@@ -1,7 +1,8 @@
 #pragma once
 // RPM's version order, as rpm itself applies it: [EPOCH:]VERSION[-RELEASE], epochs by number (none
 // is 0), then version and release by rpmvercmp ("~" before anything, even the end; "^" after the
-// end but before anything else). A version without a release orders before the same version with one.
+// end but before anything else). A version without a release orders before the same version with
+// one.
 #include <string_view>
 
 namespace suite::rpm {
