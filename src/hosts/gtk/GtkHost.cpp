@@ -23,6 +23,7 @@
 #include "hosts/gio/UserEnvironment.h"
 #include "hosts/gtk/GtkPlatform.h"
 #include "hosts/gtk/Toolkit.h"
+#include "install/SystemPackages.h"
 #include "notify/Waiting.h"
 #include "platform/Files.h"
 
@@ -36,12 +37,24 @@ std::filesystem::path executablePath() {
     return error ? std::filesystem::path() : path;
 }
 
-// Debian packages where dpkg keeps its database; elsewhere this host can install nothing, and
-// says so rather than asking for a password that could not help.
+// The family of the package system that owns this system, from its os-release file.
+PackageFamily thisSystemsPackageFamily() {
+    for (const char* file : {"/etc/os-release", "/usr/lib/os-release"}) {
+        if (auto text = readWholeFile(file)) return packageFamilyFromOsRelease(*text);
+    }
+    return PackageFamily::None;
+}
+
+// Debian packages where the system is Debian's (or names no family) and dpkg keeps its database;
+// an RPM system with dpkg's tools beside its own is not installed into through them. Elsewhere
+// this host can install nothing, and says so rather than asking for a password that could not
+// help.
 // `stateDir` is where the program keeps the catalog it verified, which the helper verifies again.
 std::unique_ptr<PackageSystem> packageSystemForThisHost(const std::filesystem::path& executable,
                                                         const std::filesystem::path& stateDir) {
-    if (!debian::hasDpkg()) return std::make_unique<NoPackageSystem>();
+    const PackageFamily family = thisSystemsPackageFamily();
+    const bool debians = family == PackageFamily::Debian || family == PackageFamily::None;
+    if (!debians || !debian::hasDpkg()) return std::make_unique<NoPackageSystem>();
     debian::DebianPaths paths;
     paths.helper = debian::findInstallHelper(executable);
     paths.catalog = (stateDir / kKeptCatalogFileName).string();
