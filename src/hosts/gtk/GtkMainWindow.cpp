@@ -87,6 +87,14 @@ void GtkMainWindow::restoreFrame() {
 }
 
 void GtkMainWindow::showPage() {
+    // What the window has to say itself (the page's files are missing) lies over the empty page.
+    if (!spec_.notice.empty()) {
+        GtkWidget* notice = noticeLabel(spec_.notice);
+        gtk_widget_set_direction(notice,
+                                 spec_.noticeRightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
+        gtk_widget_set_valign(notice, GTK_ALIGN_CENTER);
+        addOverlay(GTK_OVERLAY(overlay_), notice);
+    }
     setBackgroundColor(spec_.background);
     // Screen readers call the page by the program's name, not by the widget's class.
     setAccessibleName(web_->widget(), spec_.title);

@@ -51,7 +51,8 @@ class GtkMainWindow final : public Window {
     friend struct Signals;
 
     // The parts both toolkits' windows share, which their constructors call.
-    // The window's colour, size and signals, and the page in it, once its widgets are made.
+    // The window's notice, colour, size and signals, and the page in it, once its widgets are
+    // made.
     void showPage();
     void restoreFrame();
     void closeRequested();

@@ -19,6 +19,7 @@ namespace {
 struct CommandAction {
     MenuCommand command;
     const char* name;
+    const char* editing = nullptr;  // the page's editing command it runs, if it is one
 };
 
 constexpr CommandAction kActions[] = {
@@ -27,11 +28,11 @@ constexpr CommandAction kActions[] = {
     {MenuCommand::OpenSettings, "settings"},
     {MenuCommand::Hide, "hide"},
     {MenuCommand::Quit, "quit"},
-    {MenuCommand::Undo, "undo"},
-    {MenuCommand::Cut, "cut"},
-    {MenuCommand::Copy, "copy"},
-    {MenuCommand::Paste, "paste"},
-    {MenuCommand::SelectAll, "select-all"},
+    {MenuCommand::Undo, "undo", WEBKIT_EDITING_COMMAND_UNDO},
+    {MenuCommand::Cut, "cut", WEBKIT_EDITING_COMMAND_CUT},
+    {MenuCommand::Copy, "copy", WEBKIT_EDITING_COMMAND_COPY},
+    {MenuCommand::Paste, "paste", WEBKIT_EDITING_COMMAND_PASTE},
+    {MenuCommand::SelectAll, "select-all", WEBKIT_EDITING_COMMAND_SELECT_ALL},
     {MenuCommand::Minimize, "minimize"},
     {MenuCommand::Close, "close"},
     {MenuCommand::ZoomIn, "zoom-in"},
@@ -39,11 +40,11 @@ constexpr CommandAction kActions[] = {
     {MenuCommand::ZoomReset, "zoom-reset"},
 };
 
-const char* actionName(MenuCommand command) {
+const CommandAction& actionFor(MenuCommand command) {
     for (const auto& action : kActions) {
-        if (action.command == command) return action.name;
+        if (action.command == command) return action;
     }
-    return "about";
+    return kActions[0];
 }
 
 std::string accelerator(const std::string& key) {
@@ -148,7 +149,7 @@ void GtkShell::setMenuBar(const MenuBar& bar, MenuDelegate& delegate) {
                 section = g_menu_new();
                 continue;
             }
-            std::string action = std::string("app.") + actionName(item.command);
+            std::string action = std::string("app.") + actionFor(item.command).name;
             g_menu_append(section, item.title.c_str(), action.c_str());
             if (!item.key.empty()) {
                 std::string accel = accelerator(item.key);
@@ -261,26 +262,15 @@ void GtkShell::runCommand(MenuCommand command) {
             break;
     }
     if (window_ == nullptr) return;
+    if (const char* editing = actionFor(command).editing) {
+        window_->gtkWebView().runEditingCommand(editing);
+        return;
+    }
     switch (command) {
         // Hiding a program has no desktop-wide meaning here; minimising is what users expect.
         case MenuCommand::Hide:
         case MenuCommand::Minimize:
             window_->minimize();
-            break;
-        case MenuCommand::Undo:
-            window_->gtkWebView().runEditingCommand(WEBKIT_EDITING_COMMAND_UNDO);
-            break;
-        case MenuCommand::Cut:
-            window_->gtkWebView().runEditingCommand(WEBKIT_EDITING_COMMAND_CUT);
-            break;
-        case MenuCommand::Copy:
-            window_->gtkWebView().runEditingCommand(WEBKIT_EDITING_COMMAND_COPY);
-            break;
-        case MenuCommand::Paste:
-            window_->gtkWebView().runEditingCommand(WEBKIT_EDITING_COMMAND_PASTE);
-            break;
-        case MenuCommand::SelectAll:
-            window_->gtkWebView().runEditingCommand(WEBKIT_EDITING_COMMAND_SELECT_ALL);
             break;
         case MenuCommand::Close:
             window_->close();

@@ -73,16 +73,6 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
     gtk_widget_set_size_request(overlay, spec.minWidth, spec.minHeight);
     gtk_container_add(GTK_CONTAINER(overlay), web_->widget());
 
-    // What the window has to say itself (the page's files are missing) lies over the empty page.
-    if (!spec.notice.empty()) {
-        GtkWidget* notice = noticeLabel(spec.notice);
-        gtk_widget_set_direction(notice,
-                                 spec.noticeRightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
-        gtk_widget_set_valign(notice, GTK_ALIGN_CENTER);
-        gtk_overlay_add_overlay(GTK_OVERLAY(overlay), notice);
-        gtk_overlay_set_overlay_pass_through(GTK_OVERLAY(overlay), notice, TRUE);
-    }
-
     // The page's new sizes, once GTK has laid it out.
     sizeWatch_ = web_->widget();
     g_signal_connect(sizeWatch_, "size-allocate", G_CALLBACK(Signals::onSizeAllocate), this);

@@ -69,15 +69,6 @@ GtkMainWindow::GtkMainWindow(GtkApplication* app, const WindowSpec& spec, Window
     gtk_widget_set_size_request(overlay, spec.minWidth, spec.minHeight);
     gtk_overlay_set_child(GTK_OVERLAY(overlay), web_->widget());
 
-    // What the window has to say itself (the page's files are missing) lies over the empty page.
-    if (!spec.notice.empty()) {
-        GtkWidget* notice = noticeLabel(spec.notice);
-        gtk_widget_set_direction(notice,
-                                 spec.noticeRightToLeft ? GTK_TEXT_DIR_RTL : GTK_TEXT_DIR_LTR);
-        gtk_widget_set_valign(notice, GTK_ALIGN_CENTER);
-        gtk_overlay_add_overlay(GTK_OVERLAY(overlay), notice);
-    }
-
     // Tells the delegate about every new size once GTK has laid the page out.
     sizeWatch_ = gtk_drawing_area_new();
     gtk_widget_set_can_target(sizeWatch_, FALSE);
