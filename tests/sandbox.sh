@@ -37,6 +37,10 @@ for d in usr etc var opt; do
   mount -t overlay overlay \
     -o "lowerdir=/$d,upperdir=$scratch/$d/upper,workdir=$scratch/$d/work" "/$d"
 done
+# rpm keeps its database where an RPM system does, in the overlay: Debian's rpm would otherwise
+# use root's home, which no overlay covers.
+mkdir -p /etc/rpm
+echo '%_dbpath /var/lib/rpm' > /etc/rpm/macros.talven-sandbox
 # The machine's own system bus, if it has one, stays out of reach.
 mount -t tmpfs -o mode=755 tmpfs /run
 mkdir -p /run/dbus /run/lock

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Files.h"
+
 namespace suite {
 
 namespace {
@@ -58,6 +60,13 @@ PackageFamily packageFamilyFromOsRelease(std::string_view osRelease) {
         if (const PackageFamily family = familyOf(name); family != PackageFamily::None) {
             return family;
         }
+    }
+    return PackageFamily::None;
+}
+
+PackageFamily thisSystemsPackageFamily(const std::string& root) {
+    for (const char* file : {"etc/os-release", "usr/lib/os-release"}) {
+        if (auto text = readWholeFile(root + "/" + file)) return packageFamilyFromOsRelease(*text);
     }
     return PackageFamily::None;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Which package system owns the running system, as its /etc/os-release tells: the installs the
 // program can make there go through that system's own tools and database.
+#include <string>
 #include <string_view>
 
 namespace suite {
@@ -16,5 +17,8 @@ enum class PackageFamily {
 // ID_LIKE in turn, the first one known. Whether the family's tools are really there is the
 // caller's to confirm.
 PackageFamily packageFamilyFromOsRelease(std::string_view osRelease);
+
+// The family of the running system, from its os-release file (/etc, then /usr/lib, under `root`).
+PackageFamily thisSystemsPackageFamily(const std::string& root = "/");
 
 }  // namespace suite

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "backends/debian/DebianHelper.h"
 #include "backends/debian/DebianPackageSystem.h"
-#include "backends/debian/InstallHelper.h"
 #include "fakes/Outcomes.h"
 #include "fakes/SigningKey.h"
 #include "fakes/TempDir.h"
@@ -210,11 +210,14 @@ TEST_F(DebianInstall, ABatchIsOneTransactionThatInstallsTheVerifiedCopiesAndRemo
 TEST_F(DebianInstall, AnInstallPastItsTimeLimitLeavesNoToolRunningAndAConsistentDatabase) {
     const auto hang = build(dir.path(), {"talven-test-hang", "1.0", "", "sleep 419"});
     const auto kept = keepCatalog(dir.path(), {hang});
-    HelperTools tools{.installTimeoutSeconds = 8, .adoptsOrphans = adoptOrphans()};
+    const privileged::HelperSettings settings{.installTimeoutSeconds = 8,
+                                              .adoptsOrphans = adoptOrphans()};
+    DebianHelper backend({}, settings);
     std::FILE* out = std::tmpfile();
-    EXPECT_EQ(runInstallHelper({kept.first, kept.second, "talven-test-hang", hang.string()}, out,
-                               stderr, tools),
-              0);
+    EXPECT_EQ(
+        privileged::runInstallHelper({kept.first, kept.second, "talven-test-hang", hang.string()},
+                                     out, stderr, backend, settings),
+        0);
     const std::string printed = fakes::readBack(out);
     EXPECT_EQ(readInstallerRecords(printed, 1).results,
               std::vector<InstallerResult>{InstallerResult::Failed});

@@ -107,8 +107,8 @@ std::string dpkgFailureLine(std::string_view output, std::string_view package) {
     return found;
 }
 
-DebControl readControl(std::string_view fields) {
-    DebControl control;
+privileged::PackageFacts readControl(std::string_view fields) {
+    privileged::PackageFacts control;
     std::string* field = nullptr;
     std::string relations;
     eachLine(fields, [&](std::string_view line) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/PackageSystem.h"
+#include "privileged/InstallHelper.h"
 
 namespace suite::debian {
 
@@ -39,11 +40,8 @@ DpkgEvent readDpkgStatus(std::string_view line);
 std::string dpkgFailureLine(std::string_view output, std::string_view package);
 
 // The fields of a package file the helper plans with (`dpkg-deb --field FILE Package Version
-// Architecture Depends Pre-Depends`).
-struct DebControl {
-    std::string package, version, architecture;
-    std::vector<std::string> depends;  // every package name Depends and Pre-Depends mention
-};
-DebControl readControl(std::string_view fields);
+// Architecture Depends Pre-Depends`); its depends are every package name Depends and Pre-Depends
+// mention.
+privileged::PackageFacts readControl(std::string_view fields);
 
 }  // namespace suite::debian

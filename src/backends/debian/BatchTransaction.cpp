@@ -5,54 +5,29 @@
 #include <optional>
 #include <set>
 
+#include "backends/debian/AptOutput.h"
 #include "backends/debian/DpkgDatabase.h"
-#include "backends/debian/RootFiles.h"
+#include "backends/debian/FrontendLock.h"
 #include "platform/InstallerRecords.h"
 
 namespace suite::debian {
 
-void Records::line(const std::string& record) {
-    std::fprintf(out_, "%s\n", record.c_str());
-    std::fflush(out_);
-}
-
-void Records::relay(std::size_t index, std::string_view text) {
-    while (!text.empty()) {
-        const std::size_t cut = text.find('\n');
-        std::string piece(text.substr(0, cut));
-        std::erase(piece, '\r');
-        line(outputRecord(index, piece));
-        text = cut == std::string_view::npos ? std::string_view() : text.substr(cut + 1);
-    }
-}
-
-void Records::fail(std::size_t index, const FailureReason& reason) {
-    line(failureRecord(index, reason));
-}
-
-ProcessOptions toolOptions(double timeoutSeconds) {
-    ProcessOptions options;
-    options.mergeStandardError = true;
-    options.outputLimit = 4u << 20;
-    options.timeoutSeconds = timeoutSeconds;
-    options.environment = {{"PATH", "/usr/sbin:/usr/bin:/sbin:/bin"},
-                           {"DEBIAN_FRONTEND", "noninteractive"},
-                           {"APT_LISTCHANGES_FRONTEND", "none"},
-                           {"LC_ALL", "C.UTF-8"}};
-    return options;
-}
+using privileged::BatchMember;
+using privileged::Records;
+using privileged::toolOptions;
 
 namespace {
 
 class Transaction {
   public:
-    Transaction(const std::vector<BatchMember>& members, Records& records, const HelperTools& tools)
-        : members_(members), records_(records), tools_(tools) {
-        for (const auto& member : members_) byName_.emplace(member.control.package, &member);
+    Transaction(const std::vector<BatchMember>& members, Records& records, const DebianTools& tools,
+                const privileged::HelperSettings& settings)
+        : members_(members), records_(records), tools_(tools), settings_(settings) {
+        for (const auto& member : members_) byName_.emplace(member.facts.package, &member);
     }
 
     void run() {
-        FrontendLock lock(tools_.adminDir, tools_.lockWaitSeconds);
+        FrontendLock lock(tools_.adminDir, settings_.lockWaitSeconds);
         if (!lock.held()) {
             for (const auto& member : members_) {
                 records_.fail(member.index, {"install",
@@ -62,7 +37,7 @@ class Transaction {
             return;
         }
         std::set<std::string> names;
-        for (const auto& member : members_) names.insert(member.control.package);
+        for (const auto& member : members_) names.insert(member.facts.package);
         before_ = installedVersions(names, tools_.adminDir);
 
         std::vector<const BatchMember*> accepted = ordered();
@@ -75,7 +50,7 @@ class Transaction {
 
   private:
     ProcessOptions options() const {
-        ProcessOptions options = toolOptions(tools_.installTimeoutSeconds);
+        ProcessOptions options = toolOptions(settings_.installTimeoutSeconds);
         options.environment.emplace_back("DPKG_FRONTEND_LOCKED", "1");
         return options;
     }
@@ -86,7 +61,7 @@ class Transaction {
         std::set<const BatchMember*> placed, visiting;
         std::function<void(const BatchMember*)> place = [&](const BatchMember* member) {
             if (placed.contains(member) || !visiting.insert(member).second) return;
-            for (const auto& name : member->control.depends) {
+            for (const auto& name : member->facts.depends) {
                 if (auto found = byName_.find(name); found != byName_.end()) place(found->second);
             }
             placed.insert(member);
@@ -157,7 +132,7 @@ class Transaction {
         const std::string why =
             !run ? "cannot start " + tools_.aptGet
             : run->timedOut
-                ? "stopped: no end after " + std::to_string(tools_.installTimeoutSeconds) + " s"
+                ? "stopped: no end after " + std::to_string(settings_.installTimeoutSeconds) + " s"
                 : readSimulation(run->standardOutput, 1).reason.detail;
         if (run && run->timedOut) endStrays(first);
         for (const auto* member : accepted) records_.fail(member->index, {"install", why});
@@ -188,7 +163,7 @@ class Transaction {
                 current = member->second->index;
                 if (event.kind == DpkgEvent::Kind::Installed) {
                     if (!reported[event.package])
-                        records_.line(installedRecord(current, member->second->control.version));
+                        records_.line(installedRecord(current, member->second->facts.version));
                     reported[event.package] = true;
                 } else {
                     records_.line(stepRecord(current, event.kind == DpkgEvent::Kind::SettingUp
@@ -202,21 +177,21 @@ class Transaction {
         if (run && run->timedOut) endStrays(current);
 
         std::set<std::string> names;
-        for (const auto* member : accepted) names.insert(member->control.package);
+        for (const auto* member : accepted) names.insert(member->facts.package);
         const auto after = installedVersions(names, tools_.adminDir);
         for (const auto* member : accepted) {
-            const std::string& name = member->control.package;
+            const std::string& name = member->facts.package;
             const auto found = after.find(name);
-            const bool installed = found != after.end() && found->second == member->control.version;
+            const bool installed = found != after.end() && found->second == member->facts.version;
             if (installed && !(run && run->timedOut)) {
                 if (!reported[name])
-                    records_.line(installedRecord(member->index, member->control.version));
+                    records_.line(installedRecord(member->index, member->facts.version));
                 continue;
             }
-            std::string why =
-                run && run->timedOut
-                    ? "stopped: no end after " + std::to_string(tools_.installTimeoutSeconds) + " s"
-                    : dpkgFailureLine(printed, name);
+            std::string why = run && run->timedOut
+                                  ? "stopped: no end after " +
+                                        std::to_string(settings_.installTimeoutSeconds) + " s"
+                                  : dpkgFailureLine(printed, name);
             if (why.empty()) why = dpkgFailureLine(printed, member->copy);
             removeIfNew(*member);
             records_.fail(member->index,
@@ -225,10 +200,10 @@ class Transaction {
     }
 
     void endStrays(std::size_t index) const {
-        const std::size_t strays = tools_.adoptsOrphans ? endRemainingChildren() : 0;
+        const std::size_t strays = settings_.adoptsOrphans ? endRemainingChildren() : 0;
         records_.relay(
             index,
-            "stopped: no end after " + std::to_string(tools_.installTimeoutSeconds) +
+            "stopped: no end after " + std::to_string(settings_.installTimeoutSeconds) +
                 " s; the tool was ended with what it had started" +
                 (strays > 0 ? " and " + std::to_string(strays) + " it had left running" : ""));
     }
@@ -236,7 +211,7 @@ class Transaction {
     // A package that was not installed before and that its failure left half there is removed
     // again: dpkg would otherwise retry its scripts, and fail, in every later install.
     void removeIfNew(const BatchMember& member) const {
-        const std::string& name = member.control.package;
+        const std::string& name = member.facts.package;
         if (before_.contains(name)) return;
         auto status =
             runProcess(tools_.dpkgQuery, {"-W", "-f", "${Status}", name}, toolOptions(60));
@@ -253,7 +228,8 @@ class Transaction {
 
     const std::vector<BatchMember>& members_;
     Records& records_;
-    const HelperTools& tools_;
+    const DebianTools& tools_;
+    const privileged::HelperSettings& settings_;
     std::map<std::string, const BatchMember*> byName_;
     std::map<std::string, std::string> before_;
 };
@@ -261,8 +237,8 @@ class Transaction {
 }  // namespace
 
 void installTransaction(const std::vector<BatchMember>& members, Records& records,
-                        const HelperTools& tools) {
-    if (!members.empty()) Transaction(members, records, tools).run();
+                        const DebianTools& tools, const privileged::HelperSettings& settings) {
+    if (!members.empty()) Transaction(members, records, tools, settings).run();
 }
 
 }  // namespace suite::debian

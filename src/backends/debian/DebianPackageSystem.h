@@ -26,10 +26,6 @@ struct DebianPaths {
     std::string signature = {};
 };
 
-// The installed helper beside `executable` (bin/../libexec/talven-suite/install-helper), or, in
-// the build tree, beside it as talven-suite-install-helper; empty when there is neither.
-std::string findInstallHelper(const std::filesystem::path& executable);
-
 // Whether this machine keeps a dpkg database.
 bool hasDpkg(const std::string& adminDir = kDpkgAdminDir);
 
@@ -70,12 +66,6 @@ class DebianPackageSystem final : public PackageSystem {
     }
 
   private:
-    // One pkexec run of the helper for the batch's packages at `batchIndex`; what became of
-    // each of them goes into `outcome`.
-    InstallerRun runHelper(const std::vector<VerifiedPackage>& packages,
-                           const std::vector<std::size_t>& batchIndex,
-                           const BatchProgress& progress, BatchOutcome& outcome) const;
-
     DebianPaths paths_;
 };
 

@@ -16,6 +16,8 @@
 #include "app/Settings.h"
 #include "backends/curl/CurlHttpClient.h"
 #include "backends/debian/DebianPackageSystem.h"
+#include "backends/rpm/RpmDatabase.h"
+#include "backends/rpm/RpmPackageSystem.h"
 #include "bridge/SchemeHandler.h"
 #include "catalog/KeptCatalog.h"
 #include "hosts/gio/EarlyAnswer.h"
@@ -26,6 +28,7 @@
 #include "install/SystemPackages.h"
 #include "notify/Waiting.h"
 #include "platform/Files.h"
+#include "privileged/HelperClient.h"
 
 namespace suite::gtk {
 
@@ -37,32 +40,34 @@ std::filesystem::path executablePath() {
     return error ? std::filesystem::path() : path;
 }
 
-// The family of the package system that owns this system, from its os-release file.
-PackageFamily thisSystemsPackageFamily() {
-    for (const char* file : {"/etc/os-release", "/usr/lib/os-release"}) {
-        if (auto text = readWholeFile(file)) return packageFamilyFromOsRelease(*text);
-    }
-    return PackageFamily::None;
-}
-
-// Debian packages where the system is Debian's (or names no family) and dpkg keeps its database;
-// an RPM system with dpkg's tools beside its own is not installed into through them. Elsewhere
-// this host can install nothing, and says so rather than asking for a password that could not
-// help.
+// The packages of the system's own family where its tools and database are there: Debian's where
+// the system is Debian's (or names no family) and dpkg keeps its database, RPM where it is
+// Fedora's or SUSE's kind and rpm keeps one beside dnf or zypper. An RPM system with dpkg's tools
+// beside its own is not installed into through them. Elsewhere this host can install nothing, and
+// says so rather than asking for a password that could not help.
 // `stateDir` is where the program keeps the catalog it verified, which the helper verifies again.
 std::unique_ptr<PackageSystem> packageSystemForThisHost(const std::filesystem::path& executable,
                                                         const std::filesystem::path& stateDir) {
+    const std::string helper = privileged::findInstallHelper(executable);
+    const std::string catalog = (stateDir / kKeptCatalogFileName).string();
+    const std::string signature = (stateDir / kKeptSignatureFileName).string();
+    std::unique_ptr<PackageSystem> system;
     const PackageFamily family = thisSystemsPackageFamily();
-    const bool debians = family == PackageFamily::Debian || family == PackageFamily::None;
-    if (!debians || !debian::hasDpkg()) return std::make_unique<NoPackageSystem>();
-    debian::DebianPaths paths;
-    paths.helper = debian::findInstallHelper(executable);
-    paths.catalog = (stateDir / kKeptCatalogFileName).string();
-    paths.signature = (stateDir / kKeptSignatureFileName).string();
-    if (paths.helper.empty()) {
-        g_warning("TALVEN Suite: the install helper was not found beside the program");
+    const auto present = [](const char* tool) { return ::access(tool, X_OK) == 0; };
+    if ((family == PackageFamily::Debian || family == PackageFamily::None) && debian::hasDpkg()) {
+        system = std::make_unique<debian::DebianPackageSystem>(
+            debian::DebianPaths{.helper = helper, .catalog = catalog, .signature = signature});
+    } else if (((family == PackageFamily::RpmDnf && present("/usr/bin/dnf")) ||
+                (family == PackageFamily::RpmZypper && present("/usr/bin/zypper"))) &&
+               rpm::databaseFile()) {
+        system = std::make_unique<rpm::RpmPackageSystem>(
+            rpm::RpmPaths{.helper = helper, .catalog = catalog, .signature = signature});
+    } else {
+        return std::make_unique<NoPackageSystem>();
     }
-    return std::make_unique<debian::DebianPackageSystem>(std::move(paths));
+    if (helper.empty())
+        g_warning("TALVEN Suite: the install helper was not found beside the program");
+    return system;
 }
 
 struct Program {

@@ -8,13 +8,13 @@
 #include <sstream>
 
 #include "backends/debian/DebianPackageSystem.h"
-#include "backends/debian/InstallHelper.h"
 #include "fakes/Outcomes.h"
 #include "fakes/TempDir.h"
 #include "fakes/TestFiles.h"
 #include "install/InstallLog.h"
 #include "platform/Files.h"
 #include "platform/InstallerRecords.h"
+#include "privileged/InstallHelper.h"
 
 namespace suite::debian {
 namespace {
@@ -135,7 +135,7 @@ TEST_F(DebianBackend, ABatchLongerThanTheHelperTakesRunsInPartsUntilAPromptIsDis
     std::ofstream(paths.catalog) << "{}";
     std::ofstream(paths.signature) << "sig";
     std::vector<VerifiedPackage> batch;
-    for (std::size_t i = 0; i <= 2 * kMaxHelperPackages; ++i)
+    for (std::size_t i = 0; i <= 2 * privileged::kMaxHelperPackages; ++i)
         batch.push_back(package(item(std::string("p").append(std::to_string(i)), {"talven-p"})));
     struct Case {
         int allowed;

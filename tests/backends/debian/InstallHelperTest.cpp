@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <fstream>
 
-#include "backends/debian/InstallHelper.h"
+#include "backends/debian/DebianHelper.h"
 #include "common/Json.h"
 #include "fakes/SigningKey.h"
 #include "fakes/TempDir.h"
@@ -34,7 +34,7 @@ class InstallHelper : public ::testing::Test {
     InstallHelper() {
         for (const char* folder : {"work", "downloads", "admin"})
             fs::create_directories(dir / folder);
-        tools.workParent = (dir / "work").string();
+        settings.workParent = (dir / "work").string();
         tools.adminDir = (dir / "admin").string();
         std::ofstream(dir / "admin" / "status") << "";
         // A package file holds "<name> <words>"; "fails" in it fails dpkg, "s390x" is its
@@ -76,13 +76,16 @@ done
     Printed run(const std::vector<std::string>& arguments) {
         // What a person should read goes where the test runner shows it.
         std::FILE* out = std::tmpfile();
-        const int status = runInstallHelper(arguments, out, stderr, tools);
+        DebianHelper backend(tools, settings);
+        const int status = privileged::runInstallHelper(arguments, out, stderr, backend, settings);
         return {status, fakes::readBack(out)};
     }
 
     fakes::TempDir dir;
     fakes::SigningKey vendor;
-    HelperTools tools{.keys = {vendor.publicKey()}, .now = [] { return 1796724000; }};
+    privileged::HelperSettings settings{.keys = {vendor.publicKey()},
+                                        .now = [] { return 1796724000; }};
+    DebianTools tools;
 };
 
 // The catalog's offer of a Debian package for product `id` that holds `content`.

@@ -1,7 +1,8 @@
 #pragma once
 // What the root helper installs is what the vendor signed, not what the program asks for: the
 // kept catalog document and its signature are judged again as root, and each package's digest
-// and size come from the document's Debian package for the product the program names.
+// and size come from the document's package of this system's kind for the product the program
+// names.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,9 +12,9 @@
 #include "catalog/CatalogTrust.h"
 #include "common/Json.h"
 
-namespace suite::debian {
+namespace suite::privileged {
 
-// The members of a product's Debian package the helper holds a copy against.
+// The members of a product's package the helper holds a copy against.
 struct VouchedPackage {
     std::string sha256;  // lower case
     std::uint64_t size = 0;
@@ -28,11 +29,13 @@ struct CatalogVerdict {
 CatalogVerdict judgeCatalog(const std::vector<std::string>& keys, const std::string& document,
                             const std::string& signature, WallClock now);
 
-// Every Debian package the document offers for the product `id`, as the page reads them: the
-// first product of that id among the first kMaxCatalogProducts, its "packages"."deb" (one package,
-// or a list of them, one per architecture), each with a digest of 64 hexadecimal digits and a
-// whole, non-negative size; the others are left out. Empty when it offers none.
-std::vector<VouchedPackage> vouchedDebianPackages(const Json& document, std::string_view id);
+// Every package of `kind` ("deb", "rpm") the document offers for the product `id`, as the page
+// reads them: the first product of that id among the first kMaxCatalogProducts, its
+// "packages".<kind> (one package, or a list of them, one per architecture), each with a digest of
+// 64 hexadecimal digits and a whole, non-negative size; the others are left out. Empty when it
+// offers none.
+std::vector<VouchedPackage> vouchedPackages(const Json& document, std::string_view id,
+                                            std::string_view kind);
 
 // Only this many products of a document are read, as on the page.
 inline constexpr std::size_t kMaxCatalogProducts = 2000;
@@ -40,4 +43,4 @@ inline constexpr std::size_t kMaxCatalogProducts = 2000;
 // A product id as the catalog writes them: 1 to 100 of a-z, 0-9, "." and "-".
 bool isProductId(std::string_view id);
 
-}  // namespace suite::debian
+}  // namespace suite::privileged

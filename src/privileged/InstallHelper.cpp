@@ -1,49 +1,34 @@
-#include "backends/debian/InstallHelper.h"
+#include "privileged/InstallHelper.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <set>
-#include <sstream>
 #include <string_view>
 
-#include "backends/debian/BatchTransaction.h"
-#include "backends/debian/DpkgDatabase.h"
-#include "backends/debian/RootFiles.h"
-#include "backends/debian/VouchedPackages.h"
 #include "catalog/KeptCatalog.h"
 #include "platform/Files.h"
 #include "platform/InstallerRecords.h"
 #include "platform/Process.h"
+#include "privileged/RootFiles.h"
+#include "privileged/VouchedPackages.h"
 
-namespace suite::debian {
+namespace suite::privileged {
 
 namespace {
 
-// Room left beside a copy for dpkg's own files while it unpacks.
+// Room left beside a copy for the package tool's own files while it unpacks.
 constexpr std::uint64_t kSpaceMargin = 16u << 20;
-
-// The architectures dpkg installs packages of here: its own, the foreign ones it was given, and
-// "all".
-std::set<std::string> acceptedArchitectures(const HelperTools& tools) {
-    std::set<std::string> accepted = {"all"};
-    for (const char* question : {"--print-architecture", "--print-foreign-architectures"}) {
-        auto run = runProcess(tools.dpkg, {question}, toolOptions(60));
-        if (!run || run->exitStatus != 0) continue;
-        std::istringstream words(run->standardOutput);
-        for (std::string word; words >> word;) accepted.insert(word);
-    }
-    return accepted;
-}
 
 // One package the signed catalog vouches for, copied where only root can reach it and checked;
 // the copy's control fields when it may go into the transaction, otherwise its result printed.
 // The catalog may offer one per architecture: the copy is bounded by the largest, and must be one
 // of them to the byte.
-std::optional<DebControl> verifiedCopy(const std::string& file,
-                                       const std::vector<VouchedPackage>& offered,
-                                       const std::string& copy, std::size_t index, Records& records,
-                                       const HelperTools& tools) {
+std::optional<PackageFacts> verifiedCopy(const std::string& file,
+                                         const std::vector<VouchedPackage>& offered,
+                                         const std::string& copy, std::size_t index,
+                                         Records& records, const HelperBackend& backend,
+                                         const HelperSettings& tools) {
     std::uint64_t largest = 0;
     for (const auto& package : offered) largest = std::max(largest, package.size);
     const auto room = freeBytes(tools.workParent);
@@ -77,18 +62,13 @@ std::optional<DebControl> verifiedCopy(const std::string& file,
         records.line(resultRecord(index, InstallerResult::Refused));
         return std::nullopt;
     }
-    auto fields = runProcess(
-        tools.dpkgDeb,
-        {"--field", copy, "Package", "Version", "Architecture", "Depends", "Pre-Depends"},
-        toolOptions(60));
-    DebControl control =
-        readControl(fields && fields->exitStatus == 0 ? fields->standardOutput : "");
-    if (!isPackageName(control.package) || control.version.empty()) {
-        records.relay(index, "not a Debian package dpkg can read");
-        records.fail(index, {"install", "not a Debian package dpkg can read"});
+    auto facts = backend.readPackage(copy);
+    if (!facts) {
+        records.relay(index, facts.error());
+        records.fail(index, {"install", facts.error()});
         return std::nullopt;
     }
-    return control;
+    return std::move(*facts);
 }
 
 }  // namespace
@@ -105,7 +85,7 @@ bool acceptsHelperArguments(const std::vector<std::string>& arguments) {
 }
 
 int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err,
-                     const HelperTools& tools) {
+                     HelperBackend& backend, const HelperSettings& tools) {
     if (!acceptsHelperArguments(arguments)) {
         std::fprintf(err,
                      "usage: install-helper CATALOG SIGNATURE ID FILE [ID FILE ...] (absolute "
@@ -142,15 +122,15 @@ int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, 
     }
 
     PrivateFolder folder(tools.workParent);
-    const std::set<std::string> architectures = acceptedArchitectures(tools);
     std::vector<BatchMember> members;
     std::set<std::string> names;
     for (std::size_t i = 0; i < count; ++i) {
         const std::string& id = arguments[2 + 2 * i];
         const std::string& file = arguments[3 + 2 * i];
-        const auto vouched = vouchedDebianPackages(verdict.document, id);
+        const auto vouched = vouchedPackages(verdict.document, id, backend.kind());
         if (vouched.empty()) {
-            records.relay(i, "refused: the signed catalog offers no Debian package for " + id);
+            records.relay(i, "refused: the signed catalog offers no " +
+                                 std::string(backend.label()) + " package for " + id);
             records.line(resultRecord(i, InstallerResult::Unvouched));
             continue;
         }
@@ -159,22 +139,23 @@ int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, 
             records.fail(i, {"install", "cannot make a private folder in " + tools.workParent});
             continue;
         }
-        // dpkg and apt-get take a path as a package file only when it ends in ".deb".
-        const std::string copy = folder.path() + "/" + std::to_string(i) + ".deb";
-        auto control = verifiedCopy(file, vouched, copy, i, records, tools);
-        if (!control) continue;
-        if (!architectures.contains(control->architecture)) {
-            records.relay(i, "refused: built for " + control->architecture +
-                                 ", which dpkg does not install here");
-            records.fail(i, {"architecture", control->architecture});
-        } else if (!names.insert(control->package).second) {
-            records.fail(i, {"install", "the batch holds " + control->package + " twice"});
+        // Package tools take a path as a package file only when it ends in the kind's suffix.
+        const std::string copy =
+            folder.path() + "/" + std::to_string(i) + "." + std::string(backend.kind());
+        auto facts = verifiedCopy(file, vouched, copy, i, records, backend, tools);
+        if (!facts) continue;
+        if (!backend.takesArchitecture(facts->architecture)) {
+            records.relay(i, "refused: built for " + facts->architecture +
+                                 ", which this machine does not install");
+            records.fail(i, {"architecture", facts->architecture});
+        } else if (!names.insert(facts->package).second) {
+            records.fail(i, {"install", "the batch holds " + facts->package + " twice"});
         } else {
-            members.push_back({i, copy, std::move(*control)});
+            members.push_back({i, copy, std::move(*facts)});
         }
     }
-    installTransaction(members, records, tools);
+    if (!members.empty()) backend.install(members, records);
     return 0;
 }
 
-}  // namespace suite::debian
+}  // namespace suite::privileged

@@ -9,7 +9,7 @@
 
 #include "common/Expected.h"
 
-namespace suite::debian {
+namespace suite::privileged {
 
 // A file descriptor, closed when it goes.
 class Fd {
@@ -24,18 +24,6 @@ class Fd {
 
   private:
     int fd_;
-};
-
-// dpkg's frontend lock, held until this goes; the package tools the holder runs are told so and
-// do not take it themselves. Waits up to `waitSeconds`, as apt-get would, for another frontend.
-class FrontendLock {
-  public:
-    FrontendLock(const std::string& adminDir, double waitSeconds);
-    bool held() const { return held_; }
-
-  private:
-    Fd fd_;
-    bool held_ = false;
 };
 
 // A folder made for this run alone (a new name holding this process's id, mode 0700, owned by
@@ -60,7 +48,6 @@ std::size_t removeLeftoverFolders(const std::string& parent);
 // Bytes a file system holding `folder` still has for root; nothing when it cannot be asked.
 std::optional<std::uint64_t> freeBytes(const std::string& folder);
 
-// What a bounded copy did.
 // Why a bounded copy was not made whole.
 struct CopyFailure {
     enum class Kind { TooLarge, Unreadable };
@@ -75,4 +62,4 @@ struct CopyFailure {
 Expected<std::string, CopyFailure> copyBounded(const std::string& source, const std::string& target,
                                                std::uint64_t limit);
 
-}  // namespace suite::debian
+}  // namespace suite::privileged

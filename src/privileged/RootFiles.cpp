@@ -1,4 +1,4 @@
-#include "backends/debian/RootFiles.h"
+#include "privileged/RootFiles.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -8,15 +8,13 @@
 
 #include <cerrno>
 #include <charconv>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <thread>
 #include <vector>
 
 #include "platform/Digest.h"
 
-namespace suite::debian {
+namespace suite::privileged {
 
 namespace {
 
@@ -75,22 +73,6 @@ PrivateFolder::PrivateFolder(const std::string& parent) {
 PrivateFolder::~PrivateFolder() {
     std::error_code ignored;
     if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
-}
-
-FrontendLock::FrontendLock(const std::string& adminDir, double waitSeconds)
-    : fd_(::open((adminDir + "/lock-frontend").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
-                 0640)) {
-    if (fd_.get() < 0) return;
-    const auto until = std::chrono::steady_clock::now() +
-                       std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                           std::chrono::duration<double>(waitSeconds));
-    struct flock lock {};
-    lock.l_type = F_WRLCK;
-    lock.l_whence = SEEK_SET;
-    while (!(held_ = ::fcntl(fd_.get(), F_SETLK, &lock) == 0) &&
-           std::chrono::steady_clock::now() < until) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(250));
-    }
 }
 
 std::size_t removeLeftoverFolders(const std::string& parent) {
@@ -155,4 +137,4 @@ Expected<std::string, CopyFailure> copyBounded(const std::string& source, const 
     return unreadable("the digest could not be computed");
 }
 
-}  // namespace suite::debian
+}  // namespace suite::privileged

@@ -1,9 +1,9 @@
-#include "backends/debian/VouchedPackages.h"
+#include "privileged/VouchedPackages.h"
 
 #include "common/Ascii.h"
 #include "platform/InstallerRecords.h"
 
-namespace suite::debian {
+namespace suite::privileged {
 
 CatalogVerdict judgeCatalog(const std::vector<std::string>& keys, const std::string& document,
                             const std::string& signature, WallClock now) {
@@ -16,7 +16,8 @@ CatalogVerdict judgeCatalog(const std::vector<std::string>& keys, const std::str
     return {std::nullopt, std::move(parsed)};
 }
 
-std::vector<VouchedPackage> vouchedDebianPackages(const Json& document, std::string_view id) {
+std::vector<VouchedPackage> vouchedPackages(const Json& document, std::string_view id,
+                                            std::string_view kind) {
     std::vector<VouchedPackage> vouched;
     const auto products = document.find("products");
     if (products == document.end() || !products->is_array()) return vouched;
@@ -24,10 +25,10 @@ std::vector<VouchedPackage> vouchedDebianPackages(const Json& document, std::str
     for (const auto& product : *products) {
         if (read++ == kMaxCatalogProducts) break;
         if (stringMember(product, "id") != id) continue;
-        const Json deb = objectMemberOrEmpty(product, "packages").value("deb", Json());
-        // The helper does not pick by architecture: apt refuses a package this machine cannot
-        // take, and the digest alone says which of the vendor's packages a file is.
-        for (const Json& variant : deb.is_array() ? deb : Json::array({deb})) {
+        const Json offered = objectMemberOrEmpty(product, "packages").value(kind, Json());
+        // Not picked by architecture: the digest alone says which of the vendor's packages a
+        // file is, and the helper holds its architecture to what this machine takes.
+        for (const Json& variant : offered.is_array() ? offered : Json::array({offered})) {
             const auto digest = lowerAscii(stringMember(variant, "sha256").value_or(""));
             const auto size = variant.is_object() ? variant.find("size") : variant.end();
             if (isSha256Hex(digest) && size != variant.end() && size->is_number_integer() &&
@@ -50,4 +51,4 @@ bool isProductId(std::string_view id) {
     return true;
 }
 
-}  // namespace suite::debian
+}  // namespace suite::privileged

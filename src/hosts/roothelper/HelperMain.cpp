@@ -1,0 +1,45 @@
+// install-helper: installs one batch of packages as root; run through pkexec. The package system
+// it installs through is the one the system's own os-release names, never one its caller picks.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "backends/debian/DebianHelper.h"
+#include "backends/rpm/RpmHelper.h"
+#include "install/SystemPackages.h"
+#include "platform/Process.h"
+
+namespace {
+
+std::unique_ptr<suite::privileged::HelperBackend> backendForThisSystem(
+    const suite::privileged::HelperSettings& settings) {
+    const suite::PackageFamily family = suite::thisSystemsPackageFamily();
+    if (family == suite::PackageFamily::RpmDnf || family == suite::PackageFamily::RpmZypper) {
+        return std::make_unique<suite::rpm::RpmHelper>(suite::rpm::RpmTools{.family = family},
+                                                       settings);
+    }
+    return std::make_unique<suite::debian::DebianHelper>(suite::debian::DebianTools{}, settings);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (::geteuid() != 0) {
+        std::fprintf(stderr, "install-helper: must run as root, through pkexec\n");
+        return 77;
+    }
+    ::umask(022);
+    if (::chdir("/") != 0) return 1;
+    // The program that reads our records may be gone; the installs still finish.
+    std::signal(SIGPIPE, SIG_IGN);
+    suite::privileged::HelperSettings settings;
+    settings.adoptsOrphans = suite::adoptOrphans();
+    auto backend = backendForThisSystem(settings);
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    return suite::privileged::runInstallHelper(arguments, stdout, stderr, *backend, settings);
+}
