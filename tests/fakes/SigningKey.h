@@ -48,19 +48,20 @@ inline std::string catalogDocument(std::string_view generated, std::string_view 
            std::string(expires) + "\", \"products\": []}";
 }
 
-// A Debian package as a catalog offers it: product id, sha256, size.
-using DebOffer = std::tuple<std::string, std::string, std::uintmax_t>;
+// A package as a catalog offers it: product id, sha256, size.
+using PackageOffer = std::tuple<std::string, std::string, std::uintmax_t>;
 
-// A catalog document, current for years, that offers these packages; a product offered more than
-// once has a list of packages, as for several architectures.
-inline std::string debCatalog(const std::vector<DebOffer>& offered) {
-    Json debs = Json::object();
+// A catalog document, current for years, that offers these packages of `kind` ("deb", "rpm"); a
+// product offered more than once has a list of packages, as for several architectures.
+inline std::string packageCatalog(const std::vector<PackageOffer>& offered,
+                                  const std::string& kind = "deb") {
+    Json packages = Json::object();
     for (const auto& [id, sha256, size] : offered)
-        debs[id].push_back({{"arch", "all"}, {"sha256", sha256}, {"size", size}});
+        packages[id].push_back(
+            {{"arch", kind == "deb" ? "all" : "noarch"}, {"sha256", sha256}, {"size", size}});
     Json products = Json::array();
-    for (const auto& [id, list] : debs.items())
-        products.push_back(
-            {{"id", id}, {"packages", {{"deb", list.size() == 1 ? list[0] : list}}}});
+    for (const auto& [id, list] : packages.items())
+        products.push_back({{"id", id}, {"packages", {{kind, list.size() == 1 ? list[0] : list}}}});
     return Json({{"generated", "2026-01-01T00:00:00Z"},
                  {"expires", "2099-01-01T00:00:00Z"},
                  {"products", products}})

@@ -61,13 +61,13 @@ InstallItem item(const std::string& name) {
 // product ids of their package names.
 std::pair<std::string, std::string> keepCatalog(const fs::path& dir,
                                                 const std::vector<fs::path>& debs) {
-    std::vector<fakes::DebOffer> offers;
+    std::vector<fakes::PackageOffer> offers;
     for (const auto& deb : debs) {
         const std::string file = deb.filename().string();
         offers.emplace_back(file.substr(0, file.find('_')), *sha256Of(deb), fs::file_size(deb));
     }
     const auto catalog = dir / "catalog.json";
-    std::ofstream(catalog) << fakes::debCatalog(offers);
+    std::ofstream(catalog) << fakes::packageCatalog(offers);
     auto sign = runProcess(
         SUITE_SOURCE_DIR "/tools/sign-catalog",
         {"sign", SUITE_SOURCE_DIR "/tests/fixtures/catalog-test-key.pem", catalog.string()});

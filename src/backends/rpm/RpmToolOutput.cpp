@@ -60,7 +60,7 @@ std::optional<SolverProblem> readSolverProblem(std::string_view text) {
         std::string("package ") + kNevra +
         R"( requires (.+), but none of the providers can be installed)");
     static const std::regex clash(
-        std::string(R"((?:package|the to be installed|the installed) )") + kNevra +
+        std::string(R"((?:(?:package|the to be installed|the installed) )?)") + kNevra +
         R"( (?:conflicts with|obsoletes) .+? provided by (?:the installed |the to be installed )?)" +
         kNevra);
     static const std::regex both(std::string("cannot install both ") + kNevra + " and " + kNevra);

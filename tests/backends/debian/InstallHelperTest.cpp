@@ -89,7 +89,7 @@ done
 };
 
 // The catalog's offer of a Debian package for product `id` that holds `content`.
-fakes::DebOffer offer(const std::string& id, const std::string& content) {
+fakes::PackageOffer offer(const std::string& id, const std::string& content) {
     return {id, fakes::digestOf(content), content.size()};
 }
 
@@ -102,10 +102,10 @@ TEST_F(InstallHelper, InstallsOnlyPrivateCopiesTheSignedCatalogVouchesFor) {
     const std::string amd64 = download("amd64.deb", "amdbuild larger");
     fs::create_symlink(good, dir / "downloads" / "link.deb");
     // "multi" offers a package per architecture, the larger first.
-    const std::string document =
-        fakes::debCatalog({offer("good", "good package"), offer("failing", "failing fails"),
-                           offer("swapped", "swapped original"), offer("foreign", "foreign s390x"),
-                           offer("multi", "amdbuild larger"), offer("multi", "armbuild")});
+    const std::string document = fakes::packageCatalog(
+        {offer("good", "good package"), offer("failing", "failing fails"),
+         offer("swapped", "swapped original"), offer("foreign", "foreign s390x"),
+         offer("multi", "amdbuild larger"), offer("multi", "armbuild")});
     // Left by a killed run (no process has that id); a running one's folder stays.
     fs::create_directories(dir / "work" / "talven-suite-install.999999999.abcdef");
     fs::create_directories(dir / "work" / "talven-suite-install.1.abcdef");
