@@ -23,7 +23,7 @@ find /usr /etc /opt | sort >"$before"
 # Debian's libraries are not in rpm's database, so the sonames rpm found it needs are unknown to it.
 rpm "${db[@]}" -i --nodeps "$package"
 
-want=$(rpm -qp --qf '%{NAME}-%{VERSION}-%{RELEASE}.%{ARCH}' "$package")
+want=$(rpm "${db[@]}" -qp --qf '%{NAME}-%{VERSION}-%{RELEASE}.%{ARCH}' "$package")
 [ "$(rpm "${db[@]}" -q talven-suite)" = "$want" ] || fail "rpm -q says: $(rpm "${db[@]}" -q talven-suite)"
 # Every file as the package says: digest, size, mode, owner (its requirements, as above, unknown).
 rpm "${db[@]}" -V --nodeps talven-suite || fail "rpm -V found files unlike the package's"
@@ -40,7 +40,7 @@ grep -qF '>/usr/libexec/talven-suite/install-helper<' \
 
 # The installed program finds its libraries and is the package's version.
 version=$(timeout 20 /usr/bin/talven-suite --version) || fail "--version ended with $?"
-[ "$version" = "TALVEN™ Suite $(rpm -qp --qf '%{VERSION}' "$package")" ] || fail "version: $version"
+[ "$version" = "TALVEN™ Suite $(rpm "${db[@]}" -qp --qf '%{VERSION}' "$package")" ] || fail "version: $version"
 
 # Erasing leaves nothing behind, which holds only if the package owns each folder it made.
 rpm "${db[@]}" -e talven-suite
