@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The program's own RPM installed by the real rpm, as on an RPM system, inside tests/sandbox.sh:
 # rpm takes it, says it is installed, puts the programs where the desktop entry and the polkit
-# action name them with the modes they need, and the installed program runs; erasing it takes
+# action name them, with the modes they need, and the installed program runs; erasing it takes
 # away everything it put there.
 #
 #     tests/sandbox.sh tests/system/own_rpm_install.sh FOLDER    (FOLDER holds the .rpm)
@@ -28,15 +28,13 @@ want=$(rpm "${db[@]}" -qp --qf '%{NAME}-%{VERSION}-%{RELEASE}.%{ARCH}' "$package
 # Every file as the package says: digest, size, mode, owner (its requirements, as above, unknown).
 rpm "${db[@]}" -V --nodeps talven-suite || fail "rpm -V found files unlike the package's"
 
-# pkexec runs only a helper root owns and no one else may change.
+# pkexec runs only a helper root owns and no one else may change, at the path its polkit action
+# names (tests/e2e/installed_program.sh checks the action names it).
 for program in /usr/bin/talven-suite /usr/libexec/talven-suite/install-helper \
     /usr/libexec/talven-suite/wait; do
   [ "$(stat -c '%U:%G %a' "$program")" = "root:root 755" ] ||
     fail "$program is $(stat -c '%U:%G %a' "$program")"
-  [ "$(rpm "${db[@]}" -qf "$program")" = "$want" ] || fail "rpm does not know $program as the package's"
 done
-grep -qF '>/usr/libexec/talven-suite/install-helper<' \
-  /usr/share/polkit-1/actions/com.brenlow.talven.suite.policy || fail "the polkit action names another helper"
 
 # The installed program finds its libraries and is the package's version.
 version=$(timeout 20 /usr/bin/talven-suite --version) || fail "--version ended with $?"
