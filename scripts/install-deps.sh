@@ -18,6 +18,8 @@ packages=(
   librsvg2-bin appstream locales x11-utils
   clang libclang-rt-14-dev clang-format
   lintian devscripts dpkg-dev
+  rpm rpmlint rpm2cpio cpio
+  dnf zypper createrepo-c
 )
 
 SUDO=()
