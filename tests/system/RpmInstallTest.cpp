@@ -1,6 +1,6 @@
 // Batches through the real pkexec, our real install helper, dnf or zypper and rpm, inside the
-// sandbox tests/sandbox.sh makes, on a system that calls itself Fedora or openSUSE: an initialised
-// RPM database, a base package standing for the system's shell, and a local repository.
+// sandbox tests/sandbox.sh makes, on a system that calls itself Fedora or openSUSE
+// (fakes/RpmWorld.h).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include "backends/rpm/RpmDatabase.h"
 #include "backends/rpm/RpmPackageSystem.h"
 #include "fakes/Outcomes.h"
+#include "fakes/RpmWorld.h"
 #include "fakes/SigningKey.h"
 #include "fakes/TempDir.h"
 #include "install/InstallLog.h"
@@ -21,62 +22,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Rpm {
-    std::string name, version, tags = "", post = "", arch = "noarch";
-};
-
-std::string shell(const std::string& line) {
-    ProcessOptions options;
-    options.mergeStandardError = true;
-    auto run = runProcess("/bin/sh", {"-c", line}, options);
-    return run ? std::to_string(run->exitStatus) + ":" + run->standardOutput : "no shell";
-}
-
-// A real RPM built with rpmbuild: one file under /opt/talven-test/<name>.
-fs::path build(const fs::path& dir, const Rpm& rpm) {
-    const fs::path spec = dir / (rpm.name + ".spec");
-    std::ofstream(spec) << "Name: " << rpm.name << "\nVersion: " << rpm.version
-                        << "\nRelease: 1\nSummary: a package for the install tests\nLicense: MIT\n"
-                        << rpm.tags << "\n%description\ntest\n%install\nmkdir -p %{buildroot}"
-                        << "/opt/talven-test/" << rpm.name << "\necho " << rpm.version
-                        << " > %{buildroot}/opt/talven-test/" << rpm.name << "/VERSION\n%files\n"
-                        << "/opt/talven-test/" << rpm.name << "\n"
-                        << (rpm.post.empty() ? "" : "%post\n" + rpm.post + "\n");
-    const auto made = shell("rpmbuild -bb --quiet --target " + rpm.arch + " --define '_topdir " +
-                            (dir / "top").string() + "' " + spec.string());
-    EXPECT_EQ(made.substr(0, 2), "0:") << made;
-    return dir / "top" / "RPMS" / rpm.arch /
-           (rpm.name + "-" + rpm.version + "-1." + rpm.arch + ".rpm");
-}
-
 class RpmInstall : public ::testing::TestWithParam<const char*> {
   protected:
     void SetUp() override {
         if (std::getenv("SUITE_IN_SANDBOX") == nullptr) {
             GTEST_SKIP() << "installs packages: run inside tests/sandbox.sh as root";
         }
-        const bool zypper = std::string(GetParam()) == "zypper";
         const fs::path repo = dir.path() / "repo";
         fs::create_directories(repo);
-        fs::copy(build(dir.path(), {"talven-test-runtime", "1.0"}), repo);
-        const fs::path base =
-            build(dir.path(), {"talven-test-base", "1.0", "Provides: /bin/sh\nProvides: /bin/bash"});
-        const std::string repoFile = std::string("[talven-test]\nname=talven-test\nbaseurl=file://") +
-                                     repo.string() + "\ngpgcheck=0\nenabled=1\n";
-        ASSERT_EQ(shell("rm -f /etc/os-release && printf '" +
-                        std::string(zypper ? "ID=\"opensuse-leap\"\\nID_LIKE=\"suse opensuse\""
-                                           : "ID=fedora\\nVERSION_ID=40") +
-                        "\\n' > /etc/os-release && rpm --initdb && rpm -i --justdb --replacepkgs 2>/dev/null " +
-                        base.string() + " && createrepo_c -q " + repo.string() +
-                        " && mkdir -p /etc/yum.repos.d /etc/zypp/repos.d && chmod -R a+rX " +
-                        dir.path().string() + " && printf '" + repoFile +
-                        "' | tee /etc/yum.repos.d/talven-test.repo > "
-                        "/etc/zypp/repos.d/talven-test.repo"),
-                  "0:");
-    }
-    void TearDown() override {
-        // The Debian tests' helper reads the system's family too.
-        shell("rm -f /etc/os-release && ln -s ../usr/lib/os-release /etc/os-release");
+        fs::copy(fakes::buildRpm(dir.path(), {"talven-test-runtime", "1.0"}), repo);
+        world = std::make_unique<fakes::RpmWorld>(dir.path(), repo,
+                                                  std::string(GetParam()) == "zypper");
+        ASSERT_TRUE(world->ready());
     }
 
     // The batch of `files`, each the product of its package's name, offered by a kept catalog
@@ -91,9 +48,9 @@ class RpmInstall : public ::testing::TestWithParam<const char*> {
         }
         const auto catalog = dir.path() / "catalog.json";
         std::ofstream(catalog) << fakes::packageCatalog(offers, "rpm");
-        EXPECT_EQ(shell(SUITE_SOURCE_DIR "/tools/sign-catalog sign " SUITE_SOURCE_DIR
-                        "/tests/fixtures/catalog-test-key.pem " +
-                        catalog.string() + " >/dev/null"),
+        EXPECT_EQ(fakes::shell(SUITE_SOURCE_DIR "/tools/sign-catalog sign " SUITE_SOURCE_DIR
+                                                "/tests/fixtures/catalog-test-key.pem " +
+                               catalog.string() + " >/dev/null"),
                   "0:");
         RpmPackageSystem system({.helper = SUITE_INSTALL_HELPER,
                                  .catalog = catalog.string(),
@@ -102,22 +59,26 @@ class RpmInstall : public ::testing::TestWithParam<const char*> {
     }
 
     fakes::TempDir dir;
+    std::unique_ptr<fakes::RpmWorld> world;
 };
 
 // One transaction: an add-in that comes first and needs the app installs with it, what a package
 // needs from the configured repositories comes from there, and what cannot install fails alone
 // with its reason, removing nothing; a package whose scriptlet failed does not stay behind.
 TEST_P(RpmInstall, ABatchIsOneTransactionThatRemovesNothing) {
-    ASSERT_EQ(shell("rpm -i 2>/dev/null " + build(dir.path(), {"talven-test-keep", "1.0"}).string()),
+    ASSERT_EQ(fakes::shell("rpm -i 2>/dev/null " +
+                           fakes::buildRpm(dir.path(), {"talven-test-keep", "1.0"}).string()),
               "0:");
     const std::vector<fs::path> files = {
-        build(dir.path(), {"talven-test-addin", "1.0", "Requires: talven-test-app >= 3.0"}),
-        build(dir.path(), {"talven-test-app", "3.0"}),
-        build(dir.path(), {"talven-test-rival", "1.0", "Conflicts: talven-test-keep"}),
-        build(dir.path(), {"talven-test-needy", "1.0", "Requires: talven-no-such-package"}),
-        build(dir.path(), {"talven-test-broken", "1.0", "", "echo broken >&2; exit 1"}),
-        build(dir.path(), {"talven-test-foreign", "1.0", "", "", "s390x"}),
-        build(dir.path(), {"talven-test-user", "2.5", "Requires: talven-test-runtime"})};
+        fakes::buildRpm(dir.path(),
+                        {"talven-test-addin", "1.0", "Requires: talven-test-app >= 3.0"}),
+        fakes::buildRpm(dir.path(), {"talven-test-app", "3.0"}),
+        fakes::buildRpm(dir.path(), {"talven-test-rival", "1.0", "Conflicts: talven-test-keep"}),
+        fakes::buildRpm(dir.path(),
+                        {"talven-test-needy", "1.0", "Requires: talven-no-such-package"}),
+        fakes::buildRpm(dir.path(), {"talven-test-broken", "1.0", "", "echo broken >&2; exit 1"}),
+        fakes::buildRpm(dir.path(), {"talven-test-foreign", "1.0", "", "", "s390x"}),
+        fakes::buildRpm(dir.path(), {"talven-test-user", "2.5", "Requires: talven-test-runtime"})};
     std::vector<std::string> steps;
     const auto outcome = install(files, [&](const BatchStep& step) {
         steps.push_back(std::to_string(static_cast<int>(step.kind)) + ":" +
@@ -143,7 +104,7 @@ TEST_P(RpmInstall, ABatchIsOneTransactionThatRemovesNothing) {
                                                              {"talven-test-keep", "1.0-1"},
                                                              {"talven-test-runtime", "1.0-1"},
                                                              {"talven-test-user", "2.5-1"}}));
-    EXPECT_EQ(shell("rpm -Va talven-test-addin talven-test-app talven-test-user"), "0:");
+    EXPECT_EQ(fakes::shell("rpm -Va talven-test-addin talven-test-app talven-test-user"), "0:");
     // Authorized first, then the app unpacked before the add-in that needs it.
     ASSERT_FALSE(steps.empty());
     EXPECT_EQ(steps.front(), "0:0");
@@ -151,8 +112,9 @@ TEST_P(RpmInstall, ABatchIsOneTransactionThatRemovesNothing) {
         return std::find(steps.begin(), steps.end(), step) - steps.begin();
     };
     EXPECT_LT(at("1:1"), at("1:0"));
-    shell("rpm -e talven-test-addin talven-test-app talven-test-user talven-test-runtime "
-          "talven-test-keep");
+    fakes::shell(
+        "rpm -e talven-test-addin talven-test-app talven-test-user talven-test-runtime "
+        "talven-test-keep");
 }
 
 INSTANTIATE_TEST_SUITE_P(Tools, RpmInstall, ::testing::Values("dnf", "zypper"));

@@ -12,8 +12,8 @@ TEST(RpmToolOutput, SolverProblemsOfBothToolsNameThePackageAndWhy) {
         const char* line;
         std::string package, code, detail;
     } cases[] = {
-        {"  - nothing provides talven-nowhere needed by talven-missing-1.0-1.noarch", "talven-missing",
-         "dependency", "talven-nowhere"},
+        {"  - nothing provides talven-nowhere needed by talven-missing-1.0-1.noarch",
+         "talven-missing", "dependency", "talven-nowhere"},
         {"Problem: nothing provides 'libtalven.so.2()(64bit)' needed by the to be installed "
          "talven-lib-2:3.1-4.fc40.x86_64",
          "talven-lib", "dependency", "libtalven.so.2()(64bit)"},
@@ -29,8 +29,8 @@ TEST(RpmToolOutput, SolverProblemsOfBothToolsNameThePackageAndWhy) {
         {" Problem: package talven-obs-1.0-1.noarch obsoletes talven-app provided by "
          "talven-app-2.0.1-1.noarch",
          "talven-obs", "conflict", "talven-app"},
-        {"  - cannot install both talven-a-1-1.noarch and talven-b-2-1.x86_64", "talven-a", "conflict",
-         "talven-b"},
+        {"  - cannot install both talven-a-1-1.noarch and talven-b-2-1.x86_64", "talven-a",
+         "conflict", "talven-b"},
     };
     for (const auto& c : cases) {
         const auto problem = readSolverProblem(c.line);
@@ -38,7 +38,8 @@ TEST(RpmToolOutput, SolverProblemsOfBothToolsNameThePackageAndWhy) {
         EXPECT_EQ(problem->package, c.package) << c.line;
         EXPECT_EQ(problem->reason, (FailureReason{c.code, c.detail})) << c.line;
     }
-    for (const char* none : {" Problem: conflicting requests", "  - problem with installed package"})
+    for (const char* none :
+         {" Problem: conflicting requests", "  - problem with installed package"})
         EXPECT_FALSE(readSolverProblem(none)) << none;
 }
 
@@ -71,7 +72,8 @@ Operation aborted.
     EXPECT_EQ(readDnfPlan(obsoleting, 1).removals,
               (std::vector<std::string>{"talven-app", "talven-addin"}));
     const auto failing = readDnfPlan(
-        "Error: \n Problem: conflicting requests\n  - nothing provides x needed by y-1-1.noarch\n", 1);
+        "Error: \n Problem: conflicting requests\n  - nothing provides x needed by y-1-1.noarch\n",
+        1);
     EXPECT_FALSE(failing.ok);
     EXPECT_EQ(failing.problems.size(), 1u);
 
@@ -97,15 +99,15 @@ TEST(RpmToolOutput, RunLinesGiveEachPackagesStepAndAFailedScriptlet) {
     } cases[] = {
         {"  Installing       : talven-app-2.0.1-1.noarch                              1/2 ",
          K::Unpacking, "talven-app"},
-        {"  Upgrading        : talven-app-1:2.1-1.fc40.x86_64                      1/2", K::Unpacking,
-         "talven-app"},
+        {"  Upgrading        : talven-app-1:2.1-1.fc40.x86_64                      1/2",
+         K::Unpacking, "talven-app"},
         {"  Running scriptlet: talven-broken-1.0-1.noarch                             1/1 ",
          K::SettingUp, "talven-broken"},
         {"(2/5) Installing: talven-broken-1.0-1.noarch [....done]", K::Unpacking, "talven-broken"},
         {"warning: %post(talven-broken-1.0-1.noarch) scriptlet failed, exit status 1",
          K::ScriptletFailed, "talven-broken"},
-        {"  Verifying        : talven-app-2.0.1-1.noarch                              2/2 ", K::None,
-         ""},
+        {"  Verifying        : talven-app-2.0.1-1.noarch                              2/2 ",
+         K::None, ""},
     };
     for (const auto& c : cases) {
         const RpmEvent event = readRpmRunLine(c.line);
