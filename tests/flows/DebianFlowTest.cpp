@@ -41,7 +41,7 @@ Json success(const std::string& id, const std::string& version) {
 }
 
 TEST_F(DebianFlow, TwoPackagesInstallAndOneWithTheWrongDigestIsRefused) {
-    FlowHarness h(*service, {.debian = true});
+    FlowHarness h(*service, {.packages = "deb"});
     h.start();
     // The page knows this machine's architecture, so of the presenter's packages it takes the one
     // that installs, not the newer one for another architecture listed first.
@@ -72,7 +72,7 @@ TEST_F(DebianFlow, TwoPackagesInstallAndOneWithTheWrongDigestIsRefused) {
 // maintainer script); only dpkg's word counts, heard as its database changes, however early the
 // installer's own process ends; the user stops waiting for a package that never comes.
 TEST_F(DebianFlow, WhatAptCannotInstallGoesToTheDesktopsInstallerAndCountsOnlyOnceDpkgSeesIt) {
-    FlowHarness h(*service, {.debian = true});
+    FlowHarness h(*service, {.packages = "deb"});
     // A single-instance stand-in: it passes the file on and ends at once; the bridge is
     // installed a moment later, the other never.
     h.setDebInstaller(
@@ -111,7 +111,7 @@ TEST_F(DebianFlow, WhatAptCannotInstallGoesToTheDesktopsInstallerAndCountsOnlyOn
 // once this one has gone.
 TEST_F(DebianFlow, SelfUpdateInstallsOurOwnPackageAndRelaunchesTheNewProgram) {
     if (ownDebianPackage().empty()) GTEST_SKIP() << "no package: run `cpack -G DEB` first";
-    FlowSetup setup{.debian = true};
+    FlowSetup setup{.packages = "deb"};
     setup.appVersion = "0.9.0";
     setup.ownExecutable = "/usr/bin/talven-suite";
     FlowHarness h(*service, setup);

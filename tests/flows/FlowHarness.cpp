@@ -1,6 +1,7 @@
 #include "flows/FlowHarness.h"
 
 #include "backends/debian/DebianPackageSystem.h"
+#include "backends/rpm/RpmPackageSystem.h"
 #include "catalog/KeptCatalog.h"
 #include "fakes/LinuxConfig.h"
 #include "fakes/TestFiles.h"
@@ -45,10 +46,12 @@ void FlowHarness::registerSystemInstaller() {
         std::ofstream(data / "applications" / "talven-test-installer.desktop")
             << "[Desktop Entry]\nType=Application\nName=Test Installer\nExec=" +
                    (tools / "system-installer").string() +
-                   " %f\nMimeType=application/vnd.debian.binary-package;\nNoDisplay=true\n";
+                   " %f\nMimeType=application/vnd.debian.binary-package;application/x-rpm;\n"
+                   "NoDisplay=true\n";
         std::ofstream(config / "mimeapps.list")
             << "[Default Applications]\n"
-               "application/vnd.debian.binary-package=talven-test-installer.desktop\n";
+               "application/vnd.debian.binary-package=talven-test-installer.desktop\n"
+               "application/x-rpm=talven-test-installer.desktop\n";
     }
 }
 
@@ -67,11 +70,14 @@ void FlowHarness::start(bool showsList) {
     CurlClientOptions options;
     options.caFile = vendor_.caFile();
     options.connectTo = {"::127.0.0.1:" + std::to_string(vendorReachable_ ? vendor_.port() : 1)};
-    if (setup_.debian) {
-        debian_ = std::make_unique<debian::DebianPackageSystem>(
-            debian::DebianPaths{.helper = SUITE_INSTALL_HELPER,
-                                .catalog = (launch_.logDir / kKeptCatalogFileName).string(),
-                                .signature = (launch_.logDir / kKeptSignatureFileName).string()});
+    const std::string catalog = (launch_.logDir / kKeptCatalogFileName).string();
+    const std::string signature = (launch_.logDir / kKeptSignatureFileName).string();
+    if (setup_.packages == "deb") {
+        packages_ = std::make_unique<debian::DebianPackageSystem>(debian::DebianPaths{
+            .helper = SUITE_INSTALL_HELPER, .catalog = catalog, .signature = signature});
+    } else if (setup_.packages == "rpm") {
+        packages_ = std::make_unique<rpm::RpmPackageSystem>(rpm::RpmPaths{
+            .helper = SUITE_INSTALL_HELPER, .catalog = catalog, .signature = signature});
     }
     app_ = std::make_unique<gtk::HostApp>(
         gApp, launch_,
@@ -79,7 +85,7 @@ void FlowHarness::start(bool showsList) {
             config.downloadRetryDelays = setup_.downloadRetryDelays;
             config.ownExecutable = setup_.ownExecutable;
         },
-        options, debian_.get());
+        options, packages_.get());
     if (!waitFor("typeof window.Suite === 'object' && typeof Suite.receive === 'function'", 20))
         throw std::runtime_error("the page never defined Suite");
     // Every event the page receives is kept, so a flow can check the order they came in. The

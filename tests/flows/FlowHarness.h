@@ -1,8 +1,9 @@
 #pragma once
 // The whole program in this process, as a user meets it: the real GTK window and WebKitGTK page
 // from web/, the real HTTP client, files in a fresh folder. The vendor's host names lead to the
-// local vendor service. Debian packages install for real (this host's backend with the real
-// pkexec, install helper, apt-get and dpkg, inside tests/sandbox.sh); the flows of macOS packages
+// local vendor service. Debian and RPM packages install for real (this host's backends with the
+// real pkexec, install helper, apt-get and dpkg or dnf, inside tests/sandbox.sh); the flows of
+// macOS packages
 // go as far as their downloads, since the script that installs them is the unit tests' to run.
 // Hand-offs go to a stand-in desktop installer registered with GIO.
 #include <gtk/gtk.h>
@@ -26,7 +27,9 @@ struct FlowSetup {
     // Waits before a download is tried again; the 1, 4 and 16 s schedule is the unit tests' to
     // check on a virtual clock, the flows only need retries to happen.
     std::vector<double> downloadRetryDelays = {0.1, 0.2, 0.4};
-    bool debian = false;                                // Debian packages, not macOS ones
+    // The packages this host installs for real: "deb" (apt-get and dpkg) or "rpm" (dnf or zypper,
+    // in a world of fakes/RpmWorld.h); "pkg": macOS ones, which go as far as their downloads.
+    std::string packages = "pkg";
     std::string appVersion = "3.1.0";                   // the running program's
     std::filesystem::path ownExecutable = "/bin/true";  // what a relaunch starts
 };
@@ -36,7 +39,8 @@ class FlowHarness {
     FlowHarness(VendorService& vendor, FlowSetup setup = {});
     ~FlowHarness();
 
-    // What the stand-in desktop installer does with a Debian package ($1), as shell commands.
+    // What the stand-in desktop installer does with a Debian or RPM package ($1), as shell
+    // commands.
     void setDebInstaller(const std::string& commands);
 
     // Starts the program and waits until the page has shown the scanned catalog, or, with
@@ -76,7 +80,7 @@ class FlowHarness {
     FlowSetup setup_;
     fakes::TempDir dir_;
     LaunchValues launch_;
-    std::unique_ptr<PackageSystem> debian_;
+    std::unique_ptr<PackageSystem> packages_;
     std::unique_ptr<gtk::HostApp> app_;
     bool vendorReachable_ = true;
 };

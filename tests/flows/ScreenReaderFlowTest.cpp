@@ -70,7 +70,7 @@ TEST(ScreenReaderFlow, FindsPressesReadsAndHearsThePageThroughAtSpi) {
     GTEST_SKIP() << "GTK 4 before 4.14 does not pass the page's accessibility tree on";
 #endif
     VendorService& vendor = sharedVendor();
-    FlowHarness h(vendor, {.debian = true});
+    FlowHarness h(vendor, {.packages = "deb"});
     h.start();
     const std::string version = vendor.product("talven.capture", "deb")["version"];
     const Walk walk =
