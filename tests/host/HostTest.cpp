@@ -266,11 +266,12 @@ class PageTest : public HostTest {
     }
 
     // Plays "init" again in `lang`, as a restart would, then the system's appearance.
-    void reinit(const std::string& lang, bool dark, bool demo) {
+    void reinit(const std::string& lang, bool dark, bool demo, const std::string& packages = "pkg",
+                const std::string& arch = "") {
         app_->delegate.send(bridge::initEvent({.platform = "linux",
                                                .version = "3.1.0",
-                                               .packages = "pkg",
-                                               .arch = "",
+                                               .packages = packages,
+                                               .arch = arch,
                                                .vendorHost = "brenlow.example",
                                                .demo = demo,
                                                .settings = {{"lang", lang}},
@@ -419,6 +420,26 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
         std::cout << "[ axe     ] incomplete (for a person to judge): " << rule << " in "
                   << where.size() << " views, e.g. " << *where.begin() << "\n";
     }
+}
+
+// An RPM host in the real engine, from the bridge's "init" on: of the sample catalog it offers
+// each application's RPM package for this machine (of the capture's two, the x86_64 one), and
+// nothing of the add-ins, which have none.
+TEST_F(PageTest, AnRpmHostOffersTheSampleRpmPackagesForItsMachine) {
+    reinit("en", false, true, "rpm", "x86_64");
+    page("Suite.receive({type: 'checkNow'}); true");
+    const std::string rows = R"([...document.querySelectorAll('[data-product]')].map((row) =>
+        [row.dataset.product, row.dataset.state, row.dataset.state === 'unavailable' ? '' :
+         row.querySelector('.product-facts .fact:nth-child(2) dd').textContent.replace(/[\u2066-\u2069]/g, '')].join(' ')))";
+    ASSERT_TRUE(pageHolds("!Suite.snapshot().check.running && " + rows +
+                              ".includes('talven.capture missing 2.0.1-1')",
+                          30))
+        << page(rows).dump();
+    EXPECT_EQ(page("[Suite.snapshot().packages, Suite.snapshot().arch]"), (Json{"rpm", "x86_64"}));
+    EXPECT_EQ(page(rows),
+              (Json{"talven.presenter update 4.2.0-1", "talven.suite current 1.0.0-1",
+                    "talven.capture missing 2.0.1-1", "talven.addin.charts unavailable ",
+                    "talven.addin.timer unavailable ", "talven.addin.poll unavailable "}));
 }
 
 // The content process ends as a crash ends it; the page's own state goes with it.

@@ -2,7 +2,7 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
 import { catalogItem, parseCatalog, productFor } from '../../web/js/catalog.js';
-import { DEB, HEX, PKG, VENDOR, doc, product } from './fixtures.mjs';
+import { DEB, HEX, PKG, RPM, VENDOR, doc, product } from './fixtures.mjs';
 
 test('a valid document gives products with native keys normalised, display fields kept, and items for the native side', () => {
   const result = parseCatalog(doc([
@@ -13,7 +13,7 @@ test('a valid document gives products with native keys normalised, display field
     product({ id: 'a', url: 'https://mirror.downloads.brenlow.example:8443/a.pkg', file: 'A.PKG', size: 0 }),
     product({ id: 'b', url: 'https://brenlow.example/b.pkg' }),
     // With "packages", the members beside it are not this product's package; unknown kinds are ignored.
-    product({ id: 'c', version: '0.1', packages: { pkg: { ...PKG, version: '5.0' }, deb: { ...DEB, file: 'c.DEB' }, rpm: 1 } }),
+    product({ id: 'c', version: '0.1', packages: { pkg: { ...PKG, version: '5.0' }, deb: { ...DEB, file: 'c.DEB' }, snap: 1 } }),
   ]), VENDOR);
   assert.deepEqual([result.ok, result.problems, result.products.length], [true, [], 5]);
   const [app, addin, , bare, both] = result.products.map((p) => productFor(p, 'pkg'));
@@ -91,18 +91,24 @@ test('a broken package is dropped with its reason, and its product stays for the
     ['desktop entry as a command', { deb: { ...DEB, detect: { receipts: ['talven-presenter'], desktop: 'sh -c x.desktop' } } }, /desktop file id/],
     ['Debian package from another host', { deb: { ...DEB, url: 'https://example.com/a.deb' } }, /on brenlow/],
     ['Debian package for no architecture', { deb: { ...DEB, arch: undefined } }, /"arch" must be/],
+    ['RPM file not a .rpm', { rpm: { ...RPM, file: 'presenter.deb' } }, /"file" .* ending in "\.rpm"/],
+    ['RPM architecture as dpkg names it', { rpm: { ...RPM, arch: 'x86-64' } }, /"arch" must be an rpm architecture name or "noarch"/],
+    ['RPM version without its release', { rpm: { ...RPM, version: '4.2.0' } }, /"version" must be an RPM version/],
+    ['RPM version with a blank', { rpm: { ...RPM, version: '4.2.0 -1' } }, /"version" must be an RPM version/],
+    ['RPM name too long', { rpm: { ...RPM, detect: { receipts: ['p'.repeat(201)] } } }, /RPM package names/],
+    ['RPM package found by no name', { rpm: { ...RPM, detect: { receipts: [] } } }, /must name an RPM package/],
   ];
   for (const [label, broken, reason] of bad) {
-    const result = parseCatalog(doc([product({ packages: { pkg: PKG, deb: DEB, ...broken } })]), VENDOR);
+    const result = parseCatalog(doc([product({ packages: { pkg: PKG, deb: DEB, rpm: RPM, ...broken } })]), VENDOR);
     const [kind] = Object.keys(broken);
-    assert.deepEqual(Object.keys(result.products[0].packages), ['pkg', 'deb'].filter((k) => k !== kind), label);
+    assert.deepEqual(Object.keys(result.products[0].packages), ['pkg', 'deb', 'rpm'].filter((k) => k !== kind), label);
     assert.equal(result.problems.length, 1, label);
     assert.match(result.problems[0], new RegExp(`^product 1 \\("talven.presenter"\\) package "${kind}" dropped: `), label);
     assert.match(result.problems[0], reason, label);
   }
   // Nothing usable left: the product is left out.
-  for (const [packages, reason] of [[{ deb: { ...DEB, sha256: 'x' } }, /no usable package/], [{ rpm: DEB }, /no usable/],
-    [[DEB], /"packages" must be an object/]]) {
+  for (const [packages, reason] of [[{ deb: { ...DEB, sha256: 'x' } }, /no usable package/], [{ snap: DEB }, /no usable/],
+    [{ pkg: [PKG] }, /no usable/], [[DEB], /"packages" must be an object/]]) {
     const result = parseCatalog(doc([product({ packages }), product({ id: 'other' })]), VENDOR);
     assert.deepEqual(result.products.map((p) => p.id), ['other'], JSON.stringify(packages));
     assert.match(result.problems.at(-1), /^product 1 \("talven.presenter"\) skipped: /);
@@ -110,10 +116,16 @@ test('a broken package is dropped with its reason, and its product stays for the
   }
 });
 
-test('a Debian host takes its first package for its architecture or for all, and without an architecture the first', () => {
-  const [amd, arm, all] = ['amd64', 'arm64', 'all'].map((arch) => ({ ...DEB, arch, version: arch }));
-  const result = parseCatalog(doc([product({ packages: { deb: [{ ...amd, arch: 'AMD64' }, arm, amd, all] } })]), VENDOR);
-  assert.match(result.problems.join(), /^product 1 \("talven.presenter"\) package "deb" 1 dropped: "arch" must be/);
-  const versions = ['amd64', 'riscv64', ''].map((arch) => productFor(result.products[0], 'deb', arch).version);
-  assert.deepEqual(versions, ['amd64', 'all', 'arm64']);
+// The other kind's word for every machine comes before the kind's own, and is passed over.
+test('a Linux host takes its first package for its architecture or for every one, and without an architecture the first', () => {
+  for (const [kind, base, names, foreign, unknown] of [
+    ['deb', DEB, ['AMD64', 'arm64', 'amd64', 'all'], 'noarch', 'riscv64'],
+    ['rpm', RPM, ['x86-64', 'aarch64', 'x86_64', 'noarch'], 'all', 'ppc64le'],
+  ]) {
+    const [bad, other, mine, every] = names.map((arch, i) => ({ ...base, arch, version: `${i}-1` }));
+    const result = parseCatalog(doc([product({ packages: { [kind]: [bad, other, { ...every, arch: foreign }, mine, every] } })]), VENDOR);
+    assert.match(result.problems.join(), new RegExp(`^product 1 \\("talven.presenter"\\) package "${kind}" 1 dropped: "arch" must be`));
+    const versions = [mine.arch, unknown, ''].map((arch) => productFor(result.products[0], kind, arch).version);
+    assert.deepEqual(versions, [mine.version, every.version, other.version], kind);
+  }
 });

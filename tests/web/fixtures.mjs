@@ -14,6 +14,10 @@ export const DEB = {
   file: 'talven-presenter_4.2.0-1_all.deb', sha256: HEX, size: 999,
   detect: { apps: ['Not used.app'], receipts: ['talven-presenter'] },
 };
+export const RPM = {
+  arch: 'noarch', version: '1:4.2.0-1.fc40', url: 'https://downloads.brenlow.example/suite/TalvenPresenter-4.2.0-1.noarch.rpm',
+  file: 'TalvenPresenter-4.2.0-1.noarch.RPM', sha256: HEX, size: 888, detect: { receipts: ['TalvenPresenter'] },
+};
 
 // Without "packages", in the form catalogs had before there was more than one kind.
 export function product(overrides = {}) {

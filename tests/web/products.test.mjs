@@ -7,19 +7,21 @@ import assert from 'node:assert/strict';
 import { MAX_PRODUCTS } from '../../web/js/catalog.js';
 import { catalogUrls } from '../../web/js/config.js';
 import { productRows } from '../../web/js/inventory.js';
-import { DEB, HEX, INIT, PKG, doc, product, startApp } from './fixtures.mjs';
+import { DEB, HEX, INIT, PKG, RPM, doc, product, startApp } from './fixtures.mjs';
 
 const fetched = (text, url = catalogUrls('brenlow.example')[0]) => ({ type: 'catalog', ok: true, url, text });
 const offline = { type: 'catalog', ok: false, offline: true };
 const scanned = (installed) => ({ type: 'scanned', installed });
 const FETCHED = fetched(doc([
   product({ id: 'suite', self: true, packages: {
-    pkg: { ...PKG, version: '1.1.0', detect: { apps: ['TALVEN Suite.app'] } }, deb: { ...DEB, version: '1.1.0-1' } } }),
-  product({ id: 'presenter', version: '4.2.0', packages: { pkg: PKG, deb: DEB } }),
+    pkg: { ...PKG, version: '1.1.0', detect: { apps: ['TALVEN Suite.app'] } }, deb: { ...DEB, version: '1.1.0-1' },
+    rpm: { ...RPM, version: '1.1.0-1' } } }),
+  product({ id: 'presenter', version: '4.2.0', packages: { pkg: PKG, deb: DEB, rpm: RPM } }),
   product({ id: 'capture', version: '2.0', detect: { apps: ['Capture.app'], receipts: ['com.brenlow.capture'] } }),
   product({ id: 'timer', group: 'addin', version: '1.6.0', detect: { receipts: ['com.brenlow.timer'] } }),
-  product({ id: 'board', packages: { deb: [{ ...DEB, arch: 'amd64', version: '9' }, { ...DEB, arch: 'arm64' }] } }),
-  product({ id: 'tablet', packages: { deb: [{ ...DEB, arch: 'amd64' }] } }),
+  product({ id: 'board', packages: { deb: [{ ...DEB, arch: 'amd64', version: '9' }, { ...DEB, arch: 'arm64' }],
+    rpm: [{ ...RPM, arch: 'x86_64', version: '9-1' }, { ...RPM, arch: 'aarch64' }] } }),
+  product({ id: 'tablet', packages: { deb: [{ ...DEB, arch: 'amd64' }], rpm: [{ ...RPM, arch: 'x86_64' }] } }),
 ]));
 
 // An app whose bounded waits are counted and never run out.
@@ -80,24 +82,28 @@ test('offline or unusable catalogs keep the last known products and say why', as
   assert.equal(env.state().catalog.error, null, 'a later success clears the failure');
 });
 
-// "board" has a package for this machine's architecture, "tablet" only one for another.
-test('a Debian host looks for, orders and installs each product by its Debian package for its architecture', async () => {
-  const env = started({ init: { ...INIT, packages: 'deb', arch: 'arm64' } });
-  assert.equal(await env.check(FETCHED, scanned({ presenter: '4.2.0~rc1', board: '4.2.0-1', timer: '1.0', tablet: '1' })), true);
-  const scan = env.posts.find((m) => m.type === 'scan').apps;
-  assert.deepEqual(scan[0], { id: 'suite', group: 'app', detect: { apps: [], receipts: ['talven-presenter'] } });
-  assert.deepEqual(scan.map((i) => i.id), ['suite', 'presenter', 'board']);
-  assert.deepEqual(states(env), { suite: 'update', presenter: 'update', capture: 'unavailable', timer: 'unavailable',
-    board: 'current', tablet: 'unavailable' });
-  env.posts.length = 0;
-  assert.deepEqual([env.app.installProduct('capture'), env.app.installProduct('tablet'), env.app.updateAll()],
-    [false, false, true]);
-  assert.deepEqual(env.posts.map((m) => [m.type, m.items.map((i) => [i.id, i.version])]),
-    [['install', [['presenter', '4.2.0-1'], ['suite', '1.1.0-1']]]]);
-  assert.deepEqual(env.posts[0].items[1], {
-    id: 'suite', group: 'app', detect: { apps: [], receipts: ['talven-presenter'] }, version: '1.1.0-1', url: DEB.url,
-    file: DEB.file, sha256: HEX, size: DEB.size, self: true,
-  });
+// "board" has a package for this machine's architecture, "tablet" only one for another; the
+// installed presenter is older than the catalog's only by the kind's rule (no "~", no epoch).
+test('a Linux host looks for, orders and installs each product by its package of the kind for its architecture', async () => {
+  for (const [packages, base, arch, presenter] of [['deb', DEB, 'arm64', '4.2.0~rc1'], ['rpm', RPM, 'aarch64', '4.2.0-9']]) {
+    const env = started({ init: { ...INIT, packages, arch } });
+    assert.equal(await env.check(FETCHED, scanned({ presenter, board: base.version, timer: '1.0', tablet: '1' })), true);
+    const scan = env.posts.find((m) => m.type === 'scan').apps;
+    const detect = { apps: [], receipts: base.detect.receipts };
+    assert.deepEqual(scan[0], { id: 'suite', group: 'app', detect });
+    assert.deepEqual(scan.map((i) => i.id), ['suite', 'presenter', 'board']);
+    assert.deepEqual(states(env), { suite: 'update', presenter: 'update', capture: 'unavailable', timer: 'unavailable',
+      board: 'current', tablet: 'unavailable' }, packages);
+    env.posts.length = 0;
+    assert.deepEqual([env.app.installProduct('capture'), env.app.installProduct('tablet'), env.app.updateAll()],
+      [false, false, true]);
+    assert.deepEqual(env.posts.map((m) => [m.type, m.items.map((i) => [i.id, i.version])]),
+      [['install', [['presenter', base.version], ['suite', '1.1.0-1']]]]);
+    assert.deepEqual(env.posts[0].items[1], {
+      id: 'suite', group: 'app', detect, version: '1.1.0-1', url: base.url, file: base.file, sha256: HEX, size: base.size,
+      self: true,
+    });
+  }
 });
 
 test('of a longer catalog only the first products are read and scanned, and how many were left out is kept', async (t) => {

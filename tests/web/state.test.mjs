@@ -34,7 +34,7 @@ test('init takes each member with a fallback for missing or mistyped values, det
 
   // A package kind this page does not know is one it cannot offer anything for.
   const odd = applyInit(initialState(), {
-    type: 'init', platform: 7, version: null, demo: 'true', packages: 'rpm', arch: 'ARM64', vendorHost: 'evil.example/x',
+    type: 'init', platform: 7, version: null, demo: 'true', packages: 'snap', arch: 'arm64', vendorHost: 'evil.example/x',
     settings: [1, 2], osLang: '', osDark: 1,
   });
   assert.deepEqual(pick(odd), {
@@ -44,4 +44,7 @@ test('init takes each member with a fallback for missing or mistyped values, det
   // A native side from before the choice installs installer packages.
   const older = applyInit(initialState(), { type: 'init', settings: null });
   assert.deepEqual([older.settings, older.packages], [{}, 'pkg']);
+  // The machine, as the host's kind names it, or none.
+  const machines = [['rpm', 'x86_64'], ['deb', 'x86_64'], ['deb', 'ARM64'], ['pkg', 'arm64']];
+  assert.deepEqual(machines.map(([packages, arch]) => applyInit(initialState(), { packages, arch }).arch), ['x86_64', '', '', '']);
 });

@@ -12,8 +12,9 @@ import { isObject } from './rules.js';
 export const FORMAT_VERSION = 1;
 export const GROUPS = Object.freeze(['app', 'addin']);
 
-// What a host installs: macOS installer packages or Debian packages.
-export const PACKAGE_KINDS = Object.freeze(['pkg', 'deb']);
+// What a host installs: macOS installer packages, Debian packages or RPM
+// packages.
+export const PACKAGE_KINDS = Object.freeze(['pkg', 'deb', 'rpm']);
 
 // The members the native side reads from a catalog item; everything else on a
 // product is the page's own.
@@ -42,17 +43,51 @@ const SHA256 = /^[0-9a-fA-F]{64}$/;
 const PACKAGE_FILE = {
   pkg: /^[^/\\\u0000-\u001f\u007f]+\.pkg$/i,
   deb: /^[^/\\\u0000-\u001f\u007f]+\.deb$/i,
+  rpm: /^[^/\\\u0000-\u001f\u007f]+\.rpm$/i,
 };
 const APP_BUNDLE = /^[^/\\\u0000-\u001f\u007f]+\.app$/;
 /* eslint-enable no-control-regex */
 const RECEIPT = /^[^\s/\\]+$/;
-const DEBIAN_NAME = /^[a-z0-9][a-z0-9+.-]+$/;
 // A desktop file id ("com.brenlow.Presenter.desktop"): what opens an installed
-// Debian product. The native side holds the same rule.
+// Linux product. The native side holds the same rule.
 const DESKTOP_ID = /^[A-Za-z0-9_][A-Za-z0-9_.-]{0,246}\.desktop$/;
-// A dpkg architecture name ("amd64", "arm64", "armhf"), or "all" for a
-// package that runs on every one. The native side names its own in "init".
-export const DEBIAN_ARCH = /^[a-z0-9][a-z0-9-]*$/;
+
+// The kinds of a Linux package system. Each builds a package per machine
+// architecture, finds it installed by package name in its own database, and
+// names all of these its own way; the native side holds the same rules.
+const LINUX_KINDS = Object.freeze({
+  deb: {
+    // dpkg's names ("amd64", "arm64", "armhf"), and "all" for a package
+    // that runs on every one.
+    arch: /^[a-z0-9][a-z0-9-]*$/,
+    everyArch: 'all',
+    archRule: 'a dpkg architecture name or "all"',
+    name: /^[a-z0-9][a-z0-9+.-]+$/,
+    names: 'Debian package names',
+    one: 'a Debian package',
+  },
+  rpm: {
+    // rpm's names ("x86_64", "aarch64", "ppc64le"), and "noarch".
+    arch: /^[a-z0-9][a-z0-9_]*$/,
+    everyArch: 'noarch',
+    archRule: 'an rpm architecture name or "noarch"',
+    name: /^[A-Za-z0-9][A-Za-z0-9._+-]{0,199}$/,
+    names: 'RPM package names',
+    one: 'an RPM package',
+    // As the RPM database gives an installed one, "[epoch:]version-release":
+    // a version without its release would never equal the installed one, and
+    // the product would be offered again after every install.
+    version: /^(?:\d+:)?[A-Za-z0-9._+~^]+-[A-Za-z0-9._+~^]+$/,
+    versionRule: 'an RPM version, "[epoch:]version-release"',
+  },
+});
+const linuxKind = (kind) => (Object.hasOwn(LINUX_KINDS, kind) ? LINUX_KINDS[kind] : null);
+
+// Whether `value` names a machine the way packages of `kind` name their
+// architecture ("init" says which machine this is).
+export function isArchOf(kind, value) {
+  return typeof value === 'string' && linuxKind(kind)?.arch.test(value) === true;
+}
 
 function isText(value) {
   return typeof value === 'string' && value.trim() !== '';
@@ -132,14 +167,15 @@ function nameList(detect, key, pattern, what) {
 }
 
 // Without any rule the product could never be found installed, and would be
-// offered for installation again after every install. Debian packages are
-// found by their names in the dpkg database only; application bundles mean
-// nothing there.
+// offered for installation again after every install. Linux packages are
+// found by their names in the package database only; application bundles
+// mean nothing there.
 function detectRules(value, kind) {
-  if (kind === 'deb') {
+  const linux = linuxKind(kind);
+  if (linux) {
     if (!isObject(value)) reject('"detect" must be an object with "receipts"');
-    const receipts = nameList(value, 'receipts', DEBIAN_NAME, 'Debian package names');
-    if (receipts.length === 0) reject('"detect.receipts" must name a Debian package');
+    const receipts = nameList(value, 'receipts', linux.name, linux.names);
+    if (receipts.length === 0) reject(`"detect.receipts" must name ${linux.one}`);
     if (value.desktop === undefined) return { apps: [], receipts };
     if (typeof value.desktop !== 'string' || !DESKTOP_ID.test(value.desktop)) {
       reject('"detect.desktop" must be a desktop file id ending in ".desktop"');
@@ -158,19 +194,19 @@ function detectRules(value, kind) {
 function readPackage(raw, kind, vendorHost) {
   if (!isObject(raw)) reject('not an object');
   if (!isText(raw.version)) reject('"version" must be a non-empty text');
+  const linux = linuxKind(kind);
+  if (linux?.version && !linux.version.test(raw.version)) reject(`"version" must be ${linux.versionRule}`);
   const url = packageUrl(raw.url, vendorHost);
   const file = packageFile(raw.file, kind);
   if (typeof raw.sha256 !== 'string' || !SHA256.test(raw.sha256)) {
     reject('"sha256" must be 64 hexadecimal digits');
   }
   if (!Number.isSafeInteger(raw.size) || raw.size < 0) reject('"size" must be a whole number of bytes');
-  // Offered to a machine of another architecture, a Debian package would only
-  // fail in apt, after its whole download and the password.
-  if (kind === 'deb' && (typeof raw.arch !== 'string' || !DEBIAN_ARCH.test(raw.arch))) {
-    reject('"arch" must be a dpkg architecture name or "all"');
-  }
+  // Offered to a machine of another architecture, a Linux package would only
+  // fail in the package tool, after its whole download and the password.
+  if (linux && !isArchOf(kind, raw.arch)) reject(`"arch" must be ${linux.archRule}`);
   return {
-    ...(kind === 'deb' ? { arch: raw.arch } : {}),
+    ...(linux ? { arch: raw.arch } : {}),
     version: raw.version,
     url,
     file,
@@ -181,11 +217,13 @@ function readPackage(raw, kind, vendorHost) {
   };
 }
 
-// A kind's usable packages: a Debian product may list one per architecture
-// (its "variants"), and each broken one is dropped alone. Debian packages are
-// kept as that list, in order, even when the catalog gives just one.
+// A kind's usable packages: a product may list one Linux package per
+// architecture (its "variants"), and each broken one is dropped alone. Linux
+// packages are kept as that list, in order, even when the catalog gives just
+// one.
 function readVariants(value, kind, dropped, vendorHost) {
-  const listed = kind === 'deb' && Array.isArray(value);
+  const linux = linuxKind(kind) !== null;
+  const listed = linux && Array.isArray(value);
   const variants = [];
   (listed ? value : [value]).forEach((entry, index) => {
     try {
@@ -196,7 +234,7 @@ function readVariants(value, kind, dropped, vendorHost) {
     }
   });
   if (variants.length === 0) return null;
-  return kind === 'deb' ? variants : variants[0];
+  return linux ? variants : variants[0];
 }
 
 // Each kind's package, the broken ones dropped with their reasons. Without a
@@ -237,13 +275,15 @@ function readProduct(raw, dropped, vendorHost) {
   };
 }
 
-// The Debian package for a machine of `arch`: the first built for it or for
-// every architecture. A native side that names none (one from before
+// The Linux package for a machine of `arch`: the first built for it or for
+// every architecture (in the kind's own word for that: another kind's means
+// nothing to its tools). A native side that names none (one from before
 // architectures, or the page alone in a browser) has no machine to match, and
 // takes the first.
-function debianVariant(variants, arch) {
+function variantFor(variants, kind, arch) {
   if (arch === '') return variants[0];
-  return variants.find((variant) => variant.arch === arch || variant.arch === 'all') ?? null;
+  const every = LINUX_KINDS[kind].everyArch;
+  return variants.find((variant) => variant.arch === arch || variant.arch === every) ?? null;
 }
 
 // The product as a host that installs `kind` on `arch` sees it: the shared
@@ -259,7 +299,7 @@ export function productFor(product, kind, arch = '') {
   const key = `${kind} ${arch}`;
   if (!views.has(key)) {
     const { packages, ...shared } = product;
-    const chosen = kind === 'deb' ? debianVariant(packages.deb, arch) : packages[kind];
+    const chosen = linuxKind(kind) ? variantFor(packages[kind], kind, arch) : packages[kind];
     views.set(key, chosen && { ...shared, ...chosen });
   }
   return views.get(key);

@@ -2,8 +2,9 @@
 // while it is being worked on: answers "ready" with an "init" built from the
 // browser, and follows the browser's appearance. Query parameters preview the
 // other cases: ?lang=ar|en, ?dark=1|0, ?demo, ?version=1.2.3,
-// ?view=settings, ?packages=deb|pkg (empty: installing unsupported),
-// ?arch=amd64|arm64|… (the Debian packages offered).
+// ?view=settings, ?packages=deb|rpm|pkg (empty: installing unsupported),
+// ?arch=amd64|arm64|… with deb, x86_64|aarch64|… with rpm (the packages
+// offered: a machine's name as its kind writes it).
 
 export function browserInit(win = globalThis) {
   const params = new URLSearchParams(win.location?.search ?? '');

@@ -78,7 +78,7 @@ function productRow(state, entry, selected) {
     busy,
     selectable,
     selected: selectable && selected.has(product.id),
-    // Opening finds the product by its application bundles, or on Debian
+    // Opening finds the product by its application bundles, or on Linux
     // starts its desktop entry; there is nothing to open for the window
     // already in front.
     canOpen:

@@ -5,7 +5,7 @@
 // not know (written by a newer or older page) therefore have to survive every
 // save untouched.
 
-import { DEBIAN_ARCH, PACKAGE_KINDS } from './catalog.js';
+import { PACKAGE_KINDS, isArchOf } from './catalog.js';
 import { emptyFeedback } from './feedback.js';
 import { emptyInstall } from './install.js';
 import { emptyCatalog } from './inventory.js';
@@ -115,6 +115,14 @@ export function packageKindOf(value) {
   return PACKAGE_KINDS.includes(value) ? value : '';
 }
 
+// The kind and, for a Linux kind, the machine as that kind names it ("amd64"
+// to dpkg is "x86_64" to rpm); a name the kind could not have written counts
+// as none.
+function hostPackages(ev) {
+  const packages = packageKindOf(ev.packages);
+  return { packages, arch: isArchOf(packages, ev.arch) ? ev.arch : '' };
+}
+
 export function initialState() {
   return {
     booted: false,
@@ -152,8 +160,7 @@ export function applyInit(state, event) {
     platform: typeof ev.platform === 'string' ? ev.platform : '',
     version: typeof ev.version === 'string' ? ev.version : '',
     demo: ev.demo === true,
-    packages: packageKindOf(ev.packages),
-    arch: typeof ev.arch === 'string' && DEBIAN_ARCH.test(ev.arch) ? ev.arch : '',
+    ...hostPackages(ev),
     vendorHost: typeof ev.vendorHost === 'string' && HOST_NAME.test(ev.vendorHost) ? ev.vendorHost.toLowerCase() : '',
     catalogSecondsPerAddress:
       Number.isFinite(ev.catalogSecondsPerAddress) && ev.catalogSecondsPerAddress > 0 ? ev.catalogSecondsPerAddress : 0,
