@@ -168,7 +168,7 @@ double cpuSeconds() {
 // process spent over the same span, without the window's and page's start.
 double program(VendorService& vendor, const std::string& prefix, std::size_t count, bool debian,
                double& cpu) {
-    FlowHarness h(vendor, {.debian = debian});
+    FlowHarness h(vendor, {.packages = debian ? "deb" : "pkg"});
     h.start();
     cpu = cpuSeconds();
     const Json clicked = h.eval(R"((() => {
