@@ -43,10 +43,19 @@ inline std::filesystem::path buildRpm(const std::filesystem::path& dir, const Rp
 
 class RpmWorld {
   public:
-    // `repository` holds the packages the world's repository offers (createrepo_c indexes it).
+    // `repository` holds the packages the world's repository offers (createrepo_c indexes it);
+    // `provides` are more capabilities the base package stands for (what the system's own
+    // packages would provide), one per line.
     RpmWorld(const std::filesystem::path& dir, const std::filesystem::path& repository,
-             bool zypper) {
-        const auto base = buildRpm(dir, {"talven-test-base", "1.0", "Provides: /bin/sh\n"});
+             bool zypper, const std::string& provides = "") {
+        std::string tags = "Provides: /bin/sh\n";
+        for (std::size_t at = 0; at < provides.size();) {
+            const auto end = provides.find('\n', at);
+            const std::string line = provides.substr(at, end - at);
+            if (!line.empty()) tags += "Provides: " + line + "\n";
+            at = end == std::string::npos ? provides.size() : end + 1;
+        }
+        const auto base = buildRpm(dir, {"talven-test-base", "1.0", tags});
         const std::string repo = "[talven-test]\nname=talven-test\nbaseurl=file://" +
                                  repository.string() + "\ngpgcheck=0\nenabled=1\n";
         ready_ = shell("rm -f /etc/os-release && printf '" +
