@@ -88,6 +88,8 @@ def spec_text(recipes, tree):
 
 def build(recipes, staging, folder):
     """Stages and builds every package of `recipes` into `folder`; {name: path of its .rpm}."""
+    # rpmbuild runs its scripts in a folder of its own, where relative paths would lead elsewhere.
+    staging, folder = os.path.abspath(staging), os.path.abspath(folder)
     tree = os.path.join(staging, "tree")
     for recipe in recipes:
         stage_files(recipe, tree)
