@@ -57,7 +57,7 @@ TEST(VendorRpms, TheCatalogDescribesEachFileAndRpmReadsWhatItsFaultNeeds) {
         {"talven.addin.charts", "talven-addin-charts 2.1.0-1 noarch"},
         {"talven.board", "talven-board 5.0.0-1 " + arch},
         {"talven.stream", "talven-stream 1.1.0-1 " + arch},
-        {"talven.legacy", "talven-legacy 7.0.0-1 " + arch},
+        {"talven.legacy", "talven-legacy 7.0.0-1 " + arch + " /bin/sh"},
         {"talven.bridge", "talven-bridge 1.0.0-1 " + arch + " talven-no-such-package"},
     };
     std::set<std::string> offered, missing, wrongDigest;

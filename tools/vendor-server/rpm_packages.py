@@ -7,6 +7,7 @@ a configured repository: packages the catalog does not offer but its packages ma
 
 import dataclasses
 import os
+import shlex
 import subprocess
 
 from package_builds import (INSTALL_ROOT, MAINTAINER, Builds, description, run, stage_files,
@@ -37,7 +38,7 @@ class RpmRecipe:
     release: str = "1"
     requires: tuple = ()
     conflicts: tuple = ()
-    post_error: str = ""          # when set, %post fails with it as the reason
+    post_error: str = ""          # when set, %post prints it on stderr and exits 1
     payload_bytes: int = 0
 
     @property
@@ -79,10 +80,10 @@ def spec_text(recipes, tree):
             f"/{INSTALL_ROOT}/{r.short}",
         ]
         if r.post_error:
-            # In rpm's own Lua: a shell scriptlet would make the package require /bin/sh, which
-            # an RPM database that lists no shell (a bare root, this machine's) cannot satisfy,
-            # and the package would then fail as a missing dependency, before the scriptlet.
-            lines += ["", f"%post -n {r.name} -p <lua>", f"error([==[{r.post_error}]==], 0)"]
+            # A shell scriptlet, as a vendor writes it: the package requires /bin/sh for it,
+            # which an RPM system's shell package provides. rpm reports its failure by exit
+            # status ("%post(...) scriptlet failed, exit status 1"), which the tools relay.
+            lines += ["", f"%post -n {r.name}", f"echo {shlex.quote(r.post_error)} >&2", "exit 1"]
     return "\n".join(lines) + "\n"
 
 
