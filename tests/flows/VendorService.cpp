@@ -24,7 +24,12 @@ VendorService::VendorService(const fs::path& folder, Options options) : folder_(
         args.push_back("--suite-deb");
         args.push_back(options.suiteDeb.string());
     }
+    if (!options.suiteRpm.empty()) {
+        args.push_back("--suite-rpm");
+        args.push_back(options.suiteRpm.string());
+    }
     for (const auto& deb : options.debs) args.insert(args.end(), {"--deb", deb.string()});
+    for (const auto& rpm : options.rpms) args.insert(args.end(), {"--rpm", rpm.string()});
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
     argv.push_back(nullptr);
@@ -53,6 +58,7 @@ VendorService::VendorService(const fs::path& folder, Options options) : folder_(
     port_ = ready["port"].get<int>();
     ca_ = ready["ca"].get<std::string>();
     received_ = ready["received"].get<std::string>();
+    rpmRepo_ = ready["rpmRepo"].get<std::string>();
     catalog_ = Json::parse(std::ifstream(ready["catalog"].get<std::string>()), nullptr, false);
 }
 

@@ -20,6 +20,9 @@ class VendorService {
         std::filesystem::path suiteDeb = {};
         int batch = 0;  // extra applications of largeMiB each (talven.batch.1 ...), for a bench
         std::vector<std::filesystem::path> debs = {};  // offered as they are (talven.deb.NAME)
+        // The program's own .rpm, offered as the suite's rpm variant (none when empty).
+        std::filesystem::path suiteRpm = {};
+        std::vector<std::filesystem::path> rpms = {};  // offered as they are (talven.rpm.NAME)
     };
     VendorService(const std::filesystem::path& folder, Options options);
     ~VendorService();
@@ -32,18 +35,22 @@ class VendorService {
     // Every package request so far, in order: {path, range, ifRange, userAgent}.
     std::vector<Json> requests() const;
     const Json& catalog() const { return catalog_; }
-    // The catalog's `kind` ("pkg" or "deb") variant of `id`: {version, url, file, sha256, size,
-    // detect}; null when the product has none.
+    // The catalog's `kind` ("pkg", "deb" or "rpm") variant of `id`: {version, url, file, sha256,
+    // size, detect, and arch but for pkg}, or the list of them by architecture; null when the
+    // product has none.
     Json product(const std::string& id, const std::string& kind) const;
     // The file the service sends for the pkg variant of `id` (it may be missing on purpose).
     std::filesystem::path packageFile(const std::string& id) const;
+    // The local RPM repository (createrepo_c's metadata beside its packages) to configure as a
+    // system's repository: it holds what the catalog's RPMs require and the catalog does not offer.
+    const std::filesystem::path& rpmRepository() const { return rpmRepo_; }
 
   private:
     void stop();
 
     GSubprocess* process_ = nullptr;
     int port_ = 0;
-    std::filesystem::path folder_, ca_, received_;
+    std::filesystem::path folder_, ca_, received_, rpmRepo_;
     Json catalog_;
 };
 
