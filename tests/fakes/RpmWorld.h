@@ -46,36 +46,39 @@ class RpmWorld {
     // `repository` holds the packages the world's repository offers (createrepo_c indexes it);
     // `provides` are more capabilities the base package stands for (what the system's own
     // packages would provide), one per line.
-    RpmWorld(const std::filesystem::path& dir, const std::filesystem::path& repository,
-             bool zypper, const std::string& provides = "") {
+    RpmWorld(const std::filesystem::path& dir, const std::filesystem::path& repository, bool zypper,
+             const std::string& provides = "") {
         std::string tags = "Provides: /bin/sh\n";
         for (std::size_t at = 0; at < provides.size();) {
             const auto end = provides.find('\n', at);
             const std::string line = provides.substr(at, end - at);
-            if (!line.empty()) tags += "Provides: " + line + "\n";
+            // rpm's own capabilities ("rpmlib(...)") are rpm's to provide.
+            if (!line.empty() && !line.starts_with("rpmlib(")) tags += "Provides: " + line + "\n";
             at = end == std::string::npos ? provides.size() : end + 1;
         }
         const auto base = buildRpm(dir, {"talven-test-base", "1.0", tags});
         const std::string repo = "[talven-test]\nname=talven-test\nbaseurl=file://" +
                                  repository.string() + "\ngpgcheck=0\nenabled=1\n";
-        ready_ = shell("rm -f /etc/os-release && printf '" +
-                       std::string(zypper ? "ID=\"opensuse-leap\"\\nID_LIKE=\"suse opensuse\""
-                                          : "ID=fedora\\nVERSION_ID=40") +
-                       "\\n' > /etc/os-release && rpm --initdb && rpm -i --justdb --replacepkgs "
-                       "2>/dev/null " +
-                       base.string() + " && createrepo_c -q " + repository.string() +
-                       " && mkdir -p /etc/yum.repos.d /etc/zypp/repos.d && chmod -R a+rX " +
-                       repository.string() + " && printf '" + repo +
-                       "' | tee /etc/yum.repos.d/talven-test.repo > "
-                       "/etc/zypp/repos.d/talven-test.repo") == "0:";
+        made_ = shell("rm -f /etc/os-release && printf '" +
+                      std::string(zypper ? "ID=\"opensuse-leap\"\\nID_LIKE=\"suse opensuse\""
+                                         : "ID=fedora\\nVERSION_ID=40") +
+                      "\\n' > /etc/os-release && rpm --initdb && rpm -i --justdb --replacepkgs "
+                      "2>/dev/null " +
+                      base.string() + " && createrepo_c -q " + repository.string() +
+                      " && mkdir -p /etc/yum.repos.d /etc/zypp/repos.d && chmod -R a+rX " +
+                      repository.string() + " && printf '" + repo +
+                      "' | tee /etc/yum.repos.d/talven-test.repo > "
+                      "/etc/zypp/repos.d/talven-test.repo");
     }
     ~RpmWorld() { shell("rm -f /etc/os-release && ln -s ../usr/lib/os-release /etc/os-release"); }
     RpmWorld(const RpmWorld&) = delete;
     RpmWorld& operator=(const RpmWorld&) = delete;
-    bool ready() const { return ready_; }
+    bool ready() const { return made_ == "0:"; }
+    // What making it printed, when it could not.
+    const std::string& problem() const { return made_; }
 
   private:
-    bool ready_ = false;
+    std::string made_;
 };
 
 }  // namespace suite::fakes

@@ -1,6 +1,8 @@
 #pragma once
 // What a user does in the page and what a flow reads back from it and from disk.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "flows/FlowHarness.h"
+#include "platform/Files.h"
 
 namespace suite::flows {
 
@@ -46,6 +49,33 @@ inline std::vector<std::string> phases(FlowHarness& h, const std::string& id) {
     return out;
 }
 
+inline std::string logText(FlowHarness& h) {
+    return readWholeFile(h.installLog()).value_or("");
+}
+
+// Whether the waiting shell that starts `program` once this process has gone came within a
+// minute (the result comes as the package is in; the relaunch once the run has ended). It is
+// ended here: no new program in a sandbox about to vanish.
+inline bool relaunched(const std::string& program) {
+    const std::string wanted = "/bin/kill -0 " + std::to_string(::getpid()) + " ";
+    pid_t shell = 0;
+    gtk::spinUntil(
+        [&] {
+            for (const auto& entry : fs::directory_iterator("/proc")) {
+                auto cmdline = readWholeFile(entry.path() / "cmdline");
+                if (cmdline && cmdline->find(wanted) != std::string::npos &&
+                    cmdline->ends_with(program + '\0')) {
+                    shell = std::stoi(entry.path().filename());
+                    return true;
+                }
+            }
+            return false;
+        },
+        60);
+    if (shell > 0) ::kill(shell, SIGKILL);
+    return shell > 0;
+}
+
 inline std::vector<std::string> packagesIn(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder))
@@ -54,21 +84,28 @@ inline std::vector<std::string> packagesIn(const fs::path& folder) {
     return names;
 }
 
-// The program's own Debian package as `cpack -G DEB` made it for this test run; empty when
-// there is none.
-inline fs::path ownDebianPackage() {
+// The program's own package as `cpack -G DEB` ("talven-suite_", ".deb") or `cpack -G RPM`
+// ("talven-suite-", ".rpm") made it for this test run; empty when there is none.
+inline fs::path ownPackage(const std::string& prefix, const std::string& suffix) {
     std::error_code error;
     for (const auto& entry : fs::directory_iterator(SUITE_PACKAGES_DIR, error)) {
         const auto name = entry.path().filename().string();
-        if (name.starts_with("talven-suite_") && name.ends_with(".deb")) return entry.path();
+        if (name.starts_with(prefix) && name.ends_with(suffix)) return entry.path();
     }
     return {};
+}
+inline fs::path ownDebianPackage() {
+    return ownPackage("talven-suite_", ".deb");
+}
+inline fs::path ownRpmPackage() {
+    return ownPackage("talven-suite-", ".rpm");
 }
 
 // One service for the flows that need it running; started by the first of them.
 inline VendorService& sharedVendor() {
     static fakes::TempDir dir;
-    static VendorService service(dir / "vendor", {.suiteDeb = ownDebianPackage()});
+    static VendorService service(dir / "vendor",
+                                 {.suiteDeb = ownDebianPackage(), .suiteRpm = ownRpmPackage()});
     return service;
 }
 

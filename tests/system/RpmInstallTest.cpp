@@ -33,7 +33,7 @@ class RpmInstall : public ::testing::TestWithParam<const char*> {
         fs::copy(fakes::buildRpm(dir.path(), {"talven-test-runtime", "1.0"}), repo);
         world = std::make_unique<fakes::RpmWorld>(dir.path(), repo,
                                                   std::string(GetParam()) == "zypper");
-        ASSERT_TRUE(world->ready());
+        ASSERT_TRUE(world->ready()) << world->problem();
     }
 
     // The batch of `files`, each the product of its package's name, offered by a kept catalog
