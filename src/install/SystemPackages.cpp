@@ -64,6 +64,19 @@ PackageFamily packageFamilyFromOsRelease(std::string_view osRelease) {
     return PackageFamily::None;
 }
 
+Installer installerFor(PackageFamily family, const SystemTools& present) {
+    switch (family) {
+        case PackageFamily::Debian:
+        case PackageFamily::None:
+            return present.dpkgDatabase ? Installer::Debian : Installer::None;
+        case PackageFamily::RpmDnf:
+            return present.rpmDatabase && present.dnf ? Installer::Rpm : Installer::None;
+        case PackageFamily::RpmZypper:
+            return present.rpmDatabase && present.zypper ? Installer::Rpm : Installer::None;
+    }
+    return Installer::None;
+}
+
 PackageFamily thisSystemsPackageFamily(const std::string& root) {
     for (const char* file : {"etc/os-release", "usr/lib/os-release"}) {
         if (auto text = readWholeFile(root + "/" + file)) return packageFamilyFromOsRelease(*text);

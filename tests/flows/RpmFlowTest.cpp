@@ -28,7 +28,8 @@ class RpmFlow : public ::testing::Test {
         // libraries are in no rpm database.
         std::string provides;
         if (!ownRpmPackage().empty()) {
-            auto asked = runProcess("/usr/bin/rpm", {"-qp", "--requires", ownRpmPackage().string()});
+            auto asked =
+                runProcess("/usr/bin/rpm", {"-qp", "--requires", ownRpmPackage().string()});
             if (asked) provides = asked->standardOutput;
         }
         world = std::make_unique<fakes::RpmWorld>(dir.path(), service->rpmRepository(), false,

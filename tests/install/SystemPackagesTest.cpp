@@ -33,5 +33,22 @@ TEST(SystemPackages, TheFamilyComesFromTheSystemsIdThenTheOnesItIsLike) {
     }
 }
 
+// The family's own tools, and nothing but them, install.
+TEST(SystemPackages, AFamilyInstallsThroughItsOwnToolsOnly) {
+    using F = PackageFamily;
+    const SystemTools everything{true, true, true, true}, debianOnly{.dpkgDatabase = true};
+    const SystemTools fedora{.rpmDatabase = true, .dnf = true},
+        suse{.rpmDatabase = true, .zypper = true};
+    EXPECT_EQ(installerFor(F::Debian, everything), Installer::Debian);
+    EXPECT_EQ(installerFor(F::None, debianOnly), Installer::Debian);
+    EXPECT_EQ(installerFor(F::None, fedora), Installer::None) << "an unknown system is not Fedora";
+    EXPECT_EQ(installerFor(F::RpmDnf, everything), Installer::Rpm);
+    EXPECT_EQ(installerFor(F::RpmDnf, suse), Installer::None);
+    EXPECT_EQ(installerFor(F::RpmZypper, suse), Installer::Rpm);
+    EXPECT_EQ(installerFor(F::RpmZypper, SystemTools{.dpkgDatabase = true, .zypper = true}),
+              Installer::None);
+    EXPECT_EQ(installerFor(F::Debian, fedora), Installer::None);
+}
+
 }  // namespace
 }  // namespace suite

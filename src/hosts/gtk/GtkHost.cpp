@@ -40,11 +40,8 @@ std::filesystem::path executablePath() {
     return error ? std::filesystem::path() : path;
 }
 
-// The packages of the system's own family where its tools and database are there: Debian's where
-// the system is Debian's (or names no family) and dpkg keeps its database, RPM where it is
-// Fedora's or SUSE's kind and rpm keeps one beside dnf or zypper. An RPM system with dpkg's tools
-// beside its own is not installed into through them. Elsewhere this host can install nothing, and
-// says so rather than asking for a password that could not help.
+// The packages of the system's own family (installerFor); elsewhere this host can install
+// nothing, and says so rather than asking for a password that could not help.
 // `stateDir` is where the program keeps the catalog it verified, which the helper verifies again.
 std::unique_ptr<PackageSystem> packageSystemForThisHost(const std::filesystem::path& executable,
                                                         const std::filesystem::path& stateDir) {
@@ -52,18 +49,22 @@ std::unique_ptr<PackageSystem> packageSystemForThisHost(const std::filesystem::p
     const std::string catalog = (stateDir / kKeptCatalogFileName).string();
     const std::string signature = (stateDir / kKeptSignatureFileName).string();
     std::unique_ptr<PackageSystem> system;
-    const PackageFamily family = thisSystemsPackageFamily();
-    const auto present = [](const char* tool) { return ::access(tool, X_OK) == 0; };
-    if ((family == PackageFamily::Debian || family == PackageFamily::None) && debian::hasDpkg()) {
-        system = std::make_unique<debian::DebianPackageSystem>(
-            debian::DebianPaths{.helper = helper, .catalog = catalog, .signature = signature});
-    } else if (((family == PackageFamily::RpmDnf && present("/usr/bin/dnf")) ||
-                (family == PackageFamily::RpmZypper && present("/usr/bin/zypper"))) &&
-               rpm::databaseFile()) {
-        system = std::make_unique<rpm::RpmPackageSystem>(
-            rpm::RpmPaths{.helper = helper, .catalog = catalog, .signature = signature});
-    } else {
-        return std::make_unique<NoPackageSystem>();
+    const auto runs = [](const char* tool) { return ::access(tool, X_OK) == 0; };
+    const SystemTools present{.dpkgDatabase = debian::hasDpkg(),
+                              .rpmDatabase = rpm::databaseFile().has_value(),
+                              .dnf = runs("/usr/bin/dnf"),
+                              .zypper = runs("/usr/bin/zypper")};
+    switch (installerFor(thisSystemsPackageFamily(), present)) {
+        case Installer::Debian:
+            system = std::make_unique<debian::DebianPackageSystem>(
+                debian::DebianPaths{.helper = helper, .catalog = catalog, .signature = signature});
+            break;
+        case Installer::Rpm:
+            system = std::make_unique<rpm::RpmPackageSystem>(
+                rpm::RpmPaths{.helper = helper, .catalog = catalog, .signature = signature});
+            break;
+        case Installer::None:
+            return std::make_unique<NoPackageSystem>();
     }
     if (helper.empty())
         g_warning("TALVEN Suite: the install helper was not found beside the program");
