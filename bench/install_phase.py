@@ -101,8 +101,8 @@ RPM_PAYLOAD_KIB = 320
 
 def built_rpms(count, cache):
     """Twenty noarch packages of incompressible payload (so that each costs what its size says to
-    copy, digest and unpack), one spec with a subpackage each, built once by rpmbuild; the spec's
-    own package stands for the system's shell."""
+    copy, digest and unpack), subpackages of one .spec file built once by rpmbuild; its main
+    package stands for the system's shell."""
     names = [f"talven-bench-{i:02d}" for i in range(1, RPM_COUNT + 1)]
     file_of = lambda name: cache / f"{name}-{RPM_VERSION}.noarch.rpm"
     base = file_of("talven-bench-base")

@@ -293,8 +293,9 @@ void keepRpmDatabaseWhereRpmSystemsDo() {
 
 // An RPM database under a temporary root holding every other one of `items` names, so that this
 // machine's own rpm database (root's home on Debian) is never opened. The packages are real ones:
-// one spec whose subpackages are the installed names, built in one rpmbuild run (a build per
-// package would take minutes), and recorded in the database as rpm installs them, without files.
+// the subpackages of one .spec file, one per installed name, built in one rpmbuild run (a build
+// per package would take minutes), and recorded in the database as rpm installs them, without
+// their files.
 struct RpmFixture {
     explicit RpmFixture(int items) {
         keepRpmDatabaseWhereRpmSystemsDo();
