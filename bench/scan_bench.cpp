@@ -2,7 +2,8 @@
 // property lists), and 20 receipt items answered by a stand-in package utility; a receipt query
 // is one process start, so it is measured against bare starts in the same run. Debian: 1,000
 // and 10 items whose receipts name Debian packages (half of them installed) in a copy of this
-// machine's dpkg database, against one `dpkg-query -W` of the same names in the same run.
+// machine's dpkg database, against one `dpkg-query -W` of the same names in the same run. RPM:
+// the same counts in an RPM database under a temporary root, against one `rpm --root -q`.
 #include <plist/plist.h>
 #include <sys/resource.h>
 
@@ -18,6 +19,7 @@
 #include "backends/debian/DebianPackageSystem.h"
 #include "backends/macos/MacPackageSystem.h"
 #include "backends/macos/OsascriptRunner.h"
+#include "backends/rpm/RpmPackageSystem.h"
 #include "catalog/Scan.h"
 #include "fakes/TestFiles.h"
 #include "platform/Process.h"
@@ -267,6 +269,120 @@ void BM_ScanDebian(benchmark::State& state) {
     state.counters["x_dpkg_query"] = scanSeconds / querySeconds;
 }
 BENCHMARK(BM_ScanDebian)->Arg(10)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// rpm's database where RPM systems keep it, /var/lib/rpm, for this process and the rpm it starts.
+// Debian's rpm keeps it in the home folder, a path its configuration finds by starting a shell
+// (`%(echo $HOME)`) each time a database is opened, which a Fedora or openSUSE system never does.
+// rpm reads the user's macros from $HOME, so HOME points at a folder holding only that line.
+void keepRpmDatabaseWhereRpmSystemsDo() {
+    struct Home {
+        Home() {
+            std::string pattern = (fs::temp_directory_path() / "talven-bench-home-XXXXXX").string();
+            folder = ::mkdtemp(pattern.data());
+            std::ofstream(folder / ".rpmmacros") << "%_dbpath /var/lib/rpm\n";
+            ::setenv("HOME", folder.c_str(), 1);
+        }
+        ~Home() {
+            std::error_code ignored;
+            fs::remove_all(folder, ignored);
+        }
+        fs::path folder;
+    };
+    static Home home;
+}
+
+// An RPM database under a temporary root holding every other one of `items` names, so that this
+// machine's own rpm database (root's home on Debian) is never opened. The packages are real ones:
+// the subpackages of one .spec file, one per installed name, built in one rpmbuild run (a build
+// per package would take minutes), and recorded in the database as rpm installs them, without
+// their files.
+struct RpmFixture {
+    explicit RpmFixture(int items) {
+        keepRpmDatabaseWhereRpmSystemsDo();
+        std::string pattern = (fs::temp_directory_path() / "talven-bench-rpm-XXXXXX").string();
+        dir = ::mkdtemp(pattern.data());
+        root = dir / "root";
+        fs::create_directories(root);
+        std::ofstream spec(dir / "bench.spec");
+        spec << "Name: talven-bench\nVersion: 1\nRelease: 1\nSummary: products\nLicense: MIT\n"
+             << "BuildArch: noarch\n%description\nproducts\n";
+        for (int i = 0; i < items; ++i) {
+            const std::string name = "talven-bench-" + std::to_string(i);
+            names.push_back(name);
+            this->items.push_back({{"id", name},
+                                   {"group", "app"},
+                                   {"version", "2.0"},
+                                   {"detect", {{"receipts", {name}}}}});
+            if (i % 2 == 1) continue;
+            spec << "%package -n " << name << "\nVersion: 1." << i << "\nSummary: a product\n"
+                 << "%description -n " << name << "\ninstalled for the benchmark\n%files -n "
+                 << name << "\n";
+        }
+        spec.close();
+        const std::string top = (dir / "top").string();
+        // rpmbuild is pointed at a database of its own, in case it looks at one.
+        if (!ran("/usr/bin/rpmbuild",
+                 {"-bb", "--quiet", "--define", "_topdir " + top, "--dbpath",
+                  (dir / "build-db").string(), (dir / "bench.spec").string()})) {
+            return;
+        }
+        std::vector<std::string> install = {"--root", root.string(), "-i", "--justdb", "--nodeps"};
+        for (const auto& file : fs::directory_iterator(dir / "top" / "RPMS" / "noarch")) {
+            install.push_back(file.path().string());
+        }
+        if (!ran("/usr/bin/rpm", {"--root", root.string(), "--initdb"})) return;
+        ran("/usr/bin/rpm", install);
+    }
+    ~RpmFixture() {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
+    bool ran(const std::string& tool, const std::vector<std::string>& arguments) {
+        suite::ProcessOptions options;
+        options.mergeStandardError = true;
+        auto run = suite::runProcess(tool, arguments, options);
+        if (!run || run->exitStatus != 0) {
+            error = tool + " failed: " + (run ? run->standardOutput : "cannot start it");
+            return false;
+        }
+        return true;
+    }
+    fs::path dir;
+    fs::path root;
+    std::vector<std::string> names;
+    std::vector<Json> items;
+    std::string error;
+};
+
+void BM_ScanRpm(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(0));
+    RpmFixture f(count);
+    if (!f.error.empty()) {
+        state.SkipWithError(f.error.c_str());
+        return;
+    }
+    suite::rpm::RpmPackageSystem rpm({.root = f.root.string()});
+    std::vector<std::string> query = {"--root", f.root.string(), "-q"};
+    query.insert(query.end(), f.names.begin(), f.names.end());
+    double scanSeconds = 0;
+    double querySeconds = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        Json event = suite::scannedEvent(f.items, rpm);
+        scanSeconds += secondsSince(start);
+        if (event["installed"].size() != static_cast<std::size_t>((count + 1) / 2)) {
+            state.SkipWithError("not every installed package was found");
+        }
+        state.PauseTiming();
+        querySeconds += secondsFor(1, "/usr/bin/rpm", query);
+        state.ResumeTiming();
+    }
+    state.counters["ms_per_scan"] = scanSeconds * 1000 / static_cast<double>(state.iterations());
+    state.counters["ms_per_rpm_query"] =
+        querySeconds * 1000 / static_cast<double>(state.iterations());
+    state.counters["x_rpm_query"] = scanSeconds / querySeconds;
+}
+BENCHMARK(BM_ScanRpm)->Arg(10)->Arg(1000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ProcessStart(benchmark::State& state) {
     double seconds = 0;
