@@ -33,6 +33,10 @@ struct ProcessOptions {
     // Called on the calling thread with each piece of standard output as it arrives (before the
     // output limit applies), for a caller that reports a long run's progress while it goes on.
     std::function<void(std::string_view)> onOutput;
+    // For a tool that asks one question: called with each piece of standard output (after
+    // `onOutput`) until it answers; its answer is written to the child's standard input, which is
+    // then closed. Without it, standard input is /dev/null.
+    std::function<std::optional<std::string>(std::string_view)> answer;
 };
 
 struct ProcessResult {
@@ -44,9 +48,9 @@ struct ProcessResult {
 };
 
 // Runs `executable` (a path; argv[0] is that path) with `arguments`, standard input from
-// /dev/null and nothing else of ours inherited, reads its output to the end and waits for it.
-// Nothing when it cannot be started: missing or not executable, or a string that cannot be
-// passed to it (an embedded NUL, a variable name with "="). Callable from any thread.
+// /dev/null (or the answer's pipe) and nothing else of ours inherited, reads its output to the end
+// and waits for it. Nothing when it cannot be started: missing or not executable, or a string that
+// cannot be passed to it (an embedded NUL, a variable name with "="). Callable from any thread.
 std::optional<ProcessResult> runProcess(const std::string& executable,
                                         const std::vector<std::string>& arguments,
                                         const ProcessOptions& options = {});

@@ -104,6 +104,13 @@ TEST_P(RpmInstall, ABatchIsOneTransactionThatRemovesNothing) {
                                                              {"talven-test-keep", "1.0-1"},
                                                              {"talven-test-runtime", "1.0-1"},
                                                              {"talven-test-user", "2.5-1"}}));
+    // A package that would replace an installed one (its Obsoletes) is refused before anything
+    // changes, though the tool could install it.
+    const auto heir = install(
+        {fakes::buildRpm(dir.path(), {"talven-test-heir", "1.0", "Obsoletes: talven-test-keep"})});
+    EXPECT_EQ(fakes::reasons(heir)[0], (FailureReason{"conflict", "talven-test-keep"}))
+        << ::testing::PrintToString(batchLogLines(heir));
+    EXPECT_EQ(installedVersions({"talven-test-keep", "talven-test-heir"}).size(), 1u);
     EXPECT_EQ(fakes::shell("rpm -Va talven-test-addin talven-test-app talven-test-user"), "0:");
     // Authorized first, then the app unpacked before the add-in that needs it.
     ASSERT_FALSE(steps.empty());

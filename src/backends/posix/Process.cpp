@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <linux/close_range.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
@@ -151,6 +152,35 @@ void drain(Stream& stream, std::size_t limit, bool& truncated) {
     stream.text->append(buffer, std::min(count, room));
 }
 
+// A few bytes into an empty pipe: the write does not block. A child that has gone meanwhile gets
+// nothing, which is what it would have read, and its end's SIGPIPE must not end this process: it
+// is held back for this thread while writing, and taken if it came.
+void writeWithoutSigpipe(int fd, std::string_view text) {
+    sigset_t pipe, before;
+    ::sigemptyset(&pipe);
+    ::sigaddset(&pipe, SIGPIPE);
+    ::pthread_sigmask(SIG_BLOCK, &pipe, &before);
+    sigset_t pending;
+    ::sigpending(&pending);
+    const bool alreadyPending = ::sigismember(&pending, SIGPIPE) == 1;
+    bool broken = false;
+    while (!text.empty()) {
+        const ssize_t wrote = ::write(fd, text.data(), text.size());
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) {
+            broken = errno == EPIPE;
+            break;
+        }
+        text.remove_prefix(static_cast<std::size_t>(wrote));
+    }
+    if (broken && !alreadyPending) {
+        const timespec now{0, 0};
+        while (::sigtimedwait(&pipe, nullptr, &now) < 0 && errno == EINTR) {
+        }
+    }
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+}
+
 using Clock = std::chrono::steady_clock;
 
 int exitStatusFrom(int status) {
@@ -209,7 +239,19 @@ std::optional<ProcessResult> runProcess(const std::string& executable,
     }
 
     ProcessResult result;
-    Stream out{.fd = {}, .text = &result.standardOutput, .onRead = &options.onOutput};
+    // The answer's pipe: the child reads its end; ours is written once and closed.
+    Descriptor inRead;
+    Descriptor inWrite;
+    if (options.answer && !makePipe(inRead, inWrite)) return std::nullopt;
+    std::function<void(std::string_view)> onOutput = [&](std::string_view piece) {
+        if (options.onOutput) options.onOutput(piece);
+        if (!inWrite.valid()) return;
+        if (auto reply = options.answer(piece)) {
+            writeWithoutSigpipe(inWrite.get(), *reply);
+            inWrite.reset();
+        }
+    };
+    Stream out{.fd = {}, .text = &result.standardOutput, .onRead = &onOutput};
     Stream err{.fd = {}, .text = &result.standardError};
     Descriptor outWrite;
     Descriptor errWrite;
@@ -218,7 +260,11 @@ std::optional<ProcessResult> runProcess(const std::string& executable,
     if (captureError && !makePipe(err.fd, errWrite)) return std::nullopt;
 
     SpawnSetup setup;
-    ::posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (inRead.valid()) {
+        ::posix_spawn_file_actions_adddup2(&setup.actions, inRead.get(), STDIN_FILENO);
+    } else {
+        ::posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    }
     ::posix_spawn_file_actions_adddup2(&setup.actions, outWrite.get(), STDOUT_FILENO);
     if (options.mergeStandardError) {
         ::posix_spawn_file_actions_adddup2(&setup.actions, outWrite.get(), STDERR_FILENO);
@@ -249,9 +295,11 @@ std::optional<ProcessResult> runProcess(const std::string& executable,
                       envp.data()) != 0) {
         return std::nullopt;
     }
-    // Only the child may hold the write ends, or the reads below would never see the end.
+    // Only the child may hold the write ends, or the reads below would never see the end; and the
+    // read end of its input.
     outWrite.reset();
     errWrite.reset();
+    inRead.reset();
 
     std::optional<Clock::time_point> deadline;
     if (options.timeoutSeconds && !std::isnan(*options.timeoutSeconds)) {

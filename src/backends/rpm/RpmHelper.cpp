@@ -16,6 +16,9 @@ using privileged::toolOptions;
 
 namespace {
 
+// What dnf asks once it has shown its plan.
+constexpr std::string_view kDnfQuestion = "Is this ok [y/N]:";
+
 class Transaction {
   public:
     Transaction(const std::vector<BatchMember>& members, Records& records, const RpmTools& tools,
@@ -27,8 +30,13 @@ class Transaction {
     void run() {
         before_ = installedHeaders(names(members_), tools_.root);
         std::vector<const BatchMember*> accepted = ordered();
-        if (!acceptable(plan(accepted), nullptr)) acceptWhatCan(accepted);
-        if (!accepted.empty()) installAccepted(accepted);
+        // dnf shows its plan and asks before it changes anything, so one run plans and installs
+        // a batch that goes through whole; zypper is asked for a plan first.
+        const bool whole =
+            zypper() ? acceptable(plan(accepted), nullptr) && install(accepted) : install(accepted);
+        if (whole) return;
+        acceptWhatCan(accepted);
+        if (!accepted.empty()) install(accepted);
     }
 
   private:
@@ -67,7 +75,9 @@ class Transaction {
             arguments = {"--non-interactive", "install", "--allow-unsigned-rpm"};
             if (planOnly) arguments.emplace_back("--dry-run");
         } else {
-            arguments = {"install", planOnly ? "--assumeno" : "--assumeyes"};
+            // Without --assumeno it asks, and is answered once its plan is judged.
+            arguments = {"install"};
+            if (planOnly) arguments.emplace_back("--assumeno");
         }
         for (const auto* member : members) arguments.push_back(member->copy);
         return {zypper() ? tools_.zypper : tools_.dnf, std::move(arguments)};
@@ -129,7 +139,10 @@ class Transaction {
         }
     }
 
-    void installAccepted(const std::vector<const BatchMember*>& accepted) {
+    // Installs `accepted` and prints each one's result; false, with nothing installed and
+    // nothing printed of the results, when dnf's plan would not do (it could not resolve the batch
+    // whole, or it would remove something).
+    bool install(const std::vector<const BatchMember*>& accepted) {
         auto [tool, arguments] = command(accepted, false);
         std::map<std::string, std::string> scriptletFailures;  // by package: rpm's line
         std::size_t current = accepted.front()->index;
@@ -151,9 +164,24 @@ class Transaction {
                 }
             });
         };
+        std::string asked;
+        bool declined = false;
+        if (!zypper()) {
+            options.answer = [&](std::string_view piece) -> std::optional<std::string> {
+                asked.append(piece);
+                if (asked.find(kDnfQuestion) == std::string::npos) return std::nullopt;
+                declined = !acceptable({readDnfPlan(asked, 1), ""}, nullptr);
+                return declined ? "N\n" : "y\n";
+            };
+        }
         auto run = runProcess(tool, arguments, options);
         const bool timedOut = run && run->timedOut;
         if (!run) records_.relay(current, "cannot start " + tool);
+        // Asked nothing and failed: it could not resolve the batch, and changed nothing.
+        const bool unresolved = !zypper() && run && !timedOut && run->exitStatus != 0 &&
+                                asked.find(kDnfQuestion) == std::string::npos &&
+                                !readDnfPlan(run->standardOutput, 1).problems.empty();
+        if (declined || unresolved) return false;
         if (timedOut) endStrays(current);
 
         std::set<std::string> wanted;
@@ -188,6 +216,7 @@ class Transaction {
             if (installed) removeIfNew(*member);
             records_.fail(member->index, {"install", why});
         }
+        return true;
     }
 
     void endStrays(std::size_t index) const {

@@ -3,9 +3,11 @@
 // takes here, and the batch installed in one transaction by dnf or zypper, whichever the system
 // uses, with what the batch needs from the configured repositories.
 //
-// The tool plans first (dnf's --assumeno, zypper's --dry-run): a batch that cannot go through as
-// a whole, or only by removing installed software, is tried package by package, so that what can
-// be installed is, and what cannot gets its reason ("dependency", "conflict"). Neither tool is
+// Nothing changes before the tool's plan is judged: dnf shows it and asks, and is answered "y" only
+// when it removes nothing; zypper is asked for it first (--dry-run). A batch that cannot go through
+// as a whole, or only by removing installed software, is tried package by package (dnf's
+// --assumeno, zypper's --dry-run), so that what can be installed is, and what cannot gets its
+// reason ("dependency", "conflict"). Neither tool is
 // ever allowed to remove anything (no --allowerasing; zypper's solver problems are answered
 // "cancel"). Results come from rpm's database afterwards: a package is installed when rpm has it
 // in its version, from the very header root verified. A package whose scriptlet failed fails; if

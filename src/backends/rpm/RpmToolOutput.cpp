@@ -110,7 +110,8 @@ RpmPlan readDnfPlan(std::string_view output, int exitStatus) {
             if (removing) plan.removals.push_back(above);
         }
         answered = answered || words.starts_with("Operation aborted") ||
-                   words == "Nothing to do." || words == "Complete!";
+                   words.starts_with("Is this ok") || words == "Nothing to do." ||
+                   words == "Complete!";
         readProblems(words, plan);
     }
     plan.ok = answered && plan.problems.empty() && plan.error.empty() &&

@@ -69,6 +69,22 @@ TEST(Process, ChildGetsNothingOfOursButItsStandardStreams) {
     EXPECT_FALSE(input.timedOut);
 }
 
+// A tool that asks once is answered once it has asked, and its input then ends; one that is gone
+// before the answer costs nothing.
+TEST(Process, AQuestionIsAnsweredOnceItIsAsked) {
+    ProcessOptions options;
+    std::string seen;
+    options.answer = [&](std::string_view piece) -> std::optional<std::string> {
+        seen.append(piece);
+        if (seen.find("ok? ") == std::string::npos) return std::nullopt;
+        return "yes\n";
+    };
+    EXPECT_EQ(sh("printf 'ok? '; read a; echo \"[$a]\"; cat", options).standardOutput,
+              "ok? [yes]\n");
+    seen.clear();
+    EXPECT_EQ(sh("printf 'ok? '; exec 0<&-", options).exitStatus, 0);
+}
+
 TEST(Process, TimeLimitKillsTheChildAndWhatItStarted) {
     fakes::TempDir dir;
     std::string marker = (dir / "survivor").string();
