@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -72,6 +74,31 @@ std::optional<PackageFacts> verifiedCopy(const std::string& file,
 }
 
 }  // namespace
+
+std::vector<const BatchMember*> dependenciesFirst(const std::vector<BatchMember>& members) {
+    std::map<std::string, const BatchMember*> byName;
+    for (const auto& member : members) byName.emplace(member.facts.package, &member);
+    std::vector<const BatchMember*> order;
+    std::set<const BatchMember*> placed, visiting;
+    std::function<void(const BatchMember*)> place = [&](const BatchMember* member) {
+        if (placed.contains(member) || !visiting.insert(member).second) return;
+        for (const auto& name : member->facts.depends) {
+            if (auto found = byName.find(name); found != byName.end()) place(found->second);
+        }
+        placed.insert(member);
+        order.push_back(member);
+    };
+    for (const auto& member : members) place(&member);
+    return order;
+}
+
+void endAtTimeLimit(Records& records, std::size_t index, const HelperSettings& settings) {
+    const std::size_t strays = settings.adoptsOrphans ? endRemainingChildren() : 0;
+    records.relay(
+        index, "stopped: no end after " + std::to_string(settings.installTimeoutSeconds) +
+                   " s; the tool was ended with what it had started" +
+                   (strays > 0 ? " and " + std::to_string(strays) + " it had left running" : ""));
+}
 
 bool acceptsHelperArguments(const std::vector<std::string>& arguments) {
     if (arguments.size() < 4 || arguments.size() % 2 != 0) return false;

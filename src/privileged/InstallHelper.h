@@ -75,6 +75,14 @@ class HelperBackend {
     virtual void install(const std::vector<BatchMember>& members, Records& records) = 0;
 };
 
+// The members, each after the batch members it depends on (so that one tried alone has them);
+// otherwise in the batch's order.
+std::vector<const BatchMember*> dependenciesFirst(const std::vector<BatchMember>& members);
+
+// A tool that ran past the time limit was ended with what it had started: the processes it left
+// running are ended too (where the helper adopts orphans), and package `index`'s output says so.
+void endAtTimeLimit(Records& records, std::size_t index, const HelperSettings& settings);
+
 // Whether `arguments` (without the program's name) are what the helper takes: two absolute paths,
 // then pairs of a product id and an absolute path, at most kMaxHelperPackages of them.
 bool acceptsHelperArguments(const std::vector<std::string>& arguments);

@@ -1,6 +1,5 @@
 #include "backends/debian/BatchTransaction.h"
 
-#include <functional>
 #include <map>
 #include <optional>
 #include <set>
@@ -40,7 +39,7 @@ class Transaction {
         for (const auto& member : members_) names.insert(member.facts.package);
         before_ = installedVersions(names, tools_.adminDir);
 
-        std::vector<const BatchMember*> accepted = ordered();
+        std::vector<const BatchMember*> accepted = privileged::dependenciesFirst(members_);
         AptSimulation plan = simulate(accepted, std::nullopt);
         if (!plan.ok) plan = acceptWhatCan(accepted);
         if (accepted.empty()) return;
@@ -53,22 +52,6 @@ class Transaction {
         ProcessOptions options = toolOptions(settings_.installTimeoutSeconds);
         options.environment.emplace_back("DPKG_FRONTEND_LOCKED", "1");
         return options;
-    }
-
-    // Each member after the batch members it depends on; otherwise in the batch's order.
-    std::vector<const BatchMember*> ordered() const {
-        std::vector<const BatchMember*> order;
-        std::set<const BatchMember*> placed, visiting;
-        std::function<void(const BatchMember*)> place = [&](const BatchMember* member) {
-            if (placed.contains(member) || !visiting.insert(member).second) return;
-            for (const auto& name : member->facts.depends) {
-                if (auto found = byName_.find(name); found != byName_.end()) place(found->second);
-            }
-            placed.insert(member);
-            order.push_back(member);
-        };
-        for (const auto& member : members_) place(&member);
-        return order;
     }
 
     // apt's plan for `members`; what it printed goes to the log of `relayTo` when it cannot.
@@ -134,7 +117,7 @@ class Transaction {
             : run->timedOut
                 ? "stopped: no end after " + std::to_string(settings_.installTimeoutSeconds) + " s"
                 : readSimulation(run->standardOutput, 1).reason.detail;
-        if (run && run->timedOut) endStrays(first);
+        if (run && run->timedOut) privileged::endAtTimeLimit(records_, first, settings_);
         for (const auto* member : accepted) records_.fail(member->index, {"install", why});
         return false;
     }
@@ -174,7 +157,7 @@ class Transaction {
         };
         auto run = runProcess(tools_.dpkg, arguments, dpkgOptions);
         if (!run) records_.relay(current, "cannot start " + tools_.dpkg);
-        if (run && run->timedOut) endStrays(current);
+        if (run && run->timedOut) privileged::endAtTimeLimit(records_, current, settings_);
 
         std::set<std::string> names;
         for (const auto* member : accepted) names.insert(member->facts.package);
@@ -197,15 +180,6 @@ class Transaction {
             records_.fail(member->index,
                           {"install", why.empty() ? "dpkg did not install it" : why});
         }
-    }
-
-    void endStrays(std::size_t index) const {
-        const std::size_t strays = settings_.adoptsOrphans ? endRemainingChildren() : 0;
-        records_.relay(
-            index,
-            "stopped: no end after " + std::to_string(settings_.installTimeoutSeconds) +
-                " s; the tool was ended with what it had started" +
-                (strays > 0 ? " and " + std::to_string(strays) + " it had left running" : ""));
     }
 
     // A package that was not installed before and that its failure left half there is removed

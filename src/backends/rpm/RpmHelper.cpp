@@ -1,6 +1,5 @@
 #include "backends/rpm/RpmHelper.h"
 
-#include <functional>
 #include <map>
 #include <set>
 
@@ -29,7 +28,7 @@ class Transaction {
 
     void run() {
         before_ = installedHeaders(names(members_), tools_.root);
-        std::vector<const BatchMember*> accepted = ordered();
+        std::vector<const BatchMember*> accepted = privileged::dependenciesFirst(members_);
         // dnf shows its plan and asks before it changes anything, so one run plans and installs
         // a batch that goes through whole; zypper is asked for a plan first.
         const bool whole =
@@ -46,23 +45,6 @@ class Transaction {
         std::set<std::string> out;
         for (const auto& member : members) out.insert(member.facts.package);
         return out;
-    }
-
-    // Each member after the batch members it requires, so that one tried alone has them;
-    // otherwise in the batch's order.
-    std::vector<const BatchMember*> ordered() const {
-        std::vector<const BatchMember*> order;
-        std::set<const BatchMember*> placed, visiting;
-        std::function<void(const BatchMember*)> place = [&](const BatchMember* member) {
-            if (placed.contains(member) || !visiting.insert(member).second) return;
-            for (const auto& name : member->facts.depends) {
-                if (auto found = byName_.find(name); found != byName_.end()) place(found->second);
-            }
-            placed.insert(member);
-            order.push_back(member);
-        };
-        for (const auto& member : members_) place(&member);
-        return order;
     }
 
     // The tool's command for `members`: a plan, or the install itself.
@@ -182,7 +164,7 @@ class Transaction {
                                 asked.find(kDnfQuestion) == std::string::npos &&
                                 !readDnfPlan(run->standardOutput, 1).problems.empty();
         if (declined || unresolved) return false;
-        if (timedOut) endStrays(current);
+        if (timedOut) privileged::endAtTimeLimit(records_, current, settings_);
 
         std::set<std::string> wanted;
         for (const auto* member : accepted) wanted.insert(member->facts.package);
@@ -217,15 +199,6 @@ class Transaction {
             records_.fail(member->index, {"install", why});
         }
         return true;
-    }
-
-    void endStrays(std::size_t index) const {
-        const std::size_t strays = settings_.adoptsOrphans ? endRemainingChildren() : 0;
-        records_.relay(
-            index,
-            "stopped: no end after " + std::to_string(settings_.installTimeoutSeconds) +
-                " s; the tool was ended with what it had started" +
-                (strays > 0 ? " and " + std::to_string(strays) + " it had left running" : ""));
     }
 
     // A package that was not installed before and whose set-up failed goes again, unless another
