@@ -1,6 +1,7 @@
-// Both version orders are orders: a version equals itself, and swapping the two sides swaps
+// Every version order is an order: a version equals itself, and swapping the two sides swaps
 // the answer, whatever bytes the catalog or the package database hold.
 #include "backends/debian/DpkgDatabase.h"
+#include "backends/rpm/RpmVersion.h"
 #include "catalog/VersionCompare.h"
 #include "fuzz/FuzzInput.h"
 
@@ -17,5 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     require(sign(suite::debian::compareDebianVersions(a, b)) ==
                 -sign(suite::debian::compareDebianVersions(b, a)),
             "deb: swapping the sides swaps the answer");
+    require(suite::rpm::compareRpmVersions(a, a) == 0, "rpm: a version equals itself");
+    require(
+        sign(suite::rpm::compareRpmVersions(a, b)) == -sign(suite::rpm::compareRpmVersions(b, a)),
+        "rpm: swapping the sides swaps the answer");
     return 0;
 }

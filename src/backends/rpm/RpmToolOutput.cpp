@@ -6,6 +6,10 @@ namespace suite::rpm {
 
 namespace {
 
+// Lines the tools print about one package are short; a longer one (a list of every package, a
+// wrapped error) is not read as one, which also keeps the matching's cost bounded.
+constexpr std::size_t kLongestLine = 1024;
+
 // A package's full name as either tool prints it; at least name-version-release.arch.
 constexpr const char* kNevra = R"(([A-Za-z0-9_+.\-]+-[0-9]*:?[^\s:-]+-[^\s-]+\.[A-Za-z0-9_]+))";
 
@@ -64,6 +68,7 @@ std::optional<SolverProblem> readSolverProblem(std::string_view text) {
         R"( (?:conflicts with|obsoletes) .+? provided by (?:the installed |the to be installed )?)" +
         kNevra);
     static const std::regex both(std::string("cannot install both ") + kNevra + " and " + kNevra);
+    if (text.size() > kLongestLine) return std::nullopt;
     const std::string line(text);
     std::smatch match;
     if (std::regex_search(line, match, missing)) {
@@ -156,6 +161,7 @@ RpmEvent readRpmRunLine(std::string_view text) {
     static const std::regex zypperStep(std::string(R"(^\(\s*\d+/\d+\) Installing: )") + kNevra);
     static const std::regex scriptlet(std::string(R"(%[a-z]+\()") + kNevra +
                                       R"(\) scriptlet failed)");
+    if (text.size() > kLongestLine) return {};
     const std::string line(text);
     std::smatch match;
     if (std::regex_search(line, match, scriptlet)) {
