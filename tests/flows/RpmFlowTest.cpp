@@ -89,6 +89,21 @@ TEST_F(RpmFlow, TwoPackagesInstallWithOnePromptAndOneWithTheWrongDigestIsRefused
     }
 }
 
+// What dnf could not install goes to the desktop's installer for RPM packages, and counts only
+// once rpm's database shows it, however early that installer's own process ends.
+TEST_F(RpmFlow, WhatDnfCannotInstallCountsOnceRpmSeesItFromTheDesktopsInstaller) {
+    FlowHarness h(*service, {.packages = "rpm"});
+    h.setDebInstaller("(sleep 2; /usr/bin/rpm -i --nodeps \"$1\") >/dev/null 2>&1 &");
+    h.start();
+    installSelected(h, {"talven.bridge"});
+    ASSERT_TRUE(gtk::spinUntil([&] { return phases(h, "talven.bridge").size() == 5; }, 120))
+        << logText(h);
+    EXPECT_NE(logText(h).find("talven-no-such-package"), std::string::npos) << logText(h);
+    EXPECT_TRUE(gtk::spinUntil([&] { return !resultFor(h, "talven.bridge").empty(); }, 30));
+    EXPECT_EQ(resultFor(h, "talven.bridge"), success("talven.bridge", offered("talven.bridge")));
+    runProcess("/usr/bin/rpm", {"-e", "--nodeps", "talven-bridge"});
+}
+
 // The program's own RPM, as cpack made it, installs last and the new program is started once
 // this one has gone.
 TEST_F(RpmFlow, SelfUpdateInstallsOurOwnRpmAndRelaunchesTheNewProgram) {

@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
              {suite::rpm::readDnfPlan(text, status), suite::rpm::readZypperPlan(text, status)}) {
             require(!plan.ok || plan.problems.empty(), "a plan with problems does not hold");
             for (const auto& problem : plan.problems) {
-                require(text.find(problem.package) != std::string::npos, "names come from the text");
+                require(text.find(problem.package) != std::string::npos,
+                        "names come from the text");
             }
         }
     }
