@@ -24,9 +24,9 @@ inline constexpr const char* kHistoryFileName = "history.jsonl";
 struct HistoryEntry {
     std::int64_t time = 0;  // seconds since 1970
     std::string id{};
-    std::string from{};  // the version the last scan showed; empty when it was not installed
-    std::string to{};    // the catalog version asked for
-    std::string kind{};  // the package kind: "deb", "rpm", "pkg"
+    std::string from{};    // the version the last scan showed; empty when it was not installed
+    std::string to{};      // the catalog version asked for
+    std::string kind{};    // the package kind: "deb", "rpm", "pkg"
     std::string result{};  // "installed", "updated", "failed", "cancelled" or "restored"
     // Failures only, as the result event told them: where it stopped, why, and the detail.
     std::string error{}, reason{}, detail{};

@@ -15,8 +15,12 @@ namespace {
 namespace fs = std::filesystem;
 
 HistoryEntry entry(int n) {
-    return {.time = 1796455800 + n, .id = "p" + std::to_string(n), .from = "1", .to = "2",
-            .kind = "deb", .result = "updated"};
+    return {.time = 1796455800 + n,
+            .id = "p" + std::to_string(n),
+            .from = "1",
+            .to = "2",
+            .kind = "deb",
+            .result = "updated"};
 }
 
 std::vector<std::string> idsOf(const std::vector<HistoryEntry>& entries) {
@@ -34,8 +38,14 @@ TEST(HistoryFile, KeepsEveryMemberAndListsNewestFirst) {
     fakes::TempDir dir;
     HistoryFile history(dir / "state/TALVEN Suite");
     EXPECT_TRUE(history.newestFirst().empty());
-    HistoryEntry failed{.time = 5, .id = "a", .to = "3.0", .kind = "rpm", .result = "failed",
-                        .error = "install", .reason = "dependency", .detail = "libx.so \"1\"\n"};
+    HistoryEntry failed{.time = 5,
+                        .id = "a",
+                        .to = "3.0",
+                        .kind = "rpm",
+                        .result = "failed",
+                        .error = "install",
+                        .reason = "dependency",
+                        .detail = "libx.so \"1\"\n"};
     ASSERT_TRUE(history.record(failed));
     ASSERT_TRUE(history.record(entry(1)));
     EXPECT_EQ(history.newestFirst(), (std::vector<HistoryEntry>{entry(1), failed}));
@@ -47,8 +57,8 @@ TEST(HistoryFile, StaysBoundedByCuttingToTheNewestInOneReplace) {
     for (int n = 0; n < 6; ++n) ASSERT_TRUE(history.record(entry(n)));
     // Appends reuse the file; only the cut replaces it, by a rename, never in place.
     const ino_t beforeCut = inodeOf(history.path());
-    EXPECT_EQ(idsOf(history.newestFirst()), (std::vector<std::string>{"p5", "p4", "p3", "p2",
-                                                                       "p1", "p0"}));
+    EXPECT_EQ(idsOf(history.newestFirst()),
+              (std::vector<std::string>{"p5", "p4", "p3", "p2", "p1", "p0"}));
     ASSERT_TRUE(history.record(entry(6)));
     EXPECT_NE(inodeOf(history.path()), beforeCut);
     EXPECT_EQ(idsOf(history.newestFirst()), (std::vector<std::string>{"p6", "p5", "p4"}));
@@ -80,20 +90,28 @@ TEST(HistoryFile, AFileTooLargeToBeOursIsReplacedNotGrown) {
 
 TEST(HistoryEntryFor, ResultEventsBecomeEntriesWithTheScannedFromVersion) {
     const std::map<std::string, std::string> installed = {{"up", "1.0"}};
-    auto of = [&](const Json& event) {
-        return historyEntryFor(event, installed, "2.0", "deb", 7);
-    };
+    auto of = [&](const Json& event) { return historyEntryFor(event, installed, "2.0", "deb", 7); };
     EXPECT_EQ(of({{"type", "result"}, {"id", "up"}, {"ok", true}, {"version", "2.0"}}),
-              (HistoryEntry{.time = 7, .id = "up", .from = "1.0", .to = "2.0", .kind = "deb",
+              (HistoryEntry{.time = 7,
+                            .id = "up",
+                            .from = "1.0",
+                            .to = "2.0",
+                            .kind = "deb",
                             .result = "updated"}));
     EXPECT_EQ(of({{"type", "result"}, {"id", "new"}, {"ok", true}})->result, "installed");
-    const auto failed = of({{"type", "result"}, {"id", "up"}, {"ok", false}, {"error", "download"},
+    const auto failed = of({{"type", "result"},
+                            {"id", "up"},
+                            {"ok", false},
+                            {"error", "download"},
                             {"reason", "timeout"}});
     EXPECT_EQ(failed->result, "failed");
     EXPECT_EQ(failed->from + failed->error + failed->reason, "1.0downloadtimeout");
     EXPECT_EQ(of({{"type", "result"}, {"id", "up"}, {"ok", false}, {"error", "cancelled"}})->result,
               "cancelled");
-    EXPECT_EQ(of({{"type", "result"}, {"id", "up"}, {"ok", false}, {"error", "download"},
+    EXPECT_EQ(of({{"type", "result"},
+                  {"id", "up"},
+                  {"ok", false},
+                  {"error", "download"},
                   {"reason", "cancelled"}})
                   ->result,
               "cancelled");
