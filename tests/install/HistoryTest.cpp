@@ -144,6 +144,14 @@ TEST(InstallHistory, TheFlowRecordsEachResultFromTheScannedVersionAndThePageRead
     EXPECT_EQ(entries[1].id + ":" + entries[1].from + ">" + entries[1].to + " " + entries[1].result,
               "a:1.0>2.0 updated");
     EXPECT_EQ(entries[1].kind, "pkg");
+
+    // Until the next scan, the version just installed is the one a later update goes from.
+    h.installBundle("A.app", "3.0");
+    itemA.version = "3.0";
+    app.runInstallers({h.package(itemA, "a3.pkg")});
+    h.queue.runUntilIdle(60);
+    const auto latest = HistoryFile(h.launch.logDir).newestFirst().front();
+    EXPECT_EQ(latest.from + ">" + latest.to + " " + latest.result, "2.0>3.0 updated");
 }
 
 }  // namespace
