@@ -25,9 +25,14 @@ int main(int argc, char** argv) {
     fs::create_directories(folder);
     const suite::HistoryFile history(folder);
     // A long failure, as the bridge cuts its detail: the heaviest line the history holds.
-    suite::HistoryEntry entry{.time = 1796455812, .id = "talven.presenter", .from = "4.1.0-1",
-                              .to = "4.2.0-1", .kind = "deb", .result = "failed",
-                              .error = "install", .reason = "dependency",
+    suite::HistoryEntry entry{.time = 1796455812,
+                              .id = "talven.presenter",
+                              .from = "4.1.0-1",
+                              .to = "4.2.0-1",
+                              .kind = "deb",
+                              .result = "failed",
+                              .error = "install",
+                              .reason = "dependency",
                               .detail = std::string(300, 'x')};
     // Past the first cut, so every record below meets a file between its bound and twice it.
     for (std::size_t i = 0; i < 2 * suite::HistoryFile::kKeep; ++i) history.record(entry);

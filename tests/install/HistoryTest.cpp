@@ -88,35 +88,25 @@ TEST(HistoryFile, AFileTooLargeToBeOursIsReplacedNotGrown) {
     EXPECT_LT(fs::file_size(history.path()), 200u);
 }
 
+// "kind:from>to result error/reason" of the entry a result event makes; "-" for none.
 TEST(HistoryEntryFor, ResultEventsBecomeEntriesWithTheScannedFromVersion) {
-    const std::map<std::string, std::string> installed = {{"up", "1.0"}};
-    auto of = [&](const Json& event) { return historyEntryFor(event, installed, "2.0", "deb", 7); };
-    EXPECT_EQ(of({{"type", "result"}, {"id", "up"}, {"ok", true}, {"version", "2.0"}}),
-              (HistoryEntry{.time = 7,
-                            .id = "up",
-                            .from = "1.0",
-                            .to = "2.0",
-                            .kind = "deb",
-                            .result = "updated"}));
-    EXPECT_EQ(of({{"type", "result"}, {"id", "new"}, {"ok", true}})->result, "installed");
-    const auto failed = of({{"type", "result"},
-                            {"id", "up"},
-                            {"ok", false},
-                            {"error", "download"},
-                            {"reason", "timeout"}});
-    EXPECT_EQ(failed->result, "failed");
-    EXPECT_EQ(failed->from + failed->error + failed->reason, "1.0downloadtimeout");
-    EXPECT_EQ(of({{"type", "result"}, {"id", "up"}, {"ok", false}, {"error", "cancelled"}})->result,
-              "cancelled");
-    EXPECT_EQ(of({{"type", "result"},
-                  {"id", "up"},
-                  {"ok", false},
-                  {"error", "download"},
-                  {"reason", "cancelled"}})
-                  ->result,
-              "cancelled");
-    EXPECT_FALSE(of({{"type", "progress"}, {"id", "up"}, {"ok", true}}));
-    EXPECT_FALSE(of({{"type", "result"}, {"id", ""}, {"ok", false}}));
+    auto of = [](Json event) {
+        event["type"] = event.value("type", "result");
+        const auto e = historyEntryFor(event, {{"up", "1.0"}}, "2.0", "deb", 7);
+        return e ? e->kind + ":" + e->from + ">" + e->to + " " + e->result + " " + e->error + "/" +
+                       e->reason
+                 : "-";
+    };
+    EXPECT_EQ(of({{"id", "new"}, {"ok", true}}), "deb:>2.0 installed /");
+    EXPECT_EQ(of({{"id", "up"}, {"ok", false}, {"error", "download"}, {"reason", "timeout"}}),
+              "deb:1.0>2.0 failed download/timeout");
+    // The password dialog dismissed, and the user's own cancel.
+    EXPECT_EQ(of({{"id", "up"}, {"ok", false}, {"error", "cancelled"}}),
+              "deb:1.0>2.0 cancelled cancelled/");
+    EXPECT_EQ(of({{"id", "up"}, {"ok", false}, {"error", "download"}, {"reason", "cancelled"}}),
+              "deb:1.0>2.0 cancelled download/cancelled");
+    EXPECT_EQ(of({{"type", "progress"}, {"id", "up"}, {"ok", true}}), "-");
+    EXPECT_EQ(of({{"id", ""}, {"ok", false}}), "-");
 }
 
 TEST(InstallHistory, TheFlowRecordsEachResultFromTheScannedVersionAndThePageReadsIt) {
@@ -136,22 +126,19 @@ TEST(InstallHistory, TheFlowRecordsEachResultFromTheScannedVersionAndThePageRead
     app.userContentController({{"type", "history"}});
     const Json event = h.events().back();
     ASSERT_EQ(event.value("type", ""), "history");
-    std::vector<HistoryEntry> entries;
-    for (const auto& json : event["entries"]) entries.push_back(*historyEntryFrom(json));
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].id + ":" + entries[0].from + ">" + entries[0].to + " " + entries[0].result,
-              "b:>5 cancelled");
-    EXPECT_EQ(entries[1].id + ":" + entries[1].from + ">" + entries[1].to + " " + entries[1].result,
-              "a:1.0>2.0 updated");
-    EXPECT_EQ(entries[1].kind, "pkg");
+    auto said = [](const HistoryEntry& e) {
+        return e.id + ":" + e.kind + ":" + e.from + ">" + e.to + " " + e.result;
+    };
+    std::vector<std::string> entries;
+    for (const auto& json : event["entries"]) entries.push_back(said(*historyEntryFrom(json)));
+    EXPECT_EQ(entries, (std::vector<std::string>{"b:pkg:>5 cancelled", "a:pkg:1.0>2.0 updated"}));
 
     // Until the next scan, the version just installed is the one a later update goes from.
     h.installBundle("A.app", "3.0");
     itemA.version = "3.0";
     app.runInstallers({h.package(itemA, "a3.pkg")});
     h.queue.runUntilIdle(60);
-    const auto latest = HistoryFile(h.launch.logDir).newestFirst().front();
-    EXPECT_EQ(latest.from + ">" + latest.to + " " + latest.result, "2.0>3.0 updated");
+    EXPECT_EQ(said(HistoryFile(h.launch.logDir).newestFirst().front()), "a:pkg:2.0>3.0 updated");
 }
 
 }  // namespace
