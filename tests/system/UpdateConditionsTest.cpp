@@ -47,14 +47,15 @@ TEST(UpdateConditions, AMeteredNetworkPowerSavingAndThePasswordAreTheSystemsWord
            "<allow own=\"net.hadess.PowerProfiles\"/></policy><policy context=\"default\">"
            "<allow send_destination=\"org.freedesktop.NetworkManager\"/><allow "
            "send_destination=\"net.hadess.PowerProfiles\"/></policy></busconfig>\n";
-    ASSERT_EQ(fakes::shell("dbus-send --system --print-reply --dest=org.freedesktop.DBus / "
-                           "org.freedesktop.DBus.ReloadConfig >/dev/null && sed -e "
-                           "'s|@SUITE_APP_ID@|" SUITE_APP_ID
-                           "|' -e 's|@SUITE_HELPER@|/usr/libexec/x|' " SUITE_SOURCE_DIR
-                           "/packaging/talven-suite.policy.in > /usr/share/polkit-1/actions/" SUITE_APP_ID
-                           ".policy && groupadd -f talven-updaters && useradd -G talven-updaters "
-                           "conditions-member && useradd conditions-outsider"),
-              "0:");
+    ASSERT_EQ(
+        fakes::shell("dbus-send --system --print-reply --dest=org.freedesktop.DBus / "
+                     "org.freedesktop.DBus.ReloadConfig >/dev/null && sed -e "
+                     "'s|@SUITE_APP_ID@|" SUITE_APP_ID
+                     "|' -e 's|@SUITE_HELPER@|/usr/libexec/x|' " SUITE_SOURCE_DIR
+                     "/packaging/talven-suite.policy.in > /usr/share/polkit-1/actions/" SUITE_APP_ID
+                     ".policy && groupadd -f talven-updaters && useradd -G talven-updaters "
+                     "conditions-member && useradd conditions-outsider"),
+        "0:");
     GError* error = nullptr;
     const char* argv[] = {SUITE_SOURCE_DIR "/tests/system/standins.py", nullptr};
     GSubprocess* standins = g_subprocess_newv(argv, G_SUBPROCESS_FLAGS_STDOUT_PIPE, &error);
@@ -64,9 +65,9 @@ TEST(UpdateConditions, AMeteredNetworkPowerSavingAndThePasswordAreTheSystemsWord
     EXPECT_STREQ(line, "ready");
     g_free(line);
     const auto asUser = [](const std::string& user, const std::string& expected) {
-        return fakes::shell("SUITE_CONDITIONS_EXPECTED='" + expected + "' setpriv --reuid " +
-                            user + " --regid " + user +
-                            " --init-groups /proc/" + std::to_string(::getpid()) +
+        return fakes::shell("SUITE_CONDITIONS_EXPECTED='" + expected + "' setpriv --reuid " + user +
+                            " --regid " + user + " --init-groups /proc/" +
+                            std::to_string(::getpid()) +
                             "/exe --gtest_filter=UpdateConditions.AsTheUserSeesThem");
     };
     // Metered, saving power, and a user the administrator's rule does not name: a password.
