@@ -46,8 +46,7 @@ TEST_F(RunningCheck, AnOpenProductIsHeldBackUntilTheUserInstallsAnyway) {
     EXPECT_EQ(downloadsStarted(), std::vector<std::string>{"capture"});
     EXPECT_NE(log().find("presenter is held back while /opt/talven/presenter/helper runs"),
               std::string::npos);
-    const int asked = h.running.asked;
-    EXPECT_EQ(asked, 2) << "an item that names no executable is not asked about";
+    EXPECT_EQ(h.running.asked, 2) << "an item that names no executable is not asked about";
 
     // Still open, and the user chose to install anyway: it joins the batch being downloaded.
     h.delegate->userContentController(
@@ -55,29 +54,23 @@ TEST_F(RunningCheck, AnOpenProductIsHeldBackUntilTheUserInstallsAnyway) {
          {"anyway", true},
          {"items", {item("presenter", {"/opt/talven/presenter/helper"})}}});
     EXPECT_EQ(heldBack(), std::vector<std::string>{"presenter"}) << "no second hold";
-    EXPECT_EQ(h.running.asked, asked);
+    EXPECT_EQ(h.running.asked, 2);
     EXPECT_EQ(h.http.calls.size(), 1u) << "capture first, presenter queued behind it";
-    EXPECT_FALSE(h.running.open.empty()) << "nothing was ended";
 }
 
 TEST_F(RunningCheck, ExecutablesTheRulesRefuseAreNotAskedAboutAndTheItemStillInstalls) {
     Json tooMany = Json::array();
     for (int n = 0; n <= 16; ++n) tooMany.push_back("/opt/p" + std::to_string(n));
-    const std::vector<Json> lists = {"/opt/p",
-                                     Json::array({"opt/p"}),
-                                     Json::array({"/opt/../p"}),
-                                     Json::array({"/opt//p"}),
-                                     Json::array({"/opt/p/"}),
-                                     Json::array({"/opt/p\n"}),
-                                     Json::array({1}),
-                                     Json::array({std::string(4096, 'p').replace(0, 1, "/")}),
-                                     tooMany};
+    std::vector<Json> lists = {"/opt/p", tooMany, Json::array({1})};
+    for (const std::string bad : {"opt/p", "/opt/../p", "/opt//p", "/opt/p/", "/opt/p\n"})
+        lists.push_back(Json::array({bad}));
+    lists.push_back(Json::array({"/" + std::string(4095, 'p')}));
     h.running.open = {"/opt/p", "opt/p", "/opt/../p", "/opt//p", "/opt/p/", "/opt/p\n"};
     for (std::size_t n = 0; n < lists.size(); ++n)
         h.install({item("p" + std::to_string(n), lists[n])});
     EXPECT_EQ(h.running.asked, 0);
     EXPECT_TRUE(heldBack().empty());
-    EXPECT_NE(log().find("the executables named for p8 are not absolute paths"), std::string::npos);
+    EXPECT_NE(log().find("the executables named for p1 are not absolute paths"), std::string::npos);
 
     // The longest path allowed, and as many as allowed, are asked about.
     tooMany.erase(tooMany.begin());
