@@ -24,7 +24,10 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
                           .wallClock = config_.wallClock},
           CatalogServices{platform_.queue, platform_.background, platform_.http,
                           platform_.packages},
-          [this](const Json& event) { send(event); }),
+          [this](const Json& event) {
+              installFlow_.noteScan(event);
+              send(event);
+          }),
       installFlow_(
           InstallSettings{.downloadDir = launch_.cacheDir,
                           .logDir = launch_.logDir,

@@ -46,6 +46,7 @@ void AppDelegate::userContentController(const Json& body) {
                    [this](bridge::PickFiles&) { pickFeedbackFiles(); },
                    [this](bridge::SendFeedback& a) { sendFeedback(a.body); },
                    [this](bridge::OpenLog&) { openInstallLog(); },
+                   [this](bridge::History&) { send(installFlow_.history()); },
                    [this](bridge::WakeAt& a) { viewLifetime_.wakeAt(a.at); },
                },
                *action);

@@ -75,6 +75,7 @@ constexpr ActionKind kActions[] = {
     {"sendFeedback", false,
      [](const Json& body, const DownloadRules&) -> Decoded { return SendFeedback{body}; }},
     {"openLog", false, [](const Json&, const DownloadRules&) -> Decoded { return OpenLog{}; }},
+    {"history", true, [](const Json&, const DownloadRules&) -> Decoded { return History{}; }},
     {"wakeAt", false,
      [](const Json& body, const DownloadRules&) -> Decoded {
          const auto at = body.find("at");

@@ -50,13 +50,16 @@ struct SendFeedback {
     Json body;
 };
 struct OpenLog {};
+// The install history, newest first.
+struct History {};
 // The page's next automatic check, in milliseconds since 1970; nothing when it has none.
 struct WakeAt {
     std::optional<double> at;
 };
 
-using Action = std::variant<Ready, FetchCatalog, Scan, Install, Cancel, StopWaiting, Open, Link,
-                            Save, Notify, SetLoginItem, PickFiles, SendFeedback, OpenLog, WakeAt>;
+using Action =
+    std::variant<Ready, FetchCatalog, Scan, Install, Cancel, StopWaiting, Open, Link, Save, Notify,
+                 SetLoginItem, PickFiles, SendFeedback, OpenLog, WakeAt, History>;
 
 // The action `body` asks for, or nothing when the body is not an object with a string "type",
 // names no action, lacks a required member, or names an action that demo mode ignores. The items

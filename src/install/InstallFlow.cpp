@@ -14,8 +14,12 @@ InstallFlow::InstallFlow(InstallSettings settings, InstallServices services, Sen
                          Prompt prompt)
     : settings_(std::move(settings)),
       services_(services),
-      send_(std::move(send)),
-      prompt_(std::move(prompt)) {}
+      send_([this, send = std::move(send)](const Json& event) {
+          send(event);
+          recordResult(event);
+      }),
+      prompt_(std::move(prompt)),
+      history_(settings_.logDir) {}
 
 InstallFlow::~InstallFlow() {
     // A retry waiting on the queue would otherwise start a transfer nobody is there to finish.

@@ -18,6 +18,7 @@
 #include "common/Json.h"
 #include "common/Lifetime.h"
 #include "download/Downloader.h"
+#include "install/History.h"
 #include "platform/Background.h"
 #include "platform/FileWatch.h"
 #include "platform/HttpClient.h"
@@ -100,6 +101,11 @@ class InstallFlow {
     void log(const std::string& message) const;
     // Shows the install log in the desktop's program for it; nothing while there is none.
     void openLog() const;
+    // The versions a "scanned" event shows installed: the "from" of the history's next entries.
+    // Any other event is ignored.
+    void noteScan(const Json& event);
+    // The "history" event: every entry of the install history, newest first.
+    Json history() const;
 
     // A batch is being downloaded or installed, a request waits for one, a package is with the
     // desktop's installer, or a relaunch is due.
@@ -165,6 +171,8 @@ class InstallFlow {
     // the package database; those present at their catalog version succeed.
     void checkHandOffs();
     void settleHandOff(const std::string& id, bool installed);
+    // A result the page is told of, written to the history as well.
+    void recordResult(const Json& event);
 
     const InstallSettings settings_;
     InstallServices services_;
@@ -188,6 +196,9 @@ class InstallFlow {
     bool checking_ = false;                     // a look at the database is under way
     bool checkAgain_ = false;                   // asked for another meanwhile
     bool relaunching_ = false;  // a relaunch has been requested; the program is about to quit
+    HistoryFile history_;
+    std::map<std::string, std::string> installedVersions_;  // by id, as the last scan showed
+    std::map<std::string, std::string> askedVersions_;      // by id, the catalog's of the last ask
     Lifetime lifetime_;  // declared last, so it goes first: no callback sees a half-gone flow
 };
 

@@ -33,6 +33,7 @@ std::string unusedName(const std::string& name, const std::set<std::string>& tak
 
 void InstallFlow::install(InstallRequest request) {
     auto& items = request.items;
+    for (const auto& item : items) askedVersions_[item.id] = item.version;
     if (services_.packages.kind().empty()) {
         // Nothing is downloaded that could never be installed.
         if (!items.empty() || !request.refused.empty()) {

@@ -26,6 +26,7 @@ constexpr double kUnpackingPct = 40, kSettingUpPct = 80;
 }  // namespace
 
 void InstallFlow::runInstallers(std::vector<VerifiedPackage> input) {
+    for (const auto& pair : input) askedVersions_[pair.item.id] = pair.item.version;
     PackageSelection selection = selectPackages(input, services_.packages);
     for (const auto& id : selection.withoutPackage) {
         send_(bridge::failureEvent(id, bridge::FailedAt::Install));

@@ -24,6 +24,7 @@
 #include "hosts/gio/UserEnvironment.h"
 #include "hosts/gtk/GtkMainWindow.h"
 #include "hosts/gtk/Toolkit.h"
+#include "install/History.h"
 #include "platform/Files.h"
 
 namespace suite::gtk {
@@ -312,7 +313,7 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
     page(axe + "\n;true");
     ASSERT_EQ(page("typeof axe.run"), "function");
     const std::string probe = R"((() => {
-        const keys = /(^|\s)(app|nav|products?|notice|size|check|time|feedback|settings|install|batch|notify)\.[a-zA-Z.]+/;
+        const keys = /(^|\s)(app|nav|products?|notice|size|check|time|feedback|settings|install|batch|notify|history)\.[a-zA-Z.]+/;
         const body = document.body.innerText;
         let underStrip = 0;
         for (let x = 2; x < innerWidth; x += 20) {
@@ -326,7 +327,7 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
         const tree = {
             summaries: document.querySelectorAll('summary').length,
             toggles: shown('[data-disclosure]').every((b) => b.tagName === 'BUTTON' && /^(true|false)$/.test(b.getAttribute('aria-expanded'))),
-            lists: shown('ul').every((u) => u.getAttribute('role') === 'list'),
+            lists: shown('ul, ol').every((u) => u.getAttribute('role') === 'list'),
             bars: shown('[role=progressbar]').every((b) => b.dataset.indeterminate === 'true'
                 ? !['aria-valuenow', 'aria-valuemin', 'aria-valuemax'].some((a) => b.hasAttribute(a))
                 : b.hasAttribute('aria-valuenow')),
@@ -370,6 +371,9 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
          "!document.querySelector('[data-catalog-notice]').hidden"
          " && document.querySelector('[data-headline]').hidden"},
         {"settings", "document.querySelector('[data-view=settings]').click()", "true"},
+        // Read from the state folder by the native side when the page asks for it on show.
+        {"history", "document.querySelector('[data-view=history]').click()",
+         "document.querySelectorAll('[data-panel=history] li').length === 2"},
         {"feedback, invalid",
          "document.querySelector('[data-view=feedback]').click();"
          " (e => { e.value = 'nope'; e.dispatchEvent(new Event('input')); })"
@@ -377,6 +381,21 @@ TEST_F(PageTest, EveryViewPassesAxeInBothLanguagesAndThemes) {
          " document.querySelector('[data-action=send-feedback]').click()",
          "!document.querySelector('[data-error=email]').hidden"},
     };
+    const HistoryFile history(app_->delegate.launch().logDir);
+    ASSERT_TRUE(history.record({.time = 1796455812,
+                                .id = "talven.presenter",
+                                .from = "4.1.0",
+                                .to = "4.2.0",
+                                .kind = "pkg",
+                                .result = "updated"}));
+    ASSERT_TRUE(history.record({.time = 1796455912,
+                                .id = "talven.capture",
+                                .to = "2.0.1",
+                                .kind = "pkg",
+                                .result = "failed",
+                                .error = "install",
+                                .reason = "dependency",
+                                .detail = "libpipewire-0.3.so.0"}));
     std::map<std::string, std::set<std::string>> incomplete;  // rule → where
     for (const std::string lang : {"en", "ar"}) {
         for (bool dark : {false, true}) {

@@ -7,6 +7,7 @@
 import { createChecks } from './app/checks.js';
 import { createDemoPlayer } from './app/demo-player.js';
 import { createFeedbackIntents } from './app/feedback-intents.js';
+import { createHistoryIntents } from './app/history-intents.js';
 import { createInstallIntents } from './app/install-intents.js';
 import { createRedrawThrottle } from './app/redraw-throttle.js';
 import { createSettingsIntents } from './app/settings-intents.js';
@@ -62,9 +63,12 @@ export function createApp({
   const demo = createDemoPlayer({ store, emit: router.receive, later });
   const installs = createInstallIntents({ store, post, now, demo });
   const feedback = createFeedbackIntents({ store, post, now, router, demo });
+  const history = createHistoryIntents({ store, post, router });
 
   function showView(view) {
-    if (VIEWS.includes(view)) store.update({ view });
+    if (!VIEWS.includes(view)) return;
+    store.update({ view });
+    if (view === 'history') history.refresh();
   }
 
   // The web view never leaves the page; outside addresses are opened by the

@@ -3,11 +3,13 @@
 // Brand names (TALVEN™ Suite, PowerPoint) and the language autonyms stay as
 // they are in both dictionaries.
 
+import { historyAr, historyEn } from './i18n-history.js';
 import { isolateLtr } from './rules.js';
 
 export const LANGS = Object.freeze(['en', 'ar']);
 
 const en = {
+  ...historyEn,
   'app.name': 'TALVEN™ Suite',
   'app.tagline': 'Every TALVEN™ app and PowerPoint add-in, kept up to date in one place.',
   'app.version': 'Version {version}',
@@ -256,6 +258,7 @@ const en = {
 const brand = isolateLtr;
 
 const ar = {
+  ...historyAr,
   'app.name': 'TALVEN™ Suite',
   'app.tagline': `كل برامج ${brand('TALVEN™')} وإضافات PowerPoint، محدَّثة في مكان واحد.`,
   'app.version': 'الإصدار {version}',

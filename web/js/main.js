@@ -5,6 +5,7 @@ import { createApp } from './app.js';
 import { hasNativeHost, post } from './bridge.js';
 import { browserInit, browserStartView, followBrowserAppearance } from './devhost.js';
 import { mountFeedback } from './views/feedback.js';
+import { mountHistory } from './views/history.js';
 import { mountProducts } from './views/products.js';
 import { mountSettings } from './views/settings.js';
 import { mountShell } from './views/shell.js';
@@ -19,7 +20,7 @@ const app = createApp({
   isAway: () => document.visibilityState === 'hidden' || !document.hasFocus(),
 });
 
-const renderers = [mountShell(app), mountProducts(app), mountSettings(app), mountFeedback(app)];
+const renderers = [mountShell(app), mountProducts(app), mountSettings(app), mountFeedback(app), mountHistory(app)];
 const render = (state) => {
   for (const view of renderers) view(state);
 };

@@ -11,7 +11,7 @@ import { emptyInstall } from './install.js';
 import { emptyCatalog } from './inventory.js';
 import { isObject } from './rules.js';
 
-export const VIEWS = Object.freeze(['products', 'feedback', 'settings']);
+export const VIEWS = Object.freeze(['products', 'history', 'feedback', 'settings']);
 export const LANG_CHOICES = Object.freeze(['system', 'en', 'ar']);
 
 // A detached, JSON-only copy: what goes into "save" can never alias the live
@@ -143,6 +143,7 @@ export function initialState() {
     selected: [], // ids of the products ticked for installation
     install: emptyInstall(),
     feedback: emptyFeedback(),
+    history: null, // the install history, newest first, once the native side has sent it
   };
 }
 
