@@ -233,9 +233,8 @@ class FakeRunningPrograms final : public RunningPrograms {
     std::vector<std::string> running(const std::vector<std::string>& executables) override {
         ++asked;
         std::vector<std::string> found;
-        for (const auto& path : executables) {
-            if (std::find(open.begin(), open.end(), path) != open.end()) found.push_back(path);
-        }
+        std::ranges::copy_if(executables, std::back_inserter(found),
+                             [&](const auto& path) { return std::ranges::count(open, path) > 0; });
         return found;
     }
     std::vector<std::string> open;

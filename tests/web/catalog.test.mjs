@@ -131,32 +131,21 @@ test('a Linux host takes its first package for its architecture or for every one
 });
 
 test('a Linux package\'s "processes" reach the install item; a list the rules refuse costs only the check', () => {
-  const open = ['/opt/talven/presenter/bin/presenter', '/usr/lib/talven/présenter helper'];
-  const refused = [
-    ['a relative path', ['opt/presenter'], /absolute paths/],
-    ['a path that walks up', ['/opt/../bin/sh'], /absolute paths/],
-    ['an empty part', ['/opt//presenter'], /absolute paths/],
-    ['a folder', ['/opt/presenter/'], /absolute paths/],
-    ['a control character', ['/opt/presenter\n'], /absolute paths/],
-    ['not text', [7], /absolute paths/],
-    ['longer than a path can be', [`/${'é'.repeat(2048)}`], /at most 4095 bytes/],
-    ['more than a product needs', Array.from({ length: 17 }, (_, n) => `/opt/p${n}`), /at most 16 absolute paths/],
-    ['one path alone', '/opt/presenter', /a list of at most 16/],
-  ];
-  for (const [label, processes, reason] of refused) {
+  const open = ['/opt/talven/presenter/bin/presenter', '/usr/lib/talven/présenter helper', `/${'p'.repeat(4094)}`];
+  const paths = ['opt/p', '/opt/../p', '/opt//p', '/opt/p/', '/opt/p\n', 7, `/${'é'.repeat(2048)}`];
+  const lists = [...paths.map((path) => [path]), Array.from({ length: 17 }, (_, n) => `/opt/p${n}`), '/opt/p'];
+  for (const processes of lists) {
     const packages = { deb: [{ ...DEB, arch: 'amd64' }, { ...DEB, processes }], rpm: { ...RPM, processes } };
     const result = parseCatalog(doc([product({ packages })]), VENDOR);
-    assert.deepEqual(result.problems.map((p) => p.replace(reason, 'REASON').split(':')[0]),
-      ['product 1 ("talven.presenter") package "deb" 2 "processes" dropped', 'product 1 ("talven.presenter") package "rpm" "processes" dropped'], label);
-    assert.match(result.problems[0], reason, label);
+    const label = JSON.stringify(processes).slice(0, 40);
+    assert.deepEqual(result.problems.map((p) => p.split(':')[0]), ['deb" 2', 'rpm"'].map((k) =>
+      `product 1 ("talven.presenter") package "${k} "processes" dropped`), label);
+    assert.match(result.problems[0], /at most 16 absolute paths|absolute paths of at most 4095 bytes/, label);
     for (const kind of ['deb', 'rpm']) assert.equal(catalogItem(productFor(result.products[0], kind, 'all')).processes, undefined, label);
   }
-  const longest = `/${'p'.repeat(4094)}`;
-  const packages = { pkg: { ...PKG, processes: open }, deb: { ...DEB, processes: open }, rpm: { ...RPM, processes: [longest, ...open.slice(0, 1)] } };
-  const result = parseCatalog(doc([product({ packages })]), VENDOR);
-  assert.deepEqual(result.problems, []);
-  const [read] = result.products;
+  const packages = { pkg: { ...PKG, processes: open }, deb: { ...DEB, processes: open }, rpm: { ...RPM, processes: open.slice(2) } };
+  const [read] = parseCatalog(doc([product({ packages })]), VENDOR).products;
   assert.deepEqual(catalogItem(productFor(read, 'deb', 'amd64')).processes, open);
-  assert.deepEqual(catalogItem(productFor(read, 'rpm', 'x86_64')).processes, [longest, open[0]]);
+  assert.deepEqual(catalogItem(productFor(read, 'rpm', 'x86_64')).processes, open.slice(2));
   assert.equal(catalogItem(productFor(read, 'pkg')).processes, undefined, 'an installer package has no processes');
 });
