@@ -36,7 +36,8 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
                           .userAgent = catalogUserAgent(launch_.appVersion, config_.hostTag),
                           .ownExecutable = config_.ownExecutable},
           InstallServices{platform_.queue, platform_.background, platform_.http, platform_.launcher,
-                          platform_.shell, platform_.packages, platform_.fileWatcher},
+                          platform_.shell, platform_.packages, platform_.fileWatcher,
+                          platform_.running},
           [this](const Json& event) { send(event); },
           [this] { return std::string(interfaceText(isArabic(lang())).installPrompt); }),
       feedbackFlow_(

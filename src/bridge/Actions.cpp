@@ -30,7 +30,12 @@ constexpr ActionKind kActions[] = {
      }},
     {"install", false,
      [](const Json& body, const DownloadRules& downloads) -> Decoded {
-         return Install{decodeInstallRequest(objectListMember(body, "items"), downloads)};
+         auto request = decodeInstallRequest(objectListMember(body, "items"), downloads);
+         // "Update anyway": the user knows the product is open.
+         if (boolMember(body, "anyway") == true) {
+             for (auto& item : request.items) item.processes.clear();
+         }
+         return Install{std::move(request)};
      }},
     {"cancel", false,
      [](const Json& body, const DownloadRules&) -> Decoded {

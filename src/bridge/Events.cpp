@@ -115,6 +115,10 @@ Json failureEvent(const std::string& id, FailedAt at, const TransferFailure& rea
     return failureEvent(id, at, reasonWord(reason));
 }
 
+Json runningEvent(const std::string& id) {
+    return {{"type", "result"}, {"id", id}, {"ok", false}, {"error", "running"}};
+}
+
 Json appearanceEvent(bool osDark, bool reduceMotion) {
     return {{"type", "appearance"}, {"osDark", osDark}, {"reduceMotion", reduceMotion}};
 }

@@ -54,6 +54,9 @@ Json failureEvent(const std::string& id, FailedAt at, const std::string& reason 
                   const std::string& detail = {});
 // The same with a transfer's failure (or a cancellation) as its reason, written as the page's word.
 Json failureEvent(const std::string& id, FailedAt at, const TransferFailure& reason);
+// {"type": "result", "id", "ok": false, "error": "running"}: held back, nothing downloaded, since
+// the product is open; the page offers to try again or to install anyway.
+Json runningEvent(const std::string& id);
 
 // {"type": "appearance", "osDark", "reduceMotion"}
 Json appearanceEvent(bool osDark, bool reduceMotion);

@@ -1,10 +1,12 @@
 #include "download/InstallItems.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "common/Ascii.h"
 #include "download/DownloadPolicy.h"
 #include "platform/InstallerRecords.h"
+#include "platform/RunningPrograms.h"
 
 namespace suite {
 
@@ -16,6 +18,23 @@ std::optional<std::uint64_t> sizeMember(const Json& item) {
     if (found->is_number_unsigned()) return found->get<std::uint64_t>();
     const auto size = found->get<std::int64_t>();
     return size >= 0 ? std::optional<std::uint64_t>(size) : std::nullopt;
+}
+
+// The page holds "processes" to the same rules; a list that breaks one is left out whole, with a
+// note: the item still installs, only without asking whether it is open.
+void readProcesses(const Json& json, InstallItem& item, std::vector<std::string>& notes) {
+    const auto found = json.find("processes");
+    if (found == json.end()) return;
+    const bool usable = found->is_array() && found->size() <= kMaxProcesses &&
+                        std::all_of(found->begin(), found->end(), [](const Json& path) {
+                            return path.is_string() && isExecutablePath(path.get<std::string>());
+                        });
+    if (!usable) {
+        notes.push_back("install: the executables named for " + item.id +
+                        " are not absolute paths, or too many; not checked");
+        return;
+    }
+    for (const auto& path : *found) item.processes.push_back(path.get<std::string>());
 }
 
 }  // namespace
@@ -45,6 +64,7 @@ std::optional<InstallItem> decodeInstallItem(const Json& json, const DownloadRul
                      .version = stringMember(json, "version").value_or(""),
                      .self = boolMember(json, "self") == true,
                      .detect = objectMemberOrEmpty(json, "detect")};
+    readProcesses(json, item, notes);
     const auto mirrors = json.find("mirrors");
     if (mirrors == json.end() || !mirrors->is_array()) return item;
     for (const auto& mirror : *mirrors) {

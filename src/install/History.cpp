@@ -84,6 +84,9 @@ std::optional<HistoryEntry> historyEntryFor(const Json& event,
         return entry;
     }
     entry.error = textOf(event, "error");
+    // Held back while the product was open: nothing was tried, and the page asks again each time
+    // its window regains focus, which would fill the history with non-events.
+    if (entry.error == "running") return std::nullopt;
     entry.reason = textOf(event, "reason");
     entry.detail = textOf(event, "detail");
     // The password dialog dismissed, or the user's own cancel: either way nothing changed by

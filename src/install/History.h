@@ -37,7 +37,8 @@ Json historyEntryJson(const HistoryEntry& entry);
 // Nothing for anything but an object with a text "id" and "result" and a numeric "time".
 std::optional<HistoryEntry> historyEntryFrom(const Json& json);
 
-// The entry a "result" event makes, or nothing for any other event or one without an id.
+// The entry a "result" event makes, or nothing for any other event, one without an id, or an
+// item held back because its product was open.
 // `installed` is the versions the last scan showed, by id.
 std::optional<HistoryEntry> historyEntryFor(const Json& event,
                                             const std::map<std::string, std::string>& installed,

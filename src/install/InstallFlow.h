@@ -25,6 +25,7 @@
 #include "platform/Launcher.h"
 #include "platform/MainQueue.h"
 #include "platform/PackageSystem.h"
+#include "platform/RunningPrograms.h"
 #include "platform/Shell.h"
 
 namespace suite {
@@ -46,6 +47,7 @@ struct InstallServices {
     Shell& shell;
     PackageSystem& packages;
     FileWatcher& fileWatcher;
+    RunningPrograms& running;
 };
 
 class InstallFlow {
@@ -92,6 +94,9 @@ class InstallFlow {
     // Whether the item is installed at its catalog version or newer, where the host judges it
     // right after a run; nothing where it does not. May block on the package database.
     std::optional<bool> isInstalled(const InstallItem& item) const;
+    // Those of the item's executables that run now. An install replaces an open product's files
+    // under it; automatic installs skip such an item and try again at the next check.
+    std::vector<std::string> openExecutables(const InstallItem& item) const;
     // One line in the install log.
     void log(const std::string& message) const;
     // Shows the install log in the desktop's program for it; nothing while there is none.
@@ -132,6 +137,8 @@ class InstallFlow {
         std::vector<VerifiedPackage> verified;
         std::set<std::string> files;
     };
+    // Takes the items whose product is open out of `items`, each with its "running" result.
+    void holdBackOpen(std::vector<InstallItem>& items);
     // The next item of the batch being downloaded, or the privileged run when none is left.
     void next(std::shared_ptr<Batch> batch);
     // The download of `item` under a name of its own in the batch.

@@ -46,6 +46,7 @@ void InstallFlow::install(InstallRequest request) {
         return;
     }
     for (const auto& note : request.notes) log(note);
+    holdBackOpen(items);
     // Refused before any traffic: what could not be read cannot be downloaded safely.
     for (const auto& id : request.refused) {
         send_(bridge::failureEvent(id, bridge::FailedAt::Download,

@@ -21,6 +21,9 @@ struct InstallItem {
     std::string version{};         // the catalog version; empty when it gave none
     bool self = false;             // this program's own package: it installs last, then relaunches
     Json detect = Json::object();  // how the host finds the product installed
+    // The product's executables (absolute paths): while one runs, the item is held back unless
+    // the user chose to install anyway, which empties this list.
+    std::vector<std::string> processes{};
 };
 
 // The items of one "install" request, in order, and the ids ("" for none) of those that could

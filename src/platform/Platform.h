@@ -10,6 +10,7 @@
 #include "platform/MainQueue.h"
 #include "platform/Notifier.h"
 #include "platform/PackageSystem.h"
+#include "platform/RunningPrograms.h"
 #include "platform/Shell.h"
 #include "platform/SystemSettings.h"
 
@@ -29,6 +30,7 @@ struct Platform {
     FileTypes& fileTypes;
     Thumbnailer& thumbnailer;
     FileWatcher& fileWatcher;  // the package database, while hand-offs wait for it
+    RunningPrograms& running;  // whether a product to install is open
 };
 
 }  // namespace suite

@@ -52,7 +52,7 @@ struct AppHarness {
             launch, config,
             Platform{queue, shell, system, env, client, threads ? *threads : inlineBackground,
                      packages ? *packages : *mac, launcher, notifier, filePicker, fileTypes,
-                     fileTypes, fileWatcher});
+                     fileTypes, fileWatcher, running});
         delegate->applicationDidFinishLaunching();
         return *delegate;
     }
@@ -97,6 +97,7 @@ struct AppHarness {
     FakeFilePicker filePicker;
     FakeFileTypes fileTypes;  // also the thumbnailer
     FakeFileWatcher fileWatcher;
+    FakeRunningPrograms running;
     std::unique_ptr<AppDelegate> delegate;
 };
 

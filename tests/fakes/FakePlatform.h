@@ -1,5 +1,6 @@
 #pragma once
 // Fakes of the platform pieces that record what the program asked of them.
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <optional>
@@ -13,6 +14,7 @@
 #include "platform/HttpClient.h"
 #include "platform/Launcher.h"
 #include "platform/Notifier.h"
+#include "platform/RunningPrograms.h"
 #include "platform/Shell.h"
 #include "platform/SystemSettings.h"
 #include "platform/Window.h"
@@ -223,6 +225,20 @@ class FakeFileWatcher final : public FileWatcher {
     }
     std::string watched;
     std::weak_ptr<Task> live;
+};
+
+// The executables in `open` run; every question is counted.
+class FakeRunningPrograms final : public RunningPrograms {
+  public:
+    std::vector<std::string> running(const std::vector<std::string>& executables) override {
+        ++asked;
+        std::vector<std::string> found;
+        std::ranges::copy_if(executables, std::back_inserter(found),
+                             [&](const auto& path) { return std::ranges::count(open, path) > 0; });
+        return found;
+    }
+    std::vector<std::string> open;
+    int asked = 0;
 };
 
 // Records every request; the test answers each one when it likes.

@@ -106,6 +106,7 @@ TEST(HistoryEntryFor, ResultEventsBecomeEntriesWithTheScannedFromVersion) {
     EXPECT_EQ(of({{"id", "up"}, {"ok", false}, {"error", "download"}, {"reason", "cancelled"}}),
               "deb:1.0>2.0 cancelled download/cancelled");
     EXPECT_EQ(of({{"type", "progress"}, {"id", "up"}, {"ok", true}}), "-");
+    EXPECT_EQ(of({{"id", "up"}, {"ok", false}, {"error", "running"}}), "-");
     EXPECT_EQ(of({{"id", ""}, {"ok", false}}), "-");
 }
 

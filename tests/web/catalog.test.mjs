@@ -129,3 +129,23 @@ test('a Linux host takes its first package for its architecture or for every one
     assert.deepEqual(versions, [mine.version, every.version, other.version], kind);
   }
 });
+
+test('a Linux package\'s "processes" reach the install item; a list the rules refuse costs only the check', () => {
+  const open = ['/opt/talven/presenter/bin/presenter', '/usr/lib/talven/présenter helper', `/${'p'.repeat(4094)}`];
+  const paths = ['opt/p', '/opt/../p', '/opt//p', '/opt/p/', '/opt/p\n', 7, `/${'é'.repeat(2048)}`];
+  const lists = [...paths.map((path) => [path]), Array.from({ length: 17 }, (_, n) => `/opt/p${n}`), '/opt/p'];
+  for (const processes of lists) {
+    const packages = { deb: [{ ...DEB, arch: 'amd64' }, { ...DEB, processes }], rpm: { ...RPM, processes } };
+    const result = parseCatalog(doc([product({ packages })]), VENDOR);
+    const label = JSON.stringify(processes).slice(0, 40);
+    assert.deepEqual(result.problems.map((p) => p.split(':')[0]), ['deb" 2', 'rpm"'].map((k) =>
+      `product 1 ("talven.presenter") package "${k} "processes" dropped`), label);
+    assert.match(result.problems[0], /at most 16 absolute paths|absolute paths of at most 4095 bytes/, label);
+    for (const kind of ['deb', 'rpm']) assert.equal(catalogItem(productFor(result.products[0], kind, 'all')).processes, undefined, label);
+  }
+  const packages = { pkg: { ...PKG, processes: open }, deb: { ...DEB, processes: open }, rpm: { ...RPM, processes: open.slice(2) } };
+  const [read] = parseCatalog(doc([product({ packages })]), VENDOR).products;
+  assert.deepEqual(catalogItem(productFor(read, 'deb', 'amd64')).processes, open);
+  assert.deepEqual(catalogItem(productFor(read, 'rpm', 'x86_64')).processes, open.slice(2));
+  assert.equal(catalogItem(productFor(read, 'pkg')).processes, undefined, 'an installer package has no processes');
+});

@@ -184,3 +184,25 @@ test('every failure has its own sentence in both languages, and none shows a cod
     assert.match(causes[REASONS.length], /503/);
   }
 });
+
+test('an open product\'s row says so in both languages, tries again when asked or on return, and updates anyway on request', async () => {
+  for (const [lang, words] of [
+    ['en', 'Presenter is open: close it to update, or update anywayTry againUpdate anyway'],
+    ['ar', 'المقدِّم مفتوح: أغلقه لتحديثه، أو حدِّثه على أي حالأعد المحاولةحدِّث على أي حال'],
+  ]) {
+    const { app, posts, receive, row } = await shown(4, { init: { ...INIT, osLang: lang }, later: (ms, fn) => fn() });
+    app.updateAll();
+    receive({ type: 'result', id: 'p0', ok: false, error: 'running' });
+    receive({ type: 'result', id: 'p2', ok: false, error: 'install' });
+    const shows = (id) => ['[data-outcome]', '[data-anyway]', '[data-failure-details]'].map((part) => row(id).querySelector(part));
+    const [outcome, anyway, details] = shows('p0');
+    assert.deepEqual([row('p0').dataset.install, outcome.textContent, anyway.hidden, details.hidden], ['open', words, false, true]);
+    assert.equal(shows('p2')[1].hidden, true, 'only an open product is updated anyway');
+    // On return only the open product is asked for again, and without "anyway".
+    app.recheckOpen();
+    assert.deepEqual([posts.at(-1).items.map((i) => i.id), posts.at(-1).anyway], [['p0'], undefined], lang);
+    receive({ type: 'result', id: 'p0', ok: false, error: 'running' });
+    anyway.click();
+    assert.deepEqual([posts.at(-1).items.map((i) => i.id), posts.at(-1).anyway, anyway.hidden], [['p0'], true, true]);
+  }
+});

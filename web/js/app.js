@@ -140,6 +140,8 @@ export function createApp({
     cancelAll: installs.cancelAll,
     stopWaiting: installs.stopWaiting,
     retryFailed: installs.retryFailed,
+    updateAnyway: installs.updateAnyway,
+    recheckOpen: installs.recheckOpen,
     openLog: installs.openLog,
     dismissInstalls: installs.dismissInstalls,
     setAutoCheck: settings.setAutoCheck,

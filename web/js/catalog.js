@@ -29,6 +29,7 @@ export const ITEM_KEYS = Object.freeze([
   'size',
   'self',
   'mirrors',
+  'processes',
 ]);
 
 // More products than any catalog needs; the entries after these are not read,
@@ -51,6 +52,30 @@ const RECEIPT = /^[^\s/\\]+$/;
 // A desktop file id ("com.brenlow.Presenter.desktop"): what opens an installed
 // Linux product. The native side holds the same rule.
 const DESKTOP_ID = /^[A-Za-z0-9_][A-Za-z0-9_.-]{0,246}\.desktop$/;
+
+// A Linux package may name its product's executables, absolute paths as the
+// kernel names a running process's: while one runs, the product is open, and
+// the install waits for the user. Bounded, so the native side's look at the
+// process table stays cheap; it holds the same rules.
+const MAX_PROCESSES = 16;
+const MAX_PROCESS_PATH_BYTES = 4095;
+/* eslint-disable no-control-regex -- refusing control characters is the point */
+const PROCESS_PATH = /^(?:\/(?!\.\.?(?:\/|$))[^/\u0000-\u001f\u007f]+)+$/;
+/* eslint-enable no-control-regex */
+const utf8 = new TextEncoder();
+
+function processList(value) {
+  if (value === undefined) return [];
+  if (!Array.isArray(value) || value.length > MAX_PROCESSES) {
+    reject(`must be a list of at most ${MAX_PROCESSES} absolute paths`);
+  }
+  for (const path of value) {
+    if (typeof path !== 'string' || !PROCESS_PATH.test(path) || utf8.encode(path).length > MAX_PROCESS_PATH_BYTES) {
+      reject(`must be absolute paths of at most ${MAX_PROCESS_PATH_BYTES} bytes: ${JSON.stringify(path)}`);
+    }
+  }
+  return [...value];
+}
 
 // The kinds of a Linux package system. Each builds a package per machine
 // architecture, finds it installed by package name in its own database, and
@@ -217,6 +242,18 @@ function readPackage(raw, kind, vendorHost) {
   };
 }
 
+// Broken "processes" cost only the check, not the package: it installs as one
+// that names none.
+function readProcesses(value, name, dropped) {
+  try {
+    return processList(value);
+  } catch (err) {
+    if (!(err instanceof Rejected)) throw err;
+    dropped(`${name} "processes" dropped: ${err.message}`);
+    return [];
+  }
+}
+
 // A kind's usable packages: a product may list one Linux package per
 // architecture (its "variants"), and each broken one is dropped alone. Linux
 // packages are kept as that list, in order, even when the catalog gives just
@@ -226,11 +263,13 @@ function readVariants(value, kind, dropped, vendorHost) {
   const listed = linux && Array.isArray(value);
   const variants = [];
   (listed ? value : [value]).forEach((entry, index) => {
+    const name = `package "${kind}"${listed ? ` ${index + 1}` : ''}`;
     try {
-      variants.push(readPackage(entry, kind, vendorHost));
+      const read = readPackage(entry, kind, vendorHost);
+      variants.push(linux ? { ...read, processes: readProcesses(entry.processes, name, dropped) } : read);
     } catch (err) {
       if (!(err instanceof Rejected)) throw err;
-      dropped(`package "${kind}"${listed ? ` ${index + 1}` : ''} dropped: ${err.message}`);
+      dropped(`${name} dropped: ${err.message}`);
     }
   });
   if (variants.length === 0) return null;
@@ -421,5 +460,6 @@ export function catalogItem(product) {
     size: product.size,
     self: product.self === true,
     ...(product.mirrors?.length ? { mirrors: [...product.mirrors] } : {}),
+    ...(product.processes?.length ? { processes: [...product.processes] } : {}),
   };
 }

@@ -17,7 +17,9 @@
 import { isObject } from './rules.js';
 
 export const PHASES = Object.freeze(['queued', 'download', 'verify', 'password', 'install', 'installer']);
-export const ERRORS = Object.freeze(['download', 'check', 'install', 'cancelled']);
+// "running": held back before anything was downloaded, since the product is
+// open; the user closes it and tries again, or installs anyway.
+export const ERRORS = Object.freeze(['download', 'check', 'install', 'cancelled', 'running']);
 // Why an item failed, when the native side could tell: a code for the
 // transfer or the check that went wrong, or "http-" and the status code.
 // "cancelled" is the user's own stop, unlike the "cancelled" error alone (the
@@ -79,6 +81,13 @@ export const isCancellable = (entry) => isActive(entry) && CANCELLABLE.includes(
 // show; only the user can tell it that nothing will come.
 export const isWaitingForInstaller = (entry) => isActive(entry) && entry.phase === 'installer';
 const isCancelled = (entry) => entry?.result?.reason === 'cancelled';
+const isOpenEntry = (entry) => entry?.result?.error === 'running';
+
+// The products held back because they were open, to look at again when the
+// user comes back to the window.
+export function openIds(install) {
+  return [...install.items].filter(([, entry]) => isOpenEntry(entry)).map(([id]) => id);
+}
 
 export function activeIds(install) {
   return [...install.items].filter(([, entry]) => isActive(entry)).map(([id]) => id);
@@ -178,7 +187,7 @@ export function installStalled(install, now, limits = QUIET_LIMIT_MS) {
 export function itemProgress(entry, size) {
   if (!entry) return null;
   if (entry.result) {
-    const state = entry.result.ok ? 'ok' : isCancelled(entry) ? 'cancelled' : 'failed';
+    const state = entry.result.ok ? 'ok' : isCancelled(entry) ? 'cancelled' : isOpenEntry(entry) ? 'open' : 'failed';
     return { state, ...entry.result };
   }
   if (entry.lost) return { state: 'lost' };

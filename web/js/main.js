@@ -27,6 +27,9 @@ const render = (state) => {
 app.store.subscribe(render);
 render(app.store.get());
 
+// The user may have closed a product that was open while its install waited.
+window.addEventListener('focus', () => app.recheckOpen());
+
 const suite = app.connect(window);
 
 if (!hasNativeHost()) {

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "backends/posix/ProcRunningPrograms.h"
 #include "hosts/gio/GioFileTypes.h"
 #include "hosts/gio/GioFileWatcher.h"
 #include "hosts/gio/GioLauncher.h"
@@ -41,9 +42,9 @@ struct GtkPlatform {
     }
 
     Platform with(HttpClient& http, PackageSystem& packages) {
-        return Platform{queue,      shell,       system,     env,      http,
-                        background, packages,    launcher,   notifier, filePicker,
-                        fileTypes,  thumbnailer, fileWatcher};
+        return Platform{queue,      shell,       system,      env,      http,
+                        background, packages,    launcher,    notifier, filePicker,
+                        fileTypes,  thumbnailer, fileWatcher, running};
     }
 
     const Environment& env;
@@ -61,6 +62,7 @@ struct GtkPlatform {
     GioFileTypes fileTypes;
     PixbufThumbnailer thumbnailer;
     GioFileWatcher fileWatcher;
+    ProcRunningPrograms running;
     // Destroyed first, from the last up: the settings' observers, the notifier, then the shell
     // with the window.
     GtkShell shell;

@@ -11,6 +11,7 @@ import {
   installRequested,
   isCancellable,
   isWaitingForInstaller,
+  openIds,
 } from '../install.js';
 import {
   installBatch,
@@ -29,8 +30,9 @@ export function createInstallIntents({ store, post, now, demo }) {
   }
 
   // Only products this host can install are asked for, as they are for this
-  // host's kind, and none that is already on its way.
-  function requestInstall(wantedIds) {
+  // host's kind, and none that is already on its way. `anyway`: installed
+  // even while open.
+  function requestInstall(wantedIds, anyway = false) {
     const state = store.get();
     if (state.catalog.source === 'cache') return false;
     const asked = new Set(wantedIds);
@@ -40,7 +42,7 @@ export function createInstallIntents({ store, post, now, demo }) {
     if (wanted.length === 0) return false;
     const items = installBatch(wanted);
     // Without a native side (the page opened in a browser) nothing would ever answer.
-    if (post({ type: 'install', items }) === false && !state.demo) return false;
+    if (post({ type: 'install', items, ...(anyway ? { anyway: true } : {}) }) === false && !state.demo) return false;
     store.update((s) =>
       withoutSelection({
         ...s,
@@ -103,6 +105,10 @@ export function createInstallIntents({ store, post, now, demo }) {
     installSelected: () => requestInstall(ids(selectedProducts(store.get()))),
     updateAll: () => requestInstall(ids(updatableProducts(store.get()))),
     retryFailed: () => requestInstall(failedIds(store.get().install)),
+    updateAnyway: (id) => requestInstall([id], true),
+    // The native side looks again whether each is still open, and installs
+    // those the user has closed.
+    recheckOpen: () => requestInstall(openIds(store.get().install)),
     cancelInstall,
     cancelAll,
     stopWaiting,

@@ -113,7 +113,9 @@ export function buildRow(doc, product) {
   const outcomeIcon = icon(doc, 'i-check');
   const outcomeText = el(doc, 'span', 'outcome-words');
   const retry = el(doc, 'button', 'btn btn-secondary btn-small', { type: 'button', 'data-retry': '' });
-  outcome.append(outcomeIcon, outcomeText, retry);
+  // Only while the product is open: installs over it.
+  const anyway = el(doc, 'button', 'btn btn-secondary btn-small', { type: 'button', 'data-anyway': '' });
+  outcome.append(outcomeIcon, outcomeText, retry, anyway);
   const details = disclosure(doc, 'failure-details', { 'data-failure-details': '' });
   const detailsCode = el(doc, 'p', 'failure-code');
   const detailsHost = el(doc, 'p');
@@ -169,6 +171,7 @@ export function buildRow(doc, product) {
     outcomeIcon,
     outcomeText,
     retry,
+    anyway,
     details: details.wrap,
     detailsTitle: details.toggle,
     detailsCode,
@@ -205,6 +208,7 @@ export function progressWords(lang, progress, product) {
   if (progress.state === 'failed' || progress.state === 'cancelled')
     return failureMessage(lang, progress, product.size);
   if (progress.state === 'lost') return t(lang, 'install.lost');
+  if (progress.state === 'open') return t(lang, 'install.open', { name: product.name[lang] ?? product.name.en });
   if (progress.phase === 'download') {
     const pct = formatPct(lang, progress.pct);
     const words = progress.bytes
@@ -221,7 +225,7 @@ export function progressWords(lang, progress, product) {
   return t(lang, `install.${progress.phase}`);
 }
 
-const OUTCOME_ICONS = { ok: 'i-check', failed: 'i-alert', lost: 'i-clock', cancelled: 'i-close' };
+const OUTCOME_ICONS = { ok: 'i-check', failed: 'i-alert', lost: 'i-clock', cancelled: 'i-close', open: 'i-alert' };
 
 function renderProgress(parts, progress, words, lang, name, at, host) {
   const active = progress?.state === 'active';
@@ -256,6 +260,12 @@ function renderProgress(parts, progress, words, lang, name, at, host) {
     parts.retry.hidden = progress.state === 'ok' || progress.state === 'cancelled';
     setText(parts.retry, t(lang, 'install.retry'));
     parts.retry.setAttribute('aria-label', t(lang, 'install.retryName', { name }));
+  }
+  const open = progress?.state === 'open';
+  parts.anyway.hidden = !open;
+  if (open) {
+    setText(parts.anyway, t(lang, 'install.anyway'));
+    parts.anyway.setAttribute('aria-label', t(lang, 'install.anywayName', { name }));
   }
   const failed = progress?.state === 'failed';
   parts.details.hidden = !failed;

@@ -117,6 +117,8 @@ export function mountProducts(app, doc = document, frame = (fn) => doc.defaultVi
         setOpen(control.parentElement, !isOpen(control.parentElement));
       } else if (control.matches('[data-install], [data-retry]')) {
         if (app.installProduct(id)) parts.status.focus();
+      } else if (control.matches('[data-anyway]')) {
+        if (app.updateAnyway(id)) parts.status.focus();
       } else if (control.matches('[data-cancel], [data-stop-waiting]')) {
         // The row keeps focus on its status until the stop is confirmed,
         // then hands it to Install, which is back by then (see renderRow).
