@@ -231,7 +231,7 @@ Stall flowRound(InstantDebian& packages, const bench::fs::path& folder, int coun
         settings.downloadDir = downloads;
         settings.logDir = folder / "logs";
         InstallFlow flow(
-            settings, {queue, background, http, launcher, shell, packages, watcher},
+            settings, {queue, background, http, launcher, shell, packages, watcher, running},
             [&](const Json& event) {
                 page = event.dump();
                 if (event["type"] == "progress" && event["phase"] == "password") ++passwords;
