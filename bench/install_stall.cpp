@@ -207,6 +207,7 @@ Stall flowRound(InstantDebian& packages, const bench::fs::path& folder, int coun
     fakes::FakeLauncher launcher;
     fakes::FakeShell shell;
     fakes::FakeFileWatcher watcher;
+    fakes::FakeRunningPrograms running;
     const bench::fs::path downloads = folder / "downloads";
     bench::fs::create_directories(downloads);
     std::vector<VerifiedPackage> batch;
