@@ -101,29 +101,29 @@ RPM_PAYLOAD_KIB = 320
 
 def built_rpms(count, cache):
     """Twenty noarch packages of incompressible payload (so that each costs what its size says to
-    copy, digest and unpack), subpackages of one .spec file built once by rpmbuild; its main
+    copy, digest and unpack), subpackages of one .build_file file built once by rpmbuild; its main
     package stands for the system's shell."""
     names = [f"talven-bench-{i:02d}" for i in range(1, RPM_COUNT + 1)]
     file_of = lambda name: cache / f"{name}-{RPM_VERSION}.noarch.rpm"
     base = file_of("talven-bench-base")
     if not base.exists() or not all(file_of(n).exists() for n in names):
         cache.mkdir(parents=True, exist_ok=True)
-        spec = ["Name: talven-bench-base", f"Version: {RPM_VERSION.split('-')[0]}",
+        build_file = ["Name: talven-bench-base", f"Version: {RPM_VERSION.split('-')[0]}",
                 f"Release: {RPM_VERSION.split('-')[1]}", "Summary: the system's shell",
                 "License: MIT", "BuildArch: noarch", "Provides: /bin/sh", "Provides: /bin/bash",
                 "%description", "the system's shell", "%install"]
         for n in names:
-            spec.append(f"mkdir -p %{{buildroot}}/opt/{n} && head -c {RPM_PAYLOAD_KIB}K "
+            build_file.append(f"mkdir -p %{{buildroot}}/opt/{n} && head -c {RPM_PAYLOAD_KIB}K "
                         f"/dev/urandom > %{{buildroot}}/opt/{n}/payload")
-        spec.append("%files")
+        build_file.append("%files")
         for n in names:
-            spec += [f"%package -n {n}", "Summary: a product", f"%description -n {n}",
+            build_file += [f"%package -n {n}", "Summary: a product", f"%description -n {n}",
                      "a product for the install bench", f"%files -n {n}", f"/opt/{n}"]
         with tempfile.TemporaryDirectory() as work:
-            (Path(work) / "bench.spec").write_text("\n".join(spec) + "\n")
+            (Path(work) / "bench.build_file").write_text("\n".join(build_file) + "\n")
             # A database of its own, should rpmbuild open one: root's is no business of a build.
             run(["rpmbuild", "-bb", "--quiet", "--define", f"_topdir {work}/top",
-                 "--dbpath", f"{work}/db", f"{work}/bench.spec"], stdout=subprocess.DEVNULL)
+                 "--dbpath", f"{work}/db", f"{work}/bench.build_file"], stdout=subprocess.DEVNULL)
             for built in (Path(work) / "top/RPMS/noarch").iterdir():
                 shutil.copy(built, cache / (built.name + ".part"))
                 os.replace(cache / (built.name + ".part"), cache / built.name)

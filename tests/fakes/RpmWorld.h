@@ -26,17 +26,17 @@ struct RpmRecipe {
 
 // A real RPM built with rpmbuild in `dir`: one file, /opt/talven-test/<name>/VERSION.
 inline std::filesystem::path buildRpm(const std::filesystem::path& dir, const RpmRecipe& rpm) {
-    const auto spec = dir / (rpm.name + ".spec");
+    const auto buildFile = dir / (rpm.name + ".buildFile");
     const std::string file = "/opt/talven-test/" + rpm.name;
-    std::ofstream(spec) << "Name: " << rpm.name << "\nVersion: " << rpm.version
-                        << "\nRelease: 1\nSummary: a package for the install tests\nLicense: MIT\n"
-                        << rpm.tags << "\n%description\ntest\n%install\nmkdir -p %{buildroot}"
-                        << file << "\necho " << rpm.version << " > %{buildroot}" << file
-                        << "/VERSION\n%files\n"
-                        << file << "\n"
-                        << (rpm.post.empty() ? "" : "%post\n" + rpm.post + "\n");
+    std::ofstream(buildFile)
+        << "Name: " << rpm.name << "\nVersion: " << rpm.version
+        << "\nRelease: 1\nSummary: a package for the install tests\nLicense: MIT\n"
+        << rpm.tags << "\n%description\ntest\n%install\nmkdir -p %{buildroot}" << file << "\necho "
+        << rpm.version << " > %{buildroot}" << file << "/VERSION\n%files\n"
+        << file << "\n"
+        << (rpm.post.empty() ? "" : "%post\n" + rpm.post + "\n");
     shell("rpmbuild -bb --quiet --target " + rpm.arch + " --define '_topdir " +
-          (dir / "top").string() + "' " + spec.string());
+          (dir / "top").string() + "' " + buildFile.string());
     return dir / "top" / "RPMS" / rpm.arch /
            (rpm.name + "-" + rpm.version + "-1." + rpm.arch + ".rpm");
 }

@@ -56,10 +56,10 @@ def native_arch():
     return run(["rpm", "--eval", "%{_arch}"], subprocess.PIPE).stdout.strip()
 
 
-def spec_text(recipes, tree):
-    """One spec that builds every recipe as a package of its own. Each rpmbuild run costs far
+def build_file_text(recipes, tree):
+    """One rpmbuild file that builds every recipe as a package of its own. Each rpmbuild run costs far
     more than packing a few files, so one run for all of them keeps the start-up short; the
-    spec's own package has no files and is not built. %install links in the files staged under
+    file's main package has no files and is not built. %install links in the files staged under
     `tree`, so nothing is copied."""
     lines = [
         "Name: talven-vendor-test-packages", "Version: 0", "Release: 0",
@@ -70,7 +70,7 @@ def spec_text(recipes, tree):
     for r in recipes:
         lines += [
             "", f"%package -n {r.name}", f"Version: {r.version}", f"Release: {r.release}",
-            # A package of the build's own architecture takes it from the spec's; subpackages
+            # A package of the build's own architecture takes the main package's; subpackages
             # may only differ by being noarch.
             f"Summary: {r.summary}", *(["BuildArch: noarch"] if r.arch == "noarch" else []),
             *(f"Requires: {name}" for name in r.requires),
@@ -94,11 +94,11 @@ def build(recipes, staging, folder):
     tree = os.path.join(staging, "tree")
     for recipe in recipes:
         stage_files(recipe, tree)
-    spec = os.path.join(staging, "packages.spec")
-    write_file(spec, spec_text(recipes, tree))
+    build_file = os.path.join(staging, "packages.spec")
+    write_file(build_file, build_file_text(recipes, tree))
     settings = dict(QUIET_BUILD, _topdir=staging, _tmppath=staging, _rpmdir=folder)
     defines = [arg for key, value in settings.items() for arg in ("--define", f"{key} {value}")]
-    run(["rpmbuild", "-bb", "--quiet", "--nodeps", *defines, spec])
+    run(["rpmbuild", "-bb", "--quiet", "--nodeps", *defines, build_file])
     return {r.name: os.path.join(folder, r.file) for r in recipes}
 
 
