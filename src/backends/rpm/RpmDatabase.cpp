@@ -45,18 +45,24 @@ std::string tagText(Header header, rpmTagVal tag) {
     return out;
 }
 
+// What the database and a package file both tell of a header; what a package needs is read only
+// of a package file, where the batch is ordered by it.
 RpmHeader headerOf(Header header) {
-    RpmHeader out{tagText(header, RPMTAG_NAME), tagText(header, RPMTAG_EVR),
-                  tagText(header, RPMTAG_ARCH), tagText(header, RPMTAG_SHA256HEADER)};
+    return {tagText(header, RPMTAG_NAME), tagText(header, RPMTAG_EVR), tagText(header, RPMTAG_ARCH),
+            tagText(header, RPMTAG_SHA256HEADER)};
+}
+
+std::vector<std::string> needsOf(Header header) {
+    std::vector<std::string> needs;
     rpmtd required = rpmtdNew();
     if (headerGet(header, RPMTAG_REQUIRENAME, required, HEADERGET_MINMEM) != 0) {
         while (const char* name = rpmtdNextString(required)) {
-            if (!std::string_view(name).starts_with("rpmlib(")) out.needs.emplace_back(name);
+            if (!std::string_view(name).starts_with("rpmlib(")) needs.emplace_back(name);
         }
     }
     rpmtdFreeData(required);
     rpmtdFree(required);
-    return out;
+    return needs;
 }
 
 }  // namespace
@@ -135,6 +141,7 @@ std::optional<RpmHeader> readPackageFile(const std::string& path) {
     // A source package installs nothing; rpm names its architecture as that of the build.
     if (headerIsSource(header.get())) return std::nullopt;
     RpmHeader out = headerOf(header.get());
+    out.needs = needsOf(header.get());
     if (!isRpmPackageName(out.name) || out.version.empty()) return std::nullopt;
     return out;
 }

@@ -15,7 +15,7 @@ namespace suite::rpm {
 struct RpmHeader {
     std::string name, version, architecture;  // version as [EPOCH:]VERSION-RELEASE
     std::string headerDigest;                 // SHA-256 of the header, which names every file's
-    std::vector<std::string> needs = {};      // the capabilities it needs, rpm's own left out
+    std::vector<std::string> needs = {};  // of a package file: what it needs, rpm's own left out
 };
 
 // The headers of those of `names` that are installed in the database of the system under `root`
