@@ -49,6 +49,10 @@ inline std::vector<std::string> phases(FlowHarness& h, const std::string& id) {
     return out;
 }
 
+inline Json success(const std::string& id, const std::string& version) {
+    return {{"type", "result"}, {"id", id}, {"ok", true}, {"version", version}};
+}
+
 inline std::string logText(FlowHarness& h) {
     return readWholeFile(h.installLog()).value_or("");
 }
@@ -74,6 +78,25 @@ inline bool relaunched(const std::string& program) {
         60);
     if (shell > 0) ::kill(shell, SIGKILL);
     return shell > 0;
+}
+
+// The program, 0.9.0 and installed where its own package puts it, updates itself from the page to
+// its own package of `kind` ("deb", "rpm") as cpack made it: the update is the last install, and
+// the new program is started once this one has gone. The result the page got, or an empty object
+// when the page offered no update.
+inline Json updateItself(VendorService& service, const std::string& kind,
+                         const std::string& version) {
+    FlowSetup setup{.packages = kind};
+    setup.appVersion = "0.9.0";
+    setup.ownExecutable = "/usr/bin/talven-suite";
+    FlowHarness h(service, setup);
+    h.start();
+    if (rowValue(h, "talven.suite", "dataset.state") != "update") return Json::object();
+    installSelected(h, {"talven.suite"});
+    waitForResults(h, 1, 180);
+    EXPECT_EQ(resultFor(h, "talven.suite"), success("talven.suite", version)) << logText(h);
+    EXPECT_TRUE(relaunched("/usr/bin/talven-suite")) << "no relaunch of the installed program";
+    return resultFor(h, "talven.suite");
 }
 
 inline std::vector<std::string> packagesIn(const fs::path& folder) {
