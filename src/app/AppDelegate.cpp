@@ -40,6 +40,11 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
                           platform_.running},
           [this](const Json& event) { send(event); },
           [this] { return std::string(interfaceText(isArabic(lang())).installPrompt); }),
+      autoUpdate_(
+          AutoUpdateServices{installFlow_, platform_.conditions, platform_.background,
+                             platform_.queue},
+          [this](const Json& event) { send(event); },
+          [this] { return window_ && window_->isVisible(); }),
       feedbackFlow_(
           FeedbackSettings{.origin = config_.feedbackOriginForTests.empty()
                                          ? "https://" + config_.vendorHost
@@ -126,6 +131,13 @@ void AppDelegate::pickFeedbackFiles() {
     feedbackFlow_.pickFiles(window_.get(), {.title = std::string(text.addFilesTitle),
                                             .accept = std::string(text.addFiles),
                                             .filter = std::string(text.picturesAndVideos)});
+}
+
+void AppDelegate::autoUpdate(InstallRequest request) {
+    if (boolMember(settings_, "autoInstall") != true) {
+        return log("automatic update: refused, the setting is off");
+    }
+    autoUpdate_.start(std::move(request));
 }
 
 void AppDelegate::saveSettings(const Json& settings) {

@@ -17,6 +17,7 @@
 #include "common/Json.h"
 #include "common/Lifetime.h"
 #include "feedback/FeedbackFlow.h"
+#include "install/AutoUpdate.h"
 #include "install/InstallFlow.h"
 #include "notify/Presence.h"
 #include "platform/Platform.h"
@@ -101,6 +102,9 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
 
     // Download, verification and installation: the install flow's.
     void install(InstallRequest request) { installFlow_.install(std::move(request)); }
+    // Updates an automatic check found: taken care of only while the user's "autoInstall"
+    // setting is on, whatever the page asks.
+    void autoUpdate(InstallRequest request);
     // The page's "cancel": the item with this id, or without one every item not yet being
     // installed; an id that is not text is only logged.
     void cancelInstall(const std::optional<Json>& id) { installFlow_.cancelRequested(id); }
@@ -179,6 +183,7 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     std::shared_ptr<demo::Stage> demoStage_;
     CatalogFlow catalogFlow_;
     InstallFlow installFlow_;
+    AutoUpdate autoUpdate_;
     FeedbackFlow feedbackFlow_;
     Presence presence_;
     ViewLifetime viewLifetime_;

@@ -163,6 +163,8 @@ bool AppDelegate::windowShouldClose() {
 }
 
 void AppDelegate::windowDidClose() {
+    // A self-update that came in on its own waited for the window to go.
+    installFlow_.windowHidden();
     if (applicationShouldTerminateAfterLastWindowClosed()) platform_.shell.terminate();
 }
 

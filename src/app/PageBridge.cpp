@@ -38,6 +38,7 @@ void AppDelegate::userContentController(const Json& body) {
                    [this](bridge::FetchCatalog& a) { fetchCatalog(std::move(a.urls)); },
                    [this](bridge::Scan& a) { scan(std::move(a.apps)); },
                    [this](bridge::Install& a) { install(std::move(a.request)); },
+                   [this](bridge::AutoUpdate& a) { autoUpdate(std::move(a.request)); },
                    [this](bridge::Cancel& a) { cancelInstall(a.id); },
                    [this](bridge::StopWaiting& a) { installFlow_.stopWaiting(a.id); },
                    [this](bridge::Open& a) { openApp(a.detect); },

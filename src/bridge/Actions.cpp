@@ -37,6 +37,10 @@ constexpr ActionKind kActions[] = {
          }
          return Install{std::move(request)};
      }},
+    {"autoUpdate", false,
+     [](const Json& body, const DownloadRules& downloads) -> Decoded {
+         return AutoUpdate{decodeInstallRequest(objectListMember(body, "items"), downloads)};
+     }},
     {"cancel", false,
      [](const Json& body, const DownloadRules&) -> Decoded {
          const auto id = body.find("id");

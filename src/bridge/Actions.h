@@ -21,6 +21,10 @@ struct Scan {
 struct Install {
     InstallRequest request;
 };
+// The updates an automatic check found, to take care of as the "autoInstall" setting allows.
+struct AutoUpdate {
+    InstallRequest request;
+};
 // Without an "id": every item not yet being installed. The "id" travels as it came, so one that
 // is not text can be refused where it is logged.
 struct Cancel {
@@ -58,8 +62,8 @@ struct WakeAt {
 };
 
 using Action =
-    std::variant<Ready, FetchCatalog, Scan, Install, Cancel, StopWaiting, Open, Link, Save, Notify,
-                 SetLoginItem, PickFiles, SendFeedback, OpenLog, WakeAt, History>;
+    std::variant<Ready, FetchCatalog, Scan, Install, AutoUpdate, Cancel, StopWaiting, Open, Link,
+                 Save, Notify, SetLoginItem, PickFiles, SendFeedback, OpenLog, WakeAt, History>;
 
 // The action `body` asks for, or nothing when the body is not an object with a string "type",
 // names no action, lacks a required member, or names an action that demo mode ignores. The items

@@ -66,6 +66,19 @@ class InstallFlow {
     // joins it: still one prompt, and every item exactly one result. While a batch is being
     // installed, a new request waits and becomes the next batch: one privileged run at a time.
     void install(InstallRequest request);
+    // The ids of the packages a `prepare` downloaded and verified.
+    using Prepared = std::function<void(std::vector<std::string> ids)>;
+    // Downloads and verifies the request's items as `install` does, without installing them: a
+    // later install of the same package (the same digest) takes the verified file instead of
+    // downloading it again. An install asked for meanwhile turns the batch into an install of
+    // all of it, behind its one prompt; `prepared` is then never called. Nothing starts while
+    // another batch is under way (`busy`).
+    void prepare(InstallRequest request, Prepared prepared);
+    // For the batch just started: a self-update in it starts the new version only while
+    // `windowShown` says the window is hidden, or once `windowHidden` says it went away. The
+    // user's own install asks for the relaunch at once again.
+    void relaunchOnlyWhileHidden(std::function<bool()> windowShown);
+    void windowHidden();
     // The user changed their mind about the item `id`: stopped wherever it is short of the
     // privileged run (waiting, downloading, verified and waiting for the rest of its batch, or
     // waiting for the next batch), with one "cancelled" result. Bytes downloaded so far stay for
@@ -136,7 +149,13 @@ class InstallFlow {
     struct Batch {
         std::vector<VerifiedPackage> verified;
         std::set<std::string> files;
+        Prepared prepared;  // set while the batch only downloads and verifies
     };
+    // The verified file a `prepare` left for `item`, taken out of the prepared ones; nothing
+    // when there is none for this digest or its file has gone.
+    std::optional<VerifiedPackage> takePrepared(const InstallItem& item);
+    // The relaunch is due and nothing holds it back.
+    bool mayRelaunch() const;
     // Takes the items whose product is open out of `items`, each with its "running" result.
     void holdBackOpen(std::vector<InstallItem>& items);
     // The next item of the batch being downloaded, or the privileged run when none is left.
@@ -196,6 +215,9 @@ class InstallFlow {
     bool checking_ = false;                     // a look at the database is under way
     bool checkAgain_ = false;                   // asked for another meanwhile
     bool relaunching_ = false;  // a relaunch has been requested; the program is about to quit
+    std::map<std::string, VerifiedPackage>
+        prepared_;                       // by id, downloaded and verified by `prepare`
+    std::function<bool()> windowShown_;  // set: a self-update relaunches only while it is false
     HistoryFile history_;
     std::map<std::string, std::string> installedVersions_;  // by id, as the last scan showed
     std::map<std::string, std::string> askedVersions_;      // by id, the catalog's of the last ask

@@ -32,6 +32,9 @@ std::string unusedName(const std::string& name, const std::set<std::string>& tak
 }  // namespace
 
 void InstallFlow::install(InstallRequest request) {
+    windowShown_ = nullptr;
+    // The user asked: a batch that was only being prepared installs, behind its one prompt.
+    if (batch_) batch_->prepared = nullptr;
     auto& items = request.items;
     for (const auto& item : items) askedVersions_[item.id] = item.version;
     if (services_.packages.kind().empty()) {
@@ -63,14 +66,57 @@ void InstallFlow::install(InstallRequest request) {
     next(batch_);
 }
 
+void InstallFlow::prepare(InstallRequest request, Prepared prepared) {
+    if (busy() || services_.packages.kind().empty()) return;
+    for (const auto& note : request.notes) log(note);
+    for (const auto& id : request.refused) log("prepare: " + id + " is not downloaded: unreadable");
+    queue_ = std::move(request.items);
+    batch_ = std::make_shared<Batch>();
+    batch_->prepared = std::move(prepared);
+    next(batch_);
+}
+
+std::optional<VerifiedPackage> InstallFlow::takePrepared(const InstallItem& item) {
+    auto found = prepared_.find(item.id);
+    if (found == prepared_.end()) return std::nullopt;
+    VerifiedPackage package = std::move(found->second);
+    prepared_.erase(found);
+    // The privileged run checks the file again against the signed catalog; this only spares a
+    // download of what is already here.
+    std::error_code error;
+    if (package.item.sha256 != item.sha256 || item.sha256.empty() ||
+        !std::filesystem::is_regular_file(package.file, error)) {
+        std::filesystem::remove(package.file, error);
+        return std::nullopt;
+    }
+    return VerifiedPackage{item, std::move(package.file)};
+}
+
 void InstallFlow::next(std::shared_ptr<Batch> batch) {
-    if (!queue_.empty()) {
+    while (!queue_.empty()) {
         InstallItem item = std::move(queue_.front());
         queue_.erase(queue_.begin());
+        if (auto ready = takePrepared(item)) {
+            log("download: " + item.id + " was downloaded and verified before");
+            send_(bridge::progressEvent(item.id, "verify"));
+            batch->files.insert(ready->file.filename().string());
+            batch->verified.push_back(std::move(*ready));
+            continue;
+        }
         auto job = jobFor(item, *batch);
         return startDownload(std::move(batch), std::move(item), std::move(job));
     }
     batch_.reset();
+    if (batch->prepared) {
+        std::vector<std::string> ids;
+        for (auto& package : batch->verified) {
+            ids.push_back(package.item.id);
+            prepared_.insert_or_assign(package.item.id, std::move(package));
+        }
+        batch->prepared(std::move(ids));
+        if (!batch_ && !runInProgress_) afterRun();
+        return;
+    }
     runInstallers(std::move(batch->verified));
     if (!runInProgress_) afterRun();
 }
@@ -82,6 +128,7 @@ DownloadJob InstallFlow::jobFor(const InstallItem& item, Batch& batch) const {
     std::set<std::string> taken = batch.files;
     for (const auto& [id, entry] : handOff_) taken.insert(entry.file.filename().string());
     for (const auto& entry : superseded_) taken.insert(entry.file.filename().string());
+    for (const auto& [id, package] : prepared_) taken.insert(package.file.filename().string());
     const std::string name = unusedName(item.file, taken);
     batch.files.insert(name);
     return DownloadJob{.urls = item.urls,

@@ -172,9 +172,22 @@ void InstallFlow::afterRun() {
         InstallRequest request{.items = std::move(waiting_)};
         waiting_.clear();
         install(std::move(request));
-    } else if (relaunchPending_) {
+    } else if (mayRelaunch()) {
         reopen();
     }
+}
+
+bool InstallFlow::mayRelaunch() const {
+    return relaunchPending_ && !batch_ && !runInProgress_ && waiting_.empty() &&
+           !(windowShown_ && windowShown_());
+}
+
+void InstallFlow::relaunchOnlyWhileHidden(std::function<bool()> windowShown) {
+    windowShown_ = std::move(windowShown);
+}
+
+void InstallFlow::windowHidden() {
+    if (mayRelaunch()) reopen();
 }
 
 }  // namespace suite

@@ -13,6 +13,7 @@
 #include "platform/RunningPrograms.h"
 #include "platform/Shell.h"
 #include "platform/SystemSettings.h"
+#include "platform/UpdateConditions.h"
 
 namespace suite {
 
@@ -29,8 +30,9 @@ struct Platform {
     FilePicker& filePicker;  // feedback attachments
     FileTypes& fileTypes;
     Thumbnailer& thumbnailer;
-    FileWatcher& fileWatcher;  // the package database, while hand-offs wait for it
-    RunningPrograms& running;  // whether a product to install is open
+    FileWatcher& fileWatcher;      // the package database, while hand-offs wait for it
+    RunningPrograms& running;      // whether a product to install is open
+    UpdateConditions& conditions;  // whether updates may download and install on their own
 };
 
 }  // namespace suite

@@ -52,7 +52,7 @@ struct AppHarness {
             launch, config,
             Platform{queue, shell, system, env, client, threads ? *threads : inlineBackground,
                      packages ? *packages : *mac, launcher, notifier, filePicker, fileTypes,
-                     fileTypes, fileWatcher, running});
+                     fileTypes, fileWatcher, running, conditions});
         delegate->applicationDidFinishLaunching();
         return *delegate;
     }
@@ -98,6 +98,7 @@ struct AppHarness {
     FakeFileTypes fileTypes;  // also the thumbnailer
     FakeFileWatcher fileWatcher;
     FakeRunningPrograms running;
+    FakeUpdateConditions conditions;
     std::unique_ptr<AppDelegate> delegate;
 };
 

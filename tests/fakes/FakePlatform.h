@@ -17,6 +17,7 @@
 #include "platform/RunningPrograms.h"
 #include "platform/Shell.h"
 #include "platform/SystemSettings.h"
+#include "platform/UpdateConditions.h"
 #include "platform/Window.h"
 
 namespace suite::fakes {
@@ -228,6 +229,17 @@ class FakeFileWatcher final : public FileWatcher {
 };
 
 // The executables in `open` run; every question is counted.
+struct FakeUpdateConditions final : UpdateConditions {
+    bool networkMetered() const override { return metered; }
+    bool powerSaver() const override { return saver; }
+    bool installsWithoutPassword() const override {
+        ++asked;
+        return withoutPassword;
+    }
+    bool metered = false, saver = false, withoutPassword = false;
+    mutable int asked = 0;
+};
+
 class FakeRunningPrograms final : public RunningPrograms {
   public:
     std::vector<std::string> running(const std::vector<std::string>& executables) override {

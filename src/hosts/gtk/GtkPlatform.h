@@ -7,11 +7,13 @@
 #include <filesystem>
 #include <string>
 
+#include "BuildConfig.h"
 #include "backends/posix/ProcRunningPrograms.h"
 #include "hosts/gio/GioFileTypes.h"
 #include "hosts/gio/GioFileWatcher.h"
 #include "hosts/gio/GioLauncher.h"
 #include "hosts/gio/GioNotifier.h"
+#include "hosts/gio/GioUpdateConditions.h"
 #include "hosts/gio/GlibMainQueue.h"
 #include "hosts/gtk/GtkFilePicker.h"
 #include "hosts/gtk/GtkShell.h"
@@ -41,10 +43,15 @@ struct GtkPlatform {
         });
     }
 
-    Platform with(HttpClient& http, PackageSystem& packages) {
-        return Platform{queue,      shell,       system,      env,      http,
-                        background, packages,    launcher,    notifier, filePicker,
-                        fileTypes,  thumbnailer, fileWatcher, running};
+    // `conditions`: others than the machine's (tests).
+    Platform with(HttpClient& http, PackageSystem& packages,
+                  UpdateConditions* conditions = nullptr) {
+        return Platform{
+            queue,       shell,     system,
+            env,         http,      background,
+            packages,    launcher,  notifier,
+            filePicker,  fileTypes, thumbnailer,
+            fileWatcher, running,   conditions != nullptr ? *conditions : updateConditions};
     }
 
     const Environment& env;
@@ -63,6 +70,7 @@ struct GtkPlatform {
     PixbufThumbnailer thumbnailer;
     GioFileWatcher fileWatcher;
     ProcRunningPrograms running;
+    gio::GioUpdateConditions updateConditions{SUITE_APP_ID ".install"};
     // Destroyed first, from the last up: the settings' observers, the notifier, then the shell
     // with the window.
     GtkShell shell;

@@ -1,0 +1,79 @@
+#include "install/AutoUpdate.h"
+
+#include <algorithm>
+#include <set>
+
+namespace suite {
+
+namespace {
+
+Json stateEvent(const char* state) {
+    return Json{{"type", "autoUpdate"}, {"state", state}};
+}
+
+Json idsEvent(const char* state, const std::vector<std::string>& ids) {
+    Json event = stateEvent(state);
+    event["ids"] = ids;
+    return event;
+}
+
+}  // namespace
+
+AutoUpdate::AutoUpdate(AutoUpdateServices services, Send send, std::function<bool()> windowShown)
+    : services_(services), send_(std::move(send)), windowShown_(std::move(windowShown)) {}
+
+void AutoUpdate::start(InstallRequest request) {
+    InstallFlow& flow = services_.flow;
+    auto& items = request.items;
+    if (items.empty()) return;
+    if (flow.busy()) {
+        flow.log("automatic update: another install is under way; tried again at the next check");
+        return;
+    }
+    // A download on a metered network costs the user money; one in power-saver mode, battery.
+    const char* reason = services_.conditions.networkMetered() ? "metered"
+                         : services_.conditions.powerSaver()   ? "powerSaver"
+                                                               : nullptr;
+    if (reason != nullptr) {
+        flow.log(std::string("automatic update: nothing downloaded (") + reason + ")");
+        Json event = stateEvent("waiting");
+        event["reason"] = reason;
+        return send_(event);
+    }
+    std::erase_if(items, [&flow](const InstallItem& item) {
+        const auto open = flow.openExecutables(item);
+        if (open.empty()) return false;
+        flow.log("automatic update: " + item.id + " is left while " + open.front() + " runs");
+        return true;
+    });
+    // The new version of this program starts once the rest is in.
+    std::ranges::stable_partition(items, [](const InstallItem& item) { return !item.self; });
+    if (items.empty()) return;
+    std::vector<InstallItem> chosen = items;
+    flow.prepare(std::move(request),
+                 lifetime_.guard<std::vector<std::string>>(
+                     [this, chosen = std::move(chosen)](std::vector<std::string> ids) {
+                         prepared(chosen, ids);
+                     }));
+}
+
+void AutoUpdate::prepared(std::vector<InstallItem> items, const std::vector<std::string>& ids) {
+    const std::set<std::string> verified(ids.begin(), ids.end());
+    std::erase_if(items, [&](const InstallItem& item) { return !verified.contains(item.id); });
+    if (items.empty()) return;
+    onBackground<bool>(
+        services_.background, services_.queue,
+        [&conditions = services_.conditions] { return conditions.installsWithoutPassword(); },
+        lifetime_.guard<bool>([this, items = std::move(items), ids](bool withoutPassword) {
+            InstallFlow& flow = services_.flow;
+            // The user may have started an install meanwhile; the prepared files wait for the
+            // next click then.
+            if (!withoutPassword || flow.busy()) return send_(idsEvent("ready", ids));
+            flow.log("automatic update: installing without a prompt, as polkit allows");
+            send_(idsEvent("installing", ids));
+            flow.install(InstallRequest{.items = items});
+            flow.relaunchOnlyWhileHidden(windowShown_);
+        }));
+}
+
+}  // namespace suite
