@@ -18,6 +18,8 @@ Notification updateNotificationFor(const Json& message) {
     Notification notification;
     notification.title = stringOr(message, "title", "TALVEN™ Suite");
     notification.body = stringOr(message, "body", "");
+    // A notice of what was done has nothing to answer; a click on it still shows the window.
+    if (boolMember(message, "buttons") == false) return notification;
     notification.buttons = {{kUpdateAction, stringOr(message, "update", "Update")},
                             {kLaterAction, stringOr(message, "later", "Later")}};
     return notification;

@@ -13,7 +13,8 @@ inline constexpr const char* kUpdateAction = "update";
 inline constexpr const char* kLaterAction = "later";
 
 // The notification described by a "notify" message; members that are missing or not strings
-// fall back to the program's name, an empty body and the buttons "Update" and "Later".
+// fall back to the program's name, an empty body and the buttons "Update" and "Later". With
+// "buttons": false it has none.
 Notification updateNotificationFor(const Json& message);
 
 }  // namespace suite

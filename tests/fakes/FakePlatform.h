@@ -232,12 +232,8 @@ class FakeFileWatcher final : public FileWatcher {
 struct FakeUpdateConditions final : UpdateConditions {
     bool networkMetered() const override { return metered; }
     bool powerSaver() const override { return saver; }
-    bool installsWithoutPassword() const override {
-        ++asked;
-        return withoutPassword;
-    }
+    bool installsWithoutPassword() const override { return withoutPassword; }
     bool metered = false, saver = false, withoutPassword = false;
-    mutable int asked = 0;
 };
 
 class FakeRunningPrograms final : public RunningPrograms {

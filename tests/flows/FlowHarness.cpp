@@ -17,7 +17,7 @@ FlowHarness::FlowHarness(VendorService& vendor, FlowSetup setup)
     : vendor_(vendor), setup_(setup), launch_(fakes::launchIn(dir_.path())) {
     launch_.appVersion = setup_.appVersion;
     // The page follows the settings' language, so what it shows does not depend on the machine.
-    std::ofstream(launch_.supportDir / "settings.json") << R"({"lang":"en"})";
+    std::ofstream(launch_.supportDir / "settings.json") << setup_.settings;
     registerSystemInstaller();
 }
 
@@ -85,7 +85,7 @@ void FlowHarness::start(bool showsList) {
             config.downloadRetryDelays = setup_.downloadRetryDelays;
             config.ownExecutable = setup_.ownExecutable;
         },
-        options, packages_.get());
+        options, packages_.get(), setup_.conditions);
     if (!waitFor("typeof window.Suite === 'object' && typeof Suite.receive === 'function'", 20))
         throw std::runtime_error("the page never defined Suite");
     // Every event the page receives is kept, so a flow can check the order they came in. The

@@ -32,6 +32,8 @@ struct FlowSetup {
     std::string packages = "pkg";
     std::string appVersion = "3.1.0";                   // the running program's
     std::filesystem::path ownExecutable = "/bin/true";  // what a relaunch starts
+    std::string settings = R"({"lang":"en"})";          // the settings file it starts with
+    UpdateConditions* conditions = nullptr;             // set: others than the machine's
 };
 
 class FlowHarness {

@@ -69,7 +69,7 @@ int runTestsIn(int argc, char** argv, const char* id, GtkApplication*& app) {
 
 HostApp::HostApp(GtkApplication* app, LaunchValues launch,
                  const std::function<void(AppConfig&)>& configure, CurlClientOptions options,
-                 PackageSystem* packages)
+                 PackageSystem* packages, UpdateConditions* conditions)
     : platform(app, "", env),
       http(platform.queue, std::move(options)),
       delegate(
@@ -80,7 +80,7 @@ HostApp::HostApp(GtkApplication* app, LaunchValues launch,
               if (configure) configure(config);
               return config;
           }(),
-          platform.with(http, packages != nullptr ? *packages : mac)) {
+          platform.with(http, packages != nullptr ? *packages : mac, conditions)) {
     delegate.applicationDidFinishLaunching();
 }
 

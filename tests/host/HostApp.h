@@ -35,11 +35,12 @@ int runTestsIn(int argc, char** argv, const char* id, GtkApplication*& app);
 
 // The program started on this host's window, page (from web/) and HTTP client, with no locale
 // variables, so that what the page shows does not depend on the machine. Its packages are macOS
-// ones that never install (a page only needs a kind to show) unless the test brings its own.
+// ones that never install (a page only needs a kind to show) unless the test brings its own; the
+// update conditions are the machine's unless it brings others.
 struct HostApp {
     HostApp(GtkApplication* app, LaunchValues launch,
             const std::function<void(AppConfig&)>& configure = {}, CurlClientOptions http = {},
-            PackageSystem* packages = nullptr);
+            PackageSystem* packages = nullptr, UpdateConditions* conditions = nullptr);
 
     Json page(const std::string& expression, double seconds = 10) {
         return pageValue(platform.shell, expression, seconds);

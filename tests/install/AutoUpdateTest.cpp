@@ -1,6 +1,6 @@
 // Updates an automatic check found, on the delegate with fake conditions: held back on a metered
-// network and in power-saver mode, downloaded once, installed without a prompt only where polkit
-// allows it, and never over an open product.
+// network and in power-saver mode, installed without a prompt only where polkit allows it, and
+// never over an open product. (The updates that wait for the user's click are the flow's.)
 #include <gtest/gtest.h>
 
 #include "app/Settings.h"
@@ -39,18 +39,13 @@ struct AutoUpdates : ::testing::Test {
             h.queue.runUntilIdle();
         }
     }
-    // What the page was told: the automatic update's states and the install phases from the
-    // password on, in order.
+    // The automatic update's states the page was told of, in order.
     std::vector<std::string> told() {
         std::vector<std::string> out;
-        for (auto& e : h.events()) {
-            if (e["type"] == "autoUpdate") {
+        for (auto& e : h.events())
+            if (e["type"] == "autoUpdate")
                 out.push_back(e["state"].get<std::string>() + " " +
                               (e.contains("reason") ? e["reason"].dump() : e["ids"].dump()));
-            } else if (e["type"] == "progress" && e["phase"] == "password") {
-                out.push_back("password " + e["id"].get<std::string>());
-            }
-        }
         return out;
     }
     std::string log() { return readWholeFile(h.launch.logDir / kInstallLogName).value_or(""); }
@@ -71,27 +66,13 @@ TEST_F(AutoUpdates, AMeteredNetworkPowerSavingAndTheSettingOffDownloadNothing) {
     EXPECT_NE(log().find("automatic update: refused, the setting is off"), std::string::npos);
 }
 
-TEST_F(AutoUpdates, WherePolkitWouldAskTheVerifiedUpdatesWaitForOneClickAndAreNotDownloadedAgain) {
-    autoUpdate({item("a"), item("b")});
-    serveAll();
-    EXPECT_EQ(told(), (std::vector<std::string>{"ready [\"a\",\"b\"]"}));
-    EXPECT_EQ(h.conditions.asked, 1);
-    EXPECT_TRUE(h.privileged.scripts.empty()) << "nothing installed without the user";
-    // The user's one click: both from the files already verified, behind one prompt.
-    h.install({item("a"), item("b")});
-    h.queue.runUntilIdle();
-    EXPECT_EQ(h.http.calls.size(), 2u);
-    EXPECT_EQ(h.privileged.scripts.size(), 1u);
-    EXPECT_EQ(told().back(), "password b");
-}
-
 TEST_F(AutoUpdates, WherePolkitAllowsTheyInstallAtOnceExceptAnOpenProduct) {
     h.conditions.withoutPassword = true;
     h.running.open = {"/opt/talven/presenter/main"};
     autoUpdate({item("presenter", {"/opt/talven/presenter/main"}), item("a")});
     serveAll();
     EXPECT_EQ(h.http.calls.size(), 1u) << "nothing is downloaded for the open product";
-    EXPECT_EQ(told(), (std::vector<std::string>{"installing [\"a\"]", "password a"}));
+    EXPECT_EQ(told(), std::vector<std::string>{"installing [\"a\"]"});
     EXPECT_EQ(h.privileged.scripts.size(), 1u);
     EXPECT_NE(log().find("presenter is left while /opt/talven/presenter/main runs"),
               std::string::npos);
@@ -106,8 +87,7 @@ TEST_F(AutoUpdates, TheProgramsOwnUpdateGoesLastAndRelaunchesOnlyOnceTheWindowIs
     self["self"] = true;
     autoUpdate({self, item("a")});
     serveAll();
-    EXPECT_EQ(told(), (std::vector<std::string>{"installing [\"a\",\"suite\"]", "password a",
-                                                "password suite"}));
+    EXPECT_EQ(told(), std::vector<std::string>{"installing [\"a\",\"suite\"]"});
     h.queue.advance(5);
     EXPECT_EQ(h.shell.terminations, 0) << "the window is on screen";
     h.window().visible = false;

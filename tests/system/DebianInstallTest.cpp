@@ -9,6 +9,7 @@
 
 #include "backends/debian/DebianHelper.h"
 #include "backends/debian/DebianPackageSystem.h"
+#include "fakes/DebianPackages.h"
 #include "fakes/Outcomes.h"
 #include "fakes/SigningKey.h"
 #include "fakes/TempDir.h"
@@ -23,35 +24,6 @@ namespace suite::debian {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Deb {
-    std::string name, version, depends, postinst = "", conflicts = "", arch = "all";
-};
-
-// A real Debian package built with dpkg-deb: one file under /opt/talven-test/<name>.
-fs::path build(const fs::path& dir, const Deb& deb) {
-    const fs::path root = dir / (deb.name + "-root");
-    fs::create_directories(root / "DEBIAN");
-    fs::create_directories(root / "opt" / "talven-test" / deb.name);
-    std::ofstream(root / "opt" / "talven-test" / deb.name / "VERSION") << deb.version << "\n";
-    std::ofstream(root / "DEBIAN" / "control")
-        << "Package: " << deb.name << "\nVersion: " << deb.version << "\nArchitecture: " << deb.arch
-        << "\nMaintainer: Tests <tests@brenlow.example>\n"
-        << (deb.depends.empty() ? "" : "Depends: " + deb.depends + "\n")
-        << (deb.conflicts.empty() ? "" : "Conflicts: " + deb.conflicts + "\n")
-        << "Description: a package for the install tests\n";
-    // dpkg-deb takes maintainer scripts only if everyone may read and run them.
-    if (!deb.postinst.empty())
-        fs::permissions(fakes::writeScript(root / "DEBIAN" / "postinst", deb.postinst + "\n"),
-                        fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read |
-                            fs::perms::others_exec,
-                        fs::perm_options::add);
-    const fs::path file = dir / (deb.name + "_" + deb.version + "_" + deb.arch + ".deb");
-    auto run = runProcess("/usr/bin/dpkg-deb", {"--build", "--root-owner-group", "-Zgzip",
-                                                root.string(), file.string()});
-    EXPECT_TRUE(run && run->exitStatus == 0) << deb.name;
-    return file;
-}
 
 InstallItem item(const std::string& name) {
     return {.id = name, .detect = {{"receipts", {name}}}};
@@ -105,9 +77,9 @@ class DebianInstall : public ::testing::Test {
 // What apt-get makes of unmet dependencies and failing scripts, through the page, is the Debian
 // flows' (tests/flows); here what only the helper can do.
 TEST_F(DebianInstall, RootInstallsOnlyWhatTheSignedCatalogVouchesFor) {
-    const auto good = build(dir.path(), {"talven-test-good", "2.0-1", "dpkg"});
-    const auto swapped = build(dir.path(), {"talven-test-swapped", "1.0", ""});
-    const auto unlisted = build(dir.path(), {"talven-test-unlisted", "1.0", ""});
+    const auto good = fakes::buildDeb(dir.path(), {"talven-test-good", "2.0-1", "dpkg"});
+    const auto swapped = fakes::buildDeb(dir.path(), {"talven-test-swapped", "1.0", ""});
+    const auto unlisted = fakes::buildDeb(dir.path(), {"talven-test-unlisted", "1.0", ""});
     const auto kept = keepCatalog(dir.path(), {good, swapped});
     std::vector<VerifiedPackage> batch = {{item("talven-test-swapped"), swapped},
                                           {item("talven-test-unlisted"), unlisted},
@@ -143,9 +115,9 @@ TEST_F(DebianInstall, RootInstallsOnlyWhatTheSignedCatalogVouchesFor) {
 TEST_F(DebianInstall, ABatchIsOneTransactionThatInstallsTheVerifiedCopiesAndRemovesNothing) {
     const fs::path repo = dir.path() / "repo";
     fs::create_directories(repo);
-    build(repo, {"talven-test-lib", "1.0", ""});
-    build(repo, {"talven-test-app", "3.0", "", "touch /opt/talven-test/repository-copy"});
-    const std::string keep = build(dir.path(), {"talven-test-keep", "1.0", ""}).string();
+    fakes::buildDeb(repo, {"talven-test-lib", "1.0", ""});
+    fakes::buildDeb(repo, {"talven-test-app", "3.0", "", "touch /opt/talven-test/repository-copy"});
+    const std::string keep = fakes::buildDeb(dir.path(), {"talven-test-keep", "1.0", ""}).string();
     ASSERT_EQ(shell("cd " + repo.string() +
                     " && dpkg-scanpackages . > Packages 2>/dev/null && chmod -R a+rX " +
                     dir.path().string() + " && echo 'deb [trusted=yes] file:" + repo.string() +
@@ -155,12 +127,12 @@ TEST_F(DebianInstall, ABatchIsOneTransactionThatInstallsTheVerifiedCopiesAndRemo
                     keep + " >/dev/null"),
               "0:");
     const std::vector<fs::path> debs = {
-        build(dir.path(),
-              {"talven-test-addin", "1.0", "talven-test-app (>= 3.0), talven-test-lib"}),
-        build(dir.path(), {"talven-test-app", "3.0", ""}),
-        build(dir.path(), {"talven-test-rival", "1.0", "", "", "talven-test-keep"}),
-        build(dir.path(), {"talven-test-foreign", "1.0", "", "", "", "s390x"}),
-        build(dir.path(), {"talven-test-needy", "1.0", "talven-no-such-package"})};
+        fakes::buildDeb(dir.path(),
+                        {"talven-test-addin", "1.0", "talven-test-app (>= 3.0), talven-test-lib"}),
+        fakes::buildDeb(dir.path(), {"talven-test-app", "3.0", ""}),
+        fakes::buildDeb(dir.path(), {"talven-test-rival", "1.0", "", "", "talven-test-keep"}),
+        fakes::buildDeb(dir.path(), {"talven-test-foreign", "1.0", "", "", "", "s390x"}),
+        fakes::buildDeb(dir.path(), {"talven-test-needy", "1.0", "talven-no-such-package"})};
     std::vector<VerifiedPackage> batch;
     for (const auto& deb : debs) {
         const std::string name = deb.filename().string();
@@ -208,7 +180,7 @@ TEST_F(DebianInstall, ABatchIsOneTransactionThatInstallsTheVerifiedCopiesAndRemo
 // A maintainer script that never ends: at the time limit the whole install ends, dpkg and the
 // script included, and dpkg's database is left as if the package had never come.
 TEST_F(DebianInstall, AnInstallPastItsTimeLimitLeavesNoToolRunningAndAConsistentDatabase) {
-    const auto hang = build(dir.path(), {"talven-test-hang", "1.0", "", "sleep 419"});
+    const auto hang = fakes::buildDeb(dir.path(), {"talven-test-hang", "1.0", "", "sleep 419"});
     const auto kept = keepCatalog(dir.path(), {hang});
     const privileged::HelperSettings settings{.installTimeoutSeconds = 8,
                                               .adoptsOrphans = adoptOrphans()};
@@ -234,7 +206,7 @@ TEST_F(DebianInstall, AnInstallPastItsTimeLimitLeavesNoToolRunningAndAConsistent
 // The group rule an administrator may add (README): a member installs without being asked, and
 // anyone else still needs an administrator (here no agent can ask, so pkexec gives up).
 TEST_F(DebianInstall, TheGroupRuleLetsMembersInstallWithoutAPassword) {
-    const auto good = build(dir.path(), {"talven-test-group", "1.0", ""});
+    const auto good = fakes::buildDeb(dir.path(), {"talven-test-group", "1.0", ""});
     const auto kept = keepCatalog(dir.path(), {good});
     ASSERT_EQ(shell("sed -e 's|@SUITE_APP_ID@|" SUITE_APP_ID
                     "|' -e 's|@SUITE_HELPER@|" SUITE_INSTALL_HELPER "|' " SUITE_SOURCE_DIR

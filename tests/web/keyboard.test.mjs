@@ -16,9 +16,11 @@ test('Tab past either end comes back in at the other, a radio group being one st
   const website = doc.querySelector('a[href]');
   assert.deepEqual([wrap(website, false), wrap(first, true), wrap(doc.body, false), wrap(doc.body, true)], [first, website, first, website]);
   assert.deepEqual([wrap(first, false), wrap(website, true)], [null, null]);
-  // Without the link, the last stop is the schedule's group: from any of its radios Tab leaves it
-  // for the top, and Shift+Tab from the top lands on the radio that is checked.
+  // Without the link and the install switch, the last stop is the schedule's group: from any of
+  // its radios Tab leaves it for the top, and Shift+Tab from the top lands on the radio that is
+  // checked.
   website.hidden = true;
+  doc.querySelector('[data-setting="autoInstall"]').closest('.row').hidden = true;
   const [never, daily] = doc.querySelectorAll('input[name="autoCheck"]');
   daily.checked = true;
   assert.deepEqual([wrap(never, false), wrap(first, true)], [first, daily]);

@@ -76,3 +76,36 @@ test('updates found while the user is away are announced once, in their language
   assert.deepEqual(env.posts.map((m) => [m.type, m.items.map((i) => i.id)]), [['install', ['c']]]);
   assert.equal(env.app.store.get().view, 'products');
 });
+
+test('with "autoInstall" on the native side takes the updates, and its answer is told once', async () => {
+  const env = appWith({ away: { value: true }, settings: { autoInstall: true } });
+  env.found([['a', '2.0'], ['b', '3.0']]);
+  await env.app.checkForUpdates();
+  const handed = env.posts.filter((m) => m.type === 'autoUpdate');
+  assert.deepEqual(handed.map((m) => m.items.map((i) => i.id)), [['a', 'b']]);
+  assert.deepEqual(env.notes(), [], 'nothing announced before the native side answers');
+  // Held back on a metered network: the updates are still news to announce.
+  env.receive({ type: 'autoUpdate', state: 'waiting', reason: 'metered' });
+  assert.deepEqual(env.app.store.get().autoUpdate, { state: 'waiting', reason: 'metered' });
+  assert.equal(env.notes().at(-1).update, 'تحديث');
+  // Ready: the rows go back to plain, and one notice offers the install.
+  env.receive({ type: 'progress', id: 'a', phase: 'verify', pct: 100 });
+  env.receive({ type: 'autoUpdate', state: 'ready', ids: ['a', 'b'] });
+  assert.equal(env.app.store.get().install.items.has('a'), false);
+  assert.deepEqual([env.notes().length, env.notes().at(-1).update], [2, 'تثبيت']);
+  // Installed without a prompt: one notice with both outcomes, once all are in.
+  env.receive({ type: 'autoUpdate', state: 'installing', ids: ['a', 'b'] });
+  env.receive({ type: 'result', id: 'a', ok: true, version: '2.0' });
+  assert.equal(env.notes().length, 2);
+  env.receive({ type: 'result', id: 'b', ok: false, error: 'install' });
+  env.receive({ type: 'result', id: 'b', ok: true });
+  const done = env.notes().slice(2);
+  assert.equal(done.length, 1);
+  assert.deepEqual([done[0].buttons, /a/.test(done[0].body), /b/.test(done[0].body)], [false, true, true]);
+  // Switched off, a check hands nothing over.
+  env.app.setAutoInstall(false);
+  env.posts.length = 0;
+  env.advance(DAY);
+  await env.app.checkForUpdates();
+  assert.deepEqual(env.posts.filter((m) => m.type === 'autoUpdate'), []);
+});

@@ -4,6 +4,7 @@
 // own module under app/; this one puts them together and connects the page
 // to the native side.
 
+import { createAutoUpdates } from './app/auto-update.js';
 import { createChecks } from './app/checks.js';
 import { createDemoPlayer } from './app/demo-player.js';
 import { createFeedbackIntents } from './app/feedback-intents.js';
@@ -44,6 +45,7 @@ export function createApp({
   const store = createStore(initialState());
   const router = createRouter();
   const settings = createSettingsIntents({ store, post });
+  const autoUpdates = createAutoUpdates({ store, router, post });
   const checks = createChecks({
     store,
     router,
@@ -57,6 +59,7 @@ export function createApp({
     checkOnStart,
     isAway,
     saveSettings: settings.saveSettings,
+    autoUpdates,
   });
   const { checkForUpdates } = checks;
   const { tick } = createWakeSchedule({ store, post, now, checkForUpdates });
@@ -94,6 +97,7 @@ export function createApp({
   const onInstallEvent = createRedrawThrottle({ store, now, later });
   router.on('progress', onInstallEvent);
   router.on('result', onInstallEvent);
+  router.on('autoUpdate', onInstallEvent);
   router.on('notifAction', (event) => {
     if (event.action !== 'update') return;
     showView('products');
@@ -145,6 +149,7 @@ export function createApp({
     openLog: installs.openLog,
     dismissInstalls: installs.dismissInstalls,
     setAutoCheck: settings.setAutoCheck,
+    setAutoInstall: settings.setAutoInstall,
     setFeedbackField: feedback.setFeedbackField,
     pickFiles: feedback.pickFiles,
     removeFile: feedback.removeFile,

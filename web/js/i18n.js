@@ -3,6 +3,7 @@
 // Brand names (TALVEN™ Suite, PowerPoint) and the language autonyms stay as
 // they are in both dictionaries.
 
+import { autoAr, autoEn } from './i18n-auto.js';
 import { historyAr, historyEn } from './i18n-history.js';
 import { isolateLtr } from './rules.js';
 
@@ -10,6 +11,7 @@ export const LANGS = Object.freeze(['en', 'ar']);
 
 const en = {
   ...historyEn,
+  ...autoEn,
   'app.name': 'TALVEN™ Suite',
   'app.tagline': 'Every TALVEN™ app and PowerPoint add-in, kept up to date in one place.',
   'app.version': 'Version {version}',
@@ -259,6 +261,7 @@ const brand = isolateLtr;
 
 const ar = {
   ...historyAr,
+  ...autoAr,
   'app.name': 'TALVEN™ Suite',
   'app.tagline': `كل برامج ${brand('TALVEN™')} وإضافات PowerPoint، محدَّثة في مكان واحد.`,
   'app.version': 'الإصدار {version}',

@@ -145,8 +145,12 @@ function finished(entry, event, now) {
 }
 
 // One native event. Anything that is not a well-formed "progress" or
-// "result" for a string id leaves the state as it was.
+// "result" for a string id, or the automatic update's "ready", leaves the
+// state as it was.
 export function installEvent(install, event, now) {
+  if (isObject(event) && event.type === 'autoUpdate' && event.state === 'ready' && Array.isArray(event.ids)) {
+    return withoutItems(install, event.ids);
+  }
   if (!isObject(event) || typeof event.id !== 'string') return install;
   const { id } = event;
   const entry = install.items.get(id);
@@ -267,4 +271,12 @@ export function dismissBatch(install) {
   if (!batchDone(install)) return install;
   const items = new Map([...install.items].filter(([, entry]) => isActive(entry)));
   return { ...install, items, batch: [] };
+}
+
+// Items the native side only made ready (downloaded and verified for the
+// user's later install): their rows go back to their plain state.
+function withoutItems(install, ids) {
+  const gone = new Set(ids);
+  const items = new Map([...install.items].filter(([id, entry]) => !gone.has(id) || isFinished(entry)));
+  return { ...install, items, batch: install.batch.filter((id) => items.has(id)) };
 }

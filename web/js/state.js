@@ -107,6 +107,12 @@ export function withStartLogin(settings, on) {
   return { ...normalizeSettings(settings), startLogin: on === true };
 }
 
+// "autoInstall": updates found by a check are taken care of without the user
+// where the machine allows it. Off unless switched on.
+export function installsAutomatically(settings) {
+  return isObject(settings) && settings.autoInstall === true;
+}
+
 // The package kind this host installs, "" for none. A native side from before
 // there was a choice installs installer packages and does not say so; a kind
 // this page does not know is nothing it can offer packages for.
@@ -139,6 +145,9 @@ export function initialState() {
     reduceMotion: false,
     view: 'products',
     check: { running: false, startedAt: null, lastAt: null, lastOk: null },
+    // What the native side last said of the updates it takes care of on its
+    // own: { state: 'waiting', reason } or { state: 'ready', ids }; null for nothing.
+    autoUpdate: null,
     catalog: emptyCatalog(),
     selected: [], // ids of the products ticked for installation
     install: emptyInstall(),

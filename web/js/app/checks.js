@@ -4,8 +4,8 @@
 
 import { productFor } from '../catalog.js';
 import { createChecker, createEventWaiter, createScanner, readSavedList, runUpdateCheck } from '../check.js';
-import { t } from '../i18n.js';
 import { applyCheckResult, showsCheckedList, updatableProducts, withSavedListShown } from '../inventory.js';
+import { UPDATES_FOUND, notification } from '../notices.js';
 import { keptCopyOf } from '../saved-list.js';
 import { announceKeys, newUpdates } from '../schedule.js';
 import { applyInit, langOf } from '../state.js';
@@ -23,6 +23,7 @@ export function createChecks({
   checkOnStart,
   isAway,
   saveSettings,
+  autoUpdates,
 }) {
   const waitFor = createEventWaiter(router.on, timers);
   // How many waits for a "catalog" answer are armed: an answer none of them
@@ -94,19 +95,10 @@ export function createChecks({
     const at = now();
     if (typeof result.text === 'string') kept = { text: result.text, at };
     if (state.booted) saveSettings({ ...state.settings, lastCheck: at, announced: announceKeys(updates) });
+    // With "autoInstall" on, the native side takes them and says what became of them.
+    if (autoUpdates.take(updates, fresh)) return;
     if (fresh.length === 0 || !isAway()) return;
-    const lang = langOf(state);
-    const names = updates.map((p) => p.name[lang] ?? p.name.en);
-    post({
-      type: 'notify',
-      title: t(lang, 'notify.title'),
-      body: t(lang, updates.length === 1 ? 'notify.bodyOne' : 'notify.body', {
-        count: updates.length,
-        names: names.join(t(lang, 'list.separator')),
-      }),
-      update: t(lang, 'notify.update'),
-      later: t(lang, 'notify.later'),
-    });
+    post(notification(langOf(state), UPDATES_FOUND, updates));
   }
 
   const checker = createChecker({

@@ -1,8 +1,15 @@
 // The settings the user changes from the page: interface language, start at
-// login, automatic checks.
+// login, automatic checks and installs.
 
 import { AUTO_CHOICES, autoCheckChoice } from '../schedule.js';
-import { LANG_CHOICES, langChoice, startsAtLogin, withLanguage, withStartLogin } from '../state.js';
+import {
+  LANG_CHOICES,
+  installsAutomatically,
+  langChoice,
+  startsAtLogin,
+  withLanguage,
+  withStartLogin,
+} from '../state.js';
 
 export function createSettingsIntents({ store, post }) {
   // The page owns the whole dictionary, so every change sends all of it. The
@@ -45,5 +52,12 @@ export function createSettingsIntents({ store, post }) {
     return true;
   }
 
-  return { saveSettings, setLanguage, setStartLogin, setAutoCheck };
+  function setAutoInstall(on) {
+    const { settings, booted } = store.get();
+    if (!booted || installsAutomatically(settings) === (on === true)) return false;
+    saveSettings({ ...settings, autoInstall: on === true });
+    return true;
+  }
+
+  return { saveSettings, setLanguage, setStartLogin, setAutoCheck, setAutoInstall };
 }

@@ -274,7 +274,10 @@ export function mountProducts(app, doc = document, frame = (fn) => doc.defaultVi
     const { state: phase, text } = checkStatus(lang, check, Date.now());
     const running = state.check.running;
     status.dataset.state = phase;
-    setText(statusText, text);
+    // Why updates the program takes care of on its own have not downloaded yet.
+    const { autoUpdate } = state;
+    const waiting = autoUpdate?.state === 'waiting' ? ` ${t(lang, `auto.waiting.${autoUpdate.reason}`)}` : '';
+    setText(statusText, text + waiting);
     button.setAttribute('aria-busy', String(running));
 
     const { catalog } = state;
@@ -286,7 +289,8 @@ export function mountProducts(app, doc = document, frame = (fn) => doc.defaultVi
     // What the list holds, said where the check's outcome is announced; after a
     // failed check the list may be an old one, and "up to date" would be a guess.
     headline.hidden = !hasProducts || !installing || Boolean(catalog.error);
-    setText(headline, headline.hidden ? '' : updatesHeadline(lang, pending));
+    const ready = autoUpdate?.state === 'ready' && pending.count > 0;
+    setText(headline, headline.hidden ? '' : ready ? t(lang, 'auto.ready') : updatesHeadline(lang, pending));
 
     const error = catalog.error;
     notice.hidden = !error;

@@ -1,10 +1,11 @@
-// Settings view: interface language, start at login and the automatic check.
+// Settings view: interface language, start at login, the automatic check and
+// automatic installs.
 // Every change goes through the app core, which saves the whole settings
 // dictionary.
 
 import { $, $$ } from '../dom.js';
 import { autoCheckChoice } from '../schedule.js';
-import { langChoice, startsAtLogin } from '../state.js';
+import { installsAutomatically, langChoice, startsAtLogin } from '../state.js';
 
 export function mountSettings(app, doc = document) {
   const panel = $('[data-panel="settings"]', doc);
@@ -13,6 +14,7 @@ export function mountSettings(app, doc = document) {
   const startLogin = $('[data-setting="startLogin"]', panel);
   const autoGroup = $('[data-setting="autoCheck"]', panel);
   const autoInputs = $$('input[name="autoCheck"]', autoGroup);
+  const autoInstall = $('[data-setting="autoInstall"]', panel);
 
   // A language applies when chosen with a click, Space or Enter, not when
   // the arrow keys pass over it: each switch turns the page to the other
@@ -40,6 +42,7 @@ export function mountSettings(app, doc = document) {
     });
   }
   startLogin.addEventListener('change', () => app.setStartLogin(startLogin.checked));
+  autoInstall.addEventListener('change', () => app.setAutoInstall(autoInstall.checked));
   for (const input of autoInputs) {
     input.addEventListener('change', () => {
       if (input.checked) app.setAutoCheck(input.value);
@@ -52,10 +55,12 @@ export function mountSettings(app, doc = document) {
     langGroup.disabled = !state.booted;
     startLogin.disabled = !state.booted;
     autoGroup.disabled = !state.booted;
+    autoInstall.disabled = !state.booted;
 
     const choice = langChoice(state.settings);
     for (const input of langInputs) input.checked = input.value === choice;
     startLogin.checked = startsAtLogin(state.settings);
+    autoInstall.checked = installsAutomatically(state.settings);
     const auto = autoCheckChoice(state.settings);
     for (const input of autoInputs) input.checked = input.value === auto;
   };
