@@ -3,6 +3,7 @@
 #include "app/InterfaceText.h"
 #include "app/Settings.h"
 #include "catalog/CatalogFetch.h"
+#include "catalog/KeptCatalog.h"
 #include "demo/DemoRun.h"
 #include "install/InstallResults.h"
 #include "notify/LoginItem.h"
@@ -34,7 +35,12 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
                           .downloadTimeoutSeconds = config_.downloadTimeoutSeconds,
                           .downloadRetryDelays = config_.downloadRetryDelays,
                           .userAgent = catalogUserAgent(launch_.appVersion, config_.hostTag),
-                          .ownExecutable = config_.ownExecutable},
+                          .ownExecutable = config_.ownExecutable,
+                          // A showcase keeps nothing.
+                          .keptPackagesDir = launch_.isDemo ? std::filesystem::path()
+                                                            : launch_.logDir / "kept-packages",
+                          .catalogFile = launch_.logDir / kKeptCatalogFileName,
+                          .signatureFile = launch_.logDir / kKeptSignatureFileName},
           InstallServices{platform_.queue, platform_.background, platform_.http, platform_.launcher,
                           platform_.shell, platform_.packages, platform_.fileWatcher,
                           platform_.running},

@@ -19,7 +19,8 @@ InstallFlow::InstallFlow(InstallSettings settings, InstallServices services, Sen
           recordResult(event);
       }),
       prompt_(std::move(prompt)),
-      history_(settings_.logDir) {}
+      history_(settings_.logDir),
+      kept_(settings_.keptPackagesDir) {}
 
 InstallFlow::~InstallFlow() {
     // A retry waiting on the queue would otherwise start a transfer nobody is there to finish.

@@ -19,6 +19,7 @@
 #include "common/Lifetime.h"
 #include "download/Downloader.h"
 #include "install/History.h"
+#include "install/KeptPackages.h"
 #include "platform/Background.h"
 #include "platform/FileWatch.h"
 #include "platform/HttpClient.h"
@@ -37,6 +38,9 @@ struct InstallSettings {
     std::vector<double> downloadRetryDelays = {1, 4, 16};  // tests make them short
     std::string userAgent;                                 // sent with every download
     std::filesystem::path ownExecutable;                   // started again after a self-update
+    // Where installed packages are kept for a restore (empty: nowhere), and the signed catalog
+    // document and signature the privileged run verifies against, kept with them.
+    std::filesystem::path keptPackagesDir = {}, catalogFile = {}, signatureFile = {};
 };
 
 struct InstallServices {
@@ -114,8 +118,8 @@ class InstallFlow {
     void log(const std::string& message) const;
     // Shows the install log in the desktop's program for it; nothing while there is none.
     void openLog() const;
-    // The versions a "scanned" event shows installed: the "from" of the history's next entries.
-    // Any other event is ignored.
+    // The versions a "scanned" event shows installed: the "from" of the history's next entries;
+    // packages kept for products no longer installed go. Any other event is ignored.
     void noteScan(const Json& event);
     // The "history" event: every entry of the install history, newest first.
     Json history() const;
@@ -219,6 +223,7 @@ class InstallFlow {
         prepared_;                       // by id, downloaded and verified by `prepare`
     std::function<bool()> windowShown_;  // set: a self-update relaunches only while it is false
     HistoryFile history_;
+    KeptPackages kept_;
     std::map<std::string, std::string> installedVersions_;  // by id, as the last scan showed
     std::map<std::string, std::string> askedVersions_;      // by id, the catalog's of the last ask
     Lifetime lifetime_;  // declared last, so it goes first: no callback sees a half-gone flow

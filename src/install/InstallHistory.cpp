@@ -1,5 +1,6 @@
 // The install flow's side of the history: what each result is recorded as.
 #include <ctime>
+#include <set>
 
 #include "install/InstallFlow.h"
 
@@ -10,9 +11,12 @@ void InstallFlow::noteScan(const Json& event) {
     const auto installed = event.find("installed");
     if (installed == event.end() || !installed->is_object()) return;
     installedVersions_.clear();
+    std::set<std::string> ids;
     for (const auto& [id, version] : installed->items()) {
         if (version.is_string()) installedVersions_[id] = version.get<std::string>();
+        ids.insert(id);
     }
+    kept_.keepOnly(ids);
 }
 
 Json InstallFlow::history() const {

@@ -147,7 +147,7 @@ void InstallFlow::settle(const VerifiedPackage& package, PackageReport report,
     std::error_code ignored;
     if (installed) {
         send_(bridge::successEvent(id, item.version));
-        std::filesystem::remove(file, ignored);
+        kept_.keep(item, file, settings_.catalogFile, settings_.signatureFile);
         // It comes last in its batch; the new version starts once nothing else is due.
         if (item.self) relaunchPending_ = true;
     } else if (report == PackageReport::Refused || report == PackageReport::Unvouched) {
