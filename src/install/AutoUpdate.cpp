@@ -47,7 +47,8 @@ void AutoUpdate::start(InstallRequest request) {
         return true;
     });
     // The new version of this program starts once the rest is in.
-    std::ranges::stable_partition(items, [](const InstallItem& item) { return !item.self; });
+    std::stable_partition(items.begin(), items.end(),
+                          [](const InstallItem& item) { return !item.self; });
     if (items.empty()) return;
     std::vector<InstallItem> chosen = items;
     flow.prepare(std::move(request),

@@ -100,8 +100,9 @@ void endAtTimeLimit(Records& records, std::size_t index, const HelperSettings& s
                    (strays > 0 ? " and " + std::to_string(strays) + " it had left running" : ""));
 }
 
-bool acceptsHelperArguments(const std::vector<std::string>& arguments) {
+bool acceptsHelperArguments(const std::vector<std::string>& arguments, bool restore) {
     if (arguments.size() < 4 || arguments.size() % 2 != 0) return false;
+    if (restore && arguments.size() != 4) return false;
     const std::size_t count = (arguments.size() - 2) / 2;
     bool accepted = count <= kMaxHelperPackages && arguments[0].starts_with('/') &&
                     arguments[1].starts_with('/');
@@ -113,11 +114,17 @@ bool acceptsHelperArguments(const std::vector<std::string>& arguments) {
 
 int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, std::FILE* err,
                      HelperBackend& backend, const HelperSettings& tools) {
-    if (!acceptsHelperArguments(arguments)) {
-        std::fprintf(err,
-                     "usage: install-helper CATALOG SIGNATURE ID FILE [ID FILE ...] (absolute "
-                     "paths, catalog product ids, at most %zu packages)\n",
-                     kMaxHelperPackages);
+    if (!acceptsHelperArguments(arguments, tools.restore)) {
+        if (tools.restore) {
+            std::fprintf(err,
+                         "usage: restore-helper CATALOG SIGNATURE ID FILE (absolute paths, a "
+                         "catalog product id)\n");
+        } else {
+            std::fprintf(err,
+                         "usage: install-helper CATALOG SIGNATURE ID FILE [ID FILE ...] (absolute "
+                         "paths, catalog product ids, at most %zu packages)\n",
+                         kMaxHelperPackages);
+        }
         return 64;
     }
     const std::size_t count = (arguments.size() - 2) / 2;
@@ -134,7 +141,10 @@ int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, 
     const auto document = readWholeFile(arguments[0], kKeptCatalogMaxBytes);
     const auto signature = readWholeFile(arguments[1], kKeptCatalogMaxBytes);
     CatalogVerdict verdict{CatalogRefusal::Signature, {}};
-    if (document && signature) verdict = judgeCatalog(tools.keys, *document, *signature, tools.now);
+    if (document && signature) {
+        verdict = judgeCatalog(tools.keys, *document, *signature,
+                               tools.restore ? clockOfGeneration(*document) : tools.now);
+    }
     if (verdict.refusal) {
         const std::string why =
             !document || !signature
@@ -175,6 +185,12 @@ int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, 
             records.relay(i, "refused: built for " + facts->architecture +
                                  ", which this machine does not install");
             records.fail(i, {"architecture", facts->architecture});
+        } else if (!tools.restore && backend.holdsNewer(*facts)) {
+            // An older catalog still in date vouches for older versions too; the group rule that
+            // spares members the password must not let them go back to one.
+            records.relay(i, "refused: a newer " + facts->package +
+                                 " is installed; only a restore installs an older version");
+            records.fail(i, {"install", "a newer " + facts->package + " is installed"});
         } else if (!names.insert(facts->package).second) {
             records.fail(i, {"install", "the batch holds " + facts->package + " twice"});
         } else {

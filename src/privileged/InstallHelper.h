@@ -4,8 +4,9 @@
 //     install-helper CATALOG SIGNATURE ID FILE [ID FILE ...]
 //
 // CATALOG and SIGNATURE are the catalog document the program last verified and its signature, as
-// it keeps them; each ID names a product of that catalog and FILE its downloaded package. It
-// prints the records of InstallerRecords.h.
+// it keeps them (for a restore, those kept with the one package; see HelperSettings::restore); each
+// ID names a product of that catalog and FILE its downloaded package. It prints the records of
+// InstallerRecords.h.
 //
 // It takes nothing on trust from its caller, who may be anyone allowed to ask: it reads the
 // document and signature into its own memory (bounded) and checks the vendor's signature and the
@@ -44,6 +45,10 @@ struct HelperSettings {
     // Whether the process is the parent of what its tools leave behind (adoptOrphans), so that
     // an install ended at its time limit can end those too.
     bool adoptsOrphans = false;
+    // A restore of the version an update replaced: one package, vouched for by the document kept
+    // with it, which is judged as of its own "generated" time (it has usually expired since; its
+    // signature still counts), and installed over the newer version.
+    bool restore = false;
 };
 
 // What a package file says of itself, as its own tool reads it.
@@ -71,6 +76,9 @@ class HelperBackend {
     virtual Expected<PackageFacts, std::string> readPackage(const std::string& copy) const = 0;
     // Whether this machine installs packages built for `architecture`.
     virtual bool takesArchitecture(const std::string& architecture) = 0;
+    // Whether the system holds a newer version of the package than `facts` names: installing it
+    // would go back to an older version, which only a restore may do.
+    virtual bool holdsNewer(const PackageFacts& facts) const = 0;
     // Installs `members` in one transaction and prints a result record for each.
     virtual void install(const std::vector<BatchMember>& members, Records& records) = 0;
 };
@@ -84,8 +92,9 @@ std::vector<const BatchMember*> dependenciesFirst(const std::vector<BatchMember>
 void endAtTimeLimit(Records& records, std::size_t index, const HelperSettings& settings);
 
 // Whether `arguments` (without the program's name) are what the helper takes: two absolute paths,
-// then pairs of a product id and an absolute path, at most kMaxHelperPackages of them.
-bool acceptsHelperArguments(const std::vector<std::string>& arguments);
+// then pairs of a product id and an absolute path, at most kMaxHelperPackages of them (exactly
+// one for a `restore`).
+bool acceptsHelperArguments(const std::vector<std::string>& arguments, bool restore = false);
 
 // Runs the batch `arguments` describe (without the program's name) through `backend`, printing
 // the records to `out` and what a person should read to `err`. The exit status: 0 once the batch

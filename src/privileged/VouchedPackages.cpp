@@ -16,6 +16,13 @@ CatalogVerdict judgeCatalog(const std::vector<std::string>& keys, const std::str
     return {std::nullopt, std::move(parsed)};
 }
 
+WallClock clockOfGeneration(const std::string& document) {
+    const auto generated =
+        parseUtcTime(stringMember(parseJson(document), "generated").value_or(""));
+    if (!generated) return systemSeconds;
+    return [at = *generated] { return at; };
+}
+
 std::vector<VouchedPackage> vouchedPackages(const Json& document, std::string_view id,
                                             std::string_view kind) {
     std::vector<VouchedPackage> vouched;

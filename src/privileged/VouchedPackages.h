@@ -28,6 +28,10 @@ struct CatalogVerdict {
 };
 CatalogVerdict judgeCatalog(const std::vector<std::string>& keys, const std::string& document,
                             const std::string& signature, WallClock now);
+// A clock stopped at the document's own "generated" time, by which a document kept for a restore
+// is judged: only its signature then decides. The real clock when it names no readable time
+// (the judgement refuses such a document anyway).
+WallClock clockOfGeneration(const std::string& document);
 
 // Every package of `kind` ("deb", "rpm") the document offers for the product `id`, as the page
 // reads them: the first product of that id among the first kMaxCatalogProducts, its

@@ -203,6 +203,32 @@ TEST_F(DebianInstall, AnInstallPastItsTimeLimitLeavesNoToolRunningAndAConsistent
     EXPECT_EQ(dpkgStatus("talven-test-hang"), "");
 }
 
+// Going back to an older version is a restore's alone: the signed catalog that vouches for it
+// does not let an install go back, and a restore takes the catalog kept with it long after it
+// expired, though never one it cannot verify.
+TEST_F(DebianInstall, OnlyARestoreGoesBackAndOnlyTheKeptCatalogsExpiryIsWaived) {
+    const auto older = fakes::buildDeb(dir.path(), {"talven-test-down", "1.0", ""});
+    const auto newer = fakes::buildDeb(dir.path(), {"talven-test-down", "2.0", ""});
+    const auto kept = keepCatalog(dir.path(), {older, newer});
+    const auto run = [&](const fs::path& deb, const privileged::HelperSettings& settings) {
+        DebianHelper backend({}, settings);
+        std::FILE* out = std::tmpfile();
+        privileged::runInstallHelper({kept.first, kept.second, "talven-test-down", deb.string()},
+                                     out, stderr, backend, settings);
+        return readInstallerRecords(fakes::readBack(out), 1).results;
+    };
+    using R = std::vector<InstallerResult>;
+    EXPECT_EQ(run(newer, {}), R{InstallerResult::Installed});
+    EXPECT_EQ(run(older, {}), R{InstallerResult::Failed});
+    EXPECT_EQ(dpkgStatus("talven-test-down"), "install ok installed 2.0");
+    const auto in2100 = [] { return std::int64_t{4102444800}; };  // the catalog expires in 2099
+    EXPECT_EQ(run(older, {.now = in2100}), R{InstallerResult::Unvouched});
+    EXPECT_EQ(run(older, {.keys = {}, .now = in2100, .restore = true}),
+              R{InstallerResult::Unvouched});
+    EXPECT_EQ(run(older, {.now = in2100, .restore = true}), R{InstallerResult::Installed});
+    EXPECT_EQ(dpkgStatus("talven-test-down"), "install ok installed 1.0");
+}
+
 // The group rule an administrator may add (README): a member installs without being asked, and
 // anyone else still needs an administrator (here no agent can ask, so pkexec gives up).
 TEST_F(DebianInstall, TheGroupRuleLetsMembersInstallWithoutAPassword) {

@@ -64,7 +64,8 @@ class RpmInstall : public ::testing::TestWithParam<const char*> {
 
 // One transaction: an add-in that comes first and needs the app installs with it, what a package
 // needs from the configured repositories comes from there, and what cannot install fails alone
-// with its reason, removing nothing; a package whose scriptlet failed does not stay behind.
+// with its reason, removing nothing or going back to nothing older; a package whose scriptlet
+// failed does not stay behind.
 TEST_P(RpmInstall, ABatchIsOneTransactionThatRemovesNothing) {
     ASSERT_EQ(fakes::shell("rpm -i 2>/dev/null " +
                            fakes::buildRpm(dir.path(), {"talven-test-keep", "1.0"}).string()),
@@ -111,6 +112,10 @@ TEST_P(RpmInstall, ABatchIsOneTransactionThatRemovesNothing) {
     EXPECT_EQ(fakes::reasons(heir)[0], (FailureReason{"conflict", "talven-test-keep"}))
         << ::testing::PrintToString(batchLogLines(heir));
     EXPECT_EQ(installedVersions({"talven-test-keep", "talven-test-heir"}).size(), 1u);
+    // Nor does an install go back to an older version (only a restore does).
+    const auto back = install({fakes::buildRpm(dir.path(), {"talven-test-app", "2.0"})});
+    EXPECT_EQ(fakes::reasons(back)[0],
+              (FailureReason{"install", "a newer talven-test-app is installed"}));
     EXPECT_EQ(fakes::shell("rpm -Va talven-test-addin talven-test-app talven-test-user"), "0:");
     // Authorized first, then the app unpacked before the add-in that needs it.
     ASSERT_FALSE(steps.empty());

@@ -23,6 +23,12 @@ Expected<privileged::PackageFacts, std::string> DebianHelper::readPackage(
     return facts;
 }
 
+bool DebianHelper::holdsNewer(const privileged::PackageFacts& facts) const {
+    const auto installed = installedVersions({facts.package}, tools_.adminDir);
+    const auto found = installed.find(facts.package);
+    return found != installed.end() && compareDebianVersions(found->second, facts.version) > 0;
+}
+
 bool DebianHelper::takesArchitecture(const std::string& architecture) {
     if (!architectures_) {
         architectures_.emplace(std::set<std::string>{"all"});

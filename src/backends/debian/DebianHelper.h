@@ -33,6 +33,7 @@ class DebianHelper final : public privileged::HelperBackend {
         const std::string& copy) const override;
     // dpkg's own architecture, the foreign ones it was given, and "all".
     bool takesArchitecture(const std::string& architecture) override;
+    bool holdsNewer(const privileged::PackageFacts& facts) const override;
     void install(const std::vector<privileged::BatchMember>& members,
                  privileged::Records& records) override;
 

@@ -5,6 +5,7 @@
 
 #include "backends/rpm/RpmDatabase.h"
 #include "backends/rpm/RpmToolOutput.h"
+#include "backends/rpm/RpmVersion.h"
 #include "platform/InstallerRecords.h"
 
 namespace suite::rpm {
@@ -228,6 +229,12 @@ Expected<privileged::PackageFacts, std::string> RpmHelper::readPackage(
     if (!header) return unexpected(std::string("not an RPM package rpm can read"));
     return privileged::PackageFacts{header->name, header->version, header->architecture,
                                     header->needs};
+}
+
+bool RpmHelper::holdsNewer(const privileged::PackageFacts& facts) const {
+    const auto installed = installedVersions({facts.package}, tools_.root);
+    const auto found = installed.find(facts.package);
+    return found != installed.end() && compareRpmVersions(found->second, facts.version) > 0;
 }
 
 bool RpmHelper::takesArchitecture(const std::string& architecture) {

@@ -39,6 +39,7 @@ class RpmHelper final : public privileged::HelperBackend {
     Expected<privileged::PackageFacts, std::string> readPackage(
         const std::string& copy) const override;
     bool takesArchitecture(const std::string& architecture) override;
+    bool holdsNewer(const privileged::PackageFacts& facts) const override;
     void install(const std::vector<privileged::BatchMember>& members,
                  privileged::Records& records) override;
 
