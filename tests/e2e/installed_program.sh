@@ -37,11 +37,15 @@ zgrep -q '^\.SH OPTIONS' "$prefix/share/man/man1/talven-suite.1.gz"
 helper="$prefix/libexec/talven-suite/install-helper"
 [ -x "$helper" ] || { echo "no install helper at $helper"; exit 1; }
 [ -x "$prefix/libexec/talven-suite/wait" ] || { echo "no waiting program beside the helper"; exit 1; }
+[ -x "$prefix/libexec/talven-suite/restore-helper" ] || { echo "no restore helper beside the helper"; exit 1; }
 python3 - "$prefix/share/polkit-1/actions/com.brenlow.talven.suite.policy" "$helper" <<'PY'
 import sys, xml.etree.ElementTree as tree
-action = tree.parse(sys.argv[1]).getroot().find("action")
-exec_path = action.find("annotate[@key='org.freedesktop.policykit.exec.path']").text
-assert exec_path == sys.argv[2], exec_path
+actions = {a.get("id"): a for a in tree.parse(sys.argv[1]).getroot().findall("action")}
+path = lambda a: a.find("annotate[@key='org.freedesktop.policykit.exec.path']").text
+assert path(actions["com.brenlow.talven.suite.install"]) == sys.argv[2]
+restore = actions["com.brenlow.talven.suite.restore"]
+assert path(restore) == sys.argv[2].replace("install-helper", "restore-helper"), path(restore)
+assert restore.find("defaults/allow_active").text == "auth_admin"
 PY
 
 # The installed helper trusts only the vendor's keys: a catalog signed with the repository's test

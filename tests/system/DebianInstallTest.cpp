@@ -227,15 +227,20 @@ TEST_F(DebianInstall, OnlyARestoreGoesBackAndOnlyTheKeptCatalogsExpiryIsWaived) 
               R{InstallerResult::Unvouched});
     EXPECT_EQ(run(older, {.now = in2100, .restore = true}), R{InstallerResult::Installed});
     EXPECT_EQ(dpkgStatus("talven-test-down"), "install ok installed 1.0");
+    // The restore helper is one by its file's name: one package at a time.
+    EXPECT_EQ(shell(SUITE_RESTORE_HELPER " /c /s a /a b /b 2>&1 | head -c 21"),
+              "0:usage: restore-helper");
 }
 
 // The group rule an administrator may add (README): a member installs without being asked, and
-// anyone else still needs an administrator (here no agent can ask, so pkexec gives up).
+// anyone else still needs an administrator (here no agent can ask, so pkexec gives up); so does
+// the member, to restore an older version.
 TEST_F(DebianInstall, TheGroupRuleLetsMembersInstallWithoutAPassword) {
     const auto good = fakes::buildDeb(dir.path(), {"talven-test-group", "1.0", ""});
     const auto kept = keepCatalog(dir.path(), {good});
     ASSERT_EQ(shell("sed -e 's|@SUITE_APP_ID@|" SUITE_APP_ID
-                    "|' -e 's|@SUITE_HELPER@|" SUITE_INSTALL_HELPER "|' " SUITE_SOURCE_DIR
+                    "|' -e 's|@SUITE_HELPER@|" SUITE_INSTALL_HELPER
+                    "|' -e 's|@SUITE_RESTORE_HELPER@|" SUITE_RESTORE_HELPER "|' " SUITE_SOURCE_DIR
                     "/packaging/talven-suite.policy.in > "
                     "/usr/share/polkit-1/actions/" SUITE_APP_ID ".policy && cp " SUITE_SOURCE_DIR
                     "/packaging/talven-suite-group.rules /etc/polkit-1/rules.d/ && groupadd "
@@ -253,6 +258,10 @@ TEST_F(DebianInstall, TheGroupRuleLetsMembersInstallWithoutAPassword) {
     const auto outsider = shell("setpriv --reuid outsider --regid outsider --init-groups" + pkexec);
     EXPECT_EQ(outsider.find("HELPER:1"), std::string::npos) << outsider;
     EXPECT_NE(outsider.find("authentication agent"), std::string::npos) << outsider;
+    const auto restore = shell(
+        "setpriv --reuid member --regid member --init-groups pkexec " SUITE_RESTORE_HELPER " " +
+        kept.first + " " + kept.second + " talven-test-group " + good.string());
+    EXPECT_NE(restore.find("authentication agent"), std::string::npos) << restore;
 }
 
 }  // namespace

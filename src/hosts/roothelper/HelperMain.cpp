@@ -1,10 +1,15 @@
 // install-helper: installs one batch of packages as root; run through pkexec. The package system
 // it installs through is the one the system's own os-release names, never one its caller picks.
+// The same program installed as restore-helper restores one package: pkexec asks its own polkit
+// action for it, by its path, which always wants an administrator. Which of the two it is comes
+// from its own file as the kernel names it, never from the name its caller gives it; run from
+// any other path, either is pkexec's default action, which wants an administrator too.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,6 +44,11 @@ int main(int argc, char** argv) {
     std::signal(SIGPIPE, SIG_IGN);
     suite::privileged::HelperSettings settings;
     settings.adoptsOrphans = suite::adoptOrphans();
+    std::error_code error;
+    settings.restore = std::filesystem::read_symlink("/proc/self/exe", error)
+                           .filename()
+                           .string()
+                           .ends_with("restore-helper");
     auto backend = backendForThisSystem(settings);
     std::vector<std::string> arguments(argv + 1, argv + argc);
     return suite::privileged::runInstallHelper(arguments, stdout, stderr, *backend, settings);
