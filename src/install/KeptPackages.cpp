@@ -33,6 +33,15 @@ bool isFileName(const std::string& name) {
            name != kVersionFile && name != kCatalogFile && name != kSignatureFile;
 }
 
+// The kept catalog is only ever replaced whole (a new file renamed over it), so a hard link
+// keeps the document as it was when it vouched, without a copy per product and per install.
+bool linkOrCopy(const fs::path& from, const fs::path& to) {
+    std::error_code error;
+    fs::create_hard_link(from, to, error);
+    if (error) error.clear(), fs::copy_file(from, to, error);
+    return !error;
+}
+
 std::uintmax_t sizeOf(const fs::path& folder) {
     std::uintmax_t total = 0;
     std::error_code error;
@@ -74,8 +83,8 @@ void KeptPackages::keep(const InstallItem& item, const fs::path& file, const fs:
         std::error_code ignored;
         fs::remove(file, ignored);
     }
-    const bool whole = !error && fs::copy_file(catalog, installed / kCatalogFile, error) &&
-                       fs::copy_file(signature, installed / kSignatureFile, error) &&
+    const bool whole = !error && linkOrCopy(catalog, installed / kCatalogFile) &&
+                       linkOrCopy(signature, installed / kSignatureFile) &&
                        writeFileAtomically(installed / kVersionFile, item.version);
     if (!whole) fs::remove_all(installed, error);
     bound();

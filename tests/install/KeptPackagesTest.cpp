@@ -20,8 +20,9 @@ struct Kept : ::testing::Test {
     void install(KeptPackages& kept, const std::string& id, const std::string& version,
                  std::size_t bytes = 10) {
         std::ofstream(dir / "download.deb") << std::string(bytes, 'p');
-        std::ofstream(dir / "catalog.json") << "catalog of " << version;
-        std::ofstream(dir / "catalog.json.sig") << "signature of " << version;
+        // Replaced whole, as the program replaces its kept catalog.
+        writeFileAtomically(dir / "catalog.json", "catalog of " + version);
+        writeFileAtomically(dir / "catalog.json.sig", "signature of " + version);
         kept.keep({.id = id, .file = id + "_" + version + ".deb", .version = version},
                   dir / "download.deb", dir / "catalog.json", dir / "catalog.json.sig");
         EXPECT_FALSE(fs::exists(dir / "download.deb")) << "moved in, or removed";
