@@ -1,7 +1,6 @@
 #include "install/AutoUpdate.h"
 
 #include <algorithm>
-#include <set>
 
 namespace suite {
 
@@ -50,18 +49,14 @@ void AutoUpdate::start(InstallRequest request) {
     std::stable_partition(items.begin(), items.end(),
                           [](const InstallItem& item) { return !item.self; });
     if (items.empty()) return;
-    std::vector<InstallItem> chosen = items;
-    flow.prepare(std::move(request),
-                 lifetime_.guard<std::vector<std::string>>(
-                     [this, chosen = std::move(chosen)](std::vector<std::string> ids) {
-                         prepared(chosen, ids);
-                     }));
+    flow.prepare(std::move(request), lifetime_.guard<std::vector<InstallItem>>(
+                                         [this](auto items) { prepared(std::move(items)); }));
 }
 
-void AutoUpdate::prepared(std::vector<InstallItem> items, const std::vector<std::string>& ids) {
-    const std::set<std::string> verified(ids.begin(), ids.end());
-    std::erase_if(items, [&](const InstallItem& item) { return !verified.contains(item.id); });
+void AutoUpdate::prepared(std::vector<InstallItem> items) {
     if (items.empty()) return;
+    std::vector<std::string> ids;
+    for (const auto& item : items) ids.push_back(item.id);
     onBackground<bool>(
         services_.background, services_.queue,
         [&conditions = services_.conditions] { return conditions.installsWithoutPassword(); },

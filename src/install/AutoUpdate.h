@@ -37,7 +37,8 @@ class AutoUpdate {
     void start(InstallRequest request);
 
   private:
-    void prepared(std::vector<InstallItem> items, const std::vector<std::string>& ids);
+    // The updates `prepare` verified: installed now, or left for the user.
+    void prepared(std::vector<InstallItem> items);
 
     AutoUpdateServices services_;
     Send send_;

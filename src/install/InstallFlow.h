@@ -70,8 +70,8 @@ class InstallFlow {
     // joins it: still one prompt, and every item exactly one result. While a batch is being
     // installed, a new request waits and becomes the next batch: one privileged run at a time.
     void install(InstallRequest request);
-    // The ids of the packages a `prepare` downloaded and verified.
-    using Prepared = std::function<void(std::vector<std::string> ids)>;
+    // The items whose packages a `prepare` downloaded and verified, in its order.
+    using Prepared = std::function<void(std::vector<InstallItem> items)>;
     // Downloads and verifies the request's items as `install` does, without installing them: a
     // later install of the same package (the same digest) takes the verified file instead of
     // downloading it again. An install asked for meanwhile turns the batch into an install of

@@ -108,12 +108,12 @@ void InstallFlow::next(std::shared_ptr<Batch> batch) {
     }
     batch_.reset();
     if (batch->prepared) {
-        std::vector<std::string> ids;
+        std::vector<InstallItem> items;
         for (auto& package : batch->verified) {
-            ids.push_back(package.item.id);
+            items.push_back(package.item);
             prepared_.insert_or_assign(package.item.id, std::move(package));
         }
-        batch->prepared(std::move(ids));
+        batch->prepared(std::move(items));
         if (!batch_ && !runInProgress_) afterRun();
         return;
     }
