@@ -60,15 +60,16 @@ export function createAutoUpdates({ store, router, post }) {
     if (!installing?.has(event.id) || installing.get(event.id) !== null) return;
     installing.set(event.id, event.ok === true);
     if ([...installing.values()].includes(null)) return;
-    const ok = [...installing].filter(([, done]) => done).map(([id]) => id);
-    const failed = [...installing].filter(([, done]) => !done).map(([id]) => id);
+    const outcomes = [...installing];
     installing = null;
+    const ended = (done) => productsOf(outcomes.filter(([, ok]) => ok === done).map(([id]) => id));
+    const [ok, failed] = [ended(true), ended(false)];
     const l = lang();
     const parts = [];
-    if (ok.length > 0) parts.push(t(l, 'auto.installedBody', { names: namesOf(l, productsOf(ok)) }));
-    if (failed.length > 0) parts.push(t(l, 'auto.notInstalledBody', { names: namesOf(l, productsOf(failed)) }));
+    if (ok.length > 0) parts.push(t(l, 'auto.installedBody', { names: namesOf(l, ok) }));
+    if (failed.length > 0) parts.push(t(l, 'auto.notInstalledBody', { names: namesOf(l, failed) }));
     const title = ok.length > 0 ? 'auto.installed' : 'auto.notInstalled';
-    post(notification(l, { title }, [...productsOf(ok), ...productsOf(failed)], parts.join(' ')));
+    post(notification(l, { title }, [...ok, ...failed], parts.join(' ')));
   });
 
   return { take };
