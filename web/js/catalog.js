@@ -331,6 +331,10 @@ function variantFor(variants, kind, arch) {
 // asked for after every check, selection and install; so each is put together
 // once and shared.
 const hostViews = new WeakMap();
+// The product's name in the interface language, else in English (which every
+// catalog entry has), else its id.
+export const productName = (product, lang) => product?.name?.[lang] ?? product?.name?.en ?? product?.id ?? '';
+
 export function productFor(product, kind, arch = '') {
   if (!Object.hasOwn(product.packages, kind)) return null;
   let views = hostViews.get(product);

@@ -1,7 +1,7 @@
 // The install history as the page shows it: the native side's entries, read
 // with the same care as any event, and the words each one is told in.
 
-import { productFor } from './catalog.js';
+import { productFor, productName } from './catalog.js';
 import { formatWhen, t } from './i18n.js';
 import { failureMessage } from './messages.js';
 import { isObject, isolateLtr } from './rules.js';
@@ -34,7 +34,7 @@ export function historyEntries(event) {
 // it did not happen, and when.
 export function historyWords(lang, entry, products, now = Date.now()) {
   const product = products.find((p) => p.id === entry.id);
-  const name = product ? (product.name?.[lang] ?? product.name?.en ?? entry.id) : entry.id;
+  const name = product ? productName(product, lang) : entry.id;
   const to = isolateLtr(entry.to || '?');
   const versions = entry.from ? t(lang, 'history.versions', { from: isolateLtr(entry.from), to }) : to;
   const result = t(lang, `history.result.${entry.result}`);

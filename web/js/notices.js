@@ -2,10 +2,10 @@
 // body naming the products, and the buttons ("update" answers, "later"
 // dismisses) or none for a notice of what was done.
 
+import { productName } from './catalog.js';
 import { t } from './i18n.js';
 
-export const namesOf = (lang, products) =>
-  products.map((p) => p.name?.[lang] ?? p.name?.en ?? p.id).join(t(lang, 'list.separator'));
+export const namesOf = (lang, products) => products.map((p) => productName(p, lang)).join(t(lang, 'list.separator'));
 
 // `keys`: the title's, the body's (and the body's for one product), and the
 // answer button's; `body` replaces the body worked out from the keys.

@@ -4,6 +4,7 @@
 // with one listener of its own. Every catalog text goes in as text, never as
 // markup: the catalog is remote data.
 
+import { productName } from '../catalog.js';
 import { setLabel, setText } from '../dom.js';
 import { formatPct, formatSize, formatWhen, t } from '../i18n.js';
 import { itemProgress } from '../install.js';
@@ -208,7 +209,7 @@ export function progressWords(lang, progress, product) {
   if (progress.state === 'failed' || progress.state === 'cancelled')
     return failureMessage(lang, progress, product.size);
   if (progress.state === 'lost') return t(lang, 'install.lost');
-  if (progress.state === 'open') return t(lang, 'install.open', { name: product.name[lang] ?? product.name.en });
+  if (progress.state === 'open') return t(lang, 'install.open', { name: productName(product, lang) });
   if (progress.phase === 'download') {
     const pct = formatPct(lang, progress.pct);
     const words = progress.bytes
@@ -287,7 +288,7 @@ function renderProgress(parts, progress, words, lang, name, at, host) {
 
 export function renderRow(parts, row, lang, progress, at) {
   const { product } = row;
-  const name = product.name[lang] ?? product.name.en;
+  const name = productName(product, lang);
   parts.li.dataset.state = row.state;
 
   parts.pick.hidden = !row.selectable;

@@ -10,7 +10,7 @@
 
 import { createAnnouncer, milestoneOf } from '../announcer.js';
 import { $, $$, announceIn, setText } from '../dom.js';
-import { MAX_PRODUCTS } from '../catalog.js';
+import { MAX_PRODUCTS, productName } from '../catalog.js';
 import { checkStatus } from '../check.js';
 import { formatWhen, t } from '../i18n.js';
 import { batchPosition, batchSummary } from '../install.js';
@@ -177,7 +177,7 @@ export function mountProducts(app, doc = document, frame = (fn) => doc.defaultVi
       const row = shown.byId.get(id);
       const progress = row && progressOf(row, state.install.items);
       if (!progress) continue;
-      const name = row.product.name[lang] ?? row.product.name.en;
+      const name = productName(row.product, lang);
       items.push({
         id,
         at: shown.index.get(id),
