@@ -73,6 +73,27 @@ std::optional<PackageFacts> verifiedCopy(const std::string& file,
     return std::move(*facts);
 }
 
+// An older catalog still in date vouches for older versions too; the group rule that spares its
+// members the password must not let them go back to one. Only a restore may.
+void refuseGoingBack(std::vector<BatchMember>& members, Records& records,
+                     const HelperBackend& backend) {
+    std::set<std::string> names;
+    for (const auto& member : members) names.insert(member.facts.package);
+    const auto installed = backend.installedVersions(names);
+    std::erase_if(members, [&](const BatchMember& member) {
+        const auto found = installed.find(member.facts.package);
+        if (found == installed.end() ||
+            backend.compareVersions(found->second, member.facts.version) <= 0)
+            return false;
+        const std::string& name = member.facts.package;
+        records.relay(member.index, "refused: a newer " + name +
+                                        " is installed; only a restore installs an "
+                                        "older version");
+        records.fail(member.index, {"install", "a newer " + name + " is installed"});
+        return true;
+    });
+}
+
 }  // namespace
 
 std::vector<const BatchMember*> dependenciesFirst(const std::vector<BatchMember>& members) {
@@ -185,18 +206,13 @@ int runInstallHelper(const std::vector<std::string>& arguments, std::FILE* out, 
             records.relay(i, "refused: built for " + facts->architecture +
                                  ", which this machine does not install");
             records.fail(i, {"architecture", facts->architecture});
-        } else if (!tools.restore && backend.holdsNewer(*facts)) {
-            // An older catalog still in date vouches for older versions too; the group rule that
-            // spares members the password must not let them go back to one.
-            records.relay(i, "refused: a newer " + facts->package +
-                                 " is installed; only a restore installs an older version");
-            records.fail(i, {"install", "a newer " + facts->package + " is installed"});
         } else if (!names.insert(facts->package).second) {
             records.fail(i, {"install", "the batch holds " + facts->package + " twice"});
         } else {
             members.push_back({i, copy, std::move(*facts)});
         }
     }
+    if (!tools.restore) refuseGoingBack(members, records, backend);
     if (!members.empty()) backend.install(members, records);
     return 0;
 }

@@ -22,6 +22,8 @@
 // lock. Folders that killed runs left behind are removed at the start.
 #include <cstddef>
 #include <cstdio>
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,9 +78,11 @@ class HelperBackend {
     virtual Expected<PackageFacts, std::string> readPackage(const std::string& copy) const = 0;
     // Whether this machine installs packages built for `architecture`.
     virtual bool takesArchitecture(const std::string& architecture) = 0;
-    // Whether the system holds a newer version of the package than `facts` names: installing it
-    // would go back to an older version, which only a restore may do.
-    virtual bool holdsNewer(const PackageFacts& facts) const = 0;
+    // The installed versions of those of the packages `names` that are installed, in one look at
+    // the database, and the system's order of two versions (negative, zero, positive).
+    virtual std::map<std::string, std::string> installedVersions(
+        const std::set<std::string>& names) const = 0;
+    virtual int compareVersions(const std::string& a, const std::string& b) const = 0;
     // Installs `members` in one transaction and prints a result record for each.
     virtual void install(const std::vector<BatchMember>& members, Records& records) = 0;
 };

@@ -23,10 +23,13 @@ Expected<privileged::PackageFacts, std::string> DebianHelper::readPackage(
     return facts;
 }
 
-bool DebianHelper::holdsNewer(const privileged::PackageFacts& facts) const {
-    const auto installed = installedVersions({facts.package}, tools_.adminDir);
-    const auto found = installed.find(facts.package);
-    return found != installed.end() && compareDebianVersions(found->second, facts.version) > 0;
+std::map<std::string, std::string> DebianHelper::installedVersions(
+    const std::set<std::string>& names) const {
+    return debian::installedVersions(names, tools_.adminDir);
+}
+
+int DebianHelper::compareVersions(const std::string& a, const std::string& b) const {
+    return compareDebianVersions(a, b);
 }
 
 bool DebianHelper::takesArchitecture(const std::string& architecture) {

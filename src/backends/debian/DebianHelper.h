@@ -33,7 +33,9 @@ class DebianHelper final : public privileged::HelperBackend {
         const std::string& copy) const override;
     // dpkg's own architecture, the foreign ones it was given, and "all".
     bool takesArchitecture(const std::string& architecture) override;
-    bool holdsNewer(const privileged::PackageFacts& facts) const override;
+    std::map<std::string, std::string> installedVersions(
+        const std::set<std::string>& names) const override;
+    int compareVersions(const std::string& a, const std::string& b) const override;
     void install(const std::vector<privileged::BatchMember>& members,
                  privileged::Records& records) override;
 

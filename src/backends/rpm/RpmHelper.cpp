@@ -231,10 +231,13 @@ Expected<privileged::PackageFacts, std::string> RpmHelper::readPackage(
                                     header->needs};
 }
 
-bool RpmHelper::holdsNewer(const privileged::PackageFacts& facts) const {
-    const auto installed = installedVersions({facts.package}, tools_.root);
-    const auto found = installed.find(facts.package);
-    return found != installed.end() && compareRpmVersions(found->second, facts.version) > 0;
+std::map<std::string, std::string> RpmHelper::installedVersions(
+    const std::set<std::string>& names) const {
+    return rpm::installedVersions(names, tools_.root);
+}
+
+int RpmHelper::compareVersions(const std::string& a, const std::string& b) const {
+    return compareRpmVersions(a, b);
 }
 
 bool RpmHelper::takesArchitecture(const std::string& architecture) {

@@ -39,7 +39,9 @@ class RpmHelper final : public privileged::HelperBackend {
     Expected<privileged::PackageFacts, std::string> readPackage(
         const std::string& copy) const override;
     bool takesArchitecture(const std::string& architecture) override;
-    bool holdsNewer(const privileged::PackageFacts& facts) const override;
+    std::map<std::string, std::string> installedVersions(
+        const std::set<std::string>& names) const override;
+    int compareVersions(const std::string& a, const std::string& b) const override;
     void install(const std::vector<privileged::BatchMember>& members,
                  privileged::Records& records) override;
 
