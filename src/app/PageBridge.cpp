@@ -7,6 +7,7 @@
 #include "bridge/Events.h"
 #include "bridge/NavigationPolicy.h"
 #include "catalog/CatalogFetch.h"
+#include "install/History.h"
 
 namespace suite {
 
@@ -47,7 +48,11 @@ void AppDelegate::userContentController(const Json& body) {
                    [this](bridge::PickFiles&) { pickFeedbackFiles(); },
                    [this](bridge::SendFeedback& a) { sendFeedback(a.body); },
                    [this](bridge::OpenLog&) { openInstallLog(); },
-                   [this](bridge::History&) { send(installFlow_.history()); },
+                   // A showcase shows nobody's history, least of all in its screenshots.
+                   [this](bridge::History&) {
+                       send(launch_.isDemo ? historyEvent({}) : installFlow_.history());
+                   },
+                   [this](bridge::Restore& a) { installFlow_.restore(a.id); },
                    [this](bridge::WakeAt& a) { viewLifetime_.wakeAt(a.at); },
                },
                *action);

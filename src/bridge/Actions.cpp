@@ -80,6 +80,12 @@ constexpr ActionKind kActions[] = {
      [](const Json& body, const DownloadRules&) -> Decoded { return SendFeedback{body}; }},
     {"openLog", false, [](const Json&, const DownloadRules&) -> Decoded { return OpenLog{}; }},
     {"history", true, [](const Json&, const DownloadRules&) -> Decoded { return History{}; }},
+    {"restore", false,
+     [](const Json& body, const DownloadRules&) -> Decoded {
+         auto id = stringMember(body, "id");
+         if (!id) return std::nullopt;
+         return Restore{*id};
+     }},
     {"wakeAt", false,
      [](const Json& body, const DownloadRules&) -> Decoded {
          const auto at = body.find("at");

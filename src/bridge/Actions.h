@@ -56,14 +56,18 @@ struct SendFeedback {
 struct OpenLog {};
 // The install history, newest first.
 struct History {};
+// Put back the package the product's installed version replaced.
+struct Restore {
+    std::string id;
+};
 // The page's next automatic check, in milliseconds since 1970; nothing when it has none.
 struct WakeAt {
     std::optional<double> at;
 };
 
-using Action =
-    std::variant<Ready, FetchCatalog, Scan, Install, AutoUpdate, Cancel, StopWaiting, Open, Link,
-                 Save, Notify, SetLoginItem, PickFiles, SendFeedback, OpenLog, WakeAt, History>;
+using Action = std::variant<Ready, FetchCatalog, Scan, Install, AutoUpdate, Cancel, StopWaiting,
+                            Open, Link, Save, Notify, SetLoginItem, PickFiles, SendFeedback,
+                            OpenLog, WakeAt, History, Restore>;
 
 // The action `body` asks for, or nothing when the body is not an object with a string "type",
 // names no action, lacks a required member, or names an action that demo mode ignores. The items

@@ -40,6 +40,12 @@ void AutoUpdate::start(InstallRequest request) {
         return send_(event);
     }
     std::erase_if(items, [&flow](const InstallItem& item) {
+        // The user went back from this version on purpose; only a newer one goes in by itself.
+        if (flow.restoredAwayFrom(item.id) == item.version) {
+            flow.log("automatic update: " + item.id + " " + item.version +
+                     " was restored away from");
+            return true;
+        }
         const auto open = flow.openExecutables(item);
         if (open.empty()) return false;
         flow.log("automatic update: " + item.id + " is left while " + open.front() + " runs");

@@ -3,8 +3,9 @@
 // They are downloaded and verified in the background, but not on a metered network or while the
 // machine saves power. Where the administrator lets this user install without a password, they
 // are installed at once; otherwise they wait, verified, for the one click and the one prompt
-// that install them. An open product is left alone until a later check; the program's own
-// update comes last and starts the new version only while the window is hidden.
+// that install them. An open product is left alone until a later check, and a version the user
+// went back from until a newer one comes; the program's own update comes last and starts the
+// new version only while the window is hidden.
 #include <functional>
 #include <string>
 #include <vector>

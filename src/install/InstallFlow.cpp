@@ -14,8 +14,9 @@ InstallFlow::InstallFlow(InstallSettings settings, InstallServices services, Sen
                          Prompt prompt)
     : settings_(std::move(settings)),
       services_(services),
-      send_([this, send = std::move(send)](const Json& event) {
-          send(event);
+      page_(std::move(send)),
+      send_([this](const Json& event) {
+          page_(event);
           recordResult(event);
       }),
       prompt_(std::move(prompt)),

@@ -121,8 +121,18 @@ class InstallFlow {
     // The versions a "scanned" event shows installed: the "from" of the history's next entries;
     // packages kept for products no longer installed go. Any other event is ignored.
     void noteScan(const Json& event);
-    // The "history" event: every entry of the install history, newest first.
+    // The "history" event: every entry of the install history, newest first, and in
+    // "restorable" the version each product can go back to (by id).
     Json history() const;
+    // The page's "restore": puts back the package the product's installed version replaced,
+    // kept since that update, through the host's restore, which always asks for an
+    // administrator's password. The page hears the item's "progress" and one "result"; the
+    // history says "restored". Nothing goes to the desktop's installer. While another batch is
+    // under way, or with nothing kept, the item fails "install" at once.
+    void restore(const std::string& id);
+    // The version the user last went back from, where the product's newest history entry is a
+    // restore: automatic installs leave that version alone.
+    std::optional<std::string> restoredAwayFrom(const std::string& id) const;
 
     // A batch is being downloaded or installed, a request waits for one, a package is with the
     // desktop's installer, or a relaunch is due.
@@ -196,9 +206,12 @@ class InstallFlow {
     void settleHandOff(const std::string& id, bool installed);
     // A result the page is told of, written to the history as well.
     void recordResult(const Json& event);
+    // The restore's run has ended.
+    void finishRestore(const InstallItem& item, const BatchOutcome& outcome);
 
     const InstallSettings settings_;
     InstallServices services_;
+    Send page_;  // to the page alone; `send_` also writes results to the history
     Send send_;
     Prompt prompt_;
 
@@ -226,7 +239,8 @@ class InstallFlow {
     KeptPackages kept_;
     std::map<std::string, std::string> installedVersions_;  // by id, as the last scan showed
     std::map<std::string, std::string> askedVersions_;      // by id, the catalog's of the last ask
-    Lifetime lifetime_;  // declared last, so it goes first: no callback sees a half-gone flow
+    std::string restoring_;  // the id being restored, whose success the history calls "restored"
+    Lifetime lifetime_;      // declared last, so it goes first: no callback sees a half-gone flow
 };
 
 }  // namespace suite

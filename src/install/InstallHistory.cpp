@@ -20,7 +20,27 @@ void InstallFlow::noteScan(const Json& event) {
 }
 
 Json InstallFlow::history() const {
-    return historyEvent(history_.newestFirst());
+    Json event = historyEvent(history_.newestFirst());
+    Json restorable = Json::object();
+    if (services_.packages.restores()) {
+        for (const auto& [id, version] : kept_.previousVersions()) {
+            // Going back to the version that is installed anyway would change nothing.
+            const auto installed = installedVersions_.find(id);
+            if (installed != installedVersions_.end() && installed->second != version)
+                restorable[id] = version;
+        }
+    }
+    event["restorable"] = std::move(restorable);
+    return event;
+}
+
+std::optional<std::string> InstallFlow::restoredAwayFrom(const std::string& id) const {
+    for (const auto& entry : history_.newestFirst()) {
+        if (entry.id != id || entry.result == "cancelled" || entry.result == "failed") continue;
+        if (entry.result == "restored") return entry.from;
+        return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 void InstallFlow::recordResult(const Json& event) {
@@ -30,9 +50,11 @@ void InstallFlow::recordResult(const Json& event) {
     auto entry = historyEntryFor(event, installedVersions_, to, services_.packages.kind(),
                                  std::time(nullptr));
     if (!entry) return;
+    if (id == restoring_ && entry->result != "failed" && entry->result != "cancelled")
+        entry->result = "restored";
     if (!history_.record(*entry)) log("history: the entry for " + id + " could not be written");
     // Until the next scan, what was just installed is what a later update goes from.
-    if (entry->result == "installed" || entry->result == "updated") installedVersions_[id] = to;
+    if (entry->result != "failed" && entry->result != "cancelled") installedVersions_[id] = to;
 }
 
 }  // namespace suite

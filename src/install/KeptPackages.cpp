@@ -112,6 +112,24 @@ std::optional<KeptPackages::Kept> KeptPackages::previous(const std::string& id) 
     return slot(id, kPrevious);
 }
 
+std::map<std::string, std::string> KeptPackages::previousVersions() const {
+    std::map<std::string, std::string> versions;
+    std::error_code error;
+    for (fs::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
+        const std::string id = it->path().filename().string();
+        if (auto kept = previous(id)) versions[id] = kept->version;
+    }
+    return versions;
+}
+
+void KeptPackages::restored(const std::string& id) {
+    if (!previous(id)) return;
+    const fs::path product = folder_ / id;
+    std::error_code error;
+    fs::remove_all(product / kInstalled, error);
+    fs::rename(product / kPrevious, product / kInstalled, error);
+}
+
 void KeptPackages::keepOnly(const std::set<std::string>& installed) {
     if (folder_.empty()) return;
     std::vector<fs::path> gone;

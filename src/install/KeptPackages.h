@@ -7,6 +7,7 @@
 // no longer installed loses what was kept for it.
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -35,6 +36,11 @@ class KeptPackages {
               const std::filesystem::path& catalog, const std::filesystem::path& signature);
     // The package the product's installed version replaced, when one is kept whole.
     std::optional<Kept> previous(const std::string& id) const;
+    // The version of each product's previous package, by id.
+    std::map<std::string, std::string> previousVersions() const;
+    // The product's previous package went back in: it is the installed one now, and the one it
+    // replaced is not kept (going forward again is an update like any other).
+    void restored(const std::string& id);
     // A scan found only the products `installed` installed: the others lose what was kept.
     void keepOnly(const std::set<std::string>& installed);
 

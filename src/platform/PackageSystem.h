@@ -100,6 +100,15 @@ struct BatchOutcome {
     std::vector<InstallerRun> runs = {};        // in the order they ran
 };
 
+// A batch of `count` packages none of which went to an installer, for the reason `why`.
+inline BatchOutcome nothingRan(std::size_t count, NotRun why) {
+    BatchOutcome outcome{.packages = std::vector<PackageOutcome>(count)};
+    InstallerRun run{.result = RunResult::Unavailable, .notRun = why};
+    for (std::size_t i = 0; i < count; ++i) run.packages.push_back(i);
+    outcome.runs.push_back(std::move(run));
+    return outcome;
+}
+
 class PackageSystem {
   public:
     virtual ~PackageSystem() = default;
@@ -138,6 +147,21 @@ class PackageSystem {
 
     // Whether installBatch tells its progress (BatchStep) while the run goes on.
     virtual bool reportsSteps() const { return false; }
+
+    // Puts back a package this program installed earlier (possibly an older version than the
+    // one installed now) in a run of its own that always asks for an administrator's password,
+    // even where installs need none: a quiet downgrade could bring back a known flaw. `catalog`
+    // and `signature` are the vendor-signed document that vouched for the package when it went
+    // in; their expiry does not apply, their signature does. Blocks like installBatch. Where the
+    // host cannot do it, nothing runs.
+    virtual BatchOutcome restore(const VerifiedPackage& /*package*/,
+                                 const std::filesystem::path& /*catalog*/,
+                                 const std::filesystem::path& /*signature*/,
+                                 const BatchProgress& /*progress*/) {
+        return nothingRan(1, NotRun::NoInstaller);
+    }
+    // Whether `restore` can put anything back.
+    virtual bool restores() const { return false; }
 
     // The content type whose default handler takes a package the privileged run did not
     // install; empty: the handler of the file's own type.
@@ -179,11 +203,7 @@ class NoPackageSystem final : public PackageSystem {
     bool judgesAfterRun(const Json&) const override { return false; }
     BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages, const std::string&,
                               const BatchProgress&) override {
-        BatchOutcome outcome{.packages = std::vector<PackageOutcome>(packages.size())};
-        InstallerRun run{.result = RunResult::Unavailable, .notRun = NotRun::NoInstaller};
-        for (std::size_t i = 0; i < packages.size(); ++i) run.packages.push_back(i);
-        outcome.runs.push_back(std::move(run));
-        return outcome;
+        return nothingRan(packages.size(), NotRun::NoInstaller);
     }
     std::string handOffType() const override { return ""; }
     std::optional<std::string> installedProgram() const override { return std::nullopt; }

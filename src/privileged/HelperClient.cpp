@@ -102,6 +102,10 @@ std::string findInstallHelper(const std::filesystem::path& executable) {
     return findCompanionProgram(executable, "install-helper", "talven-suite-install-helper");
 }
 
+std::string findRestoreHelper(const std::filesystem::path& executable) {
+    return findCompanionProgram(executable, "restore-helper", "talven-suite-restore-helper");
+}
+
 BatchOutcome installThroughHelper(const HelperPaths& paths,
                                   const std::vector<VerifiedPackage>& packages,
                                   const BatchProgress& progress) {

@@ -21,6 +21,9 @@ struct HelperPaths {
 // The installed helper beside `executable` (bin/../libexec/talven-suite/install-helper), or, in
 // the build tree, beside it as talven-suite-install-helper; empty when there is neither.
 std::string findInstallHelper(const std::filesystem::path& executable);
+// The same program under its restore name (restore-helper, talven-suite-restore-helper), whose
+// polkit action always asks for an administrator.
+std::string findRestoreHelper(const std::filesystem::path& executable);
 
 // Installs `packages` through the helper. A package whose item names no catalog product is
 // Unvouched without a run; without a kept catalog for the helper to verify against, nothing is

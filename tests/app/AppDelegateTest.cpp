@@ -8,6 +8,7 @@
 #include "app/WindowRules.h"
 #include "catalog/CatalogFetch.h"
 #include "fakes/AppHarness.h"
+#include "install/History.h"
 
 namespace suite {
 namespace {
@@ -34,14 +35,17 @@ TEST(AppDelegateLaunch, NormalStartShowsTheWindowAndABackgroundOneOnlyWhenAskedA
     EXPECT_EQ(hidden.shell.policies.back(), ActivationPolicy::Regular);
 }
 
-TEST(AppDelegateLaunch, DemoNeitherReadsNorWritesSettingsButItsMenusFollowTheLanguage) {
+TEST(AppDelegateLaunch, DemoNeitherReadsNorWritesSettingsOrHistoryButItsMenusFollowTheLanguage) {
     Harness h(true);
     saveSettings(h.settingsFile(), {{"lang", "en"}, {"x", 1}});
+    HistoryFile(h.launch.logDir).record({.time = 1, .id = "mine", .result = "installed"});
     auto& app = h.start();
     app.userContentController({{"type", "ready"}});
     EXPECT_TRUE(h.events().at(0)["settings"].is_null());
     app.userContentController({{"type", "save"}, {"settings", {{"lang", "ar"}}}});
     EXPECT_EQ(loadSettings(h.settingsFile()), Json({{"lang", "en"}, {"x", 1}}));
+    app.userContentController({{"type", "history"}});
+    EXPECT_EQ(h.events().back()["entries"], Json::array());
     ASSERT_FALSE(h.shell.menuBars.empty());
     EXPECT_TRUE(h.shell.menuBars.back().rightToLeft);
 }

@@ -6,7 +6,9 @@
 #include <map>
 #include <memory>
 #include <thread>
+#include <vector>
 
+#include "platform/Files.h"
 #include "platform/PackageSystem.h"
 
 namespace suite::fakes {
@@ -40,15 +42,25 @@ class FakePackageSystem final : public PackageSystem {
         pass();
         return {.packages = std::vector<PackageOutcome>(packages.size(), {.run = RunResult::Ran})};
     }
+    // A restore ends as `restoreOutcome` says; each one is noted as "PACKAGE-FILE CATALOG-TEXT".
+    BatchOutcome restore(const VerifiedPackage& package, const std::filesystem::path& catalog,
+                         const std::filesystem::path&, const BatchProgress&) override {
+        restored.push_back(package.file.filename().string() + " " +
+                           readWholeFile(catalog).value_or("?"));
+        return {.packages = {restoreOutcome}};
+    }
+    bool restores() const override { return true; }
     std::string handOffType() const override { return ""; }
     std::optional<std::string> installedProgram() const override { return std::nullopt; }
     std::optional<std::string> productToOpen(const Json&) const override { return std::nullopt; }
     std::optional<std::string> databaseToWatch() const override { return kDatabase; }
 
     std::map<std::string, std::string> installed;  // item id → version
-    mutable int looks = 0;                         // how many times it was read
-    std::unique_ptr<std::latch> gate;              // set: held until counted down
-    mutable std::atomic<bool> entered = false;     // a look or run has reached the gate
+    PackageOutcome restoreOutcome{.run = RunResult::Ran, .report = PackageReport::Installed};
+    std::vector<std::string> restored;
+    mutable int looks = 0;                      // how many times it was read
+    std::unique_ptr<std::latch> gate;           // set: held until counted down
+    mutable std::atomic<bool> entered = false;  // a look or run has reached the gate
 
   private:
     void pass() const {

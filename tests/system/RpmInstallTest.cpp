@@ -37,8 +37,10 @@ class RpmInstall : public ::testing::TestWithParam<const char*> {
     }
 
     // The batch of `files`, each the product of its package's name, offered by a kept catalog
-    // signed with the test key, installed through the real pkexec and helper.
-    BatchOutcome install(const std::vector<fs::path>& files, const BatchProgress& progress = {}) {
+    // signed with the test key, installed through the real pkexec and helper (the first of them
+    // alone through the restore helper, where `restore`).
+    BatchOutcome install(const std::vector<fs::path>& files, const BatchProgress& progress = {},
+                         bool restore = false) {
         std::vector<fakes::PackageOffer> offers;
         std::vector<VerifiedPackage> batch;
         for (const auto& file : files) {
@@ -53,8 +55,11 @@ class RpmInstall : public ::testing::TestWithParam<const char*> {
                                catalog.string() + " >/dev/null"),
                   "0:");
         RpmPackageSystem system({.helper = SUITE_INSTALL_HELPER,
+                                 .restoreHelper = SUITE_RESTORE_HELPER,
                                  .catalog = catalog.string(),
                                  .signature = catalog.string() + ".sig"});
+        if (restore)
+            return system.restore(batch.at(0), catalog, catalog.string() + ".sig", progress);
         return system.installBatch(batch, "", progress);
     }
 
@@ -64,8 +69,8 @@ class RpmInstall : public ::testing::TestWithParam<const char*> {
 
 // One transaction: an add-in that comes first and needs the app installs with it, what a package
 // needs from the configured repositories comes from there, and what cannot install fails alone
-// with its reason, removing nothing or going back to nothing older; a package whose scriptlet
-// failed does not stay behind.
+// with its reason, removing nothing or going back to nothing older (only a restore goes back); a
+// package whose scriptlet failed does not stay behind.
 TEST_P(RpmInstall, ABatchIsOneTransactionThatRemovesNothing) {
     ASSERT_EQ(fakes::shell("rpm -i 2>/dev/null " +
                            fakes::buildRpm(dir.path(), {"talven-test-keep", "1.0"}).string()),
@@ -116,6 +121,12 @@ TEST_P(RpmInstall, ABatchIsOneTransactionThatRemovesNothing) {
     const auto back = install({fakes::buildRpm(dir.path(), {"talven-test-app", "2.0"})});
     EXPECT_EQ(fakes::reasons(back)[0],
               (FailureReason{"install", "a newer talven-test-app is installed"}));
+    const auto restored = install(
+        {fakes::buildRpm(dir.path(), {"talven-test-user", "2.0", "Requires: talven-test-runtime"})},
+        {}, true);
+    EXPECT_EQ(fakes::reports(restored), std::vector<PackageReport>{PackageReport::Installed})
+        << ::testing::PrintToString(batchLogLines(restored));
+    EXPECT_EQ(installedVersions({"talven-test-user"}).at("talven-test-user"), "2.0-1");
     EXPECT_EQ(fakes::shell("rpm -Va talven-test-addin talven-test-app talven-test-user"), "0:");
     // Authorized first, then the app unpacked before the add-in that needs it.
     ASSERT_FALSE(steps.empty());

@@ -41,6 +41,16 @@ BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage
         {paths_.pkexec, paths_.helper, paths_.catalog, paths_.signature}, packages, progress);
 }
 
+BatchOutcome DebianPackageSystem::restore(const VerifiedPackage& package,
+                                          const std::filesystem::path& catalog,
+                                          const std::filesystem::path& signature,
+                                          const BatchProgress& progress) {
+    if (!restores()) return nothingRan(1, NotRun::HelperMissing);
+    return privileged::installThroughHelper(
+        {paths_.pkexec, paths_.restoreHelper, catalog.string(), signature.string()}, {package},
+        progress);
+}
+
 std::optional<std::string> DebianPackageSystem::applicationToLaunch(const Json& detect) const {
     return desktopEntryOf(detect);
 }

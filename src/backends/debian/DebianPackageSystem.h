@@ -19,7 +19,8 @@ inline constexpr const char* kOwnPackageProgram = "/usr/bin/talven-suite";
 struct DebianPaths {
     std::string adminDir = kDpkgAdminDir;
     std::string pkexec = "/usr/bin/pkexec";
-    std::string helper = {};  // the install helper's absolute path; empty: it was not found
+    std::string helper = {};         // the install helper's absolute path; empty: it was not found
+    std::string restoreHelper = {};  // the same under its restore name; empty: not found
     // The catalog document the program verified last and its signature, as it keeps them: what
     // the helper verifies each package against.
     std::string catalog = {};
@@ -54,6 +55,11 @@ class DebianPackageSystem final : public PackageSystem {
     BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
                               const std::string& prompt, const BatchProgress& progress) override;
     bool reportsSteps() const override { return true; }
+    // Through the restore helper, which apt-get lets go back to an older version.
+    BatchOutcome restore(const VerifiedPackage& package, const std::filesystem::path& catalog,
+                         const std::filesystem::path& signature,
+                         const BatchProgress& progress) override;
+    bool restores() const override { return !paths_.restoreHelper.empty(); }
     std::string handOffType() const override { return "application/vnd.debian.binary-package"; }
     // The program of this program's own package, when dpkg has that package.
     std::optional<std::string> installedProgram() const override;

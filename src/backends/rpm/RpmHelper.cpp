@@ -42,6 +42,15 @@ class Transaction {
   private:
     bool zypper() const { return tools_.family == PackageFamily::RpmZypper; }
 
+    // A restore of a version older than the installed one (a restore is one package).
+    bool goingBack() const {
+        if (!settings_.restore || members_.size() != 1) return false;
+        const auto& facts = members_.front().facts;
+        const auto installed = before_.find(facts.package);
+        return installed != before_.end() &&
+               compareRpmVersions(facts.version, installed->second.version) < 0;
+    }
+
     static std::set<std::string> names(const std::vector<BatchMember>& members) {
         std::set<std::string> out;
         for (const auto& member : members) out.insert(member.facts.package);
@@ -57,9 +66,11 @@ class Transaction {
             // signature of their own.
             arguments = {"--non-interactive", "install", "--allow-unsigned-rpm"};
             if (planOnly) arguments.emplace_back("--dry-run");
+            if (goingBack()) arguments.emplace_back("--oldpackage");
         } else {
-            // Without --assumeno it asks, and is answered once its plan is judged.
-            arguments = {"install"};
+            // Without --assumeno it asks, and is answered once its plan is judged. An install of
+            // an older file than the one installed does nothing; a downgrade takes it.
+            arguments = {goingBack() ? "downgrade" : "install"};
             if (planOnly) arguments.emplace_back("--assumeno");
         }
         for (const auto* member : members) arguments.push_back(member->copy);

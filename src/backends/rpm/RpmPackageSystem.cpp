@@ -31,6 +31,16 @@ BatchOutcome RpmPackageSystem::installBatch(const std::vector<VerifiedPackage>& 
         {paths_.pkexec, paths_.helper, paths_.catalog, paths_.signature}, packages, progress);
 }
 
+BatchOutcome RpmPackageSystem::restore(const VerifiedPackage& package,
+                                       const std::filesystem::path& catalog,
+                                       const std::filesystem::path& signature,
+                                       const BatchProgress& progress) {
+    if (!restores()) return nothingRan(1, NotRun::HelperMissing);
+    return privileged::installThroughHelper(
+        {paths_.pkexec, paths_.restoreHelper, catalog.string(), signature.string()}, {package},
+        progress);
+}
+
 std::optional<std::string> RpmPackageSystem::installedProgram() const {
     // Wherever the running copy came from, a self-update installed this package's program.
     if (rpm::installedVersions({kOwnPackage}, paths_.root).empty()) return std::nullopt;

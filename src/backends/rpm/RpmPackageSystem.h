@@ -19,8 +19,9 @@ inline constexpr const char* kOwnPackageProgram = "/usr/bin/talven-suite";
 struct RpmPaths {
     std::string root = "/";  // of the system whose database is read
     std::string pkexec = "/usr/bin/pkexec";
-    std::string helper = {};   // the install helper's absolute path; empty: it was not found
-    std::string catalog = {};  // the kept catalog document and its signature, for the helper
+    std::string helper = {};         // the install helper's absolute path; empty: it was not found
+    std::string restoreHelper = {};  // the same under its restore name; empty: not found
+    std::string catalog = {};        // the kept catalog document and its signature, for the helper
     std::string signature = {};
 };
 
@@ -46,6 +47,11 @@ class RpmPackageSystem final : public PackageSystem {
     BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
                               const std::string& prompt, const BatchProgress& progress) override;
     bool reportsSteps() const override { return true; }
+    // Through the restore helper, which has dnf or zypper go back to an older version.
+    BatchOutcome restore(const VerifiedPackage& package, const std::filesystem::path& catalog,
+                         const std::filesystem::path& signature,
+                         const BatchProgress& progress) override;
+    bool restores() const override { return !paths_.restoreHelper.empty(); }
     std::string handOffType() const override { return "application/x-rpm"; }
     // The program of this program's own package, when rpm has that package.
     std::optional<std::string> installedProgram() const override;

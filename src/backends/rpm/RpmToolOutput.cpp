@@ -157,7 +157,9 @@ RpmPlan readZypperPlan(std::string_view output, int exitStatus) {
 
 RpmEvent readRpmRunLine(std::string_view text) {
     static const std::regex dnfStep(
-        std::string(R"(^\s*(Installing|Upgrading|Reinstalling|Running scriptlet)\s*: )") + kNevra);
+        std::string(
+            R"(^\s*(Installing|Upgrading|Downgrading|Reinstalling|Running scriptlet)\s*: )") +
+        kNevra);
     static const std::regex zypperStep(std::string(R"(^\(\s*\d+/\d+\) Installing: )") + kNevra);
     static const std::regex scriptlet(std::string(R"(%[a-z]+\()") + kNevra +
                                       R"(\) scriptlet failed)");

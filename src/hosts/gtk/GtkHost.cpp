@@ -46,6 +46,7 @@ std::filesystem::path executablePath() {
 std::unique_ptr<PackageSystem> packageSystemForThisHost(const std::filesystem::path& executable,
                                                         const std::filesystem::path& stateDir) {
     const std::string helper = privileged::findInstallHelper(executable);
+    const std::string restoreHelper = privileged::findRestoreHelper(executable);
     const std::string catalog = (stateDir / kKeptCatalogFileName).string();
     const std::string signature = (stateDir / kKeptSignatureFileName).string();
     std::unique_ptr<PackageSystem> system;
@@ -57,11 +58,17 @@ std::unique_ptr<PackageSystem> packageSystemForThisHost(const std::filesystem::p
     switch (installerFor(thisSystemsPackageFamily(), present)) {
         case Installer::Debian:
             system = std::make_unique<debian::DebianPackageSystem>(
-                debian::DebianPaths{.helper = helper, .catalog = catalog, .signature = signature});
+                debian::DebianPaths{.helper = helper,
+                                    .restoreHelper = restoreHelper,
+                                    .catalog = catalog,
+                                    .signature = signature});
             break;
         case Installer::Rpm:
             system = std::make_unique<rpm::RpmPackageSystem>(
-                rpm::RpmPaths{.helper = helper, .catalog = catalog, .signature = signature});
+                rpm::RpmPaths{.helper = helper,
+                              .restoreHelper = restoreHelper,
+                              .catalog = catalog,
+                              .signature = signature});
             break;
         case Installer::None:
             return std::make_unique<NoPackageSystem>();
