@@ -14,7 +14,7 @@ namespace suite::flows {
 namespace fs = std::filesystem;
 
 FlowHarness::FlowHarness(VendorService& vendor, FlowSetup setup)
-    : vendor_(vendor), setup_(setup), launch_(fakes::launchIn(dir_.path())) {
+    : vendor_(&vendor), setup_(setup), launch_(fakes::launchIn(dir_.path())) {
     launch_.appVersion = setup_.appVersion;
     // The page follows the settings' language, so what it shows does not depend on the machine.
     std::ofstream(launch_.supportDir / "settings.json") << setup_.settings;
@@ -60,6 +60,11 @@ void FlowHarness::setDebInstaller(const std::string& commands) {
                        commands + "\n");
 }
 
+void FlowHarness::restart(VendorService& vendor) {
+    vendor_ = &vendor;
+    restart(true, true);
+}
+
 void FlowHarness::restart(bool vendorReachable, bool showsList) {
     stop();
     vendorReachable_ = vendorReachable;
@@ -68,16 +73,22 @@ void FlowHarness::restart(bool vendorReachable, bool showsList) {
 
 void FlowHarness::start(bool showsList) {
     CurlClientOptions options;
-    options.caFile = vendor_.caFile();
-    options.connectTo = {"::127.0.0.1:" + std::to_string(vendorReachable_ ? vendor_.port() : 1)};
+    options.caFile = vendor_->caFile();
+    options.connectTo = {"::127.0.0.1:" + std::to_string(vendorReachable_ ? vendor_->port() : 1)};
     const std::string catalog = (launch_.logDir / kKeptCatalogFileName).string();
     const std::string signature = (launch_.logDir / kKeptSignatureFileName).string();
     if (setup_.packages == "deb") {
-        packages_ = std::make_unique<debian::DebianPackageSystem>(debian::DebianPaths{
-            .helper = SUITE_INSTALL_HELPER, .catalog = catalog, .signature = signature});
+        packages_ = std::make_unique<debian::DebianPackageSystem>(
+            debian::DebianPaths{.helper = SUITE_INSTALL_HELPER,
+                                .restoreHelper = SUITE_RESTORE_HELPER,
+                                .catalog = catalog,
+                                .signature = signature});
     } else if (setup_.packages == "rpm") {
-        packages_ = std::make_unique<rpm::RpmPackageSystem>(rpm::RpmPaths{
-            .helper = SUITE_INSTALL_HELPER, .catalog = catalog, .signature = signature});
+        packages_ = std::make_unique<rpm::RpmPackageSystem>(
+            rpm::RpmPaths{.helper = SUITE_INSTALL_HELPER,
+                          .restoreHelper = SUITE_RESTORE_HELPER,
+                          .catalog = catalog,
+                          .signature = signature});
     }
     app_ = std::make_unique<gtk::HostApp>(
         gApp, launch_,

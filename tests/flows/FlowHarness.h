@@ -51,6 +51,8 @@ class FlowHarness {
     // Ends the program and starts it again in the same folders; while `vendorReachable` is false
     // the vendor's names lead to a loopback port nobody listens on.
     void restart(bool vendorReachable, bool showsList);
+    // The same with another vendor service, as when the vendor has published a new catalog.
+    void restart(VendorService& vendor);
 
     // The page's value of `expression` (JSON null when it has none or the page did not answer
     // within `seconds`; a later answer goes nowhere).
@@ -68,7 +70,7 @@ class FlowHarness {
     bool click(const std::string& selector);
 
     AppDelegate& delegate() { return app_->delegate; }
-    VendorService& vendor() { return vendor_; }
+    VendorService& vendor() { return *vendor_; }
 
     const std::filesystem::path& root() const { return dir_.path(); }
     std::filesystem::path downloads() const { return launch_.cacheDir; }
@@ -78,7 +80,7 @@ class FlowHarness {
     void registerSystemInstaller();
     void stop();
 
-    VendorService& vendor_;
+    VendorService* vendor_;
     FlowSetup setup_;
     fakes::TempDir dir_;
     LaunchValues launch_;

@@ -66,7 +66,7 @@ export function createApp({
   const demo = createDemoPlayer({ store, emit: router.receive, later });
   const installs = createInstallIntents({ store, post, now, demo });
   const feedback = createFeedbackIntents({ store, post, now, router, demo });
-  const history = createHistoryIntents({ store, post, router });
+  const history = createHistoryIntents({ store, post, router, now, demo });
 
   function showView(view) {
     if (!VIEWS.includes(view)) return;
@@ -147,6 +147,7 @@ export function createApp({
     updateAnyway: installs.updateAnyway,
     recheckOpen: installs.recheckOpen,
     openLog: installs.openLog,
+    restore: history.restore,
     dismissInstalls: installs.dismissInstalls,
     setAutoCheck: settings.setAutoCheck,
     setAutoInstall: settings.setAutoInstall,

@@ -35,6 +35,18 @@ export function installScript(items, kept = new Map()) {
   return script;
 }
 
+// A restore: nothing to download, the one password prompt, the install, the
+// result, and the history as the native side tells it then (`history(at)`,
+// with `at` the result's time in ms since 1970).
+export function restoreScript(id, version, history, start = Date.now()) {
+  return [
+    [300, { type: 'progress', id, phase: 'password', pct: 100 }],
+    [1700, { type: 'progress', id, phase: 'install', pct: 100 }],
+    [3500, { type: 'result', id, ok: true, version }],
+    [3600, history(start + 3500)],
+  ];
+}
+
 // Attachments travel with visible progress; the outcome is what the native
 // side reports for a delivered submission.
 export function feedbackScript(fileCount) {

@@ -29,6 +29,15 @@ export function historyEntries(event) {
     }));
 }
 
+// The version each product can go back to, from a "history" event's
+// "restorable" ({id: version}), as a Map so no id finds an inherited member.
+export function restorableVersions(event) {
+  const given = isObject(event?.restorable) ? event.restorable : {};
+  return new Map(
+    Object.entries(given).filter(([id, version]) => id !== '' && typeof version === 'string' && version !== ''),
+  );
+}
+
 // What one entry says: the product's name as the catalog gives it (its id
 // when the catalog no longer lists it), what happened to which versions, why
 // it did not happen, and when.

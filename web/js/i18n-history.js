@@ -14,6 +14,7 @@ export const historyEn = {
   'history.result.failed': 'Failed',
   'history.result.cancelled': 'Cancelled',
   'history.result.restored': 'Restored',
+  'history.restore': 'Restore previous version ({version})',
 };
 
 export const historyAr = {
@@ -29,4 +30,5 @@ export const historyAr = {
   'history.result.failed': 'لم ينجح',
   'history.result.cancelled': 'أُلغي',
   'history.result.restored': 'استُعيد',
+  'history.restore': 'استعادة الإصدار السابق ({version})',
 };

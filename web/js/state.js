@@ -153,6 +153,7 @@ export function initialState() {
     install: emptyInstall(),
     feedback: emptyFeedback(),
     history: null, // the install history, newest first, once the native side has sent it
+    restorable: new Map(), // by id, the version a product can go back to
   };
 }
 

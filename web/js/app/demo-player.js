@@ -1,7 +1,7 @@
 // Demo mode: the native side ignores "install" and "sendFeedback", so the
 // page plays the events a real run would send, through the same router.
 
-import { feedbackScript, installScript, play } from '../demo.js';
+import { feedbackScript, installScript, play, restoreScript } from '../demo.js';
 
 export function createDemoPlayer({ store, emit, later }) {
   // Which played run each product's events belong to (a cancel or a new
@@ -32,10 +32,20 @@ export function createDemoPlayer({ store, emit, later }) {
     emit({ type: 'result', id, ok: false, error: 'cancelled', reason: 'cancelled' });
   }
 
+  function playRestore(id, version, history) {
+    const run = ++latestRun;
+    runs.set(id, run);
+    play(restoreScript(id, version, history), {
+      emit,
+      later,
+      alive: (event) => event.type === 'history' || runs.get(event.id) === run,
+    });
+  }
+
   // `alive()` turns false once a newer submission has started.
   function playFeedback(fileCount, alive) {
     play(feedbackScript(fileCount), { emit, later, alive });
   }
 
-  return { playInstall, cancelInstall, playFeedback };
+  return { playInstall, cancelInstall, playFeedback, playRestore };
 }
