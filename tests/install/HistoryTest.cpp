@@ -4,7 +4,6 @@
 
 #include <fstream>
 
-#include "fakes/AppHarness.h"
 #include "fakes/TempDir.h"
 #include "install/History.h"
 #include "platform/Files.h"
@@ -108,38 +107,6 @@ TEST(HistoryEntryFor, ResultEventsBecomeEntriesWithTheScannedFromVersion) {
     EXPECT_EQ(of({{"type", "progress"}, {"id", "up"}, {"ok", true}}), "-");
     EXPECT_EQ(of({{"id", "up"}, {"ok", false}, {"error", "running"}}), "-");
     EXPECT_EQ(of({{"id", ""}, {"ok", false}}), "-");
-}
-
-TEST(InstallHistory, TheFlowRecordsEachResultFromTheScannedVersionAndThePageReadsIt) {
-    fakes::AppHarness h;
-    h.installBundle("A.app", "1.0");
-    auto& app = h.start();
-    const Json a = {{"id", "a"}, {"group", "app"}, {"detect", {{"apps", {"A.app"}}}}};
-    app.scan({a});
-    h.queue.runUntilIdle();
-    // The password dialog is dismissed, yet "a" shows at its new version: updated; "b" not.
-    h.installBundle("A.app", "2.0");
-    h.privileged.outcome = {true, true, "", "Request dismissed"};
-    InstallItem itemA{.id = "a", .group = "app", .version = "2.0", .detect = a["detect"]};
-    app.runInstallers({h.package(itemA, "a.pkg"), h.package({.id = "b", .version = "5"}, "b.pkg")});
-    h.queue.runUntilIdle(60);
-
-    app.userContentController({{"type", "history"}});
-    const Json event = h.events().back();
-    ASSERT_EQ(event.value("type", ""), "history");
-    auto said = [](const HistoryEntry& e) {
-        return e.id + ":" + e.kind + ":" + e.from + ">" + e.to + " " + e.result;
-    };
-    std::vector<std::string> entries;
-    for (const auto& json : event["entries"]) entries.push_back(said(*historyEntryFrom(json)));
-    EXPECT_EQ(entries, (std::vector<std::string>{"b:pkg:>5 cancelled", "a:pkg:1.0>2.0 updated"}));
-
-    // Until the next scan, the version just installed is the one a later update goes from.
-    h.installBundle("A.app", "3.0");
-    itemA.version = "3.0";
-    app.runInstallers({h.package(itemA, "a3.pkg")});
-    h.queue.runUntilIdle(60);
-    EXPECT_EQ(said(HistoryFile(h.launch.logDir).newestFirst().front()), "a:pkg:2.0>3.0 updated");
 }
 
 }  // namespace
