@@ -45,7 +45,10 @@ function entryItem(doc, words, result, restore, index) {
     button.dataset.id = restore.id;
     button.disabled = restore.disabled;
     button.setAttribute('aria-describedby', name.id);
-    setText(button, restore.text);
+    // One inline run: the button lays its children out apart, as for an icon.
+    const label = doc.createElement('span');
+    setText(label, restore.text);
+    button.append(label);
     item.append(button);
   }
   return item;
