@@ -17,7 +17,7 @@ packages=(
   pkexec polkitd iproute2 libglib2.0-bin glib-networking gsettings-desktop-schemas
   librsvg2-bin appstream locales x11-utils
   clang libclang-rt-14-dev clang-format
-  lintian devscripts dpkg-dev
+  lintian devscripts dpkg-dev apt-utils gpg gpg-agent gpgconf
   rpm rpmlint rpm2cpio cpio
   dnf zypper createrepo-c
 )
