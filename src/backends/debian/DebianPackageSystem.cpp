@@ -5,7 +5,6 @@
 
 #include "common/Ascii.h"
 #include "install/PackageDetect.h"
-#include "privileged/HelperClient.h"
 
 namespace suite::debian {
 
@@ -33,22 +32,6 @@ std::optional<std::string> DebianPackageSystem::installedProgram() const {
     // Wherever the running copy came from, a self-update installed this package's program.
     if (debian::installedVersions({kOwnPackage}, paths_.adminDir).empty()) return std::nullopt;
     return std::string(kOwnPackageProgram);
-}
-
-BatchOutcome DebianPackageSystem::installBatch(const std::vector<VerifiedPackage>& packages,
-                                               const std::string&, const BatchProgress& progress) {
-    return privileged::installThroughHelper(
-        {paths_.pkexec, paths_.helper, paths_.catalog, paths_.signature}, packages, progress);
-}
-
-BatchOutcome DebianPackageSystem::restore(const VerifiedPackage& package,
-                                          const std::filesystem::path& catalog,
-                                          const std::filesystem::path& signature,
-                                          const BatchProgress& progress) {
-    if (!restores()) return nothingRan(1, NotRun::HelperMissing);
-    return privileged::installThroughHelper(
-        {paths_.pkexec, paths_.restoreHelper, catalog.string(), signature.string()}, {package},
-        progress);
 }
 
 std::optional<std::string> DebianPackageSystem::applicationToLaunch(const Json& detect) const {

@@ -8,7 +8,7 @@
 
 #include "BuildConfig.h"
 #include "backends/debian/DpkgDatabase.h"
-#include "platform/PackageSystem.h"
+#include "privileged/HelperPackageSystem.h"
 
 namespace suite::debian {
 
@@ -30,9 +30,12 @@ struct DebianPaths {
 // Whether this machine keeps a dpkg database.
 bool hasDpkg(const std::string& adminDir = kDpkgAdminDir);
 
-class DebianPackageSystem final : public PackageSystem {
+class DebianPackageSystem final : public privileged::HelperPackageSystem {
   public:
-    explicit DebianPackageSystem(DebianPaths paths) : paths_(std::move(paths)) {}
+    explicit DebianPackageSystem(DebianPaths paths)
+        : HelperPackageSystem({paths.pkexec, paths.helper, paths.catalog, paths.signature},
+                              paths.restoreHelper),
+          paths_(std::move(paths)) {}
 
     std::string kind() const override { return "deb"; }
     // dpkg's native architecture, the one the program was built for.
@@ -49,17 +52,6 @@ class DebianPackageSystem final : public PackageSystem {
     bool detects(const Json& item) const override;
     // dpkg's word is better than any installer's: every item it can look for.
     bool judgesAfterRun(const Json& item) const override { return detects(item); }
-    // Without a kept catalog for the helper to verify against, nothing is asked for.
-    // The helper's records are read as they come: `progress` hears each package's steps and
-    // result while the run goes on.
-    BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
-                              const std::string& prompt, const BatchProgress& progress) override;
-    bool reportsSteps() const override { return true; }
-    // Through the restore helper, which apt-get lets go back to an older version.
-    BatchOutcome restore(const VerifiedPackage& package, const std::filesystem::path& catalog,
-                         const std::filesystem::path& signature,
-                         const BatchProgress& progress) override;
-    bool restores() const override { return !paths_.restoreHelper.empty(); }
     std::string handOffType() const override { return "application/vnd.debian.binary-package"; }
     // The program of this program's own package, when dpkg has that package.
     std::optional<std::string> installedProgram() const override;

@@ -5,7 +5,6 @@
 #include "backends/rpm/RpmDatabase.h"
 #include "common/Ascii.h"
 #include "install/PackageDetect.h"
-#include "privileged/HelperClient.h"
 
 namespace suite::rpm {
 
@@ -23,22 +22,6 @@ std::vector<std::optional<std::string>> RpmPackageSystem::installedVersions(
 
 bool RpmPackageSystem::detects(const Json& item) const {
     return !receiptNames(item, isRpmPackageName).empty();
-}
-
-BatchOutcome RpmPackageSystem::installBatch(const std::vector<VerifiedPackage>& packages,
-                                            const std::string&, const BatchProgress& progress) {
-    return privileged::installThroughHelper(
-        {paths_.pkexec, paths_.helper, paths_.catalog, paths_.signature}, packages, progress);
-}
-
-BatchOutcome RpmPackageSystem::restore(const VerifiedPackage& package,
-                                       const std::filesystem::path& catalog,
-                                       const std::filesystem::path& signature,
-                                       const BatchProgress& progress) {
-    if (!restores()) return nothingRan(1, NotRun::HelperMissing);
-    return privileged::installThroughHelper(
-        {paths_.pkexec, paths_.restoreHelper, catalog.string(), signature.string()}, {package},
-        progress);
 }
 
 std::optional<std::string> RpmPackageSystem::installedProgram() const {

@@ -8,7 +8,7 @@
 
 #include "BuildConfig.h"
 #include "backends/rpm/RpmVersion.h"
-#include "platform/PackageSystem.h"
+#include "privileged/HelperPackageSystem.h"
 
 namespace suite::rpm {
 
@@ -25,9 +25,12 @@ struct RpmPaths {
     std::string signature = {};
 };
 
-class RpmPackageSystem final : public PackageSystem {
+class RpmPackageSystem final : public privileged::HelperPackageSystem {
   public:
-    explicit RpmPackageSystem(RpmPaths paths) : paths_(std::move(paths)) {}
+    explicit RpmPackageSystem(RpmPaths paths)
+        : HelperPackageSystem({paths.pkexec, paths.helper, paths.catalog, paths.signature},
+                              paths.restoreHelper),
+          paths_(std::move(paths)) {}
 
     std::string kind() const override { return "rpm"; }
     // rpm's name of the architecture the program was built for.
@@ -44,14 +47,6 @@ class RpmPackageSystem final : public PackageSystem {
     bool detects(const Json& item) const override;
     // rpm's word is better than any installer's: every item it can look for.
     bool judgesAfterRun(const Json& item) const override { return detects(item); }
-    BatchOutcome installBatch(const std::vector<VerifiedPackage>& packages,
-                              const std::string& prompt, const BatchProgress& progress) override;
-    bool reportsSteps() const override { return true; }
-    // Through the restore helper, which has dnf or zypper go back to an older version.
-    BatchOutcome restore(const VerifiedPackage& package, const std::filesystem::path& catalog,
-                         const std::filesystem::path& signature,
-                         const BatchProgress& progress) override;
-    bool restores() const override { return !paths_.restoreHelper.empty(); }
     std::string handOffType() const override { return "application/x-rpm"; }
     // The program of this program's own package, when rpm has that package.
     std::optional<std::string> installedProgram() const override;
