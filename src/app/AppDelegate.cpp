@@ -83,13 +83,20 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
 AppDelegate::~AppDelegate() = default;
 
 void AppDelegate::applicationDidFinishLaunching() {
-    if (!launch_.isDemo) settings_ = loadSettings(launch_.supportDir / kSettingsFileName);
-    // The entry names the program where it was when it was written; a program that has moved
-    // since (a reinstall elsewhere) would no longer start at login. A user who switched it off in
-    // the desktop's startup settings meant the setting too: the page and the close rule read it
-    // off, and it is saved so with the page's next change.
-    if (!launch_.isDemo && boolMember(settings_, "startLogin") == true &&
-        !presence_.keepLoginItem()) {
+    if (!launch_.isDemo) {
+        settings_ = loadSettings(launch_.supportDir / kSettingsFileName);
+        readAdministratorPolicy();
+    }
+    const auto forcedLogin = policy_ ? boolMember(policy_->settings, "startLogin") : std::nullopt;
+    if (forcedLogin) {
+        // The administrator's word, whatever the entry says now.
+        presence_.setLoginItem(*forcedLogin);
+    } else if (!launch_.isDemo && boolMember(settings_, "startLogin") == true &&
+               !presence_.keepLoginItem()) {
+        // The entry names the program where it was when it was written; a program that has
+        // moved since (a reinstall elsewhere) would no longer start at login. A user who switched
+        // it off in the desktop's startup settings meant the setting too: the page and the close
+        // rule read it off, and it is saved so with the page's next change.
         settings_["startLogin"] = false;
     }
     // A showcase keeps its hands off the user's real download folder.
@@ -146,9 +153,26 @@ void AppDelegate::autoUpdate(InstallRequest request) {
     autoUpdate_.start(std::move(request));
 }
 
+void AppDelegate::readAdministratorPolicy() {
+    if (config_.policyFile.empty()) return;
+    PolicyRead read = readPolicy(config_.policyFile);
+    for (const auto& warning : read.warnings) {
+        log("policy " + config_.policyFile.string() + ": " + warning);
+    }
+    policy_ = std::move(read.policy);
+    settings_ = withPolicy(std::move(settings_), policy_);
+}
+
+void AppDelegate::setLoginItem(bool on) {
+    const auto forced = policy_ ? boolMember(policy_->settings, "startLogin") : std::nullopt;
+    if (forced && *forced != on) return log("login item: refused, the policy says otherwise");
+    presence_.setLoginItem(on);
+}
+
 void AppDelegate::saveSettings(const Json& settings) {
     const std::string before = lang();
-    settings_ = settings;
+    // A page can only ask: what the administrator forced stays so.
+    settings_ = withPolicy(settings, policy_);
     // A failed write is not reported: the change holds in memory until the program ends. A
     // showcase writes nothing, but its window follows the page's language like any other.
     if (!launch_.isDemo) suite::saveSettings(launch_.supportDir / kSettingsFileName, settings_);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/LaunchValues.h"
+#include "app/Policy.h"
 #include "app/ViewLifetime.h"
 #include "catalog/CatalogFlow.h"
 #include "common/Json.h"
@@ -56,6 +57,8 @@ struct AppConfig {
     // Time without traffic to or from the page, while no window shows and nothing is under way,
     // before the web view is let go.
     double viewQuietSeconds = 30;
+    // The administrator's policy (kPolicyFile in the program); empty: none, as in tests.
+    std::filesystem::path policyFile = {};
 };
 
 class AppDelegate final : public WindowDelegate, public MenuDelegate {
@@ -126,7 +129,10 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     void notificationAnswered(const std::string& action) { presence_.notificationAnswered(action); }
 
     // Start at login and opening products.
-    void setLoginItem(bool on) { presence_.setLoginItem(on); }
+    // Where the administrator's policy forces the setting, only to what it says.
+    void setLoginItem(bool on);
+    // Reads the administrator's policy, logs what it ignores, and forces its settings.
+    void readAdministratorPolicy();
     void openApp(const Json& detect) { presence_.openApp(detect); }
 
     // Feedback: the feedback flow's.
@@ -180,6 +186,7 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     int reloadsInLastMinute_ = 0;  // page loads after its content process ended
     double userZoom_ = 1.0;
     Json settings_ = Json::object();
+    std::optional<Policy> policy_;  // the administrator's, read at start
     std::shared_ptr<demo::Stage> demoStage_;
     CatalogFlow catalogFlow_;
     InstallFlow installFlow_;

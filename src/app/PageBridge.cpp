@@ -67,6 +67,7 @@ void AppDelegate::replyToReady() {
     values.arch = platform_.packages.architecture();
     values.vendorHost = config_.vendorHost;
     values.settings = settings_;
+    values.policy = policyJson(policy_);
     values.preferredLanguages = platform_.system.preferredLanguages();
     values.osDark = isDark();
     values.reduceMotion = reduceMotion();

@@ -52,6 +52,7 @@ Json initEvent(const InitValues& values) {
     event["reduceMotion"] = values.reduceMotion;
     event["kept"] = values.kept.is_object() ? values.kept : Json(nullptr);
     event["catalogSecondsPerAddress"] = values.catalogSecondsPerAddress;
+    event["policy"] = values.policy.is_object() ? values.policy : Json(nullptr);
     return event;
 }
 

@@ -27,6 +27,7 @@ struct InitValues {
     bool osDark = false;
     bool reduceMotion = false;
     Json kept;  // the kept catalog, {"text", "at"}, verified again; null when there is none
+    Json policy = nullptr;  // the administrator's: {"settings", "by"}; null when there is none
     double catalogSecondsPerAddress = 0;  // longest a check may take for each address it tries
 };
 

@@ -16,6 +16,20 @@ namespace suite {
 std::optional<std::string> readWholeFile(const std::filesystem::path& path,
                                          std::size_t maxBytes = SIZE_MAX);
 
+// A file only the administrator could have written, as `readAdministratorFile` found it.
+struct AdministratorFile {
+    enum class State {
+        Absent,   // neither it nor its folder is there
+        Refused,  // there, but not root's alone (`text` says why): what it says does not count
+        Read,     // `text` is its content
+    };
+    State state = State::Absent;
+    std::string text = {};
+};
+// Reads `path` when it is a regular file (not a link) owned by root and writable by nobody else,
+// in a folder owned by root and writable by nobody else; at most `maxBytes`.
+AdministratorFile readAdministratorFile(const std::filesystem::path& path, std::size_t maxBytes);
+
 // Replaces `path` with `content` so that a crash at any moment leaves either the old file or the
 // new one, never a partial or empty one: the bytes go to a fresh temporary file in the same
 // folder, are flushed to disk, and the temporary file is renamed over the target. On failure the

@@ -61,7 +61,7 @@ TEST(AppDelegateLaunch, InitCarriesEveryMemberFromItsSource) {
     Json expected = Json::parse(R"({"type": "init", "platform": "linux", "version": "3.1.0",
         "demo": false, "packages": "pkg", "arch": "", "vendorHost": "brenlow.example",
         "settings": {"lang": "en"}, "osLang": "ar-EG", "osDark": true, "reduceMotion": false,
-        "kept": null})");
+        "kept": null, "policy": null})");
     expected["catalogSecondsPerAddress"] = kCatalogAddressCeilingSeconds;
     const Json init = h.events().at(0);
     for (const auto& [name, value] : expected.items()) {

@@ -15,7 +15,7 @@ namespace fs = std::filesystem;
 
 HistoryEntry entry(int n) {
     return {.time = 1796455800 + n,
-            .id = "p" + std::to_string(n),
+            .id = std::string("p").append(std::to_string(n)),
             .from = "1",
             .to = "2",
             .kind = "deb",

@@ -3,7 +3,9 @@ import { test } from 'node:test';
 import assert from 'node:assert/strict';
 
 import { RETRY_AFTER_FAILURE_MS, autoCheckChoice, isCheckDue } from '../../web/js/schedule.js';
-import { parsed, product, startApp } from './fixtures.mjs';
+import { mountSettings } from '../../web/js/views/settings.js';
+import { pageDocument } from './dom.mjs';
+import { INIT, parsed, product, startApp } from './fixtures.mjs';
 
 const HOUR = 3_600_000;
 const DAY = 24 * HOUR;
@@ -108,4 +110,28 @@ test('with "autoInstall" on the native side takes the updates, and its answer is
   env.advance(DAY);
   await env.app.checkForUpdates();
   assert.deepEqual(env.posts.filter((m) => m.type === 'autoUpdate'), []);
+});
+
+test('settings the administrator locked show their value, cannot be changed and say who set them', () => {
+  const policy = { settings: { autoInstall: true, startLogin: false, autoCheck: 'hourly' }, by: 'ACME IT' };
+  const settings = { autoInstall: true, startLogin: false, autoCheck: 'daily' };
+  const { app, posts } = startApp({ init: { ...INIT, settings, policy } });
+  const doc = pageDocument();
+  const render = mountSettings(app, doc);
+  render(app.store.get());
+  const panel = doc.querySelector('[data-panel="settings"]');
+  const control = (key) => panel.querySelector(`[data-setting="${key}"]`);
+  assert.deepEqual(
+    [control('autoInstall').disabled, control('startLogin').disabled, control('autoCheck').disabled],
+    [true, true, false],
+    'an unknown value locks nothing',
+  );
+  const note = panel.querySelector('[data-policy-note]');
+  assert.equal(note.hidden, false);
+  assert.equal(note.textContent, 'Some of these settings are set by \u2068ACME IT\u2069 and cannot be changed here.');
+  assert.deepEqual([app.setAutoInstall(false), app.setStartLogin(true), app.setAutoCheck('weekly')], [false, false, true]);
+  assert.deepEqual(
+    posts.map((p) => p.type),
+    ['save'],
+  );
 });

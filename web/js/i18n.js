@@ -242,6 +242,8 @@ const en = {
     'Opens quietly in the background when you log in and keeps running after you close the window, ' +
     'so it can tell you about updates.',
   'settings.demoNote': 'Demo mode: changes here are not saved.',
+  'settings.policy': 'Your administrator set some of these settings; they cannot be changed here.',
+  'settings.policyBy': 'Some of these settings are set by {by} and cannot be changed here.',
   'settings.about': 'About',
   'settings.website': 'Visit the website',
   'settings.updates': 'Updates',
@@ -489,6 +491,8 @@ const ar = {
   'settings.startLoginHint':
     'يعمل بهدوء في الخلفية عند تسجيل الدخول ويبقى قيد التشغيل بعد إغلاق النافذة، ليُعلِمك بالتحديثات.',
   'settings.demoNote': 'وضع العرض التجريبي: لا تُحفَظ التغييرات هنا.',
+  'settings.policy': 'ضبط مسؤول النظام بعض هذه الإعدادات، ولا يمكن تغييرها هنا.',
+  'settings.policyBy': 'ضُبط بعض هذه الإعدادات من قِبَل {by}، ولا يمكن تغييرها هنا.',
   'settings.about': 'حول',
   'settings.website': 'زيارة الموقع',
   'settings.updates': 'التحديثات',

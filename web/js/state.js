@@ -153,6 +153,7 @@ export function initialState() {
     install: emptyInstall(),
     feedback: emptyFeedback(),
     history: null, // the install history, newest first, once the native side has sent it
+    policy: null, // { locked: [setting keys], by } from the administrator's policy
     restorable: new Map(), // by id, the version a product can go back to
   };
 }
@@ -179,8 +180,26 @@ export function applyInit(state, event) {
     osLang: typeof ev.osLang === 'string' && ev.osLang !== '' ? ev.osLang : 'en',
     osDark: ev.osDark === true,
     reduceMotion: ev.reduceMotion === true,
+    policy: readPolicy(ev.policy),
   };
 }
+
+// The settings the administrator's policy forces and locks, as the native
+// side already applied them to "settings", and who set them; null for none.
+const LOCKABLE = Object.freeze({
+  autoCheck: (v) => ['off', 'daily', 'weekly'].includes(v),
+  autoInstall: (v) => typeof v === 'boolean',
+  startLogin: (v) => typeof v === 'boolean',
+});
+function readPolicy(policy) {
+  if (!isObject(policy)) return null;
+  const given = isObject(policy.settings) ? policy.settings : {};
+  const locked = Object.keys(LOCKABLE).filter((key) => Object.hasOwn(given, key) && LOCKABLE[key](given[key]));
+  return { locked, by: typeof policy.by === 'string' ? policy.by.slice(0, 200) : '' };
+}
+
+// Whether the administrator locked the setting `key`.
+export const isLocked = (state, key) => Boolean(state.policy?.locked.includes(key));
 
 // Earlier versions kept the last good catalog in the settings; the native side
 // keeps it now, so the next save leaves it out.

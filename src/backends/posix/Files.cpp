@@ -36,14 +36,9 @@ mode_t currentUmask() {
     return 022;
 }
 
-}  // namespace
-
-std::optional<std::string> readWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) return std::nullopt;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+// Reads the opened regular file `fd` (described by `info`) whole and closes it.
+std::optional<std::string> readOpened(int fd, const struct stat& info, std::size_t maxBytes) {
+    if (static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
         ::close(fd);
         return std::nullopt;
     }
@@ -67,6 +62,48 @@ std::optional<std::string> readWholeFile(const std::filesystem::path& path, std:
     }
     ::close(fd);
     return content;
+}
+
+}  // namespace
+
+std::optional<std::string> readWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return std::nullopt;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    return readOpened(fd, info, maxBytes);
+}
+
+AdministratorFile readAdministratorFile(const std::filesystem::path& path, std::size_t maxBytes) {
+    using State = AdministratorFile::State;
+    const auto refused = [](std::string why) { return AdministratorFile{State::Refused, why}; };
+    // Writable by someone else, the file or its folder (where it could be replaced) says what
+    // that someone wants, not what the administrator does.
+    const auto othersWrite = [](const struct stat& info) {
+        return info.st_uid != 0 || (info.st_mode & (S_IWGRP | S_IWOTH)) != 0;
+    };
+    struct stat folder {};
+    if (::stat(path.parent_path().c_str(), &folder) != 0) return {State::Absent, ""};
+    if (othersWrite(folder)) return refused("its folder is not root's alone");
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW);
+    if (fd < 0) {
+        return errno == ENOENT ? AdministratorFile{State::Absent, ""} : refused("cannot be read");
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return refused("not a regular file");
+    }
+    if (othersWrite(info)) {
+        ::close(fd);
+        return refused("writable by others than root");
+    }
+    auto text = readOpened(fd, info, maxBytes);
+    if (!text) return refused("larger than " + std::to_string(maxBytes) + " bytes, or unreadable");
+    return {State::Read, std::move(*text)};
 }
 
 bool writeFileAtomically(const std::filesystem::path& path, std::string_view content) {

@@ -120,6 +120,7 @@ void onActivate(GtkApplication* app, gpointer data) {
     config.hostTag = "Linux";
     config.ownExecutable = executablePath();
     config.deviceDescription = deviceDescription();
+    config.policyFile = kPolicyFile;
     // A showcase run always looks the same: it neither uses nor changes the remembered size.
     if (!program->launch.isDemo) {
         config.windowFrameFile = program->folders.state / kFolderName / "window.json";

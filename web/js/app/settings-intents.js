@@ -5,6 +5,7 @@ import { AUTO_CHOICES, autoCheckChoice } from '../schedule.js';
 import {
   LANG_CHOICES,
   installsAutomatically,
+  isLocked,
   langChoice,
   startsAtLogin,
   withLanguage,
@@ -34,7 +35,7 @@ export function createSettingsIntents({ store, post }) {
   }
 
   function setStartLogin(on) {
-    if (!store.get().booted) return false;
+    if (!store.get().booted || isLocked(store.get(), 'startLogin')) return false;
     const wanted = on === true;
     const { settings } = store.get();
     if (startsAtLogin(settings) === wanted && typeof settings.startLogin === 'boolean') return false;
@@ -47,14 +48,16 @@ export function createSettingsIntents({ store, post }) {
 
   function setAutoCheck(choice) {
     const { settings, booted } = store.get();
-    if (!booted || !AUTO_CHOICES.includes(choice) || autoCheckChoice(settings) === choice) return false;
+    if (!booted || isLocked(store.get(), 'autoCheck')) return false;
+    if (!AUTO_CHOICES.includes(choice) || autoCheckChoice(settings) === choice) return false;
     saveSettings({ ...settings, autoCheck: choice });
     return true;
   }
 
   function setAutoInstall(on) {
     const { settings, booted } = store.get();
-    if (!booted || installsAutomatically(settings) === (on === true)) return false;
+    if (!booted || isLocked(store.get(), 'autoInstall')) return false;
+    if (installsAutomatically(settings) === (on === true)) return false;
     saveSettings({ ...settings, autoInstall: on === true });
     return true;
   }

@@ -5,7 +5,8 @@
 
 import { $, $$ } from '../dom.js';
 import { autoCheckChoice } from '../schedule.js';
-import { installsAutomatically, langChoice, startsAtLogin } from '../state.js';
+import { t } from '../i18n.js';
+import { installsAutomatically, isLocked, langChoice, langOf, startsAtLogin } from '../state.js';
 
 export function mountSettings(app, doc = document) {
   const panel = $('[data-panel="settings"]', doc);
@@ -15,6 +16,7 @@ export function mountSettings(app, doc = document) {
   const autoGroup = $('[data-setting="autoCheck"]', panel);
   const autoInputs = $$('input[name="autoCheck"]', autoGroup);
   const autoInstall = $('[data-setting="autoInstall"]', panel);
+  const policyNote = $('[data-policy-note]', panel);
 
   // A language applies when chosen with a click, Space or Enter, not when
   // the arrow keys pass over it: each switch turns the page to the other
@@ -52,10 +54,20 @@ export function mountSettings(app, doc = document) {
   return function render(state) {
     // Until "init" has delivered the stored settings, a change would save an
     // empty dictionary over them.
+    // A setting the administrator's policy locks shows its value and cannot be changed.
     langGroup.disabled = !state.booted;
-    startLogin.disabled = !state.booted;
-    autoGroup.disabled = !state.booted;
-    autoInstall.disabled = !state.booted;
+    startLogin.disabled = !state.booted || isLocked(state, 'startLogin');
+    autoGroup.disabled = !state.booted || isLocked(state, 'autoCheck');
+    autoInstall.disabled = !state.booted || isLocked(state, 'autoInstall');
+    const locked = state.policy?.locked.length > 0;
+    policyNote.hidden = !locked;
+    if (locked) {
+      const lang = langOf(state);
+      policyNote.textContent = state.policy.by
+        ? // Its own direction, whichever script the administrator wrote it in.
+          t(lang, 'settings.policyBy', { by: `\u2068${state.policy.by}\u2069` })
+        : t(lang, 'settings.policy');
+    }
 
     const choice = langChoice(state.settings);
     for (const input of langInputs) input.checked = input.value === choice;
