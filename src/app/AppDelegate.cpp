@@ -87,10 +87,9 @@ void AppDelegate::applicationDidFinishLaunching() {
         settings_ = loadSettings(launch_.supportDir / kSettingsFileName);
         readAdministratorPolicy();
     }
-    const auto forcedLogin = policy_ ? boolMember(policy_->settings, "startLogin") : std::nullopt;
-    if (forcedLogin) {
+    if (const auto forced = forcedLogin()) {
         // The administrator's word, whatever the entry says now.
-        presence_.setLoginItem(*forcedLogin);
+        presence_.setLoginItem(*forced);
     } else if (!launch_.isDemo && boolMember(settings_, "startLogin") == true &&
                !presence_.keepLoginItem()) {
         // The entry names the program where it was when it was written; a program that has
@@ -163,8 +162,12 @@ void AppDelegate::readAdministratorPolicy() {
     settings_ = withPolicy(std::move(settings_), policy_);
 }
 
+std::optional<bool> AppDelegate::forcedLogin() const {
+    return policy_ ? boolMember(policy_->settings, "startLogin") : std::nullopt;
+}
+
 void AppDelegate::setLoginItem(bool on) {
-    const auto forced = policy_ ? boolMember(policy_->settings, "startLogin") : std::nullopt;
+    const auto forced = forcedLogin();
     if (forced && *forced != on) return log("login item: refused, the policy says otherwise");
     presence_.setLoginItem(on);
 }

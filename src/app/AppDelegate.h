@@ -133,6 +133,8 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     void setLoginItem(bool on);
     // Reads the administrator's policy, logs what it ignores, and forces its settings.
     void readAdministratorPolicy();
+    // "startLogin" as the policy forces it; nothing where it does not.
+    std::optional<bool> forcedLogin() const;
     void openApp(const Json& detect) { presence_.openApp(detect); }
 
     // Feedback: the feedback flow's.

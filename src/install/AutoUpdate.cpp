@@ -39,9 +39,11 @@ void AutoUpdate::start(InstallRequest request) {
         event["reason"] = reason;
         return send_(event);
     }
-    std::erase_if(items, [&flow](const InstallItem& item) {
+    const auto restoredAwayFrom = flow.restoredAwayFrom();
+    std::erase_if(items, [&](const InstallItem& item) {
         // The user went back from this version on purpose; only a newer one goes in by itself.
-        if (flow.restoredAwayFrom(item.id) == item.version) {
+        const auto left = restoredAwayFrom.find(item.id);
+        if (left != restoredAwayFrom.end() && left->second == item.version) {
             flow.log("automatic update: " + item.id + " " + item.version +
                      " was restored away from");
             return true;

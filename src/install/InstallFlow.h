@@ -130,9 +130,9 @@ class InstallFlow {
     // history says "restored". Nothing goes to the desktop's installer. While another batch is
     // under way, or with nothing kept, the item fails "install" at once.
     void restore(const std::string& id);
-    // The version the user last went back from, where the product's newest history entry is a
-    // restore: automatic installs leave that version alone.
-    std::optional<std::string> restoredAwayFrom(const std::string& id) const;
+    // By id, the version the user last went back from, for each product whose newest history
+    // entry (failures and cancellations aside) is a restore: automatic installs leave it alone.
+    std::map<std::string, std::string> restoredAwayFrom() const;
 
     // A batch is being downloaded or installed, a request waits for one, a package is with the
     // desktop's installer, or a relaunch is due.
@@ -204,8 +204,9 @@ class InstallFlow {
     // the package database; those present at their catalog version succeed.
     void checkHandOffs();
     void settleHandOff(const std::string& id, bool installed);
-    // A result the page is told of, written to the history as well.
-    void recordResult(const Json& event);
+    // A result the page is told of, written to the history as well; a success of a restore
+    // (`restore`) is written as "restored".
+    void recordResult(const Json& event, bool restore = false);
     // The restore's run has ended.
     void finishRestore(const InstallItem& item, const BatchOutcome& outcome);
 
@@ -239,8 +240,7 @@ class InstallFlow {
     KeptPackages kept_;
     std::map<std::string, std::string> installedVersions_;  // by id, as the last scan showed
     std::map<std::string, std::string> askedVersions_;      // by id, the catalog's of the last ask
-    std::string restoring_;  // the id being restored, whose success the history calls "restored"
-    Lifetime lifetime_;      // declared last, so it goes first: no callback sees a half-gone flow
+    Lifetime lifetime_;  // declared last, so it goes first: no callback sees a half-gone flow
 };
 
 }  // namespace suite

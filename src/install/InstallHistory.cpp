@@ -34,23 +34,24 @@ Json InstallFlow::history() const {
     return event;
 }
 
-std::optional<std::string> InstallFlow::restoredAwayFrom(const std::string& id) const {
+std::map<std::string, std::string> InstallFlow::restoredAwayFrom() const {
+    std::map<std::string, std::string> left;
+    std::set<std::string> seen;
     for (const auto& entry : history_.newestFirst()) {
-        if (entry.id != id || entry.result == "cancelled" || entry.result == "failed") continue;
-        if (entry.result == "restored") return entry.from;
-        return std::nullopt;
+        if (entry.result == "cancelled" || entry.result == "failed") continue;
+        if (seen.insert(entry.id).second && entry.result == "restored") left[entry.id] = entry.from;
     }
-    return std::nullopt;
+    return left;
 }
 
-void InstallFlow::recordResult(const Json& event) {
+void InstallFlow::recordResult(const Json& event, bool restore) {
     const auto id = stringMember(event, "id").value_or("");
     const auto asked = askedVersions_.find(id);
     const std::string to = asked == askedVersions_.end() ? "" : asked->second;
     auto entry = historyEntryFor(event, installedVersions_, to, services_.packages.kind(),
                                  std::time(nullptr));
     if (!entry) return;
-    if (id == restoring_ && entry->result != "failed" && entry->result != "cancelled")
+    if (restore && entry->result != "failed" && entry->result != "cancelled")
         entry->result = "restored";
     if (!history_.record(*entry)) log("history: the entry for " + id + " could not be written");
     // Until the next scan, what was just installed is what a later update goes from.

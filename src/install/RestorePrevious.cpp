@@ -53,21 +53,22 @@ void InstallFlow::finishRestore(const InstallItem& item, const BatchOutcome& out
     runInProgress_ = false;
     const PackageOutcome none;
     const PackageOutcome& package = outcome.packages.empty() ? none : outcome.packages.front();
-    restoring_ = item.id;
+    Json event;
     if (package.report == PackageReport::Installed) {
         kept_.restored(item.id);
-        send_(bridge::successEvent(item.id, item.version));
+        event = bridge::successEvent(item.id, item.version);
     } else if (package.run == RunResult::Cancelled) {
-        send_(bridge::failureEvent(item.id, bridge::FailedAt::Cancelled));
+        event = bridge::failureEvent(item.id, bridge::FailedAt::Cancelled);
     } else if (package.report == PackageReport::Refused ||
                package.report == PackageReport::Unvouched) {
-        send_(bridge::failureEvent(item.id, bridge::FailedAt::Check,
-                                   package.report == PackageReport::Unvouched ? "signature" : ""));
+        event = bridge::failureEvent(item.id, bridge::FailedAt::Check,
+                                     package.report == PackageReport::Unvouched ? "signature" : "");
     } else {
-        send_(bridge::failureEvent(item.id, bridge::FailedAt::Install, package.reason.code,
-                                   package.reason.detail));
+        event = bridge::failureEvent(item.id, bridge::FailedAt::Install, package.reason.code,
+                                     package.reason.detail);
     }
-    restoring_.clear();
+    page_(event);
+    recordResult(event, true);
     services_.shell.activate();
     afterRun();
 }

@@ -10,6 +10,7 @@ import { emptyFeedback } from './feedback.js';
 import { emptyInstall } from './install.js';
 import { emptyCatalog } from './inventory.js';
 import { isObject } from './rules.js';
+import { AUTO_CHOICES } from './schedule.js';
 
 export const VIEWS = Object.freeze(['products', 'history', 'feedback', 'settings']);
 export const LANG_CHOICES = Object.freeze(['system', 'en', 'ar']);
@@ -187,7 +188,7 @@ export function applyInit(state, event) {
 // The settings the administrator's policy forces and locks, as the native
 // side already applied them to "settings", and who set them; null for none.
 const LOCKABLE = Object.freeze({
-  autoCheck: (v) => ['off', 'daily', 'weekly'].includes(v),
+  autoCheck: (v) => AUTO_CHOICES.includes(v),
   autoInstall: (v) => typeof v === 'boolean',
   startLogin: (v) => typeof v === 'boolean',
 });
