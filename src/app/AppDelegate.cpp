@@ -2,6 +2,7 @@
 
 #include "app/InterfaceText.h"
 #include "app/Settings.h"
+#include "bridge/Events.h"
 #include "catalog/CatalogFetch.h"
 #include "catalog/KeptCatalog.h"
 #include "demo/DemoRun.h"
@@ -27,7 +28,7 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
                           platform_.packages},
           [this](const Json& event) {
               installFlow_.noteScan(event);
-              send(event);
+              send(forPage(event));
           }),
       installFlow_(
           InstallSettings{.downloadDir = launch_.cacheDir,
@@ -139,6 +140,9 @@ bool AppDelegate::reduceMotion() const {
 }
 
 void AppDelegate::pickFeedbackFiles() {
+    if (policy_ && !policy_->feedbackAttachments) {
+        return log("feedback: attachments refused, the policy switches them off");
+    }
     const InterfaceText& text = interfaceText(isArabic(lang()));
     feedbackFlow_.pickFiles(window_.get(), {.title = std::string(text.addFilesTitle),
                                             .accept = std::string(text.addFiles),
@@ -149,7 +153,27 @@ void AppDelegate::autoUpdate(InstallRequest request) {
     if (boolMember(settings_, "autoInstall") != true) {
         return log("automatic update: refused, the setting is off");
     }
-    autoUpdate_.start(std::move(request));
+    autoUpdate_.start(allowedByPolicy(std::move(request)));
+}
+
+void AppDelegate::install(InstallRequest request) {
+    installFlow_.install(allowedByPolicy(std::move(request)));
+}
+
+InstallRequest AppDelegate::allowedByPolicy(InstallRequest request) {
+    return withoutBarred(
+        std::move(request), policy_, [this](const InstallItem& item, PolicyBar bar) {
+            log("install: " + item.id + " refused by the administrator's policy (" + barName(bar) +
+                ")");
+            send(bridge::failureEvent(item.id, bridge::FailedAt::Install, "policy", barName(bar)));
+        });
+}
+
+Json AppDelegate::forPage(Json event) const {
+    if (const auto text = stringMember(event, "text")) {
+        event["text"] = withoutHiddenProducts(*text, policy_);
+    }
+    return event;
 }
 
 void AppDelegate::readAdministratorPolicy() {

@@ -104,7 +104,8 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     void scan(std::vector<Json> apps) { catalogFlow_.scan(std::move(apps)); }
 
     // Download, verification and installation: the install flow's.
-    void install(InstallRequest request) { installFlow_.install(std::move(request)); }
+    // What the administrator's policy bars fails at once ("install", reason "policy").
+    void install(InstallRequest request);
     // Updates an automatic check found: taken care of only while the user's "autoInstall"
     // setting is on, whatever the page asks.
     void autoUpdate(InstallRequest request);
@@ -173,6 +174,10 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     const std::map<std::string, HandOff>& handOff() const { return installFlow_.handOff(); }
 
   private:
+    // The request without what the policy bars, each of those failed with its reason.
+    InstallRequest allowedByPolicy(InstallRequest request);
+    // The event for the page: a catalog's text without the products the policy hides.
+    Json forPage(Json event) const;
     void replyToReady();
     // Runs `script` in the page; while a dropped page has not said "ready" again, the latest
     // script of each `kind` waits for it instead.

@@ -34,6 +34,7 @@ constexpr InterfaceText kEnglish{
     .menuBar = "Menu bar",
     .usage =
         "Usage: talven-suite [OPTION]\n"
+        "       talven-suite --list [--json] | --check | --update (ID... | --all) [--yes]\n"
         "Keeps every TALVEN app and PowerPoint add-in up to date, from one window.\n"
         "\n"
         "  --background   start without showing the window, as at login\n"
@@ -41,9 +42,20 @@ constexpr InterfaceText kEnglish{
         "  --help         show this help and end\n"
         "  --version      show the version and end\n"
         "\n"
+        "Without a window, for scripts:\n"
+        "  --list         each product: installed and available version, state\n"
+        "  --json         (with --list) as JSON\n"
+        "  --check        look for updates: status 0 when there are some, 3 when not\n"
+        "  --update ID... download, verify and install these products\n"
+        "  --all          (with --update) every update available\n"
+        "  --yes, -y      (with --update) do not ask first\n"
+        "\n"
+        "Exit status: 0 done, 1 failed, 2 usage error, 3 nothing to do, 4 refused by policy.\n"
         "Starting it again while it runs shows its window.\n",
     .unknownOptionBefore = "talven-suite: unknown option ",
     .unknownOptionAfter = " (see talven-suite --help)\n",
+    .misusedOptionBefore = "talven-suite: ",
+    .misusedOptionAfter = " does not go with the rest of the line (see talven-suite --help)\n",
 };
 
 constexpr InterfaceText kArabic{
@@ -76,6 +88,7 @@ constexpr InterfaceText kArabic{
     .menuBar = "شريط القوائم",
     .usage =
         "الاستخدام: talven-suite [خيار]\n"
+        "       talven-suite --list [--json] | --check | --update (ID... | --all) [--yes]\n"
         "يُبقي كل تطبيقات TALVEN وإضافات PowerPoint محدَّثة، في نافذة واحدة.\n"
         "\n"
         "  --background   يبدأ دون إظهار نافذته، كما عند تسجيل الدخول\n"
@@ -83,9 +96,20 @@ constexpr InterfaceText kArabic{
         "  --help         يعرض هذه المساعدة ثم ينتهي\n"
         "  --version      يعرض رقم الإصدار ثم ينتهي\n"
         "\n"
+        "دون نافذة، للنصوص البرمجية:\n"
+        "  --list         كل منتج: الإصدار المثبَّت والمتاح، وحالته\n"
+        "  --json         (مع --list) بصيغة JSON\n"
+        "  --check        يبحث عن التحديثات: الحالة 0 إن وُجدت، و3 إن لم توجد\n"
+        "  --update ID... ينزّل هذه المنتجات ويتحقق منها ويثبّتها\n"
+        "  --all          (مع --update) كل تحديث متاح\n"
+        "  --yes, -y      (مع --update) دون سؤال أولًا\n"
+        "\n"
+        "حالة الخروج: 0 تم، 1 فشل، 2 خطأ في الاستخدام، 3 لا شيء لفعله، 4 رفضته السياسة.\n"
         "تشغيله مرة أخرى وهو يعمل يُظهر نافذته.\n",
     .unknownOptionBefore = "talven-suite: الخيار ",
     .unknownOptionAfter = " غير معروف (انظر talven-suite --help)\n",
+    .misusedOptionBefore = "talven-suite: الخيار ",
+    .misusedOptionAfter = " لا يتفق مع بقية السطر (انظر talven-suite --help)\n",
 };
 
 }  // namespace

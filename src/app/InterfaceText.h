@@ -22,6 +22,8 @@ struct InterfaceText {
     std::string_view usage;                 // --help
     // An unknown option on the command line: the first part, the option, then the second.
     std::string_view unknownOptionBefore, unknownOptionAfter;
+    // A known switch out of place, or one that wants more: the first part, the switch, the second.
+    std::string_view misusedOptionBefore, misusedOptionAfter;
 };
 
 const InterfaceText& interfaceText(bool arabic);

@@ -24,6 +24,58 @@ bool isSetting(const std::string& key, const Json& value) {
     return false;
 }
 
+// A list of product ids, or a map of them to versions: ids as the catalog writes them, versions
+// as plain text. Anything else drops the whole member.
+std::optional<std::set<std::string>> idSet(const Json& value) {
+    if (!value.is_array() || value.size() > 10000) return std::nullopt;
+    std::set<std::string> ids;
+    for (const auto& id : value) {
+        if (!id.is_string() || id.get<std::string>().empty() || id.get<std::string>().size() > 100)
+            return std::nullopt;
+        ids.insert(id.get<std::string>());
+    }
+    return ids;
+}
+
+void readProducts(const Json& document, Policy& policy, std::vector<std::string>& warnings) {
+    const auto member = [&](const char* key) {
+        const auto found = document.find(key);
+        return found == document.end() ? std::optional<Json>() : std::optional<Json>(*found);
+    };
+    if (const auto hidden = member("hidden")) {
+        auto ids = idSet(*hidden);
+        if (ids)
+            policy.hidden = std::move(*ids);
+        else
+            warnings.push_back("\"hidden\" ignored: not a list of product ids");
+    }
+    if (const auto allowed = member("allowed")) {
+        policy.allowed = idSet(*allowed);
+        if (!policy.allowed) warnings.push_back("\"allowed\" ignored: not a list of product ids");
+    }
+    if (const auto held = member("held")) {
+        const bool usable =
+            held->is_object() && std::ranges::all_of(held->items(), [](const auto& entry) {
+                return entry.key().size() <= 100 && entry.value().is_string() &&
+                       !entry.value().template get<std::string>().empty();
+            });
+        if (usable) {
+            for (const auto& [id, version] : held->items()) policy.held[id] = version;
+        } else {
+            warnings.push_back("\"held\" ignored: not an object of product ids and versions");
+        }
+    }
+    for (auto [key, flag] : {std::pair{"selfUpdate", &policy.selfUpdate},
+                             std::pair{"feedbackAttachments", &policy.feedbackAttachments}}) {
+        const auto value = member(key);
+        if (value && value->is_boolean())
+            *flag = value->get<bool>();
+        else if (value)
+            warnings.push_back(
+                std::string(1, '"').append(key).append("\" ignored: not true or false"));
+    }
+}
+
 }  // namespace
 
 PolicyRead policyFrom(const std::string& text) {
@@ -52,6 +104,7 @@ PolicyRead policyFrom(const std::string& text) {
     } else if (document.contains("by")) {
         read.warnings.push_back("\"by\" ignored: not a text of at most 200 bytes");
     }
+    readProducts(document, policy, read.warnings);
     read.policy = std::move(policy);
     return read;
 }
@@ -74,7 +127,70 @@ Json withPolicy(Json settings, const std::optional<Policy>& policy) {
 
 Json policyJson(const std::optional<Policy>& policy) {
     if (!policy) return nullptr;
-    return {{"settings", policy->settings}, {"by", policy->by}};
+    return {{"settings", policy->settings},
+            {"by", policy->by},
+            {"held", policy->held},
+            {"selfUpdate", policy->selfUpdate},
+            {"feedbackAttachments", policy->feedbackAttachments}};
+}
+
+bool policyShows(const std::optional<Policy>& policy, std::string_view id) {
+    if (!policy) return true;
+    const std::string key(id);
+    return !policy->hidden.contains(key) && (!policy->allowed || policy->allowed->contains(key));
+}
+
+PolicyBar policyBar(const std::optional<Policy>& policy, std::string_view id,
+                    std::string_view version, bool self) {
+    if (!policy) return PolicyBar::None;
+    if (!policyShows(policy, id)) return PolicyBar::Hidden;
+    const auto held = policy->held.find(std::string(id));
+    if (held != policy->held.end() && held->second != version) return PolicyBar::Held;
+    if (self && !policy->selfUpdate) return PolicyBar::SelfUpdate;
+    return PolicyBar::None;
+}
+
+InstallRequest withoutBarred(InstallRequest request, const std::optional<Policy>& policy,
+                             const std::function<void(const InstallItem&, PolicyBar)>& barred) {
+    std::erase_if(request.items, [&](const InstallItem& item) {
+        const PolicyBar bar = policyBar(policy, item.id, item.version, item.self);
+        if (bar != PolicyBar::None) barred(item, bar);
+        return bar != PolicyBar::None;
+    });
+    return request;
+}
+
+const char* barName(PolicyBar bar) {
+    switch (bar) {
+        case PolicyBar::Hidden:
+            return "hidden";
+        case PolicyBar::Held:
+            return "held";
+        case PolicyBar::SelfUpdate:
+            return "selfUpdate";
+        case PolicyBar::None:
+            break;
+    }
+    return "";
+}
+
+std::string withoutHiddenProducts(const std::string& catalog, const std::optional<Policy>& policy) {
+    if (!policy || (policy->hidden.empty() && !policy->allowed && policy->selfUpdate)) {
+        return catalog;
+    }
+    Json document = parseJson(catalog);
+    const auto products = document.is_object() ? document.find("products") : document.end();
+    if (products == document.end() || !products->is_array()) return catalog;
+    Json kept = Json::array();
+    for (auto& product : *products) {
+        const auto id = product.is_object() ? stringMember(product, "id") : std::nullopt;
+        // With self-update off the program's own entry goes too: it would only be refused.
+        const bool hidden = id && (!policyShows(policy, *id) ||
+                                   (!policy->selfUpdate && boolMember(product, "self") == true));
+        if (!hidden) kept.push_back(std::move(product));
+    }
+    *products = std::move(kept);
+    return compactJson(document).value_or(catalog);
 }
 
 }  // namespace suite

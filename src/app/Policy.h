@@ -5,11 +5,16 @@
 // written counts; anything else is ignored with a warning, and so is a member that breaks its
 // rule, while the rest still holds. docs/policy.md describes each member.
 #include <filesystem>
+#include <functional>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/Json.h"
+#include "platform/InstallItem.h"
 
 namespace suite {
 
@@ -20,7 +25,34 @@ struct Policy {
     // "weekly"), "autoInstall" and "startLogin" (true or false).
     Json settings = Json::object();
     std::string by = {};  // who set them, as the administrator wrote it; empty: not said
+    // Products no user of the machine sees or installs, and, where given, the only ones they do.
+    std::set<std::string> hidden = {};
+    std::optional<std::set<std::string>> allowed = {};
+    std::map<std::string, std::string> held = {};  // by id, the one version it may install
+    bool selfUpdate = true;                        // false: the fleet's tools update the program
+    bool feedbackAttachments = true;               // false: feedback goes without files
 };
+
+// Why the policy keeps a product's package from being installed, if it does.
+enum class PolicyBar {
+    None,
+    Hidden,      // hidden, or not among the allowed
+    Held,        // held at another version
+    SelfUpdate,  // the program's own package, with self-update off
+};
+PolicyBar policyBar(const std::optional<Policy>& policy, std::string_view id,
+                    std::string_view version, bool self);
+// Whether users see the product at all.
+bool policyShows(const std::optional<Policy>& policy, std::string_view id);
+// The request without the items the policy bars, each of which is told to `barred`.
+InstallRequest withoutBarred(InstallRequest request, const std::optional<Policy>& policy,
+                             const std::function<void(const InstallItem&, PolicyBar)>& barred);
+// The words the page and the install log use for a bar: "hidden", "held", "selfUpdate".
+const char* barName(PolicyBar bar);
+
+// The catalog document's text, for the page, without the products the policy hides (and the
+// program's own where self-update is off); the text itself when it hides none or is no catalog.
+std::string withoutHiddenProducts(const std::string& catalog, const std::optional<Policy>& policy);
 
 struct PolicyRead {
     std::optional<Policy> policy;       // nothing: no policy file, or one that does not count

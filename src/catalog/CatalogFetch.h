@@ -4,6 +4,7 @@
 // object's text from a server, with its signature.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/HttpClient.h"
 
@@ -18,6 +19,13 @@ inline constexpr double kCatalogCeilingSeconds = 60;
 // Longest one address of a check may take: its document, then its signature. The page's wait for
 // a whole check is this for each address it asks for.
 inline constexpr double kCatalogAddressCeilingSeconds = 2 * kCatalogCeilingSeconds;
+
+// The vendor's catalog addresses, tried in this order: its own host, then its mirror. The page
+// makes the same two (web/js/config.js).
+inline std::vector<std::string> vendorCatalogUrls(const std::string& vendorHost) {
+    return {"https://" + vendorHost + "/suite/catalog.json",
+            "https://mirror." + vendorHost + "/suite/catalog.json"};
+}
 
 // Where the signature of the catalog at `url` is published.
 inline std::string signatureUrl(const std::string& url) {

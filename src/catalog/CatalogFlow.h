@@ -23,11 +23,11 @@
 namespace suite {
 
 struct CatalogSettings {
-    std::string userAgent;
-    double timeoutSeconds = 12;            // time without data before an address is given up
-    std::vector<std::string> keys;         // any of them may sign the catalog (see CatalogTrust)
-    std::filesystem::path trustStateFile;  // empty: remembered for this run only
-    std::filesystem::path keptFolder;      // where the last good catalog is kept; empty: nowhere
+    std::string userAgent = {};
+    double timeoutSeconds = 12;          // time without data before an address is given up
+    std::vector<std::string> keys = {};  // any of them may sign the catalog (see CatalogTrust)
+    std::filesystem::path trustStateFile = {};  // empty: remembered for this run only
+    std::filesystem::path keptFolder = {};  // where the last good catalog is kept; empty: nowhere
     WallClock wallClock = systemSeconds;
 };
 

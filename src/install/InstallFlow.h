@@ -32,15 +32,19 @@
 namespace suite {
 
 struct InstallSettings {
-    std::filesystem::path downloadDir;
-    std::filesystem::path logDir;        // install.log
+    std::filesystem::path downloadDir = {};
+    std::filesystem::path logDir = {};   // install.log
     double downloadTimeoutSeconds = 30;  // time without data before a download is given up
     std::vector<double> downloadRetryDelays = {1, 4, 16};  // tests make them short
-    std::string userAgent;                                 // sent with every download
-    std::filesystem::path ownExecutable;                   // started again after a self-update
+    std::string userAgent = {};                            // sent with every download
+    std::filesystem::path ownExecutable = {};              // started again after a self-update
     // Where installed packages are kept for a restore (empty: nowhere), and the signed catalog
     // document and signature the privileged run verifies against, kept with them.
     std::filesystem::path keptPackagesDir = {}, catalogFile = {}, signatureFile = {};
+    // Without a window (the command line), a package the privileged run did not install simply
+    // fails, since nobody would see the desktop's installer, and a self-update does not start
+    // the new version: the program was not running as one.
+    bool windowless = false;
 };
 
 struct InstallServices {

@@ -149,7 +149,7 @@ void InstallFlow::settle(const VerifiedPackage& package, PackageReport report,
         send_(bridge::successEvent(id, item.version));
         kept_.keep(item, file, settings_.catalogFile, settings_.signatureFile);
         // It comes last in its batch; the new version starts once nothing else is due.
-        if (item.self) relaunchPending_ = true;
+        if (item.self && !settings_.windowless) relaunchPending_ = true;
     } else if (report == PackageReport::Refused || report == PackageReport::Unvouched) {
         // Not the package the catalog describes, or no signed catalog root could verify vouches
         // for it: nobody should be offered to install it.
@@ -158,7 +158,8 @@ void InstallFlow::settle(const VerifiedPackage& package, PackageReport report,
                                    report == PackageReport::Unvouched ? "signature" : ""));
     } else if (run == RunResult::Cancelled) {
         send_(bridge::failureEvent(id, bridge::FailedAt::Cancelled));
-    } else if (run == RunResult::Unavailable || reason.code == "architecture") {
+    } else if (run == RunResult::Unavailable || reason.code == "architecture" ||
+               settings_.windowless) {
         // Nothing ran, or nothing on this machine can run it: another installer would meet the
         // same wall.
         send_(bridge::failureEvent(id, bridge::FailedAt::Install, reason.code, reason.detail));

@@ -28,5 +28,33 @@ TEST(CommandLine, OnlyTheWaitingProgramsOneAnswerAndTheServiceStartAreSwitches) 
     }
 }
 
+// The script commands stand alone, each with its own switches only; --update names its products
+// or says --all.
+TEST(CommandLine, ScriptCommandsTakeOnlyTheirOwnSwitches) {
+    const auto update = readCommandLine({"p", "--update", "a.b", "c", "-y"});
+    EXPECT_EQ(update.request, CommandLine::Request::Update);
+    EXPECT_EQ(update.ids, (std::vector<std::string>{"a.b", "c"}));
+    EXPECT_TRUE(update.yes);
+    EXPECT_TRUE(readCommandLine({"p", "--list", "--json"}).json);
+    EXPECT_TRUE(readCommandLine({"p", "--update", "--all"}).all);
+    const std::pair<std::vector<std::string>, std::string> misused[] = {
+        {{"p", "--check", "--json"}, "--json"},
+        {{"p", "--list", "--all"}, "--all"},
+        {{"p", "--list", "--check"}, "--check"},
+        {{"p", "--update"}, "--update"},
+        {{"p", "--update", "a", "--all"}, "--all"},
+        {{"p", "--background", "--list"}, "--background"},
+        {{"p", "--check", "--yes"}, "--yes"},
+    };
+    for (const auto& [line, argument] : misused) {
+        const auto read = readCommandLine(line);
+        EXPECT_EQ(read.request, CommandLine::Request::Misused) << argument;
+        EXPECT_EQ(read.argument, argument);
+        EXPECT_NE(complaintText(false, read).find("\"" + argument + "\" does not go"),
+                  std::string::npos);
+    }
+    EXPECT_EQ(readCommandLine({"p", "a", "--update"}).request, CommandLine::Request::Invalid);
+}
+
 }  // namespace
 }  // namespace suite

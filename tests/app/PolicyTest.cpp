@@ -69,8 +69,8 @@ TEST(Policy, ForcedSettingsReachThePageLockedSurviveItsSavesAndSetTheLoginEntry)
     auto& app = h.startWith([&](AppConfig& config) { config.policyFile = file; }, h.http);
     app.userContentController({{"type", "ready"}});
     const Json init = h.events().at(0);
-    EXPECT_EQ(init["policy"], Json({{"settings", {{"autoInstall", true}, {"startLogin", true}}},
-                                    {"by", "ACME IT"}}));
+    EXPECT_EQ(init["policy"]["settings"], Json({{"autoInstall", true}, {"startLogin", true}}));
+    EXPECT_EQ(init["policy"]["by"], "ACME IT");
     EXPECT_EQ(init["settings"]["autoInstall"], true);
     EXPECT_TRUE(
         fs::exists(h.dir / "config" / "autostart" / "com.brenlow.talven.suite.agent.desktop"));
@@ -81,6 +81,55 @@ TEST(Policy, ForcedSettingsReachThePageLockedSurviveItsSavesAndSetTheLoginEntry)
     app.userContentController({{"type", "setLoginItem"}, {"on", false}});
     EXPECT_TRUE(
         fs::exists(h.dir / "config" / "autostart" / "com.brenlow.talven.suite.agent.desktop"));
+}
+
+// What users may install: hidden products, a version held, the program itself with self-update
+// off. The page never sees what is hidden, and an install the page asks for anyway fails.
+TEST(Policy, ProductsAreHiddenHeldOrLeftToTheFleet) {
+    const std::string text =
+        R"({"hidden": ["secret"], "allowed": ["a", "me", "pinned"], "held": {"pinned": "4.0"},
+            "selfUpdate": false, "feedbackAttachments": "no"})";
+    const PolicyRead read = policyFrom(text);
+    ASSERT_TRUE(read.policy);
+    EXPECT_EQ(warnings(read), "\"feedbackAttachments\" ignored: not true or false; ");
+    EXPECT_TRUE(read.policy->feedbackAttachments);
+    EXPECT_EQ(warnings(policyFrom(R"({"held": {"a": 4}, "hidden": "a"})")),
+              "\"hidden\" ignored: not a list of product ids; \"held\" ignored: not an object of "
+              "product ids and versions; ");
+    const auto& policy = read.policy;
+    EXPECT_EQ(policyBar(policy, "a", "1", false), PolicyBar::None);
+    EXPECT_EQ(policyBar(policy, "secret", "1", false), PolicyBar::Hidden);
+    EXPECT_EQ(policyBar(policy, "b", "1", false), PolicyBar::Hidden) << "not allowed";
+    EXPECT_EQ(policyBar(policy, "pinned", "5.0", false), PolicyBar::Held);
+    EXPECT_EQ(policyBar(policy, "pinned", "4.0", false), PolicyBar::None);
+    EXPECT_EQ(policyBar(policy, "me", "9", true), PolicyBar::SelfUpdate);
+    EXPECT_EQ(policyBar(std::nullopt, "secret", "1", true), PolicyBar::None);
+
+    const std::string catalog =
+        R"({"products": [{"id": "secret"}, {"id": "a"}, {"id": "me", "self": true}, 7]})";
+    EXPECT_EQ(withoutHiddenProducts(catalog, policy), R"({"products":[{"id":"a"},7]})");
+    EXPECT_EQ(withoutHiddenProducts(catalog, Policy{}), catalog);
+
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root's own files";
+    fakes::AppHarness h;
+    std::ofstream(h.dir / "policy.json") << text;
+    auto& app =
+        h.startWith([&](AppConfig& config) { config.policyFile = h.dir / "policy.json"; }, h.http);
+    app.install(
+        {.items = {{.id = "secret", .version = "1"}, {.id = "me", .version = "9", .self = true}}});
+    EXPECT_EQ(h.events(), (std::vector<Json>{{{"type", "result"},
+                                              {"id", "secret"},
+                                              {"ok", false},
+                                              {"error", "install"},
+                                              {"reason", "policy"},
+                                              {"detail", "hidden"}},
+                                             {{"type", "result"},
+                                              {"id", "me"},
+                                              {"ok", false},
+                                              {"error", "install"},
+                                              {"reason", "policy"},
+                                              {"detail", "selfUpdate"}}}));
+    EXPECT_TRUE(h.http.calls.empty());
 }
 
 }  // namespace

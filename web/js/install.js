@@ -40,6 +40,7 @@ export const REASONS = Object.freeze([
   'conflict',
   'architecture',
   'install',
+  'policy',
 ]);
 // Longest "detail" (what is missing or in the way, or the installer's own line) kept from a result.
 const MAX_DETAIL = 300;

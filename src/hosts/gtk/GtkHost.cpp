@@ -15,68 +15,22 @@
 #include "app/Menus.h"
 #include "app/Settings.h"
 #include "backends/curl/CurlHttpClient.h"
-#include "backends/debian/DebianPackageSystem.h"
-#include "backends/rpm/RpmDatabase.h"
-#include "backends/rpm/RpmPackageSystem.h"
+#include "backends/posix/StandardTerminal.h"
 #include "bridge/SchemeHandler.h"
 #include "catalog/KeptCatalog.h"
+#include "hosts/console/ConsoleHost.h"
 #include "hosts/gio/EarlyAnswer.h"
 #include "hosts/gio/GioProxyLookup.h"
+#include "hosts/gio/HostPackageSystem.h"
 #include "hosts/gio/UserEnvironment.h"
 #include "hosts/gtk/GtkPlatform.h"
 #include "hosts/gtk/Toolkit.h"
-#include "install/SystemPackages.h"
 #include "notify/Waiting.h"
 #include "platform/Files.h"
-#include "privileged/HelperClient.h"
 
 namespace suite::gtk {
 
 namespace {
-
-std::filesystem::path executablePath() {
-    std::error_code error;
-    auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path() : path;
-}
-
-// The packages of the system's own family (installerFor); elsewhere this host can install
-// nothing, and says so rather than asking for a password that could not help.
-// `stateDir` is where the program keeps the catalog it verified, which the helper verifies again.
-std::unique_ptr<PackageSystem> packageSystemForThisHost(const std::filesystem::path& executable,
-                                                        const std::filesystem::path& stateDir) {
-    const std::string helper = privileged::findInstallHelper(executable);
-    const std::string restoreHelper = privileged::findRestoreHelper(executable);
-    const std::string catalog = (stateDir / kKeptCatalogFileName).string();
-    const std::string signature = (stateDir / kKeptSignatureFileName).string();
-    std::unique_ptr<PackageSystem> system;
-    const auto runs = [](const char* tool) { return ::access(tool, X_OK) == 0; };
-    const SystemTools present{.dpkgDatabase = debian::hasDpkg(),
-                              .rpmDatabase = rpm::databaseFile().has_value(),
-                              .dnf = runs("/usr/bin/dnf"),
-                              .zypper = runs("/usr/bin/zypper")};
-    switch (installerFor(thisSystemsPackageFamily(), present)) {
-        case Installer::Debian:
-            system = std::make_unique<debian::DebianPackageSystem>(
-                debian::DebianPaths{.helper = helper,
-                                    .restoreHelper = restoreHelper,
-                                    .catalog = catalog,
-                                    .signature = signature});
-            break;
-        case Installer::Rpm:
-            system = std::make_unique<rpm::RpmPackageSystem>(
-                rpm::RpmPaths{.helper = helper,
-                              .restoreHelper = restoreHelper,
-                              .catalog = catalog,
-                              .signature = signature});
-            break;
-        case Installer::None:
-            return std::make_unique<NoPackageSystem>();
-    }
-    if (helper.empty())
-        g_warning("TALVEN Suite: the install helper was not found beside the program");
-    return system;
-}
 
 struct Program {
     LaunchValues launch;
@@ -146,7 +100,7 @@ int answerCommandLine(const CommandLine& line, const UserFolders& folders) {
             std::fputs(versionText(SUITE_BUILD_VERSION).c_str(), stdout);
             return 0;
         default:
-            std::fputs(invalidArgumentText(arabic, line.argument).c_str(), stderr);
+            std::fputs(complaintText(arabic, line).c_str(), stderr);
             return kInvalidUsageStatus;
     }
 }
@@ -156,6 +110,15 @@ int answerCommandLine(const CommandLine& line, const UserFolders& folders) {
 int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
     std::vector<std::string> arguments(argv, argv + argc);
     const CommandLine line = readCommandLine(arguments);
+    if (isConsoleRequest(line.request)) {
+        StandardTerminal terminal;
+        return console::runConsole(line,
+                                   {.folders = xdgUserFolders(),
+                                    .vendorHost = SUITE_VENDOR_HOST,
+                                    .appVersion = SUITE_BUILD_VERSION,
+                                    .policyFile = kPolicyFile},
+                                   terminal);
+    }
     if (line.request != CommandLine::Request::Run) return answerCommandLine(line, xdgUserFolders());
 
     // The window's class (WM_CLASS on X11) comes from the program's name: as the application id,
