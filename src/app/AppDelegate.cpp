@@ -161,12 +161,11 @@ void AppDelegate::install(InstallRequest request) {
 }
 
 InstallRequest AppDelegate::allowedByPolicy(InstallRequest request) {
-    return withoutBarred(
-        std::move(request), policy_, [this](const InstallItem& item, PolicyBar bar) {
-            log("install: " + item.id + " refused by the administrator's policy (" + barName(bar) +
-                ")");
-            send(bridge::failureEvent(item.id, bridge::FailedAt::Install, "policy", barName(bar)));
-        });
+    return underPolicy(std::move(request), policy_, [this](const InstallItem& item, PolicyBar bar) {
+        log("install: " + item.id + " refused by the administrator's policy (" + barName(bar) +
+            ")");
+        send(bridge::failureEvent(item.id, bridge::FailedAt::Install, "policy", barName(bar)));
+    });
 }
 
 Json AppDelegate::forPage(Json event) const {

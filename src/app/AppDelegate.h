@@ -100,7 +100,10 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     void send(const Json& event);
 
     // Catalog and detection: the catalog flow's.
-    void fetchCatalog(std::vector<std::string> urls) { catalogFlow_.fetch(std::move(urls)); }
+    // The mirror the administrator's policy names comes first.
+    void fetchCatalog(std::vector<std::string> urls) {
+        catalogFlow_.fetch(catalogAddresses(std::move(urls), policy_));
+    }
     void scan(std::vector<Json> apps) { catalogFlow_.scan(std::move(apps)); }
 
     // Download, verification and installation: the install flow's.
@@ -174,7 +177,8 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     const std::map<std::string, HandOff>& handOff() const { return installFlow_.handOff(); }
 
   private:
-    // The request without what the policy bars, each of those failed with its reason.
+    // The request without what the policy bars, each of those failed with its reason, and
+    // fetched from its mirror first.
     InstallRequest allowedByPolicy(InstallRequest request);
     // The event for the page: a catalog's text without the products the policy hides.
     Json forPage(Json event) const;

@@ -4,6 +4,8 @@
 #include <array>
 #include <string_view>
 
+#include "common/Ascii.h"
+#include "common/Url.h"
 #include "platform/Files.h"
 
 namespace suite {
@@ -37,6 +39,34 @@ std::optional<std::set<std::string>> idSet(const Json& value) {
     return ids;
 }
 
+// A file name as one segment of an address: every byte but the unreserved ones escaped.
+std::string escapedFileName(std::string_view file) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : file) {
+        if (isAsciiAlnum(c) || c == '-' || c == '.' || c == '_' || c == '~') {
+            out += c;
+        } else {
+            const auto byte = static_cast<unsigned char>(c);
+            out += {'%', kHex[byte >> 4], kHex[byte & 15]};
+        }
+    }
+    return out;
+}
+
+// An https folder's address, ending in "/"; nothing for anything else.
+std::optional<std::string> mirrorFolder(const Json& value) {
+    if (!value.is_string() || value.get<std::string>().size() > 2000) return std::nullopt;
+    std::string text = value.get<std::string>();
+    const auto url = parseUrl(text);
+    if (!url || url->scheme != "https" || url->host.empty() || !url->userinfo.empty() ||
+        text.find_first_of("?#") != std::string::npos) {
+        return std::nullopt;
+    }
+    if (!text.ends_with('/')) text += '/';
+    return text;
+}
+
 void readProducts(const Json& document, Policy& policy, std::vector<std::string>& warnings) {
     const auto member = [&](const char* key) {
         const auto found = document.find(key);
@@ -64,6 +94,13 @@ void readProducts(const Json& document, Policy& policy, std::vector<std::string>
         } else {
             warnings.push_back("\"held\" ignored: not an object of product ids and versions");
         }
+    }
+    if (const auto mirror = member("mirror")) {
+        auto folder = mirrorFolder(*mirror);
+        if (folder)
+            policy.mirror = std::move(*folder);
+        else
+            warnings.push_back("\"mirror\" ignored: not an https folder's address");
     }
     for (auto [key, flag] : {std::pair{"selfUpdate", &policy.selfUpdate},
                              std::pair{"feedbackAttachments", &policy.feedbackAttachments}}) {
@@ -150,14 +187,27 @@ PolicyBar policyBar(const std::optional<Policy>& policy, std::string_view id,
     return PolicyBar::None;
 }
 
-InstallRequest withoutBarred(InstallRequest request, const std::optional<Policy>& policy,
-                             const std::function<void(const InstallItem&, PolicyBar)>& barred) {
+InstallRequest underPolicy(InstallRequest request, const std::optional<Policy>& policy,
+                           const std::function<void(const InstallItem&, PolicyBar)>& barred) {
     std::erase_if(request.items, [&](const InstallItem& item) {
         const PolicyBar bar = policyBar(policy, item.id, item.version, item.self);
         if (bar != PolicyBar::None) barred(item, bar);
         return bar != PolicyBar::None;
     });
+    if (policy && !policy->mirror.empty()) {
+        for (auto& item : request.items) {
+            item.urls.insert(item.urls.begin(), policy->mirror + escapedFileName(item.file));
+        }
+    }
     return request;
+}
+
+std::vector<std::string> catalogAddresses(std::vector<std::string> vendors,
+                                          const std::optional<Policy>& policy) {
+    if (policy && !policy->mirror.empty()) {
+        vendors.insert(vendors.begin(), policy->mirror + "catalog.json");
+    }
+    return vendors;
 }
 
 const char* barName(PolicyBar bar) {

@@ -31,6 +31,9 @@ struct Policy {
     std::map<std::string, std::string> held = {};  // by id, the one version it may install
     bool selfUpdate = true;                        // false: the fleet's tools update the program
     bool feedbackAttachments = true;               // false: feedback goes without files
+    // A folder, "https://…/", holding a copy of what the vendor publishes (the signed catalog and
+    // the packages by file name), tried before the vendor's own addresses; empty: none.
+    std::string mirror = {};
 };
 
 // Why the policy keeps a product's package from being installed, if it does.
@@ -44,9 +47,14 @@ PolicyBar policyBar(const std::optional<Policy>& policy, std::string_view id,
                     std::string_view version, bool self);
 // Whether users see the product at all.
 bool policyShows(const std::optional<Policy>& policy, std::string_view id);
-// The request without the items the policy bars, each of which is told to `barred`.
-InstallRequest withoutBarred(InstallRequest request, const std::optional<Policy>& policy,
-                             const std::function<void(const InstallItem&, PolicyBar)>& barred);
+// The request without the items the policy bars, each of which is told to `barred`; each item
+// left is fetched from the mirror first, where there is one. Whatever answers, the package is
+// held to the digest and size the vendor signed.
+InstallRequest underPolicy(InstallRequest request, const std::optional<Policy>& policy,
+                           const std::function<void(const InstallItem&, PolicyBar)>& barred);
+// The catalog's addresses: the mirror's first, where there is one, then `vendors`.
+std::vector<std::string> catalogAddresses(std::vector<std::string> vendors,
+                                          const std::optional<Policy>& policy);
 // The words the page and the install log use for a bar: "hidden", "held", "selfUpdate".
 const char* barName(PolicyBar bar);
 

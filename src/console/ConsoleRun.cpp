@@ -157,7 +157,9 @@ void ConsoleRun::update(const std::vector<ProductStatus>& statuses) {
         }
     }
     for (const auto& item : chosen) waitingFor_.insert(item.id);
-    install_.install(InstallRequest{.items = std::move(chosen)});
+    // Nothing chosen is barred by now; the policy still names where packages come from.
+    install_.install(underPolicy(InstallRequest{.items = std::move(chosen)}, settings_.policy,
+                                 [](const InstallItem&, PolicyBar) {}));
 }
 
 void ConsoleRun::installEvent(const Json& event) {

@@ -93,9 +93,25 @@ TEST(Policy, ProductsAreHiddenHeldOrLeftToTheFleet) {
     ASSERT_TRUE(read.policy);
     EXPECT_EQ(warnings(read), "\"feedbackAttachments\" ignored: not true or false; ");
     EXPECT_TRUE(read.policy->feedbackAttachments);
-    EXPECT_EQ(warnings(policyFrom(R"({"held": {"a": 4}, "hidden": "a"})")),
-              "\"hidden\" ignored: not a list of product ids; \"held\" ignored: not an object of "
-              "product ids and versions; ");
+    EXPECT_EQ(
+        warnings(policyFrom(R"({"held": {"a": 4}, "hidden": "a", "mirror": "http://m.example/"})")),
+        "\"hidden\" ignored: not a list of product ids; \"held\" ignored: not an object of "
+        "product ids and versions; \"mirror\" ignored: not an https folder's address; ");
+    for (const char* refused :
+         {"https://u@m.example/", "https://m.example/?a", "https:///x", "ftp://m.example/"}) {
+        EXPECT_EQ(policyFrom(Json({{"mirror", refused}}).dump()).policy->mirror, "") << refused;
+    }
+    // The mirror is asked first, for the catalog and for each package by its file name.
+    const auto mirrored = policyFrom(R"({"mirror": "https://m.example/talven"})").policy;
+    EXPECT_EQ(
+        catalogAddresses({"https://v/c.json"}, mirrored),
+        (std::vector<std::string>{"https://m.example/talven/catalog.json", "https://v/c.json"}));
+    const auto request =
+        underPolicy({.items = {{.id = "a", .urls = {"https://v/a b+1.deb"}, .file = "a b+1.deb"}}},
+                    mirrored, [](const InstallItem&, PolicyBar) { FAIL(); });
+    EXPECT_EQ(request.items.at(0).urls,
+              (std::vector<std::string>{"https://m.example/talven/a%20b%2B1.deb",
+                                        "https://v/a b+1.deb"}));
     const auto& policy = read.policy;
     EXPECT_EQ(policyBar(policy, "a", "1", false), PolicyBar::None);
     EXPECT_EQ(policyBar(policy, "secret", "1", false), PolicyBar::Hidden);

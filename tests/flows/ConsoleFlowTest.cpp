@@ -41,7 +41,11 @@ TEST(ConsoleFlow, UpdateInstallsARealPackageAndThePolicyRefusesWhatItHides) {
         return console::runConsole(readCommandLine(line), config, terminal);
     };
 
-    // The package for this machine's architecture, not the newer one listed first for another.
+    // The company's mirror (a copy of the vendor's folder) serves the catalog and the package,
+    // which is the one for this machine's architecture, not the newer one listed first for
+    // another.
+    std::ofstream(dir / "policy.json") << R"({"mirror": "https://internal.brenlow.example/suite"})";
+    config.policyFile = dir / "policy.json";
     fakes::RecordingTerminal update;
     EXPECT_EQ(run({"--update", "talven.presenter", "--yes"}, update), console::kDone)
         << update.errors;
@@ -56,6 +60,7 @@ TEST(ConsoleFlow, UpdateInstallsARealPackageAndThePolicyRefusesWhatItHides) {
         return ran ? ran->standardOutput : "?";
     };
     EXPECT_EQ(dpkg(), "4.2.0");
+    EXPECT_EQ(vendor.requests().back()["host"], "internal.brenlow.example");
 
     fakes::RecordingTerminal list;
     EXPECT_EQ(run({"--list", "--json"}, list), console::kDone);
@@ -70,7 +75,6 @@ TEST(ConsoleFlow, UpdateInstallsARealPackageAndThePolicyRefusesWhatItHides) {
     EXPECT_EQ(dpkg(), "");
 
     std::ofstream(dir / "policy.json") << R"({"hidden": ["talven.board"]})";
-    config.policyFile = dir / "policy.json";
     fakes::RecordingTerminal refused;
     EXPECT_EQ(run({"--update", "talven.board", "--yes"}, refused), console::kRefusedByPolicy);
     EXPECT_NE(refused.errors.find("\"talven.board\" is not allowed"), std::string::npos)

@@ -32,7 +32,7 @@ class VendorService {
     int port() const { return port_; }
     const std::filesystem::path& caFile() const { return ca_; }
     const std::filesystem::path& received() const { return received_; }
-    // Every package request so far, in order: {path, range, ifRange, userAgent}.
+    // Every package request so far, in order: {path, host, range, ifRange, userAgent}.
     std::vector<Json> requests() const;
     const Json& catalog() const { return catalog_; }
     // The catalog's `kind` ("pkg", "deb" or "rpm") variant of `id`: {version, url, file, sha256,

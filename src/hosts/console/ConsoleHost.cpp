@@ -80,7 +80,7 @@ int runConsole(const CommandLine& line, const ConsoleHostConfig& config, Termina
     ConsoleSettings consoleSettings{
         .line = line,
         .arabic = arabic,
-        .catalogUrls = vendorCatalogUrls(config.vendorHost),
+        .catalogUrls = catalogAddresses(vendorCatalogUrls(config.vendorHost), policy.policy),
         .rules = {.vendorHost = config.vendorHost,
                   .allowLoopbackHttp = config.allowPlainHttpDownloadsToLoopback},
         .policy = std::move(policy.policy)};
