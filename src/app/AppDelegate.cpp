@@ -168,6 +168,11 @@ InstallRequest AppDelegate::allowedByPolicy(InstallRequest request) {
     });
 }
 
+void AppDelegate::consoleEvent(const Json& event) {
+    const auto type = stringMember(event, "type");
+    if ((type == "progress" || type == "result") && stringMember(event, "id")) send(event);
+}
+
 Json AppDelegate::forPage(Json event) const {
     if (const auto text = stringMember(event, "text")) {
         event["text"] = withoutHiddenProducts(*text, policy_);

@@ -106,6 +106,10 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     }
     void scan(std::vector<Json> apps) { catalogFlow_.scan(std::move(apps)); }
 
+    // An install the command line runs beside the window: its "progress" and "result" events, by
+    // a text id, show on the page as its own would; anything else is dropped.
+    void consoleEvent(const Json& event);
+
     // Download, verification and installation: the install flow's.
     // What the administrator's policy bars fails at once ("install", reason "policy").
     void install(InstallRequest request);

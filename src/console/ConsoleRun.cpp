@@ -167,6 +167,7 @@ void ConsoleRun::installEvent(const Json& event) {
     const auto type = stringMember(event, "type");
     const std::string id = stringMember(event, "id").value_or("");
     if (!waitingFor_.contains(id)) return;
+    if (settings_.shareWithWindow) settings_.shareWithWindow(event);
     if (type == "progress") {
         const std::string phase = stringMember(event, "phase").value_or("");
         std::string line = nameOf(id) + ": " + phaseText(phase, text);

@@ -34,6 +34,8 @@ struct ConsoleSettings {
     std::vector<std::string> catalogUrls;
     DownloadRules rules;
     std::optional<Policy> policy;
+    // Told every install event, for the window of a program running beside the run; none: alone.
+    std::function<void(const Json&)> shareWithWindow = {};
 };
 
 struct ConsoleFlows {

@@ -21,6 +21,7 @@
 #include "fakes/LinuxConfig.h"
 #include "fakes/TempDir.h"
 #include "host/HostApp.h"
+#include "hosts/gio/ConsoleEvents.h"
 #include "hosts/gio/UserEnvironment.h"
 #include "hosts/gtk/GtkMainWindow.h"
 #include "hosts/gtk/Toolkit.h"
@@ -226,6 +227,23 @@ std::vector<GtkWidget*> aboutWindows() {
     }
     g_list_free(windows);
     return found;
+}
+
+// A command-line update beside the window shows in it: its events come over the real session bus
+// to the program's application object, and only install events reach the page.
+TEST_F(HostTest, TheCommandLinesInstallShowsInTheRunningWindow) {
+    listenForConsoleEvents(G_APPLICATION(gApp),
+                           [this](const Json& event) { app_->delegate.consoleEvent(event); });
+    GDBusConnection* bus = g_application_get_dbus_connection(G_APPLICATION(gApp));
+    ASSERT_NE(bus, nullptr);
+    {
+        RunningWindow window(g_dbus_connection_get_unique_name(bus),
+                             g_application_get_dbus_object_path(G_APPLICATION(gApp)));
+        window.tell({{"type", "init"}, {"demo", false}});
+        window.tell(bridge::progressEvent("talven.presenter", "download", 40));
+    }
+    EXPECT_TRUE(pageHolds("Suite.snapshot().install.items['talven.presenter']?.pct === 40"));
+    EXPECT_EQ(page("Suite.snapshot().demo"), true) << "only install events pass";
 }
 
 // One about window, however often it is asked for, and gone for good once the user closes it.

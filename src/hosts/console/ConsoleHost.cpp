@@ -13,6 +13,7 @@
 #include "catalog/KeptCatalog.h"
 #include "console/ConsoleRun.h"
 #include "hosts/console/QuietShell.h"
+#include "hosts/gio/ConsoleEvents.h"
 #include "hosts/gio/GioFileWatcher.h"
 #include "hosts/gio/GioLauncher.h"
 #include "hosts/gio/GioProxyLookup.h"
@@ -84,6 +85,12 @@ int runConsole(const CommandLine& line, const ConsoleHostConfig& config, Termina
         .rules = {.vendorHost = config.vendorHost,
                   .allowLoopbackHttp = config.allowPlainHttpDownloadsToLoopback},
         .policy = std::move(policy.policy)};
+
+    std::optional<gtk::RunningWindow> window;
+    if (!config.windowBusName.empty()) {
+        window.emplace(config.windowBusName, gtk::applicationObjectPath(config.windowBusName));
+        consoleSettings.shareWithWindow = [&window](const Json& event) { window->tell(event); };
+    }
 
     int status = kFailed;
     GMainLoop* loop = g_main_loop_new(nullptr, FALSE);

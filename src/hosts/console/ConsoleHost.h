@@ -25,6 +25,8 @@ struct ConsoleHostConfig {
     CurlClientOptions http = {};
     bool allowPlainHttpDownloadsToLoopback = false;
     PackageSystem* packages = nullptr;  // nothing: this computer's
+    // The program whose window shows the run's installs too (its application id); empty: none.
+    std::string windowBusName = {};
 };
 
 // Runs `line`'s request to its end and gives its exit status (console::ExitStatus).

@@ -19,6 +19,7 @@
 #include "bridge/SchemeHandler.h"
 #include "catalog/KeptCatalog.h"
 #include "hosts/console/ConsoleHost.h"
+#include "hosts/gio/ConsoleEvents.h"
 #include "hosts/gio/EarlyAnswer.h"
 #include "hosts/gio/GioProxyLookup.h"
 #include "hosts/gio/HostPackageSystem.h"
@@ -116,7 +117,8 @@ int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
                                    {.folders = xdgUserFolders(),
                                     .vendorHost = SUITE_VENDOR_HOST,
                                     .appVersion = SUITE_BUILD_VERSION,
-                                    .policyFile = kPolicyFile},
+                                    .policyFile = kPolicyFile,
+                                    .windowBusName = SUITE_APP_ID},
                                    terminal);
     }
     if (line.request != CommandLine::Request::Run) return answerCommandLine(line, xdgUserFolders());
@@ -142,6 +144,10 @@ int runProgram(int argc, char** argv, LaunchObserver onLaunched) {
     // The session manager then says when the session ends, so the window size is kept.
     g_object_set(app, "register-session", TRUE, nullptr);
     g_signal_connect(app, "activate", G_CALLBACK(onActivate), &program);
+    // A command-line update beside the window shows in it, as the window's own would.
+    listenForConsoleEvents(G_APPLICATION(app), [&program](const Json& event) {
+        if (program.delegate) program.delegate->consoleEvent(event);
+    });
     // Started for a notification's answer, the program comes up as the waiting program would
     // start it for that answer; "Later" needs nothing, and the service ends by itself.
     EarlyAnswer early(G_APPLICATION(app), [&](const std::string& action) {
