@@ -95,6 +95,10 @@ void FlowHarness::start(bool showsList) {
         [&](AppConfig& config) {
             config.downloadRetryDelays = setup_.downloadRetryDelays;
             config.ownExecutable = setup_.ownExecutable;
+            if (!setup_.policy.empty()) {
+                std::ofstream(dir_ / "policy.json") << setup_.policy;
+                config.policyFile = dir_ / "policy.json";
+            }
         },
         options, packages_.get(), setup_.conditions);
     if (!waitFor("typeof window.Suite === 'object' && typeof Suite.receive === 'function'", 20))

@@ -34,6 +34,7 @@ struct FlowSetup {
     std::filesystem::path ownExecutable = "/bin/true";  // what a relaunch starts
     std::string settings = R"({"lang":"en"})";          // the settings file it starts with
     UpdateConditions* conditions = nullptr;             // set: others than the machine's
+    std::string policy = {};  // the administrator's policy file's text; empty: none
 };
 
 class FlowHarness {

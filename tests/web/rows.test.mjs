@@ -206,3 +206,16 @@ test('an open product\'s row says so in both languages, tries again when asked o
     assert.deepEqual([posts.at(-1).items.map((i) => i.id), posts.at(-1).anyway, anyway.hidden], [['p0'], true, true]);
   }
 });
+
+test('a product the administrator holds at another version is not offered, and feedback may go without files', async () => {
+  const policy = { settings: {}, held: { a: '1.0', b: '2.0' }, feedbackAttachments: false };
+  const env = await checked({ a: '1.0', b: '1.0' }, () => 0, { init: { ...INIT, policy } });
+  const rows = productRows(env.app.store.get());
+  const row = (id) => rows.find((r) => r.product.id === id);
+  assert.deepEqual(
+    [row('a').state, row('a').selectable, row('b').state, row('b').selectable],
+    ['held', false, 'update', true],
+  );
+  assert.deepEqual(pendingUpdates(rows).count, 1);
+  assert.equal(env.app.store.get().policy.attachments, false);
+});

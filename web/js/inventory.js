@@ -38,6 +38,10 @@ export function installedVersion(state, product) {
 // Rows of products that this host cannot install: none at all where no
 // backend fits, or no package of the host's kind for this one.
 export const UNOFFERED = Object.freeze({ unsupported: 'unsupported', unavailable: 'unavailable' });
+const HELD = 'held';
+
+// Whether the administrator holds the product at a version other than `version`.
+const isHeldAway = (state, id, version) => state.policy?.held.has(id) === true && state.policy.held.get(id) !== version;
 
 // One row per catalog product, as this host sees it: `product` carries the
 // members of its package of the host's kind, and `available` says whether
@@ -66,7 +70,10 @@ function productRow(state, entry, selected) {
     };
   }
   const installed = installedVersion(state, product);
-  const status = productState(installed, product.version, kind);
+  const versionState = productState(installed, product.version, kind);
+  // Held by the administrator at another version, it is not offered: the native side would
+  // refuse it.
+  const status = isInstallable(versionState) && isHeldAway(state, product.id, product.version) ? HELD : versionState;
   // A saved list is shown to tell what there is, not to install from: its
   // packages may have moved on, and without network nothing can come.
   const selectable = isInstallable(status) && !busy && state.catalog.source !== 'cache';

@@ -192,11 +192,21 @@ const LOCKABLE = Object.freeze({
   autoInstall: (v) => typeof v === 'boolean',
   startLogin: (v) => typeof v === 'boolean',
 });
+// Also the versions products are held at, by id, and whether feedback may
+// carry files.
 function readPolicy(policy) {
   if (!isObject(policy)) return null;
   const given = isObject(policy.settings) ? policy.settings : {};
   const locked = Object.keys(LOCKABLE).filter((key) => Object.hasOwn(given, key) && LOCKABLE[key](given[key]));
-  return { locked, by: typeof policy.by === 'string' ? policy.by.slice(0, 200) : '' };
+  const held = new Map(
+    Object.entries(isObject(policy.held) ? policy.held : {}).filter(([, version]) => typeof version === 'string'),
+  );
+  return {
+    locked,
+    by: typeof policy.by === 'string' ? policy.by.slice(0, 200) : '',
+    held,
+    attachments: policy.feedbackAttachments !== false,
+  };
 }
 
 // Whether the administrator locked the setting `key`.

@@ -67,6 +67,7 @@ export function mountFeedback(app, doc = document) {
   const errors = { message: $('[data-error="message"]', form), email: $('[data-error="email"]', form) };
   const list = $('[data-files]', form);
   const none = $('[data-files-none]', form);
+  const attachField = list.closest('.field');
   const pick = $('[data-action="pick-files"]', form);
   const send = $('[data-action="send-feedback"]', form);
   const progress = $('[data-send-progress]', form);
@@ -149,6 +150,8 @@ export function mountFeedback(app, doc = document) {
     const lang = langOf(state);
     const fb = state.feedback;
     const busy = fb.status === 'sending';
+    // The administrator switched attachments off: the native side would refuse the chooser.
+    attachField.hidden = state.policy?.attachments === false;
     // A delivered form is empty again; that is not the user's mistake.
     if (fb.status === 'sent') tried = false;
 

@@ -19,6 +19,7 @@ const STATE_ICONS = {
   current: 'i-check',
   unavailable: 'i-close',
   unsupported: 'i-close',
+  held: 'i-close',
 };
 const GROUP_ICONS = { app: 'i-app', addin: 'i-slides' };
 
