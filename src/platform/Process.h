@@ -16,7 +16,7 @@ namespace suite {
 struct ProcessOptions {
     // NAME=value entries added to the inherited environment; an entry replaces an inherited
     // variable of the same name.
-    std::vector<std::pair<std::string, std::string>> environment;
+    std::vector<std::pair<std::string, std::string>> environment = {};
     // Standard error goes to /dev/null unless captured; captured, it is drained alongside
     // standard output so that neither pipe can fill up and stall the child.
     bool captureStandardError = false;
@@ -29,14 +29,14 @@ struct ProcessOptions {
     // Seconds after which the child is killed and its streams abandoned; none (or NaN) waits for
     // as long as the child and anything it started keep the output open. With a limit the child
     // leads its own process group, so that the kill also reaches whatever it started.
-    std::optional<double> timeoutSeconds;
+    std::optional<double> timeoutSeconds = {};
     // Called on the calling thread with each piece of standard output as it arrives (before the
     // output limit applies), for a caller that reports a long run's progress while it goes on.
-    std::function<void(std::string_view)> onOutput;
+    std::function<void(std::string_view)> onOutput = {};
     // For a tool that asks one question: called with each piece of standard output (after
     // `onOutput`) until it answers; its answer is written to the child's standard input, which is
     // then closed. Without it, standard input is /dev/null.
-    std::function<std::optional<std::string>(std::string_view)> answer;
+    std::function<std::optional<std::string>(std::string_view)> answer = {};
 };
 
 struct ProcessResult {

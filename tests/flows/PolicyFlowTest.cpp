@@ -10,9 +10,9 @@ namespace suite::flows {
 namespace {
 
 TEST(PolicyFlow, TheRealPageShowsWhatThePolicyLocksHidesAndHolds) {
-    FlowHarness h(sharedVendor(),
-                  {.packages = "deb",
-                   .policy = R"({"settings": {"autoInstall": false}, "by": "ACME IT",
+    FlowHarness h(
+        sharedVendor(),
+        {.packages = "deb", .policy = R"({"settings": {"autoInstall": false}, "by": "ACME IT",
                                 "hidden": ["talven.board"], "held": {"talven.addin.poll": "1.0.0"},
                                 "selfUpdate": false, "feedbackAttachments": false})"});
     h.start();

@@ -30,6 +30,8 @@ VendorService::VendorService(const fs::path& folder, Options options) : folder_(
     }
     for (const auto& deb : options.debs) args.insert(args.end(), {"--deb", deb.string()});
     for (const auto& rpm : options.rpms) args.insert(args.end(), {"--rpm", rpm.string()});
+    if (!options.published.empty())
+        args.insert(args.end(), {"--published", options.published.string()});
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
     argv.push_back(nullptr);

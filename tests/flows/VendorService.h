@@ -23,6 +23,8 @@ class VendorService {
         // The program's own .rpm, offered as the suite's rpm variant (none when empty).
         std::filesystem::path suiteRpm = {};
         std::vector<std::filesystem::path> rpms = {};  // offered as they are (talven.rpm.NAME)
+        // A folder tools/publish wrote: served as it is, in place of every product above.
+        std::filesystem::path published = {};
     };
     VendorService(const std::filesystem::path& folder, Options options);
     ~VendorService();

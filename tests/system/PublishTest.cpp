@@ -1,16 +1,14 @@
-// The vendor's publishing tool on real packages, inside tests/sandbox.sh: the catalog it writes is
-// one the program admits and root installs from, its apt repository one the real apt-get reads
-// with the vendor's key and installs from, and inconsistent input is refused with its reason.
+// The vendor's publishing tool on real packages, inside tests/sandbox.sh: the folder it writes
+// holds the packages beside their catalog, its apt repository is one the real apt-get reads with
+// the vendor's key and installs from, and inconsistent input is refused with its reason.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 
-#include "backends/debian/DebianPackageSystem.h"
-#include "catalog/CatalogTrust.h"
+#include "common/Json.h"
 #include "fakes/DebianPackages.h"
-#include "fakes/Outcomes.h"
 #include "fakes/RpmWorld.h"
 #include "fakes/TempDir.h"
 #include "platform/Files.h"
@@ -67,22 +65,13 @@ TEST(Publish, TheCatalogAndTheAptRepositoryServeRealInstalls) {
     products("اختبار");
     ASSERT_EQ(shell(publish), "0:");
 
-    // The program admits the catalog, and root installs the package it vouches for.
+    // The folder to upload holds the package beside the catalog that names it (what the program
+    // makes of them is the publish flow's).
     const auto catalog = readWholeFile(out / "catalog.json").value_or("");
-    CatalogTrust trust(builtInCatalogKeys(), {}, systemSeconds);
-    EXPECT_TRUE(trust.admit(catalog, readWholeFile(out / "catalog.json.sig")).has_value());
     const Json variant = parseJson(catalog)["products"][0]["packages"]["deb"][0];
     EXPECT_EQ(variant["version"], "1.2-1");
     EXPECT_EQ(variant["arch"], "all");
-    debian::DebianPackageSystem system({.helper = SUITE_INSTALL_HELPER,
-                                        .catalog = (out / "catalog.json").string(),
-                                        .signature = (out / "catalog.json.sig").string()});
-    const auto outcome = system.installBatch(
-        {{{.id = "talven.pub", .version = "1.2-1"}, debs / variant["file"].get<std::string>()}}, "",
-        {});
-    EXPECT_EQ(fakes::reports(outcome), std::vector<PackageReport>{PackageReport::Installed});
-    EXPECT_EQ(dpkgVersion(), "0:install ok installed 1.2-1");
-    ASSERT_EQ(shell("dpkg --purge talven-test-pub >/dev/null 2>&1"), "0:");
+    EXPECT_TRUE(fs::exists(out / variant["file"].get<std::string>()));
 
     // A fleet's apt reads the repository with the vendor's OpenPGP key, and installs from it.
     // Its fetching user reads the files, as it would a mirror's.
