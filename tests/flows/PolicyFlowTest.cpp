@@ -13,7 +13,7 @@ TEST(PolicyFlow, TheRealPageShowsWhatThePolicyLocksHidesAndHolds) {
     FlowHarness h(
         sharedVendor(),
         {.packages = "deb", .policy = R"({"settings": {"autoInstall": false}, "by": "ACME IT",
-                                "hidden": ["talven.board"], "held": {"talven.addin.poll": "1.0.0"},
+                                "hidden": ["talven.board"], "held": {"talven.legacy": "6.0.0"},
                                 "selfUpdate": false, "feedbackAttachments": false})"});
     h.start();
     const auto listed = [&](const std::string& id) {
@@ -22,8 +22,8 @@ TEST(PolicyFlow, TheRealPageShowsWhatThePolicyLocksHidesAndHolds) {
     EXPECT_TRUE(listed("talven.presenter"));
     EXPECT_FALSE(listed("talven.board"));
     EXPECT_FALSE(listed("talven.suite"));
-    EXPECT_EQ(rowValue(h, "talven.addin.poll", "dataset.state"), "held");
-    EXPECT_EQ(h.eval("document.querySelector('[data-product=\"talven.addin.poll\"] "
+    EXPECT_EQ(rowValue(h, "talven.legacy", "dataset.state"), "held");
+    EXPECT_EQ(h.eval("document.querySelector('[data-product=\"talven.legacy\"] "
                      "[data-state-badge]').textContent"),
               "Held at another version by your administrator");
 

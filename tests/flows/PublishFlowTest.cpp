@@ -32,23 +32,22 @@ TEST(PublishFlow, WhatThePublishingToolWritesInstalls) {
         "group": "app", "name": {"en": "Published", "ar": "منشور"},
         "description": {"en": "From the tool", "ar": "من الأداة"},
         "deb": {"package": "talven-test-published"}}]})";
-    const auto published = runProcess(
-        SUITE_SOURCE_DIR "/tools/publish",
-        {"build", (dir / "products.json").string(), debs.string(), out.string(), "--key",
-         SUITE_SOURCE_DIR "/tests/fixtures/catalog-test-key.pem", "--base-url",
-         "https://downloads.brenlow.example/suite/"},
-        {.mergeStandardError = true});
+    const auto published =
+        runProcess(SUITE_SOURCE_DIR "/tools/publish",
+                   {"build", (dir / "products.json").string(), debs.string(), out.string(), "--key",
+                    SUITE_SOURCE_DIR "/tests/fixtures/catalog-test-key.pem", "--base-url",
+                    "https://downloads.brenlow.example/suite/"},
+                   {.mergeStandardError = true});
     ASSERT_TRUE(published && published->exitStatus == 0)
         << (published ? published->standardOutput : "no publish");
     VendorService vendor(dir / "vendor", {.published = out});
 
     const UserFolders folders{dir / "config", dir / "cache", dir / "state"};
     const auto state = folders.state / kFolderName;
-    debian::DebianPackageSystem packages(
-        {.helper = SUITE_INSTALL_HELPER,
-         .restoreHelper = SUITE_RESTORE_HELPER,
-         .catalog = (state / kKeptCatalogFileName).string(),
-         .signature = (state / kKeptSignatureFileName).string()});
+    debian::DebianPackageSystem packages({.helper = SUITE_INSTALL_HELPER,
+                                          .restoreHelper = SUITE_RESTORE_HELPER,
+                                          .catalog = (state / kKeptCatalogFileName).string(),
+                                          .signature = (state / kKeptSignatureFileName).string()});
     fakes::RecordingTerminal terminal;
     EXPECT_EQ(console::runConsole(
                   readCommandLine({"talven-suite", "--update", "talven.published", "--yes"}),

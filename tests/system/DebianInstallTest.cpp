@@ -203,6 +203,21 @@ TEST_F(DebianInstall, AnInstallPastItsTimeLimitLeavesNoToolRunningAndAConsistent
     EXPECT_EQ(dpkgStatus("talven-test-hang"), "");
 }
 
+// The command line's updates run the helper in the terminal's foreground group: a Ctrl-C there
+// reaches it, and the transaction still finishes with its records.
+TEST_F(DebianInstall, AnInterruptFromTheTerminalDoesNotCutAnInstallShort) {
+    const auto slow = fakes::buildDeb(dir.path(), {"talven-test-slow", "1.0", "", "sleep 2"});
+    const auto kept = keepCatalog(dir.path(), {slow});
+    // A shell starts background jobs with SIGINT ignored; a terminal's foreground group has it.
+    EXPECT_EQ(shell("env --default-signal=INT " SUITE_INSTALL_HELPER " " + kept.first + " " +
+                    kept.second + " talven-test-slow " + slow.string() +
+                    " >/dev/null 2>&1 & sleep 1; kill -INT $!; wait $!; echo $?"),
+              "0:0\n");
+    EXPECT_EQ(dpkgStatus("talven-test-slow"), "install ok installed 1.0");
+    EXPECT_EQ(shell("dpkg --audit"), "0:");
+    shell("dpkg --purge talven-test-slow");
+}
+
 // Going back to an older version is a restore's alone: the signed catalog that vouches for it
 // does not let an install go back, and a restore takes the catalog kept with it long after it
 // expired, though never one it cannot verify.

@@ -42,6 +42,10 @@ int main(int argc, char** argv) {
     if (::chdir("/") != 0) return 1;
     // The program that reads our records may be gone; the installs still finish.
     std::signal(SIGPIPE, SIG_IGN);
+    // Run from a terminal (the command line's updates), the helper is in its foreground group: a
+    // Ctrl-C or a closed terminal must not cut a transaction short, or end the helper that bounds
+    // its time while the package tools go on without it. The tools inherit this.
+    for (int terminalSignal : {SIGINT, SIGQUIT, SIGHUP}) std::signal(terminalSignal, SIG_IGN);
     suite::privileged::HelperSettings settings;
     settings.adoptsOrphans = suite::adoptOrphans();
     std::error_code error;
