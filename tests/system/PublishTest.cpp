@@ -22,7 +22,8 @@ using fakes::shell;
 constexpr const char* kProducts =
     R"({"products": [{"id": "talven.pub", "group": "app", "name": {"en": "Pub", "ar": "نشر"},
         "description": {"en": "A test", "ar": "%s"},
-        "deb": {"package": "talven-test-pub", "desktop": "com.brenlow.Pub.desktop"}}]})";
+        "deb": {"package": "talven-test-pub", "desktop": "com.brenlow.Pub.desktop"},
+        "rpm": {"package": "talven-test-pub"}}]})";
 
 std::string dpkgVersion() {
     return shell("dpkg-query -W -f '${Status} ${Version}' talven-test-pub 2>/dev/null");
@@ -36,6 +37,7 @@ TEST(Publish, TheCatalogAndTheAptRepositoryServeRealInstalls) {
     const fs::path debs = dir / "debs", out = dir / "out";
     fs::create_directories(debs);
     fs::copy(fakes::buildDeb(dir / "1", {"talven-test-pub", "1.2-1", ""}), debs);
+    fs::copy(fakes::buildRpm(dir / "1", {"talven-test-pub", "1.2"}), debs);
     const auto products = [&](const std::string& arabic) {
         std::string text = kProducts;
         text.replace(text.find("%s"), 2, arabic);
@@ -94,6 +96,22 @@ TEST(Publish, TheCatalogAndTheAptRepositoryServeRealInstalls) {
     EXPECT_EQ(installed.substr(0, 2), "0:") << installed;
     EXPECT_EQ(dpkgVersion(), "0:install ok installed 1.2-1");
     EXPECT_EQ(shell("dpkg --purge talven-test-pub >/dev/null 2>&1"), "0:");
+
+    // A fleet's dnf reads the RPMs' repository, its metadata signed with the vendor's key.
+    const Json rpm = parseJson(catalog)["products"][0]["packages"]["rpm"][0];
+    EXPECT_EQ(rpm["version"], "1.2-1");
+    EXPECT_EQ(rpm["arch"], "noarch");
+    fs::create_directories(dir / "system-repo");
+    fs::create_directories(dir / "world");
+    fakes::RpmWorld fedora(dir / "world", dir / "system-repo", false);
+    ASSERT_TRUE(fedora.ready()) << fedora.problem();
+    std::ofstream("/etc/yum.repos.d/talven-pub.repo")
+        << "[talven-pub]\nname=pub\nbaseurl=file://" << (out / "rpm").string()
+        << "\nrepo_gpgcheck=1\ngpgcheck=0\ngpgkey=file://"
+        << (out / "rpm" / "repodata" / "repomd.xml.key").string() << "\n";
+    const auto dnf = shell("dnf -y install talven-test-pub 2>&1");
+    EXPECT_EQ(dnf.substr(0, 2), "0:") << dnf;
+    EXPECT_EQ(shell("rpm -q talven-test-pub"), "0:talven-test-pub-1.2-1.noarch\n");
 
     // Two files for one product and architecture: which one would be meant?
     fs::copy(fakes::buildDeb(dir / "2", {"talven-test-pub", "1.3-1", ""}), debs);

@@ -5,7 +5,9 @@ import json, re
 from publishing.refused import Refused
 
 ID = re.compile(r"^[a-z0-9.-]{1,100}$")
-DEB_NAME = re.compile(r"^[a-z0-9][a-z0-9+.-]+$")
+# Package names as dpkg and rpm allow them.
+NAMES = {"deb": re.compile(r"^[a-z0-9][a-z0-9+.-]+$"),
+         "rpm": re.compile(r"^[A-Za-z0-9][A-Za-z0-9._+-]{0,199}$")}
 TEXTS = ("name", "description", "notes")
 
 
@@ -34,7 +36,10 @@ def read_products(path):
             for lang in ("en", "ar"):
                 if not isinstance(text, dict) or not str(text.get(lang, "")).strip():
                     raise Refused(f"{where}: \"{key}\" has no {lang} text")
-        deb = product.get("deb")
-        if not isinstance(deb, dict) or not DEB_NAME.match(str(deb.get("package", ""))):
-            raise Refused(f"{where}: \"deb\".\"package\" must name its Debian package")
+        if not any(kind in product for kind in NAMES):
+            raise Refused(f"{where}: names no \"deb\" or \"rpm\" package")
+        for kind, rule in NAMES.items():
+            given = product.get(kind, {"package": "ok"})
+            if not isinstance(given, dict) or not rule.match(str(given.get("package", ""))):
+                raise Refused(f"{where}: \"{kind}\".\"package\" must name its package")
     return products
