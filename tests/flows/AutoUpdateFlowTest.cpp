@@ -80,10 +80,11 @@ TEST(AutoUpdateFlow, UpdatesWaitVerifiedForOneClickOrGoInAtOnceWherePolkitAllows
         << logText(h);
     EXPECT_EQ(h.events("autoUpdate").back()["state"], "installing");
     EXPECT_EQ(resultFor(h, "talven.addin.poll"), success("talven.addin.poll", "1.4.0"));
-    EXPECT_EQ(pollVersion(), "1.4.0");
     EXPECT_NE(logText(h).find("installing without a prompt"), std::string::npos) << logText(h);
-    // The result comes as the package is in; the run (and dpkg's lock) ends a little later.
+    // The result comes as dpkg reports the package in; the run (and dpkg's lock) ends a little
+    // later, and only then is its database read here.
     gtk::spinUntil([&] { return logText(h).find(" installer: ") != std::string::npos; }, 30);
+    EXPECT_EQ(pollVersion(), "1.4.0");
     // This harness's own history: the update that went in and the failure beside it.
     h.delegate().userContentController({{"type", "history"}});
     ASSERT_TRUE(h.waitFor("Suite.snapshot().history?.length === 2"));

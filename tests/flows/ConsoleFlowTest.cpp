@@ -6,12 +6,9 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "backends/debian/DebianPackageSystem.h"
-#include "catalog/KeptCatalog.h"
 #include "console/ConsoleRun.h"
-#include "fakes/RecordingTerminal.h"
+#include "flows/ConsoleMachine.h"
 #include "flows/PageSteps.h"
-#include "hosts/console/ConsoleHost.h"
 #include "platform/Process.h"
 
 namespace suite::flows {
@@ -23,31 +20,15 @@ TEST(ConsoleFlow, UpdateInstallsARealPackageAndThePolicyRefusesWhatItHides) {
     }
     VendorService& vendor = sharedVendor();
     fakes::TempDir dir;
-    const UserFolders folders{dir / "config", dir / "cache", dir / "state"};
-    const auto state = folders.state / kFolderName;
-    debian::DebianPackageSystem packages({.helper = SUITE_INSTALL_HELPER,
-                                          .restoreHelper = SUITE_RESTORE_HELPER,
-                                          .catalog = (state / kKeptCatalogFileName).string(),
-                                          .signature = (state / kKeptSignatureFileName).string()});
-    console::ConsoleHostConfig config{
-        .folders = folders,
-        .vendorHost = "brenlow.example",
-        .appVersion = "3.1.0",
-        .http = {.caFile = vendor.caFile(),
-                 .connectTo = {"::127.0.0.1:" + std::to_string(vendor.port())}},
-        .packages = &packages};
-    const auto run = [&](std::vector<std::string> line, fakes::RecordingTerminal& terminal) {
-        line.insert(line.begin(), "talven-suite");
-        return console::runConsole(readCommandLine(line), config, terminal);
-    };
+    ConsoleMachine machine(dir.path(), vendor);
 
     // The company's mirror (a copy of the vendor's folder) serves the catalog and the package,
     // which is the one for this machine's architecture, not the newer one listed first for
     // another.
     std::ofstream(dir / "policy.json") << R"({"mirror": "https://internal.brenlow.example/suite"})";
-    config.policyFile = dir / "policy.json";
+    machine.config.policyFile = dir / "policy.json";
     fakes::RecordingTerminal update;
-    EXPECT_EQ(run({"--update", "talven.presenter", "--yes"}, update), console::kDone)
+    EXPECT_EQ(machine.run({"--update", "talven.presenter", "--yes"}, update), console::kDone)
         << update.errors;
     // Without a terminal, each step is a line of its own, the administrator's prompt once.
     EXPECT_EQ(update.output,
@@ -63,7 +44,7 @@ TEST(ConsoleFlow, UpdateInstallsARealPackageAndThePolicyRefusesWhatItHides) {
     EXPECT_EQ(vendor.requests().back()["host"], "internal.brenlow.example");
 
     fakes::RecordingTerminal list;
-    EXPECT_EQ(run({"--list", "--json"}, list), console::kDone);
+    EXPECT_EQ(machine.run({"--list", "--json"}, list), console::kDone);
     bool current = false;
     const Json listed = parseJson(list.output);
     for (const auto& product : listed["products"]) {
@@ -76,7 +57,8 @@ TEST(ConsoleFlow, UpdateInstallsARealPackageAndThePolicyRefusesWhatItHides) {
 
     std::ofstream(dir / "policy.json") << R"({"hidden": ["talven.board"]})";
     fakes::RecordingTerminal refused;
-    EXPECT_EQ(run({"--update", "talven.board", "--yes"}, refused), console::kRefusedByPolicy);
+    EXPECT_EQ(machine.run({"--update", "talven.board", "--yes"}, refused),
+              console::kRefusedByPolicy);
     EXPECT_NE(refused.errors.find("\"talven.board\" is not allowed"), std::string::npos)
         << refused.errors;
     EXPECT_EQ(refused.output, "");

@@ -6,14 +6,10 @@
 #include <cstdlib>
 #include <fstream>
 
-#include "backends/debian/DebianPackageSystem.h"
-#include "catalog/KeptCatalog.h"
 #include "console/ConsoleRun.h"
 #include "fakes/DebianPackages.h"
-#include "fakes/RecordingTerminal.h"
 #include "fakes/TempDir.h"
-#include "flows/VendorService.h"
-#include "hosts/console/ConsoleHost.h"
+#include "flows/ConsoleMachine.h"
 #include "platform/Process.h"
 
 namespace suite::flows {
@@ -42,23 +38,9 @@ TEST(PublishFlow, WhatThePublishingToolWritesInstalls) {
         << (published ? published->standardOutput : "no publish");
     VendorService vendor(dir / "vendor", {.published = out});
 
-    const UserFolders folders{dir / "config", dir / "cache", dir / "state"};
-    const auto state = folders.state / kFolderName;
-    debian::DebianPackageSystem packages({.helper = SUITE_INSTALL_HELPER,
-                                          .restoreHelper = SUITE_RESTORE_HELPER,
-                                          .catalog = (state / kKeptCatalogFileName).string(),
-                                          .signature = (state / kKeptSignatureFileName).string()});
+    ConsoleMachine machine(dir.path(), vendor);
     fakes::RecordingTerminal terminal;
-    EXPECT_EQ(console::runConsole(
-                  readCommandLine({"talven-suite", "--update", "talven.published", "--yes"}),
-                  {.folders = folders,
-                   .vendorHost = "brenlow.example",
-                   .appVersion = "3.1.0",
-                   .http = {.caFile = vendor.caFile(),
-                            .connectTo = {"::127.0.0.1:" + std::to_string(vendor.port())}},
-                   .packages = &packages},
-                  terminal),
-              console::kDone)
+    EXPECT_EQ(machine.run({"--update", "talven.published", "--yes"}, terminal), console::kDone)
         << terminal.errors;
     EXPECT_NE(terminal.output.find("Published 2.3-1: installed\n"), std::string::npos)
         << terminal.output;

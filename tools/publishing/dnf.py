@@ -1,15 +1,13 @@
 """A dnf (and zypper) repository of the release's RPM files: createrepo_c's metadata, with its
 repomd.xml signed by the vendor's OpenPGP key for repo_gpgcheck, and the key beside it."""
-import os, shutil, subprocess
+import os, subprocess
+
+from publishing.packages import copy_into
 
 
 def dnf_repository(out, folder, products, gpg_key):
     rpm = os.path.join(out, "rpm")
-    shutil.rmtree(rpm, ignore_errors=True)
-    os.makedirs(rpm)
-    for variants_of in products.values():
-        for variant in variants_of:
-            shutil.copy2(os.path.join(folder, variant["file"]), rpm)
+    copy_into(rpm, folder, products)
     subprocess.run(["createrepo_c", "--quiet", rpm], check=True)
     repomd = os.path.join(rpm, "repodata", "repomd.xml")
     gpg = ["gpg", "--batch", "--yes", "--local-user", gpg_key]

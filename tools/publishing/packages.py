@@ -1,6 +1,6 @@
 """The packages of a release folder, each read by its own kind's tool (dpkg-deb, rpm): each
 product's variants of a kind, one per architecture, with the file's size and SHA-256 digest."""
-import hashlib, os, subprocess, tempfile
+import hashlib, os, shutil, subprocess, tempfile
 
 from publishing.refused import Refused
 
@@ -80,3 +80,12 @@ def variants(products, folder, base_url, kind):
             listed.append(variant)
         out[product["id"]] = listed
     return out
+
+
+def copy_into(target, folder, products):
+    """A fresh folder `target` holding the file of every variant of `products` (by id)."""
+    shutil.rmtree(target, ignore_errors=True)
+    os.makedirs(target)
+    for listed in products.values():
+        for variant in listed:
+            shutil.copy2(os.path.join(folder, variant["file"]), target)
