@@ -26,11 +26,6 @@ void installOld(const fs::path& dir, const std::string& name) {
     ASSERT_TRUE(in && in->exitStatus == 0);
 }
 
-std::string pollVersion() {
-    auto run = runProcess("/usr/bin/dpkg-query", {"-W", "-f", "${Version}", "talven-addin-poll"});
-    return run ? run->standardOutput : "";
-}
-
 std::size_t pollDownloads(VendorService& service) {
     const std::string file = service.product("talven.addin.poll", "deb")["file"];
     return std::ranges::count_if(
@@ -56,7 +51,9 @@ TEST(AutoUpdateFlow, UpdatesWaitVerifiedForOneClickOrGoInAtOnceWherePolkitAllows
         EXPECT_TRUE(
             h.waitFor("document.querySelector('[data-headline]').textContent === 'Updates ready to "
                       "install'"));
-        EXPECT_EQ(pollVersion(), "1.0.0") << "nothing installed without the user";
+        EXPECT_EQ(dpkgStatus("talven-addin-poll", "install ok installed 1.0.0"),
+                  "install ok installed 1.0.0")
+            << "nothing installed without the user";
         // Its row is back to plain once the page has drawn the events in their order.
         ASSERT_TRUE(h.waitFor("!('talven.addin.poll' in Suite.snapshot().install.items)"));
         ASSERT_TRUE(h.click("[data-action=\"update-all\"]"));
@@ -81,10 +78,10 @@ TEST(AutoUpdateFlow, UpdatesWaitVerifiedForOneClickOrGoInAtOnceWherePolkitAllows
     EXPECT_EQ(h.events("autoUpdate").back()["state"], "installing");
     EXPECT_EQ(resultFor(h, "talven.addin.poll"), success("talven.addin.poll", "1.4.0"));
     EXPECT_NE(logText(h).find("installing without a prompt"), std::string::npos) << logText(h);
-    // The result comes as dpkg reports the package in; the run (and dpkg's lock) ends a little
-    // later, and only then is its database read here.
+    EXPECT_EQ(dpkgStatus("talven-addin-poll", "install ok installed 1.4.0"),
+              "install ok installed 1.4.0");
+    // The result comes as the package is in; the run (and dpkg's lock) ends a little later.
     gtk::spinUntil([&] { return logText(h).find(" installer: ") != std::string::npos; }, 30);
-    EXPECT_EQ(pollVersion(), "1.4.0");
     // This harness's own history: the update that went in and the failure beside it.
     h.delegate().userContentController({{"type", "history"}});
     ASSERT_TRUE(h.waitFor("Suite.snapshot().history?.length === 2"));

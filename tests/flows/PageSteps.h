@@ -11,10 +11,27 @@
 
 #include "flows/FlowHarness.h"
 #include "platform/Files.h"
+#include "platform/Process.h"
 
 namespace suite::flows {
 
 namespace fs = std::filesystem;
+
+// dpkg's "${Status} ${Version}" of `package` ("" for none) once it is `expected`, or as it is after
+// 10 s. A result comes as dpkg reports the package in; dpkg writes the database other readers
+// see as its run ends, a little later.
+inline std::string dpkgStatus(const std::string& package, const std::string& expected) {
+    std::string seen;
+    gtk::spinUntil(
+        [&] {
+            auto run =
+                runProcess("/usr/bin/dpkg-query", {"-W", "-f", "${Status} ${Version}", package});
+            seen = run && run->exitStatus == 0 ? run->standardOutput : "";
+            return seen == expected;
+        },
+        10);
+    return seen;
+}
 
 // What `property` of the product's row holds ("dataset.state", "innerText"); "" without a row.
 inline std::string rowValue(FlowHarness& h, const std::string& id, const std::string& property) {

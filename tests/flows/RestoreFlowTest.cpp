@@ -16,11 +16,6 @@ namespace {
 
 constexpr const char* kId = "talven.deb.talven-test-back";
 
-std::string installedVersion() {
-    auto run = runProcess("/usr/bin/dpkg-query", {"-W", "-f", "${Version}", "talven-test-back"});
-    return run && run->exitStatus == 0 ? run->standardOutput : "";
-}
-
 // Installs the product from the row's own button and waits for its result.
 Json installFromRow(FlowHarness& h) {
     const std::size_t before = h.events("result", kId).size();
@@ -45,7 +40,8 @@ TEST(RestoreFlow, TheHistoryPutsBackThePackageAnUpdateReplaced) {
         {.largeMiB = 1, .debs = {fakes::buildDeb(dir / "2", {"talven-test-back", "2.0.0", ""})}});
     h.restart(second);
     EXPECT_EQ(installFromRow(h), success(kId, "2.0.0")) << logText(h);
-    ASSERT_EQ(installedVersion(), "2.0.0");
+    ASSERT_EQ(dpkgStatus("talven-test-back", "install ok installed 2.0.0"),
+              "install ok installed 2.0.0");
 
     ASSERT_TRUE(h.click("[data-view=history]"));
     const std::string restore = std::string("[data-action=restore][data-id=\"") + kId + "\"]";
@@ -61,7 +57,8 @@ TEST(RestoreFlow, TheHistoryPutsBackThePackageAnUpdateReplaced) {
     gtk::spinUntil([&] { return h.events("result", kId).size() > before; }, 90);
     EXPECT_EQ(resultFor(h, kId), success(kId, "1.0.0")) << logText(h);
     EXPECT_EQ(phases(h, kId).back(), "install");
-    EXPECT_EQ(installedVersion(), "1.0.0");
+    EXPECT_EQ(dpkgStatus("talven-test-back", "install ok installed 1.0.0"),
+              "install ok installed 1.0.0");
     // The history says so, newest first, and offers no second way back to the same version.
     ASSERT_TRUE(
         h.waitFor("Suite.snapshot().history?.length === 3 && "
