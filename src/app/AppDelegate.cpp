@@ -28,7 +28,7 @@ AppDelegate::AppDelegate(LaunchValues launch, AppConfig config, Platform platfor
                           platform_.packages},
           [this](const Json& event) {
               installFlow_.noteScan(event);
-              send(forPage(event));
+              send(event);
           }),
       installFlow_(
           InstallSettings{.downloadDir = launch_.cacheDir,
@@ -171,13 +171,6 @@ InstallRequest AppDelegate::allowedByPolicy(InstallRequest request) {
 void AppDelegate::consoleEvent(const Json& event) {
     const auto type = stringMember(event, "type");
     if ((type == "progress" || type == "result") && stringMember(event, "id")) send(event);
-}
-
-Json AppDelegate::forPage(Json event) const {
-    if (const auto text = stringMember(event, "text")) {
-        event["text"] = withoutHiddenProducts(*text, policy_);
-    }
-    return event;
 }
 
 void AppDelegate::readAdministratorPolicy() {

@@ -184,8 +184,6 @@ class AppDelegate final : public WindowDelegate, public MenuDelegate {
     // The request without what the policy bars, each of those failed with its reason, and
     // fetched from its mirror first.
     InstallRequest allowedByPolicy(InstallRequest request);
-    // The event for the page: a catalog's text without the products the policy hides.
-    Json forPage(Json event) const;
     void replyToReady();
     // Runs `script` in the page; while a dropped page has not said "ready" again, the latest
     // script of each `kind` waits for it instead.

@@ -71,7 +71,7 @@ void AppDelegate::replyToReady() {
     values.preferredLanguages = platform_.system.preferredLanguages();
     values.osDark = isDark();
     values.reduceMotion = reduceMotion();
-    values.kept = forPage(catalogFlow_.kept());
+    values.kept = catalogFlow_.kept();
     values.catalogSecondsPerAddress = kCatalogAddressCeilingSeconds;
     pageAway_ = false;
     pageReady_ = true;

@@ -26,8 +26,7 @@ bool isSetting(const std::string& key, const Json& value) {
     return false;
 }
 
-// A list of product ids, or a map of them to versions: ids as the catalog writes them, versions
-// as plain text. Anything else drops the whole member.
+// A list of product ids (texts of at most 100 bytes); anything else drops the whole member.
 std::optional<std::set<std::string>> idSet(const Json& value) {
     if (!value.is_array() || value.size() > 10000) return std::nullopt;
     std::set<std::string> ids;
@@ -67,7 +66,8 @@ std::optional<std::string> mirrorFolder(const Json& value) {
     return text;
 }
 
-void readProducts(const Json& document, Policy& policy, std::vector<std::string>& warnings) {
+// The members beyond the settings: which products users get, where from, and what is off.
+void readFleetMembers(const Json& document, Policy& policy, std::vector<std::string>& warnings) {
     const auto member = [&](const char* key) {
         const auto found = document.find(key);
         return found == document.end() ? std::optional<Json>() : std::optional<Json>(*found);
@@ -141,7 +141,7 @@ PolicyRead policyFrom(const std::string& text) {
     } else if (document.contains("by")) {
         read.warnings.push_back("\"by\" ignored: not a text of at most 200 bytes");
     }
-    readProducts(document, policy, read.warnings);
+    readFleetMembers(document, policy, read.warnings);
     read.policy = std::move(policy);
     return read;
 }
@@ -164,8 +164,11 @@ Json withPolicy(Json settings, const std::optional<Policy>& policy) {
 
 Json policyJson(const std::optional<Policy>& policy) {
     if (!policy) return nullptr;
+    Json allowed = policy->allowed ? Json(*policy->allowed) : Json();
     return {{"settings", policy->settings},
             {"by", policy->by},
+            {"hidden", policy->hidden},
+            {"allowed", std::move(allowed)},
             {"held", policy->held},
             {"selfUpdate", policy->selfUpdate},
             {"feedbackAttachments", policy->feedbackAttachments}};
@@ -194,10 +197,13 @@ InstallRequest underPolicy(InstallRequest request, const std::optional<Policy>& 
         if (bar != PolicyBar::None) barred(item, bar);
         return bar != PolicyBar::None;
     });
-    if (policy && !policy->mirror.empty()) {
-        for (auto& item : request.items) {
-            item.urls.insert(item.urls.begin(), policy->mirror + escapedFileName(item.file));
-        }
+    return withMirror(std::move(request), policy);
+}
+
+InstallRequest withMirror(InstallRequest request, const std::optional<Policy>& policy) {
+    if (!policy || policy->mirror.empty()) return request;
+    for (auto& item : request.items) {
+        item.urls.insert(item.urls.begin(), policy->mirror + escapedFileName(item.file));
     }
     return request;
 }
@@ -222,25 +228,6 @@ const char* barName(PolicyBar bar) {
             break;
     }
     return "";
-}
-
-std::string withoutHiddenProducts(const std::string& catalog, const std::optional<Policy>& policy) {
-    if (!policy || (policy->hidden.empty() && !policy->allowed && policy->selfUpdate)) {
-        return catalog;
-    }
-    Json document = parseJson(catalog);
-    const auto products = document.is_object() ? document.find("products") : document.end();
-    if (products == document.end() || !products->is_array()) return catalog;
-    Json kept = Json::array();
-    for (auto& product : *products) {
-        const auto id = product.is_object() ? stringMember(product, "id") : std::nullopt;
-        // With self-update off the program's own entry goes too: it would only be refused.
-        const bool hidden = id && (!policyShows(policy, *id) ||
-                                   (!policy->selfUpdate && boolMember(product, "self") == true));
-        if (!hidden) kept.push_back(std::move(product));
-    }
-    *products = std::move(kept);
-    return compactJson(document).value_or(catalog);
 }
 
 }  // namespace suite

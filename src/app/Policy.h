@@ -47,20 +47,18 @@ PolicyBar policyBar(const std::optional<Policy>& policy, std::string_view id,
                     std::string_view version, bool self);
 // Whether users see the product at all.
 bool policyShows(const std::optional<Policy>& policy, std::string_view id);
-// The request without the items the policy bars, each of which is told to `barred`; each item
-// left is fetched from the mirror first, where there is one. Whatever answers, the package is
-// held to the digest and size the vendor signed.
+// The request without the items the policy bars, each of which is told to `barred`; the items
+// left as withMirror gives them.
 InstallRequest underPolicy(InstallRequest request, const std::optional<Policy>& policy,
                            const std::function<void(const InstallItem&, PolicyBar)>& barred);
+// Each item fetched from the policy's mirror first, where there is one. Whatever answers, the
+// package is held to the digest and size the vendor signed.
+InstallRequest withMirror(InstallRequest request, const std::optional<Policy>& policy);
 // The catalog's addresses: the mirror's first, where there is one, then `vendors`.
 std::vector<std::string> catalogAddresses(std::vector<std::string> vendors,
                                           const std::optional<Policy>& policy);
 // The words the page and the install log use for a bar: "hidden", "held", "selfUpdate".
 const char* barName(PolicyBar bar);
-
-// The catalog document's text, for the page, without the products the policy hides (and the
-// program's own where self-update is off); the text itself when it hides none or is no catalog.
-std::string withoutHiddenProducts(const std::string& catalog, const std::optional<Policy>& policy);
 
 struct PolicyRead {
     std::optional<Policy> policy;       // nothing: no policy file, or one that does not count
@@ -74,7 +72,9 @@ PolicyRead policyFrom(const std::string& text);
 // `settings` with the policy's forced values over the user's.
 Json withPolicy(Json settings, const std::optional<Policy>& policy);
 
-// What the page hears in "init": {"settings": {…}, "by": "…"}, or null without a policy.
+// What the page hears in "init": {"settings", "by", "hidden", "allowed" (null: every product),
+// "held", "selfUpdate", "feedbackAttachments"}, or null without a policy. The page leaves the
+// products users do not see out of its list; installs of them are refused here.
 Json policyJson(const std::optional<Policy>& policy);
 
 }  // namespace suite

@@ -21,12 +21,6 @@ bool allOf(std::string_view text, bool (*allowed)(char)) {
     return std::ranges::all_of(text, allowed);
 }
 
-bool isId(std::string_view id) {
-    return !id.empty() && id.size() <= 100 && allOf(id, [](char c) {
-        return isAsciiLower(c) || isAsciiDigit(c) || c == '.' || c == '-';
-    });
-}
-
 // The architecture words and package names of each Linux kind, as dpkg and rpm write them.
 bool isArch(std::string_view kind, std::string_view arch) {
     const char joiner = kind == "deb" ? '-' : '_';
@@ -137,6 +131,12 @@ bool isLocalized(const Json& product, const char* key, bool required) {
 
 }  // namespace
 
+bool isProductId(std::string_view id) {
+    return !id.empty() && id.size() <= 100 && allOf(id, [](char c) {
+        return isAsciiLower(c) || isAsciiDigit(c) || c == '.' || c == '-';
+    });
+}
+
 std::vector<CatalogProduct> hostProducts(const Json& document, std::string_view kind,
                                          std::string_view arch, const DownloadRules& rules) {
     if (!document.is_object() || document.value("version", Json(1)) != Json(1)) return {};
@@ -151,7 +151,7 @@ std::vector<CatalogProduct> hostProducts(const Json& document, std::string_view 
         const auto id = stringMember(product, "id");
         const auto group = stringMember(product, "group");
         const auto self = product.find("self");
-        if (!id || !isId(*id) || (group != "app" && group != "addin") ||
+        if (!id || !isProductId(*id) || (group != "app" && group != "addin") ||
             (self != product.end() && !self->is_boolean()) || !isLocalized(product, "name", true) ||
             !isLocalized(product, "description", true) || !isLocalized(product, "notes", false) ||
             !seen.insert(*id).second) {

@@ -18,6 +18,9 @@ struct CatalogProduct {
     InstallItem item;  // what installing it downloads, verifies and installs
 };
 
+// A product id as the catalog writes them: 1 to 100 of a-z, 0-9, "." and "-".
+bool isProductId(std::string_view id);
+
 // The products of `document` (a parsed catalog) that have a usable package of `kind` ("deb",
 // "rpm", "pkg") for `arch` ("" takes a product's first), in catalog order; package addresses
 // held to `rules`. Empty for a document the page would refuse whole.

@@ -90,8 +90,8 @@ void ConsoleRun::scanned(const Json& event) {
             for (const auto& status : statuses) {
                 if (status.state != ProductState::Update) continue;
                 ++count;
-                lines += "  " + nameOf(status.product.item.id) + " " + *status.installed +
-                         " \u2192 " + status.product.item.version + "\n";
+                lines += "  " + productName(status.product, settings_.arabic) + " " +
+                         *status.installed + " \u2192 " + status.product.item.version + "\n";
             }
             if (count == 0) {
                 terminal_.out(text.upToDate);
@@ -110,12 +110,17 @@ void ConsoleRun::update(const std::vector<ProductStatus>& statuses) {
     const ConsoleText& text = consoleText(settings_.arabic);
     std::vector<InstallItem> chosen;
     int status = kDone;
-    const auto wanted = [&](const ProductStatus& product) {
-        return product.state == ProductState::Update || product.state == ProductState::Missing;
+    const auto choose = [&](const ProductStatus& product) {
+        const bool wanted =
+            product.state == ProductState::Update || product.state == ProductState::Missing;
+        if (wanted && !waiting_.contains(product.product.item.id)) {
+            chosen.push_back(product.product.item);
+            waiting_[product.product.item.id].name = productName(product.product, settings_.arabic);
+        }
     };
     if (settings_.line.all) {
         for (const auto& product : statuses) {
-            if (product.state == ProductState::Update) chosen.push_back(product.product.item);
+            if (product.state == ProductState::Update) choose(product);
         }
     }
     for (const auto& id : settings_.line.ids) {
@@ -129,10 +134,8 @@ void ConsoleRun::update(const std::vector<ProductStatus>& statuses) {
         } else if (found == statuses.end() || found->state == ProductState::Held) {
             terminal_.error(fillText(text.barred, {{"id", id}}));
             if (status == kDone) status = kRefusedByPolicy;
-        } else if (wanted(*found) && std::ranges::none_of(chosen, [&](const InstallItem& item) {
-                       return item.id == id;
-                   })) {
-            chosen.push_back(found->product.item);
+        } else {
+            choose(*found);
         }
     }
     // Nothing installs when part of the line is wrong: a script learns of it before any change.
@@ -156,21 +159,22 @@ void ConsoleRun::update(const std::vector<ProductStatus>& statuses) {
             return finish(kFailed);
         }
     }
-    for (const auto& item : chosen) waitingFor_.insert(item.id);
-    // Nothing chosen is barred by now; the policy still names where packages come from.
-    install_.install(underPolicy(InstallRequest{.items = std::move(chosen)}, settings_.policy,
-                                 [](const InstallItem&, PolicyBar) {}));
+    // Nothing chosen is barred (the states say so); the policy still names where packages come
+    // from.
+    install_.install(withMirror(InstallRequest{.items = std::move(chosen)}, settings_.policy));
 }
 
 void ConsoleRun::installEvent(const Json& event) {
     const ConsoleText& text = consoleText(settings_.arabic);
     const auto type = stringMember(event, "type");
     const std::string id = stringMember(event, "id").value_or("");
-    if (!waitingFor_.contains(id)) return;
+    const auto waiting = waiting_.find(id);
+    if (waiting == waiting_.end()) return;
+    const std::string name = waiting->second.name;
     if (settings_.shareWithWindow) settings_.shareWithWindow(event);
     if (type == "progress") {
         const std::string phase = stringMember(event, "phase").value_or("");
-        std::string line = nameOf(id) + ": " + phaseText(phase, text);
+        std::string line = name + ": " + phaseText(phase, text);
         // polkit's text prompt comes next on the terminal, on a line of its own.
         if (terminal_.watched() && phase != "password") {
             const auto pct = event.find("pct");
@@ -178,34 +182,27 @@ void ConsoleRun::installEvent(const Json& event) {
                 line += " " + std::to_string(std::lround(pct->get<double>())) + " %";
             }
             terminal_.status(line);
-        } else if (shownPhase_[id] != phase) {
-            shownPhase_[id] = phase;
+        } else if (waiting->second.shownPhase != phase) {
+            waiting->second.shownPhase = phase;
             terminal_.out(line + "\n");
         }
         return;
     }
     if (type != "result") return;
-    waitingFor_.erase(id);
+    waiting_.erase(waiting);
     terminal_.status("");
     if (boolMember(event, "ok") == true) {
-        terminal_.out(fillText(
-            text.installedAs,
-            {{"name", nameOf(id)}, {"version", stringMember(event, "version").value_or("")}}));
+        terminal_.out(
+            fillText(text.installedAs,
+                     {{"name", name}, {"version", stringMember(event, "version").value_or("")}}));
     } else {
         failed_ = true;
         terminal_.error(
             stringMember(event, "error") == "running"
-                ? fillText(text.open, {{"name", nameOf(id)}})
-                : fillText(text.failed, {{"name", nameOf(id)}, {"reason", failureWords(event)}}));
+                ? fillText(text.open, {{"name", name}})
+                : fillText(text.failed, {{"name", name}, {"reason", failureWords(event)}}));
     }
-    if (waitingFor_.empty()) finish(failed_ ? kFailed : kDone);
-}
-
-std::string ConsoleRun::nameOf(const std::string& id) const {
-    for (const auto& product : products_) {
-        if (product.item.id == id) return settings_.arabic ? product.nameAr : product.nameEn;
-    }
-    return id;
+    if (waiting_.empty()) finish(failed_ ? kFailed : kDone);
 }
 
 void ConsoleRun::finish(int status) {

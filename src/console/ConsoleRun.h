@@ -6,7 +6,6 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -57,7 +56,6 @@ class ConsoleRun {
     void scanned(const Json& event);
     void update(const std::vector<ProductStatus>& statuses);
     void installEvent(const Json& event);
-    std::string nameOf(const std::string& id) const;
     void finish(int status);
 
     ConsoleSettings settings_;
@@ -67,8 +65,12 @@ class ConsoleRun {
     CatalogFlow catalog_;
     InstallFlow install_;
     std::vector<CatalogProduct> products_;
-    std::set<std::string> waitingFor_;  // ids of the install without a result yet
-    std::map<std::string, std::string> shownPhase_;
+    // The install's products without a result yet, by id: the name the terminal shows and the
+    // step it last printed as a line.
+    struct Waiting {
+        std::string name, shownPhase;
+    };
+    std::map<std::string, Waiting> waiting_;
     bool failed_ = false;
     bool finished_ = false;
 };

@@ -9,10 +9,6 @@ namespace suite::console {
 
 namespace {
 
-const std::string& nameIn(const CatalogProduct& product, bool arabic) {
-    return arabic ? product.nameAr : product.nameEn;
-}
-
 std::string_view stateText(ProductState state, const ConsoleText& text) {
     switch (state) {
         case ProductState::Missing:
@@ -60,6 +56,10 @@ std::vector<ProductStatus> productStatuses(std::vector<CatalogProduct> products,
     return statuses;
 }
 
+const std::string& productName(const CatalogProduct& product, bool arabic) {
+    return arabic ? product.nameAr : product.nameEn;
+}
+
 const char* stateWord(ProductState state) {
     switch (state) {
         case ProductState::Missing:
@@ -79,7 +79,7 @@ Json listJson(const std::vector<ProductStatus>& statuses, bool arabic) {
     for (const auto& status : statuses) {
         const InstallItem& item = status.product.item;
         products.push_back({{"id", item.id},
-                            {"name", nameIn(status.product, arabic)},
+                            {"name", productName(status.product, arabic)},
                             {"group", item.group},
                             {"installed", status.installed ? Json(*status.installed) : Json()},
                             {"available", item.version},
@@ -95,7 +95,7 @@ std::string listTable(const std::vector<ProductStatus>& statuses, bool arabic) {
                                  std::string(text.installed), std::string(text.available),
                                  std::string(text.state)}};
     for (const auto& status : statuses) {
-        rows.push_back(Row{status.product.item.id, nameIn(status.product, arabic),
+        rows.push_back(Row{status.product.item.id, productName(status.product, arabic),
                            status.installed.value_or(std::string(text.none)),
                            status.product.item.version,
                            std::string(stateText(status.state, text))});

@@ -33,6 +33,9 @@ std::vector<ProductStatus> productStatuses(std::vector<CatalogProduct> products,
                                            const PackageSystem& packages,
                                            const std::optional<Policy>& policy);
 
+// The product's name in the interface language.
+const std::string& productName(const CatalogProduct& product, bool arabic);
+
 // The page's word for a state: "missing", "update", "current"; and "held".
 const char* stateWord(ProductState state);
 

@@ -48,14 +48,4 @@ std::vector<VouchedPackage> vouchedPackages(const Json& document, std::string_vi
     return vouched;
 }
 
-bool isProductId(std::string_view id) {
-    if (id.empty() || id.size() > 100) return false;
-    for (char c : id) {
-        if (!(isAsciiLower(c) || isAsciiDigit(c) || c == '.' || c == '-')) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace suite::privileged

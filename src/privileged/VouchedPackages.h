@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "catalog/CatalogProducts.h"
 #include "catalog/CatalogTrust.h"
 #include "common/Json.h"
 
@@ -43,8 +44,5 @@ std::vector<VouchedPackage> vouchedPackages(const Json& document, std::string_vi
 
 // Only this many products of a document are read, as on the page.
 inline constexpr std::size_t kMaxCatalogProducts = 2000;
-
-// A product id as the catalog writes them: 1 to 100 of a-z, 0-9, "." and "-".
-bool isProductId(std::string_view id);
 
 }  // namespace suite::privileged

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
             "within the limit");
     require(arguments[0].starts_with('/') && arguments[1].starts_with('/'), "absolute catalog");
     for (std::size_t i = 2; i < arguments.size(); i += 2) {
-        require(suite::privileged::isProductId(arguments[i]), "product ids");
+        require(suite::isProductId(arguments[i]), "product ids");
         require(arguments[i + 1].starts_with('/'), "absolute paths");
     }
     return 0;

@@ -10,7 +10,9 @@ import { plainText } from '../../web/js/rules.js';
 import { isOpen } from '../../web/js/views/product-row.js';
 import { mountProducts } from '../../web/js/views/products.js';
 import { pageDocument } from './dom.mjs';
-import { INIT, parsed, product, startApp } from './fixtures.mjs';
+import { parseCatalog } from '../../web/js/catalog.js';
+import { policyShows } from '../../web/js/state.js';
+import { INIT, VENDOR, doc, parsed, product, startApp } from './fixtures.mjs';
 
 const CATALOG = parsed(
   product({ id: 'a', version: '2.0', size: 1_500_000 }),
@@ -208,7 +210,14 @@ test('an open product\'s row says so in both languages, tries again when asked o
 });
 
 test('a product the administrator holds at another version is not offered, and feedback may go without files', async () => {
-  const policy = { settings: {}, held: { a: '1.0', b: '2.0' }, feedbackAttachments: false };
+  const policy = {
+    settings: {},
+    held: { a: '1.0', b: '2.0' },
+    hidden: ['secret'],
+    allowed: ['a', 'b', 'me'],
+    selfUpdate: false,
+    feedbackAttachments: false,
+  };
   const env = await checked({ a: '1.0', b: '1.0' }, () => 0, { init: { ...INIT, policy } });
   const rows = productRows(env.app.store.get());
   const row = (id) => rows.find((r) => r.product.id === id);
@@ -218,4 +227,14 @@ test('a product the administrator holds at another version is not offered, and f
   );
   assert.deepEqual(pendingUpdates(rows).count, 1);
   assert.equal(env.app.store.get().policy.attachments, false);
+  // Hidden, not allowed, or the program itself with self-update off: not in the list at all.
+  const listed = parseCatalog(
+    doc([product({ id: 'secret' }), product({ id: 'a' }), product({ id: 'z' }), product({ id: 'me', self: true })]),
+    VENDOR,
+    (p) => policyShows(env.app.store.get().policy, p),
+  );
+  assert.deepEqual(
+    listed.products.map((p) => p.id),
+    ['a'],
+  );
 });

@@ -379,8 +379,9 @@ const failure = (problem) => ({ ok: false, products: [], problems: [problem], de
 // → { ok, products, problems, demoInstalled, leftOut }. `ok` is false when the
 // document as a whole cannot be used; then `products` is empty. `leftOut`
 // counts the entries after the first MAX_PRODUCTS, which are not read. Package
-// addresses must be on `vendorHost` or a name under it.
-export function parseCatalog(text, vendorHost) {
+// addresses must be on `vendorHost` or a name under it. A product `shows`
+// refuses (the administrator's policy hides it) is left out without a word.
+export function parseCatalog(text, vendorHost, shows = () => true) {
   let doc;
   try {
     doc = JSON.parse(text);
@@ -421,7 +422,7 @@ export function parseCatalog(text, vendorHost) {
       return;
     }
     seen.add(product.id);
-    products.push(product);
+    if (shows(product)) products.push(product);
   });
 
   // Every product broken is a broken catalog, not an empty one: the caller

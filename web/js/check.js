@@ -105,17 +105,17 @@ export function createScanner({ post, expect, waitMs = SCAN_WAIT_MS }) {
 // The copy the native side kept (`copy` → { text, at } or null), read again;
 // null when there is none or its text no longer reads as a catalog. What is
 // installed comes from a scan.
-export function readSavedList(copy, vendorHost) {
+export function readSavedList(copy, vendorHost, shows) {
   if (!copy) return null;
-  const parsed = parseCatalog(copy.text, vendorHost);
+  const parsed = parseCatalog(copy.text, vendorHost, shows);
   if (!parsed.ok) return null;
   return { products: parsed.products, installed: new Map(), savedAt: copy.at, leftOut: parsed.leftOut };
 }
 
 // The list a failed check can stand on: the kept copy (`saved` → { text, at }
 // or null), with installed versions from a fresh scan, which needs no network.
-async function savedList({ saved, kind, arch, scan, vendorHost }) {
-  const list = readSavedList(saved(), vendorHost);
+async function savedList({ saved, kind, arch, scan, vendorHost, shows }) {
+  const list = readSavedList(saved(), vendorHost, shows);
   if (!list) return null;
   const offered = list.products.map((p) => productFor(p, kind, arch)).filter(Boolean);
   return { ...list, installed: (await scan(offered)) ?? list.installed };
@@ -136,6 +136,7 @@ export async function runUpdateCheck({
   arch = () => '',
   loadSample = loadSampleCatalog,
   vendorHost = () => '',
+  shows = () => true,
   urls = catalogUrls(vendorHost()),
   secondsPerAddress = () => 0,
   catalogWait = catalogWaitMs(urls, secondsPerAddress()),
@@ -151,7 +152,7 @@ export async function runUpdateCheck({
   const fetched = answer ? catalogOutcome(answer) : await fetchCatalogText({ post, expect, urls, waitMs: catalogWait });
   let error = fetched.ok ? null : fetched.error;
   if (fetched.ok) {
-    parsed = parseCatalog(fetched.text, vendorHost());
+    parsed = parseCatalog(fetched.text, vendorHost(), shows);
     problems = parsed.problems;
     if (!parsed.ok) error = 'unavailable';
   }
@@ -179,7 +180,7 @@ export async function runUpdateCheck({
   // package of its kind has nothing the native side could find.
   const kind = packageKind();
   if (error) {
-    const list = await savedList({ saved, kind, arch: arch(), scan, vendorHost: vendorHost() });
+    const list = await savedList({ saved, kind, arch: arch(), scan, vendorHost: vendorHost(), shows });
     return list ? { ok: false, error, problems, saved: list } : { ok: false, error, problems };
   }
 

@@ -201,12 +201,25 @@ function readPolicy(policy) {
   const held = new Map(
     Object.entries(isObject(policy.held) ? policy.held : {}).filter(([, version]) => typeof version === 'string'),
   );
+  const ids = (list) => new Set(Array.isArray(list) ? list.filter((id) => typeof id === 'string') : []);
   return {
     locked,
     by: typeof policy.by === 'string' ? policy.by.slice(0, 200) : '',
     held,
+    hidden: ids(policy.hidden),
+    allowed: Array.isArray(policy.allowed) ? ids(policy.allowed) : null,
+    selfUpdate: policy.selfUpdate !== false,
     attachments: policy.feedbackAttachments !== false,
   };
+}
+
+// Whether users see the product: not hidden, among the allowed where some are
+// named, and not the program itself with self-update off (an install of it
+// would only be refused). The native side refuses installs of the others.
+export function policyShows(policy, product) {
+  if (!policy) return true;
+  if (policy.hidden.has(product.id) || (policy.allowed && !policy.allowed.has(product.id))) return false;
+  return policy.selfUpdate || !product.self;
 }
 
 // Whether the administrator locked the setting `key`.

@@ -8,7 +8,7 @@ import { applyCheckResult, showsCheckedList, updatableProducts, withSavedListSho
 import { UPDATES_FOUND, notification } from '../notices.js';
 import { keptCopyOf } from '../saved-list.js';
 import { announceKeys, newUpdates } from '../schedule.js';
-import { applyInit, langOf } from '../state.js';
+import { applyInit, langOf, policyShows } from '../state.js';
 
 export function createChecks({
   store,
@@ -60,6 +60,7 @@ export function createChecks({
       packageKind: () => store.get().packages,
       arch: () => store.get().arch,
       vendorHost: () => store.get().vendorHost,
+      shows: (product) => policyShows(store.get().policy, product),
       secondsPerAddress: () => store.get().catalogSecondsPerAddress,
       answer,
     });
@@ -121,7 +122,7 @@ export function createChecks({
   // The kept list with what a scan finds installed now; the scan comes before
   // the check's own, so the list shows the user's versions at once.
   function showKeptList() {
-    const list = readSavedList(kept, store.get().vendorHost);
+    const list = readSavedList(kept, store.get().vendorHost, (product) => policyShows(store.get().policy, product));
     store.update((state) => withSavedListShown(state, list));
     if (!list || store.get().catalog.source !== 'cache') return;
     const { packages, arch } = store.get();
